@@ -1,0 +1,42 @@
+# make run   installs what is missing, builds and starts Tallowind
+# make test  installs what is missing, builds and runs every test
+# make test-sanitize  the same tests with AddressSanitizer + UBSan
+# make bench builds the benchmarks (run them from build/bench)
+
+JOBS ?= $(shell nproc)
+BUILD ?= build
+SAN_BUILD ?= build-sanitize
+
+.PHONY: run test test-sanitize build bench setup setup-test clean
+
+setup:
+	scripts/setup.sh build
+
+setup-test:
+	scripts/setup.sh test
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j$(JOBS) --target tallowind
+
+run: build
+	$(BUILD)/tallowind
+
+test: setup-test $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+$(SAN_BUILD)/build.ninja:
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWIND_SANITIZE=ON -DTALLOWIND_BENCH=OFF
+
+test-sanitize: setup-test $(SAN_BUILD)/build.ninja
+	cmake --build $(SAN_BUILD) -j$(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: setup-test $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j$(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

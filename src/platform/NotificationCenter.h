@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+// In-process notifications by name with a user-info map. Observers run on the
+// posting thread, in the order they were added.
+struct Notification {
+    QString name;
+    QVariantMap userInfo;
+};
+
+class NotificationCenter {
+public:
+    using Token = quint64;
+    using Observer = std::function<void(const Notification&)>;
+
+    static NotificationCenter& shared();
+
+    Token addObserver(const QString& name, Observer observer);
+    void removeObserver(Token token);
+    void post(const QString& name, const QVariantMap& userInfo = {});
+
+private:
+    struct Entry {
+        Token token;
+        QString name;
+        std::shared_ptr<Observer> observer;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+    Token nextToken_ = 1;
+};
+
+// Removes its observer when it goes out of scope.
+class NotificationObservation {
+public:
+    NotificationObservation() = default;
+    NotificationObservation(const QString& name, NotificationCenter::Observer observer,
+                            NotificationCenter& center = NotificationCenter::shared());
+    ~NotificationObservation() { reset(); }
+    NotificationObservation(NotificationObservation&& other) noexcept;
+    NotificationObservation& operator=(NotificationObservation&& other) noexcept;
+    NotificationObservation(const NotificationObservation&) = delete;
+    NotificationObservation& operator=(const NotificationObservation&) = delete;
+    void reset();
+
+private:
+    NotificationCenter* center_ = nullptr;
+    NotificationCenter::Token token_ = 0;
+};
