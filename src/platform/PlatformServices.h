@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+class HotkeyTap;
+class AccessibilityTrust;
+class KeySynthesizer;
+class Pasteboard;
+class AudioCapture;
+class MicrophonePermission;
+class AlertPresenter;
+class SpeechRecognizer;
+class Workspace;
+
+// The desktop services the controller works through. The application fills
+// it with the Linux implementations; tests fill it with fakes.
+struct PlatformServices {
+    std::shared_ptr<HotkeyTap> hotkeyTap;
+    std::shared_ptr<AccessibilityTrust> accessibilityTrust;
+    std::shared_ptr<KeySynthesizer> keySynthesizer;
+    std::shared_ptr<Pasteboard> pasteboard;
+    std::shared_ptr<AudioCapture> audioCapture;
+    std::shared_ptr<MicrophonePermission> microphonePermission;
+    std::shared_ptr<AlertPresenter> alertPresenter;
+    std::shared_ptr<SpeechRecognizer> speechRecognizer;
+    std::shared_ptr<Workspace> workspace;
+};
