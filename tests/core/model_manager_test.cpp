@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <thread>
@@ -199,13 +200,44 @@ TEST_F(ModelStore, SynchronousDeleteRemovesAFolderButNotWhatALinkPointsTo)
     EXPECT_TRUE(QFileInfo::exists(outside.filePath("keep.bin")));
 }
 
+// Makes the folder's contents impossible to remove until it goes out of
+// scope: by permissions for an ordinary user, by the immutable attribute for
+// root (whom permissions do not stop).
+class UndeletableContents {
+public:
+    explicit UndeletableContents(const QString& folder) : folder_(folder), inner_(folder + "/inner")
+    {
+        QFile file(inner_);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.close();
+        if (geteuid() != 0)
+            active_ = QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        else
+            active_ = QProcess::execute("chattr", {"+i", inner_}) == 0;
+    }
+    ~UndeletableContents()
+    {
+        if (geteuid() != 0)
+            QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        else if (active_)
+            QProcess::execute("chattr", {"-i", inner_});
+    }
+    bool active() const { return active_; }
+
+private:
+    QString folder_;
+    QString inner_;
+    bool active_ = false;
+};
+
 TEST_F(ModelStore, FailedDeleteReportsTheErrorAndKeepsTheActiveChoice)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
     const QString folder = store.modelPath(WhisperModel::largeV3);
-    ASSERT_TRUE(QDir().mkpath(folder + "/inner"));
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const UndeletableContents guard(folder);
+    if (!guard.active())
+        GTEST_SKIP() << "cannot make a file undeletable here";
     store.setActiveModel(WhisperModel::largeV3);
 
     const auto error = store.deleteModel(WhisperModel::largeV3);
@@ -224,8 +256,6 @@ TEST_F(ModelStore, FailedDeleteReportsTheErrorAndKeepsTheActiveChoice)
               "Failed to delete model at " + folder + ": " + error->localizedDescription);
     EXPECT_FALSE(notified);
     EXPECT_EQ(store.activeModel(), WhisperModel::largeV3);
-
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(ModelStore, AsynchronousDeleteNotifiesWithTheIdentifier)
