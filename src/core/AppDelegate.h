@@ -3,6 +3,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PlatformServices.h"
+#include "recording/LiveSpeechTranscriber.h"
 
 #include <QObject>
 #include <QPointer>
@@ -25,7 +26,6 @@ struct RecordingState;
 enum class RecordingMode;
 class VoiceActivityDetector;
 class WhisperWrapper;
-class LiveSpeechTranscriber;
 class AudioConverter;
 class FocusFieldDetector;
 class PopoverViewModel;
@@ -37,7 +37,7 @@ struct HotkeyEvent;
 // insertion, model loading), the live preview and the tray shell. Its member
 // functions live in several files by concern, next to the subsystem each
 // belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
-class AppDelegate : public QObject {
+class AppDelegate : public QObject, public StreamingTranscriberDelegate {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
 
@@ -94,6 +94,10 @@ public:
     void startLiveSpeechStreamingIfEnabled();
     void startLiveSpeechRecognition();
     void stopLiveSpeechStreaming();
+    void transcriberDidReceivePartialResult(LiveSpeechTranscriber& transcriber, const QString& text) override;
+    void transcriberDidReceiveFinalResult(LiveSpeechTranscriber& transcriber, const QString& text) override;
+    void transcriberDidEncounterError(LiveSpeechTranscriber& transcriber, const TranscriberError& error) override;
+    static QString getUserFriendlyErrorMessage(const TranscriberError& error);
 
     // Tray shell and windows.
     void setupMenuBar();
@@ -125,6 +129,8 @@ signals:
     void statusIconNameChanged(const QString& name);
 
 private:
+    friend struct LivePreviewTestAccess;
+
     struct PendingTranscription {
         std::vector<float> audioData;
         double sampleRate;
