@@ -18,6 +18,9 @@
 namespace {
 
 constexpr int decoderSampleRate = 16000;
+// Partial hypotheses cost a search back-trace; one every 100 ms of audio is
+// plenty for a preview.
+constexpr size_t samplesPerHypothesis = decoderSampleRate / 10;
 
 // What the worker knows about one recognition. The flags are read on the
 // capture thread; everything else belongs to the worker.
@@ -39,6 +42,7 @@ struct TaskState {
     std::atomic<bool> failed{false};
 
     QString lastHypothesis;
+    size_t samplesSinceHypothesis = 0;
     SRC_STATE* resampler = nullptr;
     int resamplerRate = 0;
 };
@@ -166,6 +170,10 @@ private:
             fail(state, ErrorCode::decodingFailed, QStringLiteral("The decoder rejected the audio"));
             return false;
         }
+        state->samplesSinceHypothesis += pcm.size();
+        if (state->samplesSinceHypothesis < samplesPerHypothesis)
+            return true;
+        state->samplesSinceHypothesis = 0;
         const QString text = hypothesis();
         if (text != state->lastHypothesis) {
             state->lastHypothesis = text;
