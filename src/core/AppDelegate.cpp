@@ -47,3 +47,9 @@ void AppDelegate::setStatusIconName(const QString& name)
     }
     emit statusIconNameChanged(name);
 }
+
+// The controller follows the recording state through its own fields; these
+// reports need no action.
+void AppDelegate::recordingStateDidChange(const RecordingState&) {}
+
+void AppDelegate::recordingDidComplete() {}
