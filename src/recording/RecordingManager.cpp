@@ -50,6 +50,17 @@ int64_t positiveOr(int64_t value, int64_t fallback)
     return value > 0 ? value : fallback;
 }
 
+// Runs an assignment where subscribers expect it: on the main thread. With
+// no application yet there is no event loop to carry it, so it runs here.
+template <typename Assignment>
+void onMainThread(Assignment assignment)
+{
+    if (!QCoreApplication::instance() || Dispatch::isMainThread())
+        assignment();
+    else
+        Dispatch::main().async(std::move(assignment));
+}
+
 QString recordingsDirectoryPath()
 {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -94,22 +105,18 @@ RecordingManager::~RecordingManager() = default;
 
 void RecordingManager::setIsRecording(bool value)
 {
-    if (!Dispatch::isMainThread()) {
-        Dispatch::main().async([this, value] { setIsRecording(value); });
-        return;
-    }
-    isRecording_.store(value);
-    emit isRecordingChanged(value);
+    onMainThread([this, value] {
+        isRecording_.store(value);
+        emit isRecordingChanged(value);
+    });
 }
 
 void RecordingManager::setAudioLevel(float value)
 {
-    if (!Dispatch::isMainThread()) {
-        Dispatch::main().async([this, value] { setAudioLevel(value); });
-        return;
-    }
-    audioLevel_.store(value);
-    emit audioLevelChanged(value);
+    onMainThread([this, value] {
+        audioLevel_.store(value);
+        emit audioLevelChanged(value);
+    });
 }
 
 QString RecordingManager::currentTranscription() const
@@ -120,15 +127,13 @@ QString RecordingManager::currentTranscription() const
 
 void RecordingManager::setCurrentTranscription(const QString& value)
 {
-    if (!Dispatch::isMainThread()) {
-        Dispatch::main().async([this, value] { setCurrentTranscription(value); });
-        return;
-    }
-    {
-        std::lock_guard lock(currentTranscriptionMutex_);
-        currentTranscription_ = value;
-    }
-    emit currentTranscriptionChanged(value);
+    onMainThread([this, value] {
+        {
+            std::lock_guard lock(currentTranscriptionMutex_);
+            currentTranscription_ = value;
+        }
+        emit currentTranscriptionChanged(value);
+    });
 }
 
 bool RecordingManager::isSaveEnabled() const

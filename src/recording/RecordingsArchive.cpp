@@ -3,13 +3,13 @@
 #include "platform/Log.h"
 #include "recording/WavFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <sys/statvfs.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <algorithm>
 #include <limits>
 
@@ -31,14 +31,12 @@ QString RecordingsArchive::metadataFile() const
 
 void RecordingsArchive::createRecordingsDirectoryIfNeeded()
 {
-    const QString path = recordingsDirectory();
-    if (QFileInfo(path).isDir())
-        return;
-    if (!QDir().mkpath(path)) {
-        const QString reason = QFileInfo::exists(path) ? QStringLiteral("a file is in the way of the folder %1")
-                                                       : QStringLiteral("could not create the folder %1");
-        Log::out(QStringLiteral("Failed to create recordings directory: ") + reason.arg(path));
-    }
+    // std::filesystem, unlike QDir::mkpath, says why it failed.
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(recordingsDirectory()).toStdString(), error);
+    if (error)
+        Log::out(QStringLiteral("Failed to create recordings directory: ")
+                 + QString::fromLocal8Bit(error.message()));
 }
 
 void RecordingsArchive::saveRecording(std::span<const float> audioData, double sampleRate,

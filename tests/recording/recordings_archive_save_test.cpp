@@ -103,3 +103,18 @@ TEST_F(ArchiveTest, SaveKeepsAnUnreadableIndexAsideInsteadOfOverwritingIt)
         QFile::remove(indexPath());
     }
 }
+
+TEST_F(ArchiveTest, FolderCreationFailureIsReportedAndTheArchiveStaysUsable)
+{
+    writeFile(root.filePath("blocked"), "a file where the folder should be");
+    folder = root.filePath("blocked/Recordings");
+    archive->createRecordingsDirectoryIfNeeded();
+    ASSERT_EQ(log.outLines().size(), 1);
+    EXPECT_TRUE(log.outLines().at(0).startsWith("Failed to create recordings directory: "));
+
+    folder = root.filePath("later/Recordings");
+    archive->createRecordingsDirectoryIfNeeded();
+    archive->createRecordingsDirectoryIfNeeded();  // existing folder: no error
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(log.outLines().size(), 1);
+}
