@@ -8,9 +8,9 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <algorithm>
 #include <limits>
 
 RecordingsArchive::RecordingsArchive(Environment environment) : environment_(std::move(environment))
