@@ -6,11 +6,11 @@
 
 #include "core/AppConfig.h"
 #include "recording/LivePreviewTimers.h"
-
-// Until the capture stream and the recording store land.
-#if __has_include("platform/AudioCapture.h") && __has_include("recording/RecordingManager.h")
-#include "platform/AudioCapture.h"
 #include "recording/RecordingManager.h"
+
+// Until the capture stream lands.
+#if __has_include("platform/AudioCapture.h")
+#include "platform/AudioCapture.h"
 #define TALLOWIND_PREVIEW_DEPENDENCIES 1
 #endif
 
@@ -26,11 +26,7 @@ constexpr double failureHideDelay = 2.0;
 constexpr double stopHideDelay = 0.8;
 constexpr double cleanupDelay = 0.3;
 
-#ifdef TALLOWIND_PREVIEW_DEPENDENCIES
 void publish(const QString& text) { RecordingManager::shared().setCurrentTranscription(text); }
-#else
-void publish(const QString&) {}
-#endif
 
 } // namespace
 

@@ -2,10 +2,7 @@
 
 #include "shell/theme/TallowindTheme.h"
 
-#if __has_include("recording/RecordingManager.h")
 #include "recording/RecordingManager.h"
-#define TALLOWIND_HAS_RECORDING_MANAGER 1
-#endif
 
 #include <QEasingCurve>
 #include <QMetaProperty>
@@ -139,11 +136,7 @@ QFont previewFont(const QFont& base)
 } // namespace
 
 StreamingPreviewView::StreamingPreviewView(QWidget* parent)
-#ifdef TALLOWIND_HAS_RECORDING_MANAGER
     : StreamingPreviewView(&RecordingManager::shared(), parent)
-#else
-    : StreamingPreviewView(nullptr, parent)
-#endif
 {
 }
 

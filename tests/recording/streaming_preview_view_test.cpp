@@ -1,5 +1,7 @@
 #include "recording/StreamingPreviewView.h"
 
+#include "recording/RecordingManager.h"
+
 #include <QImage>
 #include <QObject>
 
@@ -49,6 +51,13 @@ TEST(StreamingPreviewView, ShowsTheTranscriptionOrListeningAndFollowsChanges)
     EXPECT_EQ(view.shownLines(), QStringList{QStringLiteral("Speech recognition busy")});
     source.set(QString());
     EXPECT_EQ(view.displayedText(), QStringLiteral("Listening..."));
+
+    // By default it follows the shared recording manager.
+    StreamingPreviewView shared;
+    RecordingManager::shared().setCurrentTranscription(QStringLiteral("from the manager"));
+    EXPECT_EQ(shared.displayedText(), QStringLiteral("from the manager"));
+    RecordingManager::shared().setCurrentTranscription(QString());
+    EXPECT_EQ(shared.displayedText(), QStringLiteral("Listening..."));
 
     StreamingPreviewView withoutSource(static_cast<QObject*>(nullptr));
     EXPECT_EQ(withoutSource.displayedText(), QStringLiteral("Listening..."));
