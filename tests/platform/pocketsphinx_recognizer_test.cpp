@@ -1,11 +1,9 @@
 #include "platform/PocketSphinxRecognizer.h"
 
 #include "platform/Dispatch.h"
+#include "support/SynthesizedSpeech.h"
 
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -17,33 +15,6 @@ namespace {
 
 using Result = SpeechRecognizer::Result;
 using Error = SpeechRecognizer::Error;
-
-// Speaks `text` with espeak-ng and converts it with sox to raw interleaved
-// floats at the given rate and channel count.
-std::vector<float> synthesize(const QString& folder, const QString& text, int rate, int channels)
-{
-    const QString wav = folder + QStringLiteral("/speech.wav");
-    const QString raw = folder + QStringLiteral("/speech.raw");
-    if (QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-s"), QStringLiteral("140"),
-                                                         QStringLiteral("-w"), wav, text})
-        != 0)
-        return {};
-    if (QProcess::execute(QStringLiteral("sox"),
-                          {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
-                           QStringLiteral("floating-point"), QStringLiteral("-b"), QStringLiteral("32"),
-                           QStringLiteral("-r"), QString::number(rate), QStringLiteral("-c"),
-                           QString::number(channels), raw, QStringLiteral("pad"), QStringLiteral("0.3"),
-                           QStringLiteral("0.5")})
-        != 0)
-        return {};
-    QFile file(raw);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    std::vector<float> samples(static_cast<size_t>(bytes.size()) / sizeof(float));
-    memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
-    return samples;
-}
 
 struct Collected {
     std::mutex mutex;
@@ -86,8 +57,7 @@ class PocketSphinxRecognizerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty()
-            || QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
+        if (!canSynthesizeSpeech())
             GTEST_SKIP() << "espeak-ng and sox are needed";
         ASSERT_TRUE(dir.isValid());
     }
@@ -102,7 +72,7 @@ TEST_F(PocketSphinxRecognizerTest, GeneralModelDeliversPartialsThenAFinalForCapt
     EXPECT_EQ(recognizer->authorizationStatus(), SpeechRecognizer::AuthorizationStatus::authorized);
 
     // A 48 kHz stereo capture exercises the down-mix and the resampler.
-    const auto audio = synthesize(dir.path(), QStringLiteral("the quick brown fox jumps over the lazy dog"), 48000, 2);
+    const auto audio = synthesizeSpeech(dir.path(), QStringLiteral("the quick brown fox jumps over the lazy dog"), 48000, 2);
     ASSERT_FALSE(audio.empty());
     Collected c;
     auto task = recognizer->startTask(collectInto(c));
@@ -130,7 +100,7 @@ TEST_F(PocketSphinxRecognizerTest, GrammarModelRecognizesTheSpokenWords)
     model.grammarFile = grammar;
     PocketSphinxRecognizer recognizer(model);
 
-    const auto audio = synthesize(dir.path(), QStringLiteral("close the window"), 16000, 1);
+    const auto audio = synthesizeSpeech(dir.path(), QStringLiteral("close the window"), 16000, 1);
     ASSERT_FALSE(audio.empty());
     Collected c;
     auto task = recognizer.startTask(collectInto(c));
@@ -145,7 +115,7 @@ TEST_F(PocketSphinxRecognizerTest, OneRecognitionAtATimeAndNothingAfterCancel)
 {
     auto recognizer = PocketSphinxRecognizer::forLocale(QLocale(QStringLiteral("en_US")));
     ASSERT_TRUE(recognizer);
-    const auto audio = synthesize(dir.path(), QStringLiteral("hello there"), 16000, 1);
+    const auto audio = synthesizeSpeech(dir.path(), QStringLiteral("hello there"), 16000, 1);
 
     Collected first;
     auto running = recognizer->startTask(collectInto(first));

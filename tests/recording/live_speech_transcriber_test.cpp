@@ -1,10 +1,14 @@
 #include "recording/LiveSpeechTranscriber.h"
 
 #include "platform/Dispatch.h"
+#include "platform/PocketSphinxRecognizer.h"
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LogCapture.h"
+#include "support/SynthesizedSpeech.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -257,6 +261,43 @@ TEST_F(LiveSpeechTranscriberTest, NoCallbackAfterTheDelegateOrTheTranscriberIsGo
     EXPECT_TRUE(task->cancelled);
     drain();
     EXPECT_TRUE(delegate.reports.empty());
+}
+
+TEST(LiveSpeechTranscriberOnDevice, PartialTextArrivesWhileACaptureThreadFeedsIt)
+{
+    if (!canSynthesizeSpeech())
+        GTEST_SKIP() << "espeak-ng and sox are needed";
+    QTemporaryDir dir;
+    const auto audio = synthesizeSpeech(dir.path(), QStringLiteral("please write down what I am saying"), 44100, 1);
+    ASSERT_FALSE(audio.empty());
+    auto recognizer = PocketSphinxRecognizer::forLocale(QLocale(QStringLiteral("en_US")));
+    ASSERT_TRUE(recognizer);
+    LiveSpeechTranscriber transcriber(recognizer);
+    RecordingDelegate delegate;
+    transcriber.setDelegate(&delegate);
+    ASSERT_FALSE(transcriber.startRecognition().has_value());
+
+    std::thread capture([&] {
+        for (size_t at = 0; at < audio.size(); at += 1024)
+            transcriber.appendAudioBuffer(audio.data() + at, qsizetype(std::min<size_t>(1024, audio.size() - at)),
+                                          44100, 1);
+    });
+    capture.join();
+    QDeadlineTimer deadline(60000);
+    while (delegate.reports.empty() && !deadline.hasExpired())
+        Dispatch::drainMainQueue(100);
+    ASSERT_FALSE(delegate.reports.empty());
+    for (const Report& r : delegate.reports) {
+        EXPECT_EQ(r.kind, Report::partial);
+        EXPECT_TRUE(r.onMainThread);
+    }
+
+    transcriber.finishRecognition();
+    const size_t reported = delegate.reports.size();
+    // Whatever the worker still decodes for it is dropped.
+    Dispatch::sleepFor(0.2);
+    Dispatch::drainMainQueue();
+    EXPECT_EQ(delegate.reports.size(), reported);
 }
 
 TEST(SpeechRecognitionErrorText, EveryCaseDescribesItself)
