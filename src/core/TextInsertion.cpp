@@ -53,7 +53,7 @@ std::chrono::steady_clock::duration seconds(double value)
 
 } // namespace
 
-QString sanitizeText(const QString& text)
+QString TextInsertion::sanitizeText(const QString& text)
 {
     QString kept;
     kept.reserve(text.size());

@@ -11,10 +11,12 @@
 
 class KeySynthesizer;
 
+namespace TextInsertion {
 // Keeps the characters (extended grapheme clusters) whose first code point is
 // a letter, number, punctuation mark, symbol or white space, and caps the
 // result at AppConfig::maxTextLength characters.
 QString sanitizeText(const QString& text);
+} // namespace TextInsertion
 
 // Pauses and bounds of one paste; tests shorten them.
 struct PasteTiming {

@@ -43,7 +43,7 @@ TEST(SanitizeText, KeepsPrintableClassesAndDropsInvisibleOnes)
         {"empty", QString(), QString()},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(sanitizeText(c.input), c.expected) << c.name;
+        EXPECT_EQ(TextInsertion::sanitizeText(c.input), c.expected) << c.name;
 }
 
 TEST(SanitizeText, CapsAtTheMaximumLengthInCharacters)
@@ -51,18 +51,18 @@ TEST(SanitizeText, CapsAtTheMaximumLengthInCharacters)
     const int max = AppConfig::maxTextLength;
     // The caller appends one space before cleaning; it counts, and goes first.
     const QString exactly = repeated(QStringLiteral("a"), max - 1) + QStringLiteral(" ");
-    EXPECT_EQ(sanitizeText(exactly), exactly);
+    EXPECT_EQ(TextInsertion::sanitizeText(exactly), exactly);
 
     const QString full = repeated(QStringLiteral("b"), max);
-    EXPECT_EQ(sanitizeText(full + QStringLiteral(" ")), full);
+    EXPECT_EQ(TextInsertion::sanitizeText(full + QStringLiteral(" ")), full);
 
-    EXPECT_EQ(sanitizeText(repeated(QStringLiteral("c"), max + 500)), repeated(QStringLiteral("c"), max));
+    EXPECT_EQ(TextInsertion::sanitizeText(repeated(QStringLiteral("c"), max + 500)), repeated(QStringLiteral("c"), max));
 
     // Characters, not UTF-16 units: each of these is two or more units.
     const QString emoji = QString::fromUtf8("👍🏽");
-    EXPECT_EQ(sanitizeText(repeated(emoji, max + 1)), repeated(emoji, max));
+    EXPECT_EQ(TextInsertion::sanitizeText(repeated(emoji, max + 1)), repeated(emoji, max));
 
     // Dropped characters do not count towards the cap.
     const QString padded = repeated(QStringLiteral("d") + QChar(0x200B), max);
-    EXPECT_EQ(sanitizeText(padded), repeated(QStringLiteral("d"), max));
+    EXPECT_EQ(TextInsertion::sanitizeText(padded), repeated(QStringLiteral("d"), max));
 }
