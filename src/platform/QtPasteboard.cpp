@@ -43,10 +43,13 @@ QtPasteboard::QtPasteboard() : fetchLog_(std::make_shared<FetchLog>()) {}
 std::optional<PasteboardContents> QtPasteboard::snapshot()
 {
     QClipboard* board = clipboard();
-    const QMimeData* data = board ? board->mimeData(QClipboard::Clipboard) : nullptr;
-    if (!data)
+    if (!board)
         return std::nullopt;
     PasteboardContents contents;
+    // No data at all is an empty clipboard, not an unreadable one.
+    const QMimeData* data = board->mimeData(QClipboard::Clipboard);
+    if (!data)
+        return contents;
     for (const QString& format : data->formats()) {
         if (isPseudoFormat(format))
             continue;
