@@ -30,21 +30,30 @@ bool isKeptCodePoint(char32_t c)
 struct StepResults {
     std::mutex mutex;
     std::optional<PasteboardContents> saved;
+    bool saveStarted = false;
     bool saveClosed = false;
     bool textPlaced = false;
 };
 
-// Runs `step` on the main thread; false when it had not run within `timeout`
-// (it still runs later).
-bool runOnMain(std::function<void()> step, double timeout)
+// Copying a large image in every format the owner offers takes seconds; a
+// copy under way is awaited this long rather than thrown away, which would
+// lose the user's clipboard.
+constexpr double saveUnderWayTimeout = 30.0;
+
+// Queues `step` on the main thread; the semaphore is signalled once it ran.
+std::shared_ptr<Dispatch::Semaphore> postToMain(std::function<void()> step)
 {
     auto done = std::make_shared<Dispatch::Semaphore>();
     Dispatch::main().async([step = std::move(step), done] {
         step();
         done->signal();
     });
-    return done->wait(timeout);
+    return done;
 }
+
+// Runs `step` on the main thread; false when it had not run within `timeout`
+// (it still runs later).
+bool runOnMain(std::function<void()> step, double timeout) { return postToMain(std::move(step))->wait(timeout); }
 
 std::chrono::steady_clock::duration seconds(double value)
 {
@@ -96,12 +105,25 @@ void TextInserter::runSequence(const QString& text)
     auto results = std::make_shared<StepResults>();
     std::shared_ptr<Pasteboard> board = pasteboard_;
 
-    runOnMain([board, results] {
+    auto saveDone = postToMain([board, results] {
+        {
+            std::lock_guard lock(results->mutex);
+            results->saveStarted = true;
+        }
         auto contents = board->snapshot();
         std::lock_guard lock(results->mutex);
         if (!results->saveClosed)
             results->saved = std::move(contents);
-    }, timing_.stepTimeout);
+    });
+    if (!saveDone->wait(timing_.stepTimeout)) {
+        bool started = false;
+        {
+            std::lock_guard lock(results->mutex);
+            started = results->saveStarted;
+        }
+        if (started)
+            saveDone->wait(saveUnderWayTimeout);
+    }
     std::optional<PasteboardContents> saved;
     {
         std::lock_guard lock(results->mutex);

@@ -189,6 +189,19 @@ TEST_F(TextInserterTest, BlockedMainThreadMeansNoChordAndTheTextIsLeftOnTheClipb
     EXPECT_EQ(keys->chordCount(), 0);
 }
 
+TEST_F(TextInserterTest, SlowCopyOfTheUsersClipboardIsAwaitedNotDropped)
+{
+    keys->setOnChord([&] { board->simulateFetch(); });
+    board->setSnapshotDelay(0.3);
+    PasteTiming timing = quickTiming();
+    timing.stepTimeout = 0.05;
+    TextInserter inserter(board, keys, timing);
+    inserter.paste(QStringLiteral("over a photo "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(keys->chordCount(), 1);
+    EXPECT_EQ(board->contents(), richContents());
+}
+
 TEST_F(TextInserterTest, FailedChordStillRestoresWithoutWaitingForAFetch)
 {
     keys->setSucceeds(false);

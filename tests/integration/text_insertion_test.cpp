@@ -179,3 +179,29 @@ TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboa
     EXPECT_EQ(target.text(), text);
     EXPECT_EQ(target.ask("clipboard", "clipboard "), expectedUserClipboard());
 }
+
+TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
+{
+    PasteTarget target;
+    ASSERT_TRUE(target.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_FALSE(target.ask("copy large", "copied").isEmpty());
+    ASSERT_TRUE(target.activate());
+
+    QElapsedTimer clock;
+    clock.start();
+    const auto saved = board->snapshot();
+    ASSERT_TRUE(saved.has_value());
+    qint64 bytes = 0;
+    QStringList formats;
+    for (const auto& [format, data] : *saved) {
+        bytes += data.size();
+        formats << format;
+    }
+    std::printf("snapshot of a 2048x2048 image: %lld ms, %lld bytes in %lld formats (%s)\n",
+                static_cast<long long>(clock.elapsed()), static_cast<long long>(bytes),
+                static_cast<long long>(saved->size()), qPrintable(formats.join(QLatin1Char(' '))));
+
+    pasteAndWait(QStringLiteral("over a photo "));
+    EXPECT_EQ(target.text(), QStringLiteral("over a photo "));
+    EXPECT_EQ(target.ask("clipboard", "clipboard "), "clipboard " + QByteArray("user text").toBase64() + " 2048x2048 #ff0000");
+}

@@ -28,6 +28,8 @@ public:
         std::lock_guard lock(mutex_);
         refusesText_ = refuses;
     }
+    // Copying the contents takes this long (a large image, say).
+    void setSnapshotDelay(double seconds) { snapshotDelay_ = seconds; }
     // Another application copies something.
     void replaceContents(const PasteboardContents& contents)
     {
@@ -79,6 +81,7 @@ public:
     std::optional<PasteboardContents> snapshot() override
     {
         noteThread();
+        Dispatch::sleepFor(snapshotDelay_.load());
         std::lock_guard lock(mutex_);
         std::optional<PasteboardContents> taken;
         if (readable_)
@@ -133,6 +136,7 @@ private:
     QStringList textsSet_;
     int restores_ = 0;
     std::atomic<int> offMain_{0};
+    std::atomic<double> snapshotDelay_{0.0};
     std::atomic<uint64_t> fetches_{0};
     std::atomic<Clock::rep> lastFetch_{0};
 };

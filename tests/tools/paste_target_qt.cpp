@@ -1,6 +1,7 @@
 // A separate application to paste into: one focused line edit. Commands on
 // standard input, one per line, answers on standard output:
 //   copy       puts "user text" and an 8x8 red image on the clipboard -> "copied"
+//   copy large the same with a 2048x2048 image (red first pixel)
 //   text       -> "text <base64 of the line edit's text>"
 //   clipboard  -> "clipboard <base64 of the text> <width>x<height> <first pixel #rrggbb>"
 // It starts by printing "ready <window id>".
@@ -70,11 +71,16 @@ int main(int argc, char** argv)
         while ((end = pending.indexOf('\n')) >= 0) {
             const QByteArray command = pending.left(end).trimmed();
             pending.remove(0, end + 1);
-            if (command == "copy") {
+            if (command == "copy" || command == "copy large") {
                 auto* data = new QMimeData;
                 data->setText(QStringLiteral("user text"));
-                QImage image(8, 8, QImage::Format_RGB32);
+                const int side = command == "copy" ? 8 : 2048;
+                QImage image(side, side, QImage::Format_RGB32);
                 image.fill(QColor(255, 0, 0));
+                // Noise, so the encoded formats are as large as a photo's.
+                for (int y = 1; y < side; ++y)
+                    for (int x = 0; x < side; ++x)
+                        image.setPixel(x, y, qRgb((x * 7 + y * 13) % 256, (x * y) % 256, (x ^ y) % 256));
                 data->setImageData(image);
                 QGuiApplication::clipboard()->setMimeData(data);
                 reply("copied");
