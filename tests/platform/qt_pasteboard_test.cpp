@@ -29,7 +29,7 @@ TEST(QtPasteboard, SnapshotAndRestoreKeepEveryFormatButSelectionPseudoTargets)
     const PasteboardContents user = {
         {QStringLiteral("text/plain"), QByteArray("mine")},
         {QStringLiteral("text/html"), QByteArray("<i>mine</i>")},
-        {QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0pixels", 18)},
+        {QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0pixels", 16)},
         {QStringLiteral("TARGETS"), QByteArray("pseudo")},
     };
     putOnClipboard(user);
