@@ -31,7 +31,6 @@ struct StepResults {
     std::mutex mutex;
     std::optional<PasteboardContents> saved;
     bool saveStarted = false;
-    bool saveClosed = false;
     bool textPlaced = false;
 };
 
@@ -112,8 +111,7 @@ void TextInserter::runSequence(const QString& text)
         }
         auto contents = board->snapshot();
         std::lock_guard lock(results->mutex);
-        if (!results->saveClosed)
-            results->saved = std::move(contents);
+        results->saved = std::move(contents);
     });
     if (!saveDone->wait(timing_.stepTimeout)) {
         bool started = false;
@@ -124,22 +122,19 @@ void TextInserter::runSequence(const QString& text)
         if (started)
             saveDone->wait(saveUnderWayTimeout);
     }
-    std::optional<PasteboardContents> saved;
-    {
-        std::lock_guard lock(results->mutex);
-        results->saveClosed = true;
-        saved = std::move(results->saved);
-    }
-
     runOnMain([board, results, text] {
         const bool placed = board->setText(text);
         std::lock_guard lock(results->mutex);
         results->textPlaced = placed;
     }, timing_.stepTimeout);
+    // The main queue runs the save before the text, so once the text is
+    // placed the copy of the user's clipboard is there too, even a late one.
     bool placed = false;
+    std::optional<PasteboardContents> saved;
     {
         std::lock_guard lock(results->mutex);
         placed = results->textPlaced;
+        saved = std::move(results->saved);
     }
     // Without our text on the clipboard the chord would paste whatever the
     // user had copied, possibly something private, into another window.
