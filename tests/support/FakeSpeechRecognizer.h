@@ -43,13 +43,16 @@ public:
 
     AuthorizationStatus authorizationStatus() const override { return status; }
 
+    // The answer becomes the status, as the user's decision does.
     void requestAuthorization(std::function<void(AuthorizationStatus)> completion) override
     {
         ++authorizationRequests;
-        if (answerAtOnce)
+        if (answerAtOnce) {
+            status = answer;
             completion(answer);
-        else
+        } else {
             pendingAuthorization = std::move(completion);
+        }
     }
 
     // Answers a request that was held back.
@@ -57,6 +60,7 @@ public:
     {
         auto completion = std::move(pendingAuthorization);
         pendingAuthorization = nullptr;
+        status = value;
         if (completion)
             completion(value);
     }
