@@ -300,17 +300,4 @@ TEST(LiveSpeechTranscriberOnDevice, PartialTextArrivesWhileACaptureThreadFeedsIt
     EXPECT_EQ(delegate.reports.size(), reported);
 }
 
-TEST(SpeechRecognitionErrorText, EveryCaseDescribesItself)
-{
-    EXPECT_EQ(errorDescription(SpeechRecognitionError::notAuthorized),
-              QStringLiteral("Speech recognition not authorized. Please enable in System Settings > "
-                             "Privacy & Security > Speech Recognition."));
-    EXPECT_EQ(errorDescription(SpeechRecognitionError::recognizerUnavailable),
-              QStringLiteral("Speech recognizer is not available on this device."));
-    EXPECT_EQ(errorDescription(SpeechRecognitionError::requestCreationFailed),
-              QStringLiteral("Failed to create speech recognition request."));
-    EXPECT_EQ(errorDescription(SpeechRecognitionError::audioEngineError),
-              QStringLiteral("Audio engine error occurred during speech recognition."));
-}
-
 } // namespace
