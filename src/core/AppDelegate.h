@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LifetimeGuard.h"
 #include "core/RecordingState.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
@@ -123,6 +124,8 @@ signals:
     void statusIconNameChanged(const QString& name);
 
 private:
+    friend class ModelLoadingTestAccess;
+
     struct PendingTranscription {
         std::vector<float> audioData;
         double sampleRate;
@@ -181,4 +184,9 @@ private:
     static constexpr double permissionCheckInterval = 1.0;
 
     std::vector<NotificationObservation> observations_;
+
+    // Model-load jobs hold the controller weakly through this guard. Last
+    // member: destruction waits here for a load in progress before any other
+    // member goes.
+    LifetimeGuard modelLoadLifetime_;
 };
