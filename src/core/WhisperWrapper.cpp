@@ -15,18 +15,22 @@
 #include <limits>
 #include <vector>
 
-std::shared_ptr<WhisperWrapper> WhisperWrapper::create(const QString& modelPath)
+std::shared_ptr<WhisperWrapper> WhisperWrapper::create(const QString& modelPath, int processorCount)
 {
     if (!QFileInfo::exists(modelPath))
         return nullptr;
-    std::shared_ptr<WhisperWrapper> bridge(new WhisperWrapper(modelPath));
+    std::shared_ptr<WhisperWrapper> bridge(new WhisperWrapper(modelPath, processorCount));
     std::lock_guard lock(bridge->mutex_);
     if (!bridge->loadModel())
         return nullptr;
     return bridge;
 }
 
-WhisperWrapper::WhisperWrapper(const QString& modelPath) : modelPath_(modelPath) {}
+WhisperWrapper::WhisperWrapper(const QString& modelPath, int processorCount)
+    : modelPath_(modelPath)
+    , processorCount_(processorCount > 0 ? processorCount : WhisperPassParameters::configuredProcessorCount())
+{
+}
 
 WhisperWrapper::~WhisperWrapper()
 {
@@ -80,7 +84,7 @@ std::optional<QString> WhisperWrapper::transcribe(std::span<const float> audioDa
         return std::nullopt;
     }
 
-    const WhisperPassParameters parameters(modelPath_);
+    const WhisperPassParameters parameters(modelPath_, processorCount_);
     const int result = whisper_full(ctx_, parameters.record(), audioData.data(), static_cast<int>(audioData.size()));
     if (result != 0) {
         Log::system(QStringLiteral("[WhisperWrapper] whisper_full failed with result: %1").arg(result));

@@ -17,7 +17,9 @@ struct whisper_context;
 class WhisperWrapper {
 public:
     // Nothing when the file does not exist or whisper.cpp cannot load it.
-    static std::shared_ptr<WhisperWrapper> create(const QString& modelPath);
+    // Passes use min(processors, 8) threads; `processorCount` 0 means the
+    // machine's configured processor count (benchmarks pin it).
+    static std::shared_ptr<WhisperWrapper> create(const QString& modelPath, int processorCount = 0);
     ~WhisperWrapper();
     WhisperWrapper(const WhisperWrapper&) = delete;
     WhisperWrapper& operator=(const WhisperWrapper&) = delete;
@@ -33,11 +35,12 @@ public:
     std::optional<QString> transcribe(std::span<const float> audioData, double sourceSampleRate = 16000);
 
 private:
-    explicit WhisperWrapper(const QString& modelPath);
+    WhisperWrapper(const QString& modelPath, int processorCount);
     // Callers hold mutex_.
     bool loadModel();
 
     std::mutex mutex_;
     whisper_context* ctx_ = nullptr;
     QString modelPath_;
+    const int processorCount_;
 };

@@ -16,6 +16,10 @@
 
 namespace {
 
+// Few threads keep passes quick on a busy or small machine; the thread-count
+// rule itself is checked with the parameter record.
+constexpr int testThreads = 2;
+
 // Micro models and a spoken sentence, made once for the whole suite.
 class WhisperWrapperTest : public DefaultsTest {
 protected:
@@ -87,7 +91,7 @@ TEST_F(WhisperWrapperTest, HalfPrecisionAndQuantizedModelsTranscribe)
 {
     for (const QString& path : {f16_, q5_, q8_}) {
         SCOPED_TRACE(path.toStdString());
-        const auto bridge = WhisperWrapper::create(path);
+        const auto bridge = WhisperWrapper::create(path, testThreads);
         ASSERT_NE(bridge, nullptr);
         expectCleanLine(bridge->transcribe(*speech_));
     }
@@ -95,7 +99,7 @@ TEST_F(WhisperWrapperTest, HalfPrecisionAndQuantizedModelsTranscribe)
 
 TEST_F(WhisperWrapperTest, InputWithoutTextGivesNothing)
 {
-    const auto bridge = WhisperWrapper::create(f16_);
+    const auto bridge = WhisperWrapper::create(f16_, testThreads);
     ASSERT_NE(bridge, nullptr);
     LogCapture log;
     EXPECT_FALSE(bridge->transcribe({}).has_value());
@@ -110,7 +114,7 @@ TEST_F(WhisperWrapperTest, InputWithoutTextGivesNothing)
 
 TEST_F(WhisperWrapperTest, SwitchingModels)
 {
-    const auto bridge = WhisperWrapper::create(f16_);
+    const auto bridge = WhisperWrapper::create(f16_, testThreads);
     ASSERT_NE(bridge, nullptr);
     const auto before = bridge->transcribe(*speech_);
     ASSERT_TRUE(before.has_value());
@@ -137,7 +141,7 @@ TEST_F(WhisperWrapperTest, SwitchingModels)
 
 TEST_F(WhisperWrapperTest, ConcurrentPassesAndSwitchesDoNotOverlap)
 {
-    const std::shared_ptr<WhisperWrapper> bridge = WhisperWrapper::create(f16_);
+    const std::shared_ptr<WhisperWrapper> bridge = WhisperWrapper::create(f16_, testThreads);
     ASSERT_NE(bridge, nullptr);
     const std::vector<float> audio = TestSpeech::fitted(*speech_, 1.5);
     const auto expected = bridge->transcribe(audio);
