@@ -4,6 +4,7 @@
 #include "core/AppConfig.h"
 #include "core/VoiceActivityDetector.h"
 #include "core/WhisperPassParameters.h"
+#include "core/WhisperTranscriptText.h"
 #include "core/WhisperWrapper.h"
 #include "support/TestSpeech.h"
 #include "support/WhisperTestModel.h"
@@ -74,6 +75,26 @@ void compareBridgeWithDirectCall(const QString& modelPath, const std::vector<flo
         label, bridgeMedian, directMedian, bridgeMedian / directMedian, bridgeBest, directBest, bridgeBest / directBest);
 }
 
+// What the bridge adds around whisper_full, measured on its own: building
+// the parameter record (settings reads included) and assembling the text.
+void bridgeOwnWork(const QString& modelPath)
+{
+    constexpr int iterations = 2000;
+    const std::vector<const char*> segments = {" The quarterly report is due on Friday,", " please send  your figures", " before noon."};
+    std::vector<double> perPass;
+    for (int run = 0; run < runs; ++run) {
+        const double seconds = secondsOf([&] {
+            for (int i = 0; i < iterations; ++i) {
+                const WhisperPassParameters parameters(modelPath, threads);
+                if (assembleTranscript(segments).isEmpty() || parameters.record().n_threads != threads)
+                    std::printf("unexpected\n");
+            }
+        });
+        perPass.push_back(seconds / iterations);
+    }
+    std::printf("bridge's own work per pass (parameter record + text assembly): %.1f us\n", median(perPass) * 1e6);
+}
+
 void detectorThroughput(const std::vector<float>& speech)
 {
     // One minute of speech-like audio, analysed frame by frame as capture does.
@@ -135,6 +156,7 @@ int main(int argc, char** argv)
     std::printf("whisper bridge benchmark: %d threads, medians of %d runs\n", threads, runs);
     loadTime(modelPath);
     detectorThroughput(speech);
+    bridgeOwnWork(modelPath);
     compareBridgeWithDirectCall(modelPath, TestSpeech::fitted(speech, 5.0), "5 s");
     compareBridgeWithDirectCall(modelPath, TestSpeech::fitted(speech, 30.0), "30 s");
     return 0;
