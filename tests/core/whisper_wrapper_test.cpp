@@ -95,6 +95,12 @@ TEST_F(WhisperWrapperTest, HalfPrecisionAndQuantizedModelsTranscribe)
         ASSERT_NE(bridge, nullptr);
         expectCleanLine(bridge->transcribe(*speech_));
     }
+
+    // All-f32 files load too (whisper.cpp's convolution needs f16 weights to
+    // decode, so they are not run).
+    const QString f32 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::F32);
+    ASSERT_FALSE(f32.isEmpty());
+    EXPECT_NE(WhisperWrapper::create(f32, testThreads), nullptr);
 }
 
 TEST_F(WhisperWrapperTest, InputWithoutTextGivesNothing)
