@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LifetimeGuard.h"
 #include "core/RecordingState.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
@@ -129,6 +130,7 @@ signals:
 
 private:
     friend struct LivePreviewTestAccess;
+    friend class ModelLoadingTestAccess;
 
     struct PendingTranscription {
         std::vector<float> audioData;
@@ -193,4 +195,9 @@ private:
     TextInserter* textInserter();
     std::once_flag textInserterOnce_;
     std::shared_ptr<TextInserter> textInserter_;
+
+    // Model-load jobs hold the controller weakly through this guard. Last
+    // member: destruction waits here for a load in progress before any other
+    // member goes.
+    LifetimeGuard modelLoadLifetime_;
 };
