@@ -1,5 +1,7 @@
 #include "core/AppDelegate.h"
 
+#include "platform/AudioCapture.h"
+
 // Until the recording-state type lands the controller starts without one.
 #if __has_include("core/RecordingState.h")
 #include "core/RecordingState.h"
@@ -23,6 +25,12 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    // The capture tap calls into this object; removing it waits for a call
+    // that is still running.
+    if (audioEngine) {
+        audioEngine->removeTap();
+        audioEngine->stop();
+    }
     observations_.clear();
     if (permissionCheckTimer)
         permissionCheckTimer->stop();

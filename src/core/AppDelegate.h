@@ -27,6 +27,8 @@ class VoiceActivityDetector;
 class WhisperWrapper;
 class LiveSpeechTranscriber;
 class AudioConverter;
+class AudioStream;
+struct AudioBuffer;
 class FocusFieldDetector;
 class PopoverViewModel;
 class Updater;
@@ -125,6 +127,9 @@ signals:
     void statusIconNameChanged(const QString& name);
 
 private:
+    // The input tap: runs on the capture thread for every captured buffer.
+    void handleCapturedBuffer(const AudioBuffer& buffer);
+
     struct PendingTranscription {
         std::vector<float> audioData;
         double sampleRate;
@@ -148,7 +153,7 @@ private:
     QString statusIconName_ = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;
     // The capture stream of the current recording.
-    std::shared_ptr<AudioCapture> audioEngine;
+    std::shared_ptr<AudioStream> audioEngine;
 
     // The recording buffer and the detector state below are shared with the
     // capture thread; audioMutex_ guards them for short sections.
