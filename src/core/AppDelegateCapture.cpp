@@ -3,6 +3,7 @@
 #include "core/AppDelegate.h"
 
 #include "core/AudioConverter.h"
+#include "core/DetectorFrames.h"
 #include "core/RecordingState.h"
 #include "core/VoiceActivityDetector.h"
 #include "platform/AlertPresenter.h"
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr int64_t detectorFrameSize = 320;
 constexpr int64_t levelUpdateInterval = 67;
 constexpr float levelGain = 50.0f;
 constexpr float levelMaximum = 1.0f;
@@ -116,15 +116,10 @@ void AppDelegate::handleCapturedBuffer(const AudioBuffer& buffer)
         }
 
         if (voiceActivityDetector) {
-            vadFrameBuffer.insert(vadFrameBuffer.end(), converted.begin(), converted.end());
-            size_t consumed = 0;
-            while (vadFrameBuffer.size() - consumed >= static_cast<size_t>(detectorFrameSize)) {
-                voiceActivityDetector->processFrame(
-                    std::span<const float>(vadFrameBuffer.data() + consumed, detectorFrameSize), vadProcessedSamples);
-                consumed += detectorFrameSize;
-                vadProcessedSamples += detectorFrameSize;
-            }
-            vadFrameBuffer.erase(vadFrameBuffer.begin(), vadFrameBuffer.begin() + static_cast<std::ptrdiff_t>(consumed));
+            DetectorFrames::append(vadFrameBuffer, vadProcessedSamples, converted,
+                                   [this](std::span<const float> frame, int64_t index) {
+                                       voiceActivityDetector->processFrame(frame, index);
+                                   });
         }
     }
 }

@@ -3,6 +3,7 @@
 // transcription job on a background queue.
 #include "core/AppConfig.h"
 #include "core/AppDelegate.h"
+#include "core/DetectorFrames.h"
 #include "core/ModelManager.h"
 #include "core/RecordingState.h"
 #include "core/SpeechTrim.h"
@@ -20,7 +21,6 @@
 namespace {
 
 constexpr double tailWait = 0.3;
-constexpr int64_t detectorFrameSize = 320;
 constexpr double silentNoticeDuration = 1.5;
 
 } // namespace
@@ -47,10 +47,9 @@ void AppDelegate::stopRecordingAndTranscribe()
     {
         std::lock_guard lock(audioMutex_);
         if (voiceActivityDetector) {
-            if (!vadFrameBuffer.empty()) {
-                vadFrameBuffer.resize(static_cast<size_t>(detectorFrameSize), 0.0f);
-                voiceActivityDetector->processFrame(std::span<const float>(vadFrameBuffer), vadProcessedSamples);
-            }
+            DetectorFrames::flush(vadFrameBuffer, vadProcessedSamples, [this](std::span<const float> frame, int64_t index) {
+                voiceActivityDetector->processFrame(frame, index);
+            });
             voiceActivityDetector->finalizeRecording(static_cast<int64_t>(audioData.size()));
         }
     }
