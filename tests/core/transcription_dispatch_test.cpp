@@ -44,6 +44,10 @@ protected:
     {
         DictationTest::SetUp();
         RecordingManager::shared().deleteAllRecordings();
+        // Greedy single passes keep the random-weight model quick.
+        AppConfig::setWhisperBeamSize(1);
+        AppConfig::setWhisperBestOf(1);
+        AppConfig::setWhisperNoFallback(true);
     }
     void TearDown() override
     {
