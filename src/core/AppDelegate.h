@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/RecordingState.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PlatformServices.h"
@@ -20,9 +21,6 @@
 class QSystemTrayIcon;
 class QTimer;
 class QWidget;
-class RecordingStateManager;
-struct RecordingState;
-enum class RecordingMode;
 class VoiceActivityDetector;
 class WhisperWrapper;
 class LiveSpeechTranscriber;
@@ -32,6 +30,7 @@ struct AudioBuffer;
 class FocusFieldDetector;
 class PopoverViewModel;
 class Updater;
+class TextInserter;
 struct HotkeyEvent;
 
 // The application controller: one object for the life of the process. It
@@ -39,7 +38,7 @@ struct HotkeyEvent;
 // insertion, model loading), the live preview and the tray shell. Its member
 // functions live in several files by concern, next to the subsystem each
 // belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
-class AppDelegate : public QObject {
+class AppDelegate : public QObject, public RecordingStateDelegate {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
 
@@ -54,8 +53,8 @@ public:
     void activeModelChanged();
     void firstModelDownloaded();
     void applicationWillTerminate();
-    void recordingStateDidChange(const RecordingState& state);
-    void recordingDidComplete();
+    void recordingStateDidChange(const RecordingState& state) override;
+    void recordingDidComplete() override;
 
     // Global hotkey.
     void setupGlobalHotkey();
@@ -188,4 +187,9 @@ private:
     static constexpr double permissionCheckInterval = 1.0;
 
     std::vector<NotificationObservation> observations_;
+
+    // Pastes run one at a time on the inserter's queue; made on first use.
+    TextInserter* textInserter();
+    std::once_flag textInserterOnce_;
+    std::shared_ptr<TextInserter> textInserter_;
 };
