@@ -124,8 +124,27 @@ void AppDelegate::transcribeAudio()
 
     // Parked recordings are handed over in the order they stopped.
     Log::system(QStringLiteral("[AppDelegate] Model is loading, queueing transcription"));
-    std::lock_guard lock(modelMutex_);
-    pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
+    {
+        std::lock_guard lock(modelMutex_);
+        pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
+    }
+    // Each parked recording also waits for the load's outcome: the load hands
+    // the recordings over before this answer arrives, so a failure finds this
+    // one still parked. It would never be transcribed, and the icon would stay
+    // at transcribing, so it is dropped.
+    QPointer<AppDelegate> weak(this);
+    ensureModelLoaded([weak](bool loaded) {
+        if (loaded || !weak)
+            return;
+        {
+            std::lock_guard lock(weak->modelMutex_);
+            if (weak->pendingTranscriptions.empty())
+                return;
+            weak->pendingTranscriptions.pop_front();
+        }
+        Log::system(QStringLiteral("[AppDelegate] Model failed to load, dropping queued transcription"));
+        weak->updateStatusIcon(false, false);
+    });
 }
 
 void AppDelegate::processPendingTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode)

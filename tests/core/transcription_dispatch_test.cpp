@@ -176,6 +176,7 @@ TEST_F(TranscriptionTest, ParkedRecordingsOfAFailedLoadAreDropped)
     controller->stopRecordingAndTranscribe();
     ASSERT_TRUE(log.hasSystemLine("[AppDelegate] Model is loading, queueing transcription"));
     settleModelLoad();
+    EXPECT_TRUE(log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription"));
     EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
 
     // A later successful load finds nothing left to transcribe.
