@@ -181,22 +181,31 @@ void QtAudioStream::deliver(const char* data, qint64 length)
         return;
     const int bytesPerFrame = captureFormat_.bytesPerFrame();
     const int bytesPerSample = captureFormat_.bytesPerSample();
-    // The source may split a frame across two writes.
-    QByteArray bytes = partialFrame_;
-    bytes.append(data, length);
-    const qint64 frameCount = bytes.size() / bytesPerFrame;
-    const qint64 used = frameCount * bytesPerFrame;
-    partialFrame_ = bytes.mid(used);
-    if (frameCount == 0)
+    if (bytesPerFrame <= 0)
         return;
+    // The source may split a frame across two writes; only then is a copy
+    // needed to join the pieces.
+    const char* bytes = data;
+    qint64 available = length;
+    if (!partialFrame_.isEmpty()) {
+        partialFrame_.append(data, length);
+        bytes = partialFrame_.constData();
+        available = partialFrame_.size();
+    }
+    const qint64 frameCount = available / bytesPerFrame;
+    const qint64 used = frameCount * bytesPerFrame;
     const qint64 sampleCount = frameCount * captureFormat_.channelCount();
     frames_.resize(static_cast<size_t>(sampleCount));
     if (captureFormat_.sampleFormat() == QAudioFormat::Float) {
-        std::memcpy(frames_.data(), bytes.constData(), static_cast<size_t>(used));
+        std::memcpy(frames_.data(), bytes, static_cast<size_t>(used));
     } else {
         for (qint64 i = 0; i < sampleCount; ++i)
-            frames_[static_cast<size_t>(i)] = captureFormat_.normalizedSampleValue(bytes.constData() + i * bytesPerSample);
+            frames_[static_cast<size_t>(i)] = captureFormat_.normalizedSampleValue(bytes + i * bytesPerSample);
     }
+    QByteArray rest(bytes + used, available - used);
+    partialFrame_ = std::move(rest);
+    if (frameCount == 0)
+        return;
     AudioBuffer buffer;
     buffer.frames = frames_.data();
     buffer.frameCount = frameCount;
