@@ -200,3 +200,50 @@ TEST_F(TranscriptionTest, SilentRecordingIsDroppedWithANoticeWhenSegmentationIsO
     EXPECT_TRUE(countsIn(log.systemLines(), "[AppDelegate] About to transcribe ").isEmpty());
     EXPECT_EQ(statusIcon(), "mic.circle");
 }
+
+// The loaded bridge follows the model store: after a switch or a deletion
+// the next dictation loads what is active now (here: nothing usable).
+TEST_F(TranscriptionTest, ASwitchedOrDeletedModelIsNotKeptLoaded)
+{
+    const auto dictateExpectingNoModel = [this] {
+        LogCapture log;
+        begin();
+        deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+        controller->stopRecordingAndTranscribe();
+        // Stopped before or after the load the start began has failed.
+        EXPECT_TRUE(waitFor([&] {
+            return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded")
+                || log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription");
+        })) << log.systemLines().join("\n").toStdString();
+        settleModelLoad();
+        EXPECT_TRUE(transcribedLines(log).isEmpty());
+    };
+
+    const WhisperModel first = installModel();
+    controller->applicationDidFinishLaunching();
+    begin();
+    settleModelLoad();
+    controller->cancelRecording();
+
+    // Switched to a model whose file whisper.cpp cannot read.
+    const WhisperModel second = WhisperModel::allCases().at(1);
+    QFile junk(ModelManager::shared().modelPath(second));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    bool switched = false;
+    ModelManager::shared().switchModel(second, [&](std::optional<TallowindError> error) { switched = !error; });
+    ASSERT_TRUE(switched);
+    dictateExpectingNoModel();
+
+    // Back on the working model, then deleted with no other model to fall to.
+    ASSERT_TRUE(QFile::remove(ModelManager::shared().modelPath(second)));
+    ModelManager::shared().setActiveModel(first);
+    begin();
+    settleModelLoad();
+    controller->cancelRecording();
+    bool deleted = false;
+    ModelManager::shared().deleteModelAsync(first, [&](std::optional<DomainError> error) { deleted = !error; });
+    ASSERT_TRUE(deleted);
+    dictateExpectingNoModel();
+}
