@@ -1,5 +1,6 @@
 #include "core/AppDelegate.h"
 
+#include "platform/AudioCapture.h"
 
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -16,6 +17,12 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    // The capture tap calls into this object; removing it waits for a call
+    // that is still running.
+    if (audioEngine) {
+        audioEngine->removeTap();
+        audioEngine->stop();
+    }
     observations_.clear();
     if (permissionCheckTimer)
         permissionCheckTimer->stop();

@@ -26,6 +26,8 @@ class QWidget;
 class VoiceActivityDetector;
 class WhisperWrapper;
 class AudioConverter;
+class AudioStream;
+struct AudioBuffer;
 class FocusFieldDetector;
 class PopoverViewModel;
 class Updater;
@@ -131,6 +133,8 @@ signals:
 private:
     friend struct LivePreviewTestAccess;
     friend class ModelLoadingTestAccess;
+    // The input tap: runs on the capture thread for every captured buffer.
+    void handleCapturedBuffer(const AudioBuffer& buffer);
 
     struct PendingTranscription {
         std::vector<float> audioData;
@@ -155,7 +159,7 @@ private:
     QString statusIconName_ = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;
     // The capture stream of the current recording.
-    std::shared_ptr<AudioCapture> audioEngine;
+    std::shared_ptr<AudioStream> audioEngine;
 
     // The recording buffer and the detector state below are shared with the
     // capture thread; audioMutex_ guards them for short sections.

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// Opening addresses in the desktop's applications.
+class Workspace {
+public:
+    // The address of the desktop's microphone (sound input) settings.
+    static QUrl microphoneSettingsURL() { return QUrl(QStringLiteral("x-tallowind-settings:privacy/microphone")); }
+
+    virtual ~Workspace() = default;
+    // False when nothing could be opened for the address.
+    virtual bool openURL(const QUrl& url) = 0;
+};

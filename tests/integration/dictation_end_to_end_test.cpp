@@ -1,0 +1,213 @@
+// One dictation through the whole tool on a private desktop: the shortcut
+// held through XTest, speech played into the virtual microphone, the text
+// pasted into another application and the recording archived.
+#include "core/AppConfig.h"
+#include "core/AppDelegate.h"
+#include "core/ModelManager.h"
+#include "platform/DesktopWorkspace.h"
+#include "platform/MicrophonePermission.h"
+#include "platform/NotificationCenter.h"
+#include "platform/QtAudioCapture.h"
+#include "platform/QtPasteboard.h"
+#include "platform/X11AccessibilityTrust.h"
+#include "platform/X11HotkeyTap.h"
+#include "platform/X11KeySynthesizer.h"
+#include "recording/RecordingManager.h"
+#include "support/FakeAlertPresenter.h"
+#include "support/FakeSpeechRecognizer.h"
+#include "support/LogCapture.h"
+#include "support/SettingsReset.h"
+#include "support/WhisperTestModel.h"
+#include "support/XTestKeyboard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString toolPath(const QString& name) { return QCoreApplication::applicationDirPath() + "/../tests/" + name; }
+
+// The paste target tool: a Qt line edit in a process of its own, asked for
+// its text over standard input and output.
+class PasteTarget {
+public:
+    ~PasteTarget()
+    {
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    bool start()
+    {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QString program = QCoreApplication::applicationDirPath() + "/paste_target_qt";
+        if (!QFileInfo::exists(program))
+            program = toolPath("paste_target_qt");
+        process_.start(program);
+        if (!process_.waitForStarted(10000))
+            return false;
+        windowId_ = QString::fromLatin1(awaitLine("ready ").mid(6));
+        return !windowId_.isEmpty()
+            && QProcess::execute("xdotool", {"windowactivate", "--sync", windowId_}) == 0;
+    }
+    QString text()
+    {
+        process_.write("text\n");
+        return QString::fromUtf8(QByteArray::fromBase64(awaitLine("text ").mid(5)));
+    }
+
+private:
+    QByteArray awaitLine(const QByteArray& prefix)
+    {
+        QByteArray found;
+        pumpUntil(
+            [&] {
+                buffer_ += process_.readAllStandardOutput();
+                qsizetype end;
+                while ((end = buffer_.indexOf('\n')) >= 0) {
+                    const QByteArray line = buffer_.left(end);
+                    buffer_.remove(0, end + 1);
+                    if (line.startsWith(prefix)) {
+                        found = line;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            15000);
+        return found;
+    }
+
+    QProcess process_;
+    QByteArray buffer_;
+    QString windowId_;
+};
+
+class DictationEndToEnd : public DefaultsTest {
+protected:
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+            GTEST_SKIP() << "needs the private test session";
+
+        const WhisperModel model = WhisperModel::allCases().front();
+        const QFileInfo path(ModelManager::shared().modelPath(model));
+        QDir().mkpath(path.absolutePath());
+        ASSERT_FALSE(WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
+                         .isEmpty());
+        ModelManager::shared().setActiveModel(model);
+        AppConfig::setEnableRecordingSaving(true);
+        // Greedy single passes keep the random-weight model quick.
+        AppConfig::setWhisperBeamSize(1);
+        AppConfig::setWhisperBestOf(1);
+        AppConfig::setWhisperNoFallback(true);
+        RecordingManager::shared().deleteAllRecordings();
+
+        services.hotkeyTap = std::make_shared<X11HotkeyTap>();
+        services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
+        services.keySynthesizer = std::make_shared<X11KeySynthesizer>();
+        services.pasteboard = std::make_shared<QtPasteboard>();
+        services.audioCapture = std::make_shared<QtAudioCapture>();
+        services.microphonePermission = std::make_shared<AlwaysAuthorizedMicrophone>();
+        services.alertPresenter = alerts;
+        services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
+        services.workspace = std::make_shared<DesktopWorkspace>();
+    }
+
+    void TearDown() override
+    {
+        RecordingManager::shared().waitForPendingWork();
+        RecordingManager::shared().deleteAllRecordings();
+        DefaultsTest::TearDown();
+    }
+
+    std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>();
+    PlatformServices services;
+};
+
+} // namespace
+
+TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesTheTrimmedAudio)
+{
+    QTemporaryDir folder;
+    const QString speech = folder.filePath("speech.wav");
+    const QString spoken = folder.filePath("spoken.wav");
+    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "please write this sentence into the field"}), 0);
+    // The virtual microphone is quiet while nothing plays, so the silence the
+    // trim should cut is played too.
+    ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "2.5", "0"}), 0);
+
+    PasteTarget target;
+    ASSERT_TRUE(target.start());
+
+    LogCapture log;
+    QStringList announced;
+    NotificationObservation observation("TranscriptionUpdated", [&](const Notification& note) {
+        announced.append(note.userInfo.value("text").toString());
+    });
+
+    AppDelegate controller(services);
+    controller.applicationDidFinishLaunching();
+    pumpFor(300);
+
+    XTestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isOpen());
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
+    pumpFor(300);
+
+    QProcess player;
+    player.start("paplay", {speech});
+    ASSERT_TRUE(player.waitForStarted(5000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    pumpFor(300);
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+
+    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000)) << log.systemLines().join("\n").toStdString();
+    const QString text = announced.front();
+    ASSERT_FALSE(text.trimmed().isEmpty());
+    const QString expected = AppDelegate::sanitizeText(text + " ");
+    QString pasted;
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            pasted = target.text();
+            return pasted == expected;
+        },
+        10000))
+        << "pasted: " << pasted.toStdString() << "\nexpected: " << expected.toStdString();
+    EXPECT_TRUE(pasted.endsWith(' '));
+    EXPECT_FALSE(pasted.endsWith("  "));
+
+    // The archive holds what was transcribed: the trimmed recording.
+    const QStringList handedOn = log.systemLines().filter("[AppDelegate] About to transcribe ");
+    ASSERT_EQ(handedOn.size(), 1);
+    const int samples = handedOn.front().section(' ', 4, 4).toInt();
+    const QStringList trims = log.systemLines().filter("[VAD] Conservative trim: ");
+    ASSERT_EQ(trims.size(), 1);
+    const QStringList lengths = trims.front().mid(QStringLiteral("[VAD] Conservative trim: ").size()).split(QString::fromUtf8(" → "));
+    ASSERT_EQ(lengths.size(), 2);
+    EXPECT_LT(lengths[1].chopped(1).toDouble(), lengths[0].chopped(1).toDouble() - 0.5);
+    RecordingManager::shared().waitForPendingWork();
+    const auto saved = RecordingManager::shared().getRecordings();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].transcription, text);
+    EXPECT_DOUBLE_EQ(saved[0].duration, samples / 16000.0);
+    const QFileInfo wav(QDir(RecordingManager::shared().recordingsDirectory()).filePath(saved[0].filename));
+    ASSERT_TRUE(wav.exists());
+    EXPECT_GE(wav.size(), static_cast<qint64>(samples) * 4);
+    EXPECT_TRUE(QFileInfo::exists(QDir(RecordingManager::shared().recordingsDirectory()).filePath("metadata.json")));
+    EXPECT_TRUE(alerts->shown.empty());
+
+    controller.applicationWillTerminate();
+}

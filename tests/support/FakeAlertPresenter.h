@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/AlertPresenter.h"
+
+#include <deque>
+#include <vector>
+
+// Records every alert and answers at once with a scripted button.
+class FakeAlertPresenter final : public AlertPresenter {
+public:
+    int runModal(const Alert& alert) override
+    {
+        shown.push_back(alert);
+        if (responses.empty())
+            return defaultResponse;
+        const int response = responses.front();
+        responses.pop_front();
+        return response;
+    }
+
+    std::vector<Alert> shown;
+    std::deque<int> responses;
+    int defaultResponse = 0;
+};

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "platform/AudioCapture.h"
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+// A stream the test drives: deliver() calls the tap on the calling thread (a
+// test may call it from a thread of its own to play the capture thread).
+class FakeAudioStream final : public AudioStream {
+public:
+    explicit FakeAudioStream(AudioStreamFormat format) : format_(format) {}
+
+    AudioStreamFormat format() const override { return format_; }
+    void installTap(Tap tap) override
+    {
+        std::lock_guard lock(mutex_);
+        tap_ = std::move(tap);
+        ++tapInstalls;
+    }
+    void removeTap() override
+    {
+        std::lock_guard lock(mutex_);
+        tap_ = nullptr;
+        ++tapRemovals;
+    }
+    bool start(QString* errorDescription) override
+    {
+        ++startCalls;
+        if (!startError.isEmpty()) {
+            if (errorDescription)
+                *errorDescription = startError;
+            return false;
+        }
+        running_ = true;
+        return true;
+    }
+    void stop() override
+    {
+        ++stopCalls;
+        running_ = false;
+    }
+    bool isRunning() const override { return running_; }
+
+    bool hasTap()
+    {
+        std::lock_guard lock(mutex_);
+        return static_cast<bool>(tap_);
+    }
+
+    // Hands interleaved frames to the tap, as the capture thread would.
+    void deliver(const std::vector<float>& interleaved)
+    {
+        std::lock_guard lock(mutex_);
+        if (!tap_)
+            return;
+        AudioBuffer buffer;
+        buffer.frames = interleaved.data();
+        buffer.frameCount = format_.channelCount > 0 ? static_cast<int64_t>(interleaved.size()) / format_.channelCount : 0;
+        buffer.sampleRate = format_.sampleRate;
+        buffer.channelCount = format_.channelCount;
+        tap_(buffer);
+    }
+
+    QString startError;
+    std::atomic<int> startCalls{0};
+    std::atomic<int> stopCalls{0};
+    std::atomic<int> tapInstalls{0};
+    std::atomic<int> tapRemovals{0};
+
+private:
+    AudioStreamFormat format_;
+    std::mutex mutex_;
+    Tap tap_;
+    std::atomic<bool> running_{false};
+};
+
+class FakeAudioCapture final : public AudioCapture {
+public:
+    std::shared_ptr<AudioStream> makeStream() override
+    {
+        auto stream = std::make_shared<FakeAudioStream>(format);
+        stream->startError = nextStartError;
+        streams.push_back(stream);
+        return stream;
+    }
+
+    std::shared_ptr<FakeAudioStream> lastStream() const { return streams.empty() ? nullptr : streams.back(); }
+
+    // The format of the streams made from now on; an invalid one plays "no
+    // input device".
+    AudioStreamFormat format{16000, 1};
+    QString nextStartError;
+    std::vector<std::shared_ptr<FakeAudioStream>> streams;
+};
