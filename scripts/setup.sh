@@ -13,6 +13,10 @@ done < scripts/packages.txt
 
 missing=()
 for p in "${wanted[@]}"; do
+  # Node.js may come from another Debian source that bundles npm.
+  if [[ "$p" == nodejs || "$p" == npm ]] && command -v node >/dev/null && command -v npm >/dev/null; then
+    continue
+  fi
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 

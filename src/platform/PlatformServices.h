@@ -11,6 +11,7 @@ class MicrophonePermission;
 class AlertPresenter;
 class SpeechRecognizer;
 class Workspace;
+class Updater;
 
 // The desktop services the controller works through. The application fills
 // it with the Linux implementations; tests fill it with fakes.
@@ -24,4 +25,5 @@ struct PlatformServices {
     std::shared_ptr<AlertPresenter> alertPresenter;
     std::shared_ptr<SpeechRecognizer> speechRecognizer;
     std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Updater> updater;
 };
