@@ -6,6 +6,8 @@
 #define TALLOWIND_HAS_RECORDING_STATE 1
 #endif
 
+#include "platform/HotkeyTap.h"
+
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -26,7 +28,10 @@ AppDelegate::~AppDelegate()
     observations_.clear();
     if (permissionCheckTimer)
         permissionCheckTimer->stop();
-    // Dropping the armed tap releases its grabs.
+    // Invalidating the armed tap releases its grabs; the tap object itself
+    // is shared with the platform services and may outlive the controller.
+    if (eventTap)
+        eventTap->invalidate();
     eventTap.reset();
     if (popoverEventMonitor) {
         delete popoverEventMonitor.data();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/RecordingState.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PlatformServices.h"
@@ -20,9 +21,6 @@
 class QSystemTrayIcon;
 class QTimer;
 class QWidget;
-class RecordingStateManager;
-struct RecordingState;
-enum class RecordingMode;
 class VoiceActivityDetector;
 class WhisperWrapper;
 class LiveSpeechTranscriber;
@@ -37,7 +35,7 @@ struct HotkeyEvent;
 // insertion, model loading), the live preview and the tray shell. Its member
 // functions live in several files by concern, next to the subsystem each
 // belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
-class AppDelegate : public QObject {
+class AppDelegate : public QObject, public RecordingStateDelegate {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
 
@@ -52,8 +50,8 @@ public:
     void activeModelChanged();
     void firstModelDownloaded();
     void applicationWillTerminate();
-    void recordingStateDidChange(const RecordingState& state);
-    void recordingDidComplete();
+    void recordingStateDidChange(const RecordingState& state) override;
+    void recordingDidComplete() override;
 
     // Global hotkey.
     void setupGlobalHotkey();

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <future>
@@ -130,8 +131,9 @@ public:
 
 private:
     struct Held {
+        HotkeyGrab grab;
         KeyCode keyCode;
-        unsigned int mask;
+        std::vector<unsigned int> masks;
     };
 
     template <typename Work>
@@ -180,12 +182,25 @@ private:
             item();
     }
 
+    // Takes what is wanted and not yet held, releases what is no longer
+    // wanted; combinations held throughout are never let go in between.
     bool applyGrabs()
     {
-        ungrabAll();
+        for (auto it = held_.begin(); it != held_.end();) {
+            if (std::find(wanted_.begin(), wanted_.end(), it->grab) == wanted_.end()) {
+                release(*it);
+                it = held_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        XSync(display_, False);
         bool allTaken = true;
-        for (const HotkeyGrab& grab : wanted_)
-            allTaken = grabOne(grab) && allTaken;
+        for (const HotkeyGrab& grab : wanted_) {
+            const bool isHeld = std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
+            if (!isHeld)
+                allTaken = grabOne(grab) && allTaken;
+        }
         return allTaken;
     }
 
@@ -196,17 +211,17 @@ private:
         if (keyCode == 0)
             return false;
         const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
-        std::vector<unsigned int> masks{base, base | LockMask};
+        Held held{grab, keyCode, {base, base | LockMask}};
         if (numLockMask_) {
-            masks.push_back(base | numLockMask_);
-            masks.push_back(base | LockMask | numLockMask_);
+            held.masks.push_back(base | numLockMask_);
+            held.masks.push_back(base | LockMask | numLockMask_);
         }
 
         std::lock_guard section(errorSectionMutex);
         grabRefused = false;
         checkedDisplay = display_;
         previousErrorHandler = XSetErrorHandler(recordGrabError);
-        for (unsigned int mask : masks)
+        for (unsigned int mask : held.masks)
             XGrabKey(display_, keyCode, mask, root_, False, GrabModeAsync, GrabModeAsync);
         XSync(display_, False);
         XSetErrorHandler(previousErrorHandler);
@@ -214,20 +229,24 @@ private:
 
         if (grabRefused) {
             // Someone else holds (part of) this combination: take none of it.
-            for (unsigned int mask : masks)
-                XUngrabKey(display_, keyCode, mask, root_);
+            release(held);
             XSync(display_, False);
             return false;
         }
-        for (unsigned int mask : masks)
-            held_.push_back({keyCode, mask});
+        held_.push_back(std::move(held));
         return true;
+    }
+
+    void release(const Held& held)
+    {
+        for (unsigned int mask : held.masks)
+            XUngrabKey(display_, held.keyCode, mask, root_);
     }
 
     void ungrabAll()
     {
         for (const Held& held : held_)
-            XUngrabKey(display_, held.keyCode, held.mask, root_);
+            release(held);
         held_.clear();
         XSync(display_, False);
     }
@@ -238,6 +257,7 @@ private:
             XRefreshKeyboardMapping(&event.xmapping);
             if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
                 numLockMask_ = numLockMaskOf(display_);
+                ungrabAll();
                 applyGrabs();
             }
             return;
@@ -284,6 +304,11 @@ private:
     EventSink sink_;
 };
 
+void X11HotkeyTap::prepareProcess()
+{
+    XInitThreads();
+}
+
 X11HotkeyTap::X11HotkeyTap() = default;
 
 X11HotkeyTap::~X11HotkeyTap()
@@ -323,6 +348,8 @@ bool X11HotkeyTap::exists() const
 
 bool X11HotkeyTap::setGrabs(const std::vector<HotkeyGrab>& grabs)
 {
+    if (grabs == grabs_)
+        return connection_ != nullptr;
     grabs_ = grabs;
     if (!connection_ || !isEnabled())
         return connection_ != nullptr;

@@ -11,6 +11,10 @@
 // lock keys do not defeat the shortcut.
 class X11HotkeyTap final : public HotkeyTap {
 public:
+    // Makes Xlib safe for use from several threads; call before anything in
+    // the process opens a display.
+    static void prepareProcess();
+
     X11HotkeyTap();
     ~X11HotkeyTap() override;
     X11HotkeyTap(const X11HotkeyTap&) = delete;
