@@ -1,10 +1,5 @@
 #include "core/AppDelegate.h"
 
-// Until the recording-state type lands the controller starts without one.
-#if __has_include("core/RecordingState.h")
-#include "core/RecordingState.h"
-#define TALLOWIND_HAS_RECORDING_STATE 1
-#endif
 
 #include "platform/HotkeyTap.h"
 
@@ -14,11 +9,9 @@
 
 AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
     : QObject(parent),
-      services_(std::move(services))
+      services_(std::move(services)),
+      recordingStateManager_(std::make_shared<RecordingStateManager>())
 {
-#ifdef TALLOWIND_HAS_RECORDING_STATE
-    recordingStateManager_ = std::make_shared<RecordingStateManager>();
-#endif
     // The update check is started with the controller (see checkForUpdates).
     updaterController = services_.updater;
 }
@@ -59,3 +52,9 @@ void AppDelegate::setStatusIconName(const QString& name)
     }
     emit statusIconNameChanged(name);
 }
+
+// The controller follows the recording state through its own fields; these
+// reports need no action.
+void AppDelegate::recordingStateDidChange(const RecordingState&) {}
+
+void AppDelegate::recordingDidComplete() {}
