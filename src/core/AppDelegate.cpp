@@ -1,6 +1,5 @@
 #include "core/AppDelegate.h"
 
-
 #include "platform/HotkeyTap.h"
 
 #include <QSystemTrayIcon>
