@@ -4,8 +4,13 @@
 
 #include "core/ModelManager.h"
 #include "core/RecordingState.h"
-#include "platform/AudioCapture.h"
 #include "platform/HotkeyTap.h"
+
+// The capture stream's interface arrives with the capture path.
+#if __has_include("platform/AudioCapture.h")
+#include "platform/AudioCapture.h"
+#define TALLOWIND_HAS_AUDIO_STREAM 1
+#endif
 
 #include <QTimer>
 #include <QWidget>
@@ -90,12 +95,14 @@ void AppDelegate::applicationWillTerminate()
         eventTap->setEnabled(false);
     if (permissionCheckTimer)
         permissionCheckTimer->stop();
+#ifdef TALLOWIND_HAS_AUDIO_STREAM
     // A recording under way is dropped, not transcribed.
     if (audioEngine) {
         audioEngine->removeTap();
         if (audioEngine->isRunning())
             audioEngine->stop();
     }
+#endif
     audioConverter.reset();
     if (recordingProgressWindow) {
         recordingProgressWindow->close();

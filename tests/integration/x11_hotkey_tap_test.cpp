@@ -1,10 +1,8 @@
-#include <gtest/gtest.h>
-
-// After GoogleTest: the X headers define macros (None, Bool) it would trip on.
-#include "XTestKeyboard.h"
-
 #include "platform/X11HotkeyTap.h"
 #include "platform/X11KeyCodes.h"
+#include "support/XTestKeyboard.h"
+
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -43,7 +41,7 @@ protected:
     // before has been delivered wherever it went.
     bool settle()
     {
-        keyboard.tap(XK_x);
+        keyboard.tap("x");
         return pumpUntil([this] { return recorder.saw(pressX); });
     }
 
@@ -56,11 +54,11 @@ protected:
 TEST_F(X11HotkeyTapTest, HeldShortcutRepeatsAsKeyDownsOnlyAndNeverReachesTheFocusedWindow)
 {
     ASSERT_TRUE(createTap());
-    keyboard.press(XK_Alt_L);
-    keyboard.press(XK_w);
+    keyboard.press("Alt_L");
+    keyboard.press("w");
     pumpFor(1200); // past the server's auto-repeat delay
-    keyboard.release(XK_w);
-    keyboard.release(XK_Alt_L);
+    keyboard.release("w");
+    keyboard.release("Alt_L");
     ASSERT_TRUE(settle());
     pumpUntil([this] { return count(HotkeyEvent::Type::keyUp, keyW, option) > 0; });
 
@@ -75,17 +73,17 @@ TEST_F(X11HotkeyTapTest, HeldShortcutRepeatsAsKeyDownsOnlyAndNeverReachesTheFocu
 TEST_F(X11HotkeyTapTest, NumLockAndCapsLockDoNotDefeatTheGrab)
 {
     ASSERT_TRUE(createTap());
-    keyboard.tap(XK_Num_Lock);
-    keyboard.press(XK_Alt_L);
-    keyboard.tap(XK_w);
-    keyboard.release(XK_Alt_L);
-    keyboard.tap(XK_Num_Lock);
+    keyboard.tap("Num_Lock");
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    keyboard.tap("Num_Lock");
 
-    keyboard.tap(XK_Caps_Lock);
-    keyboard.press(XK_Alt_L);
-    keyboard.tap(XK_w);
-    keyboard.release(XK_Alt_L);
-    keyboard.tap(XK_Caps_Lock);
+    keyboard.tap("Caps_Lock");
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    keyboard.tap("Caps_Lock");
     ASSERT_TRUE(settle());
     pumpUntil([this] { return events.size() >= 4; });
 
@@ -97,10 +95,10 @@ TEST_F(X11HotkeyTapTest, NumLockAndCapsLockDoNotDefeatTheGrab)
 TEST_F(X11HotkeyTapTest, ReleasingTheModifierFirstReportsTheChangeAndABareKeyUp)
 {
     ASSERT_TRUE(createTap());
-    keyboard.press(XK_Alt_L);
-    keyboard.press(XK_w);
-    keyboard.release(XK_Alt_L);
-    keyboard.release(XK_w);
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    keyboard.release("Alt_L");
+    keyboard.release("w");
     ASSERT_TRUE(settle());
     ASSERT_TRUE(pumpUntil([this] { return events.size() >= 3; }));
 
@@ -115,16 +113,11 @@ TEST_F(X11HotkeyTapTest, ReleasingTheModifierFirstReportsTheChangeAndABareKeyUp)
 
 TEST_F(X11HotkeyTapTest, ACombinationHeldByAnotherClientMeansNoTap)
 {
-    Display* other = XOpenDisplay(nullptr);
-    ASSERT_NE(other, nullptr);
-    const KeyCode w = XKeysymToKeycode(other, XK_w);
-    XGrabKey(other, w, Mod1Mask, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
-    XSync(other, False);
-
-    EXPECT_FALSE(createTap());
-    EXPECT_FALSE(tap.exists());
-
-    XCloseDisplay(other);
+    {
+        ForeignKeyGrab desktopShortcut("w", 8 /* Mod1 */);
+        EXPECT_FALSE(createTap());
+        EXPECT_FALSE(tap.exists());
+    }
     EXPECT_TRUE(createTap()) << "the next attempt succeeds once the combination is free";
     EXPECT_TRUE(tap.exists());
 }
@@ -133,17 +126,17 @@ TEST_F(X11HotkeyTapTest, DisabledOrRegrabbedTapLetsTheOldCombinationThrough)
 {
     ASSERT_TRUE(createTap());
     tap.setEnabled(false);
-    keyboard.press(XK_Alt_L);
-    keyboard.tap(XK_w);
-    keyboard.release(XK_Alt_L);
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
     ASSERT_TRUE(pumpUntil([this] { return recorder.saw(pressW); }));
 
     tap.setEnabled(true);
     ASSERT_TRUE(tap.setGrabs({{53, 0}})); // Escape alone
-    keyboard.press(XK_Alt_L);
-    keyboard.tap(XK_w);
-    keyboard.release(XK_Alt_L);
-    keyboard.tap(XK_Escape);
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    keyboard.tap("Escape");
     ASSERT_TRUE(settle());
     pumpUntil([this] { return !events.empty(); });
 
