@@ -44,13 +44,18 @@ void AppDelegate::setupGlobalHotkey()
         if (!created)
             return; // nothing reported; the next call tries again
         eventTap = tap;
-        // Shortcuts edited in Settings take effect at once.
-        connect(&shortcuts, &KeyboardShortcutManager::shortcutsChanged, this, [this] {
-            if (eventTap)
-                eventTap->setGrabs(hotkeyGrabs(KeyboardShortcutManager::shared(),
-                                               isRecording() && recordingStateManager_->currentState().mode
-                                                                    == RecordingMode::toggle));
-        });
+        // Shortcuts edited in Settings take effect at once; Escape is taken
+        // while a toggle recording runs. Every start, stop and failure of a
+        // recording updates the status icon, so that is when to look.
+        const auto refreshGrabs = [this] {
+            if (!eventTap)
+                return;
+            const bool toggleRunning =
+                isRecording() && recordingStateManager_->currentState().mode == RecordingMode::toggle;
+            eventTap->setGrabs(hotkeyGrabs(KeyboardShortcutManager::shared(), toggleRunning));
+        };
+        connect(&shortcuts, &KeyboardShortcutManager::shortcutsChanged, this, refreshGrabs);
+        connect(this, &AppDelegate::statusIconNameChanged, this, refreshGrabs);
         return;
     }
 
