@@ -44,7 +44,8 @@ public:
 
     // Creates the tap for `grabs`, enabled. False when it could not be made
     // (no display, or another program holds one of the combinations); the
-    // tap then stays absent and create() may be tried again later.
+    // tap then stays absent and create() may be tried again later. A
+    // combination no key can produce is ignored.
     virtual bool create(const std::vector<HotkeyGrab>& grabs, Handler handler) = 0;
     virtual bool exists() const = 0;
 

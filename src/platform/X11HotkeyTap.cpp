@@ -112,7 +112,9 @@ public:
         }
     }
 
-    // Replaces the grabbed combinations; false when one could not be taken.
+    // Replaces the grabbed combinations; false when another client holds
+    // one of them. A key with no X equivalent (a modifier-only shortcut)
+    // cannot be pressed, so it is skipped rather than counted as a failure.
     bool grab(const std::vector<HotkeyGrab>& grabs)
     {
         return perform([this, grabs] {
@@ -195,21 +197,22 @@ private:
             }
         }
         XSync(display_, False);
-        bool allTaken = true;
+        bool noneRefused = true;
         for (const HotkeyGrab& grab : wanted_) {
             const bool isHeld = std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
             if (!isHeld)
-                allTaken = grabOne(grab) && allTaken;
+                noneRefused = grabOne(grab) && noneRefused;
         }
-        return allTaken;
+        return noneRefused;
     }
 
+    // False only when another client holds the combination.
     bool grabOne(const HotkeyGrab& grab)
     {
         const unsigned long keysym = X11KeyCodes::keysymForKeyCode(grab.keyCode);
         const KeyCode keyCode = keysym ? XKeysymToKeycode(display_, keysym) : 0;
         if (keyCode == 0)
-            return false;
+            return true;
         const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
         Held held{grab, keyCode, {base, base | LockMask}};
         if (numLockMask_) {

@@ -122,6 +122,18 @@ TEST_F(X11HotkeyTapTest, ACombinationHeldByAnotherClientMeansNoTap)
     EXPECT_TRUE(tap.exists());
 }
 
+TEST_F(X11HotkeyTapTest, AModifierOnlyShortcutDoesNotKeepTheOthersFromWorking)
+{
+    ASSERT_TRUE(createTap({{65535, option | X11KeyCodes::flagCommand}, {keyW, option}}));
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(settle());
+    pumpUntil([this] { return count(HotkeyEvent::Type::keyUp, keyW, option) > 0; });
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 1);
+    EXPECT_FALSE(recorder.saw(pressW));
+}
+
 TEST_F(X11HotkeyTapTest, DisabledOrRegrabbedTapLetsTheOldCombinationThrough)
 {
     ASSERT_TRUE(createTap());
