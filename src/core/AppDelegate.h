@@ -28,6 +28,7 @@ class AudioConverter;
 class FocusFieldDetector;
 class PopoverViewModel;
 class Updater;
+class TextInserter;
 struct HotkeyEvent;
 
 // The application controller: one object for the life of the process. It
@@ -181,4 +182,9 @@ private:
     static constexpr double permissionCheckInterval = 1.0;
 
     std::vector<NotificationObservation> observations_;
+
+    // Pastes run one at a time on the inserter's queue; made on first use.
+    TextInserter* textInserter();
+    std::once_flag textInserterOnce_;
+    std::shared_ptr<TextInserter> textInserter_;
 };

@@ -1,0 +1,83 @@
+// Prints what saving a dictation costs: the caller's share (it must stay
+// tiny, text insertion waits for it) and the background share as the index
+// grows.
+#include "recording/RecordingManager.h"
+#include "recording/RecordingsArchive.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+RecordingMetadata filler(int i)
+{
+    RecordingMetadata metadata;
+    metadata.filename = QStringLiteral("filler_%1.wav").arg(i);
+    metadata.timestamp = 700000000.0 + i;
+    metadata.duration = 4.2;
+    metadata.sampleRate = 16000;
+    metadata.transcription = QStringLiteral("a typical dictated sentence of a dozen words or so, said %1").arg(i);
+    metadata.modelUsed = QStringLiteral("large-v3-turbo-q5_0");
+    metadata.fileSize = 268858;
+    return metadata;
+}
+
+void backgroundCost(const QString& folder, int indexSize)
+{
+    RecordingsArchive::Environment environment;
+    environment.directory = [folder] { return folder; };
+    environment.maxStorageSizeMB = [] { return int64_t{1} << 40; };
+    environment.autoDeleteAfterDays = [] { return int64_t{1} << 20; };
+    RecordingsArchive archive(std::move(environment));
+    archive.createRecordingsDirectoryIfNeeded();
+    QList<RecordingMetadata> entries;
+    for (int i = 0; i < indexSize; ++i)
+        entries.append(filler(i));
+    QString error;
+    RecordingsIndex::write(archive.metadataFile(), entries, error);
+
+    const std::vector<float> fiveSeconds(5 * 16000, 0.1f);
+    constexpr int rounds = 20;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < rounds; ++i)
+        archive.saveRecording(fiveSeconds, 16000, QStringLiteral("bench"), QStringLiteral("unknown"));
+    std::printf("background save of 5 s audio, index of %6d entries: %8.2f ms per save\n", indexSize,
+                timer.nsecsElapsed() / 1e6 / rounds);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    QCoreApplication app(argc, argv);
+
+    RecordingManager& manager = RecordingManager::shared();
+    manager.setIsSaveEnabled(true);
+    constexpr int calls = 200;
+    qint64 worst = 0;
+    qint64 total = 0;
+    for (int i = 0; i < calls; ++i) {
+        std::vector<float> audio(5 * 16000, 0.1f);
+        QElapsedTimer timer;
+        timer.start();
+        manager.saveRecording(std::move(audio), 16000, QStringLiteral("bench"), QStringLiteral("unknown"));
+        const qint64 elapsed = timer.nsecsElapsed();
+        total += elapsed;
+        worst = std::max(worst, elapsed);
+    }
+    manager.waitForPendingWork();
+    std::printf("caller's share of saveRecording: %.1f us mean, %.1f us worst over %d calls\n",
+                total / 1e3 / calls, worst / 1e3, calls);
+
+    for (int size : {0, 1000, 10000})
+        backgroundCost(home.path() + QStringLiteral("/bench-%1").arg(size), size);
+    return 0;
+}

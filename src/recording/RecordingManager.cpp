@@ -1,0 +1,210 @@
+#include "recording/RecordingManager.h"
+
+#include "core/AppConfig.h"
+#include "platform/Defaults.h"
+#include "platform/Dispatch.h"
+#include "recording/RecordingsArchive.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+namespace SettingsKeys {
+const QString maxStorageSize = QStringLiteral("MaxRecordingsStorageSize");
+const QString autoDeleteAfterDays = QStringLiteral("AutoDeleteRecordingsAfterDays");
+} // namespace SettingsKeys
+
+namespace RetentionDefaults {
+constexpr int64_t maxStorageSize = 500;
+constexpr int64_t autoDeleteAfterDays = 30;
+} // namespace RetentionDefaults
+
+// The store's integer read: numbers (fractions cut off), numeric text and
+// booleans convert; anything else reads as 0.
+int64_t storedInteger(const QString& key)
+{
+    const QVariant value = Defaults::value(key);
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d) || std::fabs(d) >= 9.2e18)
+            return 0;
+        return static_cast<int64_t>(std::trunc(d));
+    }
+    case QMetaType::QString:
+        return value.toString().trimmed().toLongLong();
+    default:
+        return value.canConvert<qlonglong>() ? value.toLongLong() : 0;
+    }
+}
+
+int64_t positiveOr(int64_t value, int64_t fallback)
+{
+    return value > 0 ? value : fallback;
+}
+
+// Runs an assignment where subscribers expect it: on the main thread. With
+// no application yet there is no event loop to carry it, so it runs here.
+template <typename Assignment>
+void onMainThread(Assignment assignment)
+{
+    if (!QCoreApplication::instance() || Dispatch::isMainThread())
+        assignment();
+    else
+        Dispatch::main().async(std::move(assignment));
+}
+
+QString recordingsDirectoryPath()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::tempPath();
+    return base + QStringLiteral("/Tallowind/Recordings");
+}
+
+} // namespace
+
+RecordingManager& RecordingManager::shared()
+{
+    // Never destroyed: work queued at exit is finished by the aboutToQuit
+    // hook instead of racing static destruction.
+    static RecordingManager* const instance = [] {
+        auto* manager = new RecordingManager();
+        if (QCoreApplication* app = QCoreApplication::instance())
+            manager->moveToThread(app->thread());
+        return manager;
+    }();
+    return *instance;
+}
+
+RecordingManager::RecordingManager()
+{
+    RecordingsArchive::Environment environment;
+    environment.directory = recordingsDirectoryPath;
+    environment.now = [] { return QDateTime::currentDateTime(); };
+    environment.maxStorageSizeMB = [this] { return maxStorageSizeMB(); };
+    environment.autoDeleteAfterDays = [this] { return autoDeleteAfterDays(); };
+    archive_ = std::make_shared<RecordingsArchive>(std::move(environment));
+    archiveQueue_ = std::make_unique<Dispatch::SerialQueue>(QStringLiteral("com.tallowind.recordings"));
+
+    archive_->createRecordingsDirectoryIfNeeded();
+
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &RecordingManager::waitForPendingWork,
+                Qt::DirectConnection);
+}
+
+RecordingManager::~RecordingManager() = default;
+
+void RecordingManager::setIsRecording(bool value)
+{
+    onMainThread([this, value] {
+        isRecording_.store(value);
+        emit isRecordingChanged(value);
+    });
+}
+
+void RecordingManager::setAudioLevel(float value)
+{
+    onMainThread([this, value] {
+        audioLevel_.store(value);
+        emit audioLevelChanged(value);
+    });
+}
+
+QString RecordingManager::currentTranscription() const
+{
+    std::lock_guard lock(currentTranscriptionMutex_);
+    return currentTranscription_;
+}
+
+void RecordingManager::setCurrentTranscription(const QString& value)
+{
+    onMainThread([this, value] {
+        {
+            std::lock_guard lock(currentTranscriptionMutex_);
+            currentTranscription_ = value;
+        }
+        emit currentTranscriptionChanged(value);
+    });
+}
+
+bool RecordingManager::isSaveEnabled() const
+{
+    return AppConfig::enableRecordingSaving();
+}
+
+void RecordingManager::setIsSaveEnabled(bool value)
+{
+    AppConfig::setEnableRecordingSaving(value);
+}
+
+int64_t RecordingManager::maxStorageSizeMB() const
+{
+    return positiveOr(storedInteger(SettingsKeys::maxStorageSize), RetentionDefaults::maxStorageSize);
+}
+
+void RecordingManager::setMaxStorageSizeMB(int64_t value)
+{
+    Defaults::setValue(SettingsKeys::maxStorageSize, static_cast<qlonglong>(value));
+}
+
+int64_t RecordingManager::autoDeleteAfterDays() const
+{
+    return positiveOr(storedInteger(SettingsKeys::autoDeleteAfterDays), RetentionDefaults::autoDeleteAfterDays);
+}
+
+void RecordingManager::setAutoDeleteAfterDays(int64_t value)
+{
+    Defaults::setValue(SettingsKeys::autoDeleteAfterDays, static_cast<qlonglong>(value));
+}
+
+QString RecordingManager::recordingsDirectory() const
+{
+    return archive_->recordingsDirectory();
+}
+
+void RecordingManager::saveRecording(std::vector<float> audioData, double sampleRate, const QString& transcription,
+                                     const QString& modelName)
+{
+    // Checked on the caller's thread: with saving off nothing is queued.
+    if (!isSaveEnabled())
+        return;
+    std::weak_ptr<RecordingsArchive> archive = archive_;
+    archiveQueue_->async([archive, audioData = std::move(audioData), sampleRate, transcription, modelName] {
+        if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
+            strong->saveRecording(audioData, sampleRate, transcription, modelName);
+    });
+}
+
+QList<RecordingMetadata> RecordingManager::getRecordings() const
+{
+    return archive_->getRecordings();
+}
+
+void RecordingManager::deleteRecording(const QString& filename)
+{
+    archiveQueue_->sync([this, &filename] { archive_->deleteRecording(filename); });
+}
+
+void RecordingManager::deleteAllRecordings()
+{
+    archiveQueue_->sync([this] { archive_->deleteAllRecordings(); });
+}
+
+int64_t RecordingManager::getTotalStorageUsed() const
+{
+    return archive_->getTotalStorageUsed();
+}
+
+void RecordingManager::waitForPendingWork()
+{
+    archiveQueue_->sync([] {});
+}

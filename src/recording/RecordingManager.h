@@ -1,0 +1,92 @@
+#pragma once
+
+#include "recording/RecordingMetadata.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace Dispatch {
+class SerialQueue;
+}
+class RecordingsArchive;
+
+// The process-wide recording state shared by the dictation path, the live
+// preview and the views (recording flag, audio level, current transcription)
+// and the archive of saved recordings.
+//
+// The published properties may be assigned from any thread: an assignment
+// made off the main thread is carried to the main thread, where the value is
+// stored and announced, so subscribers always hear changes there and in the
+// order they were stored. Every assignment is announced, equal values too.
+class RecordingManager final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isRecording READ isRecording WRITE setIsRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(float audioLevel READ audioLevel WRITE setAudioLevel NOTIFY audioLevelChanged)
+    Q_PROPERTY(QString currentTranscription READ currentTranscription WRITE setCurrentTranscription NOTIFY
+                   currentTranscriptionChanged)
+
+public:
+    using RecordingMetadata = ::RecordingMetadata;
+
+    static RecordingManager& shared();
+
+    bool isRecording() const { return isRecording_.load(); }
+    void setIsRecording(bool value);
+    float audioLevel() const { return audioLevel_.load(); }
+    void setAudioLevel(float value);
+    QString currentTranscription() const;
+    void setCurrentTranscription(const QString& value);
+
+    // Settings: the saving switch lives with the application's settings;
+    // the two retention limits are the manager's own keys.
+    bool isSaveEnabled() const;
+    void setIsSaveEnabled(bool value);
+    int64_t maxStorageSizeMB() const;
+    void setMaxStorageSizeMB(int64_t value);
+    int64_t autoDeleteAfterDays() const;
+    void setAutoDeleteAfterDays(int64_t value);
+
+    // ~/.local/share/Tallowind/Recordings, worked out at every call.
+    QString recordingsDirectory() const;
+
+    // Returns at once. When saving is switched on, the recording is written
+    // on the archive queue, followed by the retention pass. Failures are
+    // printed, never reported.
+    void saveRecording(std::vector<float> audioData, double sampleRate, const QString& transcription,
+                       const QString& modelName);
+
+    QList<RecordingMetadata> getRecordings() const;  // newest first
+    void deleteRecording(const QString& filename);
+    void deleteAllRecordings();
+    int64_t getTotalStorageUsed() const;
+
+    // Blocks until every save queued so far has finished (used at quit so
+    // that no dictation is lost, and by tests).
+    void waitForPendingWork();
+
+signals:
+    void isRecordingChanged(bool isRecording);
+    void audioLevelChanged(float audioLevel);
+    void currentTranscriptionChanged(const QString& currentTranscription);
+
+private:
+    RecordingManager();
+    ~RecordingManager() override;
+
+    std::atomic<bool> isRecording_{false};
+    std::atomic<float> audioLevel_{0.0f};
+    mutable std::mutex currentTranscriptionMutex_;
+    QString currentTranscription_;
+
+    // Declared before the queue: the queue finishes its work (which reaches
+    // the archive through a weak reference) before the archive goes away.
+    std::shared_ptr<RecordingsArchive> archive_;
+    std::unique_ptr<Dispatch::SerialQueue> archiveQueue_;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "recording/RecordingMetadata.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// The index file on disk: reading it, replacing it atomically, and keeping
+// an unreadable one aside so that no rewrite ever destroys it.
+namespace RecordingsIndex {
+
+inline const QString fileName = QStringLiteral("metadata.json");
+
+struct Contents {
+    QList<RecordingMetadata> entries;  // file order; empty unless the file was read
+    bool unreadable = false;           // the file exists but could not be read or decoded
+    QString error;                     // why, when unreadable
+};
+
+Contents load(const QString& path);
+
+// Replaces the file through a temporary file in the same folder, so a crash
+// mid-write leaves the previous index whole.
+bool write(const QString& path, const QList<RecordingMetadata>& entries, QString& error);
+
+// Renames the file to "<name>.unreadable-<time>" (with a counter when that
+// is taken). Returns the new path, or an empty string with `error` set.
+QString moveAside(const QString& path, const QDateTime& now, QString& error);
+
+} // namespace RecordingsIndex

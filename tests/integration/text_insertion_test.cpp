@@ -1,0 +1,207 @@
+#include "core/TextInsertion.h"
+#include "platform/QtPasteboard.h"
+#include "platform/X11KeySynthesizer.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 15000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        // Our own process answers clipboard requests from its event loop.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Another application driven through its standard input and output.
+class PasteTarget {
+public:
+    ~PasteTarget()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+
+    bool start(const QString& program, const QStringList& arguments = {})
+    {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(program, arguments);
+        if (!process_.waitForStarted(10000))
+            return false;
+        const QByteArray ready = awaitLine("ready ");
+        windowId_ = QString::fromLatin1(ready.mid(6));
+        return !windowId_.isEmpty();
+    }
+
+    QByteArray ask(const QByteArray& command, const QByteArray& answerPrefix)
+    {
+        process_.write(command + '\n');
+        return awaitLine(answerPrefix);
+    }
+
+    // Gives the target the keyboard focus, as the user's click would.
+    bool activate() const
+    {
+        return QProcess::execute(QStringLiteral("xdotool"),
+                                 {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId_}) == 0;
+    }
+
+    QString text() { return QString::fromUtf8(QByteArray::fromBase64(ask("text", "text ").mid(5))); }
+
+private:
+    QByteArray awaitLine(const QByteArray& prefix)
+    {
+        QByteArray found;
+        pumpUntil([&] {
+            buffer_ += process_.readAllStandardOutput();
+            qsizetype end;
+            while ((end = buffer_.indexOf('\n')) >= 0) {
+                const QByteArray line = buffer_.left(end);
+                buffer_.remove(0, end + 1);
+                if (line.startsWith(prefix)) {
+                    found = line;
+                    return true;
+                }
+            }
+            return false;
+        });
+        return found;
+    }
+
+    QProcess process_;
+    QByteArray buffer_;
+    QString windowId_;
+};
+
+QString toolPath(const QString& name) { return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name; }
+
+QByteArray expectedUserClipboard()
+{
+    return "clipboard " + QByteArray("user text").toBase64() + " 8x8 #ff0000";
+}
+
+class PasteIntoOtherApplications : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs an X display";
+    }
+
+    // Pastes and waits until the user's clipboard is back; prints how long it took.
+    void pasteAndWait(const QString& text)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        inserter.paste(text);
+        ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+        std::printf("paste of %lld characters took %lld ms until the clipboard was restored\n",
+                    static_cast<long long>(text.size()), static_cast<long long>(clock.elapsed()));
+    }
+
+    std::shared_ptr<QtPasteboard> board = std::make_shared<QtPasteboard>();
+    std::shared_ptr<X11KeySynthesizer> keys = std::make_shared<X11KeySynthesizer>();
+    TextInserter inserter{board, keys};
+};
+
+} // namespace
+
+TEST_F(PasteIntoOtherApplications, QtLineEditGetsTheTextAndTheUsersTextAndImageComeBack)
+{
+    PasteTarget target;
+    ASSERT_TRUE(target.start(toolPath(QStringLiteral("paste_target_qt"))));
+    // The user's clipboard belongs to another application, as it usually does.
+    ASSERT_FALSE(target.ask("copy", "copied").isEmpty());
+    ASSERT_TRUE(target.activate());
+
+    const QString text = QString::fromUtf8("Grüße aus Köln, 42 € 👋 ");
+    pasteAndWait(text);
+    EXPECT_EQ(target.text(), text);
+    EXPECT_EQ(target.ask("clipboard", "clipboard "), expectedUserClipboard());
+
+    // A second dictation right after the first lands behind it, and the
+    // clipboard is still the user's afterwards.
+    inserter.paste(QStringLiteral("one "));
+    inserter.paste(QStringLiteral("two "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(target.text(), text + QStringLiteral("one two "));
+    EXPECT_EQ(target.ask("clipboard", "clipboard "), expectedUserClipboard());
+}
+
+TEST_F(PasteIntoOtherApplications, ShortcutModifierStillHeldDoesNotSpoilTheChord)
+{
+    PasteTarget target;
+    ASSERT_TRUE(target.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.activate());
+
+    // The user is still holding Alt of the shortcut when the text arrives.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("Alt_L")}), 0);
+    pasteAndWait(QStringLiteral("held alt "));
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("Alt_L")});
+    EXPECT_EQ(target.text(), QStringLiteral("held alt "));
+}
+
+TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboard)
+{
+    PasteTarget owner;
+    ASSERT_TRUE(owner.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
+
+    PasteTarget target;
+    const QString script = qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
+    // The distribution's interpreter: python3-gi is installed for it, not
+    // for another python3 that may come first on PATH.
+    ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"), {script}));
+    ASSERT_TRUE(target.activate());
+
+    const QString text = QString::fromUtf8("Ça marche très bien ✓ ");
+    pasteAndWait(text);
+    EXPECT_EQ(target.text(), text);
+    EXPECT_EQ(target.ask("clipboard", "clipboard "), expectedUserClipboard());
+}
+
+TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
+{
+    PasteTarget target;
+    ASSERT_TRUE(target.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_FALSE(target.ask("copy large", "copied").isEmpty());
+    ASSERT_TRUE(target.activate());
+
+    QElapsedTimer clock;
+    clock.start();
+    const auto saved = board->snapshot();
+    ASSERT_TRUE(saved.has_value());
+    qint64 bytes = 0;
+    QStringList formats;
+    for (const auto& [format, data] : *saved) {
+        bytes += data.size();
+        formats << format;
+    }
+    std::printf("snapshot of a 2048x2048 image: %lld ms, %lld bytes in %lld formats (%s)\n",
+                static_cast<long long>(clock.elapsed()), static_cast<long long>(bytes),
+                static_cast<long long>(saved->size()), qPrintable(formats.join(QLatin1Char(' '))));
+
+    pasteAndWait(QStringLiteral("over a photo "));
+    EXPECT_EQ(target.text(), QStringLiteral("over a photo "));
+    EXPECT_EQ(target.ask("clipboard", "clipboard "), "clipboard " + QByteArray("user text").toBase64() + " 2048x2048 #ff0000");
+}

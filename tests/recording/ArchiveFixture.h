@@ -1,0 +1,90 @@
+#pragma once
+
+#include "recording/RecordingsArchive.h"
+#include "support/LogCapture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+// An archive in a temporary folder with a settable clock, free-space figure
+// and retention limits.
+class ArchiveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        folder = root.filePath("Recordings");
+        RecordingsArchive::Environment environment;
+        environment.directory = [this] { return folder; };
+        environment.now = [this] { return now; };
+        environment.maxStorageSizeMB = [this] { return maxMB; };
+        environment.autoDeleteAfterDays = [this] { return days; };
+        environment.availableDiskSpace = [this] { return freeBytes; };
+        archive = std::make_unique<RecordingsArchive>(std::move(environment));
+        archive->createRecordingsDirectoryIfNeeded();
+    }
+
+    QString pathOf(const QString& name) const { return folder + "/" + name; }
+    QString indexPath() const { return pathOf("metadata.json"); }
+    double nowTimestamp() const { return RecordingMetadata::timestampFrom(now); }
+
+    void writeFile(const QString& path, const QByteArray& bytes) const
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray readFile(const QString& path) const
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // An index entry (and, unless told otherwise, its file) saved `age`
+    // seconds before now.
+    RecordingMetadata entry(const QString& name, double age, int64_t size, bool withFile = true) const
+    {
+        RecordingMetadata metadata;
+        metadata.filename = name;
+        metadata.timestamp = nowTimestamp() - age;
+        metadata.duration = 1.0;
+        metadata.sampleRate = 16000;
+        metadata.transcription = name;
+        metadata.modelUsed = "unknown";
+        metadata.fileSize = size;
+        if (withFile && RecordingsArchive::isPlainFileName(name))
+            writeFile(pathOf(name), "audio");
+        return metadata;
+    }
+    void writeIndex(const QList<RecordingMetadata>& entries) const
+    {
+        writeFile(indexPath(), RecordingsIndexCodec::encode(entries));
+    }
+    QStringList indexNames() const
+    {
+        QStringList names;
+        for (const RecordingMetadata& metadata : RecordingsIndex::load(indexPath()).entries)
+            names << metadata.filename;
+        return names;
+    }
+    QStringList asideCopies() const
+    {
+        return QDir(folder).entryList({"metadata.json.unreadable-*"}, QDir::Files);
+    }
+
+    QTemporaryDir root;
+    QString folder;
+    QDateTime now{QDate(2026, 3, 7), QTime(14, 5, 9, 42), QTimeZone::utc()};
+    int64_t maxMB = 500;
+    int64_t days = 30;
+    std::optional<int64_t> freeBytes;
+    std::unique_ptr<RecordingsArchive> archive;
+    LogCapture log;
+};

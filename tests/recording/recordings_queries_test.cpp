@@ -1,0 +1,63 @@
+#include "ArchiveFixture.h"
+
+TEST_F(ArchiveTest, RecordingsAreListedNewestFirstAndEqualTimesKeepIndexOrder)
+{
+    EXPECT_TRUE(archive->getRecordings().isEmpty());
+    EXPECT_EQ(archive->getTotalStorageUsed(), 0);
+
+    writeIndex({entry("t1.wav", 30, 1), entry("t3.wav", 10, 20), entry("t2.wav", 20, 300, false),
+                entry("t3b.wav", 10, 4000)});
+    QStringList names;
+    for (const RecordingMetadata& metadata : archive->getRecordings())
+        names << metadata.filename;
+    EXPECT_EQ(names, (QStringList{"t3.wav", "t3b.wav", "t2.wav", "t1.wav"}));
+    EXPECT_EQ(archive->getTotalStorageUsed(), 4321);  // the missing file's size counts too
+}
+
+TEST_F(ArchiveTest, DeleteRecordingRemovesTheFileAndEveryEntryOfThatName)
+{
+    writeIndex({entry("a.wav", 30, 1), entry("b.wav", 20, 1), entry("a.wav", 10, 1)});
+    archive->deleteRecording("a.wav");
+    EXPECT_FALSE(QFile::exists(pathOf("a.wav")));
+    EXPECT_EQ(indexNames(), QStringList{"b.wav"});
+
+    // An unknown name still rewrites the index, unchanged.
+    QFile::remove(indexPath());
+    writeIndex({entry("b.wav", 20, 1)});
+    const QByteArray before = readFile(indexPath());
+    archive->deleteRecording("nope.wav");
+    EXPECT_EQ(readFile(indexPath()), before);
+    EXPECT_TRUE(log.outLines().isEmpty());
+}
+
+TEST_F(ArchiveTest, DeleteRecordingWithAnUnreadableIndexKeepsItAside)
+{
+    writeIndex({entry("a.wav", 30, 1)});
+    const QByteArray truncated = readFile(indexPath()).chopped(3);
+    writeFile(indexPath(), truncated);
+    archive->deleteRecording("a.wav");
+
+    EXPECT_FALSE(QFile::exists(pathOf("a.wav")));
+    ASSERT_EQ(asideCopies().size(), 1);
+    EXPECT_EQ(readFile(pathOf(asideCopies().at(0))), truncated);
+    EXPECT_TRUE(indexNames().isEmpty());
+    EXPECT_TRUE(log.outLines().value(0).startsWith("Failed to load metadata: "));
+}
+
+TEST_F(ArchiveTest, DeleteAllRemovesIndexedFilesAndTheIndexOnly)
+{
+    writeIndex({entry("a.wav", 30, 1), entry("b.wav", 20, 1)});
+    writeFile(pathOf("stranger.wav"), "not indexed");
+    archive->deleteAllRecordings();
+
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"stranger.wav"});
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_TRUE(archive->getRecordings().isEmpty());
+    EXPECT_TRUE(log.outLines().isEmpty());
+
+    writeFile(indexPath(), "{broken");
+    archive->deleteAllRecordings();
+    EXPECT_FALSE(QFile::exists(indexPath()));
+    ASSERT_EQ(asideCopies().size(), 1);
+    EXPECT_EQ(readFile(pathOf(asideCopies().at(0))), "{broken");
+}

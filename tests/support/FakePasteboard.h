@@ -1,0 +1,142 @@
+#pragma once
+
+#include "platform/Dispatch.h"
+#include "platform/Pasteboard.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <mutex>
+
+// An in-memory clipboard. It records what the paste sequence did to it and
+// lets a test play the target application that fetches the pasted text.
+class FakePasteboard final : public Pasteboard {
+public:
+    explicit FakePasteboard(std::optional<PasteboardContents> contents = PasteboardContents{})
+        : contents_(std::move(contents))
+    {
+    }
+
+    // Test controls.
+    void setReadable(bool readable)
+    {
+        std::lock_guard lock(mutex_);
+        readable_ = readable;
+    }
+    void setRefusesText(bool refuses)
+    {
+        std::lock_guard lock(mutex_);
+        refusesText_ = refuses;
+    }
+    // Copying the contents takes this long (a large image, say).
+    void setSnapshotDelay(double seconds) { snapshotDelay_ = seconds; }
+    // Another application copies something.
+    void replaceContents(const PasteboardContents& contents)
+    {
+        std::lock_guard lock(mutex_);
+        contents_ = contents;
+        holdsPasted_ = false;
+    }
+    // The target asks for the pasted text.
+    void simulateFetch()
+    {
+        lastFetch_.store(Clock::now().time_since_epoch().count());
+        fetches_.fetch_add(1);
+    }
+
+    // Observations.
+    std::optional<PasteboardContents> contents() const
+    {
+        std::lock_guard lock(mutex_);
+        return contents_;
+    }
+    QString text() const
+    {
+        std::lock_guard lock(mutex_);
+        if (!contents_)
+            return {};
+        for (const auto& [format, bytes] : *contents_)
+            if (format == QLatin1String("text/plain"))
+                return QString::fromUtf8(bytes);
+        return {};
+    }
+    QList<std::optional<PasteboardContents>> snapshotsTaken() const
+    {
+        std::lock_guard lock(mutex_);
+        return snapshots_;
+    }
+    QStringList textsSet() const
+    {
+        std::lock_guard lock(mutex_);
+        return textsSet_;
+    }
+    int restoreCount() const
+    {
+        std::lock_guard lock(mutex_);
+        return restores_;
+    }
+    int callsOffMainThread() const { return offMain_.load(); }
+
+    // Pasteboard
+    std::optional<PasteboardContents> snapshot() override
+    {
+        noteThread();
+        Dispatch::sleepFor(snapshotDelay_.load());
+        std::lock_guard lock(mutex_);
+        std::optional<PasteboardContents> taken;
+        if (readable_)
+            taken = contents_.value_or(PasteboardContents{});
+        snapshots_.append(taken);
+        return taken;
+    }
+    bool setText(const QString& text) override
+    {
+        noteThread();
+        std::lock_guard lock(mutex_);
+        textsSet_.append(text);
+        if (refusesText_)
+            return false;
+        contents_ = PasteboardContents{{QStringLiteral("text/plain"), text.toUtf8()}};
+        holdsPasted_ = true;
+        return true;
+    }
+    bool holdsPastedText() override
+    {
+        noteThread();
+        std::lock_guard lock(mutex_);
+        return holdsPasted_;
+    }
+    void restore(const PasteboardContents& contents) override
+    {
+        noteThread();
+        std::lock_guard lock(mutex_);
+        contents_ = contents;
+        holdsPasted_ = false;
+        ++restores_;
+    }
+    uint64_t fetchCount() const override { return fetches_.load(); }
+    Clock::time_point lastFetchTime() const override
+    {
+        return Clock::time_point(Clock::duration(lastFetch_.load()));
+    }
+
+private:
+    void noteThread()
+    {
+        if (!Dispatch::isMainThread())
+            ++offMain_;
+    }
+
+    mutable std::mutex mutex_;
+    std::optional<PasteboardContents> contents_;
+    bool readable_ = true;
+    bool refusesText_ = false;
+    bool holdsPasted_ = false;
+    QList<std::optional<PasteboardContents>> snapshots_;
+    QStringList textsSet_;
+    int restores_ = 0;
+    std::atomic<int> offMain_{0};
+    std::atomic<double> snapshotDelay_{0.0};
+    std::atomic<uint64_t> fetches_{0};
+    std::atomic<Clock::rep> lastFetch_{0};
+};

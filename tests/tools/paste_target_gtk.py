@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""A GTK 3 application to paste into: one focused entry. Same commands and
+answers as paste_target_qt ("text", "clipboard"); prints "ready <xid>"."""
+import base64
+import sys
+
+import gi
+
+gi.require_version("Gtk", "3.0")
+gi.require_version("Gdk", "3.0")
+gi.require_version("GdkX11", "3.0")
+from gi.repository import Gdk, GdkX11, GLib, Gtk  # noqa: E402,F401
+
+
+def reply(line):
+    sys.stdout.write(line + "\n")
+    sys.stdout.flush()
+
+
+def b64(text):
+    return base64.b64encode((text or "").encode("utf-8")).decode("ascii")
+
+
+window = Gtk.Window(title="paste target gtk")
+entry = Gtk.Entry()
+window.add(entry)
+window.set_default_size(400, 60)
+clipboard = Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD)
+
+
+def describe_clipboard():
+    text = clipboard.wait_for_text()
+    image = clipboard.wait_for_image()
+    if image is None:
+        return "clipboard %s none none" % b64(text)
+    pixels = image.get_pixels()
+    return "clipboard %s %dx%d #%02x%02x%02x" % (
+        b64(text), image.get_width(), image.get_height(), pixels[0], pixels[1], pixels[2])
+
+
+def on_input(source, condition):
+    line = sys.stdin.readline()
+    if not line:
+        Gtk.main_quit()
+        return False
+    command = line.strip()
+    if command == "text":
+        reply("text " + b64(entry.get_text()))
+    elif command == "clipboard":
+        reply(describe_clipboard())
+    return True
+
+
+def on_shown(*_):
+    entry.grab_focus()
+    reply("ready %d" % window.get_window().get_xid())
+    return False
+
+
+window.connect("destroy", Gtk.main_quit)
+window.show_all()
+GLib.io_add_watch(sys.stdin, GLib.IO_IN | GLib.IO_HUP, on_input)
+GLib.idle_add(on_shown)
+Gtk.main()

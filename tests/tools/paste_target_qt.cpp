@@ -1,0 +1,96 @@
+// A separate application to paste into: one focused line edit. Commands on
+// standard input, one per line, answers on standard output:
+//   copy       puts "user text" and an 8x8 red image on the clipboard -> "copied"
+//   copy large the same with a 2048x2048 image (red first pixel)
+//   text       -> "text <base64 of the line edit's text>"
+//   clipboard  -> "clipboard <base64 of the text> <width>x<height> <first pixel #rrggbb>"
+// It starts by printing "ready <window id>".
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void reply(const QByteArray& line)
+{
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QByteArray describeClipboard()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QByteArray line = "clipboard ";
+    line += (data ? data->text() : QString()).toUtf8().toBase64();
+    const QImage image = data && data->hasImage() ? qvariant_cast<QImage>(data->imageData()) : QImage();
+    if (image.isNull()) {
+        line += " none none";
+    } else {
+        line += ' ' + QByteArray::number(image.width()) + 'x' + QByteArray::number(image.height());
+        line += ' ' + QColor(image.pixel(0, 0)).name().toLatin1();
+    }
+    return line;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("paste target"));
+    auto* layout = new QVBoxLayout(&window);
+    auto* edit = new QLineEdit(&window);
+    layout->addWidget(edit);
+    window.resize(400, 80);
+    window.show();
+    window.activateWindow();
+    edit->setFocus();
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            QApplication::quit();
+            return;
+        }
+        pending.append(buffer, n);
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray command = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (command == "copy" || command == "copy large") {
+                auto* data = new QMimeData;
+                data->setText(QStringLiteral("user text"));
+                const int side = command == "copy" ? 8 : 2048;
+                QImage image(side, side, QImage::Format_RGB32);
+                image.fill(QColor(255, 0, 0));
+                // Noise, so the encoded formats are as large as a photo's.
+                for (int y = 1; y < side; ++y)
+                    for (int x = 0; x < side; ++x)
+                        image.setPixel(x, y, qRgb((x * 7 + y * 13) % 256, (x * y) % 256, (x ^ y) % 256));
+                data->setImageData(image);
+                QGuiApplication::clipboard()->setMimeData(data);
+                reply("copied");
+            } else if (command == "text") {
+                reply("text " + edit->text().toUtf8().toBase64());
+            } else if (command == "clipboard") {
+                reply(describeClipboard());
+            }
+        }
+    });
+    QTimer::singleShot(0, [&] { reply("ready " + QByteArray::number(window.winId())); });
+    return app.exec();
+}
