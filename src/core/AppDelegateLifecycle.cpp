@@ -36,7 +36,8 @@ void onMainThread(QPointer<AppDelegate> target, void (AppDelegate::*member)())
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    // A tray application: no taskbar entry, nothing quits it but Quit.
+    // No window and no taskbar entry of its own: the tray icon is the
+    // application.
     setupMenuBar();
 
     ModelManager::shared().validateDownloadedModels();
