@@ -8,11 +8,7 @@
 #include "recording/LivePreviewTimers.h"
 #include "recording/RecordingManager.h"
 
-// Until the capture stream lands.
-#if __has_include("platform/AudioCapture.h")
 #include "platform/AudioCapture.h"
-#define TALLOWIND_PREVIEW_DEPENDENCIES 1
-#endif
 
 namespace {
 
@@ -58,11 +54,7 @@ void AppDelegate::startLiveSpeechStreamingIfEnabled()
     if (!audioEngine)
         return;
     QPointer<AppDelegate> self(this);
-#ifdef TALLOWIND_PREVIEW_DEPENDENCIES
     const bool engineRuns = audioEngine->isRunning();
-#else
-    const bool engineRuns = true;
-#endif
     if (!engineRuns) {
         // Retried until the engine runs, goes away or the setting is off.
         LivePreviewTimers::schedule(engineRetryDelay, [self] {

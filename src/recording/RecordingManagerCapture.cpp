@@ -5,7 +5,6 @@
 #include "recording/RecordingManager.h"
 
 // Builds once the capture layer is in the tree.
-#if __has_include("platform/AudioCapture.h")
 
 #include "core/AudioConverter.h"
 #include "core/ModelManager.h"
@@ -259,4 +258,3 @@ void RecordingManager::stopAudioLevelSimulation()
 
 QTimer* RecordingManager::audioLevelTimer() const { return ownCapture_ ? ownCapture_->audioLevelTimer.data() : nullptr; }
 
-#endif

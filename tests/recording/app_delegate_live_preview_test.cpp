@@ -1,4 +1,3 @@
-#if __has_include("support/FakeAudioCapture.h")
 #include "core/AppDelegate.h"
 
 #include "core/AppConfig.h"
@@ -237,4 +236,3 @@ TEST(LivePreviewErrorText, OwnErrorsByCaseRecognizerErrorsByCode)
 
 } // namespace
 
-#endif

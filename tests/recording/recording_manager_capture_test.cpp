@@ -1,4 +1,3 @@
-#if __has_include("support/FakeAudioCapture.h")
 #include "recording/RecordingManager.h"
 
 #include "core/ModelManager.h"
@@ -264,4 +263,3 @@ TEST_F(RecordingManagerCaptureTest, LevelSimulationStaysInRangeUntilStopped)
 
 } // namespace
 
-#endif
