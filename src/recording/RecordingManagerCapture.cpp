@@ -4,8 +4,6 @@
 // instead; only the recording indicator's buttons reach this path.
 #include "recording/RecordingManager.h"
 
-// Builds once the capture layer is in the tree.
-
 #include "core/AudioConverter.h"
 #include "core/ModelManager.h"
 #include "platform/AudioCapture.h"
