@@ -4,6 +4,7 @@
 #include "app/QuitOnSignal.h"
 #include "core/AppDelegate.h"
 #include "platform/X11HotkeyTap.h"
+#include "recording/RecordingManager.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -23,7 +24,9 @@ int TallowindApp::main(int argc, char** argv)
     // The controller lives until the process ends: transcription, saving
     // and model loading run on background queues that hold it, and one may
     // still be running when the user quits.
-    auto* delegate = new AppDelegate(makeLinuxPlatformServices());
+    const PlatformServices services = makeLinuxPlatformServices();
+    RecordingManager::shared().setCaptureServices(services.audioCapture, services.microphonePermission);
+    auto* delegate = new AppDelegate(services);
     QObject::connect(app, &QCoreApplication::aboutToQuit, delegate, [delegate] {
         delegate->applicationWillTerminate();
     });
