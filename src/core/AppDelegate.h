@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LifetimeGuard.h"
 #include "core/RecordingState.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
@@ -128,6 +129,7 @@ signals:
 private:
     // The input tap: runs on the capture thread for every captured buffer.
     void handleCapturedBuffer(const AudioBuffer& buffer);
+    friend class ModelLoadingTestAccess;
 
     struct PendingTranscription {
         std::vector<float> audioData;
@@ -192,4 +194,9 @@ private:
     TextInserter* textInserter();
     std::once_flag textInserterOnce_;
     std::shared_ptr<TextInserter> textInserter_;
+
+    // Model-load jobs hold the controller weakly through this guard. Last
+    // member: destruction waits here for a load in progress before any other
+    // member goes.
+    LifetimeGuard modelLoadLifetime_;
 };

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <whisper.h>
+
+#include <string>
+
+// The decoding parameter record of one whisper pass, built from the current
+// settings, together with the strings it points into. The record's string
+// fields point into this object, so it is neither copied nor moved; build it
+// where the pass runs and hand `record()` to whisper_full by value.
+class WhisperPassParameters {
+public:
+    static constexpr float noSpeechThreshold = 0.6f;
+    static constexpr float logProbThreshold = -1.0f;
+    static constexpr float entropyThreshold = 2.4f;
+    // Non-speech annotations and musical notes never end up in the text.
+    static constexpr const char* suppressPattern =
+        "\\[Music\\]|\\[Applause\\]|\\[Laughter\\]|\u266A|\u266B|\u266C|\u2669";
+
+    // Reads the decoding settings now; `processorCount` is the machine's
+    // configured processor count.
+    explicit WhisperPassParameters(const QString& modelPath, int processorCount = configuredProcessorCount());
+    WhisperPassParameters(const WhisperPassParameters&) = delete;
+    WhisperPassParameters& operator=(const WhisperPassParameters&) = delete;
+
+    const whisper_full_params& record() const { return params_; }
+
+    static int configuredProcessorCount();
+    static int threadCount(int processorCount);
+    // English-only model files carry ".en.bin" in their name.
+    static QString languageFor(const QString& modelPath);
+    static QString dictionaryPrompt(const QStringList& words);
+
+private:
+    std::string language_;
+    std::string prompt_;
+    whisper_full_params params_;
+};
