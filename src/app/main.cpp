@@ -1,8 +1,6 @@
-#include <QApplication>
+#include "app/TallowindApp.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    return app.exec();
+    return TallowindApp::main(argc, argv);
 }

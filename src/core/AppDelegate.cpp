@@ -1,6 +1,7 @@
 #include "core/AppDelegate.h"
 
 #include "platform/AudioCapture.h"
+#include "platform/HotkeyTap.h"
 
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -26,7 +27,10 @@ AppDelegate::~AppDelegate()
     observations_.clear();
     if (permissionCheckTimer)
         permissionCheckTimer->stop();
-    // Dropping the armed tap releases its grabs.
+    // Invalidating the armed tap releases its grabs; the tap object itself
+    // is shared with the platform services and may outlive the controller.
+    if (eventTap)
+        eventTap->invalidate();
     eventTap.reset();
     if (popoverEventMonitor) {
         delete popoverEventMonitor.data();

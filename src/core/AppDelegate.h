@@ -5,6 +5,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PlatformServices.h"
+#include "recording/LiveSpeechTranscriber.h"
 
 #include <QObject>
 #include <QPointer>
@@ -24,7 +25,6 @@ class QTimer;
 class QWidget;
 class VoiceActivityDetector;
 class WhisperWrapper;
-class LiveSpeechTranscriber;
 class AudioConverter;
 class AudioStream;
 struct AudioBuffer;
@@ -39,7 +39,7 @@ struct HotkeyEvent;
 // insertion, model loading), the live preview and the tray shell. Its member
 // functions live in several files by concern, next to the subsystem each
 // belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
-class AppDelegate : public QObject, public RecordingStateDelegate {
+class AppDelegate : public QObject, public RecordingStateDelegate, public StreamingTranscriberDelegate {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
 
@@ -96,6 +96,10 @@ public:
     void startLiveSpeechStreamingIfEnabled();
     void startLiveSpeechRecognition();
     void stopLiveSpeechStreaming();
+    void transcriberDidReceivePartialResult(LiveSpeechTranscriber& transcriber, const QString& text) override;
+    void transcriberDidReceiveFinalResult(LiveSpeechTranscriber& transcriber, const QString& text) override;
+    void transcriberDidEncounterError(LiveSpeechTranscriber& transcriber, const TranscriberError& error) override;
+    static QString getUserFriendlyErrorMessage(const TranscriberError& error);
 
     // Tray shell and windows.
     void setupMenuBar();
@@ -127,9 +131,10 @@ signals:
     void statusIconNameChanged(const QString& name);
 
 private:
+    friend struct LivePreviewTestAccess;
+    friend class ModelLoadingTestAccess;
     // The input tap: runs on the capture thread for every captured buffer.
     void handleCapturedBuffer(const AudioBuffer& buffer);
-    friend class ModelLoadingTestAccess;
 
     struct PendingTranscription {
         std::vector<float> audioData;

@@ -3,10 +3,7 @@
 #include "core/ModelManager.h"
 #include "core/WhisperWrapper.h"
 
-#if __has_include("platform/AlertPresenter.h")
 #include "platform/AlertPresenter.h"
-#define TALLOWIND_HAS_ALERT_PRESENTER 1
-#endif
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -151,7 +148,6 @@ void AppDelegate::showModelError(const QString& message)
     Dispatch::main().async([weak, message] {
         if (!weak)
             return;
-#ifdef TALLOWIND_HAS_ALERT_PRESENTER
         Alert alert;
         alert.messageText = QStringLiteral("Model Loading Failed");
         alert.informativeText = message;
@@ -164,8 +160,5 @@ void AppDelegate::showModelError(const QString& message)
             return;
         }
         QCoreApplication::quit();
-#else
-        (void)message;
-#endif
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/TallowindError.h"
 #include "recording/RecordingMetadata.h"
 
 #include <QList>
@@ -8,14 +9,21 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <variant>
 #include <vector>
 
 namespace Dispatch {
 class SerialQueue;
 }
 class RecordingsArchive;
+class AudioCapture;
+class MicrophonePermission;
+class QTimer;
+struct AudioBuffer;
 
 // The process-wide recording state shared by the dictation path, the live
 // preview and the views (recording flag, audio level, current transcription)
@@ -71,6 +79,26 @@ public:
     // that no dictation is lost, and by tests).
     void waitForPendingWork();
 
+    // The manager's own capture path, apart from the dictation path: it
+    // records 16 kHz mono samples and stops with a placeholder text.
+    // Main thread; completions run on the main thread.
+    using CaptureError = std::variant<TallowindError, DomainError>;
+    using CaptureCompletion = std::function<void(const std::optional<CaptureError>& error)>;
+    using StopCompletion = std::function<void(const QString& text, const std::optional<CaptureError>& error)>;
+    // No capture service means no engine; no permission service means the
+    // desktop's rule: always authorized.
+    void setCaptureServices(std::shared_ptr<AudioCapture> capture, std::shared_ptr<MicrophonePermission> permission);
+    void startRecording(CaptureCompletion completion);
+    void stopRecording(StopCompletion completion);
+    void cancelRecording(CaptureCompletion completion);
+    void completeRecording(StopCompletion completion);
+    // The samples of the last recording (kept until the next start).
+    std::vector<float> capturedAudio() const;
+    // Drives audioLevel with random values every 0.05 s.
+    void startAudioLevelSimulation();
+    void stopAudioLevelSimulation();
+    QTimer* audioLevelTimer() const;
+
 signals:
     void isRecordingChanged(bool isRecording);
     void audioLevelChanged(float audioLevel);
@@ -79,6 +107,14 @@ signals:
 private:
     RecordingManager();
     ~RecordingManager() override;
+
+    struct OwnCapture;
+    OwnCapture& ownCapture();
+    void requestMicrophonePermission(std::function<void(bool granted)> completion);
+    std::optional<CaptureError> initializeAudioEngine();
+    std::optional<CaptureError> startAudioEngine();
+    void stopAudioEngine();
+    void processAudioBuffer(const AudioBuffer& buffer);
 
     std::atomic<bool> isRecording_{false};
     std::atomic<float> audioLevel_{0.0f};
@@ -89,4 +125,7 @@ private:
     // the archive through a weak reference) before the archive goes away.
     std::shared_ptr<RecordingsArchive> archive_;
     std::unique_ptr<Dispatch::SerialQueue> archiveQueue_;
+
+    // Made on first use by the capture path.
+    std::shared_ptr<OwnCapture> ownCapture_;
 };

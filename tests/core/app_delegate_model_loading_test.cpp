@@ -1,8 +1,3 @@
-// The controller's loading path calls into the transcription, shell and
-// capture parts; these tests build once all of them are in the tree.
-#if __has_include("platform/AlertPresenter.h") && __has_include("platform/HotkeyTap.h") \
-    && __has_include("recording/RecordingManager.h") && __has_include("recording/LiveSpeechTranscriber.h")
-
 #include "core/AppDelegate.h"
 #include "core/ModelManager.h"
 #include "core/WhisperWrapper.h"
@@ -252,4 +247,3 @@ TEST_F(ModelLoadingTest, ModelErrorAlertOffersSettingsOrQuit)
     EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Quit"}));
 }
 
-#endif

@@ -1,0 +1,28 @@
+#include "app/LinuxPlatformServices.h"
+
+#include "platform/DesktopWorkspace.h"
+#include "platform/MicrophonePermission.h"
+#include "platform/PocketSphinxRecognizer.h"
+#include "platform/QtAlertPresenter.h"
+#include "platform/QtAudioCapture.h"
+#include "platform/QtPasteboard.h"
+#include "platform/X11AccessibilityTrust.h"
+#include "platform/X11HotkeyTap.h"
+#include "platform/X11KeySynthesizer.h"
+
+#include <QLocale>
+
+PlatformServices makeLinuxPlatformServices()
+{
+    PlatformServices services;
+    services.hotkeyTap = std::make_shared<X11HotkeyTap>();
+    services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
+    services.keySynthesizer = std::make_shared<X11KeySynthesizer>();
+    services.pasteboard = std::make_shared<QtPasteboard>();
+    services.audioCapture = std::make_shared<QtAudioCapture>();
+    services.microphonePermission = std::make_shared<AlwaysAuthorizedMicrophone>();
+    services.alertPresenter = std::make_shared<QtAlertPresenter>();
+    services.workspace = std::make_shared<DesktopWorkspace>();
+    services.speechRecognizer = PocketSphinxRecognizer::forLocale(QLocale::system());
+    return services;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+// SIGINT and SIGTERM end the event loop normally, so termination runs its
+// steps (the shortcuts are released, the microphone is closed).
+namespace QuitOnSignal {
+
+void install();
+
+} // namespace QuitOnSignal

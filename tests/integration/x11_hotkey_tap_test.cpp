@@ -1,0 +1,161 @@
+#include "platform/X11HotkeyTap.h"
+#include "platform/X11KeyCodes.h"
+#include "support/XTestKeyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr uint16_t keyW = 13;
+constexpr uint32_t option = X11KeyCodes::flagOption;
+const QString pressW = QStringLiteral("press 87");
+const QString pressX = QStringLiteral("press 88");
+
+class X11HotkeyTapTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(keyboard.isOpen());
+        ASSERT_TRUE(recorder.start()) << "the recorder window never got the focus";
+    }
+
+    bool createTap(std::vector<HotkeyGrab> grabs = {{keyW, option}})
+    {
+        return tap.create(grabs, [this](const HotkeyEvent& event) {
+            events.push_back(event);
+            return HotkeyTap::Disposition::swallow;
+        });
+    }
+
+    int count(HotkeyEvent::Type type, uint16_t keyCode, uint32_t flags) const
+    {
+        int n = 0;
+        for (const HotkeyEvent& event : events)
+            n += event.type == type && event.keyCode == keyCode && event.modifierFlags == flags;
+        return n;
+    }
+
+    // Types a plain X afterwards: once the recorder has it, everything typed
+    // before has been delivered wherever it went.
+    bool settle()
+    {
+        keyboard.tap("x");
+        return pumpUntil([this] { return recorder.saw(pressX); });
+    }
+
+    XTestKeyboard keyboard;
+    KeystrokeRecorder recorder;
+    X11HotkeyTap tap;
+    std::vector<HotkeyEvent> events;
+};
+
+TEST_F(X11HotkeyTapTest, HeldShortcutRepeatsAsKeyDownsOnlyAndNeverReachesTheFocusedWindow)
+{
+    ASSERT_TRUE(createTap());
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    pumpFor(1200); // past the server's auto-repeat delay
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(settle());
+    pumpUntil([this] { return count(HotkeyEvent::Type::keyUp, keyW, option) > 0; });
+
+    EXPECT_GT(count(HotkeyEvent::Type::keyDown, keyW, option), 1) << "the server auto-repeats a held key";
+    EXPECT_EQ(count(HotkeyEvent::Type::keyUp, keyW, option), 1) << "auto-repeat must not look like releases";
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().type, HotkeyEvent::Type::keyUp);
+    EXPECT_FALSE(recorder.saw(pressW));
+    EXPECT_FALSE(recorder.saw(QStringLiteral("release 87")));
+}
+
+TEST_F(X11HotkeyTapTest, NumLockAndCapsLockDoNotDefeatTheGrab)
+{
+    ASSERT_TRUE(createTap());
+    keyboard.tap("Num_Lock");
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    keyboard.tap("Num_Lock");
+
+    keyboard.tap("Caps_Lock");
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    keyboard.tap("Caps_Lock");
+    ASSERT_TRUE(settle());
+    pumpUntil([this] { return events.size() >= 4; });
+
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 1) << "NumLock is dropped from the flags";
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option | X11KeyCodes::flagCapsLock), 1);
+    EXPECT_FALSE(recorder.saw(pressW));
+}
+
+TEST_F(X11HotkeyTapTest, ReleasingTheModifierFirstReportsTheChangeAndABareKeyUp)
+{
+    ASSERT_TRUE(createTap());
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    keyboard.release("Alt_L");
+    keyboard.release("w");
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(pumpUntil([this] { return events.size() >= 3; }));
+
+    EXPECT_EQ(events[0].type, HotkeyEvent::Type::keyDown);
+    EXPECT_EQ(events[1].type, HotkeyEvent::Type::flagsChanged);
+    EXPECT_EQ(events[1].keyCode, 58);
+    EXPECT_EQ(events[1].modifierFlags, 0u);
+    EXPECT_EQ(events[2].type, HotkeyEvent::Type::keyUp);
+    EXPECT_EQ(events[2].keyCode, keyW);
+    EXPECT_EQ(events[2].modifierFlags, 0u);
+}
+
+TEST_F(X11HotkeyTapTest, ACombinationHeldByAnotherClientMeansNoTap)
+{
+    {
+        ForeignKeyGrab desktopShortcut("w", 8 /* Mod1 */);
+        EXPECT_FALSE(createTap());
+        EXPECT_FALSE(tap.exists());
+    }
+    EXPECT_TRUE(createTap()) << "the next attempt succeeds once the combination is free";
+    EXPECT_TRUE(tap.exists());
+}
+
+TEST_F(X11HotkeyTapTest, AModifierOnlyShortcutDoesNotKeepTheOthersFromWorking)
+{
+    ASSERT_TRUE(createTap({{65535, option | X11KeyCodes::flagCommand}, {keyW, option}}));
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(settle());
+    pumpUntil([this] { return count(HotkeyEvent::Type::keyUp, keyW, option) > 0; });
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 1);
+    EXPECT_FALSE(recorder.saw(pressW));
+}
+
+TEST_F(X11HotkeyTapTest, DisabledOrRegrabbedTapLetsTheOldCombinationThrough)
+{
+    ASSERT_TRUE(createTap());
+    tap.setEnabled(false);
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(pumpUntil([this] { return recorder.saw(pressW); }));
+
+    tap.setEnabled(true);
+    ASSERT_TRUE(tap.setGrabs({{53, 0}})); // Escape alone
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    keyboard.tap("Escape");
+    ASSERT_TRUE(settle());
+    pumpUntil([this] { return !events.empty(); });
+
+    EXPECT_EQ(recorder.lines().count(pressW), 2);
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, 53, 0), 1);
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 0);
+    EXPECT_FALSE(recorder.saw(QStringLiteral("press 16777216"))) << "Escape was grabbed";
+}
+
+} // namespace

@@ -1,0 +1,93 @@
+#include "support/XTestKeyboard.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+
+Display* asDisplay(void* display)
+{
+    return static_cast<Display*>(display);
+}
+
+} // namespace
+
+XTestKeyboard::XTestKeyboard() : display_(XOpenDisplay(nullptr)) {}
+
+XTestKeyboard::~XTestKeyboard()
+{
+    if (display_)
+        XCloseDisplay(asDisplay(display_));
+}
+
+void XTestKeyboard::send(const char* key, bool down)
+{
+    Display* display = asDisplay(display_);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XStringToKeysym(key)), down ? True : False, CurrentTime);
+    XSync(display, False);
+}
+
+ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : display_(XOpenDisplay(nullptr))
+{
+    Display* display = asDisplay(display_);
+    if (!display)
+        return;
+    XGrabKey(display, XKeysymToKeycode(display, XStringToKeysym(key)), x11Modifiers, DefaultRootWindow(display),
+             False, GrabModeAsync, GrabModeAsync);
+    XSync(display, False);
+}
+
+ForeignKeyGrab::~ForeignKeyGrab()
+{
+    if (display_)
+        XCloseDisplay(asDisplay(display_));
+}
+
+bool pumpUntil(const std::function<bool()>& done, int limitMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void pumpFor(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+}
+
+KeystrokeRecorder::~KeystrokeRecorder()
+{
+    process_.kill();
+    process_.waitForFinished(2000);
+}
+
+bool KeystrokeRecorder::start()
+{
+    process_.setProgram(QCoreApplication::applicationDirPath() + "/keystroke_recorder");
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+    if (!process_.waitForStarted(5000))
+        return false;
+    return pumpUntil([this] { return lines().contains("ready"); }, 10000);
+}
+
+QStringList KeystrokeRecorder::lines()
+{
+    output_ += QString::fromUtf8(process_.readAllStandardOutput());
+    return output_.split('\n', Qt::SkipEmptyParts);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+
+#include <functional>
+
+// Types on the test display through XTest, on a connection of its own, like
+// the user's keyboard would. Keys are named by their keysym names ("Alt_L",
+// "w", "Escape"). No X header leaks from here: its macros break Qt's.
+class XTestKeyboard {
+public:
+    XTestKeyboard();
+    ~XTestKeyboard();
+    XTestKeyboard(const XTestKeyboard&) = delete;
+    XTestKeyboard& operator=(const XTestKeyboard&) = delete;
+
+    bool isOpen() const { return display_ != nullptr; }
+    void press(const char* key) { send(key, true); }
+    void release(const char* key) { send(key, false); }
+    void tap(const char* key)
+    {
+        press(key);
+        release(key);
+    }
+
+private:
+    void send(const char* key, bool down);
+    void* display_;
+};
+
+// Another client holding a key grab on the root window, as a desktop's own
+// shortcut would (modifiers as an X mask: Mod1 = 8).
+class ForeignKeyGrab {
+public:
+    ForeignKeyGrab(const char* key, unsigned int x11Modifiers);
+    ~ForeignKeyGrab();
+    ForeignKeyGrab(const ForeignKeyGrab&) = delete;
+    ForeignKeyGrab& operator=(const ForeignKeyGrab&) = delete;
+
+private:
+    void* display_;
+};
+
+// Runs the Qt event loop until `done` holds or the limit passes.
+bool pumpUntil(const std::function<bool()>& done, int limitMs = 5000);
+void pumpFor(int ms);
+
+// The keystroke_recorder tool in its own process, holding the focus.
+class KeystrokeRecorder {
+public:
+    ~KeystrokeRecorder();
+    bool start();
+    QStringList lines();
+    bool saw(const QString& line) { return lines().contains(line); }
+
+private:
+    QProcess process_;
+    QString output_;
+};
