@@ -86,6 +86,7 @@ public:
     void ensureModelLoaded(std::function<void(bool)> completion);
     bool loadWhisperModelSync();
     void showModelError(const QString& message);
+    void answerModelLoadWaiters();
 
     // Live preview.
     void setupLiveSpeechTranscriber();
@@ -184,6 +185,9 @@ private:
     std::atomic<bool> isLoadingModel{false};
     Dispatch::SerialQueue modelLoadQueue{QStringLiteral("com.tallowind.modelload")};
     std::deque<PendingTranscription> pendingTranscriptions;
+    // Callers that asked for the model while a load ran; the load answers
+    // them when it ends.
+    std::vector<std::function<void(bool)>> modelLoadWaiters;
 
     std::shared_ptr<LiveSpeechTranscriber> liveSpeechTranscriber;
     std::atomic<bool> isStreamingActive{false};

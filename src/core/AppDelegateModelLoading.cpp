@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr double waiterPollInterval = 0.01;
 constexpr qint64 smallestModelFileSize = 1000;
 
 } // namespace
@@ -23,24 +22,12 @@ void AppDelegate::ensureModelLoaded(std::function<void(bool)> completion)
     const LifetimeGuard::Token lifetime = modelLoadLifetime_.token();
 
     if (isLoadingModel.load()) {
-        // The queue is serial, so this waiter starts once the running load's
-        // job has returned; the flag itself clears on the main thread.
-        modelLoadQueue.async([this, lifetime, weak, completion = std::move(completion)] {
-            for (;;) {
-                const auto inside = lifetime.enter();
-                if (!inside.owns_lock() || !isLoadingModel.load())
-                    break;
-                Dispatch::sleepFor(waiterPollInterval);
-            }
-            Dispatch::main().async([weak, completion] {
-                bool loaded = false;
-                if (weak) {
-                    std::lock_guard lock(weak->modelMutex_);
-                    loaded = weak->whisperWrapper != nullptr;
-                }
-                completion(loaded);
-            });
-        });
+        // Answered by the running load when it ends. (A waiter polling the
+        // flag on the serial load queue could block a load queued behind it
+        // for good, should a new load start before the waiter saw the flag
+        // clear.)
+        std::lock_guard lock(modelMutex_);
+        modelLoadWaiters.push_back(std::move(completion));
         return;
     }
 
@@ -72,20 +59,36 @@ void AppDelegate::ensureModelLoaded(std::function<void(bool)> completion)
             }
             weak->isLoadingModel = false;
             completion(loaded);
-            if (!loaded)
-                return; // parked recordings wait for the next successful load
-            std::deque<PendingTranscription> parked;
-            {
-                std::lock_guard lock(weak->modelMutex_);
-                parked.swap(weak->pendingTranscriptions);
+            if (loaded) {
+                std::deque<PendingTranscription> parked;
+                {
+                    std::lock_guard lock(weak->modelMutex_);
+                    parked.swap(weak->pendingTranscriptions);
+                }
+                for (PendingTranscription& job : parked) {
+                    if (!weak)
+                        break;
+                    weak->processPendingTranscription(std::move(job.audioData), job.sampleRate, job.mode);
+                }
             }
-            for (PendingTranscription& job : parked) {
-                if (!weak)
-                    break;
-                weak->processPendingTranscription(std::move(job.audioData), job.sampleRate, job.mode);
-            }
+            // Failed: parked recordings wait for the next successful load.
+            if (weak)
+                weak->answerModelLoadWaiters();
         });
     });
+}
+
+void AppDelegate::answerModelLoadWaiters()
+{
+    std::vector<std::function<void(bool)>> waiters;
+    bool loaded = false;
+    {
+        std::lock_guard lock(modelMutex_);
+        waiters.swap(modelLoadWaiters);
+        loaded = whisperWrapper != nullptr;
+    }
+    for (const auto& waiter : waiters)
+        waiter(loaded);
 }
 
 bool AppDelegate::loadWhisperModelSync()

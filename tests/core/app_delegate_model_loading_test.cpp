@@ -182,6 +182,23 @@ TEST_F(ModelLoadingTest, RequestsDuringALoadWaitAndAnswerInOrder)
     }
 }
 
+TEST_F(ModelLoadingTest, ALoadStartedAsAFailedOneEndsDoesNotStrandItsWaiters)
+{
+    // Nothing on disk: every load fails. The first answer starts a new load
+    // at once, while a caller still waits on the first one.
+    std::optional<bool> first, waiting, again;
+    controller_->ensureModelLoaded([&](bool loaded) {
+        first = loaded;
+        controller_->ensureModelLoaded([&](bool loadedAgain) { again = loadedAgain; });
+    });
+    controller_->ensureModelLoaded([&](bool loaded) { waiting = loaded; });
+    waitFor([&] { return first && waiting && again; });
+    EXPECT_EQ(first, false);
+    EXPECT_EQ(waiting, false);
+    EXPECT_EQ(again, false);
+    EXPECT_FALSE(Access::isLoading(*controller_));
+}
+
 TEST_F(ModelLoadingTest, ParkedRecordingsWaitForASuccessfulLoad)
 {
     ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
