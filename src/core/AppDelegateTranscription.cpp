@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <span>
+#include <utility>
 
 namespace {
 
@@ -63,13 +64,14 @@ void AppDelegate::stopRecordingAndTranscribe()
 
 void AppDelegate::transcribeAudio()
 {
-    // The job gets its own copy: the recording buffer belongs to whichever
+    // The job owns its audio: the recording buffer belongs to whichever
     // recording runs next.
     std::vector<float> recording;
     std::shared_ptr<VoiceActivityDetector> detector;
     {
+        // Taken, not copied: a second stop must not send this recording again.
         std::lock_guard lock(audioMutex_);
-        recording = audioData;
+        recording = std::exchange(audioData, {});
         detector = voiceActivityDetector;
     }
     if (recording.empty())
@@ -80,10 +82,6 @@ void AppDelegate::transcribeAudio()
     SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(), AppConfig::enableVoiceActivityDetection(),
                                                        AppConfig::vadSegmentationMode(), whisperSampleRate);
     if (decision.silent) {
-        {
-            std::lock_guard lock(audioMutex_);
-            audioData.clear();
-        }
         QPointer<AppDelegate> weak(this);
         Dispatch::main().async([weak] {
             if (!weak)

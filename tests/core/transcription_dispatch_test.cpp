@@ -115,6 +115,11 @@ TEST_F(TranscriptionTest, DictationIsTranscribedAnnouncedAndArchivedTrimmed)
     EXPECT_EQ(saved[0].modelUsed, model.rawValue());
     EXPECT_EQ(saved[0].transcription, transcriptions.front());
     EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
+
+    // A second stop has no recording of its own and sends nothing again.
+    controller->stopRecordingAndTranscribe();
+    Dispatch::drainMainQueue(500);
+    EXPECT_EQ(countsIn(log.systemLines(), "[AppDelegate] About to transcribe ").size(), 1);
 }
 
 TEST_F(TranscriptionTest, ArchivesUnderUnknownWhenNoModelIsActive)
