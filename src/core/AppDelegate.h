@@ -68,6 +68,8 @@ public:
     void stopRecording();
     void cancelRecording();
     void resetAudioEngine();
+    // Removes the tap, stops the stream if it runs and releases it.
+    void stopAudioEngine();
     void handleAudioConversionError(const QString& message);
     void showAudioSetupError();
 

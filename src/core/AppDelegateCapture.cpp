@@ -227,18 +227,23 @@ void AppDelegate::cancelRecording()
     recordingStateManager_->cancelRecording();
     hideFocusIndicator();
     stopLiveSpeechStreaming();
-    if (audioEngine) {
-        if (audioEngine->isRunning()) {
-            audioEngine->removeTap();
-            audioEngine->stop();
-        }
-        resetAudioEngine();
-    }
+    stopAudioEngine();
     updateStatusIcon(false, false);
     std::lock_guard lock(audioMutex_);
     audioData.clear();
     voiceActivityDetector.reset();
     vadFrameBuffer.clear();
+}
+
+void AppDelegate::stopAudioEngine()
+{
+    if (!audioEngine)
+        return;
+    if (audioEngine->isRunning()) {
+        audioEngine->removeTap();
+        audioEngine->stop();
+    }
+    resetAudioEngine();
 }
 
 void AppDelegate::resetAudioEngine()

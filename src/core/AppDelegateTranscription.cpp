@@ -36,13 +36,7 @@ void AppDelegate::stopRecordingAndTranscribe()
     // Buffers already past the recording check may still arrive meanwhile.
     Dispatch::sleepFor(tailWait);
 
-    if (audioEngine) {
-        if (audioEngine->isRunning()) {
-            audioEngine->removeTap();
-            audioEngine->stop();
-        }
-        resetAudioEngine();
-    }
+    stopAudioEngine();
     updateStatusIcon(false, false);
 
     {

@@ -1,17 +1,11 @@
 // One dictation through the whole tool on a private desktop: the shortcut
 // held through XTest, speech played into the virtual microphone, the text
 // pasted into another application and the recording archived.
+#include "app/LinuxPlatformServices.h"
 #include "core/AppConfig.h"
 #include "core/AppDelegate.h"
 #include "core/ModelManager.h"
-#include "platform/DesktopWorkspace.h"
-#include "platform/MicrophonePermission.h"
 #include "platform/NotificationCenter.h"
-#include "platform/QtAudioCapture.h"
-#include "platform/QtPasteboard.h"
-#include "platform/X11AccessibilityTrust.h"
-#include "platform/X11HotkeyTap.h"
-#include "platform/X11KeySynthesizer.h"
 #include "recording/RecordingManager.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
@@ -112,15 +106,10 @@ protected:
         AppConfig::setWhisperNoFallback(true);
         RecordingManager::shared().deleteAllRecordings();
 
-        services.hotkeyTap = std::make_shared<X11HotkeyTap>();
-        services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
-        services.keySynthesizer = std::make_shared<X11KeySynthesizer>();
-        services.pasteboard = std::make_shared<QtPasteboard>();
-        services.audioCapture = std::make_shared<QtAudioCapture>();
-        services.microphonePermission = std::make_shared<AlwaysAuthorizedMicrophone>();
+        // The application's own desktop services; alerts must not block.
+        services = makeLinuxPlatformServices();
         services.alertPresenter = alerts;
         services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
-        services.workspace = std::make_shared<DesktopWorkspace>();
     }
 
     void TearDown() override

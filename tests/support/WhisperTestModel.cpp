@@ -171,27 +171,27 @@ std::vector<std::string> vocabulary(int32_t count)
     return tokens;
 }
 
-bool writeTensor(Writer& out, const TensorSpec& spec, ggml_type type, std::mt19937& random)
+bool writeTensor(Writer& out, const TensorSpec& tensor, ggml_type type, std::mt19937& random)
 {
     int64_t count = 1;
-    for (int32_t n : spec.ne)
+    for (int32_t n : tensor.ne)
         count *= n;
     std::vector<float> values(static_cast<size_t>(count));
     std::uniform_real_distribution<float> uniform(-0.02f, 0.02f);
     for (float& value : values) {
-        switch (spec.fill) {
+        switch (tensor.fill) {
         case TensorSpec::Fill::Random: value = uniform(random); break;
         case TensorSpec::Fill::One: value = 1.0f; break;
         case TensorSpec::Fill::Zero: value = 0.0f; break;
         }
     }
 
-    out.i32(static_cast<int32_t>(spec.ne.size()));
-    out.i32(static_cast<int32_t>(spec.name.size()));
+    out.i32(static_cast<int32_t>(tensor.ne.size()));
+    out.i32(static_cast<int32_t>(tensor.name.size()));
     out.i32(type);
-    for (int32_t n : spec.ne)
+    for (int32_t n : tensor.ne)
         out.i32(n);
-    out.bytes(spec.name.data(), spec.name.size());
+    out.bytes(tensor.name.data(), tensor.name.size());
 
     if (type == GGML_TYPE_F32) {
         out.bytes(values.data(), values.size() * sizeof(float));
@@ -200,7 +200,7 @@ bool writeTensor(Writer& out, const TensorSpec& spec, ggml_type type, std::mt199
         ggml_fp32_to_fp16_row(values.data(), halves.data(), count);
         out.bytes(halves.data(), halves.size() * sizeof(ggml_fp16_t));
     } else {
-        const int64_t perRow = spec.ne[0];
+        const int64_t perRow = tensor.ne[0];
         if (perRow % ggml_blck_size(type) != 0)
             return false;
         const int64_t rows = count / perRow;
@@ -259,11 +259,11 @@ bool write(const QString& path, const Shape& shape, WeightType type, uint32_t se
     const ggml_type weight = weightGgmlType(type);
     const ggml_type conv = type == WeightType::F32 ? GGML_TYPE_F32 : GGML_TYPE_F16;
     std::mt19937 random(seed);
-    for (const TensorSpec& spec : tensorSpecs(shape)) {
-        const ggml_type storedAs = spec.storage == Storage::Float32 ? GGML_TYPE_F32
-            : spec.storage == Storage::Conv                        ? conv
+    for (const TensorSpec& tensor : tensorSpecs(shape)) {
+        const ggml_type storedAs = tensor.storage == Storage::Float32 ? GGML_TYPE_F32
+            : tensor.storage == Storage::Conv                        ? conv
                                                                    : weight;
-        if (!writeTensor(out, spec, storedAs, random))
+        if (!writeTensor(out, tensor, storedAs, random))
             return false;
     }
     return out.ok() && file.commit();
