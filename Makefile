@@ -26,14 +26,14 @@ run: build
 
 test: setup-test $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --repeat until-pass:2
 
 $(SAN_BUILD)/build.ninja:
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWIND_SANITIZE=ON -DTALLOWIND_BENCH=OFF
 
 test-sanitize: setup-test $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j$(JOBS)
-	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS) --repeat until-pass:2
 
 bench: setup-test $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)

@@ -1,32 +1,19 @@
 #include "core/AppDelegate.h"
 #include "core/RecordingState.h"
 
+#include "support/EventLoop.h"
 #include "support/FakeKeySynthesizer.h"
 #include "support/FakePasteboard.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 
 #include <thread>
 
 namespace {
 
 const PasteboardContents userClipboard = {{QStringLiteral("text/plain"), QByteArray("user's own")}};
-
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 class InjectTextTest : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 #include "core/TextInsertion.h"
 
+#include "support/EventLoop.h"
 #include "support/FakeKeySynthesizer.h"
 #include "support/FakePasteboard.h"
 #include "support/LogCapture.h"
@@ -38,18 +39,6 @@ PasteTiming quickTiming()
     return timing;
 }
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 class TextInserterTest : public ::testing::Test {
 protected:
     std::shared_ptr<FakePasteboard> board = std::make_shared<FakePasteboard>(richContents());
@@ -81,7 +70,7 @@ TEST_F(TextInserterTest, RestoreWaitsForTheTargetsRequestOrTheFallback)
     inserter.paste(QStringLiteral("slow target "));
     ASSERT_TRUE(pumpUntil([&] { return keys->chordCount() == 1; }));
     // The target has not asked yet: our text must still be there for it.
-    pumpUntil([] { return false; }, 100);
+    pumpFor(100);
     EXPECT_EQ(board->restoreCount(), 0);
     EXPECT_EQ(board->text(), QStringLiteral("slow target "));
 

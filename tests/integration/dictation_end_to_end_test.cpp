@@ -10,6 +10,7 @@
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LogCapture.h"
+#include "support/PasteTarget.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
@@ -24,66 +25,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString toolPath(const QString& name) { return QCoreApplication::applicationDirPath() + "/../tests/" + name; }
-
-// The paste target tool: a Qt line edit in a process of its own, asked for
-// its text over standard input and output.
-class PasteTarget {
-public:
-    ~PasteTarget()
-    {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-    bool start()
-    {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QString program = QCoreApplication::applicationDirPath() + "/paste_target_qt";
-        if (!QFileInfo::exists(program))
-            program = toolPath("paste_target_qt");
-        process_.start(program);
-        if (!process_.waitForStarted(10000))
-            return false;
-        windowId_ = QString::fromLatin1(awaitLine("ready ").mid(6));
-        return !windowId_.isEmpty()
-            && QProcess::execute("xdotool", {"windowactivate", "--sync", windowId_}) == 0;
-    }
-    QString text()
-    {
-        process_.write("text\n");
-        return QString::fromUtf8(QByteArray::fromBase64(awaitLine("text ").mid(5)));
-    }
-
-private:
-    QByteArray awaitLine(const QByteArray& prefix)
-    {
-        QByteArray found;
-        pumpUntil(
-            [&] {
-                buffer_ += process_.readAllStandardOutput();
-                qsizetype end;
-                while ((end = buffer_.indexOf('\n')) >= 0) {
-                    const QByteArray line = buffer_.left(end);
-                    buffer_.remove(0, end + 1);
-                    if (line.startsWith(prefix)) {
-                        found = line;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            15000);
-        return found;
-    }
-
-    QProcess process_;
-    QByteArray buffer_;
-    QString windowId_;
-};
 
 class DictationEndToEnd : public DefaultsTest {
 protected:
@@ -136,7 +77,8 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
     ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "2.5", "0"}), 0);
 
     PasteTarget target;
-    ASSERT_TRUE(target.start());
+    ASSERT_TRUE(target.start(testToolPath("paste_target_qt")));
+    ASSERT_TRUE(target.activate());
 
     LogCapture log;
     QStringList announced;

@@ -1,99 +1,19 @@
 #include "core/TextInsertion.h"
 #include "platform/QtPasteboard.h"
 #include "platform/X11KeySynthesizer.h"
+#include "support/EventLoop.h"
+#include "support/PasteTarget.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QThread>
 
 #include <cstdio>
 #include <functional>
 
 namespace {
-
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 15000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        // Our own process answers clipboard requests from its event loop.
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-// Another application driven through its standard input and output.
-class PasteTarget {
-public:
-    ~PasteTarget()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-
-    bool start(const QString& program, const QStringList& arguments = {})
-    {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(program, arguments);
-        if (!process_.waitForStarted(10000))
-            return false;
-        const QByteArray ready = awaitLine("ready ");
-        windowId_ = QString::fromLatin1(ready.mid(6));
-        return !windowId_.isEmpty();
-    }
-
-    QByteArray ask(const QByteArray& command, const QByteArray& answerPrefix)
-    {
-        process_.write(command + '\n');
-        return awaitLine(answerPrefix);
-    }
-
-    // Gives the target the keyboard focus, as the user's click would.
-    bool activate() const
-    {
-        return QProcess::execute(QStringLiteral("xdotool"),
-                                 {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId_}) == 0;
-    }
-
-    QString text() { return QString::fromUtf8(QByteArray::fromBase64(ask("text", "text ").mid(5))); }
-
-private:
-    QByteArray awaitLine(const QByteArray& prefix)
-    {
-        QByteArray found;
-        pumpUntil([&] {
-            buffer_ += process_.readAllStandardOutput();
-            qsizetype end;
-            while ((end = buffer_.indexOf('\n')) >= 0) {
-                const QByteArray line = buffer_.left(end);
-                buffer_.remove(0, end + 1);
-                if (line.startsWith(prefix)) {
-                    found = line;
-                    return true;
-                }
-            }
-            return false;
-        });
-        return found;
-    }
-
-    QProcess process_;
-    QByteArray buffer_;
-    QString windowId_;
-};
-
-QString toolPath(const QString& name) { return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name; }
 
 QByteArray expectedUserClipboard()
 {
@@ -129,7 +49,7 @@ protected:
 TEST_F(PasteIntoOtherApplications, QtLineEditGetsTheTextAndTheUsersTextAndImageComeBack)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
     // The user's clipboard belongs to another application, as it usually does.
     ASSERT_FALSE(target.ask("copy", "copied").isEmpty());
     ASSERT_TRUE(target.activate());
@@ -151,7 +71,7 @@ TEST_F(PasteIntoOtherApplications, QtLineEditGetsTheTextAndTheUsersTextAndImageC
 TEST_F(PasteIntoOtherApplications, ShortcutModifierStillHeldDoesNotSpoilTheChord)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
     ASSERT_TRUE(target.activate());
 
     // The user is still holding Alt of the shortcut when the text arrives.
@@ -164,7 +84,7 @@ TEST_F(PasteIntoOtherApplications, ShortcutModifierStillHeldDoesNotSpoilTheChord
 TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboard)
 {
     PasteTarget owner;
-    ASSERT_TRUE(owner.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(owner.start(testToolPath(QStringLiteral("paste_target_qt"))));
     ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
 
     PasteTarget target;
@@ -183,7 +103,7 @@ TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboa
 TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(toolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
     ASSERT_FALSE(target.ask("copy large", "copied").isEmpty());
     ASSERT_TRUE(target.activate());
 

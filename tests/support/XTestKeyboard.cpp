@@ -47,29 +47,6 @@ ForeignKeyGrab::~ForeignKeyGrab()
         XCloseDisplay(asDisplay(display_));
 }
 
-bool pumpUntil(const std::function<bool()>& done, int limitMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void pumpFor(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-}
-
 KeystrokeRecorder::~KeystrokeRecorder()
 {
     process_.kill();

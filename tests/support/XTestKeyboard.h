@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/EventLoop.h"
+
 #include <QProcess>
 #include <QStringList>
 
@@ -42,9 +44,6 @@ private:
     void* display_;
 };
 
-// Runs the Qt event loop until `done` holds or the limit passes.
-bool pumpUntil(const std::function<bool()>& done, int limitMs = 5000);
-void pumpFor(int ms);
 
 // The keystroke_recorder tool in its own process, holding the focus.
 class KeystrokeRecorder {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The path of a program built from tests/tools, beside the test executables.
+QString testToolPath(const QString& name);
+
+// Another application (the paste targets in tests/tools) driven through its
+// standard input and output: it prints "ready <window id>" once shown, and
+// answers commands such as "text" with one line.
+class PasteTarget {
+public:
+    ~PasteTarget();
+
+    bool start(const QString& program, const QStringList& arguments = {});
+    QByteArray ask(const QByteArray& command, const QByteArray& answerPrefix);
+    // Gives the target the keyboard focus, as the user's click would.
+    bool activate() const;
+    QString text();
+
+private:
+    QByteArray awaitLine(const QByteArray& prefix);
+
+    QProcess process_;
+    QByteArray buffer_;
+    QString windowId_;
+};
