@@ -1,5 +1,5 @@
 // Prints how long cleaning a transcription of the maximum length takes.
-#include "core/TextInsertion.h"
+#include "core/input/TextInsertion.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Prints how fast the on-device recognizer decodes synthesized speech fed in
 // 20 ms capture buffers at 48 kHz, as a fraction of real time.
-#include "platform/Dispatch.h"
-#include "platform/PocketSphinxRecognizer.h"
+#include "base/Dispatch.h"
+#include "platform/sphinx/PocketSphinxRecognizer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

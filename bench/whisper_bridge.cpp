@@ -1,11 +1,11 @@
 // Cost of the speech bridge over a bare whisper_full call, the detector's
 // throughput and the model load time, on a model with the "tiny" shapes and
 // random weights. Run by hand; prints medians.
-#include "core/AppConfig.h"
-#include "core/VoiceActivityDetector.h"
-#include "core/WhisperPassParameters.h"
-#include "core/WhisperTranscriptText.h"
-#include "core/WhisperWrapper.h"
+#include "core/config/AppConfig.h"
+#include "core/audio/VoiceActivityDetector.h"
+#include "core/speech/WhisperPassParameters.h"
+#include "core/speech/WhisperTranscriptText.h"
+#include "core/speech/WhisperWrapper.h"
 #include "support/TestSpeech.h"
 #include "support/WhisperTestModel.h"
 

@@ -1,14 +1,14 @@
 #include "app/LinuxPlatformServices.h"
 
-#include "platform/DesktopWorkspace.h"
+#include "platform/qt/DesktopWorkspace.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/PocketSphinxRecognizer.h"
-#include "platform/QtAlertPresenter.h"
-#include "platform/QtAudioCapture.h"
-#include "platform/QtPasteboard.h"
-#include "platform/X11AccessibilityTrust.h"
-#include "platform/X11HotkeyTap.h"
-#include "platform/X11KeySynthesizer.h"
+#include "platform/sphinx/PocketSphinxRecognizer.h"
+#include "platform/qt/QtAlertPresenter.h"
+#include "platform/audio/QtAudioCapture.h"
+#include "platform/qt/QtPasteboard.h"
+#include "platform/x11/X11AccessibilityTrust.h"
+#include "platform/x11/X11HotkeyTap.h"
+#include "platform/x11/X11KeySynthesizer.h"
 
 #include <QLocale>
 

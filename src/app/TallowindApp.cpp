@@ -2,8 +2,8 @@
 
 #include "app/LinuxPlatformServices.h"
 #include "app/QuitOnSignal.h"
-#include "core/AppDelegate.h"
-#include "platform/X11HotkeyTap.h"
+#include "controller/AppDelegate.h"
+#include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
 
 #include <QApplication>

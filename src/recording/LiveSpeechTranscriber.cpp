@@ -1,7 +1,7 @@
 #include "recording/LiveSpeechTranscriber.h"
 
-#include "platform/Dispatch.h"
-#include "platform/Log.h"
+#include "base/Dispatch.h"
+#include "base/Log.h"
 
 #include <QObject>
 

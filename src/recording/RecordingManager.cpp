@@ -1,8 +1,8 @@
 #include "recording/RecordingManager.h"
 
-#include "core/AppConfig.h"
-#include "platform/Defaults.h"
-#include "platform/Dispatch.h"
+#include "core/config/AppConfig.h"
+#include "base/Defaults.h"
+#include "base/Dispatch.h"
 #include "recording/RecordingsArchive.h"
 
 #include <QCoreApplication>

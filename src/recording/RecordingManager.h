@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TallowindError.h"
+#include "core/config/TallowindError.h"
 #include "recording/RecordingMetadata.h"
 
 #include <QList>

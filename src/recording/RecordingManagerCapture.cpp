@@ -4,12 +4,12 @@
 // instead; only the recording indicator's buttons reach this path.
 #include "recording/RecordingManager.h"
 
-#include "core/AudioConverter.h"
-#include "core/ModelManager.h"
+#include "core/audio/AudioConverter.h"
+#include "core/speech/ModelManager.h"
 #include "platform/AudioCapture.h"
-#include "platform/Dispatch.h"
+#include "base/Dispatch.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <QPointer>
 #include <QRandomGenerator>

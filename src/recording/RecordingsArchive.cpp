@@ -1,6 +1,6 @@
 #include "recording/RecordingsArchive.h"
 
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "recording/WavFile.h"
 
 #include <QFile>

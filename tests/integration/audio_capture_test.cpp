@@ -1,4 +1,4 @@
-#include "platform/QtAudioCapture.h"
+#include "platform/audio/QtAudioCapture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

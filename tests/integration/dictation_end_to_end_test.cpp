@@ -2,10 +2,10 @@
 // held through XTest, speech played into the virtual microphone, the text
 // pasted into another application and the recording archived.
 #include "app/LinuxPlatformServices.h"
-#include "core/AppConfig.h"
-#include "core/AppDelegate.h"
-#include "core/ModelManager.h"
-#include "platform/NotificationCenter.h"
+#include "core/config/AppConfig.h"
+#include "controller/AppDelegate.h"
+#include "core/speech/ModelManager.h"
+#include "base/NotificationCenter.h"
 #include "recording/RecordingManager.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"

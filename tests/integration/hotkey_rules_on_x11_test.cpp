@@ -1,6 +1,6 @@
-#include "core/HotkeyDecision.h"
-#include "core/KeyboardShortcutManager.h"
-#include "platform/X11HotkeyTap.h"
+#include "core/input/HotkeyDecision.h"
+#include "core/input/KeyboardShortcutManager.h"
+#include "platform/x11/X11HotkeyTap.h"
 #include "support/SettingsReset.h"
 #include "support/XTestKeyboard.h"
 

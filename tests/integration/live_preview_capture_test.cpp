@@ -1,7 +1,7 @@
-#include "platform/Dispatch.h"
+#include "base/Dispatch.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/PocketSphinxRecognizer.h"
-#include "platform/QtAudioCapture.h"
+#include "platform/sphinx/PocketSphinxRecognizer.h"
+#include "platform/audio/QtAudioCapture.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "recording/RecordingManager.h"
 

@@ -1,6 +1,6 @@
-#include "core/TextInsertion.h"
-#include "platform/QtPasteboard.h"
-#include "platform/X11KeySynthesizer.h"
+#include "core/input/TextInsertion.h"
+#include "platform/qt/QtPasteboard.h"
+#include "platform/x11/X11KeySynthesizer.h"
 #include "support/EventLoop.h"
 #include "support/PasteTarget.h"
 

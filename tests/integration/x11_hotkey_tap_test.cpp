@@ -1,5 +1,5 @@
-#include "platform/X11HotkeyTap.h"
-#include "platform/X11KeyCodes.h"
+#include "platform/x11/X11HotkeyTap.h"
+#include "platform/x11/X11KeyCodes.h"
 #include "support/XTestKeyboard.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "recording/LiveSpeechTranscriber.h"
 
-#include "platform/Dispatch.h"
-#include "platform/PocketSphinxRecognizer.h"
+#include "base/Dispatch.h"
+#include "platform/sphinx/PocketSphinxRecognizer.h"
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LogCapture.h"
 #include "support/SynthesizedSpeech.h"

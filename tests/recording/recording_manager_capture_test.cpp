@@ -1,8 +1,8 @@
 #include "recording/RecordingManager.h"
 
-#include "core/ModelManager.h"
-#include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
+#include "core/speech/ModelManager.h"
+#include "base/Dispatch.h"
+#include "base/NotificationCenter.h"
 #include "support/FakeAudioCapture.h"
 #include "support/FakeMicrophonePermission.h"
 

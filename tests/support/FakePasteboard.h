@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dispatch.h"
+#include "base/Dispatch.h"
 #include "platform/Pasteboard.h"
 
 #include <QStringList>

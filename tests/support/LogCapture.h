@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Log.h"
+#include "base/Log.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Defaults.h"
+#include "base/Defaults.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,161 @@
+#include "base/Defaults.h"
+
+#include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+// JSON alone cannot tell 1.0 from 1 or text from bytes, so doubles and byte
+// arrays are written as one-member objects {"@double": x} / {"@bytes": base64};
+// bool, integer, string, list and map use their plain JSON forms.
+namespace Defaults {
+namespace {
+
+const QString kDoubleTag = QStringLiteral("@double");
+const QString kBytesTag = QStringLiteral("@bytes");
+
+QJsonValue toJson(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return QJsonValue(value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QJsonObject{{kDoubleTag, value.toDouble()}};
+    case QMetaType::QByteArray:
+        return QJsonObject{{kBytesTag, QString::fromLatin1(value.toByteArray().toBase64())}};
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        QJsonArray array;
+        for (const QVariant& item : value.toList())
+            array.append(toJson(item));
+        return array;
+    }
+    case QMetaType::QVariantMap: {
+        QJsonObject object;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            object.insert(it.key(), toJson(it.value()));
+        return object;
+    }
+    case QMetaType::UnknownType:
+    case QMetaType::Nullptr:
+        return QJsonValue::Null;
+    default:
+        return value.toString();
+    }
+}
+
+QVariant fromJson(const QJsonValue& json)
+{
+    switch (json.type()) {
+    case QJsonValue::Bool:
+        return json.toBool();
+    case QJsonValue::Double: {
+        const double d = json.toDouble();
+        const qint64 i = json.toInteger();
+        if (static_cast<double>(i) == d) {
+            if (i >= std::numeric_limits<int>::min() && i <= std::numeric_limits<int>::max())
+                return static_cast<int>(i);
+            return i;
+        }
+        return d;
+    }
+    case QJsonValue::String:
+        return json.toString();
+    case QJsonValue::Array: {
+        QVariantList list;
+        for (const QJsonValue& item : json.toArray())
+            list.append(fromJson(item));
+        return list;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject object = json.toObject();
+        if (object.size() == 1 && object.contains(kDoubleTag))
+            return object.value(kDoubleTag).toDouble();
+        if (object.size() == 1 && object.contains(kBytesTag))
+            return QByteArray::fromBase64(object.value(kBytesTag).toString().toLatin1());
+        QVariantMap map;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            map.insert(it.key(), fromJson(it.value()));
+        return map;
+    }
+    default:
+        return {};
+    }
+}
+
+bool readFile(QIODevice& device, QSettings::SettingsMap& map)
+{
+    return decode(device.readAll(), map);
+}
+
+bool writeFile(QIODevice& device, const QSettings::SettingsMap& map)
+{
+    return device.write(encode(map)) >= 0;
+}
+
+} // namespace
+
+QByteArray encode(const QSettings::SettingsMap& map)
+{
+    QJsonObject object;
+    for (auto it = map.begin(); it != map.end(); ++it)
+        object.insert(it.key(), toJson(it.value()));
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+bool decode(const QByteArray& bytes, QSettings::SettingsMap& map)
+{
+    if (bytes.trimmed().isEmpty())
+        return true;
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return false;
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it)
+        map.insert(it.key(), fromJson(it.value()));
+    return true;
+}
+
+QSettings::Format jsonFormat()
+{
+    static const QSettings::Format format = QSettings::registerFormat(QStringLiteral("json"), readFile, writeFile);
+    return format;
+}
+
+std::unique_ptr<QSettings> open()
+{
+    return std::make_unique<QSettings>(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"),
+                                       QStringLiteral("Tallowind"));
+}
+
+QVariant value(const QString& key) { return open()->value(key); }
+
+bool contains(const QString& key) { return open()->contains(key); }
+
+void setValue(const QString& key, const QVariant& value)
+{
+    auto settings = open();
+    settings->setValue(key, value);
+    settings->sync();
+}
+
+void remove(const QString& key)
+{
+    auto settings = open();
+    settings->remove(key);
+    settings->sync();
+}
+
+} // namespace Defaults

@@ -1,0 +1,203 @@
+#include "base/Dispatch.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <array>
+#include <chrono>
+
+namespace Dispatch {
+namespace {
+
+std::atomic<int> pendingImmediate{0};
+std::atomic<int> pendingDelayed{0};
+
+class MainQueue final : public Queue {
+public:
+    void async(Work work) override
+    {
+        ++pendingImmediate;
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) {
+            // No event loop to run it: nothing would ever execute the work.
+            --pendingImmediate;
+            return;
+        }
+        QMetaObject::invokeMethod(
+            app,
+            [work = std::move(work)] {
+                work();
+                --pendingImmediate;
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+class GlobalQueue final : public Queue {
+public:
+    GlobalQueue() { pool_.setMaxThreadCount(std::max(4, QThread::idealThreadCount())); }
+    void async(Work work) override { pool_.start(std::move(work)); }
+
+private:
+    QThreadPool pool_;
+};
+
+thread_local const SerialQueue* currentSerialQueue = nullptr;
+
+} // namespace
+
+void Queue::asyncAfter(double seconds, Work work)
+{
+    ++pendingDelayed;
+    const int ms = std::max(0, static_cast<int>(seconds * 1000.0 + 0.5));
+    Queue* target = this;
+    main().async([target, ms, work = std::move(work)]() mutable {
+        QTimer::singleShot(ms, QCoreApplication::instance(), [target, work = std::move(work)]() mutable {
+            target->async(std::move(work));
+            --pendingDelayed;
+        });
+    });
+}
+
+Queue& main()
+{
+    static MainQueue queue;
+    return queue;
+}
+
+Queue& global(QoS qos)
+{
+    static std::array<GlobalQueue, 5> queues;
+    return queues[static_cast<size_t>(qos)];
+}
+
+bool isMainThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+void mainSync(const Work& work)
+{
+    if (isMainThread()) {
+        work();
+        return;
+    }
+    Semaphore done;
+    main().async([&] {
+        work();
+        done.signal();
+    });
+    done.wait();
+}
+
+SerialQueue::SerialQueue(QString label) : label_(std::move(label)), worker_([this] { run(); }) {}
+
+SerialQueue::~SerialQueue()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (worker_.get_id() == std::this_thread::get_id())
+        worker_.detach();
+    else
+        worker_.join();
+}
+
+void SerialQueue::async(Work work)
+{
+    {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(std::move(work));
+    }
+    wake_.notify_one();
+}
+
+void SerialQueue::sync(const Work& work)
+{
+    if (isCurrent()) {
+        work();
+        return;
+    }
+    Semaphore done;
+    async([&] {
+        work();
+        done.signal();
+    });
+    done.wait();
+}
+
+bool SerialQueue::isCurrent() const { return currentSerialQueue == this; }
+
+void SerialQueue::run()
+{
+    currentSerialQueue = this;
+    for (;;) {
+        Work work;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+            if (pending_.empty())
+                return;
+            work = std::move(pending_.front());
+            pending_.pop_front();
+        }
+        work();
+    }
+}
+
+void Semaphore::signal()
+{
+    {
+        std::lock_guard lock(mutex_);
+        ++value_;
+    }
+    changed_.notify_one();
+}
+
+void Semaphore::wait()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return value_ > 0; });
+    --value_;
+}
+
+bool Semaphore::wait(double timeoutSeconds)
+{
+    std::unique_lock lock(mutex_);
+    const auto timeout = std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
+    if (!changed_.wait_for(lock, timeout, [this] { return value_ > 0; }))
+        return false;
+    --value_;
+    return true;
+}
+
+void sleepFor(double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(std::max(0.0, seconds)));
+}
+
+bool drainMainQueue(int timeoutMs, bool includeDelayed)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::sendPostedEvents();
+        const bool idle = pendingImmediate.load() == 0 && (!includeDelayed || pendingDelayed.load() == 0);
+        if (idle)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        if (pendingImmediate.load() == 0)
+            QThread::msleep(1);
+    }
+}
+
+} // namespace Dispatch

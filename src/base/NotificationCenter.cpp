@@ -1,0 +1,68 @@
+#include "base/NotificationCenter.h"
+
+#include <algorithm>
+
+NotificationCenter& NotificationCenter::shared()
+{
+    static NotificationCenter center;
+    return center;
+}
+
+NotificationCenter::Token NotificationCenter::addObserver(const QString& name, Observer observer)
+{
+    std::lock_guard lock(mutex_);
+    const Token token = nextToken_++;
+    entries_.push_back({token, name, std::make_shared<Observer>(std::move(observer))});
+    return token;
+}
+
+void NotificationCenter::removeObserver(Token token)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [token](const Entry& e) { return e.token == token; });
+}
+
+void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
+{
+    // Copy the matching observers so one may add or remove observers while
+    // it runs without invalidating this loop.
+    std::vector<std::shared_ptr<Observer>> matching;
+    {
+        std::lock_guard lock(mutex_);
+        for (const Entry& e : entries_)
+            if (e.name == name)
+                matching.push_back(e.observer);
+    }
+    const Notification notification{name, userInfo};
+    for (const auto& observer : matching)
+        (*observer)(notification);
+}
+
+NotificationObservation::NotificationObservation(const QString& name, NotificationCenter::Observer observer,
+                                                 NotificationCenter& center)
+    : center_(&center), token_(center.addObserver(name, std::move(observer)))
+{
+}
+
+NotificationObservation::NotificationObservation(NotificationObservation&& other) noexcept
+    : center_(std::exchange(other.center_, nullptr)), token_(std::exchange(other.token_, 0))
+{
+}
+
+NotificationObservation& NotificationObservation::operator=(NotificationObservation&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        center_ = std::exchange(other.center_, nullptr);
+        token_ = std::exchange(other.token_, 0);
+    }
+    return *this;
+}
+
+void NotificationObservation::reset()
+{
+    if (center_)
+        center_->removeObserver(token_);
+    center_ = nullptr;
+    token_ = 0;
+}

@@ -1,0 +1,66 @@
+#include "controller/AppDelegate.h"
+
+#include "platform/AudioCapture.h"
+#include "platform/HotkeyTap.h"
+
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
+    : QObject(parent),
+      services_(std::move(services)),
+      recordingStateManager_(std::make_shared<RecordingStateManager>())
+{
+    // The update check is started with the controller (see checkForUpdates).
+    updaterController = services_.updater;
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The capture tap calls into this object; removing it waits for a call
+    // that is still running.
+    if (audioEngine) {
+        audioEngine->removeTap();
+        audioEngine->stop();
+    }
+    observations_.clear();
+    if (permissionCheckTimer)
+        permissionCheckTimer->stop();
+    // Invalidating the armed tap releases its grabs; the tap object itself
+    // is shared with the platform services and may outlive the controller.
+    if (eventTap)
+        eventTap->invalidate();
+    eventTap.reset();
+    if (popoverEventMonitor) {
+        delete popoverEventMonitor.data();
+        popoverEventMonitor = nullptr;
+    }
+    if (recordingProgressWindow) {
+        recordingProgressWindow->close();
+        delete recordingProgressWindow.data();
+    }
+    recordingProgressWindow = nullptr;
+    recordingProgressHostingController = nullptr;
+}
+
+QString AppDelegate::statusIconName() const
+{
+    std::lock_guard lock(statusIconMutex_);
+    return statusIconName_;
+}
+
+void AppDelegate::setStatusIconName(const QString& name)
+{
+    {
+        std::lock_guard lock(statusIconMutex_);
+        statusIconName_ = name;
+    }
+    emit statusIconNameChanged(name);
+}
+
+// The controller follows the recording state through its own fields; these
+// reports need no action.
+void AppDelegate::recordingStateDidChange(const RecordingState&) {}
+
+void AppDelegate::recordingDidComplete() {}

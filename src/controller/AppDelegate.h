@@ -1,0 +1,213 @@
+#pragma once
+
+#include "base/LifetimeGuard.h"
+#include "core/state/RecordingState.h"
+#include "base/Dispatch.h"
+#include "base/NotificationCenter.h"
+#include "platform/PlatformServices.h"
+#include "recording/LiveSpeechTranscriber.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class QSystemTrayIcon;
+class QTimer;
+class QWidget;
+class VoiceActivityDetector;
+class WhisperWrapper;
+class AudioConverter;
+class AudioStream;
+struct AudioBuffer;
+class FocusFieldDetector;
+class PopoverViewModel;
+class Updater;
+class TextInserter;
+struct HotkeyEvent;
+
+// The application controller: one object for the life of the process. It
+// owns the dictation pipeline (hotkey, capture, trimming, transcription,
+// insertion, model loading), the live preview and the tray shell. Its member
+// functions live in several files by concern, next to the subsystem each
+// belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
+class AppDelegate : public QObject, public RecordingStateDelegate, public StreamingTranscriberDelegate {
+    Q_OBJECT
+    Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
+
+public:
+    explicit AppDelegate(PlatformServices services, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Lifecycle.
+    void applicationDidFinishLaunching();
+    void ensureHotkeysSetupIfNeeded();
+    void firstLaunchCompleted();
+    void activeModelChanged();
+    void firstModelDownloaded();
+    void applicationWillTerminate();
+    void recordingStateDidChange(const RecordingState& state) override;
+    void recordingDidComplete() override;
+
+    // Global hotkey.
+    void setupGlobalHotkey();
+    // Returns true when the event is consumed (not passed on).
+    bool handleGlobalEvent(const HotkeyEvent& event);
+
+    // Capture.
+    void setupAudioEngine();
+    void startRecording();
+    void stopRecording();
+    void cancelRecording();
+    void resetAudioEngine();
+    // Removes the tap, stops the stream if it runs and releases it.
+    void stopAudioEngine();
+    void handleAudioConversionError(const QString& message);
+    void showAudioSetupError();
+
+    // Stopping and transcription. The recording mode is taken when the
+    // recording stops and travels with the job.
+    void stopRecordingAndTranscribe();
+    void transcribeAudio();
+    void processPendingTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode);
+    void performTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode);
+
+    // Text insertion.
+    void injectText(const QString& text, RecordingMode mode);
+    static QString sanitizeText(const QString& text);
+
+    // Model loading.
+    void ensureModelLoaded(std::function<void(bool)> completion);
+    bool loadWhisperModelSync();
+    void showModelError(const QString& message);
+    void answerModelLoadWaiters();
+
+    // Live preview.
+    void setupLiveSpeechTranscriber();
+    void createStreamingWindow();
+    void showStreamingWindow();
+    void hideStreamingWindow();
+    void cleanupStreamingUI();
+    void startLiveSpeechStreamingIfEnabled();
+    void startLiveSpeechRecognition();
+    void stopLiveSpeechStreaming();
+    void transcriberDidReceivePartialResult(LiveSpeechTranscriber& transcriber, const QString& text) override;
+    void transcriberDidReceiveFinalResult(LiveSpeechTranscriber& transcriber, const QString& text) override;
+    void transcriberDidEncounterError(LiveSpeechTranscriber& transcriber, const TranscriberError& error) override;
+    static QString getUserFriendlyErrorMessage(const TranscriberError& error);
+
+    // Tray shell and windows.
+    void setupMenuBar();
+    void togglePopover();
+    void showPopover();
+    void resizePopover(bool expanded);
+    void closePopover();
+    void showContextMenu();
+    void showFocusIndicator();
+    void hideFocusIndicator();
+    void createRecordingProgressWindow();
+    void showRecordingProgressWindow(const QRect& near);
+    void hideRecordingProgressWindow();
+    void updateStatusIcon(bool recording = false, bool transcribing = false);
+    void checkForUpdates();
+    void showSettings();
+    void showFirstLaunchWindow();
+    void windowDidMove(QWidget* window);
+    void windowWillClose(QWidget* window);
+
+    QString statusIconName() const;
+    void setStatusIconName(const QString& name);
+
+    bool isRecording() const { return isRecording_.load(); }
+    RecordingStateManager& recordingStateManager() const { return *recordingStateManager_; }
+    const PlatformServices& services() const { return services_; }
+
+signals:
+    void statusIconNameChanged(const QString& name);
+
+private:
+    friend struct LivePreviewTestAccess;
+    friend class ModelLoadingTestAccess;
+    // The input tap: runs on the capture thread for every captured buffer.
+    void handleCapturedBuffer(const AudioBuffer& buffer);
+
+    struct PendingTranscription {
+        std::vector<float> audioData;
+        double sampleRate;
+        RecordingMode mode;
+    };
+
+    PlatformServices services_;
+
+    std::shared_ptr<Updater> updaterController;
+    QPointer<QWidget> settingsWindow;
+    // Present while the global shortcuts are armed.
+    std::shared_ptr<HotkeyTap> eventTap;
+    QPointer<QTimer> permissionCheckTimer;
+    bool hasAttemptedPermissionRequest = false;
+    std::unique_ptr<QSystemTrayIcon> statusItem;
+    QPointer<QWidget> popoverWindow;
+    std::shared_ptr<PopoverViewModel> popoverViewModel;
+    QPointer<QObject> popoverEventMonitor;
+    QPointer<QWidget> firstLaunchWindow;
+    mutable std::mutex statusIconMutex_;
+    QString statusIconName_ = QStringLiteral("mic.circle");
+    static constexpr double whisperSampleRate = 16000.0;
+    // The capture stream of the current recording.
+    std::shared_ptr<AudioStream> audioEngine;
+
+    // The recording buffer and the detector state below are shared with the
+    // capture thread; audioMutex_ guards them for short sections.
+    std::mutex audioMutex_;
+    std::vector<float> audioData;
+    std::atomic<bool> isRecording_{false};
+    double lastToggleTime = 0;
+    static constexpr double toggleDebounceInterval = 0.3;
+    std::shared_ptr<RecordingStateManager> recordingStateManager_;
+    double hardwareSampleRate = 48000;
+    std::shared_ptr<AudioConverter> audioConverter;
+    std::shared_ptr<VoiceActivityDetector> voiceActivityDetector;
+    int64_t vadProcessedSamples = 0;
+    std::vector<float> vadFrameBuffer;
+    int64_t visualizationSampleCount = 0;
+
+    // The bridge and the load flag are shared with the model-load queue and
+    // the transcription queue; modelMutex_ guards the pointer and the queue
+    // of recordings parked behind a load.
+    std::mutex modelMutex_;
+    std::shared_ptr<WhisperWrapper> whisperWrapper;
+    std::atomic<bool> isLoadingModel{false};
+    Dispatch::SerialQueue modelLoadQueue{QStringLiteral("com.tallowind.modelload")};
+    std::deque<PendingTranscription> pendingTranscriptions;
+    // Callers that asked for the model while a load ran; the load answers
+    // them when it ends.
+    std::vector<std::function<void(bool)>> modelLoadWaiters;
+
+    std::shared_ptr<LiveSpeechTranscriber> liveSpeechTranscriber;
+    std::atomic<bool> isStreamingActive{false};
+    std::shared_ptr<FocusFieldDetector> focusFieldDetector;
+    QPointer<QWidget> recordingProgressWindow;
+    QPointer<QWidget> recordingProgressHostingController;
+    bool consumeHotkeyEvents = true;
+    static constexpr double permissionCheckInterval = 1.0;
+
+    std::vector<NotificationObservation> observations_;
+
+    // Pastes run one at a time on the inserter's queue; made on first use.
+    TextInserter* textInserter();
+    std::once_flag textInserterOnce_;
+    std::shared_ptr<TextInserter> textInserter_;
+
+    // Model-load jobs hold the controller weakly through this guard. Last
+    // member: destruction waits here for a load in progress before any other
+    // member goes.
+    LifetimeGuard modelLoadLifetime_;
+};

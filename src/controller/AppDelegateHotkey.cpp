@@ -1,0 +1,128 @@
+// The global shortcuts: arming the tap (or waiting for the permission) and
+// turning its events into recordings.
+#include "controller/AppDelegate.h"
+
+#include "core/input/HotkeyDecision.h"
+#include "core/input/KeyboardShortcutManager.h"
+#include "core/state/RecordingState.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/HotkeyTap.h"
+
+#include <QDateTime>
+#include <QTimer>
+
+namespace {
+
+double secondsSince1970()
+{
+    return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+}
+
+} // namespace
+
+void AppDelegate::setupGlobalHotkey()
+{
+    if (eventTap)
+        return;
+    AccessibilityTrust* trust = services_.accessibilityTrust.get();
+    if (!trust)
+        return;
+
+    if (trust->isTrusted()) {
+        const std::shared_ptr<HotkeyTap> tap = services_.hotkeyTap;
+        if (!tap)
+            return;
+        auto& shortcuts = KeyboardShortcutManager::shared();
+        // The tap may outlive this controller: a gone controller passes on.
+        QPointer<AppDelegate> self(this);
+        const bool created = tap->create(hotkeyGrabs(shortcuts, false), [self](const HotkeyEvent& event) {
+            if (!self)
+                return HotkeyTap::Disposition::passOn;
+            return self->handleGlobalEvent(event) ? HotkeyTap::Disposition::swallow
+                                                  : HotkeyTap::Disposition::passOn;
+        });
+        if (!created)
+            return; // nothing reported; the next call tries again
+        eventTap = tap;
+        // Shortcuts edited in Settings take effect at once; Escape is taken
+        // while a toggle recording runs. Every start, stop and failure of a
+        // recording updates the status icon, so that is when to look.
+        const auto refreshGrabs = [this] {
+            if (!eventTap)
+                return;
+            const bool toggleRunning =
+                isRecording() && recordingStateManager_->currentState().mode == RecordingMode::toggle;
+            eventTap->setGrabs(hotkeyGrabs(KeyboardShortcutManager::shared(), toggleRunning));
+        };
+        connect(&shortcuts, &KeyboardShortcutManager::shortcutsChanged, this, refreshGrabs);
+        connect(this, &AppDelegate::statusIconNameChanged, this, refreshGrabs);
+        return;
+    }
+
+    if (!hasAttemptedPermissionRequest) {
+        hasAttemptedPermissionRequest = true;
+        trust->requestTrust();
+    }
+    if (permissionCheckTimer) {
+        permissionCheckTimer->stop();
+        permissionCheckTimer->deleteLater();
+    }
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("permissionCheckTimer"));
+    timer->setInterval(static_cast<int>(permissionCheckInterval * 1000));
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        if (!services_.accessibilityTrust->isTrusted())
+            return; // the poll has no limit
+        timer->stop();
+        timer->deleteLater();
+        if (permissionCheckTimer == timer)
+            permissionCheckTimer = nullptr;
+        setupGlobalHotkey();
+    });
+    permissionCheckTimer = timer;
+    timer->start();
+}
+
+bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
+{
+    // Recovers a tap that was switched off behind our back.
+    if (eventTap && !eventTap->isEnabled())
+        eventTap->setEnabled(true);
+
+    const RecordingState state = recordingStateManager_->currentState();
+    const HotkeyContext context{isRecording(), state.mode, secondsSince1970(), lastToggleTime,
+                                toggleDebounceInterval};
+    const HotkeyDecision decision = decideHotkeyEvent(event, context, KeyboardShortcutManager::shared());
+
+    QPointer<AppDelegate> self(this);
+    const auto begin = [&](RecordingMode mode) {
+        recordingStateManager_->startRecording(mode);
+        // The indicator appears after this event has been answered.
+        Dispatch::main().async([self] {
+            if (self)
+                self->showFocusIndicator();
+        });
+        startRecording();
+    };
+
+    switch (decision.command) {
+    case HotkeyCommand::none:
+        break;
+    case HotkeyCommand::startPushToTalk:
+        begin(RecordingMode::pushToTalk);
+        break;
+    case HotkeyCommand::startToggle:
+        begin(RecordingMode::toggle);
+        break;
+    case HotkeyCommand::stopAndTranscribe:
+        stopRecordingAndTranscribe();
+        break;
+    case HotkeyCommand::cancel:
+        cancelRecording();
+        break;
+    }
+    if (decision.renewToggleTime)
+        lastToggleTime = context.now;
+
+    return decision.swallow && consumeHotkeyEvents;
+}

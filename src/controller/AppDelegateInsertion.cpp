@@ -1,0 +1,31 @@
+#include "controller/AppDelegate.h"
+
+#include "core/state/RecordingState.h"
+#include "core/input/TextInsertion.h"
+
+QString AppDelegate::sanitizeText(const QString& text) { return TextInsertion::sanitizeText(text); }
+
+// Called on the transcription worker with the text as whisper returned it.
+void AppDelegate::injectText(const QString& text, RecordingMode mode)
+{
+    const QString cleaned = sanitizeText(text + QLatin1Char(' '));
+
+    Dispatch::main().async([text] {
+        NotificationCenter::shared().post(QStringLiteral("TranscriptionUpdated"), {{QStringLiteral("text"), text}});
+    });
+
+    // The studio only shows the text; the clipboard and other windows stay untouched.
+    if (mode != RecordingMode::pushToTalk && mode != RecordingMode::toggle)
+        return;
+    if (TextInserter* inserter = textInserter())
+        inserter->paste(cleaned);
+}
+
+TextInserter* AppDelegate::textInserter()
+{
+    std::call_once(textInserterOnce_, [this] {
+        if (services_.pasteboard && services_.keySynthesizer)
+            textInserter_ = std::make_shared<TextInserter>(services_.pasteboard, services_.keySynthesizer);
+    });
+    return textInserter_.get();
+}

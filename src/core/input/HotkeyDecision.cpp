@@ -1,0 +1,96 @@
+#include "core/input/HotkeyDecision.h"
+
+#include "core/config/AppConfig.h"
+#include "core/input/KeyboardShortcutManager.h"
+
+#include <algorithm>
+
+namespace {
+
+// Times read from the wall clock as doubles carry rounding noise: 0.3 s
+// apart can compute as 0.29999999999. "Exactly the interval" must pass.
+constexpr double timeTolerance = 1e-6;
+
+HotkeyDecision swallowOnly()
+{
+    return {HotkeyCommand::none, true, false};
+}
+
+HotkeyDecision keyDown(const HotkeyEvent& event, const HotkeyContext& context,
+                       const KeyboardShortcutManager& shortcuts)
+{
+    const bool toggleRunning = context.isRecording && context.mode == RecordingMode::toggle;
+    // Escape cancels a toggle recording, whatever it would otherwise match.
+    if (event.keyCode == AppConfig::vkEscape && toggleRunning)
+        return {HotkeyCommand::cancel, true, false};
+
+    const auto action = shortcuts.action(event.keyCode, event.modifierFlags);
+    if (!action)
+        return {};
+
+    switch (action->value()) {
+    case ShortcutAction::quickTranscribe:
+        // Auto-repeats of the held key land here too and start nothing.
+        if (context.isRecording)
+            return swallowOnly();
+        return {HotkeyCommand::startPushToTalk, true, false};
+    case ShortcutAction::quickTranscribeWithWindow:
+        return swallowOnly();
+    case ShortcutAction::continuousRecording:
+        if (context.now - context.lastToggleTime < context.toggleDebounceInterval - timeTolerance)
+            return swallowOnly();
+        if (!context.isRecording)
+            return {HotkeyCommand::startToggle, true, true};
+        if (context.mode == RecordingMode::toggle)
+            return {HotkeyCommand::stopAndTranscribe, true, true};
+        return swallowOnly(); // a push-to-talk or studio recording runs
+    }
+    return {};
+}
+
+} // namespace
+
+HotkeyDecision decideHotkeyEvent(const HotkeyEvent& event, const HotkeyContext& context,
+                                 const KeyboardShortcutManager& shortcuts)
+{
+    const bool pushToTalkRunning = context.isRecording && context.mode == RecordingMode::pushToTalk;
+    const KeyboardShortcut pushToTalk = shortcuts.shortcut(ShortcutAction::quickTranscribe);
+
+    switch (event.type) {
+    case HotkeyEvent::Type::keyDown:
+        return keyDown(event, context, shortcuts);
+    case HotkeyEvent::Type::keyUp:
+        // Matched by key code alone: when the modifier went up first, the
+        // key's release carries no modifier bits any more.
+        if (pushToTalkRunning && event.keyCode == pushToTalk.keyCode)
+            return {HotkeyCommand::stopAndTranscribe, true, false};
+        return {};
+    case HotkeyEvent::Type::flagsChanged: {
+        // Letting go of a required modifier while the key is still down ends
+        // push-to-talk as well. Modifier changes themselves are never taken.
+        const uint32_t held = static_cast<uint32_t>(event.modifierFlags & KeyboardShortcut::deviceIndependentFlagsMask);
+        const uint32_t required = pushToTalk.modifierFlags & ~KeyboardShortcut::capsLockFlag;
+        if (pushToTalkRunning && (held & required) != required)
+            return {HotkeyCommand::stopAndTranscribe, false, false};
+        return {};
+    }
+    }
+    return {};
+}
+
+std::vector<HotkeyGrab> hotkeyGrabs(const KeyboardShortcutManager& shortcuts, bool includeEscape)
+{
+    std::vector<HotkeyGrab> grabs;
+    for (ShortcutAction action : ShortcutAction::allCases()) {
+        const KeyboardShortcut shortcut = shortcuts.shortcut(action);
+        const HotkeyGrab grab{shortcut.keyCode, shortcut.modifierFlags};
+        if (std::find(grabs.begin(), grabs.end(), grab) == grabs.end())
+            grabs.push_back(grab);
+    }
+    if (includeEscape) {
+        const HotkeyGrab escape{AppConfig::vkEscape, 0};
+        if (std::find(grabs.begin(), grabs.end(), escape) == grabs.end())
+            grabs.push_back(escape);
+    }
+    return grabs;
+}

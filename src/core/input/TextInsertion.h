@@ -1,0 +1,57 @@
+#pragma once
+
+#include "core/config/AppConfig.h"
+#include "base/Dispatch.h"
+#include "platform/Pasteboard.h"
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class KeySynthesizer;
+
+namespace TextInsertion {
+// Keeps the characters (extended grapheme clusters) whose first code point is
+// a letter, number, punctuation mark, symbol or white space, and caps the
+// result at AppConfig::maxTextLength characters.
+QString sanitizeText(const QString& text);
+} // namespace TextInsertion
+
+// Pauses and bounds of one paste; tests shorten them.
+struct PasteTiming {
+    double stepTimeout = 1.0;    // wait for each clipboard step on the main thread
+    double readyDelay = AppConfig::clipboardReadyDelay;     // clipboard set -> chord
+    double restoreDelay = AppConfig::clipboardRestoreDelay; // chord -> earliest restore
+    double fetchSettle = 0.03;   // quiet time after the target's last request
+    double fetchFallback = 2.0;  // restore even if no request came
+};
+
+// Types text into the focused application: saves the user's clipboard, puts
+// the text on it, sends the paste chord and, once the target has taken the
+// text, puts the user's clipboard back. Pastes run one after the other on a
+// queue of their own; the clipboard is only touched on the main thread.
+class TextInserter {
+public:
+    TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
+                 PasteTiming timing = {});
+    // Lets the queued pastes finish.
+    ~TextInserter();
+    TextInserter(const TextInserter&) = delete;
+    TextInserter& operator=(const TextInserter&) = delete;
+
+    // Returns at once; the paste happens on the insertion queue.
+    void paste(const QString& text);
+    // No paste queued or running.
+    bool isIdle() const { return inFlight_.load() == 0; }
+
+private:
+    void runSequence(const QString& text);
+    void waitForTargetFetch(uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const;
+
+    std::shared_ptr<Pasteboard> pasteboard_;
+    std::shared_ptr<KeySynthesizer> keys_;
+    PasteTiming timing_;
+    std::atomic<int> inFlight_{0};
+    Dispatch::SerialQueue queue_;
+};

@@ -1,0 +1,215 @@
+#include "platform/audio/QtAudioStream.h"
+
+#include <QAudioSource>
+#include <QIODevice>
+#include <QMetaObject>
+#include <QThread>
+
+#include <cstring>
+
+namespace {
+
+constexpr int requestedBufferFrames = 1024;
+
+QString describe(QAudio::Error error)
+{
+    switch (error) {
+    case QAudio::NoError:
+        return {};
+    case QAudio::OpenError:
+        return QStringLiteral("The audio input device could not be opened.");
+    case QAudio::IOError:
+        return QStringLiteral("The audio input device stopped delivering data.");
+    case QAudio::UnderrunError:
+        return QStringLiteral("The audio input ran out of data.");
+    case QAudio::FatalError:
+        return QStringLiteral("The audio input device is not usable.");
+    }
+    return QStringLiteral("Unknown audio input error.");
+}
+
+// Receives what the source pushes and forwards it to the stream.
+class TapDevice final : public QIODevice {
+public:
+    explicit TapDevice(QtAudioStream* stream) : stream_(stream) {}
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override
+    {
+        stream_->deliver(data, length);
+        return length;
+    }
+
+private:
+    QtAudioStream* stream_;
+};
+
+} // namespace
+
+// Owns the source and its sink; every member runs on the capture thread.
+class CaptureWorker final : public QObject {
+public:
+    CaptureWorker(QtAudioStream* stream, QAudioDevice device, QAudioFormat format)
+        : stream_(stream), device_(std::move(device)), format_(format)
+    {
+    }
+
+    QString open()
+    {
+        close();
+        source_ = new QAudioSource(device_, format_, this);
+        source_->setBufferSize(requestedBufferFrames * format_.bytesPerFrame());
+        sink_ = new TapDevice(stream_);
+        sink_->setParent(this);
+        sink_->open(QIODevice::WriteOnly);
+        source_->start(sink_);
+        if (source_->error() != QAudio::NoError || source_->state() == QAudio::StoppedState) {
+            const QString reason = describe(source_->error() == QAudio::NoError ? QAudio::OpenError : source_->error());
+            close();
+            return reason;
+        }
+        return {};
+    }
+
+    void close()
+    {
+        if (source_) {
+            source_->stop();
+            delete source_;
+            source_ = nullptr;
+        }
+        delete sink_;
+        sink_ = nullptr;
+    }
+
+private:
+    QtAudioStream* stream_;
+    QAudioDevice device_;
+    QAudioFormat format_;
+    QAudioSource* source_ = nullptr;
+    TapDevice* sink_ = nullptr;
+};
+
+QtAudioStream::QtAudioStream(const QAudioDevice& device) : device_(device)
+{
+    if (device_.isNull())
+        return;
+    QAudioFormat wanted = device_.preferredFormat();
+    wanted.setSampleFormat(QAudioFormat::Float);
+    wanted.setChannelCount(1);
+    captureFormat_ = device_.isFormatSupported(wanted) ? wanted : device_.preferredFormat();
+    if (!captureFormat_.isValid())
+        return;
+    format_.sampleRate = captureFormat_.sampleRate();
+    format_.channelCount = captureFormat_.channelCount();
+}
+
+QtAudioStream::~QtAudioStream()
+{
+    stop();
+    if (thread_) {
+        thread_->quit();
+        thread_->wait();
+        delete worker_;
+    }
+}
+
+void QtAudioStream::installTap(Tap tap)
+{
+    std::lock_guard lock(tapMutex_);
+    tap_ = std::move(tap);
+}
+
+void QtAudioStream::removeTap()
+{
+    std::lock_guard lock(tapMutex_);
+    tap_ = nullptr;
+}
+
+bool QtAudioStream::start(QString* errorDescription)
+{
+    if (running_)
+        return true;
+    bool hasTap = false;
+    {
+        std::lock_guard lock(tapMutex_);
+        hasTap = static_cast<bool>(tap_);
+    }
+    if (!hasTap) {
+        running_ = true;
+        return true;
+    }
+    if (!format_.isValid()) {
+        if (errorDescription)
+            *errorDescription = QStringLiteral("No audio input device is available.");
+        return false;
+    }
+    if (!thread_) {
+        thread_ = std::make_unique<QThread>();
+        thread_->setObjectName(QStringLiteral("audio-capture"));
+        worker_ = new CaptureWorker(this, device_, captureFormat_);
+        worker_->moveToThread(thread_.get());
+        thread_->start();
+    }
+    QString reason;
+    QMetaObject::invokeMethod(worker_, [&] { reason = worker_->open(); }, Qt::BlockingQueuedConnection);
+    if (!reason.isEmpty()) {
+        if (errorDescription)
+            *errorDescription = reason;
+        return false;
+    }
+    running_ = true;
+    return true;
+}
+
+void QtAudioStream::stop()
+{
+    if (!running_)
+        return;
+    if (worker_)
+        QMetaObject::invokeMethod(worker_, [this] { worker_->close(); }, Qt::BlockingQueuedConnection);
+    running_ = false;
+    std::lock_guard lock(tapMutex_);
+    partialFrame_.clear();
+}
+
+void QtAudioStream::deliver(const char* data, qint64 length)
+{
+    std::lock_guard lock(tapMutex_);
+    if (!tap_ || length <= 0)
+        return;
+    const int bytesPerFrame = captureFormat_.bytesPerFrame();
+    const int bytesPerSample = captureFormat_.bytesPerSample();
+    if (bytesPerFrame <= 0)
+        return;
+    // The source may split a frame across two writes; only then is a copy
+    // needed to join the pieces.
+    const char* bytes = data;
+    qint64 available = length;
+    if (!partialFrame_.isEmpty()) {
+        partialFrame_.append(data, length);
+        bytes = partialFrame_.constData();
+        available = partialFrame_.size();
+    }
+    const qint64 frameCount = available / bytesPerFrame;
+    const qint64 used = frameCount * bytesPerFrame;
+    const qint64 sampleCount = frameCount * captureFormat_.channelCount();
+    frames_.resize(static_cast<size_t>(sampleCount));
+    if (captureFormat_.sampleFormat() == QAudioFormat::Float) {
+        std::memcpy(frames_.data(), bytes, static_cast<size_t>(used));
+    } else {
+        for (qint64 i = 0; i < sampleCount; ++i)
+            frames_[static_cast<size_t>(i)] = captureFormat_.normalizedSampleValue(bytes + i * bytesPerSample);
+    }
+    QByteArray rest(bytes + used, available - used);
+    partialFrame_ = std::move(rest);
+    if (frameCount == 0)
+        return;
+    AudioBuffer buffer;
+    buffer.frames = frames_.data();
+    buffer.frameCount = frameCount;
+    buffer.sampleRate = format_.sampleRate;
+    buffer.channelCount = format_.channelCount;
+    tap_(buffer);
+}

@@ -1,0 +1,104 @@
+#include "platform/qt/QtPasteboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSet>
+
+namespace {
+
+// Selection pseudo-targets: they describe the selection, they carry none of
+// its data, and Qt answers them itself.
+bool isPseudoFormat(const QString& format)
+{
+    static const QSet<QString> pseudo = {
+        QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"),
+        QStringLiteral("TIMESTAMP"), QStringLiteral("SAVE_TARGETS"),
+    };
+    return pseudo.contains(format);
+}
+
+// Text offered to other applications; counts each time its data is asked for.
+class PastedTextMimeData final : public QMimeData {
+public:
+    explicit PastedTextMimeData(std::shared_ptr<QtPasteboard::FetchLog> log) : log_(std::move(log)) {}
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
+    {
+        log_->lastTicks.store(Pasteboard::Clock::now().time_since_epoch().count());
+        log_->count.fetch_add(1);
+        return QMimeData::retrieveData(mimeType, type);
+    }
+
+private:
+    std::shared_ptr<QtPasteboard::FetchLog> log_;
+};
+
+QClipboard* clipboard() { return QGuiApplication::clipboard(); }
+
+} // namespace
+
+QtPasteboard::QtPasteboard() : fetchLog_(std::make_shared<FetchLog>()) {}
+
+std::optional<PasteboardContents> QtPasteboard::snapshot()
+{
+    QClipboard* board = clipboard();
+    if (!board)
+        return std::nullopt;
+    PasteboardContents contents;
+    // No data at all is an empty clipboard, not an unreadable one.
+    const QMimeData* data = board->mimeData(QClipboard::Clipboard);
+    if (!data)
+        return contents;
+    for (const QString& format : data->formats()) {
+        if (isPseudoFormat(format))
+            continue;
+        const QByteArray bytes = data->data(format);
+        if (!bytes.isNull())
+            contents.append({format, bytes});
+    }
+    return contents;
+}
+
+bool QtPasteboard::setText(const QString& text)
+{
+    QClipboard* board = clipboard();
+    if (!board)
+        return false;
+    auto* data = new PastedTextMimeData(fetchLog_);
+    data->setText(text);
+    // GTK asks for this one first.
+    data->setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
+    pasted_ = data;
+    board->setMimeData(data, QClipboard::Clipboard);
+    return holdsPastedText();
+}
+
+bool QtPasteboard::holdsPastedText()
+{
+    QClipboard* board = clipboard();
+    return board && pasted_ && board->mimeData(QClipboard::Clipboard) == pasted_.data();
+}
+
+void QtPasteboard::restore(const PasteboardContents& contents)
+{
+    QClipboard* board = clipboard();
+    if (!board)
+        return;
+    pasted_.clear();
+    if (contents.isEmpty()) {
+        board->clear(QClipboard::Clipboard);
+        return;
+    }
+    auto* data = new QMimeData;
+    for (const auto& [format, bytes] : contents)
+        data->setData(format, bytes);
+    board->setMimeData(data, QClipboard::Clipboard);
+}
+
+uint64_t QtPasteboard::fetchCount() const { return fetchLog_->count.load(); }
+
+Pasteboard::Clock::time_point QtPasteboard::lastFetchTime() const
+{
+    return Clock::time_point(Clock::duration(fetchLog_->lastTicks.load()));
+}

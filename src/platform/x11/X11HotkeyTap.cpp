@@ -1,0 +1,383 @@
+#include "platform/x11/X11HotkeyTap.h"
+
+#include "base/Dispatch.h"
+#include "platform/x11/X11KeyCodes.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// Xlib reports protocol errors through one process-wide handler. While a grab
+// is checked, errors of our own connection are recorded here; any other
+// connection's errors go to the handler that was installed before.
+std::mutex errorSectionMutex;
+std::atomic<Display*> checkedDisplay{nullptr};
+std::atomic<bool> grabRefused{false};
+XErrorHandler previousErrorHandler = nullptr;
+
+int recordGrabError(Display* display, XErrorEvent* error)
+{
+    if (display == checkedDisplay.load()) {
+        grabRefused = true;
+        return 0;
+    }
+    return previousErrorHandler ? previousErrorHandler(display, error) : 0;
+}
+
+unsigned int numLockMaskOf(Display* display)
+{
+    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
+    if (numLock == 0)
+        return 0;
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (!map)
+        return 0;
+    unsigned int mask = 0;
+    for (int modifier = 0; modifier < 8; ++modifier)
+        for (int i = 0; i < map->max_keypermod; ++i)
+            if (map->modifiermap[modifier * map->max_keypermod + i] == numLock)
+                mask = 1u << modifier;
+    XFreeModifiermap(map);
+    return mask;
+}
+
+} // namespace
+
+struct X11HotkeyTap::Delivery {
+    Handler handler;
+    std::atomic<bool> enabled{true};
+};
+
+// Owns the Xlib connection and the thread that reads it. Every Xlib call on
+// the connection happens on that thread; the main thread hands it work
+// through a queue and a wake-up pipe.
+class X11HotkeyTap::Connection {
+public:
+    using EventSink = std::function<void(const HotkeyEvent&)>;
+
+    ~Connection() { close(); }
+
+    bool open(EventSink sink)
+    {
+        XInitThreads();
+        display_ = XOpenDisplay(nullptr);
+        if (!display_)
+            return false;
+        if (pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+            XCloseDisplay(display_);
+            display_ = nullptr;
+            return false;
+        }
+        sink_ = std::move(sink);
+        Bool supported = False;
+        // Held keys then repeat as presses only, with no release in between,
+        // so a held push-to-talk key never looks like it was let go.
+        XkbSetDetectableAutoRepeat(display_, True, &supported);
+        root_ = DefaultRootWindow(display_);
+        numLockMask_ = numLockMaskOf(display_);
+        thread_ = std::thread([this] { run(); });
+        return true;
+    }
+
+    void close()
+    {
+        if (thread_.joinable()) {
+            perform([this] {
+                ungrabAll();
+                stopping_ = true;
+            });
+            thread_.join();
+        }
+        if (display_) {
+            XCloseDisplay(display_);
+            display_ = nullptr;
+        }
+        for (int& fd : wakePipe_) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+    }
+
+    // Replaces the grabbed combinations; false when another client holds
+    // one of them. A key with no X equivalent (a modifier-only shortcut)
+    // cannot be pressed, so it is skipped rather than counted as a failure.
+    bool grab(const std::vector<HotkeyGrab>& grabs)
+    {
+        return perform([this, grabs] {
+            wanted_ = grabs;
+            return applyGrabs();
+        });
+    }
+
+    void ungrab()
+    {
+        perform([this] {
+            wanted_.clear();
+            ungrabAll();
+        });
+    }
+
+private:
+    struct Held {
+        HotkeyGrab grab;
+        KeyCode keyCode;
+        std::vector<unsigned int> masks;
+    };
+
+    template <typename Work>
+    auto perform(Work work) -> decltype(work())
+    {
+        using Result = decltype(work());
+        auto task = std::make_shared<std::packaged_task<Result()>>(std::move(work));
+        std::future<Result> done = task->get_future();
+        {
+            std::lock_guard lock(mutex_);
+            pending_.emplace_back([task] { (*task)(); });
+        }
+        const char byte = 1;
+        [[maybe_unused]] ssize_t written = write(wakePipe_[1], &byte, 1);
+        return done.get();
+    }
+
+    void run()
+    {
+        const int xFd = ConnectionNumber(display_);
+        while (!stopping_) {
+            runPending();
+            while (!stopping_ && XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                handle(event);
+            }
+            if (stopping_)
+                break;
+            pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+            poll(fds, 2, -1);
+            char drain[64];
+            while (read(wakePipe_[0], drain, sizeof drain) > 0) {
+            }
+        }
+    }
+
+    void runPending()
+    {
+        std::deque<std::function<void()>> work;
+        {
+            std::lock_guard lock(mutex_);
+            work.swap(pending_);
+        }
+        for (auto& item : work)
+            item();
+    }
+
+    // Takes what is wanted and not yet held, releases what is no longer
+    // wanted; combinations held throughout are never let go in between.
+    bool applyGrabs()
+    {
+        for (auto it = held_.begin(); it != held_.end();) {
+            if (std::find(wanted_.begin(), wanted_.end(), it->grab) == wanted_.end()) {
+                release(*it);
+                it = held_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        XSync(display_, False);
+        bool noneRefused = true;
+        for (const HotkeyGrab& grab : wanted_) {
+            const bool isHeld = std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
+            if (!isHeld)
+                noneRefused = grabOne(grab) && noneRefused;
+        }
+        return noneRefused;
+    }
+
+    // False only when another client holds the combination.
+    bool grabOne(const HotkeyGrab& grab)
+    {
+        const unsigned long keysym = X11KeyCodes::keysymForKeyCode(grab.keyCode);
+        const KeyCode keyCode = keysym ? XKeysymToKeycode(display_, keysym) : 0;
+        if (keyCode == 0)
+            return true;
+        const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
+        Held held{grab, keyCode, {base, base | LockMask}};
+        if (numLockMask_) {
+            held.masks.push_back(base | numLockMask_);
+            held.masks.push_back(base | LockMask | numLockMask_);
+        }
+
+        std::lock_guard section(errorSectionMutex);
+        grabRefused = false;
+        checkedDisplay = display_;
+        previousErrorHandler = XSetErrorHandler(recordGrabError);
+        for (unsigned int mask : held.masks)
+            XGrabKey(display_, keyCode, mask, root_, False, GrabModeAsync, GrabModeAsync);
+        XSync(display_, False);
+        XSetErrorHandler(previousErrorHandler);
+        checkedDisplay = nullptr;
+
+        if (grabRefused) {
+            // Someone else holds (part of) this combination: take none of it.
+            release(held);
+            XSync(display_, False);
+            return false;
+        }
+        held_.push_back(std::move(held));
+        return true;
+    }
+
+    void release(const Held& held)
+    {
+        for (unsigned int mask : held.masks)
+            XUngrabKey(display_, held.keyCode, mask, root_);
+    }
+
+    void ungrabAll()
+    {
+        for (const Held& held : held_)
+            release(held);
+        held_.clear();
+        XSync(display_, False);
+    }
+
+    void handle(XEvent& event)
+    {
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
+                numLockMask_ = numLockMaskOf(display_);
+                ungrabAll();
+                applyGrabs();
+            }
+            return;
+        }
+        if (event.type != KeyPress && event.type != KeyRelease)
+            return;
+        const XKeyEvent& key = event.xkey;
+        const bool pressed = event.type == KeyPress;
+        const KeySym keysym = XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 0);
+        // The state bits describe the modifiers just before this event.
+        uint32_t flags = X11KeyCodes::modifierFlagsForX11State(key.state);
+
+        HotkeyEvent out;
+        if (auto modifier = X11KeyCodes::modifierFlagForKeysym(keysym)) {
+            out.type = HotkeyEvent::Type::flagsChanged;
+            if (*modifier == X11KeyCodes::flagCapsLock)
+                flags = pressed ? flags ^ *modifier : flags;
+            else
+                flags = pressed ? flags | *modifier : flags & ~*modifier;
+        } else {
+            out.type = pressed ? HotkeyEvent::Type::keyDown : HotkeyEvent::Type::keyUp;
+        }
+        auto code = X11KeyCodes::keyCodeForKeysym(keysym);
+        if (!code)
+            code = X11KeyCodes::keyCodeForKeysym(
+                XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 1));
+        if (!code)
+            return; // a key no shortcut can name
+        out.keyCode = *code;
+        out.modifierFlags = flags;
+        sink_(out);
+    }
+
+    Display* display_ = nullptr;
+    Window root_ = 0;
+    unsigned int numLockMask_ = 0;
+    int wakePipe_[2] = {-1, -1};
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::deque<std::function<void()>> pending_;
+    std::vector<HotkeyGrab> wanted_;
+    std::vector<Held> held_;
+    EventSink sink_;
+};
+
+void X11HotkeyTap::prepareProcess()
+{
+    XInitThreads();
+}
+
+X11HotkeyTap::X11HotkeyTap() = default;
+
+X11HotkeyTap::~X11HotkeyTap()
+{
+    invalidate();
+}
+
+bool X11HotkeyTap::create(const std::vector<HotkeyGrab>& grabs, Handler handler)
+{
+    if (connection_)
+        return true;
+    auto delivery = std::make_shared<Delivery>();
+    delivery->handler = std::move(handler);
+    std::weak_ptr<Delivery> weakDelivery = delivery;
+
+    auto connection = std::make_unique<Connection>();
+    const bool opened = connection->open([weakDelivery](const HotkeyEvent& event) {
+        Dispatch::main().async([weakDelivery, event] {
+            auto target = weakDelivery.lock();
+            if (target && target->enabled && target->handler)
+                target->handler(event); // already taken from the stream: the answer cannot matter
+        });
+    });
+    if (!opened || !connection->grab(grabs))
+        return false; // the connection closes with its owner, releasing any grab it took
+
+    connection_ = std::move(connection);
+    delivery_ = std::move(delivery);
+    grabs_ = grabs;
+    return true;
+}
+
+bool X11HotkeyTap::exists() const
+{
+    return connection_ != nullptr;
+}
+
+bool X11HotkeyTap::setGrabs(const std::vector<HotkeyGrab>& grabs)
+{
+    if (grabs == grabs_)
+        return connection_ != nullptr;
+    grabs_ = grabs;
+    if (!connection_ || !isEnabled())
+        return connection_ != nullptr;
+    return connection_->grab(grabs);
+}
+
+void X11HotkeyTap::setEnabled(bool enabled)
+{
+    if (!connection_ || delivery_->enabled == enabled)
+        return;
+    delivery_->enabled = enabled;
+    if (enabled)
+        connection_->grab(grabs_);
+    else
+        connection_->ungrab();
+}
+
+bool X11HotkeyTap::isEnabled() const
+{
+    return delivery_ && delivery_->enabled;
+}
+
+void X11HotkeyTap::invalidate()
+{
+    connection_.reset();
+    delivery_.reset();
+    grabs_.clear();
+}

@@ -1,0 +1,221 @@
+#include "controller/AppDelegate.h"
+
+#include "core/speech/ModelManager.h"
+#include "support/FakeAccessibilityTrust.h"
+#include "support/FakeHotkeyTap.h"
+#include "support/SettingsReset.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <thread>
+
+namespace {
+
+constexpr uint16_t keyW = 13;
+constexpr uint32_t option = 0x80000;
+constexpr uint32_t shift = 0x20000;
+
+class AppDelegateHotkeyTest : public DefaultsTest {
+protected:
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        removeModels();
+        PlatformServices services;
+        services.hotkeyTap = tap;
+        services.accessibilityTrust = trust;
+        controller = std::make_unique<AppDelegate>(services);
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        Dispatch::drainMainQueue();
+        removeModels();
+        DefaultsTest::TearDown();
+    }
+
+    static void removeModels() { QDir(ModelManager::shared().modelsDirectory()).removeRecursively(); }
+
+    static void putModelOnDisk()
+    {
+        const QString path = ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("model");
+    }
+
+    QList<QTimer*> activePolls() const
+    {
+        QList<QTimer*> active;
+        for (QTimer* timer : controller->findChildren<QTimer*>(QStringLiteral("permissionCheckTimer")))
+            if (timer->isActive())
+                active.append(timer);
+        return active;
+    }
+
+    static void tick(QTimer* timer) { QMetaObject::invokeMethod(timer, "timeout"); }
+
+    std::shared_ptr<FakeHotkeyTap> tap = std::make_shared<FakeHotkeyTap>();
+    std::shared_ptr<FakeAccessibilityTrust> trust = std::make_shared<FakeAccessibilityTrust>();
+    std::unique_ptr<AppDelegate> controller;
+};
+
+TEST_F(AppDelegateHotkeyTest, LaunchWithoutAModelLeavesTheShortcutsOffUntilOneArrives)
+{
+    trust->trusted = true;
+    controller->applicationDidFinishLaunching();
+    EXPECT_EQ(tap->createCalls, 0);
+    EXPECT_EQ(controller->recordingStateManager().delegate(), controller.get());
+
+    controller->showPopover();
+    EXPECT_FALSE(tap->exists()) << "still no model on disk";
+
+    // The download's notification arms without looking at the folder.
+    NotificationCenter::shared().post(QStringLiteral("FirstModelDownloaded"));
+    EXPECT_TRUE(tap->exists());
+    NotificationCenter::shared().post(QStringLiteral("FirstModelDownloaded"));
+    EXPECT_EQ(tap->createCalls, 1);
+}
+
+TEST_F(AppDelegateHotkeyTest, LaunchWithAModelArmsTheShortcuts)
+{
+    trust->trusted = true;
+    putModelOnDisk();
+    controller->applicationDidFinishLaunching();
+    EXPECT_TRUE(tap->exists());
+}
+
+TEST_F(AppDelegateHotkeyTest, WithoutPermissionItAsksOnceThenPollsEverySecondUntilGranted)
+{
+    controller->setupGlobalHotkey();
+    controller->setupGlobalHotkey(); // e.g. the popover opened meanwhile
+    EXPECT_EQ(trust->prompts, 1);
+    EXPECT_FALSE(tap->exists());
+    ASSERT_EQ(activePolls().size(), 1) << "a second call restarts the poll, it does not add one";
+    QTimer* poll = activePolls().first();
+    EXPECT_EQ(poll->interval(), 1000);
+
+    tick(poll);
+    EXPECT_FALSE(tap->exists()) << "still untrusted: nothing happens";
+    EXPECT_EQ(activePolls().size(), 1);
+
+    trust->trusted = true;
+    tick(poll);
+    EXPECT_TRUE(tap->exists());
+    EXPECT_TRUE(tap->isEnabled());
+    EXPECT_TRUE(activePolls().isEmpty());
+    EXPECT_EQ(trust->prompts, 1);
+    EXPECT_TRUE(tap->isGrabbed(keyW, option));
+    EXPECT_TRUE(tap->isGrabbed(keyW, option | shift));
+    EXPECT_FALSE(tap->isGrabbed(53, 0)) << "Escape is only taken during a toggle recording";
+}
+
+TEST_F(AppDelegateHotkeyTest, RefusedTapStartsNoPollAndIsRetriedByTheNextCaller)
+{
+    trust->trusted = true;
+    tap->refuseCreation = true;
+    putModelOnDisk();
+    controller->setupGlobalHotkey();
+    EXPECT_FALSE(tap->exists());
+    EXPECT_TRUE(activePolls().isEmpty());
+    EXPECT_EQ(trust->prompts, 0);
+
+    tap->refuseCreation = false;
+    controller->showSettings();
+    EXPECT_TRUE(tap->exists());
+}
+
+TEST_F(AppDelegateHotkeyTest, OpeningThePopoverArmsOnlyOnceAModelExists)
+{
+    trust->trusted = true;
+    controller->showPopover();
+    EXPECT_EQ(tap->createCalls, 0) << "no model on disk yet";
+
+    putModelOnDisk();
+    controller->showPopover();
+    controller->showPopover();
+    EXPECT_EQ(tap->createCalls, 1);
+    EXPECT_EQ(ModelManager::shared().activeModel(), WhisperModel::largeV3TurboQ5) << "models were validated";
+}
+
+TEST_F(AppDelegateHotkeyTest, FirstLaunchCompletionArmsWithoutLookingAtTheModels)
+{
+    trust->trusted = true;
+    controller->firstLaunchCompleted();
+    EXPECT_TRUE(tap->exists());
+    controller->firstLaunchCompleted();
+    EXPECT_EQ(tap->createCalls, 1);
+}
+
+TEST_F(AppDelegateHotkeyTest, EventsOfTheTapAreAnsweredAndADisabledTapIsRevived)
+{
+    trust->trusted = true;
+    controller->setupGlobalHotkey();
+    ASSERT_TRUE(tap->exists());
+
+    EXPECT_EQ(tap->keyDown(keyW, option | shift), HotkeyTap::Disposition::swallow);
+    EXPECT_EQ(tap->keyUp(keyW, option | shift), HotkeyTap::Disposition::passOn);
+    EXPECT_EQ(tap->keyDown(14, 0), HotkeyTap::Disposition::passOn);
+
+    tap->disableBySystem();
+    tap->keyDown(14, 0);
+    EXPECT_TRUE(tap->isEnabled());
+}
+
+TEST_F(AppDelegateHotkeyTest, TerminationDisablesTheTapAndDestructionInvalidatesIt)
+{
+    controller->setupGlobalHotkey(); // untrusted: a poll runs
+    trust->trusted = true;
+    tick(activePolls().first());
+    ASSERT_TRUE(tap->exists());
+    controller->setupGlobalHotkey();
+
+    controller->applicationWillTerminate();
+    EXPECT_TRUE(tap->exists());
+    EXPECT_FALSE(tap->isEnabled());
+
+    controller.reset();
+    EXPECT_FALSE(tap->exists());
+    EXPECT_EQ(tap->keyDown(keyW, option), std::nullopt);
+}
+
+TEST_F(AppDelegateHotkeyTest, TerminationStopsAPermissionPoll)
+{
+    controller->setupGlobalHotkey();
+    ASSERT_EQ(activePolls().size(), 1);
+    controller->applicationWillTerminate();
+    EXPECT_TRUE(activePolls().isEmpty());
+}
+
+TEST_F(AppDelegateHotkeyTest, StatusIconFollowsUpdatesFromAnyThreadInOrder)
+{
+    controller->setupMenuBar();
+    EXPECT_EQ(controller->statusIconName(), "mic.circle");
+    QSignalSpy changes(controller.get(), &AppDelegate::statusIconNameChanged);
+
+    std::thread worker([this] {
+        controller->updateStatusIcon(true, false);
+        controller->updateStatusIcon(false, true);
+    });
+    worker.join();
+    controller->updateStatusIcon(true, true);
+    controller->updateStatusIcon();
+    EXPECT_EQ(changes.count(), 0) << "updates are applied on the main queue, not inline";
+
+    ASSERT_TRUE(Dispatch::drainMainQueue());
+    ASSERT_EQ(changes.count(), 4);
+    EXPECT_EQ(changes[0][0].toString(), "mic.circle.fill");
+    EXPECT_EQ(changes[1][0].toString(), "mic.badge.ellipsis");
+    EXPECT_EQ(changes[2][0].toString(), "mic.circle.fill") << "recording wins over transcribing";
+    EXPECT_EQ(changes[3][0].toString(), "mic.circle");
+    EXPECT_EQ(controller->statusIconName(), "mic.circle");
+}
+
+} // namespace

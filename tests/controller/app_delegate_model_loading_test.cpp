@@ -1,0 +1,266 @@
+#include "controller/AppDelegate.h"
+#include "core/speech/ModelManager.h"
+#include "core/speech/WhisperWrapper.h"
+#include "platform/AlertPresenter.h"
+#include "base/Dispatch.h"
+#include "support/LogCapture.h"
+#include "support/SettingsReset.h"
+#include "support/WhisperTestModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+class ModelLoadingTestAccess {
+public:
+    static bool hasBridge(AppDelegate& controller)
+    {
+        std::lock_guard lock(controller.modelMutex_);
+        return controller.whisperWrapper != nullptr;
+    }
+    static bool isLoading(const AppDelegate& controller) { return controller.isLoadingModel.load(); }
+    static void park(AppDelegate& controller, size_t sampleCount)
+    {
+        std::lock_guard lock(controller.modelMutex_);
+        controller.pendingTranscriptions.push_back(
+            {std::vector<float>(sampleCount, 0.0f), 16000.0, RecordingMode::pushToTalk});
+    }
+    static size_t parkedCount(AppDelegate& controller)
+    {
+        std::lock_guard lock(controller.modelMutex_);
+        return controller.pendingTranscriptions.size();
+    }
+};
+
+namespace {
+
+using Access = ModelLoadingTestAccess;
+
+// A controller with no desktop services, an empty settings store and an
+// empty models folder; one micro model is generated for the whole suite and
+// copied to catalogue file names as a test needs.
+class ModelLoadingTest : public DefaultsTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder_ = new QTemporaryDir;
+        model_ = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q8_0);
+    }
+    static void TearDownTestSuite() { delete folder_; }
+
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        ASSERT_FALSE(model_.isEmpty());
+        clearModelsFolder();
+        controller_ = std::make_unique<AppDelegate>(PlatformServices{});
+    }
+    void TearDown() override
+    {
+        controller_.reset();
+        Dispatch::drainMainQueue();
+        clearModelsFolder();
+        DefaultsTest::TearDown();
+    }
+
+    static void clearModelsFolder()
+    {
+        QDir models(ModelManager::shared().modelsDirectory());
+        models.removeRecursively();
+        QDir().mkpath(models.path());
+    }
+    static void install(WhisperModel model)
+    {
+        const QString path = ModelManager::shared().modelPath(model);
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::copy(model_, path));
+    }
+    static void installBytes(WhisperModel model, qsizetype size)
+    {
+        QFile file(ModelManager::shared().modelPath(model));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(QByteArray(size, 'x')), size);
+    }
+
+    // Asks for the model and runs the main queue until the answer arrives.
+    std::optional<bool> load()
+    {
+        std::optional<bool> answer;
+        controller_->ensureModelLoaded([&answer](bool loaded) { answer = loaded; });
+        waitFor([&] { return answer.has_value(); });
+        return answer;
+    }
+    static void waitFor(const std::function<bool()>& done)
+    {
+        QDeadlineTimer deadline(60000);
+        while (!done() && !deadline.hasExpired())
+            Dispatch::drainMainQueue(20);
+    }
+
+    static inline QTemporaryDir* folder_ = nullptr;
+    static inline QString model_;
+    std::unique_ptr<AppDelegate> controller_;
+};
+
+} // namespace
+
+TEST_F(ModelLoadingTest, NothingDownloadedAnswersFalse)
+{
+    EXPECT_EQ(load(), false);
+    EXPECT_FALSE(ModelManager::shared().activeModel().has_value());
+    EXPECT_FALSE(Access::isLoading(*controller_));
+    EXPECT_FALSE(Access::hasBridge(*controller_));
+}
+
+TEST_F(ModelLoadingTest, FirstDownloadedModelBecomesActiveAndStaysLoaded)
+{
+    install(WhisperModel::largeV3);
+    install(WhisperModel::largeV3TurboQ8);
+    EXPECT_EQ(load(), true);
+    EXPECT_EQ(ModelManager::shared().activeModel(), WhisperModel(WhisperModel::largeV3TurboQ8));
+    EXPECT_TRUE(Access::hasBridge(*controller_));
+
+    // Loaded: the answer comes at once, whatever the active model now is.
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3);
+    bool answeredInline = false;
+    controller_->ensureModelLoaded([&answeredInline](bool loaded) { answeredInline = loaded; });
+    EXPECT_TRUE(answeredInline);
+}
+
+TEST_F(ModelLoadingTest, ActiveModelWithoutFileIsRepaired)
+{
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3Turbo);
+    install(WhisperModel::largeV3TurboQ5);
+    EXPECT_EQ(load(), true);
+    EXPECT_EQ(ModelManager::shared().activeModel(), WhisperModel(WhisperModel::largeV3TurboQ5));
+}
+
+TEST_F(ModelLoadingTest, ActiveModelWithoutFileAndNoOtherIsCleared)
+{
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3Turbo);
+    EXPECT_EQ(load(), false);
+    EXPECT_FALSE(ModelManager::shared().activeModel().has_value());
+}
+
+TEST_F(ModelLoadingTest, TooSmallOrBrokenFilesFailAndALaterRequestTriesAgain)
+{
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
+    installBytes(WhisperModel::largeV3TurboQ5, 999);
+    EXPECT_EQ(load(), false);
+    installBytes(WhisperModel::largeV3TurboQ5, 1000); // passes the size gate, fails to load
+    EXPECT_EQ(load(), false);
+    EXPECT_FALSE(Access::hasBridge(*controller_));
+    EXPECT_FALSE(Access::isLoading(*controller_));
+
+    install(WhisperModel::largeV3TurboQ5);
+    EXPECT_EQ(load(), true);
+    EXPECT_TRUE(Access::hasBridge(*controller_));
+}
+
+TEST_F(ModelLoadingTest, RequestsDuringALoadWaitAndAnswerInOrder)
+{
+    install(WhisperModel::largeV3TurboQ5);
+    std::vector<std::pair<int, bool>> answers;
+    std::vector<bool> loadingWhenAnswered;
+    for (int call = 0; call < 3; ++call) {
+        controller_->ensureModelLoaded([&, call](bool loaded) {
+            answers.emplace_back(call, loaded);
+            loadingWhenAnswered.push_back(Access::isLoading(*controller_));
+        });
+    }
+    waitFor([&] { return answers.size() == 3; });
+    ASSERT_EQ(answers.size(), 3u);
+    for (int call = 0; call < 3; ++call) {
+        EXPECT_EQ(answers[static_cast<size_t>(call)], std::make_pair(call, true));
+        EXPECT_FALSE(loadingWhenAnswered[static_cast<size_t>(call)]);
+    }
+}
+
+TEST_F(ModelLoadingTest, ALoadStartedAsAFailedOneEndsDoesNotStrandItsWaiters)
+{
+    // Nothing on disk: every load fails. The first answer starts a new load
+    // at once, while a caller still waits on the first one.
+    std::optional<bool> first, waiting, again;
+    controller_->ensureModelLoaded([&](bool loaded) {
+        first = loaded;
+        controller_->ensureModelLoaded([&](bool loadedAgain) { again = loadedAgain; });
+    });
+    controller_->ensureModelLoaded([&](bool loaded) { waiting = loaded; });
+    waitFor([&] { return first && waiting && again; });
+    EXPECT_EQ(first, false);
+    EXPECT_EQ(waiting, false);
+    EXPECT_EQ(again, false);
+    EXPECT_FALSE(Access::isLoading(*controller_));
+}
+
+TEST_F(ModelLoadingTest, ParkedRecordingsWaitForASuccessfulLoad)
+{
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
+    installBytes(WhisperModel::largeV3TurboQ5, 500);
+    // Under 100 ms each: whisper.cpp decodes nothing, so no text follows.
+    Access::park(*controller_, 800);
+    Access::park(*controller_, 960);
+    EXPECT_EQ(load(), false);
+    EXPECT_EQ(Access::parkedCount(*controller_), 2u);
+
+    install(WhisperModel::largeV3TurboQ5);
+    LogCapture log;
+    EXPECT_EQ(load(), true);
+    waitFor([&] { return log.systemLines().filter("performTranscription called with").size() >= 2; });
+    const QStringList handed = log.systemLines().filter("performTranscription called with");
+    ASSERT_GE(handed.size(), 2);
+    EXPECT_EQ(handed[0], "[AppDelegate] performTranscription called with 800 samples");
+    EXPECT_EQ(handed[1], "[AppDelegate] performTranscription called with 960 samples");
+    EXPECT_EQ(Access::parkedCount(*controller_), 0u);
+}
+
+TEST_F(ModelLoadingTest, ControllerGoneBeforeTheLoadAnswersFalse)
+{
+    install(WhisperModel::largeV3TurboQ5);
+    std::optional<bool> answer;
+    controller_->ensureModelLoaded([&answer](bool loaded) { answer = loaded; });
+    // Destruction waits for a load already running, never races it.
+    controller_.reset();
+    waitFor([&] { return answer.has_value(); });
+    EXPECT_EQ(answer, false);
+}
+
+namespace {
+
+class RecordingAlertPresenter : public AlertPresenter {
+public:
+    int runModal(const Alert& alert) override
+    {
+        shown.push_back(alert);
+        return response;
+    }
+    std::vector<Alert> shown;
+    int response = 0;
+};
+
+} // namespace
+
+TEST_F(ModelLoadingTest, ModelErrorAlertOffersSettingsOrQuit)
+{
+    auto alerts = std::make_shared<RecordingAlertPresenter>();
+    PlatformServices services;
+    services.alertPresenter = alerts;
+    AppDelegate controller(services);
+
+    controller.showModelError(QStringLiteral("The model file is damaged."));
+    EXPECT_TRUE(alerts->shown.empty()); // shown from the main queue
+    waitFor([&] { return !alerts->shown.empty(); });
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    const Alert& alert = alerts->shown.front();
+    EXPECT_EQ(alert.messageText, "Model Loading Failed");
+    EXPECT_EQ(alert.informativeText, "The model file is damaged.");
+    EXPECT_EQ(alert.style, AlertStyle::Critical);
+    EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Quit"}));
+}
+

@@ -1,0 +1,254 @@
+#include "DictationFixture.h"
+
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
+#include "recording/RecordingManager.h"
+#include "support/LogCapture.h"
+#include "support/TestSpeech.h"
+#include "support/WhisperTestModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<int> countsIn(const QStringList& lines, const QString& prefix)
+{
+    QList<int> counts;
+    for (const QString& line : lines) {
+        if (line.startsWith(prefix))
+            counts.append(line.mid(prefix.size()).section(' ', 0, 0).toInt());
+    }
+    return counts;
+}
+
+std::vector<float> silence(double seconds) { return std::vector<float>(static_cast<size_t>(seconds * 16000), 0.0f); }
+
+std::vector<float> joined(std::initializer_list<std::vector<float>> parts)
+{
+    std::vector<float> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+} // namespace
+
+class TranscriptionTest : public DictationTest {
+protected:
+    void SetUp() override
+    {
+        DictationTest::SetUp();
+        RecordingManager::shared().deleteAllRecordings();
+        // Greedy single passes keep the random-weight model quick.
+        AppConfig::setWhisperBeamSize(1);
+        AppConfig::setWhisperBestOf(1);
+        AppConfig::setWhisperNoFallback(true);
+    }
+    void TearDown() override
+    {
+        DictationTest::TearDown();
+        RecordingManager::shared().waitForPendingWork();
+        RecordingManager::shared().deleteAllRecordings();
+        for (const WhisperModel& model : WhisperModel::allCases())
+            QFile::remove(ModelManager::shared().modelPath(model));
+    }
+
+    WhisperModel installModel()
+    {
+        const WhisperModel model = WhisperModel::allCases().front();
+        const QString path = ModelManager::shared().modelPath(model);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        EXPECT_FALSE(WhisperTestModel::writeMicro(QFileInfo(path).absolutePath(), WhisperTestModel::WeightType::F16,
+                                                  QFileInfo(path).fileName())
+                         .isEmpty());
+        ModelManager::shared().setActiveModel(model);
+        return model;
+    }
+
+    // Lets the load that the start began finish.
+    void settleModelLoad()
+    {
+        bool done = false;
+        controller->ensureModelLoaded([&done](bool) { done = true; });
+        ASSERT_TRUE(waitFor([&] { return done; }));
+    }
+
+    QStringList transcribedLines(const LogCapture& log) const
+    {
+        return log.systemLines().filter("[AppDelegate] performTranscription called with ");
+    }
+};
+
+TEST_F(TranscriptionTest, DictationIsTranscribedAnnouncedAndArchivedTrimmed)
+{
+    const WhisperModel model = installModel();
+    AppConfig::setEnableRecordingSaving(true);
+    const auto audio = joined({silence(1.5), TestSpeech::synthetic(1.5), silence(2.5)});
+
+    LogCapture log;
+    begin();
+    deliver(audio);
+    controller->stopRecordingAndTranscribe();
+    ASSERT_TRUE(waitFor([&] { return !transcriptions.isEmpty(); })) << log.systemLines().join("\n").toStdString();
+
+    const QStringList lines = log.systemLines();
+    const QList<int> handedOn = countsIn(lines, "[AppDelegate] About to transcribe ");
+    ASSERT_EQ(handedOn.size(), 1);
+    EXPECT_LT(handedOn[0], static_cast<int>(audio.size())); // the silence around the speech is cut
+    EXPECT_EQ(countsIn(lines, "[AppDelegate] performTranscription called with "), handedOn);
+    EXPECT_TRUE(lines.contains("[AppDelegate] Calling whisperWrapper.transcribe"));
+    ASSERT_FALSE(transcriptions.front().isEmpty());
+    EXPECT_TRUE(lines.contains("[AppDelegate] Transcription successful: " + transcriptions.front()));
+    const QRegularExpression performance(
+        R"(^\[Tallowind Performance\] Audio duration: \d+\.\ds, Transcription time: \d+\.\d\ds, Ratio: [\d.]+x$)");
+    EXPECT_EQ(lines.filter(performance).size(), 1);
+
+    RecordingManager::shared().waitForPendingWork();
+    const auto saved = RecordingManager::shared().getRecordings();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_DOUBLE_EQ(saved[0].duration, handedOn[0] / 16000.0);
+    EXPECT_EQ(saved[0].modelUsed, model.rawValue());
+    EXPECT_EQ(saved[0].transcription, transcriptions.front());
+    EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
+
+    // A second stop has no recording of its own and sends nothing again.
+    controller->stopRecordingAndTranscribe();
+    Dispatch::drainMainQueue(500);
+    EXPECT_EQ(countsIn(log.systemLines(), "[AppDelegate] About to transcribe ").size(), 1);
+}
+
+TEST_F(TranscriptionTest, ArchivesUnderUnknownWhenNoModelIsActive)
+{
+    installModel();
+    AppConfig::setEnableRecordingSaving(true);
+    begin();
+    settleModelLoad();
+    ModelManager::shared().setActiveModel(std::nullopt); // the loaded bridge stays
+    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    ASSERT_TRUE(waitFor([&] { return !transcriptions.isEmpty(); }));
+    RecordingManager::shared().waitForPendingWork();
+    const auto saved = RecordingManager::shared().getRecordings();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].modelUsed, "unknown");
+}
+
+// Stopped while the first load still runs: each recording waits its turn.
+TEST_F(TranscriptionTest, RecordingsParkedBehindALoadAreTranscribedInOrder)
+{
+    installModel();
+    AppConfig::setVadSegmentationMode("off");
+    LogCapture log;
+
+    begin();
+    deliver(TestSpeech::synthetic(1.5));
+    controller->stopRecordingAndTranscribe();
+    begin();
+    deliver(TestSpeech::synthetic(2.0));
+    controller->stopRecordingAndTranscribe();
+    EXPECT_EQ(log.systemLines().count("[AppDelegate] Model is loading, queueing transcription"), 2);
+
+    ASSERT_TRUE(waitFor([&] { return transcribedLines(log).size() == 2; }));
+    EXPECT_EQ(countsIn(log.systemLines(), "[AppDelegate] performTranscription called with "), (QList<int>{24000, 32000}));
+    EXPECT_TRUE(waitFor([&] {
+        const QStringList lines = log.systemLines();
+        return lines.filter("[AppDelegate] Transcription successful: ").size() + lines.count("[AppDelegate] Transcription returned nil") == 2;
+    }));
+}
+
+TEST_F(TranscriptionTest, WithoutAModelNothingIsTranscribedAndTheIconGoesIdle)
+{
+    LogCapture log;
+    begin();
+    settleModelLoad();
+    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    ASSERT_TRUE(waitFor([&] { return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded"); }));
+    EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
+    EXPECT_TRUE(transcribedLines(log).isEmpty());
+}
+
+TEST_F(TranscriptionTest, ParkedRecordingsOfAFailedLoadAreDropped)
+{
+    LogCapture log;
+    begin();
+    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    ASSERT_TRUE(log.hasSystemLine("[AppDelegate] Model is loading, queueing transcription"));
+    settleModelLoad();
+    EXPECT_TRUE(log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription"));
+    EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
+
+    // A later successful load finds nothing left to transcribe.
+    installModel();
+    settleModelLoad();
+    Dispatch::drainMainQueue(2000, true);
+    EXPECT_TRUE(transcribedLines(log).isEmpty());
+}
+
+TEST_F(TranscriptionTest, SilentRecordingIsDroppedWithANoticeWhenSegmentationIsOff)
+{
+    installModel();
+    AppConfig::setEnableVoiceActivityDetection(false);
+    LogCapture log;
+    begin();
+    deliver(std::vector<float>(16000, 0.0005f));
+    controller->stopRecordingAndTranscribe();
+    EXPECT_TRUE(log.hasSystemLine("[VAD] Audio is silent (max amplitude: 0.000500)"));
+    Dispatch::drainMainQueue();
+    EXPECT_EQ(RecordingManager::shared().currentTranscription(), "No audio detected");
+    EXPECT_TRUE(countsIn(log.systemLines(), "[AppDelegate] About to transcribe ").isEmpty());
+    EXPECT_EQ(statusIcon(), "mic.circle");
+}
+
+// The loaded bridge follows the model store: after a switch or a deletion
+// the next dictation loads what is active now (here: nothing usable).
+TEST_F(TranscriptionTest, ASwitchedOrDeletedModelIsNotKeptLoaded)
+{
+    const auto dictateExpectingNoModel = [this] {
+        LogCapture log;
+        begin();
+        deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+        controller->stopRecordingAndTranscribe();
+        // Stopped before or after the load the start began has failed.
+        EXPECT_TRUE(waitFor([&] {
+            return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded")
+                || log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription");
+        })) << log.systemLines().join("\n").toStdString();
+        settleModelLoad();
+        EXPECT_TRUE(transcribedLines(log).isEmpty());
+    };
+
+    const WhisperModel first = installModel();
+    controller->applicationDidFinishLaunching();
+    begin();
+    settleModelLoad();
+    controller->cancelRecording();
+
+    // Switched to a model whose file whisper.cpp cannot read.
+    const WhisperModel second = WhisperModel::allCases().at(1);
+    QFile junk(ModelManager::shared().modelPath(second));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    bool switched = false;
+    ModelManager::shared().switchModel(second, [&](std::optional<TallowindError> error) { switched = !error; });
+    ASSERT_TRUE(switched);
+    dictateExpectingNoModel();
+
+    // Back on the working model, then deleted with no other model to fall to.
+    ASSERT_TRUE(QFile::remove(ModelManager::shared().modelPath(second)));
+    ModelManager::shared().setActiveModel(first);
+    begin();
+    settleModelLoad();
+    controller->cancelRecording();
+    bool deleted = false;
+    ModelManager::shared().deleteModelAsync(first, [&](std::optional<DomainError> error) { deleted = !error; });
+    ASSERT_TRUE(deleted);
+    dictateExpectingNoModel();
+}

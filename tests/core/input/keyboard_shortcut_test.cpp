@@ -1,0 +1,84 @@
+#include "core/input/KeyboardShortcut.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr uint16_t kW = 13;
+constexpr uint16_t kSpace = 49;
+constexpr uint16_t kEscape = 53;
+constexpr uint16_t kLeftArrow = 123;
+} // namespace
+
+TEST(KeyboardShortcutDisplay, ModifiersInFixedOrderThenKeyName)
+{
+    EXPECT_EQ((KeyboardShortcut{kSpace, KeyboardShortcut::commandFlag | KeyboardShortcut::controlFlag}).displayString(),
+              "⌃⌘Space");
+    EXPECT_EQ((KeyboardShortcut{kW, 0x1F0000}).displayString(), "⌃⌥⇧⌘W");
+    EXPECT_EQ((KeyboardShortcut{kEscape, 0}).displayString(), "⎋");
+    EXPECT_EQ((KeyboardShortcut{kLeftArrow, KeyboardShortcut::optionFlag}).displayString(), "⌥");
+    EXPECT_EQ((KeyboardShortcut{kLeftArrow, 0}).displayString(), "");
+    EXPECT_EQ((KeyboardShortcut{65535, KeyboardShortcut::optionFlag | KeyboardShortcut::commandFlag}).displayString(),
+              "⌥⌘");
+    // Caps Lock has no symbol.
+    EXPECT_EQ((KeyboardShortcut{0, KeyboardShortcut::capsLockFlag}).displayString(), "A");
+    EXPECT_EQ((KeyboardShortcut{42, 0}).displayString(), "\\");
+    EXPECT_EQ((KeyboardShortcut{50, 0}).displayString(), "`");
+}
+
+TEST(KeyboardShortcutDisplay, SixtyNineKeysHaveNames)
+{
+    int named = 0;
+    for (int code = 0; code <= 0xFFFF; ++code)
+        named += keyName(static_cast<uint16_t>(code)).has_value();
+    EXPECT_EQ(named, 69);
+    for (uint16_t unnamed : {10, 52, 54, 60, 95, 102, 104, 110, 119, 121, 123, 126})
+        EXPECT_FALSE(keyName(unnamed)) << unnamed;
+    EXPECT_EQ(keyName(22), "6");
+    EXPECT_EQ(keyName(23), "5");
+    EXPECT_EQ(keyName(122), "F1");
+}
+
+TEST(KeyboardShortcutMatching, ComparesKeyAndEveryDeviceIndependentBit)
+{
+    const KeyboardShortcut optionW{kW, KeyboardShortcut::optionFlag};
+    EXPECT_TRUE(optionW.matches(kW, KeyboardShortcut::optionFlag));
+    // Device-dependent bits below 0x10000 and bits above 32 are ignored.
+    EXPECT_TRUE(optionW.matches(kW, KeyboardShortcut::optionFlag | 0x20 | 0x100 | (uint64_t{1} << 40)));
+    EXPECT_FALSE(optionW.matches(kW, KeyboardShortcut::optionFlag | KeyboardShortcut::capsLockFlag));
+    EXPECT_FALSE(optionW.matches(kW, KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag));
+    EXPECT_FALSE(optionW.matches(kW, 0));
+    EXPECT_FALSE(optionW.matches(kEscape, KeyboardShortcut::optionFlag));
+
+    const KeyboardShortcut modifiersOnly{65535, KeyboardShortcut::optionFlag};
+    EXPECT_FALSE(modifiersOnly.matches(kW, KeyboardShortcut::optionFlag));
+}
+
+TEST(KeyboardShortcutMatching, BuildingFromModifierSwitches)
+{
+    EXPECT_EQ(KeyboardShortcut::withModifiers(kW, true), (KeyboardShortcut{kW, 524288}));
+    EXPECT_EQ(KeyboardShortcut::withModifiers(kW, true, true, true, true), (KeyboardShortcut{kW, 0x1E0000}));
+    EXPECT_EQ(KeyboardShortcut::withModifiers(kW), (KeyboardShortcut{kW, 0}));
+}
+
+TEST(ShortcutActions, NamesAndDefaults)
+{
+    const QList<ShortcutAction> all = ShortcutAction::allCases();
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all[0].rawValue(), "quickTranscribe");
+    EXPECT_EQ(all[1].rawValue(), "quickTranscribeWithWindow");
+    EXPECT_EQ(all[2].rawValue(), "continuousRecording");
+    EXPECT_EQ(all[1].displayName(), "Quick transcribe (with window)");
+    EXPECT_EQ(all[2].displayName(), "Continuous recording mode");
+
+    EXPECT_EQ(all[0].defaultShortcut(), (KeyboardShortcut{kW, 524288}));
+    EXPECT_EQ(all[1].defaultShortcut(), (KeyboardShortcut{kW, 655360}));
+    EXPECT_EQ(all[2].defaultShortcut(), (KeyboardShortcut{kW, 1572864}));
+    EXPECT_EQ(all[0].defaultShortcut().displayString(), "⌥W");
+    EXPECT_EQ(all[1].defaultShortcut().displayString(), "⌥⇧W");
+    EXPECT_EQ(all[2].defaultShortcut().displayString(), "⌥⌘W");
+
+    for (ShortcutAction action : all)
+        EXPECT_EQ(ShortcutAction::fromRawValue(action.rawValue()), action);
+    EXPECT_FALSE(ShortcutAction::fromRawValue("QuickTranscribe"));
+    EXPECT_FALSE(ShortcutAction::fromRawValue(""));
+}

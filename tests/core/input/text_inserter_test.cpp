@@ -1,0 +1,202 @@
+#include "core/input/TextInsertion.h"
+
+#include "support/EventLoop.h"
+#include "support/FakeKeySynthesizer.h"
+#include "support/FakePasteboard.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <functional>
+
+namespace {
+
+const QString skippedLine = QStringLiteral("[TextInserter] Text did not reach the clipboard; paste skipped");
+
+PasteboardContents richContents()
+{
+    return {
+        {QStringLiteral("text/html"), QByteArray("<b>mine</b>")},
+        {QStringLiteral("text/plain"), QByteArray("mine")},
+        {QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n-pixels-", 16)},
+    };
+}
+
+// Short bounds so the tests run fast; a fallback long enough that reaching it
+// would be noticed.
+PasteTiming quickTiming()
+{
+    PasteTiming timing;
+    timing.stepTimeout = 1.0;
+    timing.readyDelay = 0.0;
+    timing.restoreDelay = 0.0;
+    timing.fetchSettle = 0.005;
+    timing.fetchFallback = 30.0;
+    return timing;
+}
+
+class TextInserterTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FakePasteboard> board = std::make_shared<FakePasteboard>(richContents());
+    std::shared_ptr<FakeKeySynthesizer> keys = std::make_shared<FakeKeySynthesizer>();
+};
+
+} // namespace
+
+TEST_F(TextInserterTest, PastesTheTextThenPutsEveryFormatBackAfterTheTargetFetched)
+{
+    QString seenAtChord;
+    keys->setOnChord([&] {
+        seenAtChord = board->text();
+        board->simulateFetch();
+    });
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("hello "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+
+    EXPECT_EQ(keys->chordCount(), 1);
+    EXPECT_EQ(seenAtChord, QStringLiteral("hello "));
+    EXPECT_EQ(board->contents(), richContents());
+    EXPECT_EQ(board->callsOffMainThread(), 0);
+}
+
+TEST_F(TextInserterTest, RestoreWaitsForTheTargetsRequestOrTheFallback)
+{
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("slow target "));
+    ASSERT_TRUE(pumpUntil([&] { return keys->chordCount() == 1; }));
+    // The target has not asked yet: our text must still be there for it.
+    pumpFor(100);
+    EXPECT_EQ(board->restoreCount(), 0);
+    EXPECT_EQ(board->text(), QStringLiteral("slow target "));
+
+    board->simulateFetch();
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(board->contents(), richContents());
+
+    // A target that never asks: the fallback still brings the clipboard back.
+    PasteTiming shortFallback = quickTiming();
+    shortFallback.fetchFallback = 0.05;
+    TextInserter impatient(board, keys, shortFallback);
+    impatient.paste(QStringLiteral("ignored "));
+    ASSERT_TRUE(pumpUntil([&] { return impatient.isIdle(); }));
+    EXPECT_EQ(board->contents(), richContents());
+}
+
+TEST_F(TextInserterTest, EmptyClipboardComesBackEmptyAndUnreadableOneKeepsTheText)
+{
+    keys->setOnChord([&] { board->simulateFetch(); });
+    {
+        board->replaceContents({});
+        TextInserter inserter(board, keys, quickTiming());
+        inserter.paste(QStringLiteral("one "));
+        ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+        EXPECT_EQ(board->contents(), PasteboardContents{});
+        EXPECT_EQ(board->restoreCount(), 1);
+    }
+    {
+        board->setReadable(false);
+        TextInserter inserter(board, keys, quickTiming());
+        inserter.paste(QStringLiteral("two "));
+        ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+        EXPECT_EQ(keys->chordCount(), 2);
+        EXPECT_EQ(board->restoreCount(), 1);
+        EXPECT_EQ(board->text(), QStringLiteral("two "));
+    }
+}
+
+TEST_F(TextInserterTest, SomethingCopiedDuringThePasteIsNotOverwritten)
+{
+    const PasteboardContents copiedMeanwhile = {{QStringLiteral("text/plain"), QByteArray("new copy")}};
+    keys->setOnChord([&] {
+        board->simulateFetch();
+        board->replaceContents(copiedMeanwhile);
+    });
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("dictated "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(board->contents(), copiedMeanwhile);
+}
+
+TEST_F(TextInserterTest, TwoClosePastesNeverSaveEachOthersText)
+{
+    QStringList seenAtChords;
+    keys->setOnChord([&] {
+        seenAtChords << board->text();
+        board->simulateFetch();
+    });
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("first "));
+    inserter.paste(QStringLiteral("second "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+
+    EXPECT_EQ(seenAtChords, QStringList({QStringLiteral("first "), QStringLiteral("second ")}));
+    const auto snapshots = board->snapshotsTaken();
+    ASSERT_EQ(snapshots.size(), 2);
+    for (const auto& snapshot : snapshots)
+        EXPECT_EQ(snapshot, richContents());
+    EXPECT_EQ(board->contents(), richContents());
+}
+
+TEST_F(TextInserterTest, NoChordWhenTheTextNeverReachedTheClipboard)
+{
+    LogCapture log;
+    board->setRefusesText(true);
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("private? "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(keys->chordCount(), 0);
+    EXPECT_EQ(board->contents(), richContents());
+    EXPECT_TRUE(log.hasSystemLine(skippedLine));
+}
+
+TEST_F(TextInserterTest, BlockedMainThreadMeansNoChordAndTheTextIsLeftOnTheClipboard)
+{
+    LogCapture log;
+    PasteTiming timing = quickTiming();
+    timing.stepTimeout = 0.05;
+    TextInserter inserter(board, keys, timing);
+    inserter.paste(QStringLiteral("late "));
+
+    // The main thread stays busy until both clipboard waits have run out.
+    QDeadlineTimer deadline(10000);
+    while (!log.hasSystemLine(skippedLine) && !deadline.hasExpired())
+        QThread::msleep(5);
+    ASSERT_TRUE(log.hasSystemLine(skippedLine));
+    EXPECT_EQ(keys->chordCount(), 0);
+
+    // Once free, the late steps run in order: save (unused), then the text.
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle() && board->textsSet().size() == 1; }));
+    Dispatch::drainMainQueue();
+    EXPECT_EQ(board->snapshotsTaken().size(), 1);
+    EXPECT_EQ(board->text(), QStringLiteral("late "));
+    EXPECT_EQ(board->restoreCount(), 0);
+    EXPECT_EQ(keys->chordCount(), 0);
+}
+
+TEST_F(TextInserterTest, SlowCopyOfTheUsersClipboardIsAwaitedNotDropped)
+{
+    keys->setOnChord([&] { board->simulateFetch(); });
+    board->setSnapshotDelay(0.3);
+    PasteTiming timing = quickTiming();
+    timing.stepTimeout = 0.05;
+    TextInserter inserter(board, keys, timing);
+    inserter.paste(QStringLiteral("over a photo "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(keys->chordCount(), 1);
+    EXPECT_EQ(board->contents(), richContents());
+}
+
+TEST_F(TextInserterTest, FailedChordStillRestoresWithoutWaitingForAFetch)
+{
+    keys->setSucceeds(false);
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("nowhere "));
+    // With a 30 s fallback this only finishes because no fetch is awaited.
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(board->contents(), richContents());
+}
