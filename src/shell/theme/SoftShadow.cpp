@@ -1,0 +1,93 @@
+#include "shell/theme/SoftShadow.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Blur radius as given in the style tables is twice the Gaussian's sigma.
+double sigmaOf(double blurRadius) { return blurRadius / 2.0; }
+
+void boxPass(QImage& image, int radius, bool horizontal, std::vector<int>& line)
+{
+    const int width = image.width();
+    const int height = image.height();
+    const int outer = horizontal ? height : width;
+    const int length = horizontal ? width : height;
+    const int window = 2 * radius + 1;
+    for (int o = 0; o < outer; ++o) {
+        auto at = [&](int i) -> uchar& {
+            return horizontal ? image.scanLine(o)[i] : image.scanLine(i)[o];
+        };
+        for (int i = 0; i < length; ++i)
+            line[static_cast<size_t>(i)] = at(i);
+        // Outside the image counts as transparent.
+        auto sample = [&](int i) { return i < 0 || i >= length ? 0 : line[static_cast<size_t>(i)]; };
+        int sum = 0;
+        for (int i = -radius; i <= radius; ++i)
+            sum += sample(i);
+        for (int i = 0; i < length; ++i) {
+            at(i) = static_cast<uchar>((sum + window / 2) / window);
+            sum += sample(i + radius + 1) - sample(i - radius);
+        }
+    }
+}
+
+} // namespace
+
+void blurAlpha(QImage& alpha, double sigma)
+{
+    if (sigma <= 0.0 || alpha.isNull())
+        return;
+    // Three box passes of radius r have variance r(r+1).
+    const int radius = std::max(1, static_cast<int>(std::lround(std::sqrt(sigma * sigma + 0.25) - 0.5)));
+    std::vector<int> line(static_cast<size_t>(std::max(alpha.width(), alpha.height())));
+    for (int pass = 0; pass < 3; ++pass) {
+        boxPass(alpha, radius, true, line);
+        boxPass(alpha, radius, false, line);
+    }
+}
+
+ShadowImage renderStackedShadows(const QPainterPath& shape, const std::vector<DropShadow>& shadows)
+{
+    double pad = 1.0;
+    for (const DropShadow& shadow : shadows)
+        pad += 3.0 * sigmaOf(shadow.blurRadius) + std::max(std::abs(shadow.offset.x()), std::abs(shadow.offset.y()));
+    const QRectF bounds = shape.boundingRect();
+    const int margin = static_cast<int>(std::ceil(pad));
+    const QSize size(static_cast<int>(std::ceil(bounds.right())) + 2 * margin,
+                     static_cast<int>(std::ceil(bounds.bottom())) + 2 * margin);
+    const QPoint origin(margin, margin);
+
+    // The layer so far: the shape, then each shadow slid under it.
+    QImage layer(size, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter painter(&layer);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(origin);
+        painter.fillPath(shape, Qt::black);
+    }
+    QImage shadowsOnly(size, QImage::Format_ARGB32_Premultiplied);
+    shadowsOnly.fill(Qt::transparent);
+    for (const DropShadow& shadow : shadows) {
+        QImage alpha = layer.convertToFormat(QImage::Format_Alpha8);
+        blurAlpha(alpha, sigmaOf(shadow.blurRadius));
+        QImage tinted(size, QImage::Format_ARGB32_Premultiplied);
+        tinted.fill(Qt::transparent);
+        {
+            QPainter painter(&tinted);
+            painter.drawImage(shadow.offset, alpha);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(tinted.rect(), shadow.colour);
+        }
+        for (QImage* target : {&layer, &shadowsOnly}) {
+            QPainter painter(target);
+            painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+            painter.drawImage(0, 0, tinted);
+        }
+    }
+    return {shadowsOnly, origin};
+}
