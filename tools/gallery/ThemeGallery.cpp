@@ -126,7 +126,7 @@ QLabel* heading(const QString& text)
     return label;
 }
 
-QWidget* typographySection()
+QWidget* typographySection(const QPalette& palette)
 {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
@@ -144,13 +144,13 @@ QWidget* typographySection()
     }
     auto* secondary = new QLabel(QStringLiteral("secondary text"));
     QPalette p = secondary->palette();
-    p.setColor(QPalette::WindowText, Colors::textSecondary(box->palette()));
+    p.setColor(QPalette::WindowText, Colors::textSecondary(palette));
     secondary->setPalette(p);
     layout->addWidget(secondary);
     return box;
 }
 
-QWidget* controlsSection()
+QWidget* controlsSection(const QPalette& palette)
 {
     auto* box = new QWidget;
     auto* layout = new QGridLayout(box);
@@ -168,7 +168,7 @@ QWidget* controlsSection()
     layout->addWidget(pressed, 1, 0);
     layout->addWidget(disabled, 1, 1);
     auto* badges = new QHBoxLayout;
-    badges->addWidget(new GlassBadge(QStringLiteral("English"), Colors::accentColor(box->palette())));
+    badges->addWidget(new GlassBadge(QStringLiteral("English"), Colors::accentColor(palette)));
     badges->addWidget(new GlassBadge(QStringLiteral("Downloaded"), Colors::successColor()));
     badges->addWidget(new GlassBadge(QStringLiteral("Large"), Colors::warningColor()));
     badges->addStretch();
@@ -238,7 +238,7 @@ QWidget* backdropsSection()
     return box;
 }
 
-QWidget* symbolsSection()
+QWidget* symbolsSection(const QPalette& palette)
 {
     auto* box = new QWidget;
     auto* layout = new QGridLayout(box);
@@ -247,21 +247,19 @@ QWidget* symbolsSection()
     const QStringList names = SymbolIcons::names();
     int row = 0;
     for (const QString& name : names) {
-        const int column = (row % 12) * 0;
-        (void)column;
         auto* line = new QWidget;
         auto* lineLayout = new QHBoxLayout(line);
         lineLayout->setContentsMargins(0, 0, 0, 0);
         for (int size : {16, 22, 32}) {
             auto* image = new QLabel;
-            image->setPixmap(SymbolIcons::icon(name, box->palette()).pixmap(size, size));
+            image->setPixmap(SymbolIcons::icon(name, palette).pixmap(size, size));
             image->setFixedSize(34, 34);
             image->setAlignment(Qt::AlignCenter);
             lineLayout->addWidget(image);
         }
         for (auto rendering : {SymbolRendering::hierarchical, SymbolRendering::palette}) {
             auto* image = new QLabel;
-            const SymbolTint tint{Colors::accentColor(box->palette()), Colors::textSecondary(box->palette()), rendering};
+            const SymbolTint tint{Colors::accentColor(palette), Colors::textSecondary(palette), rendering};
             image->setPixmap(SymbolIcons::pixmap(name, 22, tint, box->devicePixelRatioF()));
             image->setFixedSize(30, 34);
             image->setAlignment(Qt::AlignCenter);
@@ -280,13 +278,38 @@ QWidget* symbolsSection()
     trayLayout->addWidget(new QLabel(QStringLiteral("tray:")));
     for (const char* name : {"mic.circle", "mic.circle.fill", "mic.badge.ellipsis"}) {
         auto* image = new QLabel;
-        image->setPixmap(StatusIconArt::icon(QString::fromLatin1(name), box->palette().color(QPalette::WindowText))
+        image->setPixmap(StatusIconArt::icon(QString::fromLatin1(name), palette.color(QPalette::WindowText))
                              .pixmap(22, 22));
         trayLayout->addWidget(image);
     }
     trayLayout->addStretch();
     layout->addWidget(tray, (row + 1) / 2, 0, 1, 2);
     return box;
+}
+
+// Every symbol large, its layers in three colours, to judge the drawing.
+QWidget* symbolSheet()
+{
+    auto* sheet = new QWidget;
+    sheet->setPalette(lightPalette());
+    sheet->setAutoFillBackground(true);
+    auto* layout = new QGridLayout(sheet);
+    const QStringList names = SymbolIcons::names();
+    for (int i = 0; i < names.size(); ++i) {
+        auto* cell = new QWidget;
+        auto* cellLayout = new QVBoxLayout(cell);
+        auto* image = new QLabel;
+        image->setPixmap(SymbolIcons::pixmap(names[i], 72,
+                                             SymbolTint{QColor(200, 40, 40), QColor(120, 120, 120), SymbolRendering::palette}));
+        image->setAlignment(Qt::AlignCenter);
+        auto* caption = new QLabel(names[i]);
+        caption->setFont(Typography::caption());
+        caption->setAlignment(Qt::AlignCenter);
+        cellLayout->addWidget(image);
+        cellLayout->addWidget(caption);
+        layout->addWidget(cell, i / 6, i % 6);
+    }
+    return sheet;
 }
 
 QWidget* half(const QPalette& palette, const QString& title)
@@ -299,15 +322,15 @@ QWidget* half(const QPalette& palette, const QString& title)
     name->setFont(Typography::title());
     layout->addWidget(name);
     layout->addWidget(heading(QStringLiteral("Typography")));
-    layout->addWidget(typographySection());
+    layout->addWidget(typographySection(palette));
     layout->addWidget(heading(QStringLiteral("Buttons and badges")));
-    layout->addWidget(controlsSection());
+    layout->addWidget(controlsSection(palette));
     layout->addWidget(heading(QStringLiteral("Glass plates (top: translucent, bottom: solid)")));
     layout->addWidget(platesSection());
     layout->addWidget(heading(QStringLiteral("Backdrops: popover, hudWindow, floating window, glass behind a view")));
     layout->addWidget(backdropsSection());
     layout->addWidget(heading(QStringLiteral("Symbols: 16, 22, 32 px, then hierarchical and palette at 22")));
-    layout->addWidget(symbolsSection());
+    layout->addWidget(symbolsSection(palette));
     layout->addStretch();
     return page;
 }
@@ -333,7 +356,8 @@ int main(int argc, char** argv)
 
     if (parser.isSet(screenshot)) {
         const QDir folder(parser.value(screenshot));
-        for (auto [page, file] : {std::pair{light, "gallery-light.png"}, std::pair{dark, "gallery-dark.png"}}) {
+        for (auto [page, file] : {std::pair{light, "gallery-light.png"}, std::pair{dark, "gallery-dark.png"},
+                                  std::pair{symbolSheet(), "gallery-symbols.png"}}) {
             page->adjustSize();
             page->show();
             QApplication::processEvents();

@@ -94,7 +94,7 @@ TimingCurve easeInOut();
 
 namespace Effects {
 // Stands in for the thin translucent material: how opaque a glass fill is.
-inline constexpr double glassMaterialOpacity = 0.78;
+inline constexpr double glassMaterialOpacity = 0.84;
 inline constexpr double shadowRadius = 20.0;
 inline constexpr double shadowY = 10.0;
 inline constexpr double blurRadius = 10.0;

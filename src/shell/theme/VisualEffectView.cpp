@@ -26,7 +26,7 @@ Tint tintOf(VisualEffectView::Material material)
     case M::headerView: return {QPalette::Window, 0.02, 0.92};
     case M::sheet: return {QPalette::Window, 0.0, 0.95};
     case M::windowBackground: return {QPalette::Window, 0.0, 1.0};
-    case M::hudWindow: return {QPalette::Window, 0.55, 0.82};
+    case M::hudWindow: return {QPalette::Window, 0.0, 0.82};
     case M::fullScreenUI: return {QPalette::Window, 0.0, 0.90};
     case M::toolTip: return {QPalette::ToolTipBase, 0.0, 0.95};
     case M::contentBackground: return {QPalette::Base, 0.0, 0.95};
@@ -83,7 +83,10 @@ void VisualEffectView::updateEffect(Material material, BlendingMode blendingMode
 void VisualEffectView::paintMaterial(QPainter& painter, const QRectF& rect, Material material, const QPalette& palette,
                                      bool reduceTransparency, bool windowActive)
 {
-    const Tint tint = tintOf(material);
+    Tint tint = tintOf(material);
+    // The heads-up material is a shade darker than the window in either scheme.
+    if (material == VisualEffectView::Material::hudWindow)
+        tint.shade = colorSchemeOf(palette) == ColorScheme::dark ? 0.35 : 0.12;
     QColor colour = shaded(palette.color(QPalette::Active, tint.role), tint.shade);
     double opacity = reduceTransparency ? 1.0 : tint.opacity;
     // An inactive effect shows the plain window colour instead.
