@@ -37,8 +37,8 @@ void FloatingWindowBackground::paintEvent(QPaintEvent*)
     const QPainterPath shape = GlassPlate::shape(body, FloatingWindowStyle::cornerRadius);
 
     if (!QRectF(body).contains(QRectF(rect()))) {
-        const ShadowImage shadows = renderStackedShadows(
-            GlassPlate::shape(QRectF(QPointF(0, 0), body.size()), FloatingWindowStyle::cornerRadius),
+        const ShadowImage shadows = roundedRectShadows(
+            body.size(), FloatingWindowStyle::cornerRadius,
             {DropShadow{QColor::fromRgbF(0, 0, 0, 0.3f), 12.0, QPointF(0, 6)},
              DropShadow{QColor::fromRgbF(0, 0, 0, 0.15f), 4.0, QPointF(0, 2)}});
         QPainterPath outside;

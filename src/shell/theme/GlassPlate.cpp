@@ -2,7 +2,6 @@
 
 #include "shell/theme/SoftShadow.h"
 
-#include <QCache>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -28,28 +27,11 @@ QColor neutralMaterial(ColorScheme scheme)
     return scheme == ColorScheme::dark ? QColor(40, 40, 44) : QColor(244, 244, 246);
 }
 
-// Shadow images are costly to blur and a plate rarely changes size.
-const ShadowImage& cachedShadows(const QSizeF& size, double radius, bool reduceTransparency)
-{
-    static QCache<QString, ShadowImage> cache(8);
-    const QString key = QStringLiteral("%1x%2r%3%4")
-                            .arg(size.width())
-                            .arg(size.height())
-                            .arg(radius)
-                            .arg(reduceTransparency ? 's' : 't');
-    if (ShadowImage* hit = cache.object(key))
-        return *hit;
-    auto* made = new ShadowImage(
-        renderStackedShadows(shape(QRectF(QPointF(0, 0), size), radius), shadowsFor(reduceTransparency)));
-    cache.insert(key, made, 1);
-    return *made;
-}
-
 void paintShadows(QPainter& painter, const QRectF& plate, const GlassPlateStyle& style, const QRectF& canvas)
 {
     if (canvas.isEmpty() || plate.contains(canvas))
         return;
-    const ShadowImage& shadows = cachedShadows(plate.size(), style.cornerRadius, style.reduceTransparency);
+    const ShadowImage shadows = roundedRectShadows(plate.size(), style.cornerRadius, shadowsFor(style.reduceTransparency));
     painter.save();
     // Only what falls outside the plate: the fill is translucent and must not
     // be darkened by the shadow under it.

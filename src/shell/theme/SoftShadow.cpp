@@ -1,5 +1,6 @@
 #include "shell/theme/SoftShadow.h"
 
+#include <QCache>
 #include <QPainter>
 
 #include <algorithm>
@@ -90,4 +91,24 @@ ShadowImage renderStackedShadows(const QPainterPath& shape, const std::vector<Dr
         }
     }
     return {shadowsOnly, origin};
+}
+
+ShadowImage roundedRectShadows(const QSizeF& size, double cornerRadius, const std::vector<DropShadow>& shadows)
+{
+    static QCache<QString, ShadowImage> cache(8);
+    QString key = QStringLiteral("%1x%2r%3").arg(size.width()).arg(size.height()).arg(cornerRadius);
+    for (const DropShadow& shadow : shadows)
+        key += QStringLiteral(";%1,%2,%3,%4")
+                   .arg(shadow.colour.rgba(), 0, 16)
+                   .arg(shadow.blurRadius)
+                   .arg(shadow.offset.x())
+                   .arg(shadow.offset.y());
+    if (ShadowImage* hit = cache.object(key))
+        return *hit;
+    QPainterPath shape;
+    const double radius = std::min(cornerRadius, std::min(size.width(), size.height()) / 2.0);
+    shape.addRoundedRect(QRectF(QPointF(0, 0), size), radius, radius);
+    auto* made = new ShadowImage(renderStackedShadows(shape, shadows));
+    cache.insert(key, made, 1);
+    return *made;
 }

@@ -22,6 +22,9 @@ struct ShadowImage {
     QPoint origin;
 };
 ShadowImage renderStackedShadows(const QPainterPath& shape, const std::vector<DropShadow>& shadows);
+// The same for a rounded rectangle at (0,0), kept for reuse: blurring is
+// costly and a window rarely changes size.
+ShadowImage roundedRectShadows(const QSizeF& size, double cornerRadius, const std::vector<DropShadow>& shadows);
 
 // Gaussian-like blur of an 8-bit alpha image in place (three box passes
 // each way); sigma in pixels.
