@@ -11,29 +11,48 @@ namespace {
 // Blur radius as given in the style tables is twice the Gaussian's sigma.
 double sigmaOf(double blurRadius) { return blurRadius / 2.0; }
 
+// One running-sum box pass over every row (or column) of an 8-bit image.
+// Pixels outside the image count as transparent.
 void boxPass(QImage& image, int radius, bool horizontal, std::vector<int>& line)
 {
-    const int width = image.width();
-    const int height = image.height();
-    const int outer = horizontal ? height : width;
-    const int length = horizontal ? width : height;
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int outer = horizontal ? image.height() : image.width();
+    const int length = horizontal ? image.width() : image.height();
+    const qsizetype step = horizontal ? 1 : stride;
     const int window = 2 * radius + 1;
+    // line[] holds the pixels with `radius` zeros on either side.
+    line.assign(static_cast<size_t>(length + 2 * radius + 1), 0);
     for (int o = 0; o < outer; ++o) {
-        auto at = [&](int i) -> uchar& {
-            return horizontal ? image.scanLine(o)[i] : image.scanLine(i)[o];
-        };
+        uchar* first = horizontal ? bits + o * stride : bits + o;
         for (int i = 0; i < length; ++i)
-            line[static_cast<size_t>(i)] = at(i);
-        // Outside the image counts as transparent.
-        auto sample = [&](int i) { return i < 0 || i >= length ? 0 : line[static_cast<size_t>(i)]; };
+            line[static_cast<size_t>(i + radius)] = first[i * step];
         int sum = 0;
-        for (int i = -radius; i <= radius; ++i)
-            sum += sample(i);
+        for (int i = 0; i < window; ++i)
+            sum += line[static_cast<size_t>(i)];
         for (int i = 0; i < length; ++i) {
-            at(i) = static_cast<uchar>((sum + window / 2) / window);
-            sum += sample(i + radius + 1) - sample(i - radius);
+            first[i * step] = static_cast<uchar>((sum + window / 2) / window);
+            sum += line[static_cast<size_t>(i + window)] - line[static_cast<size_t>(i)];
         }
     }
+}
+
+// A wide blur loses nothing at a lower resolution: blur a reduced copy and
+// scale it back smoothly, which keeps large shadows cheap.
+QImage blurredCopy(const QImage& alpha, double sigma)
+{
+    const int factor = sigma >= 12.0 ? 4 : (sigma >= 6.0 ? 2 : 1);
+    if (factor == 1) {
+        QImage copy = alpha;
+        blurAlpha(copy, sigma);
+        return copy;
+    }
+    QImage reduced = alpha.scaled(std::max(1, alpha.width() / factor), std::max(1, alpha.height() / factor),
+                                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_Alpha8);
+    blurAlpha(reduced, sigma / factor);
+    return reduced.scaled(alpha.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_Alpha8);
 }
 
 } // namespace
@@ -44,7 +63,7 @@ void blurAlpha(QImage& alpha, double sigma)
         return;
     // Three box passes of radius r have variance r(r+1).
     const int radius = std::max(1, static_cast<int>(std::lround(std::sqrt(sigma * sigma + 0.25) - 0.5)));
-    std::vector<int> line(static_cast<size_t>(std::max(alpha.width(), alpha.height())));
+    std::vector<int> line;
     for (int pass = 0; pass < 3; ++pass) {
         boxPass(alpha, radius, true, line);
         boxPass(alpha, radius, false, line);
@@ -74,8 +93,7 @@ ShadowImage renderStackedShadows(const QPainterPath& shape, const std::vector<Dr
     QImage shadowsOnly(size, QImage::Format_ARGB32_Premultiplied);
     shadowsOnly.fill(Qt::transparent);
     for (const DropShadow& shadow : shadows) {
-        QImage alpha = layer.convertToFormat(QImage::Format_Alpha8);
-        blurAlpha(alpha, sigmaOf(shadow.blurRadius));
+        const QImage alpha = blurredCopy(layer.convertToFormat(QImage::Format_Alpha8), sigmaOf(shadow.blurRadius));
         QImage tinted(size, QImage::Format_ARGB32_Premultiplied);
         tinted.fill(Qt::transparent);
         {
