@@ -19,7 +19,7 @@ QFont headline();   // 14, semibold
 QFont body();       // 14, regular
 QFont callout();    // 13, medium
 QFont caption();    // 12, regular
-QFont captionBold();// 12, bold
+QFont captionBold(); // 12, bold
 QFont badge();      // 10, medium
 } // namespace Typography
 
@@ -93,8 +93,9 @@ TimingCurve easeInOut();
 } // namespace Animation
 
 namespace Effects {
-// Stands in for the thin translucent material: how opaque a glass fill is.
-inline constexpr double glassMaterialOpacity = 0.84;
+// The thin translucent material, which has no blur here: the opacity of
+// the window-coloured fill that stands in for it.
+inline constexpr double glassMaterial = 0.84;
 inline constexpr double shadowRadius = 20.0;
 inline constexpr double shadowY = 10.0;
 inline constexpr double blurRadius = 10.0;
