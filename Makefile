@@ -2,12 +2,13 @@
 # make test  installs what is missing, builds and runs every test
 # make test-sanitize  the same tests with AddressSanitizer + UBSan
 # make bench builds the benchmarks (run them from build/bench)
+# make gallery builds and opens the style gallery (every control and icon, light and dark)
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 
-.PHONY: run test test-sanitize build bench setup setup-test clean
+.PHONY: run test test-sanitize build bench gallery setup setup-test clean
 
 setup:
 	scripts/setup.sh build
@@ -37,6 +38,10 @@ test-sanitize: setup-test $(SAN_BUILD)/build.ninja
 
 bench: setup-test $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
+
+gallery: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j$(JOBS) --target theme_gallery
+	$(BUILD)/tools/theme_gallery
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

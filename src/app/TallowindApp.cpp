@@ -4,7 +4,9 @@
 #include "app/QuitOnSignal.h"
 #include "controller/AppDelegate.h"
 #include "platform/x11/X11HotkeyTap.h"
+#include "platform/x11/X11DesktopCompositor.h"
 #include "recording/RecordingManager.h"
+#include "shell/theme/Appearance.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -20,6 +22,8 @@ int TallowindApp::main(int argc, char** argv)
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     QuitOnSignal::install();
+    // Without a compositing manager, windows are opaque instead of translucent.
+    Appearance::shared().setCompositor(std::make_shared<X11DesktopCompositor>());
 
     // The controller lives until the process ends: transcription, saving
     // and model loading run on background queues that hold it, and one may

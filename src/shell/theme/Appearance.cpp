@@ -1,0 +1,59 @@
+#include "shell/theme/Appearance.h"
+
+#include "platform/DesktopCompositor.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+
+ColorScheme colorSchemeOf(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightness() < 128 ? ColorScheme::dark : ColorScheme::light;
+}
+
+Appearance& Appearance::shared()
+{
+    static Appearance* instance = new Appearance;
+    return *instance;
+}
+
+Appearance::Appearance()
+{
+    dark = colorSchemeOf(QGuiApplication::palette()) == ColorScheme::dark;
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+void Appearance::setReduceTransparency(bool value)
+{
+    reduced = value;
+    emit reduceTransparencyChanged(value);
+}
+
+void Appearance::setDarkScheme(bool value)
+{
+    dark = value;
+    emit darkSchemeChanged(value);
+}
+
+void Appearance::setCompositor(std::shared_ptr<DesktopCompositor> value)
+{
+    compositor = std::move(value);
+    refresh();
+}
+
+void Appearance::refresh()
+{
+    setReduceTransparency(compositor && !compositor->isCompositing());
+    setDarkScheme(colorSchemeOf(QGuiApplication::palette()) == ColorScheme::dark);
+}
+
+bool Appearance::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange) {
+        const bool nowDark = colorSchemeOf(QGuiApplication::palette()) == ColorScheme::dark;
+        if (nowDark != dark)
+            setDarkScheme(nowDark);
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,145 @@
+#include "ThemeFixture.h"
+
+#include "support/EventLoop.h"
+
+#include "shell/theme/ParallaxEffect.h"
+#include "shell/theme/RecordingProgressTheme.h"
+#include "shell/theme/SpringAnimation.h"
+#include "shell/theme/TallowindTheme.h"
+
+#include <QApplication>
+
+#include <cmath>
+
+namespace {
+
+using namespace TallowindTheme;
+using TokensTest = ThemeTest;
+
+TEST_F(TokensTest, ScalesFontsAndColoursHoldTheirValues)
+{
+    EXPECT_DOUBLE_EQ(Window::cornerRadius, Radius::medium);
+    EXPECT_DOUBLE_EQ(Window::cornerRadius, 12.0);
+    const double spacing[] = {Spacing::xxSmall, Spacing::xSmall, Spacing::small, Spacing::medium,
+                              Spacing::large, Spacing::xLarge, Spacing::xxLarge};
+    EXPECT_EQ(std::vector<double>(std::begin(spacing), std::end(spacing)), (std::vector<double>{4, 8, 12, 16, 24, 32, 48}));
+    const double radii[] = {Radius::small, Radius::medium, Radius::large, Radius::xLarge, Radius::xxLarge};
+    EXPECT_EQ(std::vector<double>(std::begin(radii), std::end(radii)), (std::vector<double>{8, 12, 16, 24, 32}));
+
+    // Gradient colours: full-opacity grey, then the stated opacity.
+    EXPECT_NEAR(Colors::glassGradientLightStart().alphaF(), 0.12, 0.005);
+    EXPECT_NEAR(Colors::glassGradientDarkEnd().alphaF(), 0.08, 0.005);
+    EXPECT_NEAR(Colors::glassGradientDarkStart().redF(), 0.1, 0.005);
+    EXPECT_NEAR(Colors::glassOverlay().alphaF(), 0.35, 0.005);
+
+    const std::pair<QFont, std::pair<int, QFont::Weight>> fonts[] = {
+        {Typography::largeTitle(), {24, QFont::DemiBold}}, {Typography::title(), {18, QFont::DemiBold}},
+        {Typography::headline(), {14, QFont::DemiBold}},   {Typography::body(), {14, QFont::Normal}},
+        {Typography::callout(), {13, QFont::Medium}},      {Typography::caption(), {12, QFont::Normal}},
+        {Typography::captionBold(), {12, QFont::Bold}},    {Typography::badge(), {10, QFont::Medium}},
+    };
+    for (const auto& [font, expected] : fonts) {
+        EXPECT_EQ(font.pixelSize(), expected.first);
+        EXPECT_EQ(font.weight(), expected.second);
+        EXPECT_EQ(font.family(), QApplication::font().family());
+    }
+
+    // Platform colours come from the palette; secondary lies between ink and window.
+    const QPalette dark = darkPalette();
+    EXPECT_EQ(Colors::accentColor(dark), dark.color(QPalette::Highlight));
+    EXPECT_EQ(Colors::textPrimary(dark), dark.color(QPalette::WindowText));
+    const int secondary = Colors::textSecondary(dark).lightness();
+    EXPECT_LT(secondary, dark.color(QPalette::WindowText).lightness());
+    EXPECT_GT(secondary, dark.color(QPalette::Window).lightness());
+}
+
+TEST_F(TokensTest, EaseInOutStartsAndEndsSlowly)
+{
+    const TimingCurve timing = Animation::easeInOut();
+    EXPECT_DOUBLE_EQ(timing.seconds, 0.2);
+    EXPECT_NEAR(timing.curve.valueForProgress(0.5), 0.5, 0.01);
+    EXPECT_LT(timing.curve.valueForProgress(0.2), 0.2);
+    EXPECT_GT(timing.curve.valueForProgress(0.8), 0.8);
+    EXPECT_DOUBLE_EQ(timing.curve.valueForProgress(1.0), 1.0);
+}
+
+TEST_F(TokensTest, ParallaxMovesByOffsetTimesIntensity)
+{
+    const QPointF moved = parallaxEffect(QSizeF(0.5, -0.2));
+    EXPECT_NEAR(moved.x(), 5.0, 1e-9);
+    EXPECT_NEAR(moved.y(), -2.0, 1e-9); // up
+    EXPECT_EQ(parallaxEffect(QSizeF(1, 1), 3), QPointF(3, 3));
+}
+
+TEST_F(TokensTest, IndicatorThemeRecord)
+{
+    QPalette palette = QGuiApplication::palette();
+    EXPECT_EQ(RecordingProgressTheme().progressColor, palette.color(QPalette::Highlight));
+    EXPECT_EQ(RecordingProgressTheme(Qt::red).progressColor, QColor(Qt::red));
+    EXPECT_EQ(RecordingProgressTheme::leftPadding, RecordingProgressTheme::leftPaddingWithButton);
+    EXPECT_EQ(RecordingProgressTheme::rightPaddingWithButton - RecordingProgressTheme::rightPaddingNormal, 5);
+    EXPECT_EQ(RecordingProgressTheme::durationMarginWithButton - RecordingProgressTheme::durationMarginNormal, 20);
+    EXPECT_EQ(RecordingProgressTheme::waveformMaxBars, 35);
+}
+
+double largest(const SpringEasing& spring)
+{
+    double peak = 0.0;
+    for (double t = 0.0; t < 3.0; t += 0.001)
+        peak = std::max(peak, spring.valueAt(t));
+    return peak;
+}
+
+TEST_F(TokensTest, SpringsStartAtRestOvershootWhenUnderdampedAndSettle)
+{
+    const SpringEasing standard(Animation::defaultSpring);
+    EXPECT_DOUBLE_EQ(standard.valueAt(0.0), 0.0);
+    EXPECT_GT(largest(standard), 1.0);
+    EXPECT_LT(largest(standard), 1.05);
+    const double settle = standard.settlingSeconds();
+    EXPECT_GT(settle, 0.2);
+    EXPECT_LT(settle, 1.0);
+    for (double t = settle; t < settle + 2.0; t += 0.01)
+        ASSERT_NEAR(standard.valueAt(t), 1.0, 1e-3);
+
+    // The same spring given by mass, stiffness and damping coefficient.
+    const double omega = 2.0 * M_PI / 0.3;
+    const SpringEasing physical(1.0, omega * omega, 2.0 * 0.8 * omega);
+    for (double t = 0.0; t < 1.0; t += 0.05)
+        EXPECT_NEAR(physical.valueAt(t), standard.valueAt(t), 1e-9);
+
+    // Critically damped and overdamped springs never pass the target.
+    EXPECT_LE(largest(SpringEasing(SpringParameters{0.3, 1.0})), 1.0 + 1e-9);
+    EXPECT_LE(largest(SpringEasing(SpringParameters{0.3, 1.6})), 1.0 + 1e-9);
+    // The level meter's bars: stiffness 250, damping 15 bounce visibly.
+    EXPECT_GT(largest(SpringEasing(1.0, 250.0, 15.0)), 1.1);
+}
+
+TEST_F(TokensTest, AnimationLengthsFollowTheMotionScale)
+{
+    EXPECT_EQ(Motion::milliseconds(0.2), 200);
+    Motion::setDurationScale(0.5);
+    EXPECT_EQ(Motion::milliseconds(0.2), 100);
+
+    Motion::setDurationScale(0.0);
+    SpringAnimation jump{SpringEasing(Animation::defaultSpring)};
+    jump.setStartValue(0.0);
+    jump.setEndValue(10.0);
+    jump.start();
+    EXPECT_EQ(jump.state(), QAbstractAnimation::Stopped);
+    EXPECT_DOUBLE_EQ(jump.currentValue().toDouble(), 10.0);
+
+    Motion::setDurationScale(1.0);
+    SpringAnimation spring{SpringEasing(Animation::defaultSpring)};
+    EXPECT_EQ(spring.duration(), Motion::milliseconds(spring.spring().settlingSeconds()));
+    spring.setStartValue(QPointF(0, 0));
+    spring.setEndValue(QPointF(0, 100));
+    // Past the target near the undamped half period, then settled at it.
+    spring.setCurrentTime(250);
+    EXPECT_GT(spring.currentValue().toPointF().y(), 101.0);
+    spring.start();
+    ASSERT_TRUE(pumpUntil([&] { return spring.state() == QAbstractAnimation::Stopped; }));
+    EXPECT_EQ(spring.currentValue().toPointF(), QPointF(0, 100));
+}
+
+} // namespace
