@@ -17,25 +17,26 @@ namespace {
 
 constexpr int callTimeoutMs = 500;
 
-// The window's rectangle as the window manager placed it.
+// The window's rectangle on screen. xwininfo rather than xdotool, whose
+// geometry counts the window manager's frame offset twice.
 QRect windowGeometry(const QString& windowId)
 {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), windowId});
-    xdotool.waitForFinished(5000);
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
+    xwininfo.waitForFinished(5000);
     QRect rect;
-    for (const QByteArray& line : xdotool.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> pair = line.split('=');
+    for (const QByteArray& line : xwininfo.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> pair = line.trimmed().split(':');
         if (pair.size() != 2)
             continue;
-        const int value = pair[1].toInt();
-        if (pair[0] == "X")
+        const int value = pair[1].trimmed().toInt();
+        if (pair[0] == "Absolute upper-left X")
             rect.moveLeft(value);
-        else if (pair[0] == "Y")
+        else if (pair[0] == "Absolute upper-left Y")
             rect.moveTop(value);
-        else if (pair[0] == "WIDTH")
+        else if (pair[0] == "Width")
             rect.setWidth(value);
-        else if (pair[0] == "HEIGHT")
+        else if (pair[0] == "Height")
             rect.setHeight(value);
     }
     return rect;
