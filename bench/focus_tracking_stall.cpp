@@ -84,7 +84,8 @@ int main(int argc, char** argv)
         return 1;
     }
     PasteTarget target;
-    const QString script = qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
+    const QString script
+        = qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
     if (!target.start(QStringLiteral("/usr/bin/python3"), {script}) || !target.activate()) {
         std::fprintf(stderr, "the GTK target did not start\n");
         return 1;

@@ -71,87 +71,86 @@ struct FocusFieldDetector::State {
 // The steps work on the shared state so that timers and answers can hold it
 // weakly; a detector that is gone is simply not found.
 struct FocusFieldDetector::Steps {
-using StatePtr = std::shared_ptr<FocusFieldDetector::State>;
-using WeakState = std::weak_ptr<FocusFieldDetector::State>;
+    using StatePtr = std::shared_ptr<State>;
+    using WeakState = std::weak_ptr<State>;
 
-static void answer(const StatePtr& state, const std::optional<FocusedElement>& element)
-{
-    state->refreshInFlight = false;
-    const std::optional<FocusedField> field = state->evaluate(element);
+    static void answer(const StatePtr& state, const std::optional<FocusedElement>& element)
+    {
+        state->refreshInFlight = false;
+        const std::optional<FocusedField> field = state->evaluate(element);
 
-    bool report = false;
-    if (field) {
-        if (!state->lastReportedBounds
-            || !FocusFieldDetector::boundsAreSimilar(field->bounds, *state->lastReportedBounds)) {
-            state->fieldReported = true;
-            state->lastReportedBounds = field->bounds;
+        bool report = false;
+        if (field) {
+            if (!state->lastReportedBounds
+                || !FocusFieldDetector::boundsAreSimilar(field->bounds, *state->lastReportedBounds)) {
+                state->fieldReported = true;
+                state->lastReportedBounds = field->bounds;
+                report = true;
+            }
+        } else if (state->fieldReported) {
+            state->fieldReported = false;
+            state->lastReportedBounds.reset();
             report = true;
         }
-    } else if (state->fieldReported) {
-        state->fieldReported = false;
-        state->lastReportedBounds.reset();
-        report = true;
+
+        if (state->checkAgain) {
+            state->checkAgain = false;
+            check(state);
+        }
+        // Last, because the handler may stop or restart the observation.
+        if (report && state->handler) {
+            const FocusFieldDetector::Handler handler = state->handler;
+            handler(field);
+        }
     }
 
-    if (state->checkAgain) {
-        state->checkAgain = false;
-        check(state);
-    }
-    // Last, because the handler may stop or restart the observation.
-    if (report && state->handler) {
-        const FocusFieldDetector::Handler handler = state->handler;
-        handler(field);
-    }
-}
-
-static void check(const StatePtr& state)
-{
-    if (!state->observing)
-        return;
-    // One question at a time: a hung application must not pile them up.
-    if (state->refreshInFlight) {
-        state->checkAgain = true;
-        return;
-    }
-    state->refreshInFlight = true;
-    const uint64_t observation = state->observation;
-    WeakState weak = state;
-    state->source->refresh([weak, observation](const std::optional<FocusedElement>& element) {
-        const StatePtr current = weak.lock();
-        if (current && current->observing && current->observation == observation)
-            answer(current, element);
-    });
-}
-
-static void debounce(const StatePtr& state)
-{
-    if (!state->observing)
-        return;
-    const uint64_t ticket = ++state->debounceTicket;
-    const uint64_t observation = state->observation;
-    WeakState weak = state;
-    state->scheduler(FocusFieldDetector::debounceInterval, [weak, ticket, observation] {
-        const StatePtr current = weak.lock();
-        if (current && current->observing && current->observation == observation && current->debounceTicket == ticket)
-            check(current);
-    });
-}
-
-static void schedulePoll(const StatePtr& state)
-{
-    const uint64_t observation = state->observation;
-    WeakState weak = state;
-    state->scheduler(FocusFieldDetector::pollInterval, [weak, observation] {
-        const StatePtr current = weak.lock();
-        if (!current || !current->observing || current->observation != observation)
+    static void check(const StatePtr& state)
+    {
+        if (!state->observing)
             return;
-        check(current);
-        schedulePoll(current);
-    });
-}
+        // One question at a time: a hung application must not pile them up.
+        if (state->refreshInFlight) {
+            state->checkAgain = true;
+            return;
+        }
+        state->refreshInFlight = true;
+        const uint64_t observation = state->observation;
+        WeakState weak = state;
+        state->source->refresh([weak, observation](const std::optional<FocusedElement>& element) {
+            const StatePtr current = weak.lock();
+            if (current && current->observing && current->observation == observation)
+                answer(current, element);
+        });
+    }
 
+    static void debounce(const StatePtr& state)
+    {
+        if (!state->observing)
+            return;
+        const uint64_t ticket = ++state->debounceTicket;
+        const uint64_t observation = state->observation;
+        WeakState weak = state;
+        state->scheduler(FocusFieldDetector::debounceInterval, [weak, ticket, observation] {
+            const StatePtr current = weak.lock();
+            if (current && current->observing && current->observation == observation
+                && current->debounceTicket == ticket)
+                check(current);
+        });
+    }
+
+    static void schedulePoll(const StatePtr& state)
+    {
+        const uint64_t observation = state->observation;
+        WeakState weak = state;
+        state->scheduler(FocusFieldDetector::pollInterval, [weak, observation] {
+            const StatePtr current = weak.lock();
+            if (!current || !current->observing || current->observation != observation)
+                return;
+            check(current);
+            schedulePoll(current);
+        });
+    }
 };
-
 
 FocusFieldDetector::FocusFieldDetector(std::shared_ptr<FocusSource> source,
                                        std::shared_ptr<FrontmostApplication> frontmost, Scheduler scheduler,

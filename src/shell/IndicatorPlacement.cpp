@@ -1,8 +1,23 @@
 #include "shell/IndicatorPlacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <cmath>
 
 namespace IndicatorPlacement {
+
+std::vector<Screen> desktopScreens()
+{
+    std::vector<Screen> screens;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        screens.push_back({primary->geometry(), primary->availableGeometry()});
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen != primary)
+            screens.push_back({screen->geometry(), screen->availableGeometry()});
+    return screens;
+}
 
 std::optional<Screen> screenForField(const QRectF& field, const std::vector<Screen>& screens)
 {

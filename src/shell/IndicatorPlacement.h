@@ -28,6 +28,9 @@ struct Screen {
     QRect availableGeometry;
 };
 
+// The desktop's screens as Qt sees them, the primary one first.
+std::vector<Screen> desktopScreens();
+
 // The screen that holds the field's centre; the primary screen (the first
 // one) when none does. None without screens.
 std::optional<Screen> screenForField(const QRectF& field, const std::vector<Screen>& screens);

@@ -224,7 +224,9 @@ private:
             return element; // gone or not answering: one timeout, not five
         element.role = roleFrom(role->arguments().constFirst().toUInt());
 
-        if (const std::optional<QDBusMessage> states = call(service, path, accessibleInterface, QStringLiteral("GetState"))) {
+        const std::optional<QDBusMessage> states
+            = call(service, path, accessibleInterface, QStringLiteral("GetState"));
+        if (states) {
             const auto words = qdbus_cast<QList<uint>>(states->arguments().constFirst());
             constexpr int editable = ATSPI_STATE_EDITABLE;
             if (words.size() > editable / 32)
