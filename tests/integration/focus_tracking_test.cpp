@@ -3,6 +3,7 @@
 #include "shell/FocusFieldDetector.h"
 #include "support/EventLoop.h"
 #include "support/PasteTarget.h"
+#include "support/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
 
@@ -179,4 +180,46 @@ TEST_F(FocusTracking, AHungApplicationNeverBlocksTheCaller)
     EXPECT_FALSE(detector.getCurrentFocusedField());
     detector.stopObserving();
     EXPECT_LT(clock.elapsed(), callTimeoutMs / 2);
+}
+
+TEST_F(FocusTracking, AHeldShortcutKeepsTheFieldKnown)
+{
+    // While a shortcut's key grab is active, toolkits take the focused state
+    // from the field the text is meant for (Qt within half a second).
+    ForeignKeyGrab shortcut("w", 8);
+    XTestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isOpen());
+    for (const bool gtkTarget : {true, false}) {
+        SCOPED_TRACE(gtkTarget ? "GTK" : "Qt");
+        PasteTarget target;
+        if (gtkTarget)
+            startGtk(target);
+        else {
+            ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+            ASSERT_TRUE(target.activate());
+        }
+        FocusFieldDetector detector(source, frontmost);
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                const auto field = detector.getCurrentFocusedField();
+                return field && field->processId == target.processId();
+            },
+            15000));
+        const QRectF before = detector.getCurrentFocusedField()->bounds;
+
+        keyboard.press("Alt_L");
+        keyboard.press("w");
+        pumpFor(800);
+        const std::optional<FocusedField> held = detector.getCurrentFocusedField();
+        ASSERT_TRUE(held);
+        EXPECT_EQ(held->bounds, before);
+        // A fresh read during the grab finds it too.
+        reports.clear();
+        detector.startObserving([&](const std::optional<FocusedField>& field) { reports.push_back(field); });
+        EXPECT_TRUE(awaitFieldOf(target));
+        detector.stopObserving();
+        keyboard.release("w");
+        keyboard.release("Alt_L");
+        pumpFor(100);
+    }
 }
