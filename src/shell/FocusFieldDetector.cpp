@@ -113,6 +113,8 @@ struct FocusFieldDetector::Steps {
             state->checkAgain = true;
             return;
         }
+        if (!state->source)
+            return;
         state->refreshInFlight = true;
         const uint64_t observation = state->observation;
         WeakState weak = state;
@@ -178,10 +180,12 @@ void FocusFieldDetector::startObserving(Handler handler)
     ++state->observation;
 
     std::weak_ptr<State> weak = state;
-    state->source->setChangeHandler([weak] {
-        if (const auto current = weak.lock())
-            FocusFieldDetector::Steps::debounce(current);
-    });
+    if (state->source) {
+        state->source->setChangeHandler([weak] {
+            if (const auto current = weak.lock())
+                FocusFieldDetector::Steps::debounce(current);
+        });
+    }
     if (state->frontmost) {
         // Another application in front is checked at once, as an
         // activation is.
@@ -200,7 +204,8 @@ void FocusFieldDetector::stopObserving()
         return;
     state->observing = false;
     ++state->observation;
-    state->source->setChangeHandler({});
+    if (state->source)
+        state->source->setChangeHandler({});
     if (state->frontmost)
         state->frontmost->setChangeHandler({});
     state->refreshInFlight = false;
@@ -217,7 +222,7 @@ bool FocusFieldDetector::isCurrentlyObserving() const
 
 std::optional<FocusedField> FocusFieldDetector::getCurrentFocusedField() const
 {
-    return state->evaluate(state->source->cachedFocus());
+    return state->source ? state->evaluate(state->source->cachedFocus()) : std::nullopt;
 }
 
 bool FocusFieldDetector::isTextInputField(const FocusedElement& element)

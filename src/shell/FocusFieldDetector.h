@@ -40,7 +40,9 @@ public:
     static constexpr double changeThreshold = 5.0;
 
     // Without a scheduler the main queue's timers are used; `ownProcessId`
-    // defaults to this process.
+    // defaults to this process. Without a focus source (a desktop with no
+    // accessibility service) no field is ever found; without the frontmost
+    // application every focused field counts.
     FocusFieldDetector(std::shared_ptr<FocusSource> source, std::shared_ptr<FrontmostApplication> frontmost,
                        Scheduler scheduler = {}, std::optional<int64_t> ownProcessId = std::nullopt);
     ~FocusFieldDetector();

@@ -355,3 +355,15 @@ TEST(FocusFieldDetectorLifetime, AnswersAndTimersAfterTheDetectorIsGoneTouchNoth
     clock.advance(5);
     EXPECT_EQ(reports, 0);
 }
+
+TEST(FocusFieldDetectorWithoutServices, FindsNoFieldAndStartsAndStopsQuietly)
+{
+    ManualClock clock;
+    FocusFieldDetector detector(nullptr, nullptr, clock.scheduler(), ownPid);
+    int reports = 0;
+    detector.startObserving([&](const std::optional<FocusedField>&) { ++reports; });
+    clock.advance(3);
+    EXPECT_FALSE(detector.getCurrentFocusedField());
+    detector.stopObserving();
+    EXPECT_EQ(reports, 0);
+}
