@@ -183,7 +183,7 @@ TEST_F(FocusFieldDetectorTest, LeavingTextInputsIsReportedOnce)
     EXPECT_TRUE(reports[2]);
 }
 
-TEST_F(FocusFieldDetectorTest, NoFocusAtStartReportsNothingUntilAFieldAppears)
+TEST_F(FocusFieldDetectorTest, NothingIsReportedBeforeAFieldWasFound)
 {
     source->focus = button();
     start();
