@@ -9,6 +9,8 @@
 #include "platform/x11/X11AccessibilityTrust.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeySynthesizer.h"
+#include "platform/atspi/AtspiFocusSource.h"
+#include "platform/x11/X11FrontmostApplication.h"
 
 #include <QLocale>
 
@@ -24,5 +26,9 @@ PlatformServices makeLinuxPlatformServices()
     services.alertPresenter = std::make_shared<QtAlertPresenter>();
     services.workspace = std::make_shared<DesktopWorkspace>();
     services.speechRecognizer = PocketSphinxRecognizer::forLocale(QLocale::system());
+    // Both listen from the start: the field the user was in must be known
+    // before a shortcut's grab makes its toolkit drop the focus.
+    services.focusSource = std::make_shared<AtspiFocusSource>();
+    services.frontmostApplication = std::make_shared<X11FrontmostApplication>();
     return services;
 }

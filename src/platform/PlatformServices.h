@@ -12,6 +12,8 @@ class AlertPresenter;
 class SpeechRecognizer;
 class Workspace;
 class Updater;
+class FocusSource;
+class FrontmostApplication;
 
 // The desktop services the controller works through. The application fills
 // it with the Linux implementations; tests fill it with fakes.
@@ -26,4 +28,6 @@ struct PlatformServices {
     std::shared_ptr<SpeechRecognizer> speechRecognizer;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Updater> updater;
+    std::shared_ptr<FocusSource> focusSource;
+    std::shared_ptr<FrontmostApplication> frontmostApplication;
 };

@@ -20,6 +20,8 @@ public:
     // Gives the target the keyboard focus, as the user's click would.
     bool activate() const;
     QString text();
+    qint64 processId() const { return process_.processId(); }
+    const QString& windowId() const { return windowId_; }
 
 private:
     QByteArray awaitLine(const QByteArray& prefix);

@@ -1,0 +1,180 @@
+#include "platform/x11/X11FrontmostApplication.h"
+
+#include "base/Dispatch.h"
+
+// xcb rather than Xlib: a window that closes between two reads yields an
+// error for that one request, with no process-wide error handler involved.
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr int64_t unknownProcess = -1;
+
+xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
+{
+    const xcb_intern_atom_cookie_t cookie
+        = xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// The first 32-bit value of a window's property; none when the window or
+// the property is gone.
+std::optional<uint32_t> cardinalProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property,
+                                         xcb_atom_t type)
+{
+    const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, window, property, type, 0, 1);
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
+    std::optional<uint32_t> value;
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4) {
+        uint32_t first = 0;
+        std::memcpy(&first, xcb_get_property_value(reply), sizeof first);
+        value = first;
+    }
+    std::free(reply);
+    return value;
+}
+
+} // namespace
+
+struct X11FrontmostApplication::Delivery {
+    std::function<void()> handler; // main thread only
+};
+
+class X11FrontmostApplication::Watcher {
+public:
+    explicit Watcher(std::weak_ptr<Delivery> target) : delivery(std::move(target)) {}
+
+    ~Watcher()
+    {
+        if (thread.joinable()) {
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = write(wakePipe[1], &byte, 1);
+            thread.join();
+        }
+        if (connection)
+            xcb_disconnect(connection);
+        for (int fd : wakePipe)
+            if (fd >= 0)
+                close(fd);
+    }
+    Watcher(const Watcher&) = delete;
+    Watcher& operator=(const Watcher&) = delete;
+
+    bool open()
+    {
+        int screenNumber = 0;
+        connection = xcb_connect(nullptr, &screenNumber);
+        if (xcb_connection_has_error(connection))
+            return false;
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+        for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+            xcb_screen_next(&screens);
+        if (screens.rem == 0)
+            return false;
+        root = screens.data->root;
+        activeWindowAtom = internAtom(connection, "_NET_ACTIVE_WINDOW");
+        pidAtom = internAtom(connection, "_NET_WM_PID");
+        if (activeWindowAtom == XCB_ATOM_NONE || pidAtom == XCB_ATOM_NONE)
+            return false;
+        if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return false;
+
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+        readActiveProcess();
+        thread = std::thread([this] { run(); });
+        return true;
+    }
+
+    std::atomic<int64_t> processId{unknownProcess};
+
+private:
+    void run()
+    {
+        const int xFd = xcb_get_file_descriptor(connection);
+        for (;;) {
+            pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0)
+                continue;
+            if (fds[1].revents != 0)
+                return;
+            bool activeChanged = false;
+            while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+                if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+                    const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+                    activeChanged = activeChanged || change->atom == activeWindowAtom;
+                }
+                std::free(event);
+            }
+            if (xcb_connection_has_error(connection))
+                return; // the X server went away
+            if (activeChanged && readActiveProcess())
+                Dispatch::main().async([target = delivery] {
+                    const std::shared_ptr<Delivery> current = target.lock();
+                    if (current && current->handler)
+                        current->handler();
+                });
+        }
+    }
+
+    // True when another application (or none) is now in front.
+    bool readActiveProcess()
+    {
+        const std::optional<uint32_t> window = cardinalProperty(connection, root, activeWindowAtom, XCB_ATOM_WINDOW);
+        const xcb_window_t active = window.value_or(XCB_WINDOW_NONE);
+        std::optional<uint32_t> pid;
+        if (active != XCB_WINDOW_NONE)
+            pid = cardinalProperty(connection, active, pidAtom, XCB_ATOM_CARDINAL);
+        const int64_t current = pid ? static_cast<int64_t>(*pid) : unknownProcess;
+        const bool changed = active != activeWindow || current != processId.load();
+        activeWindow = active;
+        processId = current;
+        return changed;
+    }
+
+    std::weak_ptr<Delivery> delivery;
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = XCB_WINDOW_NONE;
+    xcb_window_t activeWindow = XCB_WINDOW_NONE;
+    xcb_atom_t activeWindowAtom = XCB_ATOM_NONE;
+    xcb_atom_t pidAtom = XCB_ATOM_NONE;
+    int wakePipe[2] = {-1, -1};
+    std::thread thread;
+};
+
+X11FrontmostApplication::X11FrontmostApplication()
+    : delivery(std::make_shared<Delivery>()), watcher(std::make_unique<Watcher>(delivery))
+{
+    if (!watcher->open())
+        watcher.reset();
+}
+
+X11FrontmostApplication::~X11FrontmostApplication() = default;
+
+std::optional<int64_t> X11FrontmostApplication::processId() const
+{
+    if (!watcher)
+        return std::nullopt;
+    const int64_t pid = watcher->processId.load();
+    if (pid == unknownProcess)
+        return std::nullopt;
+    return pid;
+}
+
+void X11FrontmostApplication::setChangeHandler(std::function<void()> handler)
+{
+    delivery->handler = std::move(handler);
+}

@@ -1,0 +1,225 @@
+#include "platform/atspi/AtspiFocusSource.h"
+#include "platform/x11/X11FrontmostApplication.h"
+#include "shell/FocusFieldDetector.h"
+#include "support/EventLoop.h"
+#include "support/PasteTarget.h"
+#include "support/XTestKeyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int callTimeoutMs = 500;
+
+// The window's rectangle on screen. xwininfo rather than xdotool, whose
+// geometry counts the window manager's frame offset twice.
+QRect windowGeometry(const QString& windowId)
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
+    xwininfo.waitForFinished(5000);
+    QRect rect;
+    for (const QByteArray& line : xwininfo.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> pair = line.trimmed().split(':');
+        if (pair.size() != 2)
+            continue;
+        const int value = pair[1].trimmed().toInt();
+        if (pair[0] == "Absolute upper-left X")
+            rect.moveLeft(value);
+        else if (pair[0] == "Absolute upper-left Y")
+            rect.moveTop(value);
+        else if (pair[0] == "Width")
+            rect.setWidth(value);
+        else if (pair[0] == "Height")
+            rect.setHeight(value);
+    }
+    return rect;
+}
+
+QString gtkTargetScript()
+{
+    return qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
+}
+
+class FocusTracking : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs an X display and a session bus";
+        // Qt applications join the accessibility bus only when asked to.
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        source = std::make_shared<AtspiFocusSource>(callTimeoutMs);
+        frontmost = std::make_shared<X11FrontmostApplication>();
+        ASSERT_TRUE(pumpUntil([&] { return source->isListening(); }, 15000)) << "no accessibility bus";
+    }
+
+    void startGtk(PasteTarget& target)
+    {
+        // The distribution's interpreter, which has python3-gi.
+        ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"), {gtkTargetScript()}));
+        ASSERT_TRUE(target.activate());
+    }
+
+    // Waits for a report of a field of `target`'s process.
+    std::optional<FocusedField> awaitFieldOf(const PasteTarget& target)
+    {
+        std::optional<FocusedField> found;
+        pumpUntil(
+            [&] {
+                for (const auto& report : reports)
+                    if (report && report->processId == target.processId())
+                        found = report;
+                return found.has_value();
+            },
+            15000);
+        return found;
+    }
+
+    static void expectInsideWindow(const QRectF& field, const PasteTarget& target)
+    {
+        const QRect window = windowGeometry(target.windowId());
+        ASSERT_FALSE(window.isEmpty());
+        // The line edit fills the window's width inside the layout margins.
+        EXPECT_TRUE(QRectF(window).adjusted(-1, -1, 1, 1).contains(field))
+            << "field " << field.x() << "," << field.y() << " " << field.width() << "x" << field.height()
+            << " window " << window.x() << "," << window.y() << " " << window.width() << "x" << window.height();
+        EXPECT_GT(field.width(), window.width() * 0.7);
+        EXPECT_GE(field.height(), 20);
+        EXPECT_LT(field.height(), 80);
+    }
+
+    std::shared_ptr<AtspiFocusSource> source;
+    std::shared_ptr<X11FrontmostApplication> frontmost;
+    std::vector<std::optional<FocusedField>> reports;
+};
+
+} // namespace
+
+TEST_F(FocusTracking, GtkAndQtFieldsAreReportedInTurnWithTheirRectangles)
+{
+    FocusFieldDetector detector(source, frontmost);
+    detector.startObserving([&](const std::optional<FocusedField>& field) { reports.push_back(field); });
+
+    PasteTarget gtk;
+    startGtk(gtk);
+    const std::optional<FocusedField> gtkField = awaitFieldOf(gtk);
+    ASSERT_TRUE(gtkField) << "no report for the GTK entry";
+    expectInsideWindow(gtkField->bounds, gtk);
+    EXPECT_TRUE(pumpUntil([&] { return frontmost->processId() == gtk.processId(); }, 5000));
+
+    PasteTarget qt;
+    ASSERT_TRUE(qt.start(testToolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(qt.activate());
+    const std::optional<FocusedField> qtField = awaitFieldOf(qt);
+    ASSERT_TRUE(qtField) << "no report for the Qt line edit";
+    expectInsideWindow(qtField->bounds, qt);
+
+    // The synchronous answer comes from the cache and agrees.
+    const std::optional<FocusedField> now = detector.getCurrentFocusedField();
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->processId, qt.processId());
+    EXPECT_TRUE(FocusFieldDetector::boundsAreSimilar(now->bounds, qtField->bounds));
+
+    // Back to the GTK window: its field again.
+    reports.clear();
+    ASSERT_TRUE(gtk.activate());
+    const std::optional<FocusedField> again = awaitFieldOf(gtk);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(FocusFieldDetector::boundsAreSimilar(again->bounds, gtkField->bounds));
+}
+
+TEST_F(FocusTracking, AHungApplicationNeverBlocksTheCaller)
+{
+    PasteTarget gtk;
+    startGtk(gtk);
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            const auto focus = source->cachedFocus();
+            return focus && focus->processId == gtk.processId() && focus->bounds;
+        },
+        15000));
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(gtk.processId()), SIGSTOP), 0);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }
+    } resume{static_cast<pid_t>(gtk.processId())};
+
+    // Each call returns at once: the question waits on the worker thread.
+    // The bounds are generous; they prove the calls do not wait for the
+    // application's timeout.
+    std::optional<std::optional<FocusedElement>> answer;
+    QElapsedTimer clock;
+    clock.start();
+    source->refresh([&](const std::optional<FocusedElement>& element) { answer = element; });
+    EXPECT_LT(clock.elapsed(), callTimeoutMs / 2);
+    clock.restart();
+    const std::optional<FocusedElement> cached = source->cachedFocus();
+    EXPECT_LT(clock.elapsed(), callTimeoutMs / 2);
+    EXPECT_TRUE(cached && cached->bounds) << "the cache still knows the field";
+
+    // The answer comes once the application's time is up, without a
+    // rectangle it could not give.
+    ASSERT_TRUE(pumpUntil([&] { return answer.has_value(); }, 10 * callTimeoutMs));
+    ASSERT_TRUE(*answer);
+    EXPECT_FALSE((*answer)->bounds);
+
+    // The detector, asked while the application still hangs, knows no field
+    // and does not wait either.
+    FocusFieldDetector detector(source, frontmost);
+    clock.restart();
+    detector.startObserving([&](const std::optional<FocusedField>& field) { reports.push_back(field); });
+    EXPECT_FALSE(detector.getCurrentFocusedField());
+    detector.stopObserving();
+    EXPECT_LT(clock.elapsed(), callTimeoutMs / 2);
+}
+
+TEST_F(FocusTracking, AHeldShortcutKeepsTheFieldKnown)
+{
+    // While a shortcut's key grab is active, toolkits take the focused state
+    // from the field the text is meant for (Qt within half a second).
+    ForeignKeyGrab shortcut("w", 8);
+    XTestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isOpen());
+    for (const bool gtkTarget : {true, false}) {
+        SCOPED_TRACE(gtkTarget ? "GTK" : "Qt");
+        PasteTarget target;
+        if (gtkTarget)
+            startGtk(target);
+        else {
+            ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+            ASSERT_TRUE(target.activate());
+        }
+        FocusFieldDetector detector(source, frontmost);
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                const auto field = detector.getCurrentFocusedField();
+                return field && field->processId == target.processId();
+            },
+            15000));
+        const QRectF before = detector.getCurrentFocusedField()->bounds;
+
+        keyboard.press("Alt_L");
+        keyboard.press("w");
+        pumpFor(800);
+        const std::optional<FocusedField> held = detector.getCurrentFocusedField();
+        ASSERT_TRUE(held);
+        EXPECT_EQ(held->bounds, before);
+        // A fresh read during the grab finds it too.
+        reports.clear();
+        detector.startObserving([&](const std::optional<FocusedField>& field) { reports.push_back(field); });
+        EXPECT_TRUE(awaitFieldOf(target));
+        detector.stopObserving();
+        keyboard.release("w");
+        keyboard.release("Alt_L");
+        pumpFor(100);
+    }
+}
