@@ -12,17 +12,35 @@
 
 namespace {
 
+// The generated body repeats a pattern of a prime length after the magic,
+// so any misplaced chunk shows, and filling is a few memcpy calls.
+constexpr qint64 patternLength = 65521;
+
+const QByteArray& pattern()
+{
+    static const QByteArray bytes = [] {
+        QByteArray table(patternLength, Qt::Uninitialized);
+        for (qint64 i = 0; i < patternLength; ++i)
+            table[i] = static_cast<char>((i * 131 + i / 251) & 0xff);
+        return table;
+    }();
+    return bytes;
+}
+
 // Fills `out` with the generated body's bytes [offset, offset + out.size()).
 void fillGenerated(qint64 offset, QByteArray& out)
 {
     char* data = out.data();
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        const qint64 at = offset + i;
-        if (at < 4)
-            data[i] = static_cast<char>((ggmlFileMagic >> (8 * at)) & 0xff);
-        else
-            data[i] = static_cast<char>((at * 131 + at / 4093) & 0xff);
+    qint64 filled = 0;
+    while (filled < out.size()) {
+        const qint64 at = offset + filled;
+        const qint64 inPattern = at % patternLength;
+        const qint64 count = std::min(out.size() - filled, patternLength - inPattern);
+        std::memcpy(data + filled, pattern().constData() + inPattern, static_cast<size_t>(count));
+        filled += count;
     }
+    for (qint64 at = offset; at < 4 && at - offset < out.size(); ++at)
+        data[at - offset] = static_cast<char>((ggmlFileMagic >> (8 * at)) & 0xff);
 }
 
 const char* reasonPhrase(int status)
