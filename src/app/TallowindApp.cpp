@@ -3,6 +3,8 @@
 #include "app/LinuxPlatformServices.h"
 #include "app/QuitOnSignal.h"
 #include "core/AppDelegate.h"
+#include "core/ModelManager.h"
+#include "downloads/PartFiles.h"
 #include "platform/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
 
@@ -24,6 +26,8 @@ int TallowindApp::main(int argc, char** argv)
     // The controller lives until the process ends: transcription, saving
     // and model loading run on background queues that hold it, and one may
     // still be running when the user quits.
+    // Downloads that an earlier run left unfinished.
+    PartFiles::removeStrayPartFiles(ModelManager::shared().modelsDirectory());
     const PlatformServices services = makeLinuxPlatformServices();
     RecordingManager::shared().setCaptureServices(services.audioCapture, services.microphonePermission);
     auto* delegate = new AppDelegate(services);
