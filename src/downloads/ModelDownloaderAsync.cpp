@@ -22,6 +22,17 @@ QString destinationOf(WhisperModel model)
     return ModelManager::shared().modelPath(model);
 }
 
+// Why a download cannot begin: no address, or no models folder to receive it.
+std::optional<TallowindError> refusalOf(const std::optional<QUrl>& url, const QString& destination)
+{
+    if (!url)
+        return TallowindError::invalidModelURL();
+    const QString folder = QFileInfo(destination).absolutePath();
+    if (!QDir().mkpath(folder))
+        return TallowindError::fileOperationFailed(QStringLiteral("create folder"), folder);
+    return std::nullopt;
+}
+
 } // namespace
 
 ModelDownloaderAsync::ModelDownloaderAsync(QObject* parent) : QObject(parent) {}
@@ -90,12 +101,7 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
 
     const std::optional<QUrl> url = modelDownloadAddress(model);
     const QString destination = destinationOf(model);
-    std::optional<TallowindError> refusal;
-    if (!url)
-        refusal = TallowindError::invalidModelURL();
-    else if (!QDir().mkpath(QFileInfo(destination).absolutePath()))
-        refusal = TallowindError::fileOperationFailed(QStringLiteral("create folder"),
-                                                      QFileInfo(destination).absolutePath());
+    const std::optional<TallowindError> refusal = refusalOf(url, destination);
     if (refusal) {
         setStatus(model, ModelDownloadStatus::failed(*refusal));
         endJob(id);
@@ -150,12 +156,7 @@ void ModelDownloaderAsync::downloadModelAndWait(WhisperModel model, Completion c
     const int id = beginJob(model);
     const std::optional<QUrl> url = modelDownloadAddress(model);
     const QString destination = destinationOf(model);
-    std::optional<TallowindError> refusal;
-    if (!url)
-        refusal = TallowindError::invalidModelURL();
-    else if (!QDir().mkpath(QFileInfo(destination).absolutePath()))
-        refusal = TallowindError::fileOperationFailed(QStringLiteral("create folder"),
-                                                      QFileInfo(destination).absolutePath());
+    const std::optional<TallowindError> refusal = refusalOf(url, destination);
     if (refusal) {
         setStatus(model, ModelDownloadStatus::failed(*refusal));
         endJob(id);
