@@ -1,6 +1,7 @@
 #include "downloads/ModelDownloaderAsync.h"
 
 #include "downloads/DownloadFixture.h"
+#include "downloads/DownloadToFile.h"
 
 #include <QSignalSpy>
 
@@ -239,4 +240,28 @@ TEST_F(ModelDownloaderAsyncTest, DownloadAndWaitPublishesProgressAndPlacesTheFil
     ASSERT_TRUE(outcome->has_value());
     EXPECT_EQ(**outcome, TallowindError::networkError("Invalid response from server"));
     EXPECT_EQ(contents(pathOf(model)), generatedBody(size));
+}
+
+TEST_F(ModelDownloaderAsyncTest, DownloadToFileReportsEachMebibyteAndTheEndAndHandsOverThePartFile)
+{
+    QNetworkAccessManager network;
+    const QString destination = pathOf(model);
+    const QUrl url(server.baseUrl() + routeOf(model));
+    for (const qint64 size : {MiB, qint64(10)}) {
+        SCOPED_TRACE(size);
+        serve(model, generated(size, 256 * 1024));
+        QList<qint64> reports;
+        std::optional<DownloadResult> result;
+        const auto transfer = downloadToFile(
+            network, url, destination, [&](qint64 completed, qint64) { reports.append(completed); },
+            [&](DownloadResult outcome) { result = std::move(outcome); });
+        ASSERT_TRUE(pumpUntil([&] { return result.has_value(); }));
+        const auto* file = std::get_if<DownloadedFile>(&*result);
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(reports, size == MiB ? (QList<qint64>{MiB, MiB}) : QList<qint64>{10});
+        // Received beside the destination, never in the system's temp folder.
+        EXPECT_EQ(QFileInfo(file->path).absolutePath(), QFileInfo(destination).absolutePath());
+        EXPECT_EQ(contents(file->path), generatedBody(size));
+        EXPECT_TRUE(QFile::remove(file->path));
+    }
 }

@@ -233,3 +233,17 @@ TEST_F(ModelDownloaderTest, DownloadGoesOnWhenOwnerAndDelegateLetGo)
     // Released after its final report.
     EXPECT_TRUE(pumpUntil([&] { return watch.expired(); }));
 }
+
+TEST_F(ModelDownloaderTest, ModelsFolderThatCannotTakeFilesFailsBeforeAnyRequest)
+{
+    serve(model, generated(1000));
+    ASSERT_TRUE(QDir(modelsFolder()).removeRecursively());
+    writeFile(modelsFolder(), "a file where the folder should be");
+
+    auto downloader = start();
+    ASSERT_TRUE(pumpUntil([&] { return delegate.ended(); }));
+    ASSERT_TRUE(delegate.failure().has_value());
+    EXPECT_EQ(delegate.failure()->kind(), TallowindError::Kind::fileOperationFailed);
+    EXPECT_EQ(server.requestCount(routeOf(model)), 0);
+    EXPECT_TRUE(QFile::remove(modelsFolder()));
+}
