@@ -5,6 +5,8 @@
 #include "controller/AppDelegate.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11DesktopCompositor.h"
+#include "core/speech/ModelManager.h"
+#include "downloads/PartFiles.h"
 #include "recording/RecordingManager.h"
 #include "shell/theme/Appearance.h"
 
@@ -28,6 +30,8 @@ int TallowindApp::main(int argc, char** argv)
     // The controller lives until the process ends: transcription, saving
     // and model loading run on background queues that hold it, and one may
     // still be running when the user quits.
+    // Downloads that an earlier run left unfinished.
+    PartFiles::removeStrayPartFiles(ModelManager::shared().modelsDirectory());
     const PlatformServices services = makeLinuxPlatformServices();
     RecordingManager::shared().setCaptureServices(services.audioCapture, services.microphonePermission);
     auto* delegate = new AppDelegate(services);

@@ -175,3 +175,13 @@ void resetWhisperSettings()
 }
 
 } // namespace AppConfig
+
+QString ModelURLs::effectiveBaseURL()
+{
+    QString base = qEnvironmentVariable("TALLOWIND_MODEL_BASE_URL");
+    if (base.isEmpty())
+        base = baseURL;
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return base;
+}

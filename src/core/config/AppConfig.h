@@ -70,5 +70,9 @@ inline constexpr uint16_t vkKeyW = 13;
 } // namespace AppConfig
 
 namespace ModelURLs {
-inline const QString baseURL = QStringLiteral("https://models.tallowind.org/orvandel/whisper.cpp/resolve/main/");
+// The model-hosting server; TALLOWIND_MODEL_BASE_URL replaces it (mirrors, tests).
+inline const QString baseURL = QStringLiteral("https://models.tallowind.org");
+inline const QString modelsPath = QStringLiteral("/orvandel/whisper.cpp/resolve/main/");
+// The override when set, else baseURL; without a trailing slash.
+QString effectiveBaseURL();
 } // namespace ModelURLs

@@ -113,5 +113,5 @@ QString WhisperModel::fileName() const
 
 QString WhisperModel::downloadURL() const
 {
-    return ModelURLs::baseURL + fileName();
+    return ModelURLs::effectiveBaseURL() + ModelURLs::modelsPath + fileName();
 }

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr uint32_t ggmlMagic = 0x67676d6c;
 constexpr int hyperParameterCount = 11;
 
 template <typename T>
@@ -32,7 +31,7 @@ bool hasCompleteWhisperHeader(const QString& path)
         return false;
 
     uint32_t magic = 0;
-    if (!readValue(file, &magic) || magic != ggmlMagic)
+    if (!readValue(file, &magic) || magic != ggmlFileMagic)
         return false;
     std::array<int32_t, hyperParameterCount> hyperParameters{};
     for (int32_t& value : hyperParameters) {

@@ -2,6 +2,11 @@
 
 #include <QString>
 
+#include <cstdint>
+
+// The first four bytes of every whisper model file, read as little-endian.
+inline constexpr uint32_t ggmlFileMagic = 0x67676d6c;
+
 // whisper.cpp's loader does not check its reads: a model file whose header
 // (hyper-parameters, mel filters, vocabulary) is cut short crashes the
 // process instead of failing. This walks that header and says whether it is

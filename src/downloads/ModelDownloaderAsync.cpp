@@ -1,0 +1,213 @@
+#include "downloads/ModelDownloaderAsync.h"
+
+#include "core/speech/ModelManager.h"
+#include "downloads/DownloadToFile.h"
+#include "downloads/MebibyteMarks.h"
+#include "downloads/ModelDownloadAddress.h"
+#include "downloads/PartFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+TallowindError cancelled()
+{
+    return TallowindError::modelDownloadFailed(QStringLiteral("Download cancelled"));
+}
+
+QString destinationOf(WhisperModel model)
+{
+    return ModelManager::shared().modelPath(model);
+}
+
+// Why a download cannot begin: no address, or no models folder to receive it.
+std::optional<TallowindError> refusalOf(const std::optional<QUrl>& url, const QString& destination)
+{
+    if (!url)
+        return TallowindError::invalidModelURL();
+    const QString folder = QFileInfo(destination).absolutePath();
+    if (!QDir().mkpath(folder))
+        return TallowindError::fileOperationFailed(QStringLiteral("create folder"), folder);
+    return std::nullopt;
+}
+
+} // namespace
+
+ModelDownloaderAsync::ModelDownloaderAsync(QObject* parent) : QObject(parent) {}
+
+ModelDownloaderAsync::~ModelDownloaderAsync()
+{
+    for (auto& [id, job] : jobs) {
+        job.transfer.reset();
+        if (job.stream)
+            job.stream->finish(cancelled());
+    }
+}
+
+void ModelDownloaderAsync::setIsDownloading(bool value)
+{
+    downloading = value;
+    emit isDownloadingChanged(value);
+}
+
+void ModelDownloaderAsync::setCurrentProgress(const std::optional<ModelDownloadProgress>& value)
+{
+    progressValue = value;
+    emit currentProgressChanged(value);
+}
+
+void ModelDownloaderAsync::setStatus(WhisperModel model, const ModelDownloadStatus& status)
+{
+    statusTable.insert(model, status);
+    emit downloadStatusChanged(statusTable);
+}
+
+int ModelDownloaderAsync::beginJob(WhisperModel model)
+{
+    const int id = ++lastJobId;
+    jobs.emplace(id, Job{model, nullptr, nullptr});
+    setIsDownloading(true);
+    setStatus(model, ModelDownloadStatus::downloading(0, 0, 0));
+    return id;
+}
+
+void ModelDownloaderAsync::endJob(int id)
+{
+    auto found = jobs.find(id);
+    if (found == jobs.end())
+        return;
+    // This may run inside the transfer's own callback: let it unwind first.
+    if (found->second.transfer)
+        found->second.transfer.release()->deleteLater();
+    jobs.erase(found);
+    // True while another download still runs.
+    setIsDownloading(!jobs.empty());
+    setCurrentProgress(std::nullopt);
+}
+
+std::optional<TallowindError> ModelDownloaderAsync::placeFile(const QString& partFile, WhisperModel model)
+{
+    return PartFiles::replaceDestination(partFile, destinationOf(model));
+}
+
+std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(WhisperModel model)
+{
+    auto stream = std::make_shared<ModelDownloadStream>();
+    const int id = beginJob(model);
+    lastStreamedJobId = id;
+    jobs.at(id).stream = stream;
+
+    const std::optional<QUrl> url = modelDownloadAddress(model);
+    const QString destination = destinationOf(model);
+    const std::optional<TallowindError> refusal = refusalOf(url, destination);
+    if (refusal) {
+        setStatus(model, ModelDownloadStatus::failed(*refusal));
+        endJob(id);
+        // An address that is no URL ends the stream with that error itself.
+        const TallowindError ending = refusal->kind() == TallowindError::Kind::invalidModelURL
+                                          ? *refusal
+                                          : TallowindError::modelDownloadFailed(refusal->localizedDescription());
+        QTimer::singleShot(0, stream.get(), [stream, ending] { stream->finish(ending); });
+        return stream;
+    }
+
+    auto reported = std::make_shared<qint64>(0);
+    const QString partFile = PartFiles::newPartFilePath(destination);
+    jobs.at(id).transfer = std::make_unique<ModelFileTransfer>(
+        network, *url, partFile,
+        [this, id, model, stream, reported](qint64 written, qint64 total) {
+            if (!isRunning(id))
+                return;
+            MebibyteMarks::forEachPassed(*reported, written, [&](qint64 mark) {
+                const ModelDownloadProgress snapshot{mark, total};
+                stream->yield(snapshot);
+                setCurrentProgress(snapshot);
+                setStatus(model, ModelDownloadStatus::downloading(snapshot.progress(), written, total));
+            });
+            *reported = written;
+        },
+        [this, id, model, stream, partFile](std::optional<TallowindError> error) {
+            if (!isRunning(id))
+                return;
+            if (!error) {
+                const ModelFileTransfer& transfer = *jobs.at(id).transfer;
+                stream->yield(ModelDownloadProgress{transfer.bytesWritten(), transfer.totalBytes()});
+                error = placeFile(partFile, model);
+            }
+            if (error) {
+                setStatus(model, ModelDownloadStatus::failed(*error));
+                endJob(id);
+                stream->finish(TallowindError::modelDownloadFailed(error->localizedDescription()));
+                return;
+            }
+            setStatus(model, ModelDownloadStatus::downloaded());
+            endJob(id);
+            stream->finish();
+        },
+        stallTimeout);
+    jobs.at(id).transfer->start();
+    return stream;
+}
+
+void ModelDownloaderAsync::downloadModelAndWait(WhisperModel model, Completion completion)
+{
+    const int id = beginJob(model);
+    const std::optional<QUrl> url = modelDownloadAddress(model);
+    const QString destination = destinationOf(model);
+    const std::optional<TallowindError> refusal = refusalOf(url, destination);
+    if (refusal) {
+        setStatus(model, ModelDownloadStatus::failed(*refusal));
+        endJob(id);
+        QTimer::singleShot(0, this, [completion, failure = *refusal] { completion(failure); });
+        return;
+    }
+
+    jobs.at(id).transfer = downloadToFile(
+        network, *url, destination,
+        [this, id, model](qint64 completed, qint64 total) {
+            if (!isRunning(id))
+                return;
+            const ModelDownloadProgress value{completed, total};
+            setCurrentProgress(value);
+            setStatus(model, ModelDownloadStatus::downloading(value.progress(), completed, total));
+        },
+        [this, id, model, completion](DownloadResult result) {
+            if (!isRunning(id))
+                return;
+            std::optional<TallowindError> error;
+            if (auto* failure = std::get_if<TallowindError>(&result))
+                error = *failure;
+            else
+                error = placeFile(std::get<DownloadedFile>(result).path, model);
+            setStatus(model, error ? ModelDownloadStatus::failed(*error) : ModelDownloadStatus::downloaded());
+            endJob(id);
+            completion(error);
+        },
+        stallTimeout);
+}
+
+void ModelDownloaderAsync::cancelDownload()
+{
+    auto found = jobs.find(lastStreamedJobId);
+    if (found != jobs.end()) {
+        Job& job = found->second;
+        // Stops the transfer and removes its part-file at once.
+        if (job.transfer)
+            job.transfer->abort();
+        setStatus(job.model, ModelDownloadStatus::failed(cancelled()));
+        if (auto stream = job.stream)
+            QTimer::singleShot(0, stream.get(), [stream] { stream->finish(cancelled()); });
+        endJob(found->first);
+    }
+    setIsDownloading(!jobs.empty());
+    setCurrentProgress(std::nullopt);
+}
+
+ModelDownloadStatus ModelDownloaderAsync::status(WhisperModel model) const
+{
+    if (ModelManager::shared().isModelDownloaded(model))
+        return ModelDownloadStatus::downloaded();
+    return statusTable.value(model, ModelDownloadStatus::notDownloaded());
+}

@@ -1,0 +1,198 @@
+#include "downloads/ModelFileTransfer.h"
+
+#include "core/speech/WhisperModelFile.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+constexpr qsizetype chunkSize = 1 << 20;
+// What Qt may hold for us between reads; bounds memory when the disk is
+// slower than the network.
+constexpr qint64 replyBufferSize = 4 << 20;
+
+TallowindError invalidResponse()
+{
+    return TallowindError::networkError(QStringLiteral("Invalid response from server"));
+}
+
+} // namespace
+
+ModelFileTransfer::ModelFileTransfer(QNetworkAccessManager& networkAccess, QUrl address, QString partFile,
+                                     Received onReceived, Finished onFinished,
+                                     std::chrono::milliseconds timeout)
+    : network(networkAccess),
+      url(std::move(address)),
+      partFilePath(std::move(partFile)),
+      received(std::move(onReceived)),
+      finished(std::move(onFinished)),
+      stallTimeout(timeout),
+      file(partFilePath)
+{
+}
+
+ModelFileTransfer::~ModelFileTransfer()
+{
+    abort();
+}
+
+void ModelFileTransfer::start()
+{
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        // Reported from the event loop, like every other outcome.
+        QTimer::singleShot(0, this, [this] {
+            fail(TallowindError::fileOperationFailed(QStringLiteral("create temporary file"), partFilePath));
+        });
+        return;
+    }
+    chunk.resize(chunkSize);
+
+    QNetworkRequest request(url);
+    request.setTransferTimeout(static_cast<int>(stallTimeout.count()));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Content-Length must count the bytes we store, so no transparent
+    // decompression.
+    request.setRawHeader("Accept-Encoding", "identity");
+    reply = network.get(request);
+    reply->setReadBufferSize(replyBufferSize);
+    connect(reply, &QNetworkReply::readyRead, this, &ModelFileTransfer::readAvailable);
+    connect(reply, &QNetworkReply::finished, this, &ModelFileTransfer::onReplyFinished);
+}
+
+void ModelFileTransfer::abort()
+{
+    if (done)
+        return;
+    done = true;
+    closeReply();
+    file.close();
+    QFile::remove(partFilePath);
+}
+
+void ModelFileTransfer::closeReply()
+{
+    if (!reply)
+        return;
+    reply->disconnect(this);
+    // A reply that already carries an error must not be aborted again; its
+    // deletion closes the connection all the same.
+    if (!reply->isFinished() && reply->error() == QNetworkReply::NoError)
+        reply->abort();
+    reply->deleteLater();
+    reply = nullptr;
+}
+
+std::optional<TallowindError> ModelFileTransfer::responseError() const
+{
+    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!code.isValid())
+        return std::nullopt;
+    const int value = code.toInt();
+    if (value < 200 || value > 299)
+        return invalidResponse();
+    return std::nullopt;
+}
+
+void ModelFileTransfer::readAvailable()
+{
+    if (done || !reply)
+        return;
+    if (status == 0) {
+        status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (auto error = responseError()) {
+            // An error page never reaches the disk.
+            fail(*error);
+            return;
+        }
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        total = length.isValid() ? length.toLongLong() : -1;
+    }
+    bool wrote = false;
+    while (reply->bytesAvailable() > 0) {
+        const qint64 count = reply->read(chunk.data(), static_cast<qint64>(chunk.size()));
+        if (count <= 0)
+            break;
+        if (head.size() < 4)
+            head.append(chunk.data(), std::min<qint64>(count, 4 - head.size()));
+        if (file.write(chunk.data(), count) != count) {
+            fail(TallowindError::fileOperationFailed(QStringLiteral("write"), partFilePath));
+            return;
+        }
+        written += count;
+        wrote = true;
+    }
+    if (wrote && received)
+        received(written, total);
+}
+
+void ModelFileTransfer::onReplyFinished()
+{
+    if (done || !reply)
+        return;
+    readAvailable();
+    if (done)
+        return;
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+        status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (auto error = responseError()) {
+            fail(*error);
+            return;
+        }
+    }
+    switch (reply->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::OperationCanceledError:
+        // Only the transfer timeout cancels a reply we did not abort.
+        fail(TallowindError::networkError(
+            QStringLiteral("The server sent no data for %1 seconds").arg(stallTimeout.count() / 1000.0)));
+        return;
+    default:
+        fail(TallowindError::networkError(reply->errorString()));
+        return;
+    }
+    if (status == 0) {
+        fail(invalidResponse());
+        return;
+    }
+    if (total >= 0 && written != total) {
+        fail(TallowindError::networkError(
+            QStringLiteral("The download ended after %1 of %2 bytes").arg(written).arg(total)));
+        return;
+    }
+    uint32_t magic = 0;
+    if (head.size() == 4)
+        std::memcpy(&magic, head.constData(), sizeof magic);
+    if (magic != ggmlFileMagic) {
+        fail(TallowindError::modelDownloadFailed(QStringLiteral("The server did not send a model file")));
+        return;
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        fail(TallowindError::fileOperationFailed(QStringLiteral("write"), partFilePath));
+        return;
+    }
+    succeed();
+}
+
+void ModelFileTransfer::fail(const TallowindError& error)
+{
+    if (done)
+        return;
+    abort();
+    if (finished)
+        finished(error);
+}
+
+void ModelFileTransfer::succeed()
+{
+    done = true;
+    closeReply();
+    if (finished)
+        finished(std::nullopt);
+}

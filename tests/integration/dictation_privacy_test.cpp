@@ -1,0 +1,140 @@
+// A whole dictation through the real tool, traced by strace: speaking,
+// transcribing and pasting must never open an internet socket. The trace is
+// of every thread and child of the `tallowind` process from its start to its
+// end, so a library that phones home at start-up is caught as well.
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
+#include "base/Defaults.h"
+#include "support/EventLoop.h"
+#include "support/PasteTarget.h"
+#include "support/SettingsReset.h"
+#include "support/WhisperTestModel.h"
+#include "support/XTestKeyboard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+QString traceText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Whether the sound server has a recording stream open: the tool records.
+bool microphoneInUse()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("source-outputs")});
+    pactl.waitForFinished(5000);
+    return !pactl.readAllStandardOutput().trimmed().isEmpty();
+}
+
+// The process strace started (its only child).
+qint64 tracedChild(qint64 stracePid)
+{
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(stracePid));
+    if (!children.open(QIODevice::ReadOnly))
+        return 0;
+    return children.readAll().trimmed().split(' ').front().toLongLong();
+}
+
+class DictationPrivacy : public DefaultsTest {};
+
+} // namespace
+
+TEST_F(DictationPrivacy, DictationOpensNoInternetSocket)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        GTEST_SKIP() << "needs the private test session";
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    ASSERT_FALSE(strace.isEmpty()) << "strace is a test package";
+    const QString tool = QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../tallowind")).absoluteFilePath();
+    ASSERT_TRUE(QFileInfo::exists(tool)) << tool.toStdString();
+
+    const WhisperModel model = WhisperModel::allCases().front();
+    const QFileInfo modelFile(ModelManager::shared().modelPath(model));
+    QDir().mkpath(modelFile.absolutePath());
+    ASSERT_FALSE(WhisperTestModel::writeMicro(modelFile.absolutePath(), WhisperTestModel::WeightType::F16,
+                                              modelFile.fileName())
+                     .isEmpty());
+    ModelManager::shared().setActiveModel(model);
+    AppConfig::setWhisperBeamSize(1);
+    AppConfig::setWhisperBestOf(1);
+    AppConfig::setWhisperNoFallback(true);
+
+    QTemporaryDir folder;
+    const QString spoken = folder.filePath(QStringLiteral("spoken.wav"));
+    const QString speech = folder.filePath(QStringLiteral("speech.wav"));
+    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "nothing of this leaves the machine"}), 0);
+    ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "1.0", "0"}), 0);
+
+    PasteTarget target;
+    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.activate());
+
+    const QString trace = folder.filePath(QStringLiteral("trace.txt"));
+    QProcess traced;
+    traced.setProcessChannelMode(QProcess::ForwardedChannels);
+    traced.start(strace, {"-f", "-qq", "-e", "trace=socket,connect", "-o", trace, "--", tool});
+    ASSERT_TRUE(traced.waitForStarted(5000));
+
+    // Ready once the shortcut starts a recording; until the tool has taken
+    // its shortcuts, a press goes to the focused window and is let go.
+    XTestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isOpen());
+    bool recording = false;
+    for (int attempt = 0; attempt < 30 && !recording; ++attempt) {
+        keyboard.press("Alt_L");
+        keyboard.press("w");
+        recording = pumpUntil([] { return microphoneInUse(); }, 1000);
+        if (!recording) {
+            keyboard.release("w");
+            keyboard.release("Alt_L");
+        }
+    }
+    ASSERT_TRUE(recording) << "the tool never started recording";
+
+    QProcess player;
+    player.start("paplay", {speech});
+    ASSERT_TRUE(player.waitForStarted(5000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    pumpFor(300);
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+
+    QString pasted;
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            pasted = target.text();
+            return !pasted.trimmed().isEmpty();
+        },
+        60000))
+        << "nothing was pasted";
+
+    const qint64 pid = tracedChild(traced.processId());
+    ASSERT_GT(pid, 0);
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    ASSERT_TRUE(traced.waitForFinished(20000));
+
+    const QString lines = traceText(trace);
+    // The trace saw the tool's own connections (display, sound, bus)...
+    EXPECT_TRUE(lines.contains(QStringLiteral("socket(AF_UNIX"))) << lines.left(2000).toStdString();
+    // ...and no internet socket of any kind.
+    QStringList internet;
+    for (const QString& line : lines.split('\n')) {
+        if (line.contains(QStringLiteral("AF_INET")))
+            internet.append(line);
+    }
+    EXPECT_TRUE(internet.isEmpty()) << internet.join('\n').toStdString();
+}
