@@ -6,10 +6,12 @@
 #include "base/NotificationCenter.h"
 #include "platform/PlatformServices.h"
 #include "recording/LiveSpeechTranscriber.h"
+#include "shell/RecordingIndicatorHost.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QRectF>
 #include <QString>
 
 #include <atomic>
@@ -39,7 +41,8 @@ struct HotkeyEvent;
 // insertion, model loading), the live preview and the tray shell. Its member
 // functions live in several files by concern, next to the subsystem each
 // belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
-class AppDelegate : public QObject, public RecordingStateDelegate, public StreamingTranscriberDelegate {
+class AppDelegate : public QObject, public RecordingStateDelegate, public StreamingTranscriberDelegate,
+                    public RecordingIndicatorHost {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
 
@@ -114,8 +117,11 @@ public:
     void showFocusIndicator();
     void hideFocusIndicator();
     void createRecordingProgressWindow();
-    void showRecordingProgressWindow(const QRect& near);
+    // Without a field rectangle the panel goes to its fallback position.
+    void showRecordingProgressWindow(const std::optional<QRectF>& near);
     void hideRecordingProgressWindow();
+    void cancelIndicatedRecording() override;
+    void finishIndicatedRecording() override;
     void updateStatusIcon(bool recording = false, bool transcribing = false);
     void checkForUpdates();
     void showSettings();

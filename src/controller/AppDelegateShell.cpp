@@ -53,7 +53,5 @@ void AppDelegate::showSettings()
 
 void AppDelegate::closePopover() {}
 void AppDelegate::showFirstLaunchWindow() {}
-void AppDelegate::showFocusIndicator() {}
-void AppDelegate::hideFocusIndicator() {}
 void AppDelegate::checkForUpdates() {}
 void AppDelegate::windowWillClose(QWidget*) {}
