@@ -63,6 +63,14 @@ QRect windowGeometry(const QString& windowId)
     return mapped ? rect : QRect();
 }
 
+bool windowManagerRuns()
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+    xprop.waitForFinished(5000);
+    return xprop.readAllStandardOutput().contains("window id");
+}
+
 // The longest the main thread went without serving its event loop, measured
 // by a 1 ms timer, in two phases.
 class StallMeter {
@@ -107,6 +115,9 @@ protected:
         DefaultsTest::SetUp();
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             GTEST_SKIP() << "needs the private test session";
+        // The window manager starts beside the first test, and the active
+        // window the focus tracking reads is its to announce.
+        ASSERT_TRUE(pumpUntil(windowManagerRuns, 10000)) << "no window manager";
         // Qt applications join the accessibility bus only when asked to.
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
 

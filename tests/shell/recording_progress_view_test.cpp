@@ -67,7 +67,8 @@ QImage render(RecordingProgressView& view, const QPalette& palette, float level)
         painter.drawImage(QRect(QPoint(40, 40), image.size() * 4), image);
         painter.end();
         const char* scheme = colorSchemeOf(palette) == ColorScheme::dark ? "dark" : "light";
-        preview.save(QDir(folder).filePath(QStringLiteral("recording_indicator_%1.png").arg(scheme)));
+        const char* variant = Appearance::shared().reduceTransparency() ? "_solid" : "";
+        preview.save(QDir(folder).filePath(QStringLiteral("recording_indicator_%1%2.png").arg(scheme, variant)));
     }
     return image;
 }
@@ -227,8 +228,11 @@ TEST_F(RecordingProgressViewTest, DraggingMovesTheContentAndLettingGoSpringsItBa
 TEST_F(RecordingProgressViewTest, MeterAndSymbolsStandOutFromThePlateInLightAndDark)
 {
     Motion::setDurationScale(0.0);
+    for (const bool solid : {false, true})
     for (const QPalette& palette : {lightPalette(), darkPalette()}) {
         SCOPED_TRACE(colorSchemeOf(palette) == ColorScheme::dark ? "dark" : "light");
+        SCOPED_TRACE(solid ? "without transparency" : "translucent");
+        Appearance::shared().setReduceTransparency(solid);
         RecordingProgressView view;
         const QImage image = render(view, palette, 1.0f);
         ASSERT_EQ(image.size(), QSize(220, 56));
