@@ -3,6 +3,7 @@
 #include "shell/FocusFieldDetector.h"
 #include "support/EventLoop.h"
 #include "support/PasteTarget.h"
+#include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -17,31 +18,6 @@
 namespace {
 
 constexpr int callTimeoutMs = 500;
-
-// The window's rectangle on screen. xwininfo rather than xdotool, whose
-// geometry counts the window manager's frame offset twice.
-QRect windowGeometry(const QString& windowId)
-{
-    QProcess xwininfo;
-    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
-    xwininfo.waitForFinished(5000);
-    QRect rect;
-    for (const QByteArray& line : xwininfo.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> pair = line.trimmed().split(':');
-        if (pair.size() != 2)
-            continue;
-        const int value = pair[1].trimmed().toInt();
-        if (pair[0] == "Absolute upper-left X")
-            rect.moveLeft(value);
-        else if (pair[0] == "Absolute upper-left Y")
-            rect.moveTop(value);
-        else if (pair[0] == "Width")
-            rect.setWidth(value);
-        else if (pair[0] == "Height")
-            rect.setHeight(value);
-    }
-    return rect;
-}
 
 QString gtkTargetScript()
 {

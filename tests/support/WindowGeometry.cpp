@@ -1,0 +1,30 @@
+#include "support/WindowGeometry.h"
+
+#include <QList>
+#include <QProcess>
+
+QRect windowGeometry(const QString& windowId)
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
+    xwininfo.waitForFinished(5000);
+    QRect rect;
+    bool mapped = false;
+    for (const QByteArray& line : xwininfo.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> pair = line.trimmed().split(':');
+        if (pair.size() != 2)
+            continue;
+        const QByteArray value = pair[1].trimmed();
+        if (pair[0] == "Absolute upper-left X")
+            rect.moveLeft(value.toInt());
+        else if (pair[0] == "Absolute upper-left Y")
+            rect.moveTop(value.toInt());
+        else if (pair[0] == "Width")
+            rect.setWidth(value.toInt());
+        else if (pair[0] == "Height")
+            rect.setHeight(value.toInt());
+        else if (pair[0] == "Map State")
+            mapped = value == "IsViewable";
+    }
+    return mapped ? rect : QRect();
+}
