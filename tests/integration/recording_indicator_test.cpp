@@ -176,11 +176,16 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
         announced.append(note.userInfo.value("text").toString());
     });
     LogCapture log;
+    XTestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isOpen());
+    // On a freshly started X server the first shortcut pressed through XTest
+    // sometimes reaches no passive grab (about one run in five when this is
+    // the session's first test; never once each modifier has been pressed).
+    keyboard.tap("Super_L");
+    keyboard.tap("Alt_L");
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
     pumpFor(300);
-    XTestKeyboard keyboard;
-    ASSERT_TRUE(keyboard.isOpen());
 
     // A toggled recording: the indicator shows, and typing goes on reaching
     // the field (the indicator took no focus).
