@@ -77,8 +77,8 @@ public:
     // recording stops and travels with the job.
     void stopRecordingAndTranscribe();
     void transcribeAudio();
-    void processPendingTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode);
-    void performTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode);
+    void processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode);
+    void performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode);
 
     // Text insertion.
     void injectText(const QString& text, RecordingMode mode);
@@ -206,8 +206,9 @@ private:
     std::once_flag textInserterOnce_;
     std::shared_ptr<TextInserter> textInserter_;
 
-    // Model-load jobs hold the controller weakly through this guard. Last
-    // member: destruction waits here for a load in progress before any other
-    // member goes.
+    // Model-load and transcription jobs hold the controller weakly through
+    // these guards. Last members: destruction waits here for a load or a
+    // transcription step in progress before any other member goes.
     LifetimeGuard modelLoadLifetime_;
+    LifetimeGuard transcriptionLifetime_;
 };

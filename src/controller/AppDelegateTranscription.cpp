@@ -139,26 +139,29 @@ void AppDelegate::transcribeAudio()
     });
 }
 
-void AppDelegate::processPendingTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode)
+void AppDelegate::processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
     updateStatusIcon(false, true);
-    performTranscription(std::move(audioData), sampleRate, mode);
+    performTranscription(std::move(audio), sampleRate, mode);
 }
 
-void AppDelegate::performTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode)
+void AppDelegate::performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
-    Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audioData.size()));
+    Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audio.size()));
     QPointer<AppDelegate> weak(this);
-    Dispatch::global(Dispatch::QoS::UserInitiated).async([weak, audio = std::move(audioData), sampleRate, mode] {
-        AppDelegate* self = weak.data();
-        if (!self) {
-            Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
-            return;
-        }
+    // The job runs on a pool thread: it reaches the controller only through
+    // the guard, so a controller destroyed meanwhile is never touched.
+    const LifetimeGuard::Token lifetime = transcriptionLifetime_.token();
+    Dispatch::global(Dispatch::QoS::UserInitiated).async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
         std::shared_ptr<WhisperWrapper> wrapper;
         {
-            std::lock_guard lock(self->modelMutex_);
-            wrapper = self->whisperWrapper;
+            const auto inside = lifetime.enter();
+            if (!inside.owns_lock()) {
+                Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
+                return;
+            }
+            std::lock_guard lock(modelMutex_);
+            wrapper = whisperWrapper;
         }
         const auto resetStatusIcon = [weak] {
             Dispatch::main().async([weak] {
@@ -191,7 +194,11 @@ void AppDelegate::performTranscription(std::vector<float> audioData, double samp
 
         if (text->isEmpty())
             return;
-        self->injectText(*text, mode);
+        {
+            const auto inside = lifetime.enter();
+            if (inside.owns_lock())
+                injectText(*text, mode);
+        }
         const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
         const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
         RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
