@@ -24,7 +24,7 @@ AppDelegate::~AppDelegate()
         audioEngine->removeTap();
         audioEngine->stop();
     }
-    observations_.clear();
+    observations.clear();
     if (permissionCheckTimer)
         permissionCheckTimer->stop();
     // Invalidating the armed tap releases its grabs; the tap object itself
@@ -46,14 +46,14 @@ AppDelegate::~AppDelegate()
 
 QString AppDelegate::statusIconName() const
 {
-    std::lock_guard lock(statusIconMutex_);
+    std::lock_guard lock(statusIconMutex);
     return statusIconName_;
 }
 
 void AppDelegate::setStatusIconName(const QString& name)
 {
     {
-        std::lock_guard lock(statusIconMutex_);
+        std::lock_guard lock(statusIconMutex);
         statusIconName_ = name;
     }
     emit statusIconNameChanged(name);

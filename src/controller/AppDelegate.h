@@ -158,15 +158,15 @@ private:
     std::shared_ptr<PopoverViewModel> popoverViewModel;
     QPointer<QObject> popoverEventMonitor;
     QPointer<QWidget> firstLaunchWindow;
-    mutable std::mutex statusIconMutex_;
+    mutable std::mutex statusIconMutex;
     QString statusIconName_ = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;
     // The capture stream of the current recording.
     std::shared_ptr<AudioStream> audioEngine;
 
     // The recording buffer and the detector state below are shared with the
-    // capture thread; audioMutex_ guards them for short sections.
-    std::mutex audioMutex_;
+    // capture thread; audioMutex guards them for short sections.
+    std::mutex audioMutex;
     std::vector<float> audioData;
     std::atomic<bool> isRecording_{false};
     double lastToggleTime = 0;
@@ -180,9 +180,9 @@ private:
     int64_t visualizationSampleCount = 0;
 
     // The bridge and the load flag are shared with the model-load queue and
-    // the transcription queue; modelMutex_ guards the pointer and the queue
+    // the transcription queue; modelMutex guards the pointer and the queue
     // of recordings parked behind a load.
-    std::mutex modelMutex_;
+    std::mutex modelMutex;
     std::shared_ptr<WhisperWrapper> whisperWrapper;
     std::atomic<bool> isLoadingModel{false};
     Dispatch::SerialQueue modelLoadQueue{QStringLiteral("com.tallowind.modelload")};
@@ -199,16 +199,16 @@ private:
     bool consumeHotkeyEvents = true;
     static constexpr double permissionCheckInterval = 1.0;
 
-    std::vector<NotificationObservation> observations_;
+    std::vector<NotificationObservation> observations;
 
     // Pastes run one at a time on the inserter's queue; made on first use.
     TextInserter* textInserter();
-    std::once_flag textInserterOnce_;
+    std::once_flag textInserterOnce;
     std::shared_ptr<TextInserter> textInserter_;
 
     // Model-load and transcription jobs hold the controller weakly through
     // these guards. Last members: destruction waits here for a load or a
     // transcription step in progress before any other member goes.
-    LifetimeGuard modelLoadLifetime_;
-    LifetimeGuard transcriptionLifetime_;
+    LifetimeGuard modelLoadLifetime;
+    LifetimeGuard transcriptionLifetime;
 };

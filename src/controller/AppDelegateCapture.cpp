@@ -48,7 +48,7 @@ void AppDelegate::setupAudioEngine()
         audioEngine.reset();
     }
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         audioConverter.reset();
     }
 
@@ -64,7 +64,7 @@ void AppDelegate::setupAudioEngine()
         return;
     }
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         audioConverter = std::move(converter);
     }
     // The stream's removeTap() waits for a running tap call, and the
@@ -79,7 +79,7 @@ void AppDelegate::handleCapturedBuffer(const AudioBuffer& buffer)
 
     std::vector<float> converted;
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         if (!audioConverter)
             return;
         if (isStreamingActive && liveSpeechTranscriber) {
@@ -183,7 +183,7 @@ void AppDelegate::startRecording()
     }
 
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         voiceActivityDetector = std::make_shared<VoiceActivityDetector>(static_cast<float>(whisperSampleRate));
         vadProcessedSamples = 0;
         vadFrameBuffer.clear();
@@ -229,7 +229,7 @@ void AppDelegate::cancelRecording()
     stopLiveSpeechStreaming();
     stopAudioEngine();
     updateStatusIcon(false, false);
-    std::lock_guard lock(audioMutex_);
+    std::lock_guard lock(audioMutex);
     audioData.clear();
     voiceActivityDetector.reset();
     vadFrameBuffer.clear();
@@ -249,7 +249,7 @@ void AppDelegate::stopAudioEngine()
 void AppDelegate::resetAudioEngine()
 {
     audioEngine.reset();
-    std::lock_guard lock(audioMutex_);
+    std::lock_guard lock(audioMutex);
     audioConverter.reset();
 }
 
@@ -273,7 +273,7 @@ void AppDelegate::handleAudioConversionError(const QString& message)
                                              AlertStyle::Warning,
                                              {QStringLiteral("OK")}});
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         audioData.clear();
     }
     resetAudioEngine();

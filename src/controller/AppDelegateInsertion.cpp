@@ -23,7 +23,7 @@ void AppDelegate::injectText(const QString& text, RecordingMode mode)
 
 TextInserter* AppDelegate::textInserter()
 {
-    std::call_once(textInserterOnce_, [this] {
+    std::call_once(textInserterOnce, [this] {
         if (services_.pasteboard && services_.keySynthesizer)
             textInserter_ = std::make_shared<TextInserter>(services_.pasteboard, services_.keySynthesizer);
     });

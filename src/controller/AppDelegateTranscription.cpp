@@ -40,7 +40,7 @@ void AppDelegate::stopRecordingAndTranscribe()
     updateStatusIcon(false, false);
 
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         if (voiceActivityDetector) {
             DetectorFrames::flush(vadFrameBuffer, vadProcessedSamples, [this](std::span<const float> frame, int64_t index) {
                 voiceActivityDetector->processFrame(frame, index);
@@ -51,7 +51,7 @@ void AppDelegate::stopRecordingAndTranscribe()
 
     transcribeAudio();
 
-    std::lock_guard lock(audioMutex_);
+    std::lock_guard lock(audioMutex);
     voiceActivityDetector.reset();
     vadFrameBuffer.clear();
 }
@@ -64,7 +64,7 @@ void AppDelegate::transcribeAudio()
     std::shared_ptr<VoiceActivityDetector> detector;
     {
         // Taken, not copied: a second stop must not send this recording again.
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         recording = std::exchange(audioData, {});
         detector = voiceActivityDetector;
     }
@@ -117,7 +117,7 @@ void AppDelegate::transcribeAudio()
     // Parked recordings are handed over in the order they stopped.
     Log::system(QStringLiteral("[AppDelegate] Model is loading, queueing transcription"));
     {
-        std::lock_guard lock(modelMutex_);
+        std::lock_guard lock(modelMutex);
         pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
     }
     // Each parked recording also waits for the load's outcome: the load hands
@@ -129,7 +129,7 @@ void AppDelegate::transcribeAudio()
         if (loaded || !weak)
             return;
         {
-            std::lock_guard lock(weak->modelMutex_);
+            std::lock_guard lock(weak->modelMutex);
             if (weak->pendingTranscriptions.empty())
                 return;
             weak->pendingTranscriptions.pop_front();
@@ -151,7 +151,7 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
     QPointer<AppDelegate> weak(this);
     // The job runs on a pool thread: it reaches the controller only through
     // the guard, so a controller destroyed meanwhile is never touched.
-    const LifetimeGuard::Token lifetime = transcriptionLifetime_.token();
+    const LifetimeGuard::Token lifetime = transcriptionLifetime.token();
     Dispatch::global(Dispatch::QoS::UserInitiated).async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
         std::shared_ptr<WhisperWrapper> wrapper;
         {
@@ -160,7 +160,7 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
                 Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
                 return;
             }
-            std::lock_guard lock(modelMutex_);
+            std::lock_guard lock(modelMutex);
             wrapper = whisperWrapper;
         }
         const auto resetStatusIcon = [weak] {

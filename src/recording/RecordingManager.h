@@ -118,13 +118,13 @@ private:
 
     std::atomic<bool> isRecording_{false};
     std::atomic<float> audioLevel_{0.0f};
-    mutable std::mutex currentTranscriptionMutex_;
+    mutable std::mutex currentTranscriptionMutex;
     QString currentTranscription_;
 
     // Declared before the queue: the queue finishes its work (which reaches
     // the archive through a weak reference) before the archive goes away.
     std::shared_ptr<RecordingsArchive> archive_;
-    std::unique_ptr<Dispatch::SerialQueue> archiveQueue_;
+    std::unique_ptr<Dispatch::SerialQueue> archiveQueue;
 
     // Made on first use by the capture path.
     std::shared_ptr<OwnCapture> ownCapture_;

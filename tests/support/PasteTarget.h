@@ -24,7 +24,7 @@ public:
 private:
     QByteArray awaitLine(const QByteArray& prefix);
 
-    QProcess process_;
-    QByteArray buffer_;
-    QString windowId_;
+    QProcess process;
+    QByteArray buffer;
+    QString windowId;
 };
