@@ -9,11 +9,11 @@
 
 AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
     : QObject(parent),
-      services_(std::move(services)),
-      recordingStateManager_(std::make_shared<RecordingStateManager>())
+      platformServices(std::move(services)),
+      ownedRecordingStateManager(std::make_shared<RecordingStateManager>())
 {
     // The update check is started with the controller (see checkForUpdates).
-    updaterController = services_.updater;
+    updaterController = platformServices.updater;
 }
 
 AppDelegate::~AppDelegate()
@@ -47,14 +47,14 @@ AppDelegate::~AppDelegate()
 QString AppDelegate::statusIconName() const
 {
     std::lock_guard lock(statusIconMutex);
-    return statusIconName_;
+    return currentStatusIconName;
 }
 
 void AppDelegate::setStatusIconName(const QString& name)
 {
     {
         std::lock_guard lock(statusIconMutex);
-        statusIconName_ = name;
+        currentStatusIconName = name;
     }
     emit statusIconNameChanged(name);
 }

@@ -126,9 +126,9 @@ public:
     QString statusIconName() const;
     void setStatusIconName(const QString& name);
 
-    bool isRecording() const { return isRecording_.load(); }
-    RecordingStateManager& recordingStateManager() const { return *recordingStateManager_; }
-    const PlatformServices& services() const { return services_; }
+    bool isRecording() const { return recordingInProgress.load(); }
+    RecordingStateManager& recordingStateManager() const { return *ownedRecordingStateManager; }
+    const PlatformServices& services() const { return platformServices; }
 
 signals:
     void statusIconNameChanged(const QString& name);
@@ -145,7 +145,7 @@ private:
         RecordingMode mode;
     };
 
-    PlatformServices services_;
+    PlatformServices platformServices;
 
     std::shared_ptr<Updater> updaterController;
     QPointer<QWidget> settingsWindow;
@@ -159,7 +159,7 @@ private:
     QPointer<QObject> popoverEventMonitor;
     QPointer<QWidget> firstLaunchWindow;
     mutable std::mutex statusIconMutex;
-    QString statusIconName_ = QStringLiteral("mic.circle");
+    QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;
     // The capture stream of the current recording.
     std::shared_ptr<AudioStream> audioEngine;
@@ -168,10 +168,10 @@ private:
     // capture thread; audioMutex guards them for short sections.
     std::mutex audioMutex;
     std::vector<float> audioData;
-    std::atomic<bool> isRecording_{false};
+    std::atomic<bool> recordingInProgress{false};
     double lastToggleTime = 0;
     static constexpr double toggleDebounceInterval = 0.3;
-    std::shared_ptr<RecordingStateManager> recordingStateManager_;
+    std::shared_ptr<RecordingStateManager> ownedRecordingStateManager;
     double hardwareSampleRate = 48000;
     std::shared_ptr<AudioConverter> audioConverter;
     std::shared_ptr<VoiceActivityDetector> voiceActivityDetector;
@@ -204,7 +204,7 @@ private:
     // Pastes run one at a time on the inserter's queue; made on first use.
     TextInserter* textInserter();
     std::once_flag textInserterOnce;
-    std::shared_ptr<TextInserter> textInserter_;
+    std::shared_ptr<TextInserter> sharedTextInserter;
 
     // Model-load and transcription jobs hold the controller weakly through
     // these guards. Last members: destruction waits here for a load or a

@@ -57,7 +57,7 @@ void AppDelegate::applicationDidFinishLaunching()
         });
 
     setupLiveSpeechTranscriber();
-    recordingStateManager_->setDelegate(this);
+    ownedRecordingStateManager->setDelegate(this);
 }
 
 void AppDelegate::ensureHotkeysSetupIfNeeded()

@@ -156,7 +156,7 @@ void AppDelegate::showModelError(const QString& message)
         alert.informativeText = message;
         alert.style = AlertStyle::Critical;
         alert.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Quit")};
-        const int response = weak->services_.alertPresenter ? weak->services_.alertPresenter->runModal(alert) : -1;
+        const int response = weak->platformServices.alertPresenter ? weak->platformServices.alertPresenter->runModal(alert) : -1;
         if (response == 0) {
             if (weak)
                 weak->showSettings();

@@ -28,8 +28,8 @@ constexpr double silentNoticeDuration = 1.5;
 
 void AppDelegate::stopRecordingAndTranscribe()
 {
-    isRecording_ = false; // from here on the tap drops every buffer
-    recordingStateManager_->stopRecording();
+    recordingInProgress = false; // from here on the tap drops every buffer
+    ownedRecordingStateManager->stopRecording();
     hideFocusIndicator();
     stopLiveSpeechStreaming();
 
@@ -71,7 +71,7 @@ void AppDelegate::transcribeAudio()
     if (recording.empty())
         return;
     // The mode of the recording that just stopped; it travels with the job.
-    const RecordingMode mode = recordingStateManager_->currentState().mode;
+    const RecordingMode mode = ownedRecordingStateManager->currentState().mode;
 
     SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(), AppConfig::enableVoiceActivityDetection(),
                                                        AppConfig::vadSegmentationMode(), whisperSampleRate);

@@ -106,7 +106,7 @@ RecordingManager::~RecordingManager() = default;
 void RecordingManager::setIsRecording(bool value)
 {
     onMainThread([this, value] {
-        isRecording_.store(value);
+        recordingInProgress.store(value);
         emit isRecordingChanged(value);
     });
 }

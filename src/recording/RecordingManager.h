@@ -45,7 +45,7 @@ public:
 
     static RecordingManager& shared();
 
-    bool isRecording() const { return isRecording_.load(); }
+    bool isRecording() const { return recordingInProgress.load(); }
     void setIsRecording(bool value);
     float audioLevel() const { return audioLevel_.load(); }
     void setAudioLevel(float value);
@@ -116,7 +116,7 @@ private:
     void stopAudioEngine();
     void processAudioBuffer(const AudioBuffer& buffer);
 
-    std::atomic<bool> isRecording_{false};
+    std::atomic<bool> recordingInProgress{false};
     std::atomic<float> audioLevel_{0.0f};
     mutable std::mutex currentTranscriptionMutex;
     QString currentTranscription_;
