@@ -26,7 +26,7 @@ public:
 private:
     QByteArray awaitLine(const QByteArray& prefix);
 
-    QProcess process_;
-    QByteArray buffer_;
-    QString windowId_;
+    QProcess process;
+    QByteArray buffer;
+    QString windowId;
 };
