@@ -23,8 +23,8 @@ bool PasteTarget::start(const QString& program, const QStringList& arguments)
     process.start(program, arguments);
     if (!process.waitForStarted(10000))
         return false;
-    windowId = QString::fromLatin1(awaitLine("ready ").mid(6));
-    return !windowId.isEmpty();
+    shownWindowId = QString::fromLatin1(awaitLine("ready ").mid(6));
+    return !shownWindowId.isEmpty();
 }
 
 QByteArray PasteTarget::ask(const QByteArray& command, const QByteArray& answerPrefix)
@@ -36,7 +36,7 @@ QByteArray PasteTarget::ask(const QByteArray& command, const QByteArray& answerP
 bool PasteTarget::activate() const
 {
     return QProcess::execute(QStringLiteral("xdotool"),
-                             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId})
+                             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), shownWindowId})
         == 0;
 }
 
