@@ -21,7 +21,8 @@ void AppDelegate::showFocusIndicator()
     if (!recordingProgressWindow)
         createRecordingProgressWindow();
     if (!focusFieldDetector)
-        focusFieldDetector = std::make_shared<FocusFieldDetector>(platformServices.focusSource, platformServices.frontmostApplication);
+        focusFieldDetector =
+            std::make_shared<FocusFieldDetector>(platformServices.focusSource, platformServices.frontmostApplication);
 
     const std::optional<FocusedField> field = focusFieldDetector->getCurrentFocusedField();
     showRecordingProgressWindow(field ? std::optional<QRectF>(field->bounds) : std::nullopt);

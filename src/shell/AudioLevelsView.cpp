@@ -13,7 +13,10 @@
 namespace {
 
 // An interpolating spring: mass 1, stiffness 250, damping 15, from rest.
-SpringEasing barSpring() { return SpringEasing(1.0, 250.0, 15.0, 0.0); }
+SpringEasing barSpring()
+{
+    return SpringEasing(1.0, 250.0, 15.0, 0.0);
+}
 
 // White on a dark plate; on a light plate white bars would vanish, so the
 // meter takes near-black ink there.
@@ -33,11 +36,11 @@ QPainterPath capsule(const QRectF& rect)
 } // namespace
 
 AudioLevelsView::AudioLevelsView(QWidget* parent)
-    : QWidget(parent)
-    , startHeights(barCount, minimumBarHeight)
-    , shownHeights(barCount, minimumBarHeight)
-    , endHeights(barCount, minimumBarHeight)
-    , spring(new SpringAnimation(barSpring(), this))
+    : QWidget(parent),
+      startHeights(barCount, minimumBarHeight),
+      shownHeights(barCount, minimumBarHeight),
+      endHeights(barCount, minimumBarHeight),
+      spring(new SpringAnimation(barSpring(), this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

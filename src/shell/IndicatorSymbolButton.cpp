@@ -5,9 +5,7 @@
 #include <QPainter>
 
 IndicatorSymbolButton::IndicatorSymbolButton(const QString& symbolName, TintForPalette tintForPalette, QWidget* parent)
-    : QAbstractButton(parent)
-    , symbol(symbolName)
-    , tint(std::move(tintForPalette))
+    : QAbstractButton(parent), symbol(symbolName), tint(std::move(tintForPalette))
 {
     setFixedSize(sizeHint());
     setCursor(Qt::ArrowCursor);

@@ -8,10 +8,10 @@
 
 RecordingIndicatorPanel::RecordingIndicatorPanel(RecordingIndicatorHost* host, ScreenList screenList)
     : QWidget(nullptr,
-              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-                  | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint)
-    , content(new RecordingProgressView(host, this))
-    , screens(screenList ? std::move(screenList) : ScreenList(IndicatorPlacement::desktopScreens))
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+            | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint),
+      content(new RecordingProgressView(host, this)),
+      screens(screenList ? std::move(screenList) : ScreenList(IndicatorPlacement::desktopScreens))
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Recording"));
@@ -32,4 +32,7 @@ void RecordingIndicatorPanel::showNear(const std::optional<QRectF>& field)
     raise();
 }
 
-void RecordingIndicatorPanel::hideIndicator() { hide(); }
+void RecordingIndicatorPanel::hideIndicator()
+{
+    hide();
+}

@@ -40,7 +40,8 @@ protected:
             return;
         }
         QPoint origin;
-        const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &origin, QGraphicsEffect::PadToEffectiveBoundingRect);
+        const QPixmap pixmap =
+            sourcePixmap(Qt::LogicalCoordinates, &origin, QGraphicsEffect::PadToEffectiveBoundingRect);
         const QRectF bounds = boundingRect();
         const QPointF centre = bounds.center();
         painter->save();
@@ -70,7 +71,10 @@ constexpr int horizontalPadding = 12;
 constexpr int verticalPadding = 14;
 constexpr int rowSpacing = 4;
 
-bool isDark(const QPalette& palette) { return colorSchemeOf(palette) == ColorScheme::dark; }
+bool isDark(const QPalette& palette)
+{
+    return colorSchemeOf(palette) == ColorScheme::dark;
+}
 
 QColor withAlpha(QColor colour, double alpha)
 {
@@ -95,8 +99,8 @@ SymbolTint finishTint(const QPalette& palette)
     return SymbolTint{QColor(Qt::white), withAlpha(lightInk, 0.95), SymbolRendering::palette};
 }
 
-IndicatorSymbolButton* makeButton(const QString& symbol, IndicatorSymbolButton::TintForPalette tint, const QString& text,
-                                  QWidget* parent)
+IndicatorSymbolButton* makeButton(
+    const QString& symbol, IndicatorSymbolButton::TintForPalette tint, const QString& text, QWidget* parent)
 {
     auto* button = new IndicatorSymbolButton(symbol, std::move(tint), parent);
     button->setToolTip(text);
@@ -107,16 +111,17 @@ IndicatorSymbolButton* makeButton(const QString& symbol, IndicatorSymbolButton::
 } // namespace
 
 RecordingProgressView::RecordingProgressView(RecordingIndicatorHost* recordingHost, QWidget* parent)
-    : QWidget(parent)
-    , host(recordingHost)
-    , model(new RecordingProgressViewModel(this))
-    , plateWidget(new QWidget(this))
-    , meter(new AudioLevelsView)
-    , cancel(makeButton(QStringLiteral("xmark.circle.fill"), cancelTint, QStringLiteral("Cancel recording"), nullptr))
-    , finish(makeButton(QStringLiteral("checkmark.circle.fill"), finishTint, QStringLiteral("Finish recording"), nullptr))
-    , effect(new ScaleFadeEffect(plateWidget))
-    , entrance(new SpringAnimation(SpringEasing(entranceSpring), this))
-    , springBack(new SpringAnimation(SpringEasing(springBackSpring), this))
+    : QWidget(parent),
+      host(recordingHost),
+      model(new RecordingProgressViewModel(this)),
+      plateWidget(new QWidget(this)),
+      meter(new AudioLevelsView),
+      cancel(makeButton(QStringLiteral("xmark.circle.fill"), cancelTint, QStringLiteral("Cancel recording"), nullptr)),
+      finish(
+          makeButton(QStringLiteral("checkmark.circle.fill"), finishTint, QStringLiteral("Finish recording"), nullptr)),
+      effect(new ScaleFadeEffect(plateWidget)),
+      entrance(new SpringAnimation(SpringEasing(entranceSpring), this)),
+      springBack(new SpringAnimation(SpringEasing(springBackSpring), this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(plateWidth, plateHeight);
@@ -135,19 +140,29 @@ RecordingProgressView::RecordingProgressView(RecordingIndicatorHost* recordingHo
     meter->setLevels(model->audioLevels());
     connect(model, &RecordingProgressViewModel::audioLevelsChanged, meter, &AudioLevelsView::setLevels);
 
-    connect(cancel, &QAbstractButton::clicked, this, [this] { act(&RecordingIndicatorHost::cancelIndicatedRecording); });
-    connect(finish, &QAbstractButton::clicked, this, [this] { act(&RecordingIndicatorHost::finishIndicatedRecording); });
+    connect(
+        cancel, &QAbstractButton::clicked, this, [this] { act(&RecordingIndicatorHost::cancelIndicatedRecording); });
+    connect(
+        finish, &QAbstractButton::clicked, this, [this] { act(&RecordingIndicatorHost::finishIndicatedRecording); });
 
     effect->setProgress(hiddenScale, 0.0);
     plateWidget->setGraphicsEffect(effect);
     entrance->setStartValue(0.0);
     entrance->setEndValue(1.0);
-    connect(entrance, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) { setAppearValue(value.toDouble()); });
-    connect(springBack, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) { setDragOffset(value.toPointF()); });
+    connect(entrance, &QVariantAnimation::valueChanged, this,
+        [this](const QVariant& value) { setAppearValue(value.toDouble()); });
+    connect(springBack, &QVariantAnimation::valueChanged, this,
+        [this](const QVariant& value) { setDragOffset(value.toPointF()); });
 }
 
-QAbstractButton* RecordingProgressView::cancelButton() const { return cancel; }
-QAbstractButton* RecordingProgressView::finishButton() const { return finish; }
+QAbstractButton* RecordingProgressView::cancelButton() const
+{
+    return cancel;
+}
+QAbstractButton* RecordingProgressView::finishButton() const
+{
+    return finish;
+}
 
 void RecordingProgressView::act(void (RecordingIndicatorHost::*action)())
 {

@@ -5,9 +5,7 @@
 
 #include <QPointer>
 
-RecordingProgressViewModel::RecordingProgressViewModel(QObject* parent)
-    : QObject(parent)
-    , levels(historyLength, 0.0f)
+RecordingProgressViewModel::RecordingProgressViewModel(QObject* parent) : QObject(parent), levels(historyLength, 0.0f)
 {
     setupBindings();
 }
@@ -18,9 +16,9 @@ void RecordingProgressViewModel::setupBindings()
     // Queued: every value reaches the model on the main queue, and a value
     // still queued when the model goes is dropped with the connection.
     connect(&store, &RecordingManager::audioLevelChanged, this, &RecordingProgressViewModel::updateAudioLevel,
-            Qt::QueuedConnection);
+        Qt::QueuedConnection);
     connect(&store, &RecordingManager::isRecordingChanged, this, &RecordingProgressViewModel::setIsRecording,
-            Qt::QueuedConnection);
+        Qt::QueuedConnection);
     // A subscriber hears the current values first.
     Dispatch::main().async([self = QPointer<RecordingProgressViewModel>(this)] {
         if (!self)

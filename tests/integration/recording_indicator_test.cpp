@@ -17,8 +17,8 @@
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
 #include "support/SettingsReset.h"
-#include "support/WindowGeometry.h"
 #include "support/WhisperTestModel.h"
+#include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
 
 #include <QApplication>
@@ -72,8 +72,7 @@ public:
     void released() { afterRelease = true; }
     // The test's own blocking calls (starting processes, asking X) are not
     // the application's stalls.
-    template <typename Call>
-    auto excluding(Call&& call)
+    template <typename Call> auto excluding(Call&& call)
     {
         struct Resume {
             QElapsedTimer& clock;
@@ -107,8 +106,9 @@ protected:
         const WhisperModel model = WhisperModel::allCases().front();
         const QFileInfo path(ModelManager::shared().modelPath(model));
         QDir().mkpath(path.absolutePath());
-        ASSERT_FALSE(WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
-                         .isEmpty());
+        ASSERT_FALSE(
+            WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
+                .isEmpty());
         ModelManager::shared().setActiveModel(model);
         AppConfig::setWhisperBeamSize(1);
         AppConfig::setWhisperBestOf(1);
@@ -181,9 +181,8 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
     ASSERT_TRUE(field) << "the accessibility service never described the field";
 
     QStringList announced;
-    NotificationObservation observation("TranscriptionUpdated", [&](const Notification& note) {
-        announced.append(note.userInfo.value("text").toString());
-    });
+    NotificationObservation observation("TranscriptionUpdated",
+        [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
     LogCapture log;
     XTestKeyboard keyboard;
     ASSERT_TRUE(keyboard.isOpen());
@@ -255,7 +254,7 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
         10000))
         << "field: " << pasted.toStdString() << "\nexpected: " << expectedText.toStdString();
     std::printf("[ figures  ] worst main-thread stall while recording %lld ms, from the release to the paste %lld ms\n",
-                static_cast<long long>(stalls.worstWhileRecording), static_cast<long long>(stalls.worstAfterRelease));
+        static_cast<long long>(stalls.worstWhileRecording), static_cast<long long>(stalls.worstAfterRelease));
     controller.applicationWillTerminate();
 }
 
@@ -265,7 +264,7 @@ TEST_F(RecordingIndicatorOnTheDesktop, GtkEntry)
 {
     PasteTarget target;
     ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"),
-                             {qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py")}));
+        {qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py")}));
     dictateInto(target);
 }
 
@@ -280,7 +279,7 @@ TEST_F(RecordingIndicatorOnTheDesktop, AHungFieldHoldsUpNeitherTheShortcutNorThe
 {
     PasteTarget target;
     ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"),
-                             {qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py")}));
+        {qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py")}));
     ASSERT_EQ(QProcess::execute("xdotool", {"windowmove", "--sync", target.windowId(), "400", "300"}), 0);
     ASSERT_TRUE(target.activate());
     const std::optional<QRectF> field = freshFieldOf(target);
@@ -319,6 +318,6 @@ TEST_F(RecordingIndicatorOnTheDesktop, AHungFieldHoldsUpNeitherTheShortcutNorThe
     ASSERT_TRUE(pumpUntil([&] { return !controller.isRecording(); }, 5000));
     EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000));
     std::printf("[ figures  ] hung field: worst main-thread stall while recording %lld ms, after Escape %lld ms\n",
-                static_cast<long long>(stalls.worstWhileRecording), static_cast<long long>(stalls.worstAfterRelease));
+        static_cast<long long>(stalls.worstWhileRecording), static_cast<long long>(stalls.worstAfterRelease));
     controller.applicationWillTerminate();
 }

@@ -11,7 +11,10 @@
 
 namespace {
 
-QList<float> zeros(int count) { return QList<float>(count, 0.0f); }
+QList<float> zeros(int count)
+{
+    return QList<float>(count, 0.0f);
+}
 
 class RecordingProgressViewModelTest : public ::testing::Test {
 protected:

@@ -229,22 +229,22 @@ TEST_F(RecordingProgressViewTest, MeterAndSymbolsStandOutFromThePlateInLightAndD
 {
     Motion::setDurationScale(0.0);
     for (const bool solid : {false, true})
-    for (const QPalette& palette : {lightPalette(), darkPalette()}) {
-        SCOPED_TRACE(colorSchemeOf(palette) == ColorScheme::dark ? "dark" : "light");
-        SCOPED_TRACE(solid ? "without transparency" : "translucent");
-        Appearance::shared().setReduceTransparency(solid);
-        RecordingProgressView view;
-        const QImage image = render(view, palette, 1.0f);
-        ASSERT_EQ(image.size(), QSize(220, 56));
-        // The plate's colour: a spot between the buttons and the meter rows.
-        const QColor plate = image.pixelColor(110, 4);
-        EXPECT_GT(plate.alpha(), 150);
-        const QRect meter = view.levelsView()->geometry();
-        EXPECT_GT(inkedPixels(image, meter, plate), 100) << "the bars vanish into the plate";
-        EXPECT_GT(inkedPixels(image, view.cancelButton()->geometry(), plate), 80);
-        EXPECT_GT(inkedPixels(image, view.finishButton()->geometry(), plate), 80);
-        // The corners outside the 8-pixel radius stay clear.
-        EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
-        EXPECT_EQ(image.pixelColor(219, 55).alpha(), 0);
-    }
+        for (const QPalette& palette : {lightPalette(), darkPalette()}) {
+            SCOPED_TRACE(colorSchemeOf(palette) == ColorScheme::dark ? "dark" : "light");
+            SCOPED_TRACE(solid ? "without transparency" : "translucent");
+            Appearance::shared().setReduceTransparency(solid);
+            RecordingProgressView view;
+            const QImage image = render(view, palette, 1.0f);
+            ASSERT_EQ(image.size(), QSize(220, 56));
+            // The plate's colour: a spot between the buttons and the meter rows.
+            const QColor plate = image.pixelColor(110, 4);
+            EXPECT_GT(plate.alpha(), 150);
+            const QRect meter = view.levelsView()->geometry();
+            EXPECT_GT(inkedPixels(image, meter, plate), 100) << "the bars vanish into the plate";
+            EXPECT_GT(inkedPixels(image, view.cancelButton()->geometry(), plate), 80);
+            EXPECT_GT(inkedPixels(image, view.finishButton()->geometry(), plate), 80);
+            // The corners outside the 8-pixel radius stay clear.
+            EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
+            EXPECT_EQ(image.pixelColor(219, 55).alpha(), 0);
+        }
 }
