@@ -8,8 +8,14 @@ class Workspace {
 public:
     // The address of the desktop's microphone (sound input) settings.
     static QUrl microphoneSettingsURL() { return QUrl(QStringLiteral("x-tallowind-settings:privacy/microphone")); }
+    // The start page of the desktop's settings program.
+    static QUrl systemSettingsURL() { return QUrl(QStringLiteral("x-tallowind-settings:")); }
 
     virtual ~Workspace() = default;
     // False when nothing could be opened for the address.
     virtual bool openURL(const QUrl& url) = 0;
+    // Whether something on this desktop can open the address (a settings
+    // address needs its program installed), so callers can hide what would
+    // do nothing.
+    virtual bool canOpenURL(const QUrl& url) const { return url.isValid(); }
 };

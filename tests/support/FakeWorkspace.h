@@ -12,6 +12,10 @@ public:
         return result;
     }
 
+    bool canOpenURL(const QUrl& url) const override { return url.isValid() && !unavailable.contains(url); }
+
     QList<QUrl> opened;
     bool result = true;
+    // Addresses with no program to open them on this pretend desktop.
+    QList<QUrl> unavailable;
 };

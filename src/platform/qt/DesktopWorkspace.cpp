@@ -26,12 +26,45 @@ QStringList DesktopWorkspace::soundSettingsCommand()
     return {};
 }
 
+QStringList DesktopWorkspace::systemSettingsCommand()
+{
+    static const std::array<QString, 6> candidates{
+        QStringLiteral("gnome-control-center"), QStringLiteral("systemsettings"),
+        QStringLiteral("cinnamon-settings"),    QStringLiteral("mate-control-center"),
+        QStringLiteral("xfce4-settings-manager"), QStringLiteral("lxqt-config"),
+    };
+    for (const QString& candidate : candidates) {
+        const QString program = QStandardPaths::findExecutable(candidate);
+        if (!program.isEmpty())
+            return {program};
+    }
+    return {};
+}
+
+QStringList DesktopWorkspace::settingsCommandFor(const QUrl& url)
+{
+    if (url == microphoneSettingsURL())
+        return soundSettingsCommand();
+    if (url == systemSettingsURL())
+        return systemSettingsCommand();
+    return {};
+}
+
+bool DesktopWorkspace::canOpenURL(const QUrl& url) const
+{
+    if (!url.isValid())
+        return false;
+    if (url == microphoneSettingsURL() || url == systemSettingsURL())
+        return !settingsCommandFor(url).isEmpty();
+    return true;
+}
+
 bool DesktopWorkspace::openURL(const QUrl& url)
 {
     if (!url.isValid())
         return false;
-    if (url == microphoneSettingsURL()) {
-        const QStringList command = soundSettingsCommand();
+    if (url == microphoneSettingsURL() || url == systemSettingsURL()) {
+        const QStringList command = settingsCommandFor(url);
         if (command.isEmpty())
             return false;
         return QProcess::startDetached(command.front(), command.mid(1));
