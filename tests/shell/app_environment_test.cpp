@@ -6,6 +6,7 @@
 #include "shell/ErrorPresentationCoordinator.h"
 #include "shell/WindowHost.h"
 #include "shell/WindowManager.h"
+#include "support/FakeAudioCapture.h"
 #include "support/FakeMicrophonePermission.h"
 #include "support/SettingsReset.h"
 
@@ -109,6 +110,35 @@ TEST_F(AppEnvironmentTest, DeniedMicrophoneIsPresentedAsARecordingFailure)
     ASSERT_TRUE(Dispatch::drainMainQueue());
     ASSERT_TRUE(done);
     EXPECT_EQ(presented(), TallowindError::recordingFailed("Microphone access denied"));
+}
+
+TEST_F(AppEnvironmentTest, ARecordingRoundTripPresentsNothingAndAnEmptyOneIsAToast)
+{
+    putModelOnDisk(WhisperModel::largeV3);
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3);
+    auto capture = std::make_shared<FakeAudioCapture>();
+    store().setCaptureServices(capture, std::make_shared<FakeMicrophonePermission>());
+
+    await([&](auto done) { hub.startRecording(done); });
+    EXPECT_FALSE(presented().has_value());
+    EXPECT_TRUE(hub.isRecording()); // through the binding
+    capture->lastStream()->deliver(std::vector<float>(1600, 0.05f));
+    bool stopped = false;
+    hub.stopRecording([&] { stopped = true; });
+    ASSERT_TRUE(stopped);
+    // The text reaches the hub only through its binding, on the main queue.
+    EXPECT_EQ(hub.currentTranscription(), "");
+    ASSERT_TRUE(Dispatch::drainMainQueue());
+    EXPECT_EQ(hub.currentTranscription(), store().currentTranscription());
+    EXPECT_FALSE(hub.currentTranscription().isEmpty());
+    EXPECT_FALSE(presented().has_value());
+    EXPECT_FALSE(hub.isRecording());
+
+    await([&](auto done) { hub.startRecording(done); });
+    await([&](auto done) { hub.stopRecording(done); });
+    EXPECT_FALSE(presented().has_value());
+    ASSERT_EQ(hub.errorCoordinator().toastErrors().size(), 1);
+    EXPECT_EQ(hub.errorCoordinator().toastErrors().first(), TallowindError::emptyTranscriptionResult());
 }
 
 TEST_F(AppEnvironmentTest, StopWhenNotRecordingAndDownloadsArePresented)
