@@ -64,13 +64,13 @@ QByteArray encode(const AdvancedSettings& settings)
     root.insert(QStringLiteral("enableVoiceActivityDetection"), settings.enableVoiceActivityDetection);
     root.insert(QStringLiteral("vadThreshold"), std::isfinite(settings.vadThreshold) ? settings.vadThreshold : 0.5);
     root.insert(QStringLiteral("whisperTemperature"),
-                plainDouble(NumberText::parseFloat(settings.whisperTemperature).value_or(0.0f)));
+        plainDouble(NumberText::parseFloat(settings.whisperTemperature).value_or(0.0f)));
     root.insert(QStringLiteral("whisperBeamSize"), NumberText::parseInt32(settings.whisperBeamSize).value_or(5));
     root.insert(QStringLiteral("whisperBestOf"), NumberText::parseInt32(settings.whisperBestOf).value_or(5));
     root.insert(QStringLiteral("whisperEntropyThreshold"),
-                plainDouble(NumberText::parseFloat(settings.whisperEntropyThreshold).value_or(2.4f)));
+        plainDouble(NumberText::parseFloat(settings.whisperEntropyThreshold).value_or(2.4f)));
     root.insert(QStringLiteral("whisperLogProbThreshold"),
-                plainDouble(NumberText::parseFloat(settings.whisperLogProbThreshold).value_or(-1.0f)));
+        plainDouble(NumberText::parseFloat(settings.whisperLogProbThreshold).value_or(-1.0f)));
     root.insert(QStringLiteral("whisperNoFallback"), settings.whisperNoFallback);
     root.insert(QStringLiteral("enableDebugLogging"), settings.enableDebugLogging);
     root.insert(QStringLiteral("enableBetaFeatures"), settings.enableBetaFeatures);

@@ -45,19 +45,19 @@ void AdvancedSettingsViewModel::setupBindings()
 {
     // Each text is checked once per pause in its changes, with its newest value.
     const auto debounce = [this](QTimer& timer, void (AdvancedSettingsViewModel::*validate)(const QString&),
-                                 const QString AdvancedSettings::*text) {
+                              const QString AdvancedSettings::*text) {
         timer.setSingleShot(true);
         timer.setInterval(saveDelayMs);
         connect(&timer, &QTimer::timeout, this, [this, validate, text] { (this->*validate)(values.*text); });
     };
-    debounce(temperatureSave, &AdvancedSettingsViewModel::validateAndSaveTemperature,
-             &AdvancedSettings::whisperTemperature);
+    debounce(
+        temperatureSave, &AdvancedSettingsViewModel::validateAndSaveTemperature, &AdvancedSettings::whisperTemperature);
     debounce(beamSizeSave, &AdvancedSettingsViewModel::validateAndSaveBeamSize, &AdvancedSettings::whisperBeamSize);
     debounce(bestOfSave, &AdvancedSettingsViewModel::validateAndSaveBestOf, &AdvancedSettings::whisperBestOf);
     debounce(entropyThresholdSave, &AdvancedSettingsViewModel::validateAndSaveEntropyThreshold,
-             &AdvancedSettings::whisperEntropyThreshold);
+        &AdvancedSettings::whisperEntropyThreshold);
     debounce(logProbThresholdSave, &AdvancedSettingsViewModel::validateAndSaveLogProbThreshold,
-             &AdvancedSettings::whisperLogProbThreshold);
+        &AdvancedSettings::whisperLogProbThreshold);
     bound = true;
 }
 
@@ -152,8 +152,7 @@ void AdvancedSettingsViewModel::setEnableBetaFeatures(bool value)
 }
 
 void AdvancedSettingsViewModel::setError(std::optional<QString> ValidationErrors::*field,
-                                         void (AdvancedSettingsViewModel::*changed)(const std::optional<QString>&),
-                                         const std::optional<QString>& message)
+    void (AdvancedSettingsViewModel::*changed)(const std::optional<QString>&), const std::optional<QString>& message)
 {
     errors.*field = message;
     emit(this->*changed)(message);
@@ -167,7 +166,7 @@ void AdvancedSettingsViewModel::validateAndSaveTemperature(const QString& text)
         setError(&ValidationErrors::temperature, &AdvancedSettingsViewModel::temperatureErrorChanged, notANumber);
     else if (!(*value >= 0.0f && *value <= 1.0f))
         setError(&ValidationErrors::temperature, &AdvancedSettingsViewModel::temperatureErrorChanged,
-                 QStringLiteral("Must be between 0.0 and 1.0"));
+            QStringLiteral("Must be between 0.0 and 1.0"));
     else
         AppConfig::setWhisperTemperature(*value);
 }
@@ -180,7 +179,7 @@ void AdvancedSettingsViewModel::validateAndSaveBeamSize(const QString& text)
         setError(&ValidationErrors::beamSize, &AdvancedSettingsViewModel::beamSizeErrorChanged, notAnInteger);
     else if (*value < 1 || *value > 10)
         setError(&ValidationErrors::beamSize, &AdvancedSettingsViewModel::beamSizeErrorChanged,
-                 QStringLiteral("Must be between 1 and 10"));
+            QStringLiteral("Must be between 1 and 10"));
     else
         AppConfig::setWhisperBeamSize(*value);
 }
@@ -193,34 +192,34 @@ void AdvancedSettingsViewModel::validateAndSaveBestOf(const QString& text)
         setError(&ValidationErrors::bestOf, &AdvancedSettingsViewModel::bestOfErrorChanged, notAnInteger);
     else if (*value < 1 || *value > 10)
         setError(&ValidationErrors::bestOf, &AdvancedSettingsViewModel::bestOfErrorChanged,
-                 QStringLiteral("Must be between 1 and 10"));
+            QStringLiteral("Must be between 1 and 10"));
     else
         AppConfig::setWhisperBestOf(*value);
 }
 
 void AdvancedSettingsViewModel::validateAndSaveEntropyThreshold(const QString& text)
 {
-    setError(&ValidationErrors::entropyThreshold, &AdvancedSettingsViewModel::entropyThresholdErrorChanged,
-             std::nullopt);
+    setError(
+        &ValidationErrors::entropyThreshold, &AdvancedSettingsViewModel::entropyThresholdErrorChanged, std::nullopt);
     const std::optional<float> value = NumberText::parseFloat(text);
     if (!value)
-        setError(&ValidationErrors::entropyThreshold, &AdvancedSettingsViewModel::entropyThresholdErrorChanged,
-                 notANumber);
+        setError(
+            &ValidationErrors::entropyThreshold, &AdvancedSettingsViewModel::entropyThresholdErrorChanged, notANumber);
     else if (!(*value >= 0.0f))
         setError(&ValidationErrors::entropyThreshold, &AdvancedSettingsViewModel::entropyThresholdErrorChanged,
-                 QStringLiteral("Must be non-negative"));
+            QStringLiteral("Must be non-negative"));
     else
         AppConfig::setWhisperEntropyThreshold(*value);
 }
 
 void AdvancedSettingsViewModel::validateAndSaveLogProbThreshold(const QString& text)
 {
-    setError(&ValidationErrors::logProbThreshold, &AdvancedSettingsViewModel::logProbThresholdErrorChanged,
-             std::nullopt);
+    setError(
+        &ValidationErrors::logProbThreshold, &AdvancedSettingsViewModel::logProbThresholdErrorChanged, std::nullopt);
     const std::optional<float> value = NumberText::parseFloat(text);
     if (!value)
-        setError(&ValidationErrors::logProbThreshold, &AdvancedSettingsViewModel::logProbThresholdErrorChanged,
-                 notANumber);
+        setError(
+            &ValidationErrors::logProbThreshold, &AdvancedSettingsViewModel::logProbThresholdErrorChanged, notANumber);
     else
         AppConfig::setWhisperLogProbThreshold(*value);
 }
@@ -277,7 +276,8 @@ std::optional<QString> AdvancedSettingsViewModel::importSettingsFrom(const QStri
     const std::variant<QByteArray, QString> bytes = AdvancedSettingsFile::read(path);
     if (const auto* error = std::get_if<QString>(&bytes))
         return *error;
-    const std::variant<AdvancedSettingsUpdate, QString> decoded = AdvancedSettingsFile::decode(std::get<QByteArray>(bytes));
+    const std::variant<AdvancedSettingsUpdate, QString> decoded =
+        AdvancedSettingsFile::decode(std::get<QByteArray>(bytes));
     if (const auto* error = std::get_if<QString>(&decoded))
         return *error;
     apply(std::get<AdvancedSettingsUpdate>(decoded));
@@ -288,13 +288,12 @@ void AdvancedSettingsViewModel::exportSettings(Completion completion)
 {
     // The file holds the values of this moment, not of when the user confirms.
     const QByteArray bytes = AdvancedSettingsFile::encode(values);
-    FileDialogs::chooseSaveFile(AdvancedSettingsFile::defaultFileName, jsonFilter,
-                                [bytes, completion](const std::optional<QString>& path) {
-                                    const std::optional<QString> error =
-                                        path ? AdvancedSettingsFile::write(*path, bytes) : std::nullopt;
-                                    if (completion)
-                                        completion(error);
-                                });
+    FileDialogs::chooseSaveFile(
+        AdvancedSettingsFile::defaultFileName, jsonFilter, [bytes, completion](const std::optional<QString>& path) {
+            const std::optional<QString> error = path ? AdvancedSettingsFile::write(*path, bytes) : std::nullopt;
+            if (completion)
+                completion(error);
+        });
 }
 
 void AdvancedSettingsViewModel::importSettings(Completion completion)

@@ -17,31 +17,30 @@
 class AdvancedSettingsViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool enableStreamingMode READ enableStreamingMode WRITE setEnableStreamingMode NOTIFY
-                   enableStreamingModeChanged)
-    Q_PROPERTY(bool enableVoiceActivityDetection READ enableVoiceActivityDetection WRITE
-                   setEnableVoiceActivityDetection NOTIFY enableVoiceActivityDetectionChanged)
+            enableStreamingModeChanged)
+    Q_PROPERTY(bool enableVoiceActivityDetection READ enableVoiceActivityDetection WRITE setEnableVoiceActivityDetection
+            NOTIFY enableVoiceActivityDetectionChanged)
     Q_PROPERTY(double vadThreshold READ vadThreshold WRITE setVadThreshold NOTIFY vadThresholdChanged)
-    Q_PROPERTY(QString whisperTemperature READ whisperTemperature WRITE setWhisperTemperature NOTIFY
-                   whisperTemperatureChanged)
+    Q_PROPERTY(
+        QString whisperTemperature READ whisperTemperature WRITE setWhisperTemperature NOTIFY whisperTemperatureChanged)
     Q_PROPERTY(QString whisperBeamSize READ whisperBeamSize WRITE setWhisperBeamSize NOTIFY whisperBeamSizeChanged)
     Q_PROPERTY(QString whisperBestOf READ whisperBestOf WRITE setWhisperBestOf NOTIFY whisperBestOfChanged)
     Q_PROPERTY(QString whisperEntropyThreshold READ whisperEntropyThreshold WRITE setWhisperEntropyThreshold NOTIFY
-                   whisperEntropyThresholdChanged)
+            whisperEntropyThresholdChanged)
     Q_PROPERTY(QString whisperLogProbThreshold READ whisperLogProbThreshold WRITE setWhisperLogProbThreshold NOTIFY
-                   whisperLogProbThresholdChanged)
-    Q_PROPERTY(bool whisperNoFallback READ whisperNoFallback WRITE setWhisperNoFallback NOTIFY
-                   whisperNoFallbackChanged)
-    Q_PROPERTY(bool enableDebugLogging READ enableDebugLogging WRITE setEnableDebugLogging NOTIFY
-                   enableDebugLoggingChanged)
-    Q_PROPERTY(bool enableBetaFeatures READ enableBetaFeatures WRITE setEnableBetaFeatures NOTIFY
-                   enableBetaFeaturesChanged)
+            whisperLogProbThresholdChanged)
+    Q_PROPERTY(bool whisperNoFallback READ whisperNoFallback WRITE setWhisperNoFallback NOTIFY whisperNoFallbackChanged)
+    Q_PROPERTY(
+        bool enableDebugLogging READ enableDebugLogging WRITE setEnableDebugLogging NOTIFY enableDebugLoggingChanged)
+    Q_PROPERTY(
+        bool enableBetaFeatures READ enableBetaFeatures WRITE setEnableBetaFeatures NOTIFY enableBetaFeaturesChanged)
     Q_PROPERTY(std::optional<QString> temperatureError READ temperatureError NOTIFY temperatureErrorChanged)
     Q_PROPERTY(std::optional<QString> beamSizeError READ beamSizeError NOTIFY beamSizeErrorChanged)
     Q_PROPERTY(std::optional<QString> bestOfError READ bestOfError NOTIFY bestOfErrorChanged)
-    Q_PROPERTY(std::optional<QString> entropyThresholdError READ entropyThresholdError NOTIFY
-                   entropyThresholdErrorChanged)
-    Q_PROPERTY(std::optional<QString> logProbThresholdError READ logProbThresholdError NOTIFY
-                   logProbThresholdErrorChanged)
+    Q_PROPERTY(
+        std::optional<QString> entropyThresholdError READ entropyThresholdError NOTIFY entropyThresholdErrorChanged)
+    Q_PROPERTY(
+        std::optional<QString> logProbThresholdError READ logProbThresholdError NOTIFY logProbThresholdErrorChanged)
 
 public:
     explicit AdvancedSettingsViewModel(QObject* parent = nullptr);
@@ -133,8 +132,8 @@ private:
     void validateAndSaveEntropyThreshold(const QString& text);
     void validateAndSaveLogProbThreshold(const QString& text);
     void setError(std::optional<QString> ValidationErrors::*field,
-                  void (AdvancedSettingsViewModel::*changed)(const std::optional<QString>&),
-                  const std::optional<QString>& message);
+        void (AdvancedSettingsViewModel::*changed)(const std::optional<QString>&),
+        const std::optional<QString>& message);
 
     AdvancedSettings values;
     ValidationErrors errors;

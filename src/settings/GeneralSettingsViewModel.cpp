@@ -6,8 +6,8 @@
 #include "settings/TaskbarPresence.h"
 #include "shell/AppEnvironment.h"
 
-GeneralSettingsViewModel::GeneralSettingsViewModel(AppEnvironment& appEnvironment,
-                                                   std::shared_ptr<TaskbarPresence> taskbarPresence, QObject* parent)
+GeneralSettingsViewModel::GeneralSettingsViewModel(
+    AppEnvironment& appEnvironment, std::shared_ptr<TaskbarPresence> taskbarPresence, QObject* parent)
     : QObject(parent), environment(&appEnvironment), taskbar(std::move(taskbarPresence))
 {
     loadSettings();
@@ -103,4 +103,4 @@ void GeneralSettingsViewModel::resetToDefaults()
     setCopyToClipboard(false);
 }
 
-void GeneralSettingsViewModel::recordNewHotkey() {}
+void GeneralSettingsViewModel::recordNewHotkey() { }

@@ -19,17 +19,17 @@ class GeneralSettingsViewModel : public QObject {
     Q_PROPERTY(QString selectedHotkey READ selectedHotkey WRITE setSelectedHotkey NOTIFY selectedHotkeyChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(bool showDockIcon READ showDockIcon WRITE setShowDockIcon NOTIFY showDockIconChanged)
-    Q_PROPERTY(bool enableSoundEffects READ enableSoundEffects WRITE setEnableSoundEffects NOTIFY
-                   enableSoundEffectsChanged)
+    Q_PROPERTY(
+        bool enableSoundEffects READ enableSoundEffects WRITE setEnableSoundEffects NOTIFY enableSoundEffectsChanged)
     Q_PROPERTY(bool insertAfterRecording READ insertAfterRecording WRITE setInsertAfterRecording NOTIFY
-                   insertAfterRecordingChanged)
+            insertAfterRecordingChanged)
     Q_PROPERTY(bool copyToClipboard READ copyToClipboard WRITE setCopyToClipboard NOTIFY copyToClipboardChanged)
 
 public:
     // The hub is kept, not used. Without a taskbar presence the switch is
     // only stored.
-    explicit GeneralSettingsViewModel(AppEnvironment& appEnvironment,
-                                      std::shared_ptr<TaskbarPresence> taskbar = {}, QObject* parent = nullptr);
+    explicit GeneralSettingsViewModel(
+        AppEnvironment& appEnvironment, std::shared_ptr<TaskbarPresence> taskbar = {}, QObject* parent = nullptr);
     ~GeneralSettingsViewModel() override;
 
     const QString& selectedHotkey() const { return hotkey; }

@@ -9,8 +9,8 @@
 
 QString LaunchServicesHelper::autostartEntryPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/autostart/tallowind.desktop");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/autostart/tallowind.desktop");
 }
 
 QString LaunchServicesHelper::execArgument(const QString& argument)

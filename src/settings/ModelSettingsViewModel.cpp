@@ -16,7 +16,7 @@ ModelSettingsViewModel::ModelSettingsViewModel(ModelManager& modelManager, QObje
     setupBindings();
 }
 
-ModelSettingsViewModel::ModelSettingsViewModel() : ModelSettingsViewModel(ModelManager::shared()) {}
+ModelSettingsViewModel::ModelSettingsViewModel() : ModelSettingsViewModel(ModelManager::shared()) { }
 
 ModelSettingsViewModel::~ModelSettingsViewModel()
 {
@@ -108,7 +108,8 @@ void ModelSettingsViewModel::updateTotalStorageUsed()
     setTotalStorageUsed(byteCountText(store.totalStorageUsed()));
 }
 
-void ModelSettingsViewModel::selectModel(WhisperModel model, std::function<void(std::optional<TallowindError>)> completion)
+void ModelSettingsViewModel::selectModel(
+    WhisperModel model, std::function<void(std::optional<TallowindError>)> completion)
 {
     QPointer<ModelSettingsViewModel> self(this);
     store.switchModel(model, [self, model, completion](std::optional<TallowindError> failure) {
@@ -139,9 +140,9 @@ void ModelSettingsViewModel::downloadModel(WhisperModel model)
     const quint64 generation = download.generation;
     ModelDownloadStream* stream = download.stream.get();
     connect(stream, &ModelDownloadStream::valueAvailable, this,
-            [this, model, generation] { takeProgress(model, generation); });
-    connect(stream, &ModelDownloadStream::finished, this,
-            [this, model, generation] { finishDownload(model, generation); });
+        [this, model, generation] { takeProgress(model, generation); });
+    connect(
+        stream, &ModelDownloadStream::finished, this, [this, model, generation] { finishDownload(model, generation); });
     const bool endedAlready = stream->hasEnded();
     if (auto found = downloads.find(model); found != downloads.end()) {
         Download older = std::move(found->second);

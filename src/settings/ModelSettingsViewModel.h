@@ -25,16 +25,15 @@ class ModelManager;
 // streamed; several models may download at once. Main thread only.
 class ModelSettingsViewModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QList<WhisperModel> availableModels READ availableModels WRITE setAvailableModels NOTIFY
-                   availableModelsChanged)
-    Q_PROPERTY(std::optional<WhisperModel> selectedModel READ selectedModel WRITE setSelectedModel NOTIFY
-                   selectedModelChanged)
-    Q_PROPERTY(ProgressTable downloadProgress READ downloadProgress WRITE setDownloadProgress NOTIFY
-                   downloadProgressChanged)
+    Q_PROPERTY(
+        QList<WhisperModel> availableModels READ availableModels WRITE setAvailableModels NOTIFY availableModelsChanged)
+    Q_PROPERTY(
+        std::optional<WhisperModel> selectedModel READ selectedModel WRITE setSelectedModel NOTIFY selectedModelChanged)
+    Q_PROPERTY(
+        ProgressTable downloadProgress READ downloadProgress WRITE setDownloadProgress NOTIFY downloadProgressChanged)
     Q_PROPERTY(FlagTable isDownloading READ isDownloading WRITE setIsDownloading NOTIFY isDownloadingChanged)
     Q_PROPERTY(TextTable modelSizes READ modelSizes WRITE setModelSizes NOTIFY modelSizesChanged)
-    Q_PROPERTY(QString totalStorageUsed READ totalStorageUsed WRITE setTotalStorageUsed NOTIFY
-                   totalStorageUsedChanged)
+    Q_PROPERTY(QString totalStorageUsed READ totalStorageUsed WRITE setTotalStorageUsed NOTIFY totalStorageUsedChanged)
 
 public:
     using ProgressTable = QHash<WhisperModel, ModelDownloadProgress>;

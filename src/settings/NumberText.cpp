@@ -25,8 +25,8 @@ std::optional<float> parseFloat(const QString& text)
     if (bytes.empty() || text.startsWith(QStringLiteral("+-")))
         return std::nullopt;
     float value = 0;
-    const auto [end, error] = std::from_chars(bytes.data(), bytes.data() + bytes.size(), value,
-                                              std::chars_format::general);
+    const auto [end, error] =
+        std::from_chars(bytes.data(), bytes.data() + bytes.size(), value, std::chars_format::general);
     if (error != std::errc() || end != bytes.data() + bytes.size() || !std::isfinite(value))
         return std::nullopt;
     return value;

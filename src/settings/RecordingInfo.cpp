@@ -15,8 +15,8 @@ QString RecordingInfo::formattedDate() const
 {
     const QDateTime moment = metadata.date().toLocalTime();
     const QLocale locale;
-    return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(moment.time(), QLocale::ShortFormat);
+    return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + locale.toString(moment.time(), QLocale::ShortFormat);
 }
 
 QString RecordingInfo::formattedDuration() const

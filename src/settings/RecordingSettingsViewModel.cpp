@@ -46,8 +46,8 @@ std::optional<QString> copyThroughTemporaryFile(const QString& source, const QSt
 
 } // namespace
 
-RecordingSettingsViewModel::RecordingSettingsViewModel(RecordingManager& recordingManager,
-                                                       std::shared_ptr<Workspace> opener, QObject* parent)
+RecordingSettingsViewModel::RecordingSettingsViewModel(
+    RecordingManager& recordingManager, std::shared_ptr<Workspace> opener, QObject* parent)
     : QObject(parent), store(recordingManager), workspace(std::move(opener))
 {
     loadSettings();
@@ -151,7 +151,7 @@ void RecordingSettingsViewModel::loadRecordings()
     setIsLoadingRecordings(false);
 }
 
-void RecordingSettingsViewModel::deleteRecording(const RecordingInfo&) {}
+void RecordingSettingsViewModel::deleteRecording(const RecordingInfo&) { }
 
 void RecordingSettingsViewModel::deleteSelectedRecordings()
 {
@@ -185,16 +185,16 @@ void RecordingSettingsViewModel::exportRecording(const RecordingInfo& recording,
     // The stored name is only a suggestion, and only its last part.
     const QString suggested = QFileInfo(recording.metadata.filename).fileName();
     FileDialogs::chooseSaveFile(suggested, QStringLiteral("Audio files (*.wav)"),
-                                [self, recording, completion](const std::optional<QString>& path) {
-                                    if (path && self)
-                                        self->exportRecordingTo(recording, *path, completion);
-                                    else if (completion)
-                                        completion(std::nullopt);
-                                });
+        [self, recording, completion](const std::optional<QString>& path) {
+            if (path && self)
+                self->exportRecordingTo(recording, *path, completion);
+            else if (completion)
+                completion(std::nullopt);
+        });
 }
 
-void RecordingSettingsViewModel::exportRecordingTo(const RecordingInfo& recording, const QString& destination,
-                                                   Completion completion)
+void RecordingSettingsViewModel::exportRecordingTo(
+    const RecordingInfo& recording, const QString& destination, Completion completion)
 {
     const QString source = recording.filePath;
     Dispatch::global(Dispatch::QoS::UserInitiated).async([source, destination, completion] {
@@ -210,12 +210,12 @@ void RecordingSettingsViewModel::chooseRecordingsDirectory(std::function<void()>
 {
     QPointer<RecordingSettingsViewModel> self(this);
     FileDialogs::chooseFolder(QStringLiteral("Choose where to save recordings"), QStringLiteral("Choose"),
-                              [self, done](const std::optional<QString>& path) {
-                                  if (path && self) {
-                                      self->setRecordingsDirectory(*path);
-                                      self->loadRecordings();
-                                  }
-                                  if (done)
-                                      done();
-                              });
+        [self, done](const std::optional<QString>& path) {
+            if (path && self) {
+                self->setRecordingsDirectory(*path);
+                self->loadRecordings();
+            }
+            if (done)
+                done();
+        });
 }

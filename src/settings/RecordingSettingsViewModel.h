@@ -25,26 +25,24 @@ class RecordingSettingsViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<RecordingInfo> recordings READ recordings WRITE setRecordings NOTIFY recordingsChanged)
     Q_PROPERTY(bool isLoadingRecordings READ isLoadingRecordings WRITE setIsLoadingRecordings NOTIFY
-                   isLoadingRecordingsChanged)
+            isLoadingRecordingsChanged)
     Q_PROPERTY(bool enableRecordingSaving READ enableRecordingSaving WRITE setEnableRecordingSaving NOTIFY
-                   enableRecordingSavingChanged)
+            enableRecordingSavingChanged)
     Q_PROPERTY(bool showInFinderAfterSaving READ showInFinderAfterSaving WRITE setShowInFinderAfterSaving NOTIFY
-                   showInFinderAfterSavingChanged)
-    Q_PROPERTY(std::optional<QString> recordingsDirectory READ recordingsDirectory WRITE setRecordingsDirectory
-                   NOTIFY recordingsDirectoryChanged)
-    Q_PROPERTY(qint64 maxStorageSizeMB READ maxStorageSizeMB WRITE setMaxStorageSizeMB NOTIFY
-                   maxStorageSizeMBChanged)
+            showInFinderAfterSavingChanged)
+    Q_PROPERTY(std::optional<QString> recordingsDirectory READ recordingsDirectory WRITE setRecordingsDirectory NOTIFY
+            recordingsDirectoryChanged)
+    Q_PROPERTY(qint64 maxStorageSizeMB READ maxStorageSizeMB WRITE setMaxStorageSizeMB NOTIFY maxStorageSizeMBChanged)
     Q_PROPERTY(qint64 autoDeleteAfterDays READ autoDeleteAfterDays WRITE setAutoDeleteAfterDays NOTIFY
-                   autoDeleteAfterDaysChanged)
-    Q_PROPERTY(QString totalStorageUsed READ totalStorageUsed WRITE setTotalStorageUsed NOTIFY
-                   totalStorageUsedChanged)
+            autoDeleteAfterDaysChanged)
+    Q_PROPERTY(QString totalStorageUsed READ totalStorageUsed WRITE setTotalStorageUsed NOTIFY totalStorageUsedChanged)
     Q_PROPERTY(QSet<QUuid> selectedRecordings READ selectedRecordings WRITE setSelectedRecordings NOTIFY
-                   selectedRecordingsChanged)
+            selectedRecordingsChanged)
 
 public:
     // The list is loaded on the next turn of the main queue.
-    RecordingSettingsViewModel(RecordingManager& recordingManager, std::shared_ptr<Workspace> workspace,
-                               QObject* parent = nullptr);
+    RecordingSettingsViewModel(
+        RecordingManager& recordingManager, std::shared_ptr<Workspace> workspace, QObject* parent = nullptr);
     ~RecordingSettingsViewModel() override;
 
     static constexpr int saveDelayMs = 500;

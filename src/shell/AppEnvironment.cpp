@@ -18,7 +18,7 @@ namespace {
 class AppEnvironmentLink : public QObject {
     Q_OBJECT
 public:
-    AppEnvironmentLink(QWidget* view, AppEnvironment* environment) : QObject(view), hub(environment) {}
+    AppEnvironmentLink(QWidget* view, AppEnvironment* environment) : QObject(view), hub(environment) { }
     QPointer<AppEnvironment> hub;
 };
 
@@ -40,7 +40,10 @@ TallowindError asTranscriptionFailure(const RecordingManager::CaptureError& fail
 } // namespace
 
 AppEnvironment::AppEnvironment(ModelManager& modelManager, RecordingManager& recordingManager, QObject* parent)
-    : QObject(parent), models(modelManager), recordings(recordingManager), windows(WindowManager::shared()),
+    : QObject(parent),
+      models(modelManager),
+      recordings(recordingManager),
+      windows(WindowManager::shared()),
       coordinator(new ErrorPresentationCoordinator(this))
 {
     QPointer<AppEnvironment> self(this);
@@ -50,7 +53,7 @@ AppEnvironment::AppEnvironment(ModelManager& modelManager, RecordingManager& rec
     });
 }
 
-AppEnvironment::AppEnvironment() : AppEnvironment(ModelManager::shared(), RecordingManager::shared()) {}
+AppEnvironment::AppEnvironment() : AppEnvironment(ModelManager::shared(), RecordingManager::shared()) { }
 
 AppEnvironment::~AppEnvironment() = default;
 
@@ -94,13 +97,13 @@ void AppEnvironment::setupBindings()
     setCurrentTranscription(recordings.currentTranscription());
     setCurrentError(coordinator->currentError());
     connect(&recordings, &RecordingManager::isRecordingChanged, this, &AppEnvironment::setIsRecording,
-            Qt::QueuedConnection);
-    connect(&recordings, &RecordingManager::audioLevelChanged, this, &AppEnvironment::setAudioLevel,
-            Qt::QueuedConnection);
-    connect(&recordings, &RecordingManager::currentTranscriptionChanged, this,
-            &AppEnvironment::setCurrentTranscription, Qt::QueuedConnection);
-    connect(coordinator, &ErrorPresentationCoordinator::currentErrorChanged, this,
-            &AppEnvironment::setCurrentError, Qt::QueuedConnection);
+        Qt::QueuedConnection);
+    connect(
+        &recordings, &RecordingManager::audioLevelChanged, this, &AppEnvironment::setAudioLevel, Qt::QueuedConnection);
+    connect(&recordings, &RecordingManager::currentTranscriptionChanged, this, &AppEnvironment::setCurrentTranscription,
+        Qt::QueuedConnection);
+    connect(coordinator, &ErrorPresentationCoordinator::currentErrorChanged, this, &AppEnvironment::setCurrentError,
+        Qt::QueuedConnection);
 }
 
 void AppEnvironment::present(const TallowindError& failure)

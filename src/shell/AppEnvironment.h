@@ -25,16 +25,15 @@ class AppEnvironment : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isRecording READ isRecording WRITE setIsRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(QString currentTranscription READ currentTranscription WRITE setCurrentTranscription NOTIFY
-                   currentTranscriptionChanged)
+            currentTranscriptionChanged)
     Q_PROPERTY(float audioLevel READ audioLevel WRITE setAudioLevel NOTIFY audioLevelChanged)
-    Q_PROPERTY(std::optional<TallowindError> currentError READ currentError WRITE setCurrentError NOTIFY
-                   currentErrorChanged)
+    Q_PROPERTY(
+        std::optional<TallowindError> currentError READ currentError WRITE setCurrentError NOTIFY currentErrorChanged)
 
 public:
     // The copies start empty; the stores' values arrive once the main queue
     // has run the binding set-up.
-    explicit AppEnvironment(ModelManager& modelManager, RecordingManager& recordingManager,
-                            QObject* parent = nullptr);
+    explicit AppEnvironment(ModelManager& modelManager, RecordingManager& recordingManager, QObject* parent = nullptr);
     AppEnvironment();
     ~AppEnvironment() override;
 

@@ -24,15 +24,18 @@ ErrorBinding ErrorBinding::to(ErrorPresentationCoordinator& coordinator)
     };
     binding.watch = [source](QObject* context, std::function<void()> changed) {
         if (source)
-            QObject::connect(source, &ErrorPresentationCoordinator::currentErrorChanged, context,
-                             [changed] { changed(); });
+            QObject::connect(
+                source, &ErrorPresentationCoordinator::currentErrorChanged, context, [changed] { changed(); });
     };
     return binding;
 }
 
 ErrorAlertModifier::ErrorAlertModifier(QWidget* contentView, ErrorBinding error, std::function<void()> dismissed,
-                                       std::shared_ptr<Workspace> settingsOpener)
-    : QObject(contentView), content(contentView), binding(std::move(error)), onDismiss(std::move(dismissed)),
+    std::shared_ptr<Workspace> settingsOpener)
+    : QObject(contentView),
+      content(contentView),
+      binding(std::move(error)),
+      onDismiss(std::move(dismissed)),
       workspace(std::move(settingsOpener))
 {
     if (binding.watch)
@@ -78,8 +81,8 @@ void ErrorAlertModifier::refresh()
 void ErrorAlertModifier::open(const TallowindError& error)
 {
     QWidget* parent = content ? content->window() : nullptr;
-    box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"), error.userMessage(), QMessageBox::NoButton,
-                          parent);
+    box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Error"), error.userMessage(), QMessageBox::NoButton, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);
     box->setAccessibleName(QStringLiteral("Error"));
@@ -137,8 +140,8 @@ void ErrorAlertModifier::chooseOpenSettings(const TallowindError& presented)
         workspace->openURL(settingsURLFor(presented));
 }
 
-ErrorAlertModifier* errorAlert(QWidget* content, ErrorBinding error, std::function<void()> onDismiss,
-                               std::shared_ptr<Workspace> workspace)
+ErrorAlertModifier* errorAlert(
+    QWidget* content, ErrorBinding error, std::function<void()> onDismiss, std::shared_ptr<Workspace> workspace)
 {
     return new ErrorAlertModifier(content, std::move(error), std::move(onDismiss), std::move(workspace));
 }

@@ -40,8 +40,8 @@ class ErrorAlertModifier : public QObject {
     Q_OBJECT
 
 public:
-    ErrorAlertModifier(QWidget* content, ErrorBinding error, std::function<void()> onDismiss,
-                       std::shared_ptr<Workspace> workspace);
+    ErrorAlertModifier(
+        QWidget* content, ErrorBinding error, std::function<void()> onDismiss, std::shared_ptr<Workspace> workspace);
     ~ErrorAlertModifier() override;
 
     // Brings the alert in line with the bound error: opens it, updates it or
@@ -72,5 +72,5 @@ private:
 };
 
 // Applies the alert to a view; the modifier lives as long as the view.
-ErrorAlertModifier* errorAlert(QWidget* content, ErrorBinding error, std::function<void()> onDismiss,
-                               std::shared_ptr<Workspace> workspace);
+ErrorAlertModifier* errorAlert(
+    QWidget* content, ErrorBinding error, std::function<void()> onDismiss, std::shared_ptr<Workspace> workspace);

@@ -1,6 +1,6 @@
 #include "shell/ErrorPresentationCoordinator.h"
 
-ErrorPresentationCoordinator::ErrorPresentationCoordinator(QObject* parent) : QObject(parent) {}
+ErrorPresentationCoordinator::ErrorPresentationCoordinator(QObject* parent) : QObject(parent) { }
 
 void ErrorPresentationCoordinator::setCurrentError(const std::optional<TallowindError>& value)
 {

@@ -12,8 +12,8 @@
 // order, or as a toast, any number at once. Main thread only.
 class ErrorPresentationCoordinator : public QObject {
     Q_OBJECT
-    Q_PROPERTY(std::optional<TallowindError> currentError READ currentError WRITE setCurrentError NOTIFY
-                   currentErrorChanged)
+    Q_PROPERTY(
+        std::optional<TallowindError> currentError READ currentError WRITE setCurrentError NOTIFY currentErrorChanged)
     Q_PROPERTY(QList<TallowindError> toastErrors READ toastErrors WRITE setToastErrors NOTIFY toastErrorsChanged)
 
 public:

@@ -90,10 +90,9 @@ void ErrorToastView::applyPalette()
 {
     const QPalette& colours = palette();
     symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("exclamationmark.triangle.fill"), symbolSize,
-                                          SymbolTint::mono(TallowindTheme::Colors::cautionColor()),
-                                          devicePixelRatioF()));
-    closer->setIcon(SymbolIcons::icon(QStringLiteral("xmark.circle.fill"),
-                                      SymbolTint::mono(TallowindTheme::Colors::textSecondary(colours))));
+        SymbolTint::mono(TallowindTheme::Colors::cautionColor()), devicePixelRatioF()));
+    closer->setIcon(SymbolIcons::icon(
+        QStringLiteral("xmark.circle.fill"), SymbolTint::mono(TallowindTheme::Colors::textSecondary(colours))));
     QPalette textColours = text->palette();
     textColours.setColor(QPalette::WindowText, TallowindTheme::Colors::textPrimary(colours));
     text->setPalette(textColours);
@@ -231,8 +230,7 @@ void ErrorToastView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF area = banner->geometry();
-    const ShadowImage shadow =
-        roundedRectShadows(area.size(), TallowindTheme::Radius::small, bannerShadows());
+    const ShadowImage shadow = roundedRectShadows(area.size(), TallowindTheme::Radius::small, bannerShadows());
     painter.drawImage(area.topLeft() - shadow.origin, shadow.image);
     QPainterPath shape;
     shape.addRoundedRect(area, TallowindTheme::Radius::small, TallowindTheme::Radius::small);

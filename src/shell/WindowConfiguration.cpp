@@ -7,17 +7,16 @@ WindowConfiguration WindowConfiguration::configuration(WindowType type)
     switch (type.value()) {
     case WindowType::settings:
         return {type, Style::regular, true, true, true, false, false, false, QSize(600, 400), QSize(500, 350),
-                std::nullopt};
+            std::nullopt};
     case WindowType::popover:
-        return {type, Style::popover, false, true, true, true, true, true, QSize(380, 240), std::nullopt,
-                std::nullopt};
+        return {type, Style::popover, false, true, true, true, true, true, QSize(380, 240), std::nullopt, std::nullopt};
     case WindowType::recordingProgress:
     case WindowType::streamingProgress:
-        return {type, Style::floating, false, true, false, true, true, false, QSize(320, 100), std::nullopt,
-                std::nullopt};
+        return {
+            type, Style::floating, false, true, false, true, true, false, QSize(320, 100), std::nullopt, std::nullopt};
     case WindowType::firstLaunch:
-        return {type, Style::regular, false, true, true, false, false, false, QSize(500, 400), std::nullopt,
-                std::nullopt};
+        return {
+            type, Style::regular, false, true, true, false, false, false, QSize(500, 400), std::nullopt, std::nullopt};
     }
     return {type, Style::regular, true, true, true, false, false, false, std::nullopt, std::nullopt, std::nullopt};
 }
@@ -25,7 +24,7 @@ WindowConfiguration WindowConfiguration::configuration(WindowType type)
 WindowSceneSettings windowConfiguration(WindowType type)
 {
     const WindowConfiguration row = WindowConfiguration::configuration(type);
-    return {row.resizable ? WindowSceneSettings::Resizability::automatic
-                          : WindowSceneSettings::Resizability::contentSize,
-            row.defaultSize.value_or(QSize(600, 400))};
+    return {
+        row.resizable ? WindowSceneSettings::Resizability::automatic : WindowSceneSettings::Resizability::contentSize,
+        row.defaultSize.value_or(QSize(600, 400))};
 }

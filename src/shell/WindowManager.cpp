@@ -90,7 +90,7 @@ std::optional<QRect> WindowManager::frameFromString(const QString& text)
     if (values[2] < 0 || values[3] < 0)
         return std::nullopt;
     return QRect(static_cast<int>(std::lround(values[0])), static_cast<int>(std::lround(values[1])),
-                 static_cast<int>(std::lround(values[2])), static_cast<int>(std::lround(values[3])));
+        static_cast<int>(std::lround(values[2])), static_cast<int>(std::lround(values[3])));
 }
 
 QRect WindowManager::clampedFrame(const QRect& saved, const QRect& bounds)
@@ -142,8 +142,8 @@ void WindowManager::applyConfiguration(const WindowConfiguration& configuration,
     Qt::WindowFlags flags;
     switch (configuration.style) {
     case Style::regular:
-        flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
+        flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
         if (configuration.resizable)
             flags |= Qt::WindowMaximizeButtonHint;
         window->setAttribute(Qt::WA_TranslucentBackground, false);

@@ -11,7 +11,7 @@ class WindowType {
 public:
     enum Case { settings, popover, recordingProgress, streamingProgress, firstLaunch };
 
-    constexpr WindowType(Case value) : kind(value) {}
+    constexpr WindowType(Case value) : kind(value) { }
 
     // Exact, case-sensitive match of a raw value.
     static std::optional<WindowType> fromRawValue(const QString& rawValue);

@@ -126,9 +126,9 @@ TEST_F(SettingsFileTest, WrongTypesAndOutOfRangeValuesAreIgnored)
         "whisperNoFallback": true,
         "somethingElse": true
     })");
-    EXPECT_FALSE(update.enableStreamingMode || update.enableVoiceActivityDetection || update.vadThreshold ||
-                 update.whisperTemperature || update.whisperBeamSize || update.whisperBestOf ||
-                 update.whisperEntropyThreshold || update.whisperLogProbThreshold || update.enableDebugLogging);
+    EXPECT_FALSE(update.enableStreamingMode || update.enableVoiceActivityDetection || update.vadThreshold
+        || update.whisperTemperature || update.whisperBeamSize || update.whisperBestOf || update.whisperEntropyThreshold
+        || update.whisperLogProbThreshold || update.enableDebugLogging);
     EXPECT_EQ(update.whisperNoFallback, true);
     EXPECT_EQ(decoded(R"({"whisperBeamSize": 20})").whisperBeamSize, std::nullopt);
     EXPECT_EQ(decoded(R"({"whisperBeamSize": 10})").whisperBeamSize, QString("10"));

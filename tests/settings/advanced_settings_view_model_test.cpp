@@ -111,13 +111,13 @@ TEST_F(AdvancedSettingsTest, ValidationMessagesAndBounds)
     const QString range10 = "Must be between 1 and 10";
     const std::vector<Case> cases{
         {&AdvancedSettingsViewModel::setWhisperTemperature, &AdvancedSettingsViewModel::temperatureError, "1.01",
-         QString("Must be between 0.0 and 1.0")},
+            QString("Must be between 0.0 and 1.0")},
         {&AdvancedSettingsViewModel::setWhisperBeamSize, &AdvancedSettingsViewModel::beamSizeError, "0", range10},
         {&AdvancedSettingsViewModel::setWhisperBestOf, &AdvancedSettingsViewModel::bestOfError, "11", range10},
         {&AdvancedSettingsViewModel::setWhisperEntropyThreshold, &AdvancedSettingsViewModel::entropyThresholdError,
-         "-0.1", QString("Must be non-negative")},
+            "-0.1", QString("Must be non-negative")},
         {&AdvancedSettingsViewModel::setWhisperLogProbThreshold, &AdvancedSettingsViewModel::logProbThresholdError,
-         "abc", QString("Must be a valid number")},
+            "abc", QString("Must be a valid number")},
     };
     for (const Case& c : cases)
         (model.*c.set)(c.text);
@@ -141,8 +141,8 @@ TEST_F(AdvancedSettingsTest, ValidationMessagesAndBounds)
     model.setWhisperEntropyThreshold("0");
     model.setWhisperLogProbThreshold("-5");
     waitForSave();
-    EXPECT_FALSE(model.temperatureError() || model.beamSizeError() || model.bestOfError() ||
-                 model.entropyThresholdError() || model.logProbThresholdError());
+    EXPECT_FALSE(model.temperatureError() || model.beamSizeError() || model.bestOfError()
+        || model.entropyThresholdError() || model.logProbThresholdError());
     EXPECT_EQ(AppConfig::whisperTemperature(), 1.0f);
     EXPECT_EQ(AppConfig::whisperBeamSize(), 10);
     EXPECT_EQ(AppConfig::whisperBestOf(), 1);

@@ -81,7 +81,8 @@ TEST_F(GeneralSettingsTest, LaunchAtLoginWritesAValidAutostartEntryAndRemovesIt)
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QByteArray text = entry.readAll();
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
-    EXPECT_TRUE(text.contains("Exec=" + LaunchServicesHelper::execArgument(QCoreApplication::applicationFilePath()).toUtf8()));
+    EXPECT_TRUE(
+        text.contains("Exec=" + LaunchServicesHelper::execArgument(QCoreApplication::applicationFilePath()).toUtf8()));
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
     if (!validator.isEmpty()) {
         QProcess check;

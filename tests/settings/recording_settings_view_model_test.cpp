@@ -154,8 +154,9 @@ TEST_F(RecordingSettingsTest, RevealOpensTheFolderAndPlayOpensTheFile)
     const RecordingInfo info(record("recording_a.wav"), "/data/Recordings/recording_a.wav");
     model.showInFinder(info);
     model.playRecording(info);
-    EXPECT_EQ(workspace->opened, (QList<QUrl>{QUrl::fromLocalFile("/data/Recordings"),
-                                              QUrl::fromLocalFile("/data/Recordings/recording_a.wav")}));
+    EXPECT_EQ(workspace->opened,
+        (QList<QUrl>{
+            QUrl::fromLocalFile("/data/Recordings"), QUrl::fromLocalFile("/data/Recordings/recording_a.wav")}));
 }
 
 TEST_F(RecordingSettingsTest, ExportCopiesWholeAndAFailedOneKeepsTheOldFile)
@@ -169,7 +170,7 @@ TEST_F(RecordingSettingsTest, ExportCopiesWholeAndAFailedOneKeepsTheOldFile)
 
     std::optional<std::optional<QString>> result;
     model.exportRecordingTo(RecordingInfo(record("recording_a.wav"), source), target,
-                            [&](const std::optional<QString>& error) { result = error; });
+        [&](const std::optional<QString>& error) { result = error; });
     ASSERT_TRUE(pumpUntil([&] { return result.has_value(); }));
     EXPECT_FALSE(result->has_value());
     EXPECT_EQ(readFile(target), audio);
@@ -178,7 +179,7 @@ TEST_F(RecordingSettingsTest, ExportCopiesWholeAndAFailedOneKeepsTheOldFile)
     writeFile(target, "an older file");
     result.reset();
     model.exportRecordingTo(RecordingInfo(record("gone.wav"), folder.filePath("gone.wav")), target,
-                            [&](const std::optional<QString>& error) { result = error; });
+        [&](const std::optional<QString>& error) { result = error; });
     ASSERT_TRUE(pumpUntil([&] { return result.has_value(); }));
     ASSERT_TRUE(result->has_value());
     EXPECT_TRUE((*result)->startsWith("Could not read"));
@@ -193,7 +194,7 @@ TEST_F(RecordingSettingsTest, ExportAndFolderChoiceGoThroughTheChooser)
     RecordingSettingsViewModel model(store(), workspace);
     std::optional<std::optional<QString>> result;
     model.exportRecording(RecordingInfo(record("../../recording_b.wav"), source),
-                          [&](const std::optional<QString>& error) { result = error; });
+        [&](const std::optional<QString>& error) { result = error; });
     QFileDialog* saver = openDialog();
     ASSERT_NE(saver, nullptr);
     EXPECT_EQ(saver->selectedFiles().value(0).section('/', -1), "recording_b.wav");

@@ -50,8 +50,7 @@ protected:
         file.write("model");
     }
     // Runs an operation and waits for its end.
-    template <typename Operation>
-    static void await(Operation operation)
+    template <typename Operation> static void await(Operation operation)
     {
         bool done = false;
         operation([&] { done = true; });

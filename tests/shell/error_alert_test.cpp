@@ -19,7 +19,8 @@ protected:
     {
         host.resize(400, 300);
         host.show();
-        modifier = errorAlert(&host, ErrorBinding::to(coordinator), [this] { ++dismissals; }, workspace);
+        modifier = errorAlert(
+            &host, ErrorBinding::to(coordinator), [this] { ++dismissals; }, workspace);
     }
 
     QStringList buttonTitles() const
@@ -100,8 +101,8 @@ TEST_F(ErrorAlertTest, ErrorsWithSuggestionsOpenTheMatchingSettingsPage)
 {
     EXPECT_EQ(ErrorAlertModifier::settingsURLFor(TallowindError::noAudioInput()), Workspace::microphoneSettingsURL());
     EXPECT_EQ(ErrorAlertModifier::settingsURLFor(TallowindError::networkError("x")), Workspace::systemSettingsURL());
-    EXPECT_EQ(ErrorAlertModifier::settingsURLFor(TallowindError::accessibilityNotEnabled()),
-              Workspace::systemSettingsURL());
+    EXPECT_EQ(
+        ErrorAlertModifier::settingsURLFor(TallowindError::accessibilityNotEnabled()), Workspace::systemSettingsURL());
     coordinator.present(TallowindError::networkError("offline"));
     click("Open Settings");
     EXPECT_EQ(workspace->opened, QList<QUrl>{Workspace::systemSettingsURL()});
@@ -140,7 +141,8 @@ TEST_F(ErrorAlertTest, ClearingTheErrorElsewhereClosesTheAlertWithoutReporting)
 
 TEST_F(ErrorAlertTest, LooksRightInLightAndDark)
 {
-    for (const auto& [name, palette] : {std::pair{QString("light"), lightPalette()}, {QString("dark"), darkPalette()}}) {
+    for (const auto& [name, palette] :
+        {std::pair{QString("light"), lightPalette()}, {QString("dark"), darkPalette()}}) {
         host.setPalette(palette);
         coordinator.present(TallowindError::microphoneAccessDenied());
         QMessageBox* box = modifier->alert();

@@ -65,8 +65,7 @@ TEST(ErrorPresentationCoordinator, EmptyResultBecomesAToastAndLeavesTheAlertAlon
     EXPECT_EQ(alertChanges.count(), 0);
     EXPECT_EQ(coordinator.currentError(), a);
     EXPECT_EQ(descriptions(coordinator.queuedErrors()), descriptions({b}));
-    EXPECT_EQ(descriptions(coordinator.toastErrors()),
-              descriptions({TallowindError::emptyTranscriptionResult()}));
+    EXPECT_EQ(descriptions(coordinator.toastErrors()), descriptions({TallowindError::emptyTranscriptionResult()}));
 }
 
 TEST(ErrorPresentationCoordinator, DismissWithNoAlertStillAnnouncesAChange)

@@ -36,8 +36,8 @@ TEST(ErrorToastView, CloseButtonHidesTheToastAndReportsOnceEvenWhenTheTimerFires
     EXPECT_EQ(counter.calls, 0); // not before the exit transition
     ASSERT_TRUE(pumpUntil([&] { return counter.calls == 1; }));
     // The five-second timer still runs dismiss(); the owner hears nothing more.
-    pumpUntil([&] { return shown.elapsed() > ErrorToastView::autoDismissMs + 800; },
-              ErrorToastView::autoDismissMs + 2000);
+    pumpUntil(
+        [&] { return shown.elapsed() > ErrorToastView::autoDismissMs + 800; }, ErrorToastView::autoDismissMs + 2000);
     EXPECT_EQ(counter.calls, 1);
     EXPECT_FALSE(toast.isToastVisible());
 }
@@ -92,13 +92,13 @@ TEST(ErrorToastView, LooksRightInLightAndDark)
 {
     Motion::setDurationScale(0);
     for (const auto& [name, palette] :
-         {std::pair{QString("light"), lightPalette()}, {QString("dark"), darkPalette()}}) {
+        {std::pair{QString("light"), lightPalette()}, {QString("dark"), darkPalette()}}) {
         QWidget backdrop;
         backdrop.setPalette(palette);
         backdrop.setAutoFillBackground(true);
         auto* toast = new ErrorToastView(
-            TallowindError::modelLoadFailed("the file ends before its tensors do, so it was probably cut short"),
-            [] {}, &backdrop);
+            TallowindError::modelLoadFailed("the file ends before its tensors do, so it was probably cut short"), [] {},
+            &backdrop);
         toast->setPalette(palette);
         backdrop.resize(toast->sizeHint() + QSize(24, 24));
         toast->setGeometry(QRect(QPoint(12, 12), toast->sizeHint()));

@@ -1,5 +1,5 @@
-#include "shell/WindowManager.h"
 #include "shell/WindowHost.h"
+#include "shell/WindowManager.h"
 
 #include "base/Defaults.h"
 #include "support/SettingsReset.h"
@@ -114,11 +114,11 @@ TEST_F(WindowManagerTest, AFrameOutsideTheScreenIsMovedInsideKeepingItsSize)
 
 TEST_F(WindowManagerTest, SavedFramesRoundTripAndBadTextIsIgnored)
 {
-    EXPECT_EQ(WindowManager::frameFromString(WindowManager::frameString({-20, 40, 300, 200})), QRect(-20, 40, 300, 200));
+    EXPECT_EQ(
+        WindowManager::frameFromString(WindowManager::frameString({-20, 40, 300, 200})), QRect(-20, 40, 300, 200));
     EXPECT_EQ(WindowManager::frameFromString("{{10.4, 20.6}, {300, 200}}"), QRect(10, 21, 300, 200));
     for (const QString& bad : {QString(""), QString("{{1, 2}, {3}}"), QString("{{a, 2}, {3, 4}}"),
-                               QString("{{1, 2}, {-3, 4}}"), QString("{{nan, 2}, {3, 4}}"),
-                               QString("{{1e300, 2}, {3, 4}}")})
+             QString("{{1, 2}, {-3, 4}}"), QString("{{nan, 2}, {3, 4}}"), QString("{{1e300, 2}, {3, 4}}")})
         EXPECT_FALSE(WindowManager::frameFromString(bad).has_value()) << bad.toStdString();
 
     QWidget window;

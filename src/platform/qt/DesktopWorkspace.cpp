@@ -29,9 +29,12 @@ QStringList DesktopWorkspace::soundSettingsCommand()
 QStringList DesktopWorkspace::systemSettingsCommand()
 {
     static const std::array<QString, 6> candidates{
-        QStringLiteral("gnome-control-center"), QStringLiteral("systemsettings"),
-        QStringLiteral("cinnamon-settings"),    QStringLiteral("mate-control-center"),
-        QStringLiteral("xfce4-settings-manager"), QStringLiteral("lxqt-config"),
+        QStringLiteral("gnome-control-center"),
+        QStringLiteral("systemsettings"),
+        QStringLiteral("cinnamon-settings"),
+        QStringLiteral("mate-control-center"),
+        QStringLiteral("xfce4-settings-manager"),
+        QStringLiteral("lxqt-config"),
     };
     for (const QString& candidate : candidates) {
         const QString program = QStandardPaths::findExecutable(candidate);
