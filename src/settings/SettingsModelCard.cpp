@@ -1,5 +1,7 @@
 #include "settings/SettingsModelCard.h"
 
+#include "settings/DownloadProgressBar.h"
+#include "shell/theme/Appearance.h"
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
 
@@ -20,9 +22,13 @@
 
 namespace {
 
-// The thin material the plate stands for has no blur here: the share of
-// the base colour that its fill keeps.
-constexpr double materialShare = 0.5;
+// The thin material the plate stands for has no blur here: a whitish veil,
+// fainter over a dark window, whose strength follows the plate's opacity.
+QColor materialColour(const QPalette& palette, double opacity)
+{
+    const bool dark = colorSchemeOf(palette) == ColorScheme::dark;
+    return QColor::fromRgbF(1, 1, 1, static_cast<float>(opacity * (dark ? 0.08 : 0.55)));
+}
 
 QFont fontOf(int pixelSize, QFont::Weight weight = QFont::Normal)
 {
@@ -144,9 +150,8 @@ void SettingsModelCard::buildContent()
     auto* progressRow = new QHBoxLayout(progressArea);
     progressRow->setContentsMargins(0, 0, 0, 0);
     progressRow->setSpacing(12);
-    progress = new QProgressBar(progressArea);
+    progress = new DownloadProgressBar(progressArea);
     progress->setRange(0, 1000);
-    progress->setTextVisible(false);
     progress->setFixedWidth(200);
     progress->setAccessibleName(QStringLiteral("Download progress"));
     progressRow->addWidget(progress);
@@ -250,7 +255,7 @@ void SettingsModelCard::paintEvent(QPaintEvent*)
     QPainterPath shape;
     shape.addRoundedRect(plate, radius, radius);
 
-    painter.fillPath(shape, withAlpha(colours.color(QPalette::Base), (isDownloaded() ? 0.9 : 0.6) * materialShare));
+    painter.fillPath(shape, materialColour(colours, isDownloaded() ? 0.9 : 0.6));
     if (selectedValue) {
         const QColor accent = TallowindTheme::Colors::accentColor(colours);
         QLinearGradient tint(plate.topLeft(), plate.bottomRight());

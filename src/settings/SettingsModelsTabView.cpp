@@ -6,6 +6,7 @@
 #include "shell/theme/TallowindTheme.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QVBoxLayout>
 
 namespace {
@@ -22,6 +23,16 @@ protected:
         QPainter painter(this);
         const std::vector<DropShadow> shadows{{QColor(0, 0, 0, 38), 10.0, QPointF(0, 4)},
                                               {QColor(0, 0, 0, 26), 4.0, QPointF(0, 2)}};
+        // Shadows fall around the plates, not through their translucent fill.
+        QPainterPath outside;
+        outside.addRect(QRectF(rect()));
+        for (const SettingsModelCard* card : *cards) {
+            QPainterPath plate;
+            plate.addRoundedRect(QRectF(card->plateRect().translated(card->pos())), TallowindTheme::Radius::medium,
+                                 TallowindTheme::Radius::medium);
+            outside = outside.subtracted(plate);
+        }
+        painter.setClipPath(outside);
         for (const SettingsModelCard* card : *cards) {
             const QRect plate = card->plateRect().translated(card->pos());
             const ShadowImage shadow =
