@@ -1,6 +1,7 @@
 #include "settings/SettingsModelCard.h"
 
 #include "settings/DownloadProgressBar.h"
+#include "settings/SettingsStyle.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
@@ -20,6 +21,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using SettingsStyle::withAlpha;
+
 namespace {
 
 // The thin material the plate stands for has no blur here: a whitish veil,
@@ -28,20 +31,6 @@ QColor materialColour(const QPalette& palette, double opacity)
 {
     const bool dark = colorSchemeOf(palette) == ColorScheme::dark;
     return QColor::fromRgbF(1, 1, 1, static_cast<float>(opacity * (dark ? 0.08 : 0.55)));
-}
-
-QFont fontOf(int pixelSize, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
-
-QColor withAlpha(QColor colour, double alpha)
-{
-    colour.setAlphaF(static_cast<float>(alpha));
-    return colour;
 }
 
 // The download size on a capsule of faint secondary colour.
@@ -99,7 +88,6 @@ SettingsModelCard::SettingsModelCard(WhisperModel model, bool isSelected, const 
       actions(std::move(cardActions)), hover(this)
 {
     setAccessibleName(model.displayName());
-    setAccessibleDescription(model.description());
     buildContent();
     refresh();
 }
@@ -121,17 +109,17 @@ void SettingsModelCard::buildContent()
     auto* heading = new QHBoxLayout;
     heading->setSpacing(8);
     auto* name = new QLabel(modelValue.displayName(), this);
-    name->setFont(fontOf(14, QFont::Medium));
+    name->setFont(SettingsStyle::font(14, QFont::Medium));
     heading->addWidget(name);
     auto* badge = new SizeBadge(modelValue.estimatedSize(), this);
-    badge->setFont(fontOf(11));
+    badge->setFont(SettingsStyle::font(11));
     badge->setContentsMargins(6, 2, 6, 2);
     heading->addWidget(badge);
     heading->addStretch(1);
     info->addLayout(heading);
 
     auto* description = new QLabel(modelValue.description(), this);
-    description->setFont(fontOf(12));
+    description->setFont(SettingsStyle::font(12));
     description->setWordWrap(true);
     // At most two lines.
     description->setMaximumHeight(2 * QFontMetrics(description->font()).lineSpacing());
@@ -140,7 +128,7 @@ void SettingsModelCard::buildContent()
 
     // A failed download or deletion says why; the card still offers Download.
     errorLabel = new QLabel(this);
-    errorLabel->setFont(fontOf(11));
+    errorLabel->setFont(SettingsStyle::font(11));
     errorLabel->setWordWrap(true);
     errorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     info->addWidget(errorLabel);
@@ -224,6 +212,8 @@ void SettingsModelCard::refresh()
     errorLabel->setText(kind == DownloadStatus::Kind::error ? status.message() : QString());
     errorLabel->setVisible(kind == DownloadStatus::Kind::error && !status.message().isEmpty());
 
+    setAccessibleDescription((selectedValue ? QStringLiteral("Selected. ") : QString()) + modelValue.description());
+
     // Only a downloaded model can be chosen, by click or keyboard.
     setFocusPolicy(isDownloaded() ? Qt::StrongFocus : Qt::NoFocus);
     setCursor(isDownloaded() ? Qt::PointingHandCursor : Qt::ArrowCursor);
@@ -288,8 +278,9 @@ void SettingsModelCard::enterEvent(QEnterEvent* event)
 
 void SettingsModelCard::leaveEvent(QEvent* event)
 {
-    if (isDownloaded())
-        hover.setOn(false);
+    // Cleared whatever the status, so a card that becomes downloaded later
+    // does not come up hovered with the pointer elsewhere.
+    hover.setOn(false);
     QWidget::leaveEvent(event);
 }
 

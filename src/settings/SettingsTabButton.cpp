@@ -1,5 +1,6 @@
 #include "settings/SettingsTabButton.h"
 
+#include "settings/SettingsStyle.h"
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
 
@@ -9,6 +10,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+
+using SettingsStyle::withAlpha;
 
 namespace {
 
@@ -20,10 +23,7 @@ constexpr int labelSpacing = 12;
 
 QFont titleFont(bool selected)
 {
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(13);
-    font.setWeight(selected ? QFont::Medium : QFont::Normal);
-    return font;
+    return SettingsStyle::font(13, selected ? QFont::Medium : QFont::Normal);
 }
 
 QColor mixed(const QColor& from, const QColor& to, double amount)
@@ -31,12 +31,6 @@ QColor mixed(const QColor& from, const QColor& to, double amount)
     const auto mix = [amount](float a, float b) { return a + (b - a) * static_cast<float>(amount); };
     return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()),
                             mix(from.blueF(), to.blueF()), mix(from.alphaF(), to.alphaF()));
-}
-
-QColor withAlpha(QColor colour, double alpha)
-{
-    colour.setAlphaF(static_cast<float>(alpha));
-    return colour;
 }
 
 } // namespace

@@ -118,6 +118,13 @@ TEST_F(CardTest, OnlyADownloadedCardCanBeChosen)
     QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
     QCoreApplication::sendEvent(card.get(), &enter);
     EXPECT_TRUE(card->isHovered());
+
+    // The pointer leaves while the model is being deleted and downloaded again.
+    card->setDownloadStatus(Status::notDownloaded());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(card.get(), &leave);
+    card->setDownloadStatus(Status::downloaded());
+    EXPECT_FALSE(card->isHovered());
 }
 
 TEST_F(CardTest, DeletingAsksFirstAndCancelChangesNothing)
