@@ -52,9 +52,29 @@ protected:
     }
 };
 
+// A borderless icon button that shows keyboard focus with an accent ring,
+// which the flat style does not draw.
+class IconButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QToolButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(TallowindTheme::Colors::accentColor(palette()), 2));
+        const QRectF ring = QRectF(rect()).adjusted(1, 1, -1, -1);
+        painter.drawRoundedRect(ring, ring.height() / 2, ring.height() / 2);
+    }
+};
+
 QToolButton* makeIconButton(const QString& tooltip, QWidget* parent)
 {
-    auto* button = new QToolButton(parent);
+    auto* button = new IconButton(parent);
     button->setAutoRaise(true);
     button->setToolTip(tooltip);
     button->setAccessibleName(tooltip);

@@ -193,6 +193,17 @@ TEST_F(SettingsTest, Snapshots)
         view.modelsPage()->card(WhisperModel::largeV3Turbo)->setFocus();
         pumpFor(50);
         view.grab().save(folder + (dark ? "/settings-dark.png" : "/settings-light.png"));
+
+        // A failure on its card, keyboard focus on a button, an empty page.
+        view.viewModel()->deleteModel(WhisperModel::largeV3);
+        pumpUntil([&] { return !view.viewModel()->downloadStatus(WhisperModel::largeV3).message().isEmpty(); });
+        view.modelsPage()->card(WhisperModel::largeV3TurboQ5)->deleteButton()->setFocus(Qt::TabFocusReason);
+        pumpFor(50);
+        view.grab().save(folder + (dark ? "/settings-dark-2.png" : "/settings-light-2.png"));
+        view.setSelectedTab(SettingsTab::dictionary);
+        view.tabButton(SettingsTab::dictionary)->setFocus(Qt::TabFocusReason);
+        pumpFor(50);
+        view.grab().save(folder + (dark ? "/settings-dark-3.png" : "/settings-light-3.png"));
         view.viewModel()->cancelDownload(WhisperModel::largeV3TurboQ8);
         pumpFor(50);
     }
