@@ -101,7 +101,7 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
         rows.append(row);
         boxRows->addWidget(row);
         if (i + 1 < actions.size())
-            boxRows->addWidget(new SettingsTabParts::Divider(box, 0.3));
+            boxRows->addWidget(new SettingsTabParts::Divider(box, 0.06));
     }
     shortcuts->addWidget(box);
     resetShortcuts = linkButton(QStringLiteral("Reset Shortcuts"), content);

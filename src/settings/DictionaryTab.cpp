@@ -56,6 +56,8 @@ SettingsDictionaryTabView::SettingsDictionaryTabView(SettingsViewModel* model, Q
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     list->setAccessibleName(QStringLiteral("Dictionary words"));
     list->setFrameShape(QFrame::NoFrame);
+    list->setFont(Typography::body());
+    list->setItemDelegate(new SettingsTabParts::PaddedItemDelegate(16, 4, list));
     menu = new QMenu(this);
     QAction* remove = menu->addAction(QStringLiteral("Remove Selected"));
     connect(remove, &QAction::triggered, this, &SettingsDictionaryTabView::removeSelectedWords);

@@ -29,7 +29,8 @@ KeyboardShortcutCaptureView::KeyboardShortcutCaptureView(ShortcutAction action, 
     button = new QPushButton(this);
     button->setAccessibleName(action.displayName() + QStringLiteral(" shortcut"));
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(QApplication::font().pointSizeF());
+    mono.setPixelSize(TallowindTheme::Typography::body().pixelSize() > 0 ? TallowindTheme::Typography::body().pixelSize()
+                                                                        : 14);
     button->setFont(mono);
     button->setMinimumWidth(96);
     button->setAutoDefault(false);

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,6 +27,19 @@ using SettingsTabParts::SecondaryLabel;
 namespace {
 
 constexpr int idRole = Qt::UserRole + 1;
+
+// Only the transcription wraps (to two lines); the other columns elide.
+class SingleLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features &= ~QStyleOptionViewItem::WrapText;
+    }
+};
 
 QString dateText(const QDateTime& date)
 {
@@ -133,6 +147,9 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
         if (size < minimum)
             columns->resizeSection(index, minimum);
     });
+    auto* singleLine = new SingleLineDelegate(rows);
+    rows->setItemDelegateForColumn(dateColumn, singleLine);
+    rows->setItemDelegateForColumn(modelColumn, singleLine);
     // Two lines of transcription per row.
     rows->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     rows->verticalHeader()->setDefaultSectionSize(rows->fontMetrics().lineSpacing() * 2 + 12);

@@ -3,6 +3,7 @@
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPainter>
@@ -61,8 +62,10 @@ EmptyStateView::EmptyStateView(const QString& symbolName, const QString& title, 
     icon->setAlignment(Qt::AlignCenter);
     auto* heading = new SecondaryLabel(title, Typography::headline(), this);
     heading->setAlignment(Qt::AlignCenter);
+    heading->setWordWrap(false);
     auto* detail = new SecondaryLabel(subtitle, Typography::callout(), this);
     detail->setAlignment(Qt::AlignCenter);
+    detail->setWordWrap(false);
 
     auto* column = new QVBoxLayout(this);
     column->setSpacing(12);
@@ -86,6 +89,31 @@ void EmptyStateView::applyIcon()
 {
     icon->setPixmap(SymbolIcons::pixmap(symbol, 48, SymbolTint::mono(Colors::textSecondary(palette())),
                                         devicePixelRatioF()));
+}
+
+PaddedItemDelegate::PaddedItemDelegate(int horizontalPadding, int verticalPadding, QObject* parent)
+    : QStyledItemDelegate(parent), horizontal(horizontalPadding), vertical(verticalPadding)
+{
+}
+
+void PaddedItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem item(option);
+    initStyleOption(&item, index);
+    const QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+    // The background and selection across the whole row, then the text inset.
+    const QString text = item.text;
+    item.text.clear();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+    item.text = text;
+    item.rect.adjust(horizontal, 0, -horizontal, 0);
+    item.state &= ~QStyle::State_HasFocus;
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+}
+
+QSize PaddedItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    return QStyledItemDelegate::sizeHint(option, index) + QSize(2 * horizontal, 2 * vertical);
 }
 
 QLabel* headline(const QString& text, QWidget* parent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QStyledItemDelegate>
 #include <QWidget>
 
 // Small pieces shared by the Settings tabs.
@@ -47,6 +48,18 @@ private:
     void applyIcon();
     QString symbol;
     QLabel* icon = nullptr;
+};
+
+// Rows with room around their text; the selection still spans the row.
+class PaddedItemDelegate : public QStyledItemDelegate {
+public:
+    PaddedItemDelegate(int horizontal, int vertical, QObject* parent = nullptr);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    int horizontal;
+    int vertical;
 };
 
 QLabel* headline(const QString& text, QWidget* parent);

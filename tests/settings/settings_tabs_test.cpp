@@ -298,7 +298,8 @@ TEST_F(SettingsTabsTest, EveryControlIsKeyboardReachableAndNamed)
 
 QPalette darkPalette()
 {
-    QPalette dark;
+    // Derived roles (light, mid, shadow) from the button and window colours.
+    QPalette dark(QColor(58, 58, 62), QColor(40, 40, 44));
     dark.setColor(QPalette::Window, QColor(40, 40, 44));
     dark.setColor(QPalette::WindowText, QColor(236, 236, 240));
     dark.setColor(QPalette::Base, QColor(30, 30, 33));
