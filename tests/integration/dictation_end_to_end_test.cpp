@@ -64,6 +64,26 @@ protected:
         DefaultsTest::TearDown();
     }
 
+    // Holds the push-to-talk shortcut while the speech plays into the
+    // virtual microphone.
+    static void dictate(AppDelegate& controller, const QString& speech)
+    {
+        XTestKeyboard keyboard;
+        ASSERT_TRUE(keyboard.isOpen());
+        keyboard.press("Alt_L");
+        keyboard.press("w");
+        ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
+        pumpFor(300);
+
+        QProcess player;
+        player.start("paplay", {speech});
+        ASSERT_TRUE(player.waitForStarted(5000));
+        ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+        pumpFor(300);
+        keyboard.release("w");
+        keyboard.release("Alt_L");
+    }
+
     std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>();
     PlatformServices services;
 };
@@ -94,20 +114,7 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
     controller.applicationDidFinishLaunching();
     pumpFor(300);
 
-    XTestKeyboard keyboard;
-    ASSERT_TRUE(keyboard.isOpen());
-    keyboard.press("Alt_L");
-    keyboard.press("w");
-    ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
-    pumpFor(300);
-
-    QProcess player;
-    player.start("paplay", {speech});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
-    pumpFor(300);
-    keyboard.release("w");
-    keyboard.release("Alt_L");
+    ASSERT_NO_FATAL_FAILURE(dictate(controller, speech));
 
     ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000)) << log.systemLines().join("\n").toStdString();
     const QString text = announced.front();
@@ -156,19 +163,7 @@ TEST_F(DictationEndToEnd, ADictationSavedWithSavingOnIsARowOfTheRecordingsTabUnt
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
     pumpFor(300);
-    XTestKeyboard keyboard;
-    ASSERT_TRUE(keyboard.isOpen());
-    keyboard.press("Alt_L");
-    keyboard.press("w");
-    ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000));
-    pumpFor(300);
-    QProcess player;
-    player.start("paplay", {speech});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
-    pumpFor(300);
-    keyboard.release("w");
-    keyboard.release("Alt_L");
+    ASSERT_NO_FATAL_FAILURE(dictate(controller, speech));
 
     RecordingManager& store = RecordingManager::shared();
     ASSERT_TRUE(pumpUntil(
