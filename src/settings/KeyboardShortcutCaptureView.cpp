@@ -52,6 +52,11 @@ KeyboardShortcutCaptureView::KeyboardShortcutCaptureView(ShortcutAction action, 
     row->addWidget(button);
     row->addWidget(cancel);
     name->setBuddy(button);
+    // Leaving the application must not leave the global shortcuts suspended.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
+            stopCapturing();
+    });
     refresh();
 }
 

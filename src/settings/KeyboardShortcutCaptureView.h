@@ -14,7 +14,8 @@ class ShortcutCaptureHost;
 // One shortcut row: the action's name, a button showing its shortcut and,
 // while a capture is armed, a "Cancel" link. Clicking the button arms a
 // capture: the next key press anywhere in the application (or a chord of
-// modifier keys) becomes the action's shortcut. One row is armed at a time.
+// modifier keys) becomes the action's shortcut. One row is armed at a time;
+// hiding the row or leaving the application disarms it.
 class KeyboardShortcutCaptureView : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool isCapturing READ isCapturing NOTIFY isCapturingChanged)

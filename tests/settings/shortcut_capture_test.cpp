@@ -7,6 +7,7 @@
 #include "platform/x11/X11KeyCodes.h"
 #include "support/SettingsReset.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -206,7 +207,7 @@ TEST_F(CaptureViewTest, OneRowIsArmedAtATimeAndConflictsExchange)
     EXPECT_EQ(stored(ShortcutAction::quickTranscribe), (KeyboardShortcut{13, option | command}));
 }
 
-TEST_F(CaptureViewTest, HidingOrDestroyingAnArmedRowResumesTheGlobalShortcuts)
+TEST_F(CaptureViewTest, HidingLeavingOrDestroyingAnArmedRowResumesTheGlobalShortcuts)
 {
     row->startCapturing();
     window->hide();
@@ -215,8 +216,12 @@ TEST_F(CaptureViewTest, HidingOrDestroyingAnArmedRowResumesTheGlobalShortcuts)
 
     window->show();
     row->startCapturing();
+    emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_FALSE(row->isCapturing());
+
+    row->startCapturing();
     delete row;
-    EXPECT_EQ(host.calls, (QList<bool>{true, false, true, false}));
+    EXPECT_EQ(host.calls, (QList<bool>{true, false, true, false, true, false}));
     const KeyboardShortcut before = stored(ShortcutAction::quickTranscribe);
     QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(stored(ShortcutAction::quickTranscribe), before);
