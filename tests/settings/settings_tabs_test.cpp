@@ -347,6 +347,12 @@ TEST_F(SettingsTabsTest, Screenshots)
                 tab->setAutoFillBackground(true);
                 tab->resize(tabSize);
                 tab->show();
+                // Show the pressed looks too: an armed row, a selected word.
+                if (auto* advanced = qobject_cast<SettingsAdvancedTabView*>(tab.get()))
+                    advanced->shortcutRows().at(1)->startCapturing();
+                if (auto* dictionary = qobject_cast<SettingsDictionaryTabView*>(tab.get());
+                    dictionary && dictionary->wordList()->count() > 1)
+                    dictionary->wordList()->item(1)->setSelected(true);
                 QTest::qWait(10);
                 const QString file = QStringLiteral("%1/%2-%3%4.png")
                                          .arg(into, name, dark ? "dark" : "light", empty ? "-empty" : "");
