@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <QUrl>
 
@@ -12,4 +13,11 @@ public:
     virtual ~Workspace() = default;
     // False when nothing could be opened for the address.
     virtual bool openURL(const QUrl& url) = 0;
+    // Shows the file selected in the desktop's file manager; where that is
+    // not possible, opens the folder that holds it. False when nothing could
+    // be asked to show it.
+    virtual bool revealFile(const QString& path)
+    {
+        return openURL(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    }
 };

@@ -189,9 +189,11 @@ QList<RecordingMetadata> RecordingManager::getRecordings() const
     return archive_->getRecordings();
 }
 
-void RecordingManager::deleteRecording(const QString& filename)
+bool RecordingManager::deleteRecording(const QString& filename)
 {
-    archiveQueue_->sync([this, &filename] { archive_->deleteRecording(filename); });
+    bool deleted = false;
+    archiveQueue_->sync([this, &filename, &deleted] { deleted = archive_->deleteRecording(filename); });
+    return deleted;
 }
 
 void RecordingManager::deleteAllRecordings()

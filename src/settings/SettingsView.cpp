@@ -1,5 +1,8 @@
 #include "settings/SettingsView.h"
 
+#include "settings/AdvancedTab.h"
+#include "settings/DictionaryTab.h"
+#include "settings/RecordingsTab.h"
 #include "settings/SettingsModelsTabView.h"
 #include "settings/SettingsTabButton.h"
 #include "settings/SettingsViewModel.h"
@@ -27,13 +30,6 @@ protected:
         painter.fillRect(QRect(width() - 1, 0, 1, height()), divider);
     }
 };
-
-QWidget* emptyPage(const QString& name)
-{
-    auto* page = new QWidget;
-    page->setAccessibleName(name);
-    return page;
-}
 
 } // namespace
 
@@ -90,17 +86,17 @@ QWidget* SettingsView::makeModelsPage()
 
 QWidget* SettingsView::makeDictionaryPage()
 {
-    return emptyPage(SettingsTabs::title(SettingsTab::dictionary));
+    return new SettingsDictionaryTabView(model);
 }
 
 QWidget* SettingsView::makeRecordingsPage()
 {
-    return emptyPage(SettingsTabs::title(SettingsTab::recordings));
+    return new SettingsRecordingsTabView(model);
 }
 
 QWidget* SettingsView::makeAdvancedPage()
 {
-    return emptyPage(SettingsTabs::title(SettingsTab::advanced));
+    return new SettingsAdvancedTabView(model);
 }
 
 void SettingsView::setSelectedTab(SettingsTab tab)

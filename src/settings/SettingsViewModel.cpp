@@ -8,5 +8,7 @@ SettingsViewModel::~SettingsViewModel() = default;
 
 void SettingsViewModel::loadInitialData()
 {
+    loadDictionary();
     loadModels();
+    loadRecordings();
 }

@@ -3,6 +3,7 @@
 #include "platform/Workspace.h"
 
 #include <QList>
+#include <QStringList>
 
 class FakeWorkspace final : public Workspace {
 public:
@@ -12,6 +13,13 @@ public:
         return result;
     }
 
+    bool revealFile(const QString& path) override
+    {
+        revealed.append(path);
+        return result;
+    }
+
     QList<QUrl> opened;
+    QStringList revealed;
     bool result = true;
 };
