@@ -38,7 +38,7 @@ class ModelLoadingTestAccess {
 public:
     static bool hasBridge(AppDelegate& controller)
     {
-        std::lock_guard lock(controller.modelMutex_);
+        std::lock_guard lock(controller.modelMutex);
         return controller.whisperWrapper != nullptr;
     }
 };
