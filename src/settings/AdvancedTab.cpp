@@ -80,7 +80,7 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     preview->addWidget(streaming);
     preview->addWidget(new SecondaryLabel(QStringLiteral("When enabled, shows live transcription preview while "
                                                          "recording. Final transcription still uses Whisper."),
-                                          Typography::caption(), content));
+        Typography::caption(), content));
     column->addWidget(new SettingsTabParts::Divider(content));
 
     // Keyboard shortcuts.
@@ -124,7 +124,7 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     detection->addWidget(voiceActivity);
     detection->addWidget(new SecondaryLabel(QStringLiteral("When enabled, removes silence from recordings to improve "
                                                            "transcription speed. Disable if words are being cut off."),
-                                            Typography::caption(), content));
+        Typography::caption(), content));
     column->addWidget(new SettingsTabParts::Divider(content));
 
     resetDefaults = new QPushButton(QStringLiteral("Reset to Defaults"), content);
@@ -169,9 +169,9 @@ void SettingsAdvancedTabView::askToReset()
     if (confirmation)
         return;
     confirmation = new QMessageBox(QMessageBox::Warning, QStringLiteral("Reset Settings"),
-                                   QStringLiteral("Are you sure you want to reset all advanced settings to their "
-                                                  "default values?"),
-                                   QMessageBox::NoButton, this);
+        QStringLiteral("Are you sure you want to reset all advanced settings to their "
+                       "default values?"),
+        QMessageBox::NoButton, this);
     QPushButton* cancel = confirmation->addButton(QMessageBox::Cancel);
     QPushButton* reset = confirmation->addButton(QStringLiteral("Reset"), QMessageBox::DestructiveRole);
     confirmation->setDefaultButton(cancel);

@@ -22,9 +22,9 @@ SettingsDictionaryTabView::SettingsDictionaryTabView(SettingsViewModel* model, Q
 {
     auto* title = new QLabel(QStringLiteral("Custom Dictionary"), this);
     title->setFont(Typography::title());
-    auto* subtitle = new SecondaryLabel(
-        QStringLiteral("Add custom words to improve transcription accuracy for specialized terms."),
-        Typography::body(), this);
+    auto* subtitle =
+        new SecondaryLabel(QStringLiteral("Add custom words to improve transcription accuracy for specialized terms."),
+            Typography::body(), this);
 
     auto* header = new QVBoxLayout;
     header->setSpacing(8);
@@ -62,11 +62,10 @@ SettingsDictionaryTabView::SettingsDictionaryTabView(SettingsViewModel* model, Q
     QAction* remove = menu->addAction(QStringLiteral("Remove Selected"));
     connect(remove, &QAction::triggered, this, &SettingsDictionaryTabView::removeSelectedWords);
     connect(list, &QListWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { contextMenu()->popup(list->viewport()->mapToGlobal(at)); });
+        [this](const QPoint& at) { contextMenu()->popup(list->viewport()->mapToGlobal(at)); });
 
     emptyState = new SettingsTabParts::EmptyStateView(QStringLiteral("text.book.closed"),
-                                                      QStringLiteral("No custom words added"),
-                                                      QStringLiteral("Add words above to improve recognition"), this);
+        QStringLiteral("No custom words added"), QStringLiteral("Add words above to improve recognition"), this);
     emptyState->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     // The empty state lies over the (empty) list, which keeps its place.
@@ -144,5 +143,6 @@ void SettingsDictionaryTabView::changeEvent(QEvent* event)
 
 void SettingsDictionaryTabView::applyIcons()
 {
-    add->setIcon(SymbolIcons::icon(QStringLiteral("plus.circle.fill"), SymbolTint::mono(Colors::accentColor(palette()))));
+    add->setIcon(
+        SymbolIcons::icon(QStringLiteral("plus.circle.fill"), SymbolTint::mono(Colors::accentColor(palette()))));
 }

@@ -37,7 +37,7 @@ public:
     friend bool operator==(const DownloadStatus&, const DownloadStatus&) = default;
 
 private:
-    explicit DownloadStatus(Kind kind) : kindValue(kind) {}
+    explicit DownloadStatus(Kind kind) : kindValue(kind) { }
 
     Kind kindValue = Kind::notDownloaded;
     float fraction = 0.0f;

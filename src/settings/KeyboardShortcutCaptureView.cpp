@@ -20,17 +20,19 @@ KeyboardShortcutCaptureView* armed = nullptr;
 } // namespace
 
 KeyboardShortcutCaptureView::KeyboardShortcutCaptureView(ShortcutAction action, ShortcutReader shortcut,
-                                                         ShortcutWriter setShortcut, ShortcutCaptureHost* captureHost,
-                                                         QWidget* parent)
-    : QWidget(parent), shortcutAction(action), readShortcut(std::move(shortcut)),
-      writeShortcut(std::move(setShortcut)), host(captureHost)
+    ShortcutWriter setShortcut, ShortcutCaptureHost* captureHost, QWidget* parent)
+    : QWidget(parent),
+      shortcutAction(action),
+      readShortcut(std::move(shortcut)),
+      writeShortcut(std::move(setShortcut)),
+      host(captureHost)
 {
     name = new QLabel(action.displayName(), this);
     button = new QPushButton(this);
     button->setAccessibleName(action.displayName() + QStringLiteral(" shortcut"));
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(TallowindTheme::Typography::body().pixelSize() > 0 ? TallowindTheme::Typography::body().pixelSize()
-                                                                        : 14);
+    mono.setPixelSize(
+        TallowindTheme::Typography::body().pixelSize() > 0 ? TallowindTheme::Typography::body().pixelSize() : 14);
     button->setFont(mono);
     button->setMinimumWidth(96);
     button->setAutoDefault(false);
@@ -113,8 +115,8 @@ void KeyboardShortcutCaptureView::refresh()
     button->setText(title);
     button->setAccessibleDescription(capturing ? title : QStringLiteral("Click to change: ") + title);
     QPalette colours = button->palette();
-    colours.setColor(QPalette::ButtonText, capturing ? TallowindTheme::Colors::accentColor(palette())
-                                                     : TallowindTheme::Colors::textSecondary(palette()));
+    colours.setColor(QPalette::ButtonText,
+        capturing ? TallowindTheme::Colors::accentColor(palette()) : TallowindTheme::Colors::textSecondary(palette()));
     button->setPalette(colours);
     QPalette link = cancel->palette();
     link.setColor(QPalette::ButtonText, TallowindTheme::Colors::accentColor(palette()));

@@ -26,7 +26,7 @@ public:
 
     // `host` (may be null) is told to suspend the global shortcuts while armed.
     KeyboardShortcutCaptureView(ShortcutAction action, ShortcutReader shortcut, ShortcutWriter setShortcut,
-                                ShortcutCaptureHost* host = nullptr, QWidget* parent = nullptr);
+        ShortcutCaptureHost* host = nullptr, QWidget* parent = nullptr);
     ~KeyboardShortcutCaptureView() override;
 
     ShortcutAction action() const { return shortcutAction; }

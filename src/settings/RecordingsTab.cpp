@@ -45,7 +45,7 @@ QString dateText(const QDateTime& date)
 {
     const QLocale locale;
     return locale.toString(date.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-           + locale.toString(date.time(), QLocale::ShortFormat);
+        + locale.toString(date.time(), QLocale::ShortFormat);
 }
 
 } // namespace
@@ -113,8 +113,8 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     listHeader->addStretch(1);
     listHeader->addWidget(clearAll);
 
-    emptyState = new SettingsTabParts::EmptyStateView(QStringLiteral("mic.slash"), QStringLiteral("No recordings saved"),
-                                                      QStringLiteral("Enable recording saving above to start"), this);
+    emptyState = new SettingsTabParts::EmptyStateView(QStringLiteral("mic.slash"),
+        QStringLiteral("No recordings saved"), QStringLiteral("Enable recording saving above to start"), this);
 
     rows = new QTableWidget(0, 4, this);
     rows->setHorizontalHeaderLabels(
@@ -161,7 +161,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     connect(reveal, &QAction::triggered, this, &SettingsRecordingsTabView::showSelectedInFileManager);
     connect(remove, &QAction::triggered, this, &SettingsRecordingsTabView::deleteSelected);
     connect(rows, &QTableWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { contextMenu()->popup(rows->viewport()->mapToGlobal(at)); });
+        [this](const QPoint& at) { contextMenu()->popup(rows->viewport()->mapToGlobal(at)); });
 
     listArea = new QStackedWidget(this);
     listArea->addWidget(emptyState);
@@ -239,10 +239,10 @@ void SettingsRecordingsTabView::askToClearAll()
     if (confirmation)
         return;
     confirmation = new QMessageBox(QMessageBox::Warning, QStringLiteral("Clear All Recordings"),
-                                   QStringLiteral("Are you sure you want to delete all %1 recordings? This action "
-                                                  "cannot be undone.")
-                                       .arg(viewModel->recordings().size()),
-                                   QMessageBox::NoButton, this);
+        QStringLiteral("Are you sure you want to delete all %1 recordings? This action "
+                       "cannot be undone.")
+            .arg(viewModel->recordings().size()),
+        QMessageBox::NoButton, this);
     QPushButton* cancel = confirmation->addButton(QMessageBox::Cancel);
     QPushButton* clear = confirmation->addButton(QStringLiteral("Clear All"), QMessageBox::DestructiveRole);
     confirmation->setDefaultButton(cancel);
@@ -307,8 +307,8 @@ void SettingsRecordingsTabView::showRecordings()
         rows->setItem(row, actionsColumn, new QTableWidgetItem);
         rows->setCellWidget(row, actionsColumn, actionsCell(row));
         if (selected.contains(recording.id))
-            rows->selectionModel()->select(rows->model()->index(row, dateColumn),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            rows->selectionModel()->select(
+                rows->model()->index(row, dateColumn), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     clearAll->setEnabled(!recordings.isEmpty());
     listArea->setCurrentWidget(recordings.isEmpty() ? static_cast<QWidget*>(emptyState) : rows);

@@ -96,16 +96,20 @@ QIcon stopIcon(qreal dpr)
     painter.drawEllipse(QRectF(0, 0, side, side));
     const int glyph = 10;
     painter.drawPixmap(QRect((side - glyph) / 2, (side - glyph) / 2, glyph, glyph),
-                       SymbolIcons::pixmap(QStringLiteral("stop.fill"), glyph, SymbolTint::mono(Qt::white), dpr));
+        SymbolIcons::pixmap(QStringLiteral("stop.fill"), glyph, SymbolTint::mono(Qt::white), dpr));
     return QIcon(canvas);
 }
 
 } // namespace
 
-SettingsModelCard::SettingsModelCard(WhisperModel model, bool isSelected, const DownloadStatus& downloadStatus,
-                                     Actions cardActions, QWidget* parent)
-    : QWidget(parent), modelValue(model), selectedValue(isSelected), status(downloadStatus),
-      actions(std::move(cardActions)), hover(this)
+SettingsModelCard::SettingsModelCard(
+    WhisperModel model, bool isSelected, const DownloadStatus& downloadStatus, Actions cardActions, QWidget* parent)
+    : QWidget(parent),
+      modelValue(model),
+      selectedValue(isSelected),
+      status(downloadStatus),
+      actions(std::move(cardActions)),
+      hover(this)
 {
     setAccessibleName(model.displayName());
     buildContent();
@@ -192,13 +196,13 @@ void SettingsModelCard::refreshIcons()
     const qreal dpr = devicePixelRatioF();
     const QPalette& colours = palette();
     const QColor accent = TallowindTheme::Colors::accentColor(colours);
-    indicator->setPixmap(SymbolIcons::pixmap(
-        selectedValue ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), 20,
-        SymbolTint::mono(selectedValue ? accent : TallowindTheme::Colors::textSecondary(colours)), dpr));
+    indicator->setPixmap(
+        SymbolIcons::pixmap(selectedValue ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), 20,
+            SymbolTint::mono(selectedValue ? accent : TallowindTheme::Colors::textSecondary(colours)), dpr));
     indicator->setAccessibleName(selectedValue ? QStringLiteral("Selected") : QStringLiteral("Not selected"));
     stopAction->setIcon(stopIcon(dpr));
-    deleteAction->setIcon(SymbolIcons::icon(QStringLiteral("trash"),
-                                            SymbolTint::mono(TallowindTheme::Colors::destructiveColor())));
+    deleteAction->setIcon(
+        SymbolIcons::icon(QStringLiteral("trash"), SymbolTint::mono(TallowindTheme::Colors::destructiveColor())));
     downloadAction->setIcon(SymbolIcons::icon(QStringLiteral("arrow.down.circle.fill"), SymbolTint::mono(accent)));
     QPalette secondaryColours = descriptionLabel->palette();
     secondaryColours.setColor(QPalette::WindowText, TallowindTheme::Colors::textSecondary(colours));
@@ -261,7 +265,7 @@ void SettingsModelCard::paintEvent(QPaintEvent*)
     const double scale = 1.0 + 0.01 * hovered;
     const QPointF centre = plate.center();
     plate = QRectF(centre.x() - plate.width() * scale / 2, centre.y() - plate.height() * scale / 2,
-                   plate.width() * scale, plate.height() * scale);
+        plate.width() * scale, plate.height() * scale);
     QPainterPath shape;
     shape.addRoundedRect(plate, radius, radius);
 
@@ -317,8 +321,8 @@ void SettingsModelCard::mouseReleaseEvent(QMouseEvent* event)
 
 void SettingsModelCard::keyPressEvent(QKeyEvent* event)
 {
-    const bool activates = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
-                           event->key() == Qt::Key_Enter;
+    const bool activates =
+        event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (activates && isDownloaded()) {
         if (actions.onSelect)
             actions.onSelect();
@@ -344,8 +348,8 @@ void SettingsModelCard::showDeleteConfirmation()
     alert->setWindowModality(Qt::WindowModal);
     alert->setWindowTitle(QStringLiteral("Delete Model"));
     alert->setText(QStringLiteral("Delete Model"));
-    alert->setInformativeText(QStringLiteral("Are you sure you want to delete ") + modelValue.displayName() +
-                              QStringLiteral("? This action cannot be undone."));
+    alert->setInformativeText(QStringLiteral("Are you sure you want to delete ") + modelValue.displayName()
+        + QStringLiteral("? This action cannot be undone."));
     QPushButton* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     QPushButton* remove = alert->addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
     alert->setDefaultButton(cancel);

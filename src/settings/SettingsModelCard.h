@@ -34,7 +34,7 @@ public:
     static constexpr int plateInset = 4;
 
     SettingsModelCard(WhisperModel model, bool isSelected, const DownloadStatus& downloadStatus, Actions actions,
-                      QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
 
     WhisperModel model() const { return modelValue; }
     bool isSelected() const { return selectedValue; }

@@ -15,21 +15,21 @@ namespace {
 // reach beyond each card's own bounds.
 class CardColumn : public QWidget {
 public:
-    explicit CardColumn(const QList<SettingsModelCard*>* shownCards) : cards(shownCards) {}
+    explicit CardColumn(const QList<SettingsModelCard*>* shownCards) : cards(shownCards) { }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        const std::vector<DropShadow> shadows{{QColor(0, 0, 0, 38), 10.0, QPointF(0, 4)},
-                                              {QColor(0, 0, 0, 26), 4.0, QPointF(0, 2)}};
+        const std::vector<DropShadow> shadows{
+            {QColor(0, 0, 0, 38), 10.0, QPointF(0, 4)}, {QColor(0, 0, 0, 26), 4.0, QPointF(0, 2)}};
         // Shadows fall around the plates, not through their translucent fill.
         QPainterPath outside;
         outside.addRect(QRectF(rect()));
         for (const SettingsModelCard* card : *cards) {
             QPainterPath plate;
             plate.addRoundedRect(QRectF(card->plateRect().translated(card->pos())), TallowindTheme::Radius::medium,
-                                 TallowindTheme::Radius::medium);
+                TallowindTheme::Radius::medium);
             outside = outside.subtracted(plate);
         }
         painter.setClipPath(outside);
@@ -99,13 +99,25 @@ void SettingsModelsTabView::rebuildCards()
     for (WhisperModel model : models) {
         QPointer<SettingsViewModel> target = viewModel;
         SettingsModelCard::Actions actions{
-            [target, model] { if (target) target->selectModel(model); },
-            [target, model] { if (target) target->downloadModel(model); },
-            [target, model] { if (target) target->cancelDownload(model); },
-            [target, model] { if (target) target->deleteModel(model); },
+            [target, model] {
+                if (target)
+                    target->selectModel(model);
+            },
+            [target, model] {
+                if (target)
+                    target->downloadModel(model);
+            },
+            [target, model] {
+                if (target)
+                    target->cancelDownload(model);
+            },
+            [target, model] {
+                if (target)
+                    target->deleteModel(model);
+            },
         };
-        auto* card = new SettingsModelCard(model, viewModel->selectedModel() == model,
-                                           viewModel->downloadStatus(model), std::move(actions), list);
+        auto* card = new SettingsModelCard(
+            model, viewModel->selectedModel() == model, viewModel->downloadStatus(model), std::move(actions), list);
         column->insertWidget(column->count() - 1, card);
         cardList.append(card);
     }

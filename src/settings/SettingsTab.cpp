@@ -10,10 +10,14 @@ QList<SettingsTab> allCases()
 QString rawValue(SettingsTab tab)
 {
     switch (tab) {
-    case SettingsTab::models: return QStringLiteral("models");
-    case SettingsTab::dictionary: return QStringLiteral("dictionary");
-    case SettingsTab::recordings: return QStringLiteral("recordings");
-    case SettingsTab::advanced: return QStringLiteral("advanced");
+    case SettingsTab::models:
+        return QStringLiteral("models");
+    case SettingsTab::dictionary:
+        return QStringLiteral("dictionary");
+    case SettingsTab::recordings:
+        return QStringLiteral("recordings");
+    case SettingsTab::advanced:
+        return QStringLiteral("advanced");
     }
     return {};
 }
@@ -29,10 +33,14 @@ std::optional<SettingsTab> fromRawValue(const QString& value)
 QString title(SettingsTab tab)
 {
     switch (tab) {
-    case SettingsTab::models: return QStringLiteral("Models");
-    case SettingsTab::dictionary: return QStringLiteral("Dictionary");
-    case SettingsTab::recordings: return QStringLiteral("Recordings");
-    case SettingsTab::advanced: return QStringLiteral("Advanced");
+    case SettingsTab::models:
+        return QStringLiteral("Models");
+    case SettingsTab::dictionary:
+        return QStringLiteral("Dictionary");
+    case SettingsTab::recordings:
+        return QStringLiteral("Recordings");
+    case SettingsTab::advanced:
+        return QStringLiteral("Advanced");
     }
     return {};
 }
@@ -40,10 +48,14 @@ QString title(SettingsTab tab)
 QString systemImage(SettingsTab tab)
 {
     switch (tab) {
-    case SettingsTab::models: return QStringLiteral("cpu");
-    case SettingsTab::dictionary: return QStringLiteral("book.closed");
-    case SettingsTab::recordings: return QStringLiteral("mic");
-    case SettingsTab::advanced: return QStringLiteral("gearshape");
+    case SettingsTab::models:
+        return QStringLiteral("cpu");
+    case SettingsTab::dictionary:
+        return QStringLiteral("book.closed");
+    case SettingsTab::recordings:
+        return QStringLiteral("mic");
+    case SettingsTab::advanced:
+        return QStringLiteral("gearshape");
     }
     return {};
 }

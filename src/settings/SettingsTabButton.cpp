@@ -29,8 +29,8 @@ QFont titleFont(bool selected)
 QColor mixed(const QColor& from, const QColor& to, double amount)
 {
     const auto mix = [amount](float a, float b) { return a + (b - a) * static_cast<float>(amount); };
-    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()),
-                            mix(from.blueF(), to.blueF()), mix(from.alphaF(), to.alphaF()));
+    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()), mix(from.blueF(), to.blueF()),
+        mix(from.alphaF(), to.alphaF()));
 }
 
 } // namespace
@@ -106,12 +106,14 @@ void SettingsTabButton::paintEvent(QPaintEvent*)
     }
 
     const QColor ink = mixed(primary, Qt::white, selected);
-    const QRect iconRect(horizontalPadding + (iconFrame - glyphSize) / 2, (height() - glyphSize) / 2, glyphSize, glyphSize);
-    painter.drawPixmap(iconRect, SymbolIcons::pixmap(SettingsTabs::systemImage(tabValue), glyphSize,
-                                                     SymbolTint::mono(ink), devicePixelRatioF()));
+    const QRect iconRect(
+        horizontalPadding + (iconFrame - glyphSize) / 2, (height() - glyphSize) / 2, glyphSize, glyphSize);
+    painter.drawPixmap(iconRect,
+        SymbolIcons::pixmap(
+            SettingsTabs::systemImage(tabValue), glyphSize, SymbolTint::mono(ink), devicePixelRatioF()));
     painter.setFont(titleFont(isSelected()));
     painter.setPen(ink);
     const int textLeft = horizontalPadding + iconFrame + labelSpacing;
-    painter.drawText(QRect(textLeft, 0, width() - textLeft - horizontalPadding, height()),
-                     Qt::AlignVCenter | Qt::AlignLeft, text());
+    painter.drawText(
+        QRect(textLeft, 0, width() - textLeft - horizontalPadding, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
 }

@@ -54,8 +54,8 @@ void Divider::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), line);
 }
 
-EmptyStateView::EmptyStateView(const QString& symbolName, const QString& title, const QString& subtitle,
-                               QWidget* parent)
+EmptyStateView::EmptyStateView(
+    const QString& symbolName, const QString& title, const QString& subtitle, QWidget* parent)
     : QWidget(parent), symbol(symbolName)
 {
     icon = new QLabel(this);
@@ -87,8 +87,8 @@ void EmptyStateView::changeEvent(QEvent* event)
 
 void EmptyStateView::applyIcon()
 {
-    icon->setPixmap(SymbolIcons::pixmap(symbol, 48, SymbolTint::mono(Colors::textSecondary(palette())),
-                                        devicePixelRatioF()));
+    icon->setPixmap(
+        SymbolIcons::pixmap(symbol, 48, SymbolTint::mono(Colors::textSecondary(palette())), devicePixelRatioF()));
 }
 
 PaddedItemDelegate::PaddedItemDelegate(int horizontalPadding, int verticalPadding, QObject* parent)

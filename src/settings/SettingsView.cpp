@@ -34,9 +34,10 @@ protected:
 } // namespace
 
 SettingsView::SettingsView(QWidget* parent)
-    : QWidget(parent), model(new SettingsViewModel(this)),
-      backdrop(new VisualEffectView(VisualEffectView::Material::popover,
-                                    VisualEffectView::BlendingMode::behindWindow, this)),
+    : QWidget(parent),
+      model(new SettingsViewModel(this)),
+      backdrop(new VisualEffectView(
+          VisualEffectView::Material::popover, VisualEffectView::BlendingMode::behindWindow, this)),
       pages(new QStackedWidget(this))
 {
     setAccessibleName(QStringLiteral("Settings"));

@@ -1,6 +1,6 @@
 #include "settings/SettingsViewModel.h"
 
-SettingsViewModel::SettingsViewModel(QObject* parent) : QObject(parent) {}
+SettingsViewModel::SettingsViewModel(QObject* parent) : QObject(parent) { }
 
 // Downloads still running keep themselves alive and land their files; they
 // just stop reporting here.

@@ -35,14 +35,14 @@ public:
     // One row of the Recordings tab. The id is new with every listing.
     struct RecordingInfo {
         RecordingInfo() = default;
-        RecordingInfo(const QDateTime& date, const QString& transcription, const QString& model,
-                      const QString& filePath);
+        RecordingInfo(
+            const QDateTime& date, const QString& transcription, const QString& model, const QString& filePath);
 
         QUuid id;
         QDateTime date;
         QString transcription;
         QString model;
-        QString filePath;  // the audio file
+        QString filePath; // the audio file
         // The name under which the recordings index lists the file; empty
         // for a file listed only because a text file lies beside it.
         QString indexedName;
@@ -50,16 +50,16 @@ public:
 
 private:
     Q_PROPERTY(QStringList dictionaryWords READ dictionaryWords WRITE setDictionaryWords NOTIFY dictionaryWordsChanged)
-    Q_PROPERTY(QList<SettingsViewModel::RecordingInfo> recordings READ recordings WRITE setRecordings NOTIFY
-                   recordingsChanged)
+    Q_PROPERTY(
+        QList<SettingsViewModel::RecordingInfo> recordings READ recordings WRITE setRecordings NOTIFY recordingsChanged)
     Q_PROPERTY(bool enableRecordingSaving READ enableRecordingSaving WRITE setEnableRecordingSaving NOTIFY
-                   enableRecordingSavingChanged)
+            enableRecordingSavingChanged)
     Q_PROPERTY(bool showInFinderAfterSaving READ showInFinderAfterSaving WRITE setShowInFinderAfterSaving NOTIFY
-                   showInFinderAfterSavingChanged)
+            showInFinderAfterSavingChanged)
     Q_PROPERTY(bool enableStreamingMode READ enableStreamingMode WRITE setEnableStreamingMode NOTIFY
-                   enableStreamingModeChanged)
-    Q_PROPERTY(bool enableVoiceActivityDetection READ enableVoiceActivityDetection WRITE
-                   setEnableVoiceActivityDetection NOTIFY enableVoiceActivityDetectionChanged)
+            enableStreamingModeChanged)
+    Q_PROPERTY(bool enableVoiceActivityDetection READ enableVoiceActivityDetection WRITE setEnableVoiceActivityDetection
+            NOTIFY enableVoiceActivityDetectionChanged)
 
 public:
     using DownloadStatus = ::DownloadStatus;
@@ -73,8 +73,10 @@ public:
 
     // Models and downloads
     Q_PROPERTY(SettingsModelList models READ models WRITE setModels NOTIFY modelsChanged)
-    Q_PROPERTY(std::optional<WhisperModel> selectedModel READ selectedModel WRITE setSelectedModel NOTIFY selectedModelChanged)
-    Q_PROPERTY(SettingsDownloadStatuses downloadStatuses READ downloadStatuses WRITE setDownloadStatuses NOTIFY downloadStatusesChanged)
+    Q_PROPERTY(
+        std::optional<WhisperModel> selectedModel READ selectedModel WRITE setSelectedModel NOTIFY selectedModelChanged)
+    Q_PROPERTY(SettingsDownloadStatuses downloadStatuses READ downloadStatuses WRITE setDownloadStatuses NOTIFY
+            downloadStatusesChanged)
 public:
     // The catalogue in the order the Models tab lists it.
     const SettingsModelList& models() const { return modelList; }
@@ -104,8 +106,8 @@ public:
     // later turn of the event loop, and only while the reporting download is
     // still the model's registered one.
     void downloadDidStart(WhisperModel model) override;
-    void downloadDidUpdateProgress(double progress, qint64 bytesWritten, qint64 totalBytes,
-                                   WhisperModel model) override;
+    void downloadDidUpdateProgress(
+        double progress, qint64 bytesWritten, qint64 totalBytes, WhisperModel model) override;
     void downloadDidComplete(WhisperModel model) override;
     void downloadDidFail(const TallowindError& error, WhisperModel model) override;
 

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-SettingsViewModel::RecordingInfo::RecordingInfo(const QDateTime& when, const QString& text, const QString& modelName,
-                                                const QString& audioPath)
+SettingsViewModel::RecordingInfo::RecordingInfo(
+    const QDateTime& when, const QString& text, const QString& modelName, const QString& audioPath)
     : id(QUuid::createUuid()), date(when), transcription(text), model(modelName), filePath(audioPath)
 {
 }
@@ -114,7 +114,7 @@ void SettingsViewModel::updateEnableVoiceActivityDetection(bool value)
     AppConfig::setEnableVoiceActivityDetection(value);
 }
 
-void SettingsViewModel::saveAdvancedSettings() {}
+void SettingsViewModel::saveAdvancedSettings() { }
 
 void SettingsViewModel::resetToDefaults()
 {

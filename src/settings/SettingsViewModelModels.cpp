@@ -47,8 +47,8 @@ void SettingsViewModel::loadModels()
                 setDownloadStatus(model, DownloadStatus::downloading(0.0f));
             continue;
         }
-        setDownloadStatus(model, store.isModelDownloaded(model) ? DownloadStatus::downloaded()
-                                                                : DownloadStatus::notDownloaded());
+        setDownloadStatus(
+            model, store.isModelDownloaded(model) ? DownloadStatus::downloaded() : DownloadStatus::notDownloaded());
     }
 }
 
@@ -58,8 +58,8 @@ void SettingsViewModel::selectModel(WhisperModel model)
     ModelManager::shared().setActiveModel(model);
     // Whoever holds a loaded model (the controller) or shows the active one
     // (the popover) learns of the choice, so the next dictation uses it.
-    NotificationCenter::shared().post(NotificationName::modelDidChange,
-                                      {{ModelManager::modelUserInfoKey, model.rawValue()}});
+    NotificationCenter::shared().post(
+        NotificationName::modelDidChange, {{ModelManager::modelUserInfoKey, model.rawValue()}});
 }
 
 void SettingsViewModel::downloadModel(WhisperModel model)
@@ -92,8 +92,7 @@ void SettingsViewModel::deleteModel(WhisperModel model)
                     return;
                 if (failure) {
                     self->setDownloadStatus(model,
-                                            DownloadStatus::error(QStringLiteral("Failed to delete: ") +
-                                                                  failure->localizedDescription));
+                        DownloadStatus::error(QStringLiteral("Failed to delete: ") + failure->localizedDescription));
                     return;
                 }
                 self->setDownloadStatus(model, DownloadStatus::notDownloaded());

@@ -97,8 +97,8 @@ void SettingsViewModel::loadRecordings()
         rows.append(RecordingInfo(date, *transcription, modelFromName(audio.completeBaseName()), path));
     }
 
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const RecordingInfo& a, const RecordingInfo& b) { return a.date > b.date; });
+    std::stable_sort(
+        rows.begin(), rows.end(), [](const RecordingInfo& a, const RecordingInfo& b) { return a.date > b.date; });
     setRecordings(rows);
 }
 

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr uint32_t countedModifiers = KeyboardShortcut::commandFlag | KeyboardShortcut::controlFlag
-                                      | KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag;
+    | KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag;
 
 } // namespace
 

@@ -82,8 +82,8 @@ protected:
 
         // Q5 and V3 on disk, Q5 active; Q8 on the host, Turbo on a host that stalls.
         for (WhisperModel model : {q5, v3})
-            ASSERT_FALSE(WhisperTestModel::writeMicro(ModelManager::shared().modelsDirectory(),
-                                                      WhisperTestModel::WeightType::F16, model.fileName())
+            ASSERT_FALSE(WhisperTestModel::writeMicro(
+                ModelManager::shared().modelsDirectory(), WhisperTestModel::WeightType::F16, model.fileName())
                              .isEmpty());
         ModelManager::shared().setActiveModel(q5);
         QTemporaryDir staging;
@@ -158,8 +158,9 @@ TEST_F(SettingsModelsOnDesktop, ManagesModelsAndTheNextDictationUsesTheChosenOne
     EXPECT_LT(turboCard->progressBar()->value(), turboCard->progressBar()->maximum());
     QTest::mouseClick(turboCard->stopButton(), Qt::LeftButton);
     EXPECT_TRUE(turboCard->downloadButton()->isVisible());
-    ASSERT_TRUE(pumpUntil([&] { return modelFiles() == QStringList({q5.fileName(), q8.fileName(), v3.fileName()}); }))
-        << modelFiles().join(", ").toStdString();
+    ASSERT_TRUE(pumpUntil([&] {
+        return modelFiles() == QStringList({q5.fileName(), q8.fileName(), v3.fileName()});
+    })) << modelFiles().join(", ").toStdString();
 
     // A deletion after confirming.
     confirmDeletion(*page->card(v3));
@@ -183,9 +184,8 @@ TEST_F(SettingsModelsOnDesktop, ManagesModelsAndTheNextDictationUsesTheChosenOne
 
     // A dictation in the studio runs on Q8.
     QStringList announced;
-    NotificationObservation observation("TranscriptionUpdated", [&](const Notification& note) {
-        announced.append(note.userInfo.value("text").toString());
-    });
+    NotificationObservation observation("TranscriptionUpdated",
+        [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
     controller.recordingStateManager().startRecording(RecordingMode::studio);
     controller.startRecording();
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000));

@@ -29,7 +29,7 @@ namespace {
 // while a row captures.
 class TapSuspender final : public ShortcutCaptureHost {
 public:
-    explicit TapSuspender(std::shared_ptr<HotkeyTap> hotkeys) : tap(std::move(hotkeys)) {}
+    explicit TapSuspender(std::shared_ptr<HotkeyTap> hotkeys) : tap(std::move(hotkeys)) { }
     void setGlobalShortcutsSuspended(bool suspended) override { tap->setEnabled(!suspended); }
     std::shared_ptr<HotkeyTap> tap;
 };
@@ -115,7 +115,7 @@ TEST_F(SettingsShortcutCapture, ACapturedShortcutReplacesTheOldOneAtOnce)
     pumpFor(200);
     EXPECT_TRUE(tap->isEnabled());
     EXPECT_EQ(KeyboardShortcutManager::shared().shortcut(ShortcutAction::quickTranscribe),
-              (KeyboardShortcut{14, KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag}));
+        (KeyboardShortcut{14, KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag}));
     EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌥⇧E"));
     EXPECT_FALSE(controller->isRecording());
 

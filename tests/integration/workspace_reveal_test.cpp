@@ -92,7 +92,8 @@ TEST_F(WorkspaceReveal, WithoutAFileManagerTheFolderIsOpened)
     QFile noted(marker);
     ASSERT_TRUE(noted.open(QIODevice::ReadOnly));
     const QString argument = QString::fromUtf8(noted.readAll().trimmed());
-    EXPECT_TRUE(argument == folder.path() || argument == QUrl::fromLocalFile(folder.path()).toString()) << argument.toStdString();
+    EXPECT_TRUE(argument == folder.path() || argument == QUrl::fromLocalFile(folder.path()).toString())
+        << argument.toStdString();
 }
 
 } // namespace

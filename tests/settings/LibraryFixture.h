@@ -36,7 +36,7 @@ protected:
     }
 
     static RecordingMetadata entry(const QString& name, const QDateTime& when, const QString& text,
-                                   const QString& model = QStringLiteral("large-v3-turbo-q5_0"))
+        const QString& model = QStringLiteral("large-v3-turbo-q5_0"))
     {
         RecordingMetadata metadata;
         metadata.filename = name;

@@ -46,10 +46,14 @@ protected:
 inline std::ostream& operator<<(std::ostream& out, const DownloadStatus& status)
 {
     switch (status.kind()) {
-    case DownloadStatus::Kind::downloading: return out << "downloading(" << status.progress() << ")";
-    case DownloadStatus::Kind::error: return out << "error(" << status.message().toStdString() << ")";
-    case DownloadStatus::Kind::notDownloaded: return out << "notDownloaded";
-    case DownloadStatus::Kind::downloaded: return out << "downloaded";
+    case DownloadStatus::Kind::downloading:
+        return out << "downloading(" << status.progress() << ")";
+    case DownloadStatus::Kind::error:
+        return out << "error(" << status.message().toStdString() << ")";
+    case DownloadStatus::Kind::notDownloaded:
+        return out << "notDownloaded";
+    case DownloadStatus::Kind::downloaded:
+        return out << "downloaded";
     }
     return out;
 }

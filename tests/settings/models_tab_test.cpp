@@ -27,7 +27,7 @@ struct ActionArea {
 ActionArea actionsOf(const SettingsModelCard& card)
 {
     return {card.progressBar()->isVisibleTo(&card), card.stopButton()->isVisibleTo(&card),
-            card.deleteButton()->isVisibleTo(&card), card.downloadButton()->isVisibleTo(&card)};
+        card.deleteButton()->isVisibleTo(&card), card.downloadButton()->isVisibleTo(&card)};
 }
 
 void clickPlate(SettingsModelCard& card)
@@ -41,11 +41,11 @@ protected:
     void SetUp() override { Motion::setDurationScale(0.0); }
     void TearDown() override { Motion::setDurationScale(1.0); }
 
-    std::unique_ptr<SettingsModelCard> makeCard(const Status& status, bool selected = false,
-                                                WhisperModel model = WhisperModel::largeV3)
+    std::unique_ptr<SettingsModelCard> makeCard(
+        const Status& status, bool selected = false, WhisperModel model = WhisperModel::largeV3)
     {
-        SettingsModelCard::Actions actions{[this] { ++selects; }, [this] { ++downloads; }, [this] { ++cancels; },
-                                           [this] { ++deletes; }};
+        SettingsModelCard::Actions actions{
+            [this] { ++selects; }, [this] { ++downloads; }, [this] { ++cancels; }, [this] { ++deletes; }};
         auto card = std::make_unique<SettingsModelCard>(model, selected, status, actions);
         card->resize(640, card->sizeHint().height());
         card->show();
@@ -135,7 +135,7 @@ TEST_F(CardTest, DeletingAsksFirstAndCancelChangesNothing)
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->windowTitle(), QStringLiteral("Delete Model"));
     EXPECT_EQ(alert->informativeText(),
-              QStringLiteral("Are you sure you want to delete Large v3? This action cannot be undone."));
+        QStringLiteral("Are you sure you want to delete Large v3? This action cannot be undone."));
     QStringList titles;
     for (QAbstractButton* button : alert->buttons())
         titles << button->text();
@@ -190,7 +190,8 @@ TEST_F(SettingsTest, TheTabShowsOneCardPerModelFollowingTheViewModel)
     ASSERT_TRUE(pumpUntil([&] { return v3Card->progressBar()->value() > 0; }));
     QTest::mouseClick(v3Card->stopButton(), Qt::LeftButton);
     EXPECT_EQ(actionsOf(*v3Card), (ActionArea{false, false, false, true}));
-    ASSERT_TRUE(pumpUntil([&] { return modelsFolderEntries() == QStringList{WhisperModel(WhisperModel::largeV3Turbo).fileName()}; }));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return modelsFolderEntries() == QStringList{WhisperModel(WhisperModel::largeV3Turbo).fileName()}; }));
 
     // Delete after confirming.
     QTest::mouseClick(turboCard->deleteButton(), Qt::LeftButton);

@@ -2,8 +2,8 @@
 
 #include "base/Defaults.h"
 #include "core/config/AppConfig.h"
-#include "support/FakeWorkspace.h"
 #include "settings/LibraryFixture.h"
+#include "support/FakeWorkspace.h"
 
 #include <QSignalSpy>
 
@@ -15,7 +15,7 @@ namespace {
 
 using RecordingInfo = SettingsViewModel::RecordingInfo;
 
-class SettingsViewModelTest : public SettingsFixture {};
+class SettingsViewModelTest : public SettingsFixture { };
 
 QStringList models(const QList<RecordingInfo>& rows)
 {
@@ -92,7 +92,7 @@ TEST_F(SettingsViewModelTest, SwitchesStoreAtOnceAndResetTouchesOnlyTheAdvancedP
     SettingsViewModel model;
     QSignalSpy saving(&model, &SettingsViewModel::enableRecordingSavingChanged);
     model.updateEnableRecordingSaving(true);
-    model.updateEnableRecordingSaving(true);  // equal values are announced too
+    model.updateEnableRecordingSaving(true); // equal values are announced too
     model.updateShowInFinderAfterSaving(true);
     model.updateEnableStreamingMode(true);
     model.updateEnableVoiceActivityDetection(false);
@@ -120,7 +120,7 @@ TEST_F(SettingsViewModelTest, ListsIndexedRecordingsAndSidecarFilesNewestFirst)
 {
     const QDateTime now = QDateTime::currentDateTime();
     writeIndexed({entry("recording_a.wav", now.addDays(-2), "older", "large-v3"),
-                  entry("recording_b.wav", now.addSecs(60), "newest")});
+        entry("recording_b.wav", now.addSecs(60), "newest")});
     // Another program's files, listed by their text file.
     writeFile(pathOf("meeting_2024-05-01_base.wav"), "RIFF");
     writeFile(pathOf("meeting_2024-05-01_base.txt"), "");
@@ -192,7 +192,8 @@ TEST_F(SettingsViewModelTest, DeletingKeepsTheIndexAndTheFolderConsistent)
 
     // A sidecar row whose audio file went away meanwhile stays listed.
     const auto rows = model.recordings();
-    const auto found = std::find_if(rows.begin(), rows.end(), [](const RecordingInfo& row) { return row.model == "m"; });
+    const auto found =
+        std::find_if(rows.begin(), rows.end(), [](const RecordingInfo& row) { return row.model == "m"; });
     ASSERT_NE(found, rows.end());
     const RecordingInfo sidecar = *found;
     QFile::remove(sidecar.filePath);
@@ -235,7 +236,7 @@ TEST_F(SettingsViewModelTest, ClearAllDeletesEveryListedRowInOrder)
     writeFile(pathOf("x_2020_m.wav"), "RIFF");
     writeFile(pathOf("x_2020_m.txt"), "x");
     CountingViewModel model;
-    model.clearAllRecordings();  // nothing listed yet
+    model.clearAllRecordings(); // nothing listed yet
     EXPECT_TRUE(model.deleted.isEmpty());
 
     model.loadInitialData();
@@ -256,7 +257,7 @@ TEST_F(SettingsViewModelTest, RevealsFilesAndOpensTheFolderCreatingItFirst)
     auto workspace = std::make_shared<FakeWorkspace>();
     SettingsViewModel model;
     model.loadInitialData();
-    model.openRecordingInFinder(model.recordings().first());  // no workspace yet: nothing happens
+    model.openRecordingInFinder(model.recordings().first()); // no workspace yet: nothing happens
     model.setWorkspace(workspace);
     model.openRecordingInFinder(model.recordings().first());
     EXPECT_EQ(workspace->revealed, QStringList{pathOf("x_2020_m.wav")});

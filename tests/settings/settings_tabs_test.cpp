@@ -47,8 +47,7 @@ protected:
         SettingsFixture::TearDown();
     }
 
-    template <typename Tab>
-    std::unique_ptr<Tab> show()
+    template <typename Tab> std::unique_ptr<Tab> show()
     {
         auto tab = std::make_unique<Tab>(model.get());
         tab->resize(tabSize);
@@ -155,8 +154,8 @@ TEST_F(SettingsTabsTest, ClearAllAsksWithTheCountAndCancelKeepsEverything)
     QMessageBox* box = tab->clearConfirmation();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Clear All Recordings"));
-    EXPECT_EQ(box->text(),
-              QStringLiteral("Are you sure you want to delete all 3 recordings? This action cannot be undone."));
+    EXPECT_EQ(
+        box->text(), QStringLiteral("Are you sure you want to delete all 3 recordings? This action cannot be undone."));
     box->button(QMessageBox::Cancel)->click();
     EXPECT_EQ(model->recordings().size(), 3);
     EXPECT_FALSE(tab->clearConfirmation());
@@ -246,8 +245,8 @@ TEST_F(SettingsTabsTest, AdvancedSwitchesResetAlertAndShortcutRows)
 TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFileAndEntry)
 {
     AppConfig::setEnableRecordingSaving(true);
-    RecordingManager::shared().saveRecording(std::vector<float>(1600, 0.25f), 16000.0, QStringLiteral("hello there"),
-                                             QStringLiteral("large-v3-turbo-q5_0"));
+    RecordingManager::shared().saveRecording(
+        std::vector<float>(1600, 0.25f), 16000.0, QStringLiteral("hello there"), QStringLiteral("large-v3-turbo-q5_0"));
     RecordingManager::shared().waitForPendingWork();
     ASSERT_EQ(indexNames().size(), 1);
     const QString saved = pathOf(indexNames().first());
@@ -278,17 +277,15 @@ TEST_F(SettingsTabsTest, EveryControlIsKeyboardReachableAndNamed)
     for (const auto& tab : tabs) {
         for (QWidget* control : tab->findChildren<QWidget*>()) {
             const bool interactive = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control)
-                                     || qobject_cast<QAbstractItemView*>(control);
+                || qobject_cast<QAbstractItemView*>(control);
             // The table's own header and corner are not controls of ours.
-            const bool tablePart = qobject_cast<QHeaderView*>(control)
-                                   || control->inherits("QTableCornerButton");
+            const bool tablePart = qobject_cast<QHeaderView*>(control) || control->inherits("QTableCornerButton");
             if (!interactive || tablePart || !control->isVisibleTo(tab.get()))
                 continue;
             const QString name = control->accessibleName().isEmpty()
-                                     ? (qobject_cast<QAbstractButton*>(control)
-                                            ? qobject_cast<QAbstractButton*>(control)->text()
-                                            : QString())
-                                     : control->accessibleName();
+                ? (qobject_cast<QAbstractButton*>(control) ? qobject_cast<QAbstractButton*>(control)->text()
+                                                           : QString())
+                : control->accessibleName();
             EXPECT_FALSE(name.isEmpty()) << control->metaObject()->className();
             EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus)
                 << control->metaObject()->className() << " " << name.toStdString();
@@ -325,9 +322,9 @@ TEST_F(SettingsTabsTest, Screenshots)
     QDir().mkpath(into);
     const QDateTime now = QDateTime::currentDateTime();
     writeIndexed({entry("recording_2024-05-01_10-00-00-000.wav", now, "Short note."),
-                  entry("recording_2024-05-01_09-00-00-000.wav", now.addSecs(-3600),
-                        "A much longer transcription that goes on and on so that it needs more than two lines in "
-                        "the table, which must cut it after the second line with an ellipsis at the end of it.")});
+        entry("recording_2024-05-01_09-00-00-000.wav", now.addSecs(-3600),
+            "A much longer transcription that goes on and on so that it needs more than two lines in "
+            "the table, which must cut it after the second line with an ellipsis at the end of it.")});
     AppConfig::setWhisperDictionaryWords({"Kubernetes", "Tallowind", "PostgreSQL"});
     for (const bool dark : {false, true}) {
         for (const bool empty : {false, true}) {
@@ -354,8 +351,8 @@ TEST_F(SettingsTabsTest, Screenshots)
                     dictionary && dictionary->wordList()->count() > 1)
                     dictionary->wordList()->item(1)->setSelected(true);
                 QTest::qWait(10);
-                const QString file = QStringLiteral("%1/%2-%3%4.png")
-                                         .arg(into, name, dark ? "dark" : "light", empty ? "-empty" : "");
+                const QString file =
+                    QStringLiteral("%1/%2-%3%4.png").arg(into, name, dark ? "dark" : "light", empty ? "-empty" : "");
                 EXPECT_TRUE(tab->grab().save(file));
             }
         }

@@ -61,10 +61,8 @@ TEST_F(SettingsTest, SelectingMakesTheModelActiveAndTellsItsListeners)
 {
     viewModel->loadInitialData();
     QStringList announced;
-    const auto token = NotificationCenter::shared().addObserver(
-        NotificationName::modelDidChange, [&](const Notification& note) {
-            announced << note.userInfo.value(ModelManager::modelUserInfoKey).toString();
-        });
+    const auto token = NotificationCenter::shared().addObserver(NotificationName::modelDidChange,
+        [&](const Notification& note) { announced << note.userInfo.value(ModelManager::modelUserInfoKey).toString(); });
     // Not on disk: still selected; the card offers selection only on downloaded models.
     viewModel->selectModel(v3);
     NotificationCenter::shared().removeObserver(token);
@@ -84,7 +82,7 @@ TEST_F(SettingsTest, DownloadRunsFromProgressToDownloadedWithoutSelecting)
 
     std::vector<Status> seen;
     QObject::connect(viewModel.get(), &SettingsViewModel::downloadStatusesChanged,
-                     [&](const SettingsDownloadStatuses& all) { seen.push_back(all.value(q8)); });
+        [&](const SettingsDownloadStatuses& all) { seen.push_back(all.value(q8)); });
     viewModel->downloadModel(q8);
     EXPECT_EQ(status(q8), Status::downloading(0.0f));
     EXPECT_TRUE(viewModel->isDownloading(q8));

@@ -8,13 +8,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QSignalSpy>
-#include <QStyleFactory>
 #include <QEnterEvent>
 #include <QSet>
+#include <QSignalSpy>
 #include <QStyle>
-#include <QToolButton>
+#include <QStyleFactory>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -87,8 +87,8 @@ TEST_F(SettingsTest, ChoosingATabSwapsThePageAndKeepsTheSize)
     EXPECT_TRUE(view.tabButton(SettingsTab::models)->isSelected());
 
     QSignalSpy spy(&view, &SettingsView::selectedTabChanged);
-    for (SettingsTab tab : {SettingsTab::recordings, SettingsTab::advanced, SettingsTab::dictionary,
-                            SettingsTab::models}) {
+    for (SettingsTab tab :
+        {SettingsTab::recordings, SettingsTab::advanced, SettingsTab::dictionary, SettingsTab::models}) {
         QTest::mouseClick(view.tabButton(tab), Qt::LeftButton);
         EXPECT_EQ(view.selectedTab(), tab);
         EXPECT_EQ(view.currentPage(), view.page(tab));

@@ -30,12 +30,14 @@ TEST(ShortcutCaptureDecision, KeysCompleteWithTheModifiersHeld)
     ShortcutCaptureDecision decision;
     EXPECT_EQ(decision.keyPressed(Qt::Key_A, Qt::NoModifier), (KeyboardShortcut{0, 0}));
     // The shipped defaults can be captured again.
-    EXPECT_EQ(decision.keyPressed(Qt::Key_W, Qt::AltModifier | Qt::ShiftModifier), (KeyboardShortcut{13, option | shift}));
-    EXPECT_EQ(decision.keyPressed(Qt::Key_W, Qt::AltModifier | Qt::MetaModifier), (KeyboardShortcut{13, option | command}));
+    EXPECT_EQ(
+        decision.keyPressed(Qt::Key_W, Qt::AltModifier | Qt::ShiftModifier), (KeyboardShortcut{13, option | shift}));
+    EXPECT_EQ(
+        decision.keyPressed(Qt::Key_W, Qt::AltModifier | Qt::MetaModifier), (KeyboardShortcut{13, option | command}));
     // Escape is a key like any other; shifted symbols name their key.
     EXPECT_EQ(decision.keyPressed(Qt::Key_Escape, Qt::NoModifier), (KeyboardShortcut{53, 0}));
     EXPECT_EQ(decision.keyPressed(Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier),
-              (KeyboardShortcut{18, shift | control}));
+        (KeyboardShortcut{18, shift | control}));
     // The keypad's digits are their own keys and the keypad bit is dropped.
     EXPECT_EQ(decision.keyPressed(Qt::Key_1, Qt::KeypadModifier), (KeyboardShortcut{83, 0}));
 }
@@ -50,9 +52,9 @@ TEST(ShortcutCaptureDecision, ModifiersAloneCompleteOnReleaseOfAPair)
     EXPECT_FALSE(decision.keyPressed(Qt::Key_Shift, Qt::AltModifier));
     // Whether the release names the released key or not, the pair counts.
     EXPECT_EQ(decision.keyReleased(Qt::Key_Shift, Qt::AltModifier),
-              (KeyboardShortcut{ShortcutCaptureDecision::modifierOnlyKeyCode, option | shift}));
+        (KeyboardShortcut{ShortcutCaptureDecision::modifierOnlyKeyCode, option | shift}));
     EXPECT_EQ(decision.keyReleased(Qt::Key_Control, Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier),
-              (KeyboardShortcut{ShortcutCaptureDecision::modifierOnlyKeyCode, option | control | command}));
+        (KeyboardShortcut{ShortcutCaptureDecision::modifierOnlyKeyCode, option | control | command}));
     // Caps Lock is not counted.
     EXPECT_FALSE(decision.keyReleased(Qt::Key_CapsLock, Qt::ShiftModifier));
 }

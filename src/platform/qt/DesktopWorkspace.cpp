@@ -52,9 +52,9 @@ bool DesktopWorkspace::revealFile(const QString& path)
     if (!bus.isConnected())
         return QDesktopServices::openUrl(folder);
 
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
     // Starting a file manager may take seconds: never wait for it here.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
