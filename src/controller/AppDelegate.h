@@ -5,6 +5,7 @@
 #include "base/Dispatch.h"
 #include "base/NotificationCenter.h"
 #include "platform/PlatformServices.h"
+#include "popover/PopoverHost.h"
 #include "recording/LiveSpeechTranscriber.h"
 
 #include <QObject>
@@ -39,7 +40,10 @@ struct HotkeyEvent;
 // insertion, model loading), the live preview and the tray shell. Its member
 // functions live in several files by concern, next to the subsystem each
 // belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
-class AppDelegate : public QObject, public RecordingStateDelegate, public StreamingTranscriberDelegate {
+class AppDelegate : public QObject,
+                    public RecordingStateDelegate,
+                    public StreamingTranscriberDelegate,
+                    public PopoverHost {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
 
@@ -122,6 +126,15 @@ public:
     void showFirstLaunchWindow();
     void windowDidMove(QWidget* window);
     void windowWillClose(QWidget* window);
+
+    // What the popover's content asks of the controller (PopoverHost), in
+    // AppDelegatePopover.cpp.
+    void resizePopoverPanel(bool expanded) override;
+    void openSettings() override;
+    void startStudioRecording() override;
+    void stopStudioRecording() override;
+    bool isCapturing() const override;
+    RecordingMode recordingMode() const override;
 
     QString statusIconName() const;
     void setStatusIconName(const QString& name);
