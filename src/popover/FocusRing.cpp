@@ -3,6 +3,7 @@
 #include "shell/theme/TallowindTheme.h"
 
 #include <QPainter>
+#include <QWidget>
 
 namespace FocusRing {
 
@@ -14,6 +15,11 @@ void paint(QPainter& painter, const QRectF& rect, double radius, const QPalette&
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(rect.adjusted(1, 1, -1, -1), radius, radius);
     painter.restore();
+}
+
+bool wanted(const QWidget* widget)
+{
+    return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 } // namespace FocusRing

@@ -22,7 +22,7 @@ ModelPickerButton::ModelPickerButton(QWidget* parent) : QAbstractButton(parent),
     setFont(labelFont);
     setText(noModel);
     setAccessibleName(QStringLiteral("Model: ") + noModel);
-    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     animation->setEasingCurve(QEasingCurve::InOutCubic);
     connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         backgroundAmount = value.toDouble();
@@ -93,6 +93,6 @@ void ModelPickerButton::paintEvent(QPaintEvent*)
     const QRect area = rect().adjusted(horizontalPadding, 0, -horizontalPadding, 0);
     painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine,
                      fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
-    if (hasFocus())
+    if (FocusRing::wanted(this))
         FocusRing::paint(painter, QRectF(rect()), cornerRadius, palette());
 }

@@ -1,6 +1,7 @@
 #include "popover/ModelPickerPopup.h"
 
 #include "popover/FocusRing.h"
+#include "popover/TintedStrip.h"
 
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
@@ -9,7 +10,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -53,7 +53,7 @@ protected:
         painter.setFont(font());
         painter.drawText(rect().adjusted(rowHorizontalPadding, 0, -rowHorizontalPadding, 0),
                          Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text());
-        if (hasFocus())
+        if (FocusRing::wanted(this))
             FocusRing::paint(painter, QRectF(rect()), 4.0, palette());
     }
     void keyPressEvent(QKeyEvent* event) override
@@ -91,15 +91,19 @@ void ModelRowButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor accent = TallowindTheme::Colors::accentColor(palette());
+    // A model not on disk is disabled, but reads in the ordinary secondary
+    // colour, not the fainter disabled one.
+    QPalette colours = palette();
+    colours.setCurrentColorGroup(QPalette::Active);
+    const QColor accent = TallowindTheme::Colors::accentColor(colours);
     if (info.isActive) {
         QColor background = accent;
         background.setAlphaF(0.1F);
         painter.fillRect(rect(), background);
     }
     const QRect area = rect().adjusted(rowHorizontalPadding, 0, -rowHorizontalPadding, 0);
-    painter.setPen(info.isDownloaded ? TallowindTheme::Colors::textPrimary(palette())
-                                     : TallowindTheme::Colors::textSecondary(palette()));
+    painter.setPen(info.isDownloaded ? TallowindTheme::Colors::textPrimary(colours)
+                                     : TallowindTheme::Colors::textSecondary(colours));
     painter.setFont(font());
     painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, info.displayName);
     if (info.isActive) {
@@ -109,7 +113,7 @@ void ModelRowButton::paintEvent(QPaintEvent*)
                             checkmarkSize, checkmarkSize);
         painter.drawPixmap(target, check, QRectF(check.rect()));
     }
-    if (hasFocus())
+    if (FocusRing::wanted(this))
         FocusRing::paint(painter, QRectF(rect()), 4.0, palette());
 }
 
@@ -135,11 +139,14 @@ ModelPickerPopup::ModelPickerPopup(QWidget* parent)
     rowLayout->setContentsMargins(0, 0, 0, 0);
     rowLayout->setSpacing(rowSpacing);
     layout->addLayout(rowLayout);
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
+    auto* divider = new TintedStrip(
+        [](const QPalette& palette) {
+            QColor line = TallowindTheme::Colors::textPrimary(palette);
+            line.setAlphaF(0.15F);
+            return line;
+        },
+        this);
     divider->setFixedHeight(1);
-    divider->setStyleSheet(QStringLiteral("color: palette(mid);"));
     layout->addWidget(divider);
     layout->addWidget(manageButton);
     connect(manageButton, &QAbstractButton::clicked, this, [this] {

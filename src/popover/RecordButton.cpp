@@ -71,6 +71,6 @@ void RecordButton::paintEvent(QPaintEvent*)
     painter.drawPixmap(QRectF(-side / 2.0, -side / 2.0, side, side), glyph, QRectF(glyph.rect()));
     painter.resetTransform();
 
-    if (hasFocus())
+    if (FocusRing::wanted(this))
         FocusRing::paint(painter, QRectF(rect()), rect().width() / 2.0, palette());
 }

@@ -148,6 +148,9 @@ QWidget* StudioView::buildEditor()
     textEditor->setAccessibleName(QStringLiteral("Transcript"));
     textEditor->setFrameShape(QFrame::NoFrame);
     textEditor->setTabChangesFocus(true);
+    textEditor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    textEditor->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    textEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     textEditor->setMinimumHeight(editorMinimumHeight - 24);
     textEditor->setFont(sizedFont(font(), 14, QFont::Normal));
     textEditor->document()->setDocumentMargin(0);

@@ -44,6 +44,6 @@ void SymbolButton::paintEvent(QPaintEvent*)
     const QRectF target(QPointF(0, 0), QSizeF(pixelSize, pixelSize));
     painter.drawPixmap(target.translated(QPointF(width() - pixelSize, height() - pixelSize) / 2.0), glyph,
                        QRectF(glyph.rect()));
-    if (hasFocus())
+    if (FocusRing::wanted(this))
         FocusRing::paint(painter, QRectF(rect()), 6.0, palette());
 }

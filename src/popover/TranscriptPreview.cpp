@@ -66,6 +66,6 @@ void TranscriptPreview::paintEvent(QPaintEvent*)
     const QRect area = rect().adjusted(4, 0, -4, 0);
     const QString line = fontMetrics().elidedText(shownText(), Qt::ElideRight, area.width());
     painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, line);
-    if (hasFocus())
+    if (FocusRing::wanted(this))
         FocusRing::paint(painter, QRectF(rect()), 6.0, palette());
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVariantAnimation>
 
+#include <algorithm>
 #include <cmath>
 
 WaveformView::WaveformView(QWidget* parent)
@@ -96,7 +97,10 @@ QSize WaveformView::sizeHint() const
     return {width, static_cast<int>(maxBarHeight)};
 }
 
-QSize WaveformView::minimumSizeHint() const { return sizeHint(); }
+QSize WaveformView::minimumSizeHint() const
+{
+    return {static_cast<int>(barCount * barWidth + (barCount - 1)), static_cast<int>(maxBarHeight)};
+}
 
 void WaveformView::paintEvent(QPaintEvent*)
 {
@@ -108,14 +112,18 @@ void WaveformView::paintEvent(QPaintEvent*)
     painter.setBrush(fill);
 
     const auto target = barHeights();
-    const double rowWidth = barCount * barWidth + (barCount - 1) * barSpacing;
+    // Where the row is narrower than its natural width the gaps shrink, so
+    // all twenty bars stay visible.
+    const double spacing =
+        std::clamp((width() - barCount * barWidth) / (barCount - 1), 1.0, barSpacing);
+    const double rowWidth = barCount * barWidth + (barCount - 1) * spacing;
     double x = (width() - rowWidth) / 2.0;
     const double centreY = height() / 2.0;
     for (size_t i = 0; i < target.size(); ++i) {
         const double h = transitionStart[i] + (target[i] - transitionStart[i]) * transitionProgress;
         const QRectF bar(x, centreY - h / 2.0, barWidth, h);
         painter.drawRoundedRect(bar, barCornerRadius, barCornerRadius);
-        x += barWidth + barSpacing;
+        x += barWidth + spacing;
     }
 }
 
