@@ -2,6 +2,7 @@
 
 #include "base/Dispatch.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -138,7 +139,13 @@ QSettings::Format jsonFormat()
 
 ChangeSignal& changes()
 {
-    static ChangeSignal* const signal = new ChangeSignal;
+    static ChangeSignal* const signal = [] {
+        auto* made = new ChangeSignal;
+        // It belongs to the main thread even when a worker writes first.
+        if (const QCoreApplication* app = QCoreApplication::instance())
+            made->moveToThread(app->thread());
+        return made;
+    }();
     return *signal;
 }
 
