@@ -2,12 +2,20 @@
 
 #include "base/Defaults.h"
 #include "core/speech/ModelManager.h"
+#include "downloads/ModelDownloader.h"
 
 PopoverViewModel::PopoverViewModel(PopoverHost* host, QObject* parent) : QObject(parent), hostLink(host)
 {
     setupObservers();
     loadModels();
     loadDictionaryWords();
+}
+
+// Running downloads stop with the model that started them.
+PopoverViewModel::~PopoverViewModel()
+{
+    for (auto& [model, downloader] : downloaders)
+        downloader->cancelDownload();
 }
 
 std::optional<WhisperModelInfo> PopoverViewModel::activeModel() const
@@ -23,8 +31,8 @@ void PopoverViewModel::setExpanded(bool value)
 {
     expanded = value;
     emit isExpandedChanged(expanded);
-    if (PopoverHost* alive = host())
-        alive->resizePopoverPanel(value);
+    if (PopoverHost* current = host())
+        current->resizePopoverPanel(value);
 }
 
 void PopoverViewModel::loadModels()
