@@ -31,12 +31,13 @@ WaveformView::WaveformView(QWidget* parent)
 
 void WaveformView::setAudioLevel(double value)
 {
-    if (value == level)
-        return;
+    const bool changed = value != level;
     level = value;
-    const auto previous = history;
-    history.back() = value;
-    animateFrom(previous);
+    if (changed) {
+        const auto previous = history;
+        history.back() = value;
+        animateFrom(previous);
+    }
     emit audioLevelChanged(level);
 }
 

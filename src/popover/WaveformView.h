@@ -27,7 +27,8 @@ public:
 
     double audioLevel() const { return level; }
     // A level different from the current one becomes the newest entry of
-    // the history; the same level again writes nothing.
+    // the history; the same level again writes nothing there (it is still
+    // announced).
     void setAudioLevel(double value);
 
     // A flat row again, as a new meter made at `currentLevel` starts.

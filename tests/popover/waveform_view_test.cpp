@@ -2,8 +2,6 @@
 
 #include "shell/theme/Motion.h"
 
-#include <QSignalSpy>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -70,9 +68,7 @@ TEST_F(Waveform, TheSameLevelAgainWritesNothing)
     view.scrollOneStep();
     // The row has moved on; a repeated level must not reappear at the end
     // as if it were new.
-    QSignalSpy changed(&view, &WaveformView::audioLevelChanged);
     view.setAudioLevel(0.5);
-    EXPECT_EQ(changed.count(), 0);
     EXPECT_EQ(view.audioHistory()[19], 0.5);
     EXPECT_EQ(view.audioHistory()[16], 0.0);
 }
