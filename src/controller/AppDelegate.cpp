@@ -9,11 +9,11 @@
 
 AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
     : QObject(parent),
-      services_(std::move(services)),
-      recordingStateManager_(std::make_shared<RecordingStateManager>())
+      platformServices(std::move(services)),
+      ownedRecordingStateManager(std::make_shared<RecordingStateManager>())
 {
     // The update check is started with the controller (see checkForUpdates).
-    updaterController = services_.updater;
+    updaterController = platformServices.updater;
 }
 
 AppDelegate::~AppDelegate()
@@ -24,7 +24,7 @@ AppDelegate::~AppDelegate()
         audioEngine->removeTap();
         audioEngine->stop();
     }
-    observations_.clear();
+    observations.clear();
     if (permissionCheckTimer)
         permissionCheckTimer->stop();
     // Invalidating the armed tap releases its grabs; the tap object itself
@@ -46,15 +46,15 @@ AppDelegate::~AppDelegate()
 
 QString AppDelegate::statusIconName() const
 {
-    std::lock_guard lock(statusIconMutex_);
-    return statusIconName_;
+    std::lock_guard lock(statusIconMutex);
+    return currentStatusIconName;
 }
 
 void AppDelegate::setStatusIconName(const QString& name)
 {
     {
-        std::lock_guard lock(statusIconMutex_);
-        statusIconName_ = name;
+        std::lock_guard lock(statusIconMutex);
+        currentStatusIconName = name;
     }
     emit statusIconNameChanged(name);
 }
