@@ -26,12 +26,12 @@ void AppDelegate::openSettings() { showSettings(); }
 
 void AppDelegate::startStudioRecording()
 {
-    recordingStateManager_->startRecording(RecordingMode::studio);
+    recordingStateManager().startRecording(RecordingMode::studio);
     startRecording();
 }
 
 void AppDelegate::stopStudioRecording() { stopRecording(); }
 
-bool AppDelegate::isCapturing() const { return isRecording_.load(); }
+bool AppDelegate::isCapturing() const { return recordingInProgress.load(); }
 
-RecordingMode AppDelegate::recordingMode() const { return recordingStateManager_->currentState().mode; }
+RecordingMode AppDelegate::recordingMode() const { return recordingStateManager().currentState().mode; }
