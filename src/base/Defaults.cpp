@@ -164,8 +164,7 @@ void announceChange()
 
 } // namespace
 
-Store::Store()
-    : QSettings(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"))
+Store::Store() : QSettings(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"))
 {
 }
 
@@ -202,11 +201,20 @@ void Store::sync()
     announceChange();
 }
 
-std::unique_ptr<Store> open() { return std::make_unique<Store>(); }
+std::unique_ptr<Store> open()
+{
+    return std::make_unique<Store>();
+}
 
-QVariant value(const QString& key) { return open()->value(key); }
+QVariant value(const QString& key)
+{
+    return open()->value(key);
+}
 
-bool contains(const QString& key) { return open()->contains(key); }
+bool contains(const QString& key)
+{
+    return open()->contains(key);
+}
 
 void setValue(const QString& key, const QVariant& value)
 {

@@ -22,7 +22,10 @@ void AppDelegate::resizePopoverPanel(bool expanded)
     popoverWindow->setGeometry(frame);
 }
 
-void AppDelegate::openSettings() { showSettings(); }
+void AppDelegate::openSettings()
+{
+    showSettings();
+}
 
 void AppDelegate::startStudioRecording()
 {
@@ -30,8 +33,17 @@ void AppDelegate::startStudioRecording()
     startRecording();
 }
 
-void AppDelegate::stopStudioRecording() { stopRecording(); }
+void AppDelegate::stopStudioRecording()
+{
+    stopRecording();
+}
 
-bool AppDelegate::isCapturing() const { return recordingInProgress.load(); }
+bool AppDelegate::isCapturing() const
+{
+    return recordingInProgress.load();
+}
 
-RecordingMode AppDelegate::recordingMode() const { return recordingStateManager().currentState().mode; }
+RecordingMode AppDelegate::recordingMode() const
+{
+    return recordingStateManager().currentState().mode;
+}

@@ -14,4 +14,4 @@ void paint(QPainter& painter, const QRectF& rect, double radius, const QPalette&
 // Whether `widget` shows its ring now: it has the focus and the focus last
 // moved by keyboard, as the platform style decides for its own controls.
 bool wanted(const QWidget* widget);
-}
+} // namespace FocusRing

@@ -91,8 +91,8 @@ void ModelPickerButton::paintEvent(QPaintEvent*)
     painter.setPen(secondary);
     painter.setFont(font());
     const QRect area = rect().adjusted(horizontalPadding, 0, -horizontalPadding, 0);
-    painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    painter.drawText(
+        area, Qt::AlignCenter | Qt::TextSingleLine, fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
     if (FocusRing::wanted(this))
         FocusRing::paint(painter, QRectF(rect()), cornerRadius, palette());
 }

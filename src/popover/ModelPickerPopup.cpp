@@ -42,7 +42,7 @@ public:
     QSize sizeHint() const override
     {
         return {fontMetrics().horizontalAdvance(text()) + 2 * rowHorizontalPadding,
-                fontMetrics().height() + 2 * rowVerticalPadding};
+            fontMetrics().height() + 2 * rowVerticalPadding};
     }
 
 protected:
@@ -52,7 +52,7 @@ protected:
         painter.setPen(TallowindTheme::Colors::textPrimary(palette()));
         painter.setFont(font());
         painter.drawText(rect().adjusted(rowHorizontalPadding, 0, -rowHorizontalPadding, 0),
-                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text());
+            Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text());
         if (FocusRing::wanted(this))
             FocusRing::paint(painter, QRectF(rect()), 4.0, palette());
     }
@@ -77,8 +77,8 @@ ModelRowButton::ModelRowButton(const WhisperModelInfo& row, QWidget* parent) : Q
     setCursor(info.isDownloaded ? Qt::PointingHandCursor : Qt::ArrowCursor);
     setAccessibleName(info.displayName);
     setAccessibleDescription(info.isActive ? QStringLiteral("Active model")
-                             : info.isDownloaded ? QStringLiteral("Downloaded")
-                                                 : QStringLiteral("Not downloaded"));
+            : info.isDownloaded            ? QStringLiteral("Downloaded")
+                                           : QStringLiteral("Not downloaded"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -107,10 +107,10 @@ void ModelRowButton::paintEvent(QPaintEvent*)
     painter.setFont(font());
     painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, info.displayName);
     if (info.isActive) {
-        const QPixmap check = SymbolIcons::pixmap(QStringLiteral("checkmark"), checkmarkSize,
-                                                  SymbolTint::mono(accent), devicePixelRatioF());
+        const QPixmap check = SymbolIcons::pixmap(
+            QStringLiteral("checkmark"), checkmarkSize, SymbolTint::mono(accent), devicePixelRatioF());
         const QRectF target(area.right() - checkmarkSize + 1, area.center().y() - checkmarkSize / 2.0 + 0.5,
-                            checkmarkSize, checkmarkSize);
+            checkmarkSize, checkmarkSize);
         painter.drawPixmap(target, check, QRectF(check.rect()));
     }
     if (FocusRing::wanted(this))
@@ -209,8 +209,8 @@ void ModelPickerPopup::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().color(QPalette::Mid), 1.0));
     painter.setBrush(palette().color(QPalette::Window));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), TallowindTheme::Radius::small,
-                            TallowindTheme::Radius::small);
+    painter.drawRoundedRect(
+        QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), TallowindTheme::Radius::small, TallowindTheme::Radius::small);
 }
 
 void ModelPickerPopup::keyPressEvent(QKeyEvent* event)

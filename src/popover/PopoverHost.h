@@ -12,7 +12,7 @@ class PopoverHost {
 public:
     PopoverHost() = default;
     // A copy is a different host with a lifetime of its own.
-    PopoverHost(const PopoverHost&) {}
+    PopoverHost(const PopoverHost&) { }
     PopoverHost& operator=(const PopoverHost&) { return *this; }
     virtual ~PopoverHost() = default;
 

@@ -14,8 +14,7 @@ namespace {
 const int viewWidth = static_cast<int>(std::lround(TallowindTheme::Window::popoverWidth));
 }
 
-PopoverView::PopoverView(std::shared_ptr<PopoverViewModel> viewModel, QWidget* parent,
-                         StudioState::Scheduler scheduler)
+PopoverView::PopoverView(std::shared_ptr<PopoverViewModel> viewModel, QWidget* parent, StudioState::Scheduler scheduler)
     : QWidget(parent), model(std::move(viewModel)), studioView(new StudioView(*model, std::move(scheduler), this))
 {
     setAccessibleName(QStringLiteral("Tallowind"));
@@ -32,14 +31,20 @@ PopoverView::PopoverView(std::shared_ptr<PopoverViewModel> viewModel, QWidget* p
 }
 
 // The studio goes first, while the view model it watches still exists.
-PopoverView::~PopoverView() { delete studioView; }
+PopoverView::~PopoverView()
+{
+    delete studioView;
+}
 
 int PopoverView::targetHeight() const
 {
     return model->isExpanded() ? PopoverViewModel::expandedHeight : PopoverViewModel::collapsedHeight;
 }
 
-QSize PopoverView::sizeHint() const { return {viewWidth, targetHeight()}; }
+QSize PopoverView::sizeHint() const
+{
+    return {viewWidth, targetHeight()};
+}
 
 void PopoverView::followExpansion()
 {

@@ -21,8 +21,8 @@ public:
     static constexpr double cornerRadius = 16.0;
 
     // Keeps the view model alive as long as the view.
-    explicit PopoverView(std::shared_ptr<PopoverViewModel> viewModel, QWidget* parent = nullptr,
-                         StudioState::Scheduler scheduler = {});
+    explicit PopoverView(
+        std::shared_ptr<PopoverViewModel> viewModel, QWidget* parent = nullptr, StudioState::Scheduler scheduler = {});
     ~PopoverView() override;
 
     PopoverViewModel& viewModel() const { return *model; }

@@ -81,8 +81,8 @@ public:
     void removeWord(const QString& word);
 
     void downloadDidStart(WhisperModel model) override;
-    void downloadDidUpdateProgress(double progress, qint64 bytesWritten, qint64 totalBytes,
-                                   WhisperModel model) override;
+    void downloadDidUpdateProgress(
+        double progress, qint64 bytesWritten, qint64 totalBytes, WhisperModel model) override;
     void downloadDidComplete(WhisperModel model) override;
     void downloadDidFail(const TallowindError& error, WhisperModel model) override;
 

@@ -32,7 +32,10 @@ void PopoverViewModel::cancelDownload(const WhisperModelInfo& model)
     setDownloadProgress(progress);
 }
 
-bool PopoverViewModel::isDownloading(WhisperModel model) const { return downloaders.count(model) != 0; }
+bool PopoverViewModel::isDownloading(WhisperModel model) const
+{
+    return downloaders.count(model) != 0;
+}
 
 void PopoverViewModel::deleteModel(const WhisperModelInfo& model)
 {

@@ -35,7 +35,10 @@ QString RecordButton::symbolName() const
     return recording ? QStringLiteral("stop.fill") : QStringLiteral("mic.fill");
 }
 
-double RecordButton::currentScale() const { return hover->currentScale(); }
+double RecordButton::currentScale() const
+{
+    return hover->currentScale();
+}
 
 // Room for the grown circle and the focus ring around it.
 QSize RecordButton::sizeHint() const
@@ -56,8 +59,8 @@ void RecordButton::paintEvent(QPaintEvent*)
     // is white on red; on the label colour it takes the window colour, which
     // keeps it visible in the dark scheme too, where the label colour is
     // light.
-    const QColor circle = recording ? TallowindTheme::Colors::destructiveColor()
-                                    : TallowindTheme::Colors::textPrimary(palette());
+    const QColor circle =
+        recording ? TallowindTheme::Colors::destructiveColor() : TallowindTheme::Colors::textPrimary(palette());
     const QColor glyphColour = recording ? QColor(Qt::white) : palette().color(QPalette::Window);
     painter.setPen(Qt::NoPen);
     painter.setBrush(circle);
@@ -65,8 +68,8 @@ void RecordButton::paintEvent(QPaintEvent*)
     painter.drawEllipse(QPointF(0, 0), radius, radius);
 
     const double glyphScale = recording ? recordingSymbolScale : 1.0;
-    const QPixmap glyph = SymbolIcons::pixmap(symbolName(), symbolSize, SymbolTint::mono(glyphColour),
-                                              devicePixelRatioF() * currentScale());
+    const QPixmap glyph = SymbolIcons::pixmap(
+        symbolName(), symbolSize, SymbolTint::mono(glyphColour), devicePixelRatioF() * currentScale());
     const double side = symbolSize * glyphScale;
     painter.drawPixmap(QRectF(-side / 2.0, -side / 2.0, side, side), glyph, QRectF(glyph.rect()));
     painter.resetTransform();

@@ -121,7 +121,10 @@ void StudioState::clearText()
         viewModel.setExpanded(false);
 }
 
-void StudioState::viewDidDisappear() { stopRecording(); }
+void StudioState::viewDidDisappear()
+{
+    stopRecording();
+}
 
 QString StudioState::formatTime(double seconds)
 {
@@ -129,9 +132,15 @@ QString StudioState::formatTime(double seconds)
     return QString::asprintf("%02lld:%02lld", whole / 60, whole % 60);
 }
 
-void StudioState::timerDidFire() { setRecordingTime(elapsed + timerStep); }
+void StudioState::timerDidFire()
+{
+    setRecordingTime(elapsed + timerStep);
+}
 
-bool StudioState::isTimerRunning() const { return timer->isActive(); }
+bool StudioState::isTimerRunning() const
+{
+    return timer->isActive();
+}
 
 void StudioState::setIsRecording(bool value)
 {

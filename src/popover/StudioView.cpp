@@ -117,8 +117,8 @@ QWidget* StudioView::buildExpandedArea()
 
 QWidget* StudioView::buildStatusLine()
 {
-    status = new TintedStrip([](const QPalette&) { return withAlpha(TallowindTheme::Colors::destructiveColor(), 0.05); },
-                             expanded);
+    status = new TintedStrip(
+        [](const QPalette&) { return withAlpha(TallowindTheme::Colors::destructiveColor(), 0.05); }, expanded);
     status->setAccessibleName(QStringLiteral("Recording status"));
     auto* row = new QHBoxLayout(status);
     row->setContentsMargins(16, 8, 16, 8);
@@ -195,13 +195,13 @@ void StudioView::bind()
         copy->setPrimaryTint(copied);
     });
     connect(&studio, &StudioState::recordingTimeChanged, this,
-            [this](double seconds) { elapsedTime->setText(StudioState::formatTime(seconds)); });
+        [this](double seconds) { elapsedTime->setText(StudioState::formatTime(seconds)); });
     connect(&RecordingManager::shared(), &RecordingManager::audioLevelChanged, waveform,
-            [this](float level) { waveform->setAudioLevel(static_cast<double>(level)); });
+        [this](float level) { waveform->setAudioLevel(static_cast<double>(level)); });
 
     connect(modelPicker, &QAbstractButton::clicked, this, &StudioView::showModelMenu);
     connect(modelPopup, &ModelPickerPopup::modelChosen, this,
-            [this](const WhisperModelInfo& row) { viewModel.selectModel(row); });
+        [this](const WhisperModelInfo& row) { viewModel.selectModel(row); });
     connect(modelPopup, &ModelPickerPopup::manageModelsRequested, this, [this] {
         if (PopoverHost* host = viewModel.host())
             host->openSettings();
@@ -226,9 +226,15 @@ StudioView::Centre StudioView::centre() const
     return studio.isRecording() ? Centre::levelMeter : Centre::preview;
 }
 
-bool StudioView::isModelMenuShown() const { return modelPopup->isVisible(); }
+bool StudioView::isModelMenuShown() const
+{
+    return modelPopup->isVisible();
+}
 
-void StudioView::showModelMenu() { modelPopup->popUp(modelPicker); }
+void StudioView::showModelMenu()
+{
+    modelPopup->popUp(modelPicker);
+}
 
 void StudioView::refreshModels()
 {

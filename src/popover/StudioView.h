@@ -28,8 +28,7 @@ public:
     static constexpr int editorMinimumHeight = 100;
     static constexpr int editorMaximumHeight = 200;
 
-    explicit StudioView(PopoverViewModel& viewModel, StudioState::Scheduler scheduler = {},
-                        QWidget* parent = nullptr);
+    explicit StudioView(PopoverViewModel& viewModel, StudioState::Scheduler scheduler = {}, QWidget* parent = nullptr);
 
     StudioState& state() { return studio; }
 

@@ -13,7 +13,7 @@ class SymbolButton : public QAbstractButton {
 
 public:
     SymbolButton(const QString& symbolName, int symbolSize, QSize frame, const QString& accessibleName,
-                 QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
 
     QString symbolName() const { return symbol; }
     void setSymbolName(const QString& name);
@@ -38,4 +38,3 @@ private:
     QSize frameSize;
     bool primary = false;
 };
-

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-TintedStrip::TintedStrip(Tint fill, QWidget* parent) : QWidget(parent), tint(std::move(fill)) {}
+TintedStrip::TintedStrip(Tint fill, QWidget* parent) : QWidget(parent), tint(std::move(fill)) { }
 
 void TintedStrip::paintEvent(QPaintEvent*)
 {

@@ -48,9 +48,15 @@ QString TranscriptPreview::shownText() const
     return fullText.isEmpty() ? placeholder : TranscriptText::preview(fullText);
 }
 
-QSize TranscriptPreview::sizeHint() const { return {160, fontMetrics().height() + 8}; }
+QSize TranscriptPreview::sizeHint() const
+{
+    return {160, fontMetrics().height() + 8};
+}
 
-QSize TranscriptPreview::minimumSizeHint() const { return {40, fontMetrics().height() + 8}; }
+QSize TranscriptPreview::minimumSizeHint() const
+{
+    return {40, fontMetrics().height() + 8};
+}
 
 void TranscriptPreview::paintEvent(QPaintEvent*)
 {

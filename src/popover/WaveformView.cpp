@@ -51,7 +51,10 @@ void WaveformView::reset(double currentLevel)
     update();
 }
 
-double WaveformView::barHeight(double value) { return minBarHeight + (maxBarHeight - minBarHeight) * value; }
+double WaveformView::barHeight(double value)
+{
+    return minBarHeight + (maxBarHeight - minBarHeight) * value;
+}
 
 std::array<double, WaveformView::barCount> WaveformView::barHeights() const
 {
@@ -69,7 +72,10 @@ void WaveformView::scrollOneStep()
     animateFrom(previous);
 }
 
-bool WaveformView::isScrolling() const { return scrollTimer->isActive(); }
+bool WaveformView::isScrolling() const
+{
+    return scrollTimer->isActive();
+}
 
 // Each change glides over one scrolling interval, so successive steps blend
 // into a continuous scroll.
@@ -115,8 +121,7 @@ void WaveformView::paintEvent(QPaintEvent*)
     const auto target = barHeights();
     // Where the row is narrower than its natural width the gaps shrink, so
     // all twenty bars stay visible.
-    const double spacing =
-        std::clamp((width() - barCount * barWidth) / (barCount - 1), 1.0, barSpacing);
+    const double spacing = std::clamp((width() - barCount * barWidth) / (barCount - 1), 1.0, barSpacing);
     const double rowWidth = barCount * barWidth + (barCount - 1) * spacing;
     double x = (width() - rowWidth) / 2.0;
     const double centreY = height() / 2.0;

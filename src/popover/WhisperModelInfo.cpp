@@ -3,5 +3,5 @@
 WhisperModelInfo WhisperModelInfo::make(WhisperModel model, bool isActive, bool isDownloaded)
 {
     return WhisperModelInfo{model.rawValue(), model.displayName(), model.estimatedSize(), model.description(),
-                            model.isEnglishOnly(), isActive,  isDownloaded,         model};
+        model.isEnglishOnly(), isActive, isDownloaded, model};
 }

@@ -38,8 +38,8 @@ TEST_F(DefaultsStore, TypedValuesSurviveTheFile)
 
 TEST_F(DefaultsStore, FileLivesUnderConfigHome)
 {
-    const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + "/Tallowind/Tallowind.json";
+    const QString expected =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Tallowind/Tallowind.json";
     EXPECT_EQ(Defaults::open()->fileName(), expected);
 }
 
@@ -94,8 +94,7 @@ TEST_F(DefaultsStore, EveryWriteIsAnnouncedOnTheMainThread)
 TEST_F(DefaultsStore, AWriteOnAnotherThreadIsAnnouncedOnTheMainThread)
 {
     std::vector<QThread*> threads;
-    const QMetaObject::Connection connection = QObject::connect(
-        &Defaults::changes(), &Defaults::ChangeSignal::changed,
+    const QMetaObject::Connection connection = QObject::connect(&Defaults::changes(), &Defaults::ChangeSignal::changed,
         [&threads] { threads.push_back(QThread::currentThread()); });
 
     std::thread writer([] { Defaults::setValue("FromWorker", 7); });

@@ -45,8 +45,9 @@ protected:
         const WhisperModel model = WhisperModel::allCases().front();
         const QFileInfo path(ModelManager::shared().modelPath(model));
         QDir().mkpath(path.absolutePath());
-        ASSERT_FALSE(WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
-                         .isEmpty());
+        ASSERT_FALSE(
+            WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
+                .isEmpty());
         ModelManager::shared().setActiveModel(model);
         AppConfig::setWhisperBeamSize(1);
         AppConfig::setWhisperBestOf(1);

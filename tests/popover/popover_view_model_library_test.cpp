@@ -135,10 +135,7 @@ protected:
         qunsetenv("TALLOWIND_MODEL_BASE_URL");
         PopoverTest::TearDown();
     }
-    void serve(WhisperModel which, HttpRoute route)
-    {
-        server.setRoute(routeOf(which), route);
-    }
+    void serve(WhisperModel which, HttpRoute route) { server.setRoute(routeOf(which), route); }
     static QString routeOf(WhisperModel which)
     {
         return QStringLiteral("/orvandel/whisper.cpp/resolve/main/") + which.fileName();
@@ -160,11 +157,11 @@ TEST_F(PopoverDownloads, ProgressIsKeptWhileItRunsAndTheRowShowsTheFileAfterward
     serve(WhisperModel::largeV3TurboQ8, slowModel(256 * 1024));
     PopoverViewModel model(nullptr);
     std::vector<double> seen;
-    QObject::connect(&model, &PopoverViewModel::downloadProgressChanged, &model,
-                     [&](const QMap<QString, double>& progress) {
-                         if (progress.contains("large-v3-turbo-q8_0"))
-                             seen.push_back(progress.value("large-v3-turbo-q8_0"));
-                     });
+    QObject::connect(
+        &model, &PopoverViewModel::downloadProgressChanged, &model, [&](const QMap<QString, double>& progress) {
+            if (progress.contains("large-v3-turbo-q8_0"))
+                seen.push_back(progress.value("large-v3-turbo-q8_0"));
+        });
 
     model.downloadModel(model.models()[1]);
     model.downloadModel(model.models()[1]);

@@ -28,8 +28,8 @@ TEST_F(PopoverRows, FourInactiveRowsInCatalogueOrderWithoutAnActiveModel)
     PopoverViewModel model(&host);
 
     const QList<WhisperModelInfo> rows = model.models();
-    EXPECT_EQ(identifiers(rows),
-              QStringList({"large-v3-turbo-q5_0", "large-v3-turbo-q8_0", "large-v3-turbo", "large-v3"}));
+    EXPECT_EQ(
+        identifiers(rows), QStringList({"large-v3-turbo-q5_0", "large-v3-turbo-q8_0", "large-v3-turbo", "large-v3"}));
     for (const WhisperModelInfo& row : rows) {
         EXPECT_FALSE(row.isActive) << row.id.toStdString();
         EXPECT_FALSE(row.isDownloaded) << row.id.toStdString();
@@ -38,7 +38,7 @@ TEST_F(PopoverRows, FourInactiveRowsInCatalogueOrderWithoutAnActiveModel)
     EXPECT_EQ(rows[0].displayName, "Large v3 Turbo Q5");
     EXPECT_EQ(rows[0].estimatedSize, "547 MB");
     EXPECT_EQ(rows[3].description,
-              "Original Large v3 model. Maximum accuracy but slower. Best for highest quality transcriptions.");
+        "Original Large v3 model. Maximum accuracy but slower. Best for highest quality transcriptions.");
 }
 
 TEST_F(PopoverRows, ActiveModelNeedNotBeOnDisk)
@@ -107,8 +107,9 @@ TEST_F(PopoverRows, WritesFromAnotherThreadReachTheRowsOnTheMainThread)
     FakePopoverHost host;
     PopoverViewModel model(&host);
     std::vector<QThread*> publishingThreads;
-    QObject::connect(&model, &PopoverViewModel::modelsChanged, &model,
-                     [&] { publishingThreads.push_back(QThread::currentThread()); }, Qt::DirectConnection);
+    QObject::connect(
+        &model, &PopoverViewModel::modelsChanged, &model,
+        [&] { publishingThreads.push_back(QThread::currentThread()); }, Qt::DirectConnection);
 
     std::thread writer([] { ModelManager::shared().setActiveModel(WhisperModel::largeV3Turbo); });
     writer.join();

@@ -225,9 +225,8 @@ TEST_F(StudioLayout, EveryControlIsReachableByKeyboardAndNamed)
     popover->activateWindow();
     studio->modelButton()->setFocus();
 
-    std::vector<QWidget*> expected = {studio->modelButton(), studio->preview(),     studio->copyButton(),
-                                      studio->recordButton(), studio->editor(),     studio->collapseButton(),
-                                      studio->clearButton()};
+    std::vector<QWidget*> expected = {studio->modelButton(), studio->preview(), studio->copyButton(),
+        studio->recordButton(), studio->editor(), studio->collapseButton(), studio->clearButton()};
     std::set<QWidget*> reached;
     QWidget* current = studio->modelButton();
     for (int step = 0; step < 20 && current; ++step) {
