@@ -51,8 +51,10 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     connect(close, &QToolButton::clicked, this, [this] { window()->close(); });
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(px(Spacing::xxLarge), px(Spacing::xxLarge), px(Spacing::xxLarge), px(Spacing::xxLarge));
-    column->setSpacing(24);
+    // The window is 340 high: with this desktop's fonts the full 48-pixel
+    // inset above and below would crowd out the failed state.
+    column->setContentsMargins(px(Spacing::xxLarge), px(Spacing::xLarge), px(Spacing::xxLarge), px(Spacing::xLarge));
+    column->setSpacing(20);
     column->addStretch();
 
     title = new QLabel(QStringLiteral("Welcome to tallowind"), this);
@@ -60,11 +62,13 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     title->setAlignment(Qt::AlignCenter);
     column->addWidget(title);
 
-    description = new QLabel(model->descriptionText(), this);
+    // The size in parentheses stays on one line.
+    description = new QLabel(model->descriptionText().replace(QStringLiteral(" MB)"), QStringLiteral("\u00a0MB)")), this);
     description->setFont(Typography::body());
     description->setAlignment(Qt::AlignCenter);
     description->setWordWrap(true);
-    description->setMaximumWidth(400);
+    description->setFixedWidth(460);
+    description->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
     column->addWidget(description, 0, Qt::AlignHCenter);
 
     auto* actions = new QVBoxLayout;
@@ -120,7 +124,7 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     failureStatus->setFont(Typography::caption());
     failureStatus->setAlignment(Qt::AlignCenter);
     failureStatus->setWordWrap(true);
-    failureStatus->setMaximumWidth(480);
+    failureStatus->setFixedWidth(480);
     failedColumn->addWidget(failureStatus, 0, Qt::AlignHCenter);
     retry = new QPushButton(QStringLiteral("Retry Download"), failedArea);
     retry->setAccessibleName(QStringLiteral("Retry Download"));
