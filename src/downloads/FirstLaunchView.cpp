@@ -48,6 +48,7 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     close->setAutoRaise(true);
     close->setIconSize(QSize(16, 16));
     close->setCursor(Qt::PointingHandCursor);
+    close->setFocusPolicy(Qt::StrongFocus);
     connect(close, &QToolButton::clicked, this, [this] { window()->close(); });
 
     auto* column = new QVBoxLayout(this);

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QToolButton>
 
 namespace {
 
@@ -142,4 +143,15 @@ TEST_F(FirstLaunchTest, AClosedViewLetsItsDownloadFinish)
     view.reset();
     EXPECT_TRUE(pumpUntil([&] { return QFileInfo::exists(pathOf(model)); }, 30000));
     EXPECT_EQ(completions, 0);
+}
+
+TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
+{
+    FirstLaunchView view([] {});
+    const QList<QWidget*> controls = {view.closeButton(), view.downloadButton(),
+                                      view.continueButton(), view.retryButton()};
+    for (QWidget* control : controls) {
+        EXPECT_FALSE(control->accessibleName().isEmpty());
+        EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();
+    }
 }
