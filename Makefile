@@ -25,7 +25,9 @@ build: setup $(BUILD)/build.ninja
 run: build
 	$(BUILD)/tallowind
 
+# The test builds (CI runs them) treat a warning in our code as an error.
 test: setup-test $(BUILD)/build.ninja
+	cmake $(BUILD) -DTALLOWIND_WERROR=ON
 	cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --repeat until-pass:2
 
@@ -33,6 +35,7 @@ $(SAN_BUILD)/build.ninja:
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWIND_SANITIZE=ON -DTALLOWIND_BENCH=OFF
 
 test-sanitize: setup-test $(SAN_BUILD)/build.ninja
+	cmake $(SAN_BUILD) -DTALLOWIND_WERROR=ON
 	cmake --build $(SAN_BUILD) -j$(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS) --repeat until-pass:2
 

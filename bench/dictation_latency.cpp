@@ -50,7 +50,7 @@ class ModelLoadingTestAccess {
 public:
     static void setBridge(AppDelegate& controller, std::shared_ptr<WhisperWrapper> bridge)
     {
-        std::lock_guard lock(controller.modelMutex_);
+        std::lock_guard lock(controller.modelMutex);
         controller.whisperWrapper = std::move(bridge);
     }
 };

@@ -40,11 +40,11 @@ public:
 
 class GlobalQueue final : public Queue {
 public:
-    GlobalQueue() { pool_.setMaxThreadCount(std::max(4, QThread::idealThreadCount())); }
-    void async(Work work) override { pool_.start(std::move(work)); }
+    GlobalQueue() { pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount())); }
+    void async(Work work) override { pool.start(std::move(work)); }
 
 private:
-    QThreadPool pool_;
+    QThreadPool pool;
 };
 
 thread_local const SerialQueue* currentSerialQueue = nullptr;
@@ -96,28 +96,28 @@ void mainSync(const Work& work)
     done.wait();
 }
 
-SerialQueue::SerialQueue(QString label) : label_(std::move(label)), worker_([this] { run(); }) {}
+SerialQueue::SerialQueue(QString label) : label_(std::move(label)), worker([this] { run(); }) {}
 
 SerialQueue::~SerialQueue()
 {
     {
         std::lock_guard lock(mutex_);
-        stopping_ = true;
+        stopping = true;
     }
-    wake_.notify_all();
-    if (worker_.get_id() == std::this_thread::get_id())
-        worker_.detach();
+    wake.notify_all();
+    if (worker.get_id() == std::this_thread::get_id())
+        worker.detach();
     else
-        worker_.join();
+        worker.join();
 }
 
 void SerialQueue::async(Work work)
 {
     {
         std::lock_guard lock(mutex_);
-        pending_.push_back(std::move(work));
+        pending.push_back(std::move(work));
     }
-    wake_.notify_one();
+    wake.notify_one();
 }
 
 void SerialQueue::sync(const Work& work)
@@ -143,11 +143,11 @@ void SerialQueue::run()
         Work work;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-            if (pending_.empty())
+            wake.wait(lock, [this] { return stopping || !pending.empty(); });
+            if (pending.empty())
                 return;
-            work = std::move(pending_.front());
-            pending_.pop_front();
+            work = std::move(pending.front());
+            pending.pop_front();
         }
         work();
     }
@@ -159,13 +159,13 @@ void Semaphore::signal()
         std::lock_guard lock(mutex_);
         ++value_;
     }
-    changed_.notify_one();
+    changed.notify_one();
 }
 
 void Semaphore::wait()
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return value_ > 0; });
+    changed.wait(lock, [this] { return value_ > 0; });
     --value_;
 }
 
@@ -173,7 +173,7 @@ bool Semaphore::wait(double timeoutSeconds)
 {
     std::unique_lock lock(mutex_);
     const auto timeout = std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
-    if (!changed_.wait_for(lock, timeout, [this] { return value_ > 0; }))
+    if (!changed.wait_for(lock, timeout, [this] { return value_ > 0; }))
         return false;
     --value_;
     return true;

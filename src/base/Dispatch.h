@@ -59,10 +59,10 @@ private:
 
     QString label_;
     std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Work> pending_;
-    bool stopping_ = false;
-    std::thread worker_;
+    std::condition_variable wake;
+    std::deque<Work> pending;
+    bool stopping = false;
+    std::thread worker;
 };
 
 class Semaphore {
@@ -75,7 +75,7 @@ public:
 
 private:
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable changed;
     int value_;
 };
 

@@ -11,15 +11,15 @@ NotificationCenter& NotificationCenter::shared()
 NotificationCenter::Token NotificationCenter::addObserver(const QString& name, Observer observer)
 {
     std::lock_guard lock(mutex_);
-    const Token token = nextToken_++;
-    entries_.push_back({token, name, std::make_shared<Observer>(std::move(observer))});
+    const Token token = nextToken++;
+    entries.push_back({token, name, std::make_shared<Observer>(std::move(observer))});
     return token;
 }
 
 void NotificationCenter::removeObserver(Token token)
 {
     std::lock_guard lock(mutex_);
-    std::erase_if(entries_, [token](const Entry& e) { return e.token == token; });
+    std::erase_if(entries, [token](const Entry& e) { return e.token == token; });
 }
 
 void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
@@ -29,7 +29,7 @@ void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
     std::vector<std::shared_ptr<Observer>> matching;
     {
         std::lock_guard lock(mutex_);
-        for (const Entry& e : entries_)
+        for (const Entry& e : entries)
             if (e.name == name)
                 matching.push_back(e.observer);
     }

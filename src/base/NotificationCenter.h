@@ -32,8 +32,8 @@ private:
         std::shared_ptr<Observer> observer;
     };
     std::mutex mutex_;
-    std::vector<Entry> entries_;
-    Token nextToken_ = 1;
+    std::vector<Entry> entries;
+    Token nextToken = 1;
 };
 
 // Removes its observer when it goes out of scope.

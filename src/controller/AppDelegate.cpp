@@ -14,11 +14,11 @@
 
 AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
     : QObject(parent),
-      services_(std::move(services)),
-      recordingStateManager_(std::make_shared<RecordingStateManager>())
+      platformServices(std::move(services)),
+      ownedRecordingStateManager(std::make_shared<RecordingStateManager>())
 {
     // The update check is started with the controller (see checkForUpdates).
-    updaterController = services_.updater;
+    updaterController = platformServices.updater;
     if (updaterController)
         updaterController->start();
 }
@@ -31,7 +31,7 @@ AppDelegate::~AppDelegate()
         audioEngine->removeTap();
         audioEngine->stop();
     }
-    observations_.clear();
+    observations.clear();
     if (permissionCheckTimer)
         permissionCheckTimer->stop();
     // Invalidating the armed tap releases its grabs; the tap object itself
@@ -58,15 +58,15 @@ AppDelegate::~AppDelegate()
 
 QString AppDelegate::statusIconName() const
 {
-    std::lock_guard lock(statusIconMutex_);
-    return statusIconName_;
+    std::lock_guard lock(statusIconMutex);
+    return currentStatusIconName;
 }
 
 void AppDelegate::setStatusIconName(const QString& name)
 {
     {
-        std::lock_guard lock(statusIconMutex_);
-        statusIconName_ = name;
+        std::lock_guard lock(statusIconMutex);
+        currentStatusIconName = name;
     }
     emit statusIconNameChanged(name);
 }

@@ -83,8 +83,8 @@ public:
     // recording stops and travels with the job.
     void stopRecordingAndTranscribe();
     void transcribeAudio();
-    void processPendingTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode);
-    void performTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode);
+    void processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode);
+    void performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode);
 
     // Text insertion.
     void injectText(const QString& text, RecordingMode mode);
@@ -134,9 +134,9 @@ public:
     QString statusIconName() const;
     void setStatusIconName(const QString& name);
 
-    bool isRecording() const { return isRecording_.load(); }
-    RecordingStateManager& recordingStateManager() const { return *recordingStateManager_; }
-    const PlatformServices& services() const { return services_; }
+    bool isRecording() const { return recordingInProgress.load(); }
+    RecordingStateManager& recordingStateManager() const { return *ownedRecordingStateManager; }
+    const PlatformServices& services() const { return platformServices; }
 
 signals:
     void statusIconNameChanged(const QString& name);
@@ -158,7 +158,7 @@ private:
         RecordingMode mode;
     };
 
-    PlatformServices services_;
+    PlatformServices platformServices;
 
     std::shared_ptr<Updater> updaterController;
     QPointer<SettingsWindow> settingsWindow;
@@ -173,20 +173,20 @@ private:
     QPointer<FirstLaunchWindow> firstLaunchWindow;
     // Regular while the Settings or welcome window is open, else accessory.
     std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
-    mutable std::mutex statusIconMutex_;
-    QString statusIconName_ = QStringLiteral("mic.circle");
+    mutable std::mutex statusIconMutex;
+    QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;
     // The capture stream of the current recording.
     std::shared_ptr<AudioStream> audioEngine;
 
     // The recording buffer and the detector state below are shared with the
-    // capture thread; audioMutex_ guards them for short sections.
-    std::mutex audioMutex_;
+    // capture thread; audioMutex guards them for short sections.
+    std::mutex audioMutex;
     std::vector<float> audioData;
-    std::atomic<bool> isRecording_{false};
+    std::atomic<bool> recordingInProgress{false};
     double lastToggleTime = 0;
     static constexpr double toggleDebounceInterval = 0.3;
-    std::shared_ptr<RecordingStateManager> recordingStateManager_;
+    std::shared_ptr<RecordingStateManager> ownedRecordingStateManager;
     double hardwareSampleRate = 48000;
     std::shared_ptr<AudioConverter> audioConverter;
     std::shared_ptr<VoiceActivityDetector> voiceActivityDetector;
@@ -195,9 +195,9 @@ private:
     int64_t visualizationSampleCount = 0;
 
     // The bridge and the load flag are shared with the model-load queue and
-    // the transcription queue; modelMutex_ guards the pointer and the queue
+    // the transcription queue; modelMutex guards the pointer and the queue
     // of recordings parked behind a load.
-    std::mutex modelMutex_;
+    std::mutex modelMutex;
     std::shared_ptr<WhisperWrapper> whisperWrapper;
     std::atomic<bool> isLoadingModel{false};
     Dispatch::SerialQueue modelLoadQueue{QStringLiteral("com.tallowind.modelload")};
@@ -214,15 +214,16 @@ private:
     bool consumeHotkeyEvents = true;
     static constexpr double permissionCheckInterval = 1.0;
 
-    std::vector<NotificationObservation> observations_;
+    std::vector<NotificationObservation> observations;
 
     // Pastes run one at a time on the inserter's queue; made on first use.
     TextInserter* textInserter();
-    std::once_flag textInserterOnce_;
-    std::shared_ptr<TextInserter> textInserter_;
+    std::once_flag textInserterOnce;
+    std::shared_ptr<TextInserter> sharedTextInserter;
 
-    // Model-load jobs hold the controller weakly through this guard. Last
-    // member: destruction waits here for a load in progress before any other
-    // member goes.
-    LifetimeGuard modelLoadLifetime_;
+    // Model-load and transcription jobs hold the controller weakly through
+    // these guards. Last members: destruction waits here for a load or a
+    // transcription step in progress before any other member goes.
+    LifetimeGuard modelLoadLifetime;
+    LifetimeGuard transcriptionLifetime;
 };

@@ -39,7 +39,7 @@ float meanSquare(std::span<const float> samples)
 
 void AppDelegate::setupAudioEngine()
 {
-    if (services_.microphonePermission->status() != MicrophoneAuthorization::Authorized)
+    if (platformServices.microphonePermission->status() != MicrophoneAuthorization::Authorized)
         return;
     if (audioEngine && audioEngine->isRunning())
         return;
@@ -48,11 +48,11 @@ void AppDelegate::setupAudioEngine()
         audioEngine.reset();
     }
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         audioConverter.reset();
     }
 
-    audioEngine = services_.audioCapture->makeStream();
+    audioEngine = platformServices.audioCapture->makeStream();
     const AudioStreamFormat hardwareFormat = audioEngine->format();
     hardwareSampleRate = hardwareFormat.sampleRate;
 
@@ -64,7 +64,7 @@ void AppDelegate::setupAudioEngine()
         return;
     }
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         audioConverter = std::move(converter);
     }
     // The stream's removeTap() waits for a running tap call, and the
@@ -74,12 +74,12 @@ void AppDelegate::setupAudioEngine()
 
 void AppDelegate::handleCapturedBuffer(const AudioBuffer& buffer)
 {
-    if (!isRecording_)
+    if (!recordingInProgress)
         return;
 
     std::vector<float> converted;
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         if (!audioConverter)
             return;
         if (isStreamingActive && liveSpeechTranscriber) {
@@ -127,9 +127,9 @@ void AppDelegate::handleCapturedBuffer(const AudioBuffer& buffer)
 void AppDelegate::startRecording()
 {
     QPointer<AppDelegate> weak(this);
-    switch (services_.microphonePermission->status()) {
+    switch (platformServices.microphonePermission->status()) {
     case MicrophoneAuthorization::NotDetermined:
-        services_.microphonePermission->requestAccess([weak](bool granted) {
+        platformServices.microphonePermission->requestAccess([weak](bool granted) {
             if (!granted)
                 return;
             Dispatch::main().async([weak] {
@@ -146,7 +146,7 @@ void AppDelegate::startRecording()
     case MicrophoneAuthorization::Denied:
         // The recording that was about to start will not: leave no indicator,
         // preview or recording state behind.
-        recordingStateManager_->cancelRecording();
+        ownedRecordingStateManager->cancelRecording();
         hideFocusIndicator();
         stopLiveSpeechStreaming();
         Dispatch::main().async([weak] {
@@ -157,8 +157,8 @@ void AppDelegate::startRecording()
                 QStringLiteral("tallowind needs microphone access to record audio. Please grant access in System Settings."),
                 AlertStyle::Warning,
                 {QStringLiteral("Open System Settings"), QStringLiteral("Cancel")}};
-            if (weak->services_.alertPresenter->runModal(alert) == 0 && weak)
-                weak->services_.workspace->openURL(Workspace::microphoneSettingsURL());
+            if (weak->platformServices.alertPresenter->runModal(alert) == 0 && weak)
+                weak->platformServices.workspace->openURL(Workspace::microphoneSettingsURL());
         });
         return;
 
@@ -183,7 +183,7 @@ void AppDelegate::startRecording()
     }
 
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         voiceActivityDetector = std::make_shared<VoiceActivityDetector>(static_cast<float>(whisperSampleRate));
         vadProcessedSamples = 0;
         vadFrameBuffer.clear();
@@ -191,21 +191,21 @@ void AppDelegate::startRecording()
         audioData.clear();
     }
 
-    isRecording_ = true;
+    recordingInProgress = true;
     updateStatusIcon(true, false);
 
     if (!audioEngine->isRunning()) {
         QString error;
         if (!audioEngine->start(&error)) {
-            isRecording_ = false;
+            recordingInProgress = false;
             updateStatusIcon(false, false);
-            recordingStateManager_->cancelRecording();
+            ownedRecordingStateManager->cancelRecording();
             hideFocusIndicator();
             stopLiveSpeechStreaming();
             Dispatch::main().async([weak, error] {
                 if (!weak)
                     return;
-                weak->services_.alertPresenter->runModal(
+                weak->platformServices.alertPresenter->runModal(
                     Alert{QStringLiteral("Audio Recording Failed"),
                           QStringLiteral("Failed to start audio recording: ") + error
                               + QStringLiteral("\n\nPlease try again."),
@@ -223,13 +223,13 @@ void AppDelegate::stopRecording() { stopRecordingAndTranscribe(); }
 
 void AppDelegate::cancelRecording()
 {
-    isRecording_ = false;
-    recordingStateManager_->cancelRecording();
+    recordingInProgress = false;
+    ownedRecordingStateManager->cancelRecording();
     hideFocusIndicator();
     stopLiveSpeechStreaming();
     stopAudioEngine();
     updateStatusIcon(false, false);
-    std::lock_guard lock(audioMutex_);
+    std::lock_guard lock(audioMutex);
     audioData.clear();
     voiceActivityDetector.reset();
     vadFrameBuffer.clear();
@@ -249,31 +249,31 @@ void AppDelegate::stopAudioEngine()
 void AppDelegate::resetAudioEngine()
 {
     audioEngine.reset();
-    std::lock_guard lock(audioMutex_);
+    std::lock_guard lock(audioMutex);
     audioConverter.reset();
 }
 
 void AppDelegate::handleAudioConversionError(const QString& message)
 {
     Log::system(QStringLiteral("Audio conversion error: ") + message);
-    isRecording_ = false;
+    recordingInProgress = false;
     if (audioEngine && audioEngine->isRunning()) {
         audioEngine->removeTap();
         audioEngine->stop();
     }
     updateStatusIcon(false, false);
     // The recording is over: nothing may keep showing or listening for it.
-    recordingStateManager_->cancelRecording();
+    ownedRecordingStateManager->cancelRecording();
     hideFocusIndicator();
     stopLiveSpeechStreaming();
 
-    services_.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Error"),
+    platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Error"),
                                              QStringLiteral("Failed to process audio: ") + message
                                                  + QStringLiteral("\n\nPlease try recording again."),
                                              AlertStyle::Warning,
                                              {QStringLiteral("OK")}});
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         audioData.clear();
     }
     resetAudioEngine();
@@ -285,7 +285,7 @@ void AppDelegate::showAudioSetupError()
     Dispatch::main().async([weak] {
         if (!weak)
             return;
-        weak->services_.alertPresenter->runModal(
+        weak->platformServices.alertPresenter->runModal(
             Alert{QStringLiteral("Audio Setup Failed"),
                   QStringLiteral("Unable to initialize audio recording. Please restart the app and try again."),
                   AlertStyle::Critical,

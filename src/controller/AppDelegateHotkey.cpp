@@ -24,12 +24,12 @@ void AppDelegate::setupGlobalHotkey()
 {
     if (eventTap)
         return;
-    AccessibilityTrust* trust = services_.accessibilityTrust.get();
+    AccessibilityTrust* trust = platformServices.accessibilityTrust.get();
     if (!trust)
         return;
 
     if (trust->isTrusted()) {
-        const std::shared_ptr<HotkeyTap> tap = services_.hotkeyTap;
+        const std::shared_ptr<HotkeyTap> tap = platformServices.hotkeyTap;
         if (!tap)
             return;
         auto& shortcuts = KeyboardShortcutManager::shared();
@@ -51,7 +51,7 @@ void AppDelegate::setupGlobalHotkey()
             if (!eventTap)
                 return;
             const bool toggleRunning =
-                isRecording() && recordingStateManager_->currentState().mode == RecordingMode::toggle;
+                isRecording() && ownedRecordingStateManager->currentState().mode == RecordingMode::toggle;
             eventTap->setGrabs(hotkeyGrabs(KeyboardShortcutManager::shared(), toggleRunning));
         };
         connect(&shortcuts, &KeyboardShortcutManager::shortcutsChanged, this, refreshGrabs);
@@ -71,7 +71,7 @@ void AppDelegate::setupGlobalHotkey()
     timer->setObjectName(QStringLiteral("permissionCheckTimer"));
     timer->setInterval(static_cast<int>(permissionCheckInterval * 1000));
     connect(timer, &QTimer::timeout, this, [this, timer] {
-        if (!services_.accessibilityTrust->isTrusted())
+        if (!platformServices.accessibilityTrust->isTrusted())
             return; // the poll has no limit
         timer->stop();
         timer->deleteLater();
@@ -89,14 +89,14 @@ bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
     if (eventTap && !eventTap->isEnabled())
         eventTap->setEnabled(true);
 
-    const RecordingState state = recordingStateManager_->currentState();
+    const RecordingState state = ownedRecordingStateManager->currentState();
     const HotkeyContext context{isRecording(), state.mode, secondsSince1970(), lastToggleTime,
                                 toggleDebounceInterval};
     const HotkeyDecision decision = decideHotkeyEvent(event, context, KeyboardShortcutManager::shared());
 
     QPointer<AppDelegate> self(this);
     const auto begin = [&](RecordingMode mode) {
-        recordingStateManager_->startRecording(mode);
+        ownedRecordingStateManager->startRecording(mode);
         // The indicator appears after this event has been answered.
         Dispatch::main().async([self] {
             if (self)

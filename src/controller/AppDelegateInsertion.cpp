@@ -23,9 +23,9 @@ void AppDelegate::injectText(const QString& text, RecordingMode mode)
 
 TextInserter* AppDelegate::textInserter()
 {
-    std::call_once(textInserterOnce_, [this] {
-        if (services_.pasteboard && services_.keySynthesizer)
-            textInserter_ = std::make_shared<TextInserter>(services_.pasteboard, services_.keySynthesizer);
+    std::call_once(textInserterOnce, [this] {
+        if (platformServices.pasteboard && platformServices.keySynthesizer)
+            sharedTextInserter = std::make_shared<TextInserter>(platformServices.pasteboard, platformServices.keySynthesizer);
     });
-    return textInserter_.get();
+    return sharedTextInserter.get();
 }

@@ -43,21 +43,21 @@ void AppDelegate::applicationDidFinishLaunching()
         setupGlobalHotkey();
 
     QPointer<AppDelegate> self(this);
-    observations_.emplace_back(QStringLiteral("ActiveModelChanged"), [self](const Notification&) {
+    observations.emplace_back(QStringLiteral("ActiveModelChanged"), [self](const Notification&) {
         onMainThread(self, &AppDelegate::activeModelChanged);
     });
-    observations_.emplace_back(QStringLiteral("FirstModelDownloaded"), [self](const Notification&) {
+    observations.emplace_back(QStringLiteral("FirstModelDownloaded"), [self](const Notification&) {
         onMainThread(self, &AppDelegate::firstModelDownloaded);
     });
     // A model switched or deleted in the store must not stay loaded: the
     // next dictation loads the model the user chose.
     for (const QString& name : {NotificationName::modelDidChange, NotificationName::modelWasDeleted})
-        observations_.emplace_back(name, [self](const Notification&) {
+        observations.emplace_back(name, [self](const Notification&) {
             onMainThread(self, &AppDelegate::activeModelChanged);
         });
 
     setupLiveSpeechTranscriber();
-    recordingStateManager_->setDelegate(this);
+    ownedRecordingStateManager->setDelegate(this);
 }
 
 void AppDelegate::ensureHotkeysSetupIfNeeded()
@@ -86,7 +86,7 @@ void AppDelegate::activeModelChanged()
     // released outside the lock: a running transcription may still hold it.
     std::shared_ptr<WhisperWrapper> previous;
     {
-        std::lock_guard lock(modelMutex_);
+        std::lock_guard lock(modelMutex);
         previous = std::move(whisperWrapper);
         whisperWrapper.reset();
     }

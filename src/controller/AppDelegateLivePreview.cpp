@@ -28,7 +28,7 @@ void publish(const QString& text) { RecordingManager::shared().setCurrentTranscr
 
 void AppDelegate::setupLiveSpeechTranscriber()
 {
-    liveSpeechTranscriber = std::make_shared<LiveSpeechTranscriber>(services_.speechRecognizer);
+    liveSpeechTranscriber = std::make_shared<LiveSpeechTranscriber>(platformServices.speechRecognizer);
     liveSpeechTranscriber->setDelegate(this);
 }
 

@@ -19,21 +19,21 @@ constexpr qint64 smallestModelFileSize = 1000;
 void AppDelegate::ensureModelLoaded(std::function<void(bool)> completion)
 {
     QPointer<AppDelegate> weak(this);
-    const LifetimeGuard::Token lifetime = modelLoadLifetime_.token();
+    const LifetimeGuard::Token lifetime = modelLoadLifetime.token();
 
     if (isLoadingModel.load()) {
         // Answered by the running load when it ends. (A waiter polling the
         // flag on the serial load queue could block a load queued behind it
         // for good, should a new load start before the waiter saw the flag
         // clear.)
-        std::lock_guard lock(modelMutex_);
+        std::lock_guard lock(modelMutex);
         modelLoadWaiters.push_back(std::move(completion));
         return;
     }
 
     bool haveBridge = false;
     {
-        std::lock_guard lock(modelMutex_);
+        std::lock_guard lock(modelMutex);
         haveBridge = whisperWrapper != nullptr;
     }
     if (haveBridge) {
@@ -62,7 +62,7 @@ void AppDelegate::ensureModelLoaded(std::function<void(bool)> completion)
             if (loaded) {
                 std::deque<PendingTranscription> parked;
                 {
-                    std::lock_guard lock(weak->modelMutex_);
+                    std::lock_guard lock(weak->modelMutex);
                     parked.swap(weak->pendingTranscriptions);
                 }
                 for (PendingTranscription& job : parked) {
@@ -83,7 +83,7 @@ void AppDelegate::answerModelLoadWaiters()
     std::vector<std::function<void(bool)>> waiters;
     bool loaded = false;
     {
-        std::lock_guard lock(modelMutex_);
+        std::lock_guard lock(modelMutex);
         waiters.swap(modelLoadWaiters);
         loaded = whisperWrapper != nullptr;
     }
@@ -130,7 +130,7 @@ bool AppDelegate::loadWhisperModelSync()
 
         std::shared_ptr<WhisperWrapper> bridge;
         {
-            std::lock_guard lock(modelMutex_);
+            std::lock_guard lock(modelMutex);
             bridge = whisperWrapper;
         }
         if (bridge)
@@ -138,7 +138,7 @@ bool AppDelegate::loadWhisperModelSync()
 
         std::shared_ptr<WhisperWrapper> created = WhisperWrapper::create(path);
         const bool loaded = created != nullptr;
-        std::lock_guard lock(modelMutex_);
+        std::lock_guard lock(modelMutex);
         whisperWrapper = std::move(created);
         return loaded;
     }
@@ -156,7 +156,7 @@ void AppDelegate::showModelError(const QString& message)
         alert.informativeText = message;
         alert.style = AlertStyle::Critical;
         alert.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Quit")};
-        const int response = weak->services_.alertPresenter ? weak->services_.alertPresenter->runModal(alert) : -1;
+        const int response = weak->platformServices.alertPresenter ? weak->platformServices.alertPresenter->runModal(alert) : -1;
         if (response == 0) {
             if (weak)
                 weak->showSettings();

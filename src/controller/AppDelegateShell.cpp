@@ -17,8 +17,8 @@
 void AppDelegate::setupMenuBar()
 {
     // With no tray icon service the tool runs on its shortcuts alone.
-    if (services_.trayIcon && !statusItem) {
-        statusItem = std::make_unique<StatusItem>(services_.trayIcon, *this);
+    if (platformServices.trayIcon && !statusItem) {
+        statusItem = std::make_unique<StatusItem>(platformServices.trayIcon, *this);
         statusItem->setSymbolName(statusIconName());
     }
 }

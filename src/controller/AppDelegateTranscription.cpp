@@ -28,8 +28,8 @@ constexpr double silentNoticeDuration = 1.5;
 
 void AppDelegate::stopRecordingAndTranscribe()
 {
-    isRecording_ = false; // from here on the tap drops every buffer
-    recordingStateManager_->stopRecording();
+    recordingInProgress = false; // from here on the tap drops every buffer
+    ownedRecordingStateManager->stopRecording();
     hideFocusIndicator();
     stopLiveSpeechStreaming();
 
@@ -40,7 +40,7 @@ void AppDelegate::stopRecordingAndTranscribe()
     updateStatusIcon(false, false);
 
     {
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         if (voiceActivityDetector) {
             DetectorFrames::flush(vadFrameBuffer, vadProcessedSamples, [this](std::span<const float> frame, int64_t index) {
                 voiceActivityDetector->processFrame(frame, index);
@@ -51,7 +51,7 @@ void AppDelegate::stopRecordingAndTranscribe()
 
     transcribeAudio();
 
-    std::lock_guard lock(audioMutex_);
+    std::lock_guard lock(audioMutex);
     voiceActivityDetector.reset();
     vadFrameBuffer.clear();
 }
@@ -64,14 +64,14 @@ void AppDelegate::transcribeAudio()
     std::shared_ptr<VoiceActivityDetector> detector;
     {
         // Taken, not copied: a second stop must not send this recording again.
-        std::lock_guard lock(audioMutex_);
+        std::lock_guard lock(audioMutex);
         recording = std::exchange(audioData, {});
         detector = voiceActivityDetector;
     }
     if (recording.empty())
         return;
     // The mode of the recording that just stopped; it travels with the job.
-    const RecordingMode mode = recordingStateManager_->currentState().mode;
+    const RecordingMode mode = ownedRecordingStateManager->currentState().mode;
 
     SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(), AppConfig::enableVoiceActivityDetection(),
                                                        AppConfig::vadSegmentationMode(), whisperSampleRate);
@@ -117,7 +117,7 @@ void AppDelegate::transcribeAudio()
     // Parked recordings are handed over in the order they stopped.
     Log::system(QStringLiteral("[AppDelegate] Model is loading, queueing transcription"));
     {
-        std::lock_guard lock(modelMutex_);
+        std::lock_guard lock(modelMutex);
         pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
     }
     // Each parked recording also waits for the load's outcome: the load hands
@@ -129,7 +129,7 @@ void AppDelegate::transcribeAudio()
         if (loaded || !weak)
             return;
         {
-            std::lock_guard lock(weak->modelMutex_);
+            std::lock_guard lock(weak->modelMutex);
             if (weak->pendingTranscriptions.empty())
                 return;
             weak->pendingTranscriptions.pop_front();
@@ -139,26 +139,29 @@ void AppDelegate::transcribeAudio()
     });
 }
 
-void AppDelegate::processPendingTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode)
+void AppDelegate::processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
     updateStatusIcon(false, true);
-    performTranscription(std::move(audioData), sampleRate, mode);
+    performTranscription(std::move(audio), sampleRate, mode);
 }
 
-void AppDelegate::performTranscription(std::vector<float> audioData, double sampleRate, RecordingMode mode)
+void AppDelegate::performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
-    Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audioData.size()));
+    Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audio.size()));
     QPointer<AppDelegate> weak(this);
-    Dispatch::global(Dispatch::QoS::UserInitiated).async([weak, audio = std::move(audioData), sampleRate, mode] {
-        AppDelegate* self = weak.data();
-        if (!self) {
-            Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
-            return;
-        }
+    // The job runs on a pool thread: it reaches the controller only through
+    // the guard, so a controller destroyed meanwhile is never touched.
+    const LifetimeGuard::Token lifetime = transcriptionLifetime.token();
+    Dispatch::global(Dispatch::QoS::UserInitiated).async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
         std::shared_ptr<WhisperWrapper> wrapper;
         {
-            std::lock_guard lock(self->modelMutex_);
-            wrapper = self->whisperWrapper;
+            const auto inside = lifetime.enter();
+            if (!inside.owns_lock()) {
+                Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
+                return;
+            }
+            std::lock_guard lock(modelMutex);
+            wrapper = whisperWrapper;
         }
         const auto resetStatusIcon = [weak] {
             Dispatch::main().async([weak] {
@@ -191,7 +194,11 @@ void AppDelegate::performTranscription(std::vector<float> audioData, double samp
 
         if (text->isEmpty())
             return;
-        self->injectText(*text, mode);
+        {
+            const auto inside = lifetime.enter();
+            if (inside.owns_lock())
+                injectText(*text, mode);
+        }
         const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
         const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
         RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);

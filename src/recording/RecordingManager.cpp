@@ -92,7 +92,7 @@ RecordingManager::RecordingManager()
     environment.maxStorageSizeMB = [this] { return maxStorageSizeMB(); };
     environment.autoDeleteAfterDays = [this] { return autoDeleteAfterDays(); };
     archive_ = std::make_shared<RecordingsArchive>(std::move(environment));
-    archiveQueue_ = std::make_unique<Dispatch::SerialQueue>(QStringLiteral("com.tallowind.recordings"));
+    archiveQueue = std::make_unique<Dispatch::SerialQueue>(QStringLiteral("com.tallowind.recordings"));
 
     archive_->createRecordingsDirectoryIfNeeded();
 
@@ -106,7 +106,7 @@ RecordingManager::~RecordingManager() = default;
 void RecordingManager::setIsRecording(bool value)
 {
     onMainThread([this, value] {
-        isRecording_.store(value);
+        recordingInProgress.store(value);
         emit isRecordingChanged(value);
     });
 }
@@ -121,7 +121,7 @@ void RecordingManager::setAudioLevel(float value)
 
 QString RecordingManager::currentTranscription() const
 {
-    std::lock_guard lock(currentTranscriptionMutex_);
+    std::lock_guard lock(currentTranscriptionMutex);
     return currentTranscription_;
 }
 
@@ -129,7 +129,7 @@ void RecordingManager::setCurrentTranscription(const QString& value)
 {
     onMainThread([this, value] {
         {
-            std::lock_guard lock(currentTranscriptionMutex_);
+            std::lock_guard lock(currentTranscriptionMutex);
             currentTranscription_ = value;
         }
         emit currentTranscriptionChanged(value);
@@ -178,7 +178,7 @@ void RecordingManager::saveRecording(std::vector<float> audioData, double sample
     if (!isSaveEnabled())
         return;
     std::weak_ptr<RecordingsArchive> archive = archive_;
-    archiveQueue_->async([archive, audioData = std::move(audioData), sampleRate, transcription, modelName] {
+    archiveQueue->async([archive, audioData = std::move(audioData), sampleRate, transcription, modelName] {
         if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
             strong->saveRecording(audioData, sampleRate, transcription, modelName);
     });
@@ -191,12 +191,12 @@ QList<RecordingMetadata> RecordingManager::getRecordings() const
 
 void RecordingManager::deleteRecording(const QString& filename)
 {
-    archiveQueue_->sync([this, &filename] { archive_->deleteRecording(filename); });
+    archiveQueue->sync([this, &filename] { archive_->deleteRecording(filename); });
 }
 
 void RecordingManager::deleteAllRecordings()
 {
-    archiveQueue_->sync([this] { archive_->deleteAllRecordings(); });
+    archiveQueue->sync([this] { archive_->deleteAllRecordings(); });
 }
 
 int64_t RecordingManager::getTotalStorageUsed() const
@@ -206,5 +206,5 @@ int64_t RecordingManager::getTotalStorageUsed() const
 
 void RecordingManager::waitForPendingWork()
 {
-    archiveQueue_->sync([] {});
+    archiveQueue->sync([] {});
 }

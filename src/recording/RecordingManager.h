@@ -45,7 +45,7 @@ public:
 
     static RecordingManager& shared();
 
-    bool isRecording() const { return isRecording_.load(); }
+    bool isRecording() const { return recordingInProgress.load(); }
     void setIsRecording(bool value);
     float audioLevel() const { return audioLevel_.load(); }
     void setAudioLevel(float value);
@@ -116,15 +116,15 @@ private:
     void stopAudioEngine();
     void processAudioBuffer(const AudioBuffer& buffer);
 
-    std::atomic<bool> isRecording_{false};
+    std::atomic<bool> recordingInProgress{false};
     std::atomic<float> audioLevel_{0.0f};
-    mutable std::mutex currentTranscriptionMutex_;
+    mutable std::mutex currentTranscriptionMutex;
     QString currentTranscription_;
 
     // Declared before the queue: the queue finishes its work (which reaches
     // the archive through a weak reference) before the archive goes away.
     std::shared_ptr<RecordingsArchive> archive_;
-    std::unique_ptr<Dispatch::SerialQueue> archiveQueue_;
+    std::unique_ptr<Dispatch::SerialQueue> archiveQueue;
 
     // Made on first use by the capture path.
     std::shared_ptr<OwnCapture> ownCapture_;

@@ -152,15 +152,15 @@ StreamingPreviewView::StreamingPreviewView(QObject* transcriptionSource, QWidget
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(sizeHint());
 
-    entrance_ = new QVariantAnimation(this);
-    entrance_->setStartValue(0.0);
-    entrance_->setEndValue(1.0);
-    entrance_->setDuration(entranceMilliseconds);
+    entrance = new QVariantAnimation(this);
+    entrance->setStartValue(0.0);
+    entrance->setEndValue(1.0);
+    entrance->setDuration(entranceMilliseconds);
     QEasingCurve spring;
     spring.setCustomType(springCurve);
-    entrance_->setEasingCurve(spring);
-    connect(entrance_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        progress_ = value.toDouble();
+    entrance->setEasingCurve(spring);
+    connect(entrance, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        progress = value.toDouble();
         update();
     });
 
@@ -189,13 +189,13 @@ void StreamingPreviewView::watch(QObject* source)
 
 void StreamingPreviewView::refreshText()
 {
-    transcription_ = source_ ? source_->property("currentTranscription").toString() : QString();
+    transcription = source_ ? source_->property("currentTranscription").toString() : QString();
     update();
 }
 
 QString StreamingPreviewView::displayedText() const
 {
-    return transcription_.isEmpty() ? listeningText : transcription_;
+    return transcription.isEmpty() ? listeningText : transcription;
 }
 
 QSize StreamingPreviewView::sizeHint() const
@@ -207,17 +207,17 @@ QRect StreamingPreviewView::pillRect() const { return {shadowMargin, shadowMargi
 
 void StreamingPreviewView::completeEntrance()
 {
-    if (entrance_->state() == QAbstractAnimation::Running)
-        entrance_->setCurrentTime(entrance_->duration());
+    if (entrance->state() == QAbstractAnimation::Running)
+        entrance->setCurrentTime(entrance->duration());
 }
 
 void StreamingPreviewView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (isVisible_)
+    if (isVisible)
         return;
-    isVisible_ = true;
-    entrance_->start();
+    isVisible = true;
+    entrance->start();
 }
 
 QStringList StreamingPreviewView::visibleLines(const QFont& font, int width) const
@@ -312,9 +312,9 @@ void StreamingPreviewView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::TextAntialiasing);
 
     // Entrance: from 95 % size, 20 px up and transparent to rest.
-    const double scale = 0.95 + 0.05 * progress_;
-    const double offsetY = -20.0 * (1.0 - progress_);
-    painter.setOpacity(std::clamp(progress_, 0.0, 1.0));
+    const double scale = 0.95 + 0.05 * progress;
+    const double offsetY = -20.0 * (1.0 - progress);
+    painter.setOpacity(std::clamp(progress, 0.0, 1.0));
     const QRectF rest = pillRect();
     painter.translate(rest.center() + QPointF(0, offsetY));
     painter.scale(scale, scale);

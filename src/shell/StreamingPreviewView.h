@@ -34,8 +34,8 @@ public:
     // Where the pill sits at rest, in widget coordinates.
     QRect pillRect() const;
     // 0 before the entrance, 1 at rest.
-    double entranceProgress() const { return progress_; }
-    bool hasEntered() const { return isVisible_; }
+    double entranceProgress() const { return progress; }
+    bool hasEntered() const { return isVisible; }
     // Jumps to the end of a running entrance.
     void completeEntrance();
 
@@ -56,8 +56,8 @@ private:
     QRectF textRect(const QRectF& pill) const;
 
     QPointer<QObject> source_;
-    QString transcription_;
-    bool isVisible_ = false;
-    double progress_ = 0.0;
-    QVariantAnimation* entrance_ = nullptr;
+    QString transcription;
+    bool isVisible = false;
+    double progress = 0.0;
+    QVariantAnimation* entrance = nullptr;
 };

@@ -30,31 +30,31 @@ class FakeClock {
 public:
     FakeClock()
     {
-        previous_ = LivePreviewTimers::setScheduler([this](double seconds, Dispatch::Work work) {
-            pending_.emplace(now_ + seconds, std::move(work));
+        previous = LivePreviewTimers::setScheduler([this](double seconds, Dispatch::Work work) {
+            pending.emplace(now + seconds, std::move(work));
         });
     }
-    ~FakeClock() { LivePreviewTimers::setScheduler(std::move(previous_)); }
+    ~FakeClock() { LivePreviewTimers::setScheduler(std::move(previous)); }
 
     void advance(double seconds)
     {
-        const double until = now_ + seconds + 1e-9;
-        while (!pending_.empty() && pending_.begin()->first <= until) {
-            auto next = pending_.begin();
-            now_ = next->first;
+        const double until = now + seconds + 1e-9;
+        while (!pending.empty() && pending.begin()->first <= until) {
+            auto next = pending.begin();
+            now = next->first;
             Dispatch::Work work = std::move(next->second);
-            pending_.erase(next);
+            pending.erase(next);
             work();
             Dispatch::drainMainQueue();
         }
-        now_ = until;
+        now = until;
     }
-    size_t pendingCount() const { return pending_.size(); }
+    size_t pendingCount() const { return pending.size(); }
 
 private:
-    double now_ = 0;
-    std::multimap<double, Dispatch::Work> pending_;
-    LivePreviewTimers::Scheduler previous_;
+    double now = 0;
+    std::multimap<double, Dispatch::Work> pending;
+    LivePreviewTimers::Scheduler previous;
 };
 
 class LivePreviewTest : public DefaultsTest {

@@ -21,19 +21,19 @@ class ModelLoadingTestAccess {
 public:
     static bool hasBridge(AppDelegate& controller)
     {
-        std::lock_guard lock(controller.modelMutex_);
+        std::lock_guard lock(controller.modelMutex);
         return controller.whisperWrapper != nullptr;
     }
     static bool isLoading(const AppDelegate& controller) { return controller.isLoadingModel.load(); }
     static void park(AppDelegate& controller, size_t sampleCount)
     {
-        std::lock_guard lock(controller.modelMutex_);
+        std::lock_guard lock(controller.modelMutex);
         controller.pendingTranscriptions.push_back(
             {std::vector<float>(sampleCount, 0.0f), 16000.0, RecordingMode::pushToTalk});
     }
     static size_t parkedCount(AppDelegate& controller)
     {
-        std::lock_guard lock(controller.modelMutex_);
+        std::lock_guard lock(controller.modelMutex);
         return controller.pendingTranscriptions.size();
     }
 };

@@ -20,7 +20,7 @@ bool speak(const QString& folder, const QString& text)
         && QProcess::execute(QStringLiteral("paplay"), {wav}) == 0;
 }
 
-class PartialCollector : public StreamingTranscriberDelegate {
+class PartialCollector final : public StreamingTranscriberDelegate {
 public:
     void transcriberDidReceivePartialResult(LiveSpeechTranscriber&, const QString& text) override
     {

@@ -33,15 +33,15 @@ public:
                 *errorDescription = startError;
             return false;
         }
-        running_ = true;
+        running = true;
         return true;
     }
     void stop() override
     {
         ++stopCalls;
-        running_ = false;
+        running = false;
     }
-    bool isRunning() const override { return running_; }
+    bool isRunning() const override { return running; }
 
     bool hasTap()
     {
@@ -73,7 +73,7 @@ private:
     AudioStreamFormat format_;
     std::mutex mutex_;
     Tap tap_;
-    std::atomic<bool> running_{false};
+    std::atomic<bool> running{false};
 };
 
 class FakeAudioCapture final : public AudioCapture {

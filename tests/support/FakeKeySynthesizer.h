@@ -16,13 +16,13 @@ public:
         onChord_ = std::move(onChord);
     }
     void setSucceeds(bool succeeds) { succeeds_ = succeeds; }
-    int chordCount() const { return chords_.load(); }
+    int chordCount() const { return chords.load(); }
 
     bool sendPasteChord() override
     {
         if (!succeeds_)
             return false;
-        ++chords_;
+        ++chords;
         std::function<void()> onChord;
         {
             std::lock_guard lock(mutex_);
@@ -37,5 +37,5 @@ private:
     std::mutex mutex_;
     std::function<void()> onChord_;
     std::atomic<bool> succeeds_{true};
-    std::atomic<int> chords_{0};
+    std::atomic<int> chords{0};
 };

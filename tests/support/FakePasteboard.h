@@ -26,22 +26,22 @@ public:
     void setRefusesText(bool refuses)
     {
         std::lock_guard lock(mutex_);
-        refusesText_ = refuses;
+        refusesText = refuses;
     }
     // Copying the contents takes this long (a large image, say).
-    void setSnapshotDelay(double seconds) { snapshotDelay_ = seconds; }
+    void setSnapshotDelay(double seconds) { snapshotDelay = seconds; }
     // Another application copies something.
     void replaceContents(const PasteboardContents& contents)
     {
         std::lock_guard lock(mutex_);
         contents_ = contents;
-        holdsPasted_ = false;
+        holdsPasted = false;
     }
     // The target asks for the pasted text.
     void simulateFetch()
     {
-        lastFetch_.store(Clock::now().time_since_epoch().count());
-        fetches_.fetch_add(1);
+        lastFetch.store(Clock::now().time_since_epoch().count());
+        fetches.fetch_add(1);
     }
 
     // Observations.
@@ -63,7 +63,7 @@ public:
     QList<std::optional<PasteboardContents>> snapshotsTaken() const
     {
         std::lock_guard lock(mutex_);
-        return snapshots_;
+        return snapshots;
     }
     QStringList textsSet() const
     {
@@ -73,20 +73,20 @@ public:
     int restoreCount() const
     {
         std::lock_guard lock(mutex_);
-        return restores_;
+        return restores;
     }
-    int callsOffMainThread() const { return offMain_.load(); }
+    int callsOffMainThread() const { return offMain.load(); }
 
     // Pasteboard
     std::optional<PasteboardContents> snapshot() override
     {
         noteThread();
-        Dispatch::sleepFor(snapshotDelay_.load());
+        Dispatch::sleepFor(snapshotDelay.load());
         std::lock_guard lock(mutex_);
         std::optional<PasteboardContents> taken;
         if (readable_)
             taken = contents_.value_or(PasteboardContents{});
-        snapshots_.append(taken);
+        snapshots.append(taken);
         return taken;
     }
     bool setText(const QString& text) override
@@ -94,49 +94,49 @@ public:
         noteThread();
         std::lock_guard lock(mutex_);
         textsSet_.append(text);
-        if (refusesText_)
+        if (refusesText)
             return false;
         contents_ = PasteboardContents{{QStringLiteral("text/plain"), text.toUtf8()}};
-        holdsPasted_ = true;
+        holdsPasted = true;
         return true;
     }
     bool holdsPastedText() override
     {
         noteThread();
         std::lock_guard lock(mutex_);
-        return holdsPasted_;
+        return holdsPasted;
     }
     void restore(const PasteboardContents& contents) override
     {
         noteThread();
         std::lock_guard lock(mutex_);
         contents_ = contents;
-        holdsPasted_ = false;
-        ++restores_;
+        holdsPasted = false;
+        ++restores;
     }
-    uint64_t fetchCount() const override { return fetches_.load(); }
+    uint64_t fetchCount() const override { return fetches.load(); }
     Clock::time_point lastFetchTime() const override
     {
-        return Clock::time_point(Clock::duration(lastFetch_.load()));
+        return Clock::time_point(Clock::duration(lastFetch.load()));
     }
 
 private:
     void noteThread()
     {
         if (!Dispatch::isMainThread())
-            ++offMain_;
+            ++offMain;
     }
 
     mutable std::mutex mutex_;
     std::optional<PasteboardContents> contents_;
     bool readable_ = true;
-    bool refusesText_ = false;
-    bool holdsPasted_ = false;
-    QList<std::optional<PasteboardContents>> snapshots_;
+    bool refusesText = false;
+    bool holdsPasted = false;
+    QList<std::optional<PasteboardContents>> snapshots;
     QStringList textsSet_;
-    int restores_ = 0;
-    std::atomic<int> offMain_{0};
-    std::atomic<double> snapshotDelay_{0.0};
-    std::atomic<uint64_t> fetches_{0};
-    std::atomic<Clock::rep> lastFetch_{0};
+    int restores = 0;
+    std::atomic<int> offMain{0};
+    std::atomic<double> snapshotDelay{0.0};
+    std::atomic<uint64_t> fetches{0};
+    std::atomic<Clock::rep> lastFetch{0};
 };

@@ -11,29 +11,29 @@ class LogCapture {
 public:
     LogCapture()
     {
-        id_ = Log::addSink([this](Log::Stream stream, const QString& line) {
+        id = Log::addSink([this](Log::Stream stream, const QString& line) {
             std::lock_guard lock(mutex_);
-            (stream == Log::Stream::System ? system_ : out_).append(line);
+            (stream == Log::Stream::System ? system : out).append(line);
         });
     }
-    ~LogCapture() { Log::removeSink(id_); }
+    ~LogCapture() { Log::removeSink(id); }
 
     QStringList systemLines() const
     {
         std::lock_guard lock(mutex_);
-        return system_;
+        return system;
     }
     QStringList outLines() const
     {
         std::lock_guard lock(mutex_);
-        return out_;
+        return out;
     }
     bool hasSystemLine(const QString& line) const { return systemLines().contains(line); }
     bool hasOutLine(const QString& line) const { return outLines().contains(line); }
 
 private:
-    int id_ = 0;
+    int id = 0;
     mutable std::mutex mutex_;
-    QStringList system_;
-    QStringList out_;
+    QStringList system;
+    QStringList out;
 };

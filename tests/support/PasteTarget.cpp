@@ -8,35 +8,35 @@ QString testToolPath(const QString& name) { return QCoreApplication::application
 
 PasteTarget::~PasteTarget()
 {
-    if (process_.state() == QProcess::NotRunning)
+    if (process.state() == QProcess::NotRunning)
         return;
-    process_.closeWriteChannel();
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(3000);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
     }
 }
 
 bool PasteTarget::start(const QString& program, const QStringList& arguments)
 {
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(program, arguments);
-    if (!process_.waitForStarted(10000))
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
         return false;
-    windowId_ = QString::fromLatin1(awaitLine("ready ").mid(6));
-    return !windowId_.isEmpty();
+    shownWindowId = QString::fromLatin1(awaitLine("ready ").mid(6));
+    return !shownWindowId.isEmpty();
 }
 
 QByteArray PasteTarget::ask(const QByteArray& command, const QByteArray& answerPrefix)
 {
-    process_.write(command + '\n');
+    process.write(command + '\n');
     return awaitLine(answerPrefix);
 }
 
 bool PasteTarget::activate() const
 {
     return QProcess::execute(QStringLiteral("xdotool"),
-                             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId_})
+                             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), shownWindowId})
         == 0;
 }
 
@@ -47,11 +47,11 @@ QByteArray PasteTarget::awaitLine(const QByteArray& prefix)
     QByteArray found;
     pumpUntil(
         [&] {
-            buffer_ += process_.readAllStandardOutput();
+            buffer += process.readAllStandardOutput();
             qsizetype end;
-            while ((end = buffer_.indexOf('\n')) >= 0) {
-                const QByteArray line = buffer_.left(end);
-                buffer_.remove(0, end + 1);
+            while ((end = buffer.indexOf('\n')) >= 0) {
+                const QByteArray line = buffer.left(end);
+                buffer.remove(0, end + 1);
                 if (line.startsWith(prefix)) {
                     found = line;
                     return true;

@@ -20,13 +20,13 @@ public:
     // Gives the target the keyboard focus, as the user's click would.
     bool activate() const;
     QString text();
-    qint64 processId() const { return process_.processId(); }
-    const QString& windowId() const { return windowId_; }
+    qint64 processId() const { return process.processId(); }
+    const QString& windowId() const { return shownWindowId; }
 
 private:
     QByteArray awaitLine(const QByteArray& prefix);
 
-    QProcess process_;
-    QByteArray buffer_;
-    QString windowId_;
+    QProcess process;
+    QByteArray buffer;
+    QString shownWindowId;
 };

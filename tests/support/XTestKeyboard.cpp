@@ -49,22 +49,22 @@ ForeignKeyGrab::~ForeignKeyGrab()
 
 KeystrokeRecorder::~KeystrokeRecorder()
 {
-    process_.kill();
-    process_.waitForFinished(2000);
+    process.kill();
+    process.waitForFinished(2000);
 }
 
 bool KeystrokeRecorder::start()
 {
-    process_.setProgram(QCoreApplication::applicationDirPath() + "/keystroke_recorder");
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start();
-    if (!process_.waitForStarted(5000))
+    process.setProgram(QCoreApplication::applicationDirPath() + "/keystroke_recorder");
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start();
+    if (!process.waitForStarted(5000))
         return false;
     return pumpUntil([this] { return lines().contains("ready"); }, 10000);
 }
 
 QStringList KeystrokeRecorder::lines()
 {
-    output_ += QString::fromUtf8(process_.readAllStandardOutput());
-    return output_.split('\n', Qt::SkipEmptyParts);
+    output += QString::fromUtf8(process.readAllStandardOutput());
+    return output.split('\n', Qt::SkipEmptyParts);
 }

@@ -54,6 +54,6 @@ public:
     bool saw(const QString& line) { return lines().contains(line); }
 
 private:
-    QProcess process_;
-    QString output_;
+    QProcess process;
+    QString output;
 };

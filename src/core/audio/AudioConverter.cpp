@@ -24,14 +24,14 @@ std::unique_ptr<AudioConverter> AudioConverter::make(double inputRate, int input
 }
 
 AudioConverter::AudioConverter(double inputRate, int inputChannels, double outputRate, SRC_STATE_tag* state)
-    : inputRate_(inputRate), inputChannels_(inputChannels), outputRate_(outputRate), resampler_(state)
+    : inputRate_(inputRate), inputChannels_(inputChannels), outputRate_(outputRate), resampler(state)
 {
 }
 
 AudioConverter::~AudioConverter()
 {
-    if (resampler_)
-        src_delete(resampler_);
+    if (resampler)
+        src_delete(resampler);
 }
 
 bool AudioConverter::convert(const float* frames, int64_t frameCount, std::vector<float>& output, QString* error)
@@ -51,7 +51,7 @@ bool AudioConverter::convert(const float* frames, int64_t frameCount, std::vecto
         mono = mono_.data();
     }
 
-    if (!resampler_) {
+    if (!resampler) {
         output.insert(output.end(), mono, mono + frameCount);
         return true;
     }
@@ -72,7 +72,7 @@ bool AudioConverter::convert(const float* frames, int64_t frameCount, std::vecto
         data.input_frames = static_cast<long>(remaining);
         data.data_out = output.data() + start;
         data.output_frames = room;
-        const int result = src_process(resampler_, &data);
+        const int result = src_process(resampler, &data);
         output.resize(start + static_cast<size_t>(data.output_frames_gen));
         if (result != 0) {
             if (error)

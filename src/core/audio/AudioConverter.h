@@ -34,6 +34,6 @@ private:
     double inputRate_;
     int inputChannels_;
     double outputRate_;
-    SRC_STATE_tag* resampler_; // null when the rates match
+    SRC_STATE_tag* resampler; // null when the rates match
     std::vector<float> mono_;
 };

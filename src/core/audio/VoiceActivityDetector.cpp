@@ -18,22 +18,22 @@ VoiceActivityDetector::VoiceActivityDetector(float sampleRate, Configuration con
     , paddingFrames_(static_cast<int64_t>(std::round(configuration.paddingDuration / configuration.frameDuration)))
     , minSilenceFrames_(static_cast<int64_t>(std::round(configuration.minSilenceDuration / configuration.frameDuration)))
 {
-    energyHistory_.reserve(static_cast<size_t>(config_.historySize) + 1);
-    sortScratch_.reserve(static_cast<size_t>(config_.historySize) + 1);
+    energyHistory.reserve(static_cast<size_t>(config_.historySize) + 1);
+    sortScratch.reserve(static_cast<size_t>(config_.historySize) + 1);
 }
 
 void VoiceActivityDetector::reset()
 {
-    energyHistory_.clear();
-    baselineEnergy_ = 0;
-    adaptiveThreshold_ = 0;
-    previousEnergy_ = 0;
-    isSpeechActive_ = false;
-    silenceFrameCount_ = 0;
-    speechSegments_.clear();
-    currentSegmentStart_.reset();
-    totalSamples_ = 0;
-    totalSpeechSamples_ = 0;
+    energyHistory.clear();
+    baselineEnergy = 0;
+    adaptiveThreshold = 0;
+    previousEnergy = 0;
+    isSpeechActive = false;
+    silenceFrameCount = 0;
+    speechSegments.clear();
+    currentSegmentStart.reset();
+    totalSamples = 0;
+    totalSpeechSamples = 0;
 }
 
 float VoiceActivityDetector::calculateEnergy(std::span<const float> frame) const
@@ -58,21 +58,21 @@ float VoiceActivityDetector::calculateEnergy(std::span<const float> frame) const
 
 void VoiceActivityDetector::updateAdaptiveThreshold(float energy)
 {
-    energyHistory_.push_back(energy);
-    if (static_cast<int64_t>(energyHistory_.size()) > config_.historySize)
-        energyHistory_.erase(energyHistory_.begin());
+    energyHistory.push_back(energy);
+    if (static_cast<int64_t>(energyHistory.size()) > config_.historySize)
+        energyHistory.erase(energyHistory.begin());
 
-    if (energyHistory_.size() < warmUpFrames) {
-        adaptiveThreshold_ = energy * config_.thresholdMultiplier;
+    if (energyHistory.size() < warmUpFrames) {
+        adaptiveThreshold = energy * config_.thresholdMultiplier;
         return;
     }
     // The 25th-percentile entry; selecting it yields the same value a full
     // sort would put at that index.
-    sortScratch_.assign(energyHistory_.begin(), energyHistory_.end());
-    const auto index = static_cast<size_t>(static_cast<float>(sortScratch_.size()) * 0.25f);
-    std::nth_element(sortScratch_.begin(), sortScratch_.begin() + static_cast<std::ptrdiff_t>(index), sortScratch_.end());
-    baselineEnergy_ = sortScratch_[index];
-    adaptiveThreshold_ = std::max(baselineEnergy_ * config_.thresholdMultiplier, config_.minEnergyThreshold * 2.0f);
+    sortScratch.assign(energyHistory.begin(), energyHistory.end());
+    const auto index = static_cast<size_t>(static_cast<float>(sortScratch.size()) * 0.25f);
+    std::nth_element(sortScratch.begin(), sortScratch.begin() + static_cast<std::ptrdiff_t>(index), sortScratch.end());
+    baselineEnergy = sortScratch[index];
+    adaptiveThreshold = std::max(baselineEnergy * config_.thresholdMultiplier, config_.minEnergyThreshold * 2.0f);
 }
 
 bool VoiceActivityDetector::processFrame(std::span<const float> frame, int64_t sampleIndex)
@@ -83,26 +83,26 @@ bool VoiceActivityDetector::processFrame(std::span<const float> frame, int64_t s
     const float energy = calculateEnergy(frame);
     updateAdaptiveThreshold(energy);
 
-    const float smoothed = energy * (1.0f - config_.smoothingFactor) + previousEnergy_ * config_.smoothingFactor;
-    previousEnergy_ = smoothed;
+    const float smoothed = energy * (1.0f - config_.smoothingFactor) + previousEnergy * config_.smoothingFactor;
+    previousEnergy = smoothed;
 
-    const bool isSpeech = smoothed > adaptiveThreshold_ && smoothed > config_.minEnergyThreshold;
-    totalSamples_ += static_cast<int64_t>(frame.size());
+    const bool isSpeech = smoothed > adaptiveThreshold && smoothed > config_.minEnergyThreshold;
+    totalSamples += static_cast<int64_t>(frame.size());
 
     const int64_t padding = paddingFrames_ * frameSize_;
     if (isSpeech) {
-        silenceFrameCount_ = 0;
-        if (!isSpeechActive_) {
-            isSpeechActive_ = true;
-            currentSegmentStart_ = std::max<int64_t>(0, sampleIndex - padding);
+        silenceFrameCount = 0;
+        if (!isSpeechActive) {
+            isSpeechActive = true;
+            currentSegmentStart = std::max<int64_t>(0, sampleIndex - padding);
         }
-    } else if (isSpeechActive_) {
-        silenceFrameCount_ += 1;
-        if (silenceFrameCount_ >= minSilenceFrames_) {
-            isSpeechActive_ = false;
-            if (currentSegmentStart_) {
-                appendSegment(*currentSegmentStart_, sampleIndex + padding);
-                currentSegmentStart_.reset();
+    } else if (isSpeechActive) {
+        silenceFrameCount += 1;
+        if (silenceFrameCount >= minSilenceFrames_) {
+            isSpeechActive = false;
+            if (currentSegmentStart) {
+                appendSegment(*currentSegmentStart, sampleIndex + padding);
+                currentSegmentStart.reset();
             }
         }
     }
@@ -111,25 +111,25 @@ bool VoiceActivityDetector::processFrame(std::span<const float> frame, int64_t s
 
 void VoiceActivityDetector::finalizeRecording(int64_t totalSampleCount)
 {
-    if (isSpeechActive_ && currentSegmentStart_) {
-        appendSegment(*currentSegmentStart_, totalSampleCount);
+    if (isSpeechActive && currentSegmentStart) {
+        appendSegment(*currentSegmentStart, totalSampleCount);
         return;
     }
     const auto oneSecond = static_cast<int64_t>(1.0f * sampleRate_);
     const int64_t tailStart = std::max<int64_t>(0, totalSampleCount - oneSecond);
-    if (speechSegments_.empty() || speechSegments_.back().endSample < tailStart)
+    if (speechSegments.empty() || speechSegments.back().endSample < tailStart)
         appendSegment(tailStart, totalSampleCount);
 }
 
 void VoiceActivityDetector::appendSegment(int64_t start, int64_t end)
 {
-    speechSegments_.push_back({start, end, static_cast<float>(start) / sampleRate_, static_cast<float>(end) / sampleRate_});
-    totalSpeechSamples_ += end - start;
+    speechSegments.push_back({start, end, static_cast<float>(start) / sampleRate_, static_cast<float>(end) / sampleRate_});
+    totalSpeechSamples += end - start;
 }
 
 std::optional<std::vector<float>> VoiceActivityDetector::extractSpeechBuffer(std::span<const float> audio) const
 {
-    if (speechSegments_.empty())
+    if (speechSegments.empty())
         return std::nullopt;
 
     const auto margin = static_cast<int64_t>(0.05f * sampleRate_);
@@ -140,8 +140,8 @@ std::optional<std::vector<float>> VoiceActivityDetector::extractSpeechBuffer(std
         int64_t to;
     };
     std::vector<Window> windows;
-    windows.reserve(speechSegments_.size());
-    for (const SpeechSegment& segment : speechSegments_) {
+    windows.reserve(speechSegments.size());
+    for (const SpeechSegment& segment : speechSegments) {
         const int64_t from = std::max<int64_t>(0, segment.startSample - margin);
         const int64_t to = std::min(available, segment.endSample + margin);
         if (from < to)
@@ -168,15 +168,15 @@ std::optional<std::vector<float>> VoiceActivityDetector::extractSpeechBuffer(std
 
 float VoiceActivityDetector::silenceReductionRatio() const
 {
-    if (totalSamples_ <= 0)
+    if (totalSamples <= 0)
         return 0;
-    return 1.0f - static_cast<float>(totalSpeechSamples_) / static_cast<float>(totalSamples_);
+    return 1.0f - static_cast<float>(totalSpeechSamples) / static_cast<float>(totalSamples);
 }
 
 float VoiceActivityDetector::totalSpeechDuration() const
 {
     float total = 0;
-    for (const SpeechSegment& segment : speechSegments_)
+    for (const SpeechSegment& segment : speechSegments)
         total += segment.endTime - segment.startTime;
     return total;
 }

@@ -44,9 +44,9 @@ public:
     std::optional<std::vector<float>> extractSpeechBuffer(std::span<const float> audio) const;
 
     float silenceReductionRatio() const;
-    int64_t speechSegmentCount() const { return static_cast<int64_t>(speechSegments_.size()); }
+    int64_t speechSegmentCount() const { return static_cast<int64_t>(speechSegments.size()); }
     float totalSpeechDuration() const;
-    const std::vector<SpeechSegment>& segments() const { return speechSegments_; }
+    const std::vector<SpeechSegment>& segments() const { return speechSegments; }
 
     float sampleRate() const { return sampleRate_; }
     const Configuration& config() const { return config_; }
@@ -65,17 +65,17 @@ private:
     const int64_t paddingFrames_;
     const int64_t minSilenceFrames_;
 
-    std::vector<float> energyHistory_;
+    std::vector<float> energyHistory;
     // Scratch space for the percentile, kept so the capture thread does not
     // allocate per frame.
-    std::vector<float> sortScratch_;
-    float baselineEnergy_ = 0;
-    float adaptiveThreshold_ = 0;
-    float previousEnergy_ = 0;
-    bool isSpeechActive_ = false;
-    int64_t silenceFrameCount_ = 0;
-    std::vector<SpeechSegment> speechSegments_;
-    std::optional<int64_t> currentSegmentStart_;
-    int64_t totalSamples_ = 0;
-    int64_t totalSpeechSamples_ = 0;
+    std::vector<float> sortScratch;
+    float baselineEnergy = 0;
+    float adaptiveThreshold = 0;
+    float previousEnergy = 0;
+    bool isSpeechActive = false;
+    int64_t silenceFrameCount = 0;
+    std::vector<SpeechSegment> speechSegments;
+    std::optional<int64_t> currentSegmentStart;
+    int64_t totalSamples = 0;
+    int64_t totalSpeechSamples = 0;
 };

@@ -84,7 +84,7 @@ QString TextInsertion::sanitizeText(const QString& text)
 TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
                            PasteTiming timing)
     : pasteboard_(std::move(pasteboard)), keys_(std::move(keys)), timing_(timing),
-      queue_(QStringLiteral("com.tallowind.insertion"))
+      queue(QStringLiteral("com.tallowind.insertion"))
 {
 }
 
@@ -92,10 +92,10 @@ TextInserter::~TextInserter() = default;
 
 void TextInserter::paste(const QString& text)
 {
-    ++inFlight_;
-    queue_.async([this, text] {
+    ++inFlight;
+    queue.async([this, text] {
         runSequence(text);
-        --inFlight_;
+        --inFlight;
     });
 }
 

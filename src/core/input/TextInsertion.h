@@ -43,7 +43,7 @@ public:
     // Returns at once; the paste happens on the insertion queue.
     void paste(const QString& text);
     // No paste queued or running.
-    bool isIdle() const { return inFlight_.load() == 0; }
+    bool isIdle() const { return inFlight.load() == 0; }
 
 private:
     void runSequence(const QString& text);
@@ -52,6 +52,6 @@ private:
     std::shared_ptr<Pasteboard> pasteboard_;
     std::shared_ptr<KeySynthesizer> keys_;
     PasteTiming timing_;
-    std::atomic<int> inFlight_{0};
-    Dispatch::SerialQueue queue_;
+    std::atomic<int> inFlight{0};
+    Dispatch::SerialQueue queue;
 };

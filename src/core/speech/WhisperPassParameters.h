@@ -26,7 +26,7 @@ public:
     WhisperPassParameters(const WhisperPassParameters&) = delete;
     WhisperPassParameters& operator=(const WhisperPassParameters&) = delete;
 
-    const whisper_full_params& record() const { return params_; }
+    const whisper_full_params& record() const { return params; }
 
     static int configuredProcessorCount();
     static int threadCount(int processorCount);
@@ -36,6 +36,6 @@ public:
 
 private:
     std::string language_;
-    std::string prompt_;
-    whisper_full_params params_;
+    std::string prompt;
+    whisper_full_params params;
 };

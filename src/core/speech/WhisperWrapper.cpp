@@ -36,8 +36,8 @@ WhisperWrapper::~WhisperWrapper()
 {
     // Waits for a pass still running on the context.
     std::lock_guard lock(mutex_);
-    if (ctx_ != nullptr)
-        whisper_free(ctx_);
+    if (ctx != nullptr)
+        whisper_free(ctx);
 }
 
 bool WhisperWrapper::loadModel()
@@ -48,8 +48,8 @@ bool WhisperWrapper::loadModel()
         return false;
     if (!hasCompleteWhisperHeader(modelPath_))
         return false;
-    ctx_ = whisper_init_from_file_with_params(path.constData(), contextParams);
-    return ctx_ != nullptr;
+    ctx = whisper_init_from_file_with_params(path.constData(), contextParams);
+    return ctx != nullptr;
 }
 
 bool WhisperWrapper::switchModel(const QString& modelPath)
@@ -57,9 +57,9 @@ bool WhisperWrapper::switchModel(const QString& modelPath)
     if (!QFileInfo::exists(modelPath))
         return false;
     std::lock_guard lock(mutex_);
-    if (ctx_ != nullptr) {
-        whisper_free(ctx_);
-        ctx_ = nullptr;
+    if (ctx != nullptr) {
+        whisper_free(ctx);
+        ctx = nullptr;
     }
     modelPath_ = modelPath;
     return loadModel();
@@ -69,7 +69,7 @@ std::optional<QString> WhisperWrapper::transcribe(std::span<const float> audioDa
 {
     (void)sourceSampleRate; // the capture path already delivers 16 kHz
     std::lock_guard lock(mutex_);
-    if (ctx_ == nullptr) {
+    if (ctx == nullptr) {
         Log::system(QStringLiteral("[WhisperWrapper] Error: context is nil"));
         return std::nullopt;
     }
@@ -85,17 +85,17 @@ std::optional<QString> WhisperWrapper::transcribe(std::span<const float> audioDa
     }
 
     const WhisperPassParameters parameters(modelPath_, processorCount_);
-    const int result = whisper_full(ctx_, parameters.record(), audioData.data(), static_cast<int>(audioData.size()));
+    const int result = whisper_full(ctx, parameters.record(), audioData.data(), static_cast<int>(audioData.size()));
     if (result != 0) {
         Log::system(QStringLiteral("[WhisperWrapper] whisper_full failed with result: %1").arg(result));
         return std::nullopt;
     }
 
-    const int segmentCount = whisper_full_n_segments(ctx_);
+    const int segmentCount = whisper_full_n_segments(ctx);
     std::vector<const char*> segments;
     segments.reserve(static_cast<size_t>(std::max(segmentCount, 0)));
     for (int i = 0; i < segmentCount; ++i)
-        segments.push_back(whisper_full_get_segment_text(ctx_, i));
+        segments.push_back(whisper_full_get_segment_text(ctx, i));
     const QString text = assembleTranscript(segments);
     if (text.isEmpty())
         return std::nullopt;

@@ -40,7 +40,7 @@ private:
     bool loadModel();
 
     std::mutex mutex_;
-    whisper_context* ctx_ = nullptr;
+    whisper_context* ctx = nullptr;
     QString modelPath_;
     const int processorCount_;
 };

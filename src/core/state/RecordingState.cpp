@@ -8,7 +8,7 @@ RecordingStateDelegate* RecordingStateManager::delegate() const
 
 void RecordingStateManager::setDelegate(RecordingStateDelegate* delegate)
 {
-    delegate_ = delegate ? std::weak_ptr<RecordingStateDelegate*>(delegate->liveness_)
+    delegate_ = delegate ? std::weak_ptr<RecordingStateDelegate*>(delegate->liveness)
                          : std::weak_ptr<RecordingStateDelegate*>();
 }
 

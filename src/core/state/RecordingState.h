@@ -29,7 +29,7 @@ public:
 private:
     friend class RecordingStateManager;
     // Expires with the delegate; the manager keeps only a weak reference to it.
-    std::shared_ptr<RecordingStateDelegate*> liveness_ = std::make_shared<RecordingStateDelegate*>(this);
+    std::shared_ptr<RecordingStateDelegate*> liveness = std::make_shared<RecordingStateDelegate*>(this);
 };
 
 // Holds the recording-mode state and reports every change to its delegate.

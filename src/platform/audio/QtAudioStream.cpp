@@ -98,11 +98,11 @@ QtAudioStream::QtAudioStream(const QAudioDevice& device) : device_(device)
     QAudioFormat wanted = device_.preferredFormat();
     wanted.setSampleFormat(QAudioFormat::Float);
     wanted.setChannelCount(1);
-    captureFormat_ = device_.isFormatSupported(wanted) ? wanted : device_.preferredFormat();
-    if (!captureFormat_.isValid())
+    captureFormat = device_.isFormatSupported(wanted) ? wanted : device_.preferredFormat();
+    if (!captureFormat.isValid())
         return;
-    format_.sampleRate = captureFormat_.sampleRate();
-    format_.channelCount = captureFormat_.channelCount();
+    format_.sampleRate = captureFormat.sampleRate();
+    format_.channelCount = captureFormat.channelCount();
 }
 
 QtAudioStream::~QtAudioStream()
@@ -111,33 +111,33 @@ QtAudioStream::~QtAudioStream()
     if (thread_) {
         thread_->quit();
         thread_->wait();
-        delete worker_;
+        delete worker;
     }
 }
 
 void QtAudioStream::installTap(Tap tap)
 {
-    std::lock_guard lock(tapMutex_);
+    std::lock_guard lock(tapMutex);
     tap_ = std::move(tap);
 }
 
 void QtAudioStream::removeTap()
 {
-    std::lock_guard lock(tapMutex_);
+    std::lock_guard lock(tapMutex);
     tap_ = nullptr;
 }
 
 bool QtAudioStream::start(QString* errorDescription)
 {
-    if (running_)
+    if (running)
         return true;
     bool hasTap = false;
     {
-        std::lock_guard lock(tapMutex_);
+        std::lock_guard lock(tapMutex);
         hasTap = static_cast<bool>(tap_);
     }
     if (!hasTap) {
-        running_ = true;
+        running = true;
         return true;
     }
     if (!format_.isValid()) {
@@ -148,62 +148,62 @@ bool QtAudioStream::start(QString* errorDescription)
     if (!thread_) {
         thread_ = std::make_unique<QThread>();
         thread_->setObjectName(QStringLiteral("audio-capture"));
-        worker_ = new CaptureWorker(this, device_, captureFormat_);
-        worker_->moveToThread(thread_.get());
+        worker = new CaptureWorker(this, device_, captureFormat);
+        worker->moveToThread(thread_.get());
         thread_->start();
     }
     QString reason;
-    QMetaObject::invokeMethod(worker_, [&] { reason = worker_->open(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(worker, [&] { reason = worker->open(); }, Qt::BlockingQueuedConnection);
     if (!reason.isEmpty()) {
         if (errorDescription)
             *errorDescription = reason;
         return false;
     }
-    running_ = true;
+    running = true;
     return true;
 }
 
 void QtAudioStream::stop()
 {
-    if (!running_)
+    if (!running)
         return;
-    if (worker_)
-        QMetaObject::invokeMethod(worker_, [this] { worker_->close(); }, Qt::BlockingQueuedConnection);
-    running_ = false;
-    std::lock_guard lock(tapMutex_);
-    partialFrame_.clear();
+    if (worker)
+        QMetaObject::invokeMethod(worker, [this] { worker->close(); }, Qt::BlockingQueuedConnection);
+    running = false;
+    std::lock_guard lock(tapMutex);
+    partialFrame.clear();
 }
 
 void QtAudioStream::deliver(const char* data, qint64 length)
 {
-    std::lock_guard lock(tapMutex_);
+    std::lock_guard lock(tapMutex);
     if (!tap_ || length <= 0)
         return;
-    const int bytesPerFrame = captureFormat_.bytesPerFrame();
-    const int bytesPerSample = captureFormat_.bytesPerSample();
+    const int bytesPerFrame = captureFormat.bytesPerFrame();
+    const int bytesPerSample = captureFormat.bytesPerSample();
     if (bytesPerFrame <= 0)
         return;
     // The source may split a frame across two writes; only then is a copy
     // needed to join the pieces.
     const char* bytes = data;
     qint64 available = length;
-    if (!partialFrame_.isEmpty()) {
-        partialFrame_.append(data, length);
-        bytes = partialFrame_.constData();
-        available = partialFrame_.size();
+    if (!partialFrame.isEmpty()) {
+        partialFrame.append(data, length);
+        bytes = partialFrame.constData();
+        available = partialFrame.size();
     }
     const qint64 frameCount = available / bytesPerFrame;
     const qint64 used = frameCount * bytesPerFrame;
-    const qint64 sampleCount = frameCount * captureFormat_.channelCount();
+    const qint64 sampleCount = frameCount * captureFormat.channelCount();
     frames_.resize(static_cast<size_t>(sampleCount));
-    if (captureFormat_.sampleFormat() == QAudioFormat::Float) {
+    if (captureFormat.sampleFormat() == QAudioFormat::Float) {
         std::memcpy(frames_.data(), bytes, static_cast<size_t>(used));
     } else {
         for (qint64 i = 0; i < sampleCount; ++i)
-            frames_[static_cast<size_t>(i)] = captureFormat_.normalizedSampleValue(bytes + i * bytesPerSample);
+            frames_[static_cast<size_t>(i)] = captureFormat.normalizedSampleValue(bytes + i * bytesPerSample);
     }
     QByteArray rest(bytes + used, available - used);
-    partialFrame_ = std::move(rest);
+    partialFrame = std::move(rest);
     if (frameCount == 0)
         return;
     AudioBuffer buffer;

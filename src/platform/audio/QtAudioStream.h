@@ -27,22 +27,22 @@ public:
     void removeTap() override;
     bool start(QString* errorDescription) override;
     void stop() override;
-    bool isRunning() const override { return running_; }
+    bool isRunning() const override { return running; }
 
     // Called on the capture thread with raw bytes in the capture format.
     void deliver(const char* data, qint64 length);
 
 private:
     QAudioDevice device_;
-    QAudioFormat captureFormat_;
+    QAudioFormat captureFormat;
     AudioStreamFormat format_;
-    std::atomic<bool> running_{false};
+    std::atomic<bool> running{false};
 
-    std::mutex tapMutex_; // held during each tap call
+    std::mutex tapMutex; // held during each tap call
     Tap tap_;
-    QByteArray partialFrame_;
+    QByteArray partialFrame;
     std::vector<float> frames_;
 
     std::unique_ptr<QThread> thread_;
-    CaptureWorker* worker_ = nullptr; // lives on thread_
+    CaptureWorker* worker = nullptr; // lives on thread_
 };

@@ -38,7 +38,7 @@ QClipboard* clipboard() { return QGuiApplication::clipboard(); }
 
 } // namespace
 
-QtPasteboard::QtPasteboard() : fetchLog_(std::make_shared<FetchLog>()) {}
+QtPasteboard::QtPasteboard() : fetchLog(std::make_shared<FetchLog>()) {}
 
 std::optional<PasteboardContents> QtPasteboard::snapshot()
 {
@@ -65,11 +65,11 @@ bool QtPasteboard::setText(const QString& text)
     QClipboard* board = clipboard();
     if (!board)
         return false;
-    auto* data = new PastedTextMimeData(fetchLog_);
+    auto* data = new PastedTextMimeData(fetchLog);
     data->setText(text);
     // GTK asks for this one first.
     data->setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
-    pasted_ = data;
+    pasted = data;
     board->setMimeData(data, QClipboard::Clipboard);
     return holdsPastedText();
 }
@@ -77,7 +77,7 @@ bool QtPasteboard::setText(const QString& text)
 bool QtPasteboard::holdsPastedText()
 {
     QClipboard* board = clipboard();
-    return board && pasted_ && board->mimeData(QClipboard::Clipboard) == pasted_.data();
+    return board && pasted && board->mimeData(QClipboard::Clipboard) == pasted.data();
 }
 
 void QtPasteboard::restore(const PasteboardContents& contents)
@@ -85,7 +85,7 @@ void QtPasteboard::restore(const PasteboardContents& contents)
     QClipboard* board = clipboard();
     if (!board)
         return;
-    pasted_.clear();
+    pasted.clear();
     if (contents.isEmpty()) {
         board->clear(QClipboard::Clipboard);
         return;
@@ -96,9 +96,9 @@ void QtPasteboard::restore(const PasteboardContents& contents)
     board->setMimeData(data, QClipboard::Clipboard);
 }
 
-uint64_t QtPasteboard::fetchCount() const { return fetchLog_->count.load(); }
+uint64_t QtPasteboard::fetchCount() const { return fetchLog->count.load(); }
 
 Pasteboard::Clock::time_point QtPasteboard::lastFetchTime() const
 {
-    return Clock::time_point(Clock::duration(fetchLog_->lastTicks.load()));
+    return Clock::time_point(Clock::duration(fetchLog->lastTicks.load()));
 }

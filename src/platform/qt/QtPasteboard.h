@@ -32,6 +32,6 @@ public:
     };
 
 private:
-    std::shared_ptr<FetchLog> fetchLog_;
-    QPointer<QMimeData> pasted_;
+    std::shared_ptr<FetchLog> fetchLog;
+    QPointer<QMimeData> pasted;
 };

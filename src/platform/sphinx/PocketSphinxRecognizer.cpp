@@ -59,29 +59,29 @@ public:
                                                                 : isFile(model_.grammarFile);
         // pocketsphinx ends the process on some missing files, so they are
         // checked here rather than left to the decoder.
-        filesPresent_ = QFileInfo(model_.acousticModelDir).isDir()
+        filesPresent = QFileInfo(model_.acousticModelDir).isDir()
             && isFile(model_.acousticModelDir + QStringLiteral("/mdef"))
             && isFile(model_.dictionaryFile) && searchPresent;
     }
 
     ~Engine()
     {
-        queue_.sync([this] {
+        queue.sync([this] {
             endUtterance();
-            if (decoder_)
-                ps_free(decoder_);
+            if (decoder)
+                ps_free(decoder);
             if (config_)
                 cmd_ln_free_r(config_);
         });
     }
 
-    bool isAvailable() const { return filesPresent_ && !loadFailed_; }
-    bool isWorkerThread() const { return queue_.isCurrent(); }
+    bool isAvailable() const { return filesPresent && !loadFailed; }
+    bool isWorkerThread() const { return queue.isCurrent(); }
 
     void setAvailabilityHandler(std::function<void(bool)> handler)
     {
         std::lock_guard lock(mutex_);
-        availabilityHandler_ = std::move(handler);
+        availabilityHandler = std::move(handler);
     }
 
     // Claims the one recognition slot; false when another recognition holds it.
@@ -101,7 +101,7 @@ public:
             active_.reset();
     }
 
-    void post(Dispatch::Work work) { queue_.async(std::move(work)); }
+    void post(Dispatch::Work work) { queue.async(std::move(work)); }
 
     // --- worker thread only below ---
 
@@ -126,8 +126,8 @@ public:
             if (!feed(state, tail))
                 return;
         }
-        ps_end_utt(decoder_);
-        utteranceOwner_.reset();
+        ps_end_utt(decoder);
+        utteranceOwner.reset();
         const QString text = hypothesis();
         if (!state->cancelled)
             state->handler(Result{text, true}, std::nullopt);
@@ -135,7 +135,7 @@ public:
 
     void abandon(const std::shared_ptr<TaskState>& state)
     {
-        if (utteranceOwner_ == state)
+        if (utteranceOwner == state)
             endUtterance();
     }
 
@@ -151,14 +151,14 @@ private:
             fail(state, ErrorCode::modelsUnavailable, QStringLiteral("The speech model could not be loaded"));
             return false;
         }
-        if (utteranceOwner_ == state)
+        if (utteranceOwner == state)
             return true;
         endUtterance();
-        if (ps_start_utt(decoder_) < 0) {
+        if (ps_start_utt(decoder) < 0) {
             fail(state, ErrorCode::decodingFailed, QStringLiteral("The decoder could not start"));
             return false;
         }
-        utteranceOwner_ = state;
+        utteranceOwner = state;
         return true;
     }
 
@@ -166,7 +166,7 @@ private:
     {
         if (pcm.empty())
             return true;
-        if (ps_process_raw(decoder_, pcm.data(), pcm.size(), FALSE, FALSE) < 0) {
+        if (ps_process_raw(decoder, pcm.data(), pcm.size(), FALSE, FALSE) < 0) {
             fail(state, ErrorCode::decodingFailed, QStringLiteral("The decoder rejected the audio"));
             return false;
         }
@@ -185,7 +185,7 @@ private:
 
     QString hypothesis()
     {
-        const char* hyp = ps_get_hyp(decoder_, nullptr);
+        const char* hyp = ps_get_hyp(decoder, nullptr);
         return hyp ? QString::fromUtf8(hyp).trimmed() : QString();
     }
 
@@ -200,18 +200,18 @@ private:
 
     void endUtterance()
     {
-        if (utteranceOwner_ && decoder_)
-            ps_end_utt(decoder_);
-        utteranceOwner_.reset();
+        if (utteranceOwner && decoder)
+            ps_end_utt(decoder);
+        utteranceOwner.reset();
     }
 
     bool ensureDecoder()
     {
-        if (decoder_)
+        if (decoder)
             return true;
-        if (loadFailed_)
+        if (loadFailed)
             return false;
-        if (filesPresent_) {
+        if (filesPresent) {
             err_set_logfp(nullptr);
             const QByteArray hmm = QFile::encodeName(model_.acousticModelDir);
             const QByteArray dict = QFile::encodeName(model_.dictionaryFile);
@@ -220,15 +220,15 @@ private:
             config_ = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(),
                                   grammar ? "-jsgf" : "-lm", search.constData(), nullptr);
             if (config_)
-                decoder_ = ps_init(config_);
+                decoder = ps_init(config_);
         }
-        if (decoder_)
+        if (decoder)
             return true;
-        loadFailed_ = true;
+        loadFailed = true;
         std::function<void(bool)> handler;
         {
             std::lock_guard lock(mutex_);
-            handler = availabilityHandler_;
+            handler = availabilityHandler;
         }
         if (handler)
             handler(false);
@@ -285,20 +285,20 @@ private:
     }
 
     const Model model_;
-    bool filesPresent_ = false;
-    std::atomic<bool> loadFailed_{false};
+    bool filesPresent = false;
+    std::atomic<bool> loadFailed{false};
 
     std::mutex mutex_;
     std::weak_ptr<TaskState> active_;
-    std::function<void(bool)> availabilityHandler_;
+    std::function<void(bool)> availabilityHandler;
 
     // Worker only.
     cmd_ln_t* config_ = nullptr;
-    ps_decoder_t* decoder_ = nullptr;
-    std::shared_ptr<TaskState> utteranceOwner_;
+    ps_decoder_t* decoder = nullptr;
+    std::shared_ptr<TaskState> utteranceOwner;
 
     // Last, so it is created after and stopped before the fields it uses.
-    Dispatch::SerialQueue queue_{QStringLiteral("tallowind.speech-recognizer")};
+    Dispatch::SerialQueue queue{QStringLiteral("tallowind.speech-recognizer")};
 };
 
 namespace {

@@ -76,7 +76,7 @@ public:
         display_ = XOpenDisplay(nullptr);
         if (!display_)
             return false;
-        if (pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
             XCloseDisplay(display_);
             display_ = nullptr;
             return false;
@@ -86,8 +86,8 @@ public:
         // Held keys then repeat as presses only, with no release in between,
         // so a held push-to-talk key never looks like it was let go.
         XkbSetDetectableAutoRepeat(display_, True, &supported);
-        root_ = DefaultRootWindow(display_);
-        numLockMask_ = numLockMaskOf(display_);
+        root = DefaultRootWindow(display_);
+        numLockMask = numLockMaskOf(display_);
         thread_ = std::thread([this] { run(); });
         return true;
     }
@@ -97,7 +97,7 @@ public:
         if (thread_.joinable()) {
             perform([this] {
                 ungrabAll();
-                stopping_ = true;
+                stopping = true;
             });
             thread_.join();
         }
@@ -105,7 +105,7 @@ public:
             XCloseDisplay(display_);
             display_ = nullptr;
         }
-        for (int& fd : wakePipe_) {
+        for (int& fd : wakePipe) {
             if (fd >= 0)
                 ::close(fd);
             fd = -1;
@@ -118,7 +118,7 @@ public:
     bool grab(const std::vector<HotkeyGrab>& grabs)
     {
         return perform([this, grabs] {
-            wanted_ = grabs;
+            wanted = grabs;
             return applyGrabs();
         });
     }
@@ -126,7 +126,7 @@ public:
     void ungrab()
     {
         perform([this] {
-            wanted_.clear();
+            wanted.clear();
             ungrabAll();
         });
     }
@@ -146,29 +146,29 @@ private:
         std::future<Result> done = task->get_future();
         {
             std::lock_guard lock(mutex_);
-            pending_.emplace_back([task] { (*task)(); });
+            pending.emplace_back([task] { (*task)(); });
         }
         const char byte = 1;
-        [[maybe_unused]] ssize_t written = write(wakePipe_[1], &byte, 1);
+        [[maybe_unused]] ssize_t written = write(wakePipe[1], &byte, 1);
         return done.get();
     }
 
     void run()
     {
         const int xFd = ConnectionNumber(display_);
-        while (!stopping_) {
+        while (!stopping) {
             runPending();
-            while (!stopping_ && XPending(display_) > 0) {
+            while (!stopping && XPending(display_) > 0) {
                 XEvent event;
                 XNextEvent(display_, &event);
                 handle(event);
             }
-            if (stopping_)
+            if (stopping)
                 break;
-            pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+            pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
             poll(fds, 2, -1);
             char drain[64];
-            while (read(wakePipe_[0], drain, sizeof drain) > 0) {
+            while (read(wakePipe[0], drain, sizeof drain) > 0) {
             }
         }
     }
@@ -178,7 +178,7 @@ private:
         std::deque<std::function<void()>> work;
         {
             std::lock_guard lock(mutex_);
-            work.swap(pending_);
+            work.swap(pending);
         }
         for (auto& item : work)
             item();
@@ -189,7 +189,7 @@ private:
     bool applyGrabs()
     {
         for (auto it = held_.begin(); it != held_.end();) {
-            if (std::find(wanted_.begin(), wanted_.end(), it->grab) == wanted_.end()) {
+            if (std::find(wanted.begin(), wanted.end(), it->grab) == wanted.end()) {
                 release(*it);
                 it = held_.erase(it);
             } else {
@@ -198,7 +198,7 @@ private:
         }
         XSync(display_, False);
         bool noneRefused = true;
-        for (const HotkeyGrab& grab : wanted_) {
+        for (const HotkeyGrab& grab : wanted) {
             const bool isHeld = std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
             if (!isHeld)
                 noneRefused = grabOne(grab) && noneRefused;
@@ -215,9 +215,9 @@ private:
             return true;
         const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
         Held held{grab, keyCode, {base, base | LockMask}};
-        if (numLockMask_) {
-            held.masks.push_back(base | numLockMask_);
-            held.masks.push_back(base | LockMask | numLockMask_);
+        if (numLockMask) {
+            held.masks.push_back(base | numLockMask);
+            held.masks.push_back(base | LockMask | numLockMask);
         }
 
         std::lock_guard section(errorSectionMutex);
@@ -225,7 +225,7 @@ private:
         checkedDisplay = display_;
         previousErrorHandler = XSetErrorHandler(recordGrabError);
         for (unsigned int mask : held.masks)
-            XGrabKey(display_, keyCode, mask, root_, False, GrabModeAsync, GrabModeAsync);
+            XGrabKey(display_, keyCode, mask, root, False, GrabModeAsync, GrabModeAsync);
         XSync(display_, False);
         XSetErrorHandler(previousErrorHandler);
         checkedDisplay = nullptr;
@@ -243,7 +243,7 @@ private:
     void release(const Held& held)
     {
         for (unsigned int mask : held.masks)
-            XUngrabKey(display_, held.keyCode, mask, root_);
+            XUngrabKey(display_, held.keyCode, mask, root);
     }
 
     void ungrabAll()
@@ -259,7 +259,7 @@ private:
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
-                numLockMask_ = numLockMaskOf(display_);
+                numLockMask = numLockMaskOf(display_);
                 ungrabAll();
                 applyGrabs();
             }
@@ -295,14 +295,14 @@ private:
     }
 
     Display* display_ = nullptr;
-    Window root_ = 0;
-    unsigned int numLockMask_ = 0;
-    int wakePipe_[2] = {-1, -1};
+    Window root = 0;
+    unsigned int numLockMask = 0;
+    int wakePipe[2] = {-1, -1};
     std::thread thread_;
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> stopping{false};
     std::mutex mutex_;
-    std::deque<std::function<void()>> pending_;
-    std::vector<HotkeyGrab> wanted_;
+    std::deque<std::function<void()>> pending;
+    std::vector<HotkeyGrab> wanted;
     std::vector<Held> held_;
     EventSink sink_;
 };

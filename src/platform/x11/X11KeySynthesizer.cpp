@@ -60,13 +60,13 @@ X11KeySynthesizer::~X11KeySynthesizer()
 bool X11KeySynthesizer::ensureDisplay()
 {
     if (display_)
-        return xtestAvailable_;
+        return xtestAvailable;
     display_ = XOpenDisplay(nullptr);
     if (!display_)
         return false;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    xtestAvailable_ = XTestQueryExtension(display_, &eventBase, &errorBase, &major, &minor);
-    return xtestAvailable_;
+    xtestAvailable = XTestQueryExtension(display_, &eventBase, &errorBase, &major, &minor);
+    return xtestAvailable;
 }
 
 bool X11KeySynthesizer::sendPasteChord()

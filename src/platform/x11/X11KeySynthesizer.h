@@ -28,5 +28,5 @@ private:
 
     std::mutex mutex_;
     Display* display_ = nullptr;
-    bool xtestAvailable_ = false;
+    bool xtestAvailable = false;
 };

@@ -26,21 +26,21 @@ public:
             double energy = 0;
             if (kind == 'S') {
                 const double target = 2.05e-4;
-                energy = (target - 0.95 * smoothed_) / 0.05;
+                energy = (target - 0.95 * smoothed) / 0.05;
                 std::fill(samples.begin(), samples.end(), static_cast<float>(std::sqrt(energy)));
             }
-            smoothed_ = 0.05 * energy + 0.95 * smoothed_;
-            decisions += detector_.processFrame(samples, next_) ? 'S' : '.';
-            next_ += frame;
+            smoothed = 0.05 * energy + 0.95 * smoothed;
+            decisions += detector_.processFrame(samples, next) ? 'S' : '.';
+            next += frame;
         }
         return decisions;
     }
-    int64_t samplesPlayed() const { return next_; }
+    int64_t samplesPlayed() const { return next; }
 
 private:
     VoiceActivityDetector& detector_;
-    double smoothed_ = 0;
-    int64_t next_ = 0;
+    double smoothed = 0;
+    int64_t next = 0;
 };
 
 std::string repeat(char kind, int count) { return std::string(static_cast<size_t>(count), kind); }

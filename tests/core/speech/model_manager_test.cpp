@@ -205,29 +205,29 @@ TEST_F(ModelStore, SynchronousDeleteRemovesAFolderButNotWhatALinkPointsTo)
 // root (whom permissions do not stop).
 class UndeletableContents {
 public:
-    explicit UndeletableContents(const QString& folder) : folder_(folder), inner_(folder + "/inner")
+    explicit UndeletableContents(const QString& folder) : folder_(folder), inner(folder + "/inner")
     {
-        QFile file(inner_);
+        QFile file(inner);
         if (!file.open(QIODevice::WriteOnly))
             return;
         file.close();
         if (geteuid() != 0)
             active_ = QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         else
-            active_ = QProcess::execute("chattr", {"+i", inner_}) == 0;
+            active_ = QProcess::execute("chattr", {"+i", inner}) == 0;
     }
     ~UndeletableContents()
     {
         if (geteuid() != 0)
             QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         else if (active_)
-            QProcess::execute("chattr", {"-i", inner_});
+            QProcess::execute("chattr", {"-i", inner});
     }
     bool active() const { return active_; }
 
 private:
     QString folder_;
-    QString inner_;
+    QString inner;
     bool active_ = false;
 };
 

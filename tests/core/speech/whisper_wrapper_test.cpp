@@ -26,22 +26,22 @@ protected:
     static void SetUpTestSuite()
     {
         folder_ = new QTemporaryDir;
-        f16_ = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::F16);
-        q5_ = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q5_0);
-        q8_ = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q8_0);
-        speech_ = new std::vector<float>(TestSpeech::spoken(QStringLiteral("Please send the report before noon.")));
+        f16 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::F16);
+        q5 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q5_0);
+        q8 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q8_0);
+        speech = new std::vector<float>(TestSpeech::spoken(QStringLiteral("Please send the report before noon.")));
     }
     static void TearDownTestSuite()
     {
-        delete speech_;
+        delete speech;
         delete folder_;
     }
     void SetUp() override
     {
         DefaultsTest::SetUp();
-        ASSERT_FALSE(f16_.isEmpty());
-        ASSERT_FALSE(q5_.isEmpty());
-        ASSERT_FALSE(q8_.isEmpty());
+        ASSERT_FALSE(f16.isEmpty());
+        ASSERT_FALSE(q5.isEmpty());
+        ASSERT_FALSE(q8.isEmpty());
         // One decoding attempt per window keeps passes short.
         AppConfig::setWhisperNoFallback(true);
     }
@@ -56,8 +56,8 @@ protected:
     }
 
     static inline QTemporaryDir* folder_ = nullptr;
-    static inline QString f16_, q5_, q8_;
-    static inline std::vector<float>* speech_ = nullptr;
+    static inline QString f16, q5, q8;
+    static inline std::vector<float>* speech = nullptr;
 };
 
 void expectCleanLine(const std::optional<QString>& text)
@@ -78,7 +78,7 @@ TEST_F(WhisperWrapperTest, RefusesFilesItCannotLoad)
 
     // A real model cut short inside its header (hyper-parameters, mel
     // filters, vocabulary): whisper.cpp would crash on these.
-    QFile model(f16_);
+    QFile model(f16);
     ASSERT_TRUE(model.open(QIODevice::ReadOnly));
     const QByteArray bytes = model.read(600000);
     for (int length : {12, 48, 1056, 300000}) {
@@ -89,11 +89,11 @@ TEST_F(WhisperWrapperTest, RefusesFilesItCannotLoad)
 
 TEST_F(WhisperWrapperTest, HalfPrecisionAndQuantizedModelsTranscribe)
 {
-    for (const QString& path : {f16_, q5_, q8_}) {
+    for (const QString& path : {f16, q5, q8}) {
         SCOPED_TRACE(path.toStdString());
         const auto bridge = WhisperWrapper::create(path, testThreads);
         ASSERT_NE(bridge, nullptr);
-        expectCleanLine(bridge->transcribe(*speech_));
+        expectCleanLine(bridge->transcribe(*speech));
     }
 
     // All-f32 files load too (whisper.cpp's convolution needs f16 weights to
@@ -105,7 +105,7 @@ TEST_F(WhisperWrapperTest, HalfPrecisionAndQuantizedModelsTranscribe)
 
 TEST_F(WhisperWrapperTest, InputWithoutTextGivesNothing)
 {
-    const auto bridge = WhisperWrapper::create(f16_, testThreads);
+    const auto bridge = WhisperWrapper::create(f16, testThreads);
     ASSERT_NE(bridge, nullptr);
     LogCapture log;
     EXPECT_FALSE(bridge->transcribe({}).has_value());
@@ -120,36 +120,36 @@ TEST_F(WhisperWrapperTest, InputWithoutTextGivesNothing)
 
 TEST_F(WhisperWrapperTest, SwitchingModels)
 {
-    const auto bridge = WhisperWrapper::create(f16_, testThreads);
+    const auto bridge = WhisperWrapper::create(f16, testThreads);
     ASSERT_NE(bridge, nullptr);
-    const auto before = bridge->transcribe(*speech_);
+    const auto before = bridge->transcribe(*speech);
     ASSERT_TRUE(before.has_value());
 
     // A missing file changes nothing. (The rate argument is ignored: the
     // samples are decoded as 16 kHz whatever it says.)
     EXPECT_FALSE(bridge->switchModel(QDir(folder_->path()).filePath("gone.bin")));
-    EXPECT_EQ(bridge->transcribe(*speech_, 48000), before);
+    EXPECT_EQ(bridge->transcribe(*speech, 48000), before);
 
     // A file that fails to load leaves the bridge empty.
     EXPECT_FALSE(bridge->switchModel(writeFile("broken.bin", QByteArray(2000, '\0'))));
     {
         LogCapture log;
-        EXPECT_FALSE(bridge->transcribe(*speech_).has_value());
+        EXPECT_FALSE(bridge->transcribe(*speech).has_value());
         EXPECT_TRUE(log.hasSystemLine("[WhisperWrapper] Error: context is nil"));
     }
 
     // A later switch brings it back.
-    EXPECT_TRUE(bridge->switchModel(q5_));
-    expectCleanLine(bridge->transcribe(*speech_));
-    EXPECT_TRUE(bridge->switchModel(f16_));
-    EXPECT_EQ(bridge->transcribe(*speech_), before);
+    EXPECT_TRUE(bridge->switchModel(q5));
+    expectCleanLine(bridge->transcribe(*speech));
+    EXPECT_TRUE(bridge->switchModel(f16));
+    EXPECT_EQ(bridge->transcribe(*speech), before);
 }
 
 TEST_F(WhisperWrapperTest, ConcurrentPassesAndSwitchesDoNotOverlap)
 {
-    const std::shared_ptr<WhisperWrapper> bridge = WhisperWrapper::create(f16_, testThreads);
+    const std::shared_ptr<WhisperWrapper> bridge = WhisperWrapper::create(f16, testThreads);
     ASSERT_NE(bridge, nullptr);
-    const std::vector<float> audio = TestSpeech::fitted(*speech_, 1.5);
+    const std::vector<float> audio = TestSpeech::fitted(*speech, 1.5);
     const auto expected = bridge->transcribe(audio);
     ASSERT_TRUE(expected.has_value());
 
@@ -159,7 +159,7 @@ TEST_F(WhisperWrapperTest, ConcurrentPassesAndSwitchesDoNotOverlap)
         threads.emplace_back([bridge, &audio, &results, i] { results[i] = bridge->transcribe(audio); });
     }
     // Switching to the same file mid-way must wait for the running pass.
-    threads.emplace_back([bridge, path = f16_] { EXPECT_TRUE(bridge->switchModel(path)); });
+    threads.emplace_back([bridge, path = f16] { EXPECT_TRUE(bridge->switchModel(path)); });
     for (std::thread& thread : threads)
         thread.join();
     for (const auto& result : results)

@@ -13,11 +13,11 @@ namespace {
 // Points PATH at one folder for the duration of a test.
 class ScopedPath {
 public:
-    explicit ScopedPath(const QString& path) : saved_(qgetenv("PATH")) { qputenv("PATH", path.toUtf8()); }
-    ~ScopedPath() { qputenv("PATH", saved_); }
+    explicit ScopedPath(const QString& path) : saved(qgetenv("PATH")) { qputenv("PATH", path.toUtf8()); }
+    ~ScopedPath() { qputenv("PATH", saved); }
 
 private:
-    QByteArray saved_;
+    QByteArray saved;
 };
 
 void writeScript(const QString& path, const QString& body)
