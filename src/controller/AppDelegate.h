@@ -1,9 +1,9 @@
 #pragma once
 
-#include "base/LifetimeGuard.h"
-#include "core/state/RecordingState.h"
 #include "base/Dispatch.h"
+#include "base/LifetimeGuard.h"
 #include "base/NotificationCenter.h"
+#include "core/state/RecordingState.h"
 #include "platform/PlatformServices.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "shell/ActivationPolicy.h"
@@ -44,7 +44,9 @@ struct HotkeyEvent;
 // insertion, model loading), the live preview and the tray shell. Its member
 // functions live in several files by concern, next to the subsystem each
 // belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
-class AppDelegate : public QObject, public RecordingStateDelegate, public StreamingTranscriberDelegate,
+class AppDelegate : public QObject,
+                    public RecordingStateDelegate,
+                    public StreamingTranscriberDelegate,
                     public ShellHost {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)

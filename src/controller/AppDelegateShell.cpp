@@ -30,9 +30,9 @@ void AppDelegate::updateStatusIcon(bool recording, bool transcribing)
     Dispatch::main().async([self, recording, transcribing] {
         if (!self)
             return;
-        const QString name = recording      ? QStringLiteral("mic.circle.fill")
-                             : transcribing ? QStringLiteral("mic.badge.ellipsis")
-                                            : QStringLiteral("mic.circle");
+        const QString name = recording ? QStringLiteral("mic.circle.fill")
+            : transcribing             ? QStringLiteral("mic.badge.ellipsis")
+                                       : QStringLiteral("mic.circle");
         self->setStatusIconName(name);
         if (self->statusItem)
             self->statusItem->setSymbolName(name);
@@ -162,5 +162,5 @@ void AppDelegate::checkForUpdates()
         updaterController->checkForUpdates();
 }
 
-void AppDelegate::showFocusIndicator() {}
-void AppDelegate::hideFocusIndicator() {}
+void AppDelegate::showFocusIndicator() { }
+void AppDelegate::hideFocusIndicator() { }

@@ -34,8 +34,7 @@ void setInk(QWidget* widget, const QColor& colour)
 } // namespace
 
 FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* parent)
-    : QWidget(parent),
-      model(new FirstLaunchViewModel(std::move(onComplete), this))
+    : QWidget(parent), model(new FirstLaunchViewModel(std::move(onComplete), this))
 {
     using namespace TallowindTheme;
     setAccessibleName(QStringLiteral("Welcome to tallowind"));
@@ -64,7 +63,8 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     column->addWidget(title);
 
     // The size in parentheses stays on one line.
-    description = new QLabel(model->descriptionText().replace(QStringLiteral(" MB)"), QStringLiteral("\u00a0MB)")), this);
+    description =
+        new QLabel(model->descriptionText().replace(QStringLiteral(" MB)"), QStringLiteral("\u00a0MB)")), this);
     description->setFont(Typography::body());
     description->setAlignment(Qt::AlignCenter);
     description->setWordWrap(true);
@@ -76,8 +76,9 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     actions->setSpacing(px(Spacing::medium));
     column->addLayout(actions);
 
-    download = new GlassButton(model->downloadButtonTitle(), QStringLiteral("arrow.down.circle.fill"),
-                               [this] { model->startDownload(); }, this);
+    download = new GlassButton(
+        model->downloadButtonTitle(), QStringLiteral("arrow.down.circle.fill"), [this] { model->startDownload(); },
+        this);
     download->setAccessibleName(model->downloadButtonTitle());
     actions->addWidget(download, 0, Qt::AlignHCenter);
 
@@ -112,7 +113,8 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     doneRow->addWidget(doneText);
     doneRow->addStretch();
     doneColumn->addLayout(doneRow);
-    proceed = new GlassButton(QStringLiteral("Continue"), QString(), [this] { model->continueToApp(); }, doneArea);
+    proceed = new GlassButton(
+        QStringLiteral("Continue"), QString(), [this] { model->continueToApp(); }, doneArea);
     proceed->setAccessibleName(QStringLiteral("Continue"));
     doneColumn->addWidget(proceed, 0, Qt::AlignHCenter);
     actions->addWidget(doneArea);
@@ -197,9 +199,7 @@ void FirstLaunchView::restyle()
     setInk(failureStatus, Colors::destructiveColor());
     setInk(retry, Colors::accentColor(scheme));
     close->setIcon(QIcon(SymbolIcons::pixmap(QStringLiteral("xmark.circle.fill"), 16,
-                                             SymbolTint{Colors::textSecondary(scheme), {}, SymbolRendering::monochrome},
-                                             devicePixelRatioF())));
+        SymbolTint{Colors::textSecondary(scheme), {}, SymbolRendering::monochrome}, devicePixelRatioF())));
     doneSymbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("checkmark.circle.fill"), 18,
-                                              SymbolTint{Colors::successColor(), {}, SymbolRendering::monochrome},
-                                              devicePixelRatioF()));
+        SymbolTint{Colors::successColor(), {}, SymbolRendering::monochrome}, devicePixelRatioF()));
 }

@@ -6,8 +6,7 @@
 #include <QPointer>
 
 FirstLaunchViewModel::FirstLaunchViewModel(std::function<void()> completion, QObject* parent)
-    : QObject(parent),
-      onComplete(std::move(completion))
+    : QObject(parent), onComplete(std::move(completion))
 {
 }
 
@@ -45,14 +44,14 @@ QString FirstLaunchViewModel::descriptionText() const
 {
     return QStringLiteral("tallowind needs to download a speech recognition model before you can start "
                           "transcribing.\n\nWe recommend starting with ")
-           + model.displayName() + QStringLiteral(" (") + model.estimatedSize()
-           + QStringLiteral(") for fastest processing.\nYou can download additional models later in Settings.");
+        + model.displayName() + QStringLiteral(" (") + model.estimatedSize()
+        + QStringLiteral(") for fastest processing.\nYou can download additional models later in Settings.");
 }
 
 QString FirstLaunchViewModel::downloadButtonTitle() const
 {
     return QStringLiteral("Download ") + model.displayName() + QStringLiteral(" (") + model.estimatedSize()
-           + QStringLiteral(")");
+        + QStringLiteral(")");
 }
 
 void FirstLaunchViewModel::startDownload()
@@ -87,8 +86,8 @@ void FirstLaunchViewModel::downloadDidStart(WhisperModel)
     });
 }
 
-void FirstLaunchViewModel::downloadDidUpdateProgress(double fraction, qint64 bytesWritten, qint64 totalBytes,
-                                                     WhisperModel)
+void FirstLaunchViewModel::downloadDidUpdateProgress(
+    double fraction, qint64 bytesWritten, qint64 totalBytes, WhisperModel)
 {
     QPointer<FirstLaunchViewModel> self(this);
     Dispatch::main().async([self, fraction, bytesWritten, totalBytes] {
@@ -98,7 +97,7 @@ void FirstLaunchViewModel::downloadDidUpdateProgress(double fraction, qint64 byt
         const double written = static_cast<double>(bytesWritten) / 1024 / 1024;
         // A server that announced no length gets no made-up total.
         self->setStatusText(totalBytes > 0 ? QString::asprintf("Downloading... %.1f MB / %.1f MB", written,
-                                                               static_cast<double>(totalBytes) / 1024 / 1024)
+                                static_cast<double>(totalBytes) / 1024 / 1024)
                                            : QString::asprintf("Downloading... %.1f MB", written));
     });
 }

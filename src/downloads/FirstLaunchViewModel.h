@@ -46,8 +46,8 @@ public:
     bool hasContinued() const { return continued; }
 
     void downloadDidStart(WhisperModel model) override;
-    void downloadDidUpdateProgress(double progress, qint64 bytesWritten, qint64 totalBytes,
-                                   WhisperModel model) override;
+    void downloadDidUpdateProgress(
+        double progress, qint64 bytesWritten, qint64 totalBytes, WhisperModel model) override;
     void downloadDidComplete(WhisperModel model) override;
     void downloadDidFail(const TallowindError& error, WhisperModel model) override;
 

@@ -4,13 +4,12 @@
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
 
-#include <QHBoxLayout>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
-ContentHost::ContentHost(QWidget* placeholderContent, QWidget* parent)
-    : QWidget(parent)
+ContentHost::ContentHost(QWidget* placeholderContent, QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -70,9 +69,8 @@ private:
     {
         const QColor ink = TallowindTheme::Colors::textPrimary(palette());
         symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("mic.circle"), 22,
-                                              SymbolTint{TallowindTheme::Colors::accentColor(palette()), {},
-                                                         SymbolRendering::monochrome},
-                                              devicePixelRatioF()));
+            SymbolTint{TallowindTheme::Colors::accentColor(palette()), {}, SymbolRendering::monochrome},
+            devicePixelRatioF()));
         QPalette text = label->palette();
         text.setColor(QPalette::WindowText, ink);
         label->setPalette(text);

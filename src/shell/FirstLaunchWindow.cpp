@@ -9,9 +9,7 @@
 #include <QVBoxLayout>
 
 FirstLaunchWindow::FirstLaunchWindow(QWidget* view, ShellHost* shellHost, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      content(view),
-      delegate(shellHost)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), content(view), delegate(shellHost)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Welcome to Tallowind"));

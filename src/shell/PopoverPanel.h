@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QPointer>
 #include "shell/BackgroundDrag.h"
+#include <QPointer>
 
 #include <QWidget>
 

@@ -35,7 +35,7 @@ QPoint originFor(QSize size, QRect anchor, std::optional<QPoint> saved, const st
     const int left = static_cast<int>(std::lround(x));
     const int top = static_cast<int>(std::lround(y));
     return {std::clamp(left, area.left(), std::max(area.left(), area.x() + area.width() - size.width())),
-            std::clamp(top, area.top(), std::max(area.top(), area.y() + area.height() - size.height()))};
+        std::clamp(top, area.top(), std::max(area.top(), area.y() + area.height() - size.height()))};
 }
 
 std::vector<ScreenArea> desktopScreens()

@@ -9,9 +9,7 @@
 #include <QMenu>
 
 StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
-    : icon(std::move(trayIcon)),
-      host(shellHost),
-      symbol(QStringLiteral("mic.circle"))
+    : icon(std::move(trayIcon)), host(shellHost), symbol(QStringLiteral("mic.circle"))
 {
     icon->setIcon(StatusIconArt::icon(symbol));
     icon->setToolTip(QStringLiteral("Tallowind"));
@@ -19,8 +17,8 @@ StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
     icon->setClickHandler([target](TrayClick click) { target->togglePopover(click); });
     icon->show();
     if (!icon->isHostAvailable())
-        Log::system(QStringLiteral(
-            "[AppDelegate] No system tray is running; Tallowind works through its keyboard shortcuts"));
+        Log::system(
+            QStringLiteral("[AppDelegate] No system tray is running; Tallowind works through its keyboard shortcuts"));
 }
 
 StatusItem::~StatusItem()

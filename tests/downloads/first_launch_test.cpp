@@ -39,9 +39,9 @@ TEST_F(FirstLaunchTest, FirstDisplayRecommendsTheDefaultModel)
     FirstLaunchView view([this] { ++completions; });
     const FirstLaunchViewModel& state = *view.viewModel();
     EXPECT_EQ(state.descriptionText(),
-              "tallowind needs to download a speech recognition model before you can start transcribing.\n\n"
-              "We recommend starting with Large v3 Turbo Q5 (547 MB) for fastest processing.\n"
-              "You can download additional models later in Settings.");
+        "tallowind needs to download a speech recognition model before you can start transcribing.\n\n"
+        "We recommend starting with Large v3 Turbo Q5 (547 MB) for fastest processing.\n"
+        "You can download additional models later in Settings.");
     EXPECT_EQ(state.downloadButtonTitle(), "Download Large v3 Turbo Q5 (547 MB)");
     EXPECT_EQ(view.downloadButton()->text(), "Download Large v3 Turbo Q5 (547 MB)");
     EXPECT_EQ(visibleAreas(view), QStringList{"download"});
@@ -148,8 +148,8 @@ TEST_F(FirstLaunchTest, AClosedViewLetsItsDownloadFinish)
 TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
 {
     FirstLaunchView view([] {});
-    const QList<QWidget*> controls = {view.closeButton(), view.downloadButton(),
-                                      view.continueButton(), view.retryButton()};
+    const QList<QWidget*> controls = {
+        view.closeButton(), view.downloadButton(), view.continueButton(), view.retryButton()};
     for (QWidget* control : controls) {
         EXPECT_FALSE(control->accessibleName().isEmpty());
         EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();

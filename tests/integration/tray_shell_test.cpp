@@ -8,11 +8,11 @@
 #include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
+#include "platform/TrayIcon.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/PopoverPlacement.h"
 #include "shell/theme/GlassButton.h"
-#include "platform/TrayIcon.h"
 #include "support/EventLoop.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
@@ -44,9 +44,9 @@ namespace {
 // Clicks with the pointer at a screen point, as the user would.
 bool clickAt(QPoint point, int button)
 {
-    return QProcess::execute("xdotool", {"mousemove", QString::number(point.x()), QString::number(point.y()), "click",
-                                         QString::number(button)})
-           == 0;
+    return QProcess::execute("xdotool",
+               {"mousemove", QString::number(point.x()), QString::number(point.y()), "click", QString::number(button)})
+        == 0;
 }
 
 class TrayShell : public DefaultsTest {
@@ -60,21 +60,23 @@ protected:
 
         // The model the local server hands out: a tiny one that really loads.
         ASSERT_TRUE(folder.isValid());
-        const QString built = WhisperTestModel::writeMicro(folder.path(), WhisperTestModel::WeightType::F16, "model.bin");
+        const QString built =
+            WhisperTestModel::writeMicro(folder.path(), WhisperTestModel::WeightType::F16, "model.bin");
         ASSERT_FALSE(built.isEmpty());
         QFile file(built);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         HttpRoute route;
         route.body = file.readAll();
-        server.setRoute("/orvandel/whisper.cpp/resolve/main/" + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(),
-                        route);
+        server.setRoute(
+            "/orvandel/whisper.cpp/resolve/main/" + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(), route);
         qputenv("TALLOWIND_MODEL_BASE_URL", server.baseUrl().toUtf8());
         AppConfig::setWhisperBeamSize(1);
         AppConfig::setWhisperBestOf(1);
         AppConfig::setWhisperNoFallback(true);
 
-        tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
-                              "--SetDockType", "true", "--SetPartialStrut", "true", "--expand", "true"});
+        tray.start("trayer",
+            {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType", "true",
+                "--SetPartialStrut", "true", "--expand", "true"});
         ASSERT_TRUE(tray.waitForStarted(5000));
         ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000))
             << "trayer did not take the tray";
@@ -114,8 +116,8 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     ASSERT_TRUE(pumpUntil(
         [&] {
             icon = services.trayIcon->geometry();
-            return services.trayIcon->isVisible() && icon.width() > 0 && icon.center().x() > 1000
-                   && icon.top() >= 0 && icon.bottom() < 40;
+            return services.trayIcon->isVisible() && icon.width() > 0 && icon.center().x() > 1000 && icon.top() >= 0
+                && icon.bottom() < 40;
         },
         10000))
         << "the icon did not dock: " << icon.x() << "," << icon.y() << " " << icon.width() << "x" << icon.height();
@@ -132,10 +134,13 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     if (qEnvironmentVariableIsSet("TALLOWIND_TRAY_SCREENSHOT"))
         QGuiApplication::primaryScreen()->grabWindow(0).save(qEnvironmentVariable("TALLOWIND_TRAY_SCREENSHOT"));
     ASSERT_TRUE(clickAt(icon.center(), 1));
-    ASSERT_TRUE(pumpUntil([&] { return ShellTestAccess::popover(controller) && ShellTestAccess::popover(controller)->isVisible(); }, 10000))
+    ASSERT_TRUE(pumpUntil(
+        [&] { return ShellTestAccess::popover(controller) && ShellTestAccess::popover(controller)->isVisible(); },
+        10000))
         << "the click at " << icon.center().x() << "," << icon.center().y() << " did not open the popover";
     PopoverPanel* popover = ShellTestAccess::popover(controller);
-    const QPoint expected = PopoverPlacement::originFor(popover->size(), icon, std::nullopt, PopoverPlacement::desktopScreens());
+    const QPoint expected =
+        PopoverPlacement::originFor(popover->size(), icon, std::nullopt, PopoverPlacement::desktopScreens());
     EXPECT_TRUE(pumpUntil([&] { return popover->geometry().topLeft() == expected; }, 5000))
         << "at " << popover->geometry().x() << "," << popover->geometry().y() << " instead of " << expected.x() << ","
         << expected.y();
@@ -145,10 +150,13 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     // A right click shows the menu and leaves the popover open.
     ASSERT_TRUE(clickAt(icon.center(), 3));
     QMenu* menu = nullptr;
-    ASSERT_TRUE(pumpUntil([&] {
-        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        return menu && menu->isVisible();
-    }, 10000)) << "no menu";
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            return menu && menu->isVisible();
+        },
+        10000))
+        << "no menu";
     QStringList entries;
     for (QAction* action : menu->actions())
         if (!action->isSeparator())
@@ -168,8 +176,8 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     auto* view = qobject_cast<FirstLaunchView*>(welcome->contentWidget());
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(clickAt(view->downloadButton()->mapToGlobal(view->downloadButton()->rect().center()), 1));
-    ASSERT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete() || view->viewModel()->downloadFailed(); },
-                          30000));
+    ASSERT_TRUE(
+        pumpUntil([&] { return view->viewModel()->downloadComplete() || view->viewModel()->downloadFailed(); }, 30000));
     ASSERT_TRUE(view->viewModel()->downloadComplete()) << view->viewModel()->statusText().toStdString();
     EXPECT_TRUE(QFile::exists(ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5)));
     ASSERT_TRUE(pumpUntil([&] { return view->continueButton()->isVisible(); }, 5000));
@@ -181,9 +189,8 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     const QString spoken = audio.filePath("spoken.wav");
     ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "this is a test of the tray"}), 0);
     QStringList announced;
-    NotificationObservation observation("TranscriptionUpdated", [&](const Notification& note) {
-        announced.append(note.userInfo.value("text").toString());
-    });
+    NotificationObservation observation("TranscriptionUpdated",
+        [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
     LogCapture log;
     keyboard.press("Alt_L");
     keyboard.press("w");

@@ -18,8 +18,8 @@ public:
     void togglePopover(TrayClick click) override { clicks.push_back(click); }
     void showSettings() override { ++settings; }
     void checkForUpdates() override { ++updateChecks; }
-    void windowDidMove(QWidget*) override {}
-    void windowWillClose(QWidget*) override {}
+    void windowDidMove(QWidget*) override { }
+    void windowWillClose(QWidget*) override { }
 
     std::vector<TrayClick> clicks;
     int settings = 0;

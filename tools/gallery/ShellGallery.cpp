@@ -27,11 +27,11 @@ namespace {
 
 class NoHost final : public ShellHost {
 public:
-    void togglePopover(TrayClick) override {}
-    void showSettings() override {}
-    void checkForUpdates() override {}
-    void windowDidMove(QWidget*) override {}
-    void windowWillClose(QWidget*) override {}
+    void togglePopover(TrayClick) override { }
+    void showSettings() override { }
+    void checkForUpdates() override { }
+    void windowDidMove(QWidget*) override { }
+    void windowWillClose(QWidget*) override { }
 };
 
 // A window as it would sit on a desktop: over a calm backdrop, 24 pixels
@@ -79,8 +79,8 @@ int main(int argc, char** argv)
 
     NoHost host;
     bool ok = true;
-    for (const auto& [scheme, palette] : {std::pair{QStringLiteral("light"), lightPalette()},
-                                          std::pair{QStringLiteral("dark"), darkPalette()}}) {
+    for (const auto& [scheme, palette] :
+        {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()}}) {
         QApplication::setPalette(palette);
         const QString suffix = QStringLiteral("-%1.png").arg(scheme);
 
@@ -95,20 +95,17 @@ int main(int argc, char** argv)
         const std::vector<std::pair<QString, std::function<void(FirstLaunchViewModel&)>>> states = {
             {QStringLiteral("ready"), [](FirstLaunchViewModel&) {}},
             {QStringLiteral("downloading"),
-             [](FirstLaunchViewModel& model) {
-                 model.setIsDownloading(true);
-                 model.setDownloadProgress(0.42);
-                 model.setStatusText(QStringLiteral("Downloading... 229.9 MB / 547.4 MB"));
-             }},
-            {QStringLiteral("done"),
-             [](FirstLaunchViewModel& model) {
-                 model.setDownloadComplete(true);
-             }},
+                [](FirstLaunchViewModel& model) {
+                    model.setIsDownloading(true);
+                    model.setDownloadProgress(0.42);
+                    model.setStatusText(QStringLiteral("Downloading... 229.9 MB / 547.4 MB"));
+                }},
+            {QStringLiteral("done"), [](FirstLaunchViewModel& model) { model.setDownloadComplete(true); }},
             {QStringLiteral("failed"),
-             [](FirstLaunchViewModel& model) {
-                 model.setDownloadFailed(true);
-                 model.setStatusText(QStringLiteral("Download failed: Could not connect to the server."));
-             }},
+                [](FirstLaunchViewModel& model) {
+                    model.setDownloadFailed(true);
+                    model.setStatusText(QStringLiteral("Download failed: Could not connect to the server."));
+                }},
         };
         for (const auto& [name, apply] : states) {
             auto* view = new FirstLaunchView([] {});

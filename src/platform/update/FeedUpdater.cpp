@@ -41,7 +41,7 @@ QString FeedUpdater::buildVersion()
 }
 
 FeedUpdater::FeedUpdater(QUrl feedAddress, QString currentVersion, std::shared_ptr<AlertPresenter> alertPresenter,
-                         std::shared_ptr<Workspace> desktop)
+    std::shared_ptr<Workspace> desktop)
     : feed(std::move(feedAddress)),
       version(std::move(currentVersion)),
       alerts(std::move(alertPresenter)),
@@ -79,9 +79,9 @@ void FeedUpdater::askAboutAutomaticChecks()
 {
     Alert alert;
     alert.messageText = QStringLiteral("Check for updates automatically?");
-    alert.informativeText = QStringLiteral(
-        "Tallowind can look for a newer version once a day. You can always check yourself with "
-        "\u201cCheck for Updates...\u201d in the tray menu.");
+    alert.informativeText =
+        QStringLiteral("Tallowind can look for a newer version once a day. You can always check yourself with "
+                       "\u201cCheck for Updates...\u201d in the tray menu.");
     alert.style = AlertStyle::Informational;
     alert.buttons = {QStringLiteral("Check Automatically"), QStringLiteral("Don't Check")};
     const bool yes = alerts && alerts->runModal(alert) == 0;
@@ -96,7 +96,8 @@ void FeedUpdater::scheduleNextCheck()
         return;
     std::optional<QDateTime> last = lastAttempt;
     if (Defaults::contains(lastCheckKey)) {
-        const QDateTime stored = QDateTime::fromSecsSinceEpoch(Defaults::value(lastCheckKey).toLongLong(), QTimeZone::utc());
+        const QDateTime stored =
+            QDateTime::fromSecsSinceEpoch(Defaults::value(lastCheckKey).toLongLong(), QTimeZone::utc());
         if (!last || stored > *last)
             last = stored;
     }
@@ -156,8 +157,8 @@ void FeedUpdater::finishCheck()
     const int status = finished->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (finished->error() != QNetworkReply::NoError) {
         failure = finished->error() == QNetworkReply::OperationCanceledError
-                      ? QStringLiteral("The update feed did not answer in time or is too large.")
-                      : QStringLiteral("The update feed could not be reached: %1").arg(finished->errorString());
+            ? QStringLiteral("The update feed did not answer in time or is too large.")
+            : QStringLiteral("The update feed could not be reached: %1").arg(finished->errorString());
     } else if (status != 0 && (status < 200 || status > 299)) {
         failure = QStringLiteral("The update feed could not be reached (HTTP status %1).").arg(status);
     } else {

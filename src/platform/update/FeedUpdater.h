@@ -35,7 +35,7 @@ public:
     static QString buildVersion();
 
     FeedUpdater(QUrl feedAddress, QString currentVersion, std::shared_ptr<AlertPresenter> alerts,
-                std::shared_ptr<Workspace> workspace);
+        std::shared_ptr<Workspace> workspace);
     ~FeedUpdater() override;
 
     void start() override;

@@ -108,12 +108,14 @@ TEST_F(FeedUpdaterTest, FailuresAreShownClearlyToTheUserWhoAsked)
     checkAndWait(*malformed);
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].messageText, "Update check failed");
-    EXPECT_TRUE(alerts->shown[0].informativeText.contains("could not be read")) << alerts->shown[0].informativeText.toStdString();
+    EXPECT_TRUE(alerts->shown[0].informativeText.contains("could not be read"))
+        << alerts->shown[0].informativeText.toStdString();
 
     server.setRoute("/appcast.xml", body("gone", 404));
     checkAndWait(*malformed);
     ASSERT_EQ(alerts->shown.size(), 2u);
-    EXPECT_TRUE(alerts->shown[1].informativeText.contains("404") || alerts->shown[1].informativeText.contains("could not be reached"))
+    EXPECT_TRUE(alerts->shown[1].informativeText.contains("404")
+        || alerts->shown[1].informativeText.contains("could not be reached"))
         << alerts->shown[1].informativeText.toStdString();
 
     auto unreachable = updater(unreachableAddress());
