@@ -36,9 +36,8 @@ Figures runRounds(FocusFieldDetector& detector, int rounds, int roundMs)
     sinceTick.start();
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        figures.worstGapMs = std::max(figures.worstGapMs, sinceTick.restart());
-    });
+    QObject::connect(
+        &ticker, &QTimer::timeout, [&] { figures.worstGapMs = std::max(figures.worstGapMs, sinceTick.restart()); });
     ticker.start(1);
 
     const auto timed = [&](auto&& call) {
@@ -49,9 +48,7 @@ Figures runRounds(FocusFieldDetector& detector, int rounds, int roundMs)
     };
     for (int round = 0; round < rounds; ++round) {
         timed([&] { detector.getCurrentFocusedField(); });
-        timed([&] {
-            detector.startObserving([&](const std::optional<FocusedField>&) { ++figures.reports; });
-        });
+        timed([&] { detector.startObserving([&](const std::optional<FocusedField>&) { ++figures.reports; }); });
         pumpFor(roundMs);
         timed([&] { detector.stopObserving(); });
         pumpFor(100);
@@ -63,8 +60,7 @@ Figures runRounds(FocusFieldDetector& detector, int rounds, int roundMs)
 void print(const char* label, const Figures& figures)
 {
     std::printf("%-32s worst main-thread gap %4lld ms, slowest detector call %3lld ms, reports %d\n", label,
-                static_cast<long long>(figures.worstGapMs), static_cast<long long>(figures.worstCallMs),
-                figures.reports);
+        static_cast<long long>(figures.worstGapMs), static_cast<long long>(figures.worstCallMs), figures.reports);
 }
 
 } // namespace
@@ -84,8 +80,8 @@ int main(int argc, char** argv)
         return 1;
     }
     PasteTarget target;
-    const QString script
-        = qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
+    const QString script =
+        qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
     if (!target.start(QStringLiteral("/usr/bin/python3"), {script}) || !target.activate()) {
         std::fprintf(stderr, "the GTK target did not start\n");
         return 1;

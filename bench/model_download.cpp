@@ -21,7 +21,7 @@ constexpr qint64 bodySize = qint64{1} << 30;
 // A delegate that does what the views do with a report: keep the numbers.
 class Counter : public ModelDownloadDelegate {
 public:
-    void downloadDidStart(WhisperModel) override {}
+    void downloadDidStart(WhisperModel) override { }
     void downloadDidUpdateProgress(double, qint64 written, qint64, WhisperModel) override
     {
         bytes = written;
@@ -62,7 +62,8 @@ double secondsOfCurl(const QString& url, const QString& target)
 {
     QElapsedTimer timer;
     timer.start();
-    const int status = QProcess::execute(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), target, url});
+    const int status =
+        QProcess::execute(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), target, url});
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (status != 0 || QFileInfo(target).size() != bodySize) {
         std::printf("curl failed (status %d)\n", status);
@@ -136,15 +137,15 @@ int main(int argc, char** argv)
             return 1;
         std::printf("round %d: curl %.2f s (%.0f MiB/s), downloader %.2f s (%.0f MiB/s), %d progress reports, "
                     "peak RSS growth %.1f MiB\n",
-                    round + 1, curlSeconds, 1024 / curlSeconds, run.seconds, 1024 / run.seconds, run.reports,
-                    run.peakGrowthMiB);
+            round + 1, curlSeconds, 1024 / curlSeconds, run.seconds, 1024 / run.seconds, run.reports,
+            run.peakGrowthMiB);
         bestCurl = std::min(bestCurl, curlSeconds);
         if (run.seconds < best.seconds)
             best = run;
         maxGrowth = std::max(maxGrowth, run.peakGrowthMiB);
     }
     std::printf("1 GiB from a local server: curl -o %.0f MiB/s, downloader %.0f MiB/s, ratio %.2f (target >= 0.9)\n",
-                1024 / bestCurl, 1024 / best.seconds, bestCurl / best.seconds);
+        1024 / bestCurl, 1024 / best.seconds, bestCurl / best.seconds);
     std::printf("downloader peak resident memory growth: %.1f MiB at most (target < 32 MiB)\n", maxGrowth);
     return 0;
 }

@@ -1,16 +1,16 @@
 #include "app/LinuxPlatformServices.h"
 
-#include "platform/qt/DesktopWorkspace.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/sphinx/PocketSphinxRecognizer.h"
-#include "platform/qt/QtAlertPresenter.h"
+#include "platform/atspi/AtspiFocusSource.h"
 #include "platform/audio/QtAudioCapture.h"
+#include "platform/qt/DesktopWorkspace.h"
+#include "platform/qt/QtAlertPresenter.h"
 #include "platform/qt/QtPasteboard.h"
+#include "platform/sphinx/PocketSphinxRecognizer.h"
 #include "platform/x11/X11AccessibilityTrust.h"
+#include "platform/x11/X11FrontmostApplication.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeySynthesizer.h"
-#include "platform/atspi/AtspiFocusSource.h"
-#include "platform/x11/X11FrontmostApplication.h"
 
 #include <QLocale>
 

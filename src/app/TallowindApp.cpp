@@ -3,10 +3,10 @@
 #include "app/LinuxPlatformServices.h"
 #include "app/QuitOnSignal.h"
 #include "controller/AppDelegate.h"
-#include "platform/x11/X11HotkeyTap.h"
-#include "platform/x11/X11DesktopCompositor.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/PartFiles.h"
+#include "platform/x11/X11DesktopCompositor.h"
+#include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
 #include "shell/theme/Appearance.h"
 
@@ -35,9 +35,8 @@ int TallowindApp::main(int argc, char** argv)
     const PlatformServices services = makeLinuxPlatformServices();
     RecordingManager::shared().setCaptureServices(services.audioCapture, services.microphonePermission);
     auto* delegate = new AppDelegate(services);
-    QObject::connect(app, &QCoreApplication::aboutToQuit, delegate, [delegate] {
-        delegate->applicationWillTerminate();
-    });
+    QObject::connect(
+        app, &QCoreApplication::aboutToQuit, delegate, [delegate] { delegate->applicationWillTerminate(); });
     // Launching has finished once the event loop runs.
     QTimer::singleShot(0, delegate, [delegate] { delegate->applicationDidFinishLaunching(); });
     const int status = QApplication::exec();

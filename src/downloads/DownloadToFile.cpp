@@ -4,9 +4,8 @@
 #include "downloads/PartFiles.h"
 
 std::unique_ptr<ModelFileTransfer> downloadToFile(QNetworkAccessManager& network, const QUrl& url,
-                                                  const QString& destination, DownloadProgressCallback progress,
-                                                  std::function<void(DownloadResult)> completion,
-                                                  std::chrono::milliseconds stallTimeout)
+    const QString& destination, DownloadProgressCallback progress, std::function<void(DownloadResult)> completion,
+    std::chrono::milliseconds stallTimeout)
 {
     struct Shared {
         qint64 reported = 0;

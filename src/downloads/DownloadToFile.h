@@ -28,7 +28,5 @@ using DownloadResult = std::variant<DownloadedFile, TallowindError>;
 // runs once, on the main thread, never from inside this call. Destroying the
 // returned transfer stops it and removes the part-file.
 std::unique_ptr<ModelFileTransfer> downloadToFile(QNetworkAccessManager& network, const QUrl& url,
-                                                  const QString& destination, DownloadProgressCallback progress,
-                                                  std::function<void(DownloadResult)> completion,
-                                                  std::chrono::milliseconds stallTimeout =
-                                                      ModelFileTransfer::defaultStallTimeout);
+    const QString& destination, DownloadProgressCallback progress, std::function<void(DownloadResult)> completion,
+    std::chrono::milliseconds stallTimeout = ModelFileTransfer::defaultStallTimeout);

@@ -8,8 +8,7 @@ namespace MebibyteMarks {
 
 inline constexpr qint64 mebibyte = 1 << 20;
 
-template <typename Visit>
-void forEachPassed(qint64 before, qint64 after, Visit visit)
+template <typename Visit> void forEachPassed(qint64 before, qint64 after, Visit visit)
 {
     for (qint64 mark = (before / mebibyte + 1) * mebibyte; mark <= after; mark += mebibyte)
         visit(mark);

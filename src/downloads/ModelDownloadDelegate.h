@@ -20,8 +20,8 @@ public:
     virtual void downloadDidStart(WhisperModel model) = 0;
     // `progress` is 0 when the server announced no length (`totalBytes` -1)
     // or a zero length.
-    virtual void downloadDidUpdateProgress(double progress, qint64 bytesWritten, qint64 totalBytes,
-                                           WhisperModel model) = 0;
+    virtual void downloadDidUpdateProgress(
+        double progress, qint64 bytesWritten, qint64 totalBytes, WhisperModel model) = 0;
     virtual void downloadDidComplete(WhisperModel model) = 0;
     virtual void downloadDidFail(const TallowindError& error, WhisperModel model) = 0;
 

@@ -50,7 +50,7 @@ public:
     friend bool operator==(const ModelDownloadStatus&, const ModelDownloadStatus&) = default;
 
 private:
-    explicit ModelDownloadStatus(Kind kind) : kindValue(kind) {}
+    explicit ModelDownloadStatus(Kind kind) : kindValue(kind) { }
 
     Kind kindValue = Kind::notDownloaded;
     double progressValue = 0;

@@ -1,9 +1,9 @@
 #include "downloads/ModelDownloader.h"
 
+#include "base/Dispatch.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/ModelDownloadAddress.h"
 #include "downloads/PartFiles.h"
-#include "base/Dispatch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -77,22 +77,21 @@ void ModelDownloader::downloadModel(WhisperModel newModel)
                 target.downloadDidUpdateProgress(fraction, written, total, newModel);
             });
         },
-        [this, newModel, destination](std::optional<TallowindError> error) {
-            onFinished(newModel, destination, std::move(error));
-        },
+        [this, newModel, destination](
+            std::optional<TallowindError> error) { onFinished(newModel, destination, std::move(error)); },
         stallTimeout);
     transfer->start();
 }
 
-void ModelDownloader::onFinished(WhisperModel finishedModel, const QString& destination,
-                                 std::optional<TallowindError> error)
+void ModelDownloader::onFinished(
+    WhisperModel finishedModel, const QString& destination, std::optional<TallowindError> error)
 {
     if (!error)
         error = PartFiles::replaceDestination(transfer->partFile(), destination);
     if (error) {
-        report([finishedModel, failure = *error](ModelDownloadDelegate& target) {
-            target.downloadDidFail(failure, finishedModel);
-        }, true);
+        report([finishedModel, failure = *error](
+                   ModelDownloadDelegate& target) { target.downloadDidFail(failure, finishedModel); },
+            true);
     } else {
         report([finishedModel](ModelDownloadDelegate& target) { target.downloadDidComplete(finishedModel); }, true);
     }

@@ -35,7 +35,7 @@ std::optional<TallowindError> refusalOf(const std::optional<QUrl>& url, const QS
 
 } // namespace
 
-ModelDownloaderAsync::ModelDownloaderAsync(QObject* parent) : QObject(parent) {}
+ModelDownloaderAsync::ModelDownloaderAsync(QObject* parent) : QObject(parent) { }
 
 ModelDownloaderAsync::~ModelDownloaderAsync()
 {
@@ -107,8 +107,8 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
         endJob(id);
         // An address that is no URL ends the stream with that error itself.
         const TallowindError ending = refusal->kind() == TallowindError::Kind::invalidModelURL
-                                          ? *refusal
-                                          : TallowindError::modelDownloadFailed(refusal->localizedDescription());
+            ? *refusal
+            : TallowindError::modelDownloadFailed(refusal->localizedDescription());
         QTimer::singleShot(0, stream.get(), [stream, ending] { stream->finish(ending); });
         return stream;
     }

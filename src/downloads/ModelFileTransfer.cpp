@@ -24,8 +24,7 @@ TallowindError invalidResponse()
 } // namespace
 
 ModelFileTransfer::ModelFileTransfer(QNetworkAccessManager& networkAccess, QUrl address, QString partFile,
-                                     Received onReceived, Finished onFinished,
-                                     std::chrono::milliseconds timeout)
+    Received onReceived, Finished onFinished, std::chrono::milliseconds timeout)
     : network(networkAccess),
       url(std::move(address)),
       partFilePath(std::move(partFile)),

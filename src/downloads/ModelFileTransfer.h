@@ -30,8 +30,8 @@ public:
     // complete), else the error (the part-file is gone).
     using Finished = std::function<void(std::optional<TallowindError> error)>;
 
-    ModelFileTransfer(QNetworkAccessManager& network, QUrl url, QString partFile, Received received,
-                      Finished finished, std::chrono::milliseconds stallTimeout = defaultStallTimeout);
+    ModelFileTransfer(QNetworkAccessManager& network, QUrl url, QString partFile, Received received, Finished finished,
+        std::chrono::milliseconds stallTimeout = defaultStallTimeout);
     // Stops a running transfer and removes its part-file; no callback follows.
     ~ModelFileTransfer() override;
 

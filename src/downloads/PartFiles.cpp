@@ -12,8 +12,8 @@ namespace PartFiles {
 
 QString newPartFilePath(const QString& destination)
 {
-    return destination + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::WithoutBraces) +
-           QStringLiteral(".part");
+    return destination + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::WithoutBraces)
+        + QStringLiteral(".part");
 }
 
 std::optional<TallowindError> replaceDestination(const QString& partFile, const QString& destination)

@@ -155,8 +155,7 @@ struct FocusFieldDetector::Steps {
 };
 
 FocusFieldDetector::FocusFieldDetector(std::shared_ptr<FocusSource> source,
-                                       std::shared_ptr<FrontmostApplication> frontmost, Scheduler scheduler,
-                                       std::optional<int64_t> ownProcessId)
+    std::shared_ptr<FrontmostApplication> frontmost, Scheduler scheduler, std::optional<int64_t> ownProcessId)
     : state(std::make_shared<State>())
 {
     state->source = std::move(source);

@@ -44,7 +44,7 @@ public:
     // accessibility service) no field is ever found; without the frontmost
     // application every focused field counts.
     FocusFieldDetector(std::shared_ptr<FocusSource> source, std::shared_ptr<FrontmostApplication> frontmost,
-                       Scheduler scheduler = {}, std::optional<int64_t> ownProcessId = std::nullopt);
+        Scheduler scheduler = {}, std::optional<int64_t> ownProcessId = std::nullopt);
     ~FocusFieldDetector();
     FocusFieldDetector(const FocusFieldDetector&) = delete;
     FocusFieldDetector& operator=(const FocusFieldDetector&) = delete;

@@ -39,7 +39,7 @@ QPoint originFor(const QSize& panelSize, const std::optional<QRectF>& field, con
             return originWithoutScreen;
         const QRectF whole(screens.front().geometry);
         return QPoint(static_cast<int>(std::lround(whole.center().x() - width / 2)),
-                      static_cast<int>(std::lround(whole.top() + whole.height() / 3 - height)));
+            static_cast<int>(std::lround(whole.top() + whole.height() / 3 - height)));
     }
 
     double x = field->center().x() - width / 2;

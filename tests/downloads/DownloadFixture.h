@@ -7,10 +7,10 @@
 #include "support/LocalHttpServer.h"
 #include "support/SettingsReset.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QCoreApplication>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -47,12 +47,16 @@ public:
         add(DownloadProgressed{progress, bytesWritten, totalBytes, model});
     }
     void downloadDidComplete(WhisperModel model) override { add(DownloadCompleted{model}); }
-    void downloadDidFail(const TallowindError& error, WhisperModel model) override { add(DownloadFailed{error, model}); }
+    void downloadDidFail(const TallowindError& error, WhisperModel model) override
+    {
+        add(DownloadFailed{error, model});
+    }
 
     bool ended() const
     {
-        return !reports.empty() && (std::holds_alternative<DownloadCompleted>(reports.back()) ||
-                                    std::holds_alternative<DownloadFailed>(reports.back()));
+        return !reports.empty()
+            && (std::holds_alternative<DownloadCompleted>(reports.back())
+                || std::holds_alternative<DownloadFailed>(reports.back()));
     }
     int progressCount() const
     {

@@ -67,11 +67,11 @@ TEST(PartFilesTest, StrayPartFilesAreRemovedAndNothingElse)
     QTemporaryDir folder;
     QDir dir(folder.path());
     for (const char* name : {"ggml-large-v3.bin", "ggml-large-v3.bin.1234.part", "ggml-large-v3-turbo.bin.ab.part",
-                             "notes.part", "ggml-large-v3.bin.keep"}) {
+             "notes.part", "ggml-large-v3.bin.keep"}) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     EXPECT_EQ(PartFiles::removeStrayPartFiles(folder.path()), 2);
     EXPECT_EQ(dir.entryList(QDir::Files, QDir::Name),
-              (QStringList{"ggml-large-v3.bin", "ggml-large-v3.bin.keep", "notes.part"}));
+        (QStringList{"ggml-large-v3.bin", "ggml-large-v3.bin.keep", "notes.part"}));
 }

@@ -105,7 +105,7 @@ TEST_F(ModelDownloaderAsyncTest, StatusesOutsideTwoHundredsEndTheStreamWithoutAF
         ASSERT_TRUE(stream->error().has_value());
         EXPECT_EQ(*stream->error(), expected);
         EXPECT_EQ(downloader.status(model),
-                  ModelDownloadStatus::failed(TallowindError::networkError("Invalid response from server")));
+            ModelDownloadStatus::failed(TallowindError::networkError("Invalid response from server")));
         EXPECT_TRUE(modelsFolderEntries().isEmpty());
     }
     HttpRoute edge = generated(100);
@@ -215,7 +215,7 @@ TEST_F(ModelDownloaderAsyncTest, DownloadAndWaitPublishesProgressAndPlacesTheFil
     serve(model, generated(size, 128 * 1024));
     QList<std::optional<ModelDownloadProgress>> published;
     QObject::connect(&downloader, &ModelDownloaderAsync::currentProgressChanged,
-                     [&](const std::optional<ModelDownloadProgress>& value) { published.append(value); });
+        [&](const std::optional<ModelDownloadProgress>& value) { published.append(value); });
 
     std::optional<std::optional<TallowindError>> outcome;
     downloader.downloadModelAndWait(model, [&](std::optional<TallowindError> error) { outcome = error; });

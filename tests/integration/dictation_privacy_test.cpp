@@ -2,9 +2,9 @@
 // transcribing and pasting must never open an internet socket. The trace is
 // of every thread and child of the `tallowind` process from its start to its
 // end, so a library that phones home at start-up is caught as well.
+#include "base/Defaults.h"
 #include "core/config/AppConfig.h"
 #include "core/speech/ModelManager.h"
-#include "base/Defaults.h"
 #include "support/EventLoop.h"
 #include "support/PasteTarget.h"
 #include "support/SettingsReset.h"
@@ -35,7 +35,8 @@ QString traceText(const QString& path)
 bool microphoneInUse()
 {
     QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("source-outputs")});
+    pactl.start(
+        QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("source-outputs")});
     pactl.waitForFinished(5000);
     return !pactl.readAllStandardOutput().trimmed().isEmpty();
 }
@@ -49,7 +50,7 @@ qint64 tracedChild(qint64 stracePid)
     return children.readAll().trimmed().split(' ').front().toLongLong();
 }
 
-class DictationPrivacy : public DefaultsTest {};
+class DictationPrivacy : public DefaultsTest { };
 
 } // namespace
 
@@ -59,15 +60,16 @@ TEST_F(DictationPrivacy, DictationOpensNoInternetSocket)
         GTEST_SKIP() << "needs the private test session";
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     ASSERT_FALSE(strace.isEmpty()) << "strace is a test package";
-    const QString tool = QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../tallowind")).absoluteFilePath();
+    const QString tool =
+        QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../tallowind")).absoluteFilePath();
     ASSERT_TRUE(QFileInfo::exists(tool)) << tool.toStdString();
 
     const WhisperModel model = WhisperModel::allCases().front();
     const QFileInfo modelFile(ModelManager::shared().modelPath(model));
     QDir().mkpath(modelFile.absolutePath());
-    ASSERT_FALSE(WhisperTestModel::writeMicro(modelFile.absolutePath(), WhisperTestModel::WeightType::F16,
-                                              modelFile.fileName())
-                     .isEmpty());
+    ASSERT_FALSE(
+        WhisperTestModel::writeMicro(modelFile.absolutePath(), WhisperTestModel::WeightType::F16, modelFile.fileName())
+            .isEmpty());
     ModelManager::shared().setActiveModel(model);
     AppConfig::setWhisperBeamSize(1);
     AppConfig::setWhisperBestOf(1);

@@ -89,8 +89,8 @@ protected:
         ASSERT_FALSE(window.isEmpty());
         // The line edit fills the window's width inside the layout margins.
         EXPECT_TRUE(QRectF(window).adjusted(-1, -1, 1, 1).contains(field))
-            << "field " << field.x() << "," << field.y() << " " << field.width() << "x" << field.height()
-            << " window " << window.x() << "," << window.y() << " " << window.width() << "x" << window.height();
+            << "field " << field.x() << "," << field.y() << " " << field.width() << "x" << field.height() << " window "
+            << window.x() << "," << window.y() << " " << window.width() << "x" << window.height();
         EXPECT_GT(field.width(), window.width() * 0.7);
         EXPECT_GE(field.height(), 20);
         EXPECT_LT(field.height(), 80);

@@ -62,7 +62,7 @@ protected:
 TEST(FocusFieldRules, TextRolesAreInputsAndOtherRolesNeedTheEditableState)
 {
     for (FocusRole role : {FocusRole::entry, FocusRole::passwordText, FocusRole::text, FocusRole::paragraph,
-                           FocusRole::documentText, FocusRole::comboBox}) {
+             FocusRole::documentText, FocusRole::comboBox}) {
         FocusedElement element = field(QRectF(0, 0, 200, 30), 1, role);
         element.editable = false;
         EXPECT_TRUE(FocusFieldDetector::isTextInputField(element)) << static_cast<int>(role);

@@ -95,8 +95,8 @@ private:
         QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + reasonPhrase(route.status) + "\r\n";
         head += "Content-Type: application/octet-stream\r\n";
         if (route.announceLength)
-            head += "Content-Length: " +
-                    QByteArray::number(route.announcedLength >= 0 ? route.announcedLength : bodySize) + "\r\n";
+            head += "Content-Length: "
+                + QByteArray::number(route.announcedLength >= 0 ? route.announcedLength : bodySize) + "\r\n";
         if (!route.location.isEmpty())
             head += "Location: " + route.location + "\r\n";
         head += "Connection: close\r\n\r\n";

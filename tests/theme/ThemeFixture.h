@@ -57,5 +57,5 @@ inline QImage grabTranslucent(QWidget& widget)
 inline bool near(const QColor& a, const QColor& b, int tolerance = 3)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-           && std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+        && std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
 }

@@ -9,13 +9,29 @@ using SymbolIconsTest = ThemeTest;
 
 // Every symbol name the views and the tray use.
 const QStringList viewSymbols = {
-    QStringLiteral("mic"), QStringLiteral("mic.fill"), QStringLiteral("mic.circle"), QStringLiteral("mic.circle.fill"),
-    QStringLiteral("mic.badge.ellipsis"), QStringLiteral("mic.slash"), QStringLiteral("xmark"),
-    QStringLiteral("xmark.circle.fill"), QStringLiteral("checkmark"), QStringLiteral("checkmark.circle.fill"),
-    QStringLiteral("circle"), QStringLiteral("stop.fill"), QStringLiteral("chevron.up"), QStringLiteral("doc.on.doc"),
-    QStringLiteral("trash"), QStringLiteral("folder"), QStringLiteral("arrow.down.circle.fill"),
-    QStringLiteral("plus.circle.fill"), QStringLiteral("text.book.closed"), QStringLiteral("book.closed"),
-    QStringLiteral("cpu"), QStringLiteral("gearshape"), QStringLiteral("exclamationmark.triangle.fill"),
+    QStringLiteral("mic"),
+    QStringLiteral("mic.fill"),
+    QStringLiteral("mic.circle"),
+    QStringLiteral("mic.circle.fill"),
+    QStringLiteral("mic.badge.ellipsis"),
+    QStringLiteral("mic.slash"),
+    QStringLiteral("xmark"),
+    QStringLiteral("xmark.circle.fill"),
+    QStringLiteral("checkmark"),
+    QStringLiteral("checkmark.circle.fill"),
+    QStringLiteral("circle"),
+    QStringLiteral("stop.fill"),
+    QStringLiteral("chevron.up"),
+    QStringLiteral("doc.on.doc"),
+    QStringLiteral("trash"),
+    QStringLiteral("folder"),
+    QStringLiteral("arrow.down.circle.fill"),
+    QStringLiteral("plus.circle.fill"),
+    QStringLiteral("text.book.closed"),
+    QStringLiteral("book.closed"),
+    QStringLiteral("cpu"),
+    QStringLiteral("gearshape"),
+    QStringLiteral("exclamationmark.triangle.fill"),
 };
 
 int inkedPixels(const QImage& image, QRgb* darkest = nullptr)
@@ -48,8 +64,10 @@ TEST_F(SymbolIconsTest, EveryViewSymbolDrawsInkAtEachSizeInBothSchemes)
         for (const QPalette& palette : {lightPalette(), darkPalette()}) {
             const QColor ink = palette.color(QPalette::WindowText);
             for (int size : {16, 22, 32}) {
-                const QImage image = SymbolIcons::icon(name, palette).pixmap(size, size).toImage().convertToFormat(
-                    QImage::Format_ARGB32);
+                const QImage image = SymbolIcons::icon(name, palette)
+                                         .pixmap(size, size)
+                                         .toImage()
+                                         .convertToFormat(QImage::Format_ARGB32);
                 ASSERT_EQ(image.size(), QSize(size, size)) << name.toStdString();
                 QRgb strongest = 0;
                 const int inked = inkedPixels(image, &strongest);
@@ -111,8 +129,10 @@ TEST_F(SymbolIconsTest, TrayIconsDifferByStateAndUnknownStatesShowIdle)
 {
     const QColor ink(20, 20, 20);
     auto image = [&](const char* name) {
-        return StatusIconArt::icon(QString::fromLatin1(name), ink).pixmap(22, 22).toImage().convertToFormat(
-            QImage::Format_ARGB32);
+        return StatusIconArt::icon(QString::fromLatin1(name), ink)
+            .pixmap(22, 22)
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32);
     };
     const QImage idle = image("mic.circle");
     const QImage recording = image("mic.circle.fill");

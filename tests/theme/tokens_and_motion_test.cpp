@@ -20,9 +20,10 @@ TEST_F(TokensTest, ScalesFontsAndColoursHoldTheirValues)
 {
     EXPECT_DOUBLE_EQ(Window::cornerRadius, Radius::medium);
     EXPECT_DOUBLE_EQ(Window::cornerRadius, 12.0);
-    const double spacing[] = {Spacing::xxSmall, Spacing::xSmall, Spacing::small, Spacing::medium,
-                              Spacing::large, Spacing::xLarge, Spacing::xxLarge};
-    EXPECT_EQ(std::vector<double>(std::begin(spacing), std::end(spacing)), (std::vector<double>{4, 8, 12, 16, 24, 32, 48}));
+    const double spacing[] = {Spacing::xxSmall, Spacing::xSmall, Spacing::small, Spacing::medium, Spacing::large,
+        Spacing::xLarge, Spacing::xxLarge};
+    EXPECT_EQ(
+        std::vector<double>(std::begin(spacing), std::end(spacing)), (std::vector<double>{4, 8, 12, 16, 24, 32, 48}));
     const double radii[] = {Radius::small, Radius::medium, Radius::large, Radius::xLarge, Radius::xxLarge};
     EXPECT_EQ(std::vector<double>(std::begin(radii), std::end(radii)), (std::vector<double>{8, 12, 16, 24, 32}));
 
@@ -33,10 +34,14 @@ TEST_F(TokensTest, ScalesFontsAndColoursHoldTheirValues)
     EXPECT_NEAR(Colors::glassOverlay().alphaF(), 0.35, 0.005);
 
     const std::pair<QFont, std::pair<int, QFont::Weight>> fonts[] = {
-        {Typography::largeTitle(), {24, QFont::DemiBold}}, {Typography::title(), {18, QFont::DemiBold}},
-        {Typography::headline(), {14, QFont::DemiBold}},   {Typography::body(), {14, QFont::Normal}},
-        {Typography::callout(), {13, QFont::Medium}},      {Typography::caption(), {12, QFont::Normal}},
-        {Typography::captionBold(), {12, QFont::Bold}},    {Typography::badge(), {10, QFont::Medium}},
+        {Typography::largeTitle(), {24, QFont::DemiBold}},
+        {Typography::title(), {18, QFont::DemiBold}},
+        {Typography::headline(), {14, QFont::DemiBold}},
+        {Typography::body(), {14, QFont::Normal}},
+        {Typography::callout(), {13, QFont::Medium}},
+        {Typography::caption(), {12, QFont::Normal}},
+        {Typography::captionBold(), {12, QFont::Bold}},
+        {Typography::badge(), {10, QFont::Medium}},
     };
     for (const auto& [font, expected] : fonts) {
         EXPECT_EQ(font.pixelSize(), expected.first);

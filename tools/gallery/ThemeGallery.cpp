@@ -79,9 +79,7 @@ void paintBusyBackdrop(QPainter& painter, const QRect& area)
 
 class PlateSample : public QWidget {
 public:
-    PlateSample(double radius, bool solid)
-        : cornerRadius(radius)
-        , reduced(solid)
+    PlateSample(double radius, bool solid) : cornerRadius(radius), reduced(solid)
     {
         setFixedSize(190, 140);
         setAccessibleName(QStringLiteral("Glass plate sample"));
@@ -94,12 +92,14 @@ protected:
         paintBusyBackdrop(painter, rect());
         const QRectF plate = QRectF(rect()).adjusted(24, 18, -24, -40);
         GlassPlate::paint(painter, plate,
-                          GlassPlateStyle{cornerRadius, colorSchemeOf(palette()), reduced, palette().color(QPalette::Window)},
-                          QRectF(rect()));
+            GlassPlateStyle{cornerRadius, colorSchemeOf(palette()), reduced, palette().color(QPalette::Window)},
+            QRectF(rect()));
         painter.setPen(palette().color(QPalette::WindowText));
         painter.setFont(Typography::caption());
         painter.drawText(plate, Qt::AlignCenter,
-                         QStringLiteral("r %1, %2").arg(cornerRadius).arg(reduced ? QStringLiteral("solid") : QStringLiteral("glass")));
+            QStringLiteral("r %1, %2")
+                .arg(cornerRadius)
+                .arg(reduced ? QStringLiteral("solid") : QStringLiteral("glass")));
     }
 
 private:
@@ -132,10 +132,14 @@ QWidget* typographySection(const QPalette& palette)
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(2);
     const std::pair<const char*, QFont> fonts[] = {
-        {"largeTitle 24", Typography::largeTitle()}, {"title 18", Typography::title()},
-        {"headline 14", Typography::headline()},     {"body 14", Typography::body()},
-        {"callout 13", Typography::callout()},       {"caption 12", Typography::caption()},
-        {"captionBold 12", Typography::captionBold()}, {"badge 10", Typography::badge()},
+        {"largeTitle 24", Typography::largeTitle()},
+        {"title 18", Typography::title()},
+        {"headline 14", Typography::headline()},
+        {"body 14", Typography::body()},
+        {"callout 13", Typography::callout()},
+        {"caption 12", Typography::caption()},
+        {"captionBold 12", Typography::captionBold()},
+        {"badge 10", Typography::badge()},
     };
     for (const auto& [name, font] : fonts) {
         auto* label = new QLabel(QString::fromLatin1(name));
@@ -198,9 +202,9 @@ QWidget* backdropsSection()
         auto* backdrop = new Backdrop;
         auto* effect = new VisualEffectView(material, VisualEffectView::BlendingMode::behindWindow, backdrop);
         effect->setGeometry(20, 20, 150, 70);
-        auto* label = new QLabel(material == VisualEffectView::Material::popover ? QStringLiteral("popover")
-                                                                                 : QStringLiteral("hudWindow"),
-                                 effect);
+        auto* label = new QLabel(
+            material == VisualEffectView::Material::popover ? QStringLiteral("popover") : QStringLiteral("hudWindow"),
+            effect);
         label->setGeometry(effect->rect());
         label->setAlignment(Qt::AlignCenter);
         layout->addWidget(backdrop);
@@ -224,12 +228,10 @@ QWidget* backdropsSection()
     auto* glassLayout = new QHBoxLayout(glass);
     auto* cancel = new QLabel;
     cancel->setPixmap(SymbolIcons::pixmap(QStringLiteral("xmark.circle.fill"), 24,
-                                          SymbolTint{QColor(255, 255, 255, 230), {}, SymbolRendering::hierarchical},
-                                          glass->devicePixelRatioF()));
+        SymbolTint{QColor(255, 255, 255, 230), {}, SymbolRendering::hierarchical}, glass->devicePixelRatioF()));
     auto* finish = new QLabel;
     finish->setPixmap(SymbolIcons::pixmap(QStringLiteral("checkmark.circle.fill"), 24,
-                                          SymbolTint{Qt::black, QColor(255, 255, 255, 242), SymbolRendering::palette},
-                                          glass->devicePixelRatioF()));
+        SymbolTint{Qt::black, QColor(255, 255, 255, 242), SymbolRendering::palette}, glass->devicePixelRatioF()));
     glassLayout->addWidget(cancel);
     glassLayout->addStretch();
     glassLayout->addWidget(finish);
@@ -278,8 +280,8 @@ QWidget* symbolsSection(const QPalette& palette)
     trayLayout->addWidget(new QLabel(QStringLiteral("tray:")));
     for (const char* name : {"mic.circle", "mic.circle.fill", "mic.badge.ellipsis"}) {
         auto* image = new QLabel;
-        image->setPixmap(StatusIconArt::icon(QString::fromLatin1(name), palette.color(QPalette::WindowText))
-                             .pixmap(22, 22));
+        image->setPixmap(
+            StatusIconArt::icon(QString::fromLatin1(name), palette.color(QPalette::WindowText)).pixmap(22, 22));
         trayLayout->addWidget(image);
     }
     trayLayout->addStretch();
@@ -299,8 +301,8 @@ QWidget* symbolSheet()
         auto* cell = new QWidget;
         auto* cellLayout = new QVBoxLayout(cell);
         auto* image = new QLabel;
-        image->setPixmap(SymbolIcons::pixmap(names[i], 72,
-                                             SymbolTint{QColor(200, 40, 40), QColor(120, 120, 120), SymbolRendering::palette}));
+        image->setPixmap(SymbolIcons::pixmap(
+            names[i], 72, SymbolTint{QColor(200, 40, 40), QColor(120, 120, 120), SymbolRendering::palette}));
         image->setAlignment(Qt::AlignCenter);
         auto* caption = new QLabel(names[i]);
         caption->setFont(Typography::caption());
@@ -343,8 +345,8 @@ int main(int argc, char** argv)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save PNGs into <dir> and quit."),
-                                        QStringLiteral("dir"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"), QStringLiteral("Save PNGs into <dir> and quit."), QStringLiteral("dir"));
     const QCommandLineOption solid(QStringLiteral("solid"), QStringLiteral("Show the opaque variants."));
     parser.addOption(screenshot);
     parser.addOption(solid);
@@ -357,7 +359,7 @@ int main(int argc, char** argv)
     if (parser.isSet(screenshot)) {
         const QDir folder(parser.value(screenshot));
         for (auto [page, file] : {std::pair{light, "gallery-light.png"}, std::pair{dark, "gallery-dark.png"},
-                                  std::pair{symbolSheet(), "gallery-symbols.png"}}) {
+                 std::pair{symbolSheet(), "gallery-symbols.png"}}) {
             page->adjustSize();
             page->show();
             QApplication::processEvents();

@@ -9,8 +9,7 @@ namespace {
 
 constexpr int hyperParameterCount = 11;
 
-template <typename T>
-bool readValue(QFile& file, T* value)
+template <typename T> bool readValue(QFile& file, T* value)
 {
     return file.read(reinterpret_cast<char*>(value), sizeof(T)) == static_cast<qint64>(sizeof(T));
 }

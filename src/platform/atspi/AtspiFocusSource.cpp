@@ -99,7 +99,8 @@ struct AtspiFocusSource::Delivery {
 class AtspiFocusSource::Worker {
 public:
     Worker(int timeout, std::weak_ptr<Delivery> target)
-        : callTimeoutMs(timeout), delivery(std::move(target)),
+        : callTimeoutMs(timeout),
+          delivery(std::move(target)),
           connectionName(QStringLiteral("tallowind-accessibility-%1").arg(++connectionCounter))
     {
         receiver.onStateChanged = [this](const QDBusMessage& message) { stateChanged(message); };
@@ -142,8 +143,7 @@ public:
     std::atomic<bool> listening{false};
 
 private:
-    template <typename Work>
-    void onWorker(Work work)
+    template <typename Work> void onWorker(Work work)
     {
         QMetaObject::invokeMethod(&receiver, std::move(work), Qt::QueuedConnection);
     }
@@ -154,9 +154,8 @@ private:
     {
         QString address = qEnvironmentVariable("AT_SPI_BUS_ADDRESS");
         if (address.isEmpty()) {
-            const QDBusMessage ask = QDBusMessage::createMethodCall(
-                QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-                QStringLiteral("GetAddress"));
+            const QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
+                QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
             const QDBusMessage answer = QDBusConnection::sessionBus().call(ask, QDBus::Block, busLookupTimeoutMs);
             if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty())
                 return;
@@ -168,13 +167,12 @@ private:
             return;
         }
         connection.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
-                                            QStringLiteral("StateChanged"), &receiver,
-                                            SLOT(stateChanged(QDBusMessage)));
+            QStringLiteral("StateChanged"), &receiver, SLOT(stateChanged(QDBusMessage)));
         // Applications emit only the events some listener has asked the
         // registry for.
-        QDBusMessage registration = QDBusMessage::createMethodCall(
-            QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
-            QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
+        QDBusMessage registration = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
+            QStringLiteral("/org/a11y/atspi/registry"), QStringLiteral("org.a11y.atspi.Registry"),
+            QStringLiteral("RegisterEvent"));
         registration << QStringLiteral("object:state-changed:focused");
         const QDBusMessage registered = bus().call(registration, QDBus::Block, busLookupTimeoutMs);
         listening = registered.type() == QDBusMessage::ReplyMessage;
@@ -204,7 +202,7 @@ private:
     }
 
     std::optional<QDBusMessage> call(const QString& service, const QString& path, const QString& interface,
-                                     const QString& method, const QList<QVariant>& arguments = {}) const
+        const QString& method, const QList<QVariant>& arguments = {}) const
     {
         QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
         message.setArguments(arguments);
@@ -224,8 +222,7 @@ private:
             return element; // gone or not answering: one timeout, not five
         element.role = roleFrom(role->arguments().constFirst().toUInt());
 
-        const std::optional<QDBusMessage> states
-            = call(service, path, accessibleInterface, QStringLiteral("GetState"));
+        const std::optional<QDBusMessage> states = call(service, path, accessibleInterface, QStringLiteral("GetState"));
         if (states) {
             const auto words = qdbus_cast<QList<uint>>(states->arguments().constFirst());
             constexpr int editable = ATSPI_STATE_EDITABLE;
@@ -236,12 +233,12 @@ private:
         if (!element.bounds)
             return element;
 
-        const std::optional<QDBusMessage> parent
-            = call(service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                   {accessibleInterface, QStringLiteral("Parent")});
+        const std::optional<QDBusMessage> parent =
+            call(service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                {accessibleInterface, QStringLiteral("Parent")});
         if (parent) {
-            const QDBusArgument reference
-                = qvariant_cast<QDBusArgument>(qvariant_cast<QDBusVariant>(parent->arguments().constFirst()).variant());
+            const QDBusArgument reference =
+                qvariant_cast<QDBusArgument>(qvariant_cast<QDBusVariant>(parent->arguments().constFirst()).variant());
             QString parentService;
             QDBusObjectPath parentPath;
             reference.beginStructure();
@@ -258,7 +255,7 @@ private:
     std::optional<QRectF> extentsOf(const QString& service, const QString& path) const
     {
         const std::optional<QDBusMessage> answer = call(service, path, componentInterface, QStringLiteral("GetExtents"),
-                                                        {QVariant::fromValue(uint(ATSPI_COORD_TYPE_SCREEN))});
+            {QVariant::fromValue(uint(ATSPI_COORD_TYPE_SCREEN))});
         if (!answer)
             return std::nullopt;
         const QDBusArgument box = qvariant_cast<QDBusArgument>(answer->arguments().constFirst());
@@ -273,9 +270,9 @@ private:
     {
         if (const auto known = processes.constFind(service); known != processes.constEnd())
             return *known;
-        const std::optional<QDBusMessage> answer
-            = call(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                   QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"), {service});
+        const std::optional<QDBusMessage> answer =
+            call(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"), {service});
         const int64_t pid = answer ? static_cast<int64_t>(answer->arguments().constFirst().toUInt()) : 0;
         if (pid != 0)
             processes.insert(service, pid);

@@ -22,8 +22,8 @@ constexpr int64_t unknownProcess = -1;
 
 xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
 {
-    const xcb_intern_atom_cookie_t cookie
-        = xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     std::free(reply);
@@ -32,8 +32,8 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
 
 // The first 32-bit value of a window's property; none when the window or
 // the property is gone.
-std::optional<uint32_t> cardinalProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property,
-                                         xcb_atom_t type)
+std::optional<uint32_t> cardinalProperty(
+    xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
 {
     const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, window, property, type, 0, 1);
     xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
@@ -55,7 +55,7 @@ struct X11FrontmostApplication::Delivery {
 
 class X11FrontmostApplication::Watcher {
 public:
-    explicit Watcher(std::weak_ptr<Delivery> target) : delivery(std::move(target)) {}
+    explicit Watcher(std::weak_ptr<Delivery> target) : delivery(std::move(target)) { }
 
     ~Watcher()
     {

@@ -18,7 +18,8 @@ ColorScheme colorSchemeOf(const QPalette& palette);
 class Appearance : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool darkScheme READ darkScheme NOTIFY darkSchemeChanged)
-    Q_PROPERTY(bool reduceTransparency READ reduceTransparency WRITE setReduceTransparency NOTIFY reduceTransparencyChanged)
+    Q_PROPERTY(
+        bool reduceTransparency READ reduceTransparency WRITE setReduceTransparency NOTIFY reduceTransparencyChanged)
 public:
     static Appearance& shared();
 

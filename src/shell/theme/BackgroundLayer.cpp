@@ -7,10 +7,7 @@ namespace {
 
 class FollowHost : public QObject {
 public:
-    FollowHost(QWidget* layerWidget, QWidget* hostWidget)
-        : QObject(layerWidget)
-        , layer(layerWidget)
-        , host(hostWidget)
+    FollowHost(QWidget* layerWidget, QWidget* hostWidget) : QObject(layerWidget), layer(layerWidget), host(hostWidget)
     {
         host->installEventFilter(this);
         sync();

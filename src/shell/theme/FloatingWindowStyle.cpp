@@ -10,8 +10,7 @@
 
 using namespace TallowindTheme;
 
-FloatingWindowBackground::FloatingWindowBackground(QWidget* parent)
-    : QWidget(parent)
+FloatingWindowBackground::FloatingWindowBackground(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&Appearance::shared(), &Appearance::reduceTransparencyChanged, this, [this] { update(); });
@@ -37,10 +36,9 @@ void FloatingWindowBackground::paintEvent(QPaintEvent*)
     const QPainterPath shape = GlassPlate::shape(body, FloatingWindowStyle::cornerRadius);
 
     if (!QRectF(body).contains(QRectF(rect()))) {
-        const ShadowImage shadows = roundedRectShadows(
-            body.size(), FloatingWindowStyle::cornerRadius,
+        const ShadowImage shadows = roundedRectShadows(body.size(), FloatingWindowStyle::cornerRadius,
             {DropShadow{QColor::fromRgbF(0, 0, 0, 0.3f), 12.0, QPointF(0, 6)},
-             DropShadow{QColor::fromRgbF(0, 0, 0, 0.15f), 4.0, QPointF(0, 2)}});
+                DropShadow{QColor::fromRgbF(0, 0, 0, 0.15f), 4.0, QPointF(0, 2)}});
         QPainterPath outside;
         outside.addRect(QRectF(rect()));
         painter.save();
@@ -50,8 +48,8 @@ void FloatingWindowBackground::paintEvent(QPaintEvent*)
     }
 
     painter.setClipPath(shape);
-    VisualEffectView::paintMaterial(painter, body, VisualEffectView::Material::hudWindow, palette(),
-                                    Appearance::shared().reduceTransparency());
+    VisualEffectView::paintMaterial(
+        painter, body, VisualEffectView::Material::hudWindow, palette(), Appearance::shared().reduceTransparency());
     QColor control = Colors::controlBackground(palette());
     control.setAlphaF(static_cast<float>(controlTintOpacity()));
     painter.fillRect(body, control);

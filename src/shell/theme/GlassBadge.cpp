@@ -8,9 +8,7 @@
 using namespace TallowindTheme;
 
 GlassBadge::GlassBadge(const QString& text, const QColor& color, QWidget* parent)
-    : QWidget(parent)
-    , label(text)
-    , fill(color)
+    : QWidget(parent), label(text), fill(color)
 {
     setFont(Typography::badge());
     setAccessibleName(text);
@@ -37,7 +35,7 @@ QSize GlassBadge::sizeHint() const
 {
     const QFontMetrics metrics(font());
     return QSize(metrics.horizontalAdvance(label) + 2 * static_cast<int>(Spacing::xSmall),
-                 metrics.height() + 2 * static_cast<int>(Spacing::xxSmall));
+        metrics.height() + 2 * static_cast<int>(Spacing::xxSmall));
 }
 
 void GlassBadge::paintEvent(QPaintEvent*)

@@ -21,9 +21,7 @@ constexpr int focusRingWidth = 2;
 } // namespace
 
 GlassButton::GlassButton(const QString& title, const QString& iconName, std::function<void()> action, QWidget* parent)
-    : QAbstractButton(parent)
-    , symbol(iconName)
-    , hover(::hoverEffect(this))
+    : QAbstractButton(parent), symbol(iconName), hover(::hoverEffect(this))
 {
     setText(title);
     setAccessibleName(title);
@@ -115,15 +113,15 @@ void GlassButton::paintEvent(QPaintEvent*)
     const double rowWidth = titleWidth + (withSymbol ? symbolPixels + Spacing::xSmall : 0.0);
     double x = capsule.center().x() - rowWidth / 2.0;
     if (withSymbol) {
-        const QPixmap glyph = SymbolIcons::pixmap(symbol, symbolPixels, SymbolTint{Qt::white, {}, SymbolRendering::monochrome},
-                                                  devicePixelRatioF());
+        const QPixmap glyph = SymbolIcons::pixmap(
+            symbol, symbolPixels, SymbolTint{Qt::white, {}, SymbolRendering::monochrome}, devicePixelRatioF());
         painter.drawPixmap(QPointF(x, capsule.center().y() - symbolPixels / 2.0), glyph);
         x += symbolPixels + Spacing::xSmall;
     }
     painter.setPen(Qt::white);
     painter.setFont(font());
-    painter.drawText(QRectF(x, capsule.top(), titleWidth + 1.0, capsule.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     text());
+    painter.drawText(
+        QRectF(x, capsule.top(), titleWidth + 1.0, capsule.height()), Qt::AlignLeft | Qt::AlignVCenter, text());
 }
 
 void GlassButton::keyPressEvent(QKeyEvent* event)

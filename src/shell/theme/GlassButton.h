@@ -13,8 +13,8 @@ class GlassButton : public QAbstractButton {
     Q_OBJECT
     Q_PROPERTY(QString iconName READ iconName WRITE setIconName NOTIFY iconNameChanged)
 public:
-    GlassButton(const QString& title, const QString& iconName, std::function<void()> action = {},
-                QWidget* parent = nullptr);
+    GlassButton(
+        const QString& title, const QString& iconName, std::function<void()> action = {}, QWidget* parent = nullptr);
 
     QString title() const { return text(); }
     QString iconName() const { return symbol; }

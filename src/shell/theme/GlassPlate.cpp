@@ -31,7 +31,8 @@ void paintShadows(QPainter& painter, const QRectF& plate, const GlassPlateStyle&
 {
     if (canvas.isEmpty() || plate.contains(canvas))
         return;
-    const ShadowImage shadows = roundedRectShadows(plate.size(), style.cornerRadius, shadowsFor(style.reduceTransparency));
+    const ShadowImage shadows =
+        roundedRectShadows(plate.size(), style.cornerRadius, shadowsFor(style.reduceTransparency));
     painter.save();
     // Only what falls outside the plate: the fill is translucent and must not
     // be darkened by the shadow under it.

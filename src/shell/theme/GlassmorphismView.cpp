@@ -4,9 +4,7 @@
 
 #include <QPainter>
 
-GlassmorphismView::GlassmorphismView(double cornerRadius, QWidget* parent)
-    : QWidget(parent)
-    , radius(cornerRadius)
+GlassmorphismView::GlassmorphismView(double cornerRadius, QWidget* parent) : QWidget(parent), radius(cornerRadius)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&Appearance::shared(), &Appearance::reduceTransparencyChanged, this, [this] { update(); });
@@ -21,8 +19,8 @@ void GlassmorphismView::setCornerRadius(double value)
 
 GlassPlateStyle GlassmorphismView::plateStyle() const
 {
-    return GlassPlateStyle{radius, colorSchemeOf(palette()), Appearance::shared().reduceTransparency(),
-                           palette().color(QPalette::Window)};
+    return GlassPlateStyle{
+        radius, colorSchemeOf(palette()), Appearance::shared().reduceTransparency(), palette().color(QPalette::Window)};
 }
 
 void GlassmorphismView::paintEvent(QPaintEvent*)

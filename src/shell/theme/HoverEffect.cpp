@@ -7,15 +7,12 @@
 #include <QWidget>
 
 HoverEffectModifier::HoverEffectModifier(QWidget* targetWidget, double scale)
-    : QObject(targetWidget)
-    , target(targetWidget)
-    , hoverScale(scale)
-    , animation(new QVariantAnimation(this))
+    : QObject(targetWidget), target(targetWidget), hoverScale(scale), animation(new QVariantAnimation(this))
 {
     target->setAttribute(Qt::WA_Hover);
     target->installEventFilter(this);
     connect(animation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& value) { setCurrentScale(value.toDouble()); });
+        [this](const QVariant& value) { setCurrentScale(value.toDouble()); });
 }
 
 void HoverEffectModifier::setHovered(bool value)

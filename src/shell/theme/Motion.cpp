@@ -8,9 +8,15 @@ namespace {
 std::atomic<double> scale{1.0};
 }
 
-double durationScale() { return scale.load(); }
+double durationScale()
+{
+    return scale.load();
+}
 
-void setDurationScale(double value) { scale.store(value < 0.0 ? 0.0 : value); }
+void setDurationScale(double value)
+{
+    scale.store(value < 0.0 ? 0.0 : value);
+}
 
 int milliseconds(double seconds)
 {

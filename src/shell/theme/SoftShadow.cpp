@@ -9,7 +9,10 @@
 namespace {
 
 // Blur radius as given in the style tables is twice the Gaussian's sigma.
-double sigmaOf(double blurRadius) { return blurRadius / 2.0; }
+double sigmaOf(double blurRadius)
+{
+    return blurRadius / 2.0;
+}
 
 // One running-sum box pass over every row (or column) of an 8-bit image.
 // Pixels outside the image count as transparent.
@@ -47,8 +50,9 @@ QImage blurredCopy(const QImage& alpha, double sigma)
         blurAlpha(copy, sigma);
         return copy;
     }
-    QImage reduced = alpha.scaled(std::max(1, alpha.width() / factor), std::max(1, alpha.height() / factor),
-                                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+    QImage reduced = alpha
+                         .scaled(std::max(1, alpha.width() / factor), std::max(1, alpha.height() / factor),
+                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                          .convertToFormat(QImage::Format_Alpha8);
     blurAlpha(reduced, sigma / factor);
     return reduced.scaled(alpha.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
@@ -78,7 +82,7 @@ ShadowImage renderStackedShadows(const QPainterPath& shape, const std::vector<Dr
     const QRectF bounds = shape.boundingRect();
     const int margin = static_cast<int>(std::ceil(pad));
     const QSize size(static_cast<int>(std::ceil(bounds.right())) + 2 * margin,
-                     static_cast<int>(std::ceil(bounds.bottom())) + 2 * margin);
+        static_cast<int>(std::ceil(bounds.bottom())) + 2 * margin);
     const QPoint origin(margin, margin);
 
     // The layer so far: the shape, then each shadow slid under it.

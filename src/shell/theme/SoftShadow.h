@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QImage>
-#include <QPointF>
 #include <QPainterPath>
+#include <QPointF>
 
 #include <vector>
 

@@ -7,15 +7,15 @@
 #include <numbers>
 
 SpringEasing::SpringEasing(TallowindTheme::SpringParameters parameters)
-    : angularFrequency(2.0 * std::numbers::pi / std::max(parameters.response, 1e-3))
-    , dampingRatio(std::max(parameters.dampingFraction, 0.0))
+    : angularFrequency(2.0 * std::numbers::pi / std::max(parameters.response, 1e-3)),
+      dampingRatio(std::max(parameters.dampingFraction, 0.0))
 {
 }
 
 SpringEasing::SpringEasing(double mass, double stiffness, double damping, double velocity)
-    : angularFrequency(std::sqrt(std::max(stiffness, 1e-9) / std::max(mass, 1e-9)))
-    , dampingRatio(std::max(damping, 0.0) / (2.0 * std::sqrt(std::max(stiffness * mass, 1e-18))))
-    , initialVelocity(velocity)
+    : angularFrequency(std::sqrt(std::max(stiffness, 1e-9) / std::max(mass, 1e-9))),
+      dampingRatio(std::max(damping, 0.0) / (2.0 * std::sqrt(std::max(stiffness * mass, 1e-18)))),
+      initialVelocity(velocity)
 {
 }
 
@@ -65,9 +65,7 @@ double SpringEasing::settlingSeconds() const
 }
 
 SpringAnimation::SpringAnimation(const SpringEasing& spring, QObject* parent)
-    : QVariantAnimation(parent)
-    , easing(spring)
-    , seconds(spring.settlingSeconds())
+    : QVariantAnimation(parent), easing(spring), seconds(spring.settlingSeconds())
 {
     setEasingCurve(QEasingCurve::Linear);
     setDuration(Motion::milliseconds(seconds));

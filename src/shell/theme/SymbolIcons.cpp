@@ -148,9 +148,7 @@ SymbolTint tintFor(const QPalette& palette, QIcon::Mode mode)
 class SymbolIconEngine : public QIconEngine {
 public:
     SymbolIconEngine(QString symbolName, QPalette palette, std::optional<SymbolTint> fixedTint)
-        : name(std::move(symbolName))
-        , colours(std::move(palette))
-        , fixed(std::move(fixedTint))
+        : name(std::move(symbolName)), colours(std::move(palette)), fixed(std::move(fixedTint))
     {
     }
 
@@ -159,9 +157,8 @@ public:
         const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
         const int side = std::min(rect.width(), rect.height());
         const QPixmap drawn = pixmapFor(side, mode, state, ratio);
-        painter->drawPixmap(QRect(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2,
-                                  side, side),
-                            drawn);
+        painter->drawPixmap(
+            QRect(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side), drawn);
     }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override

@@ -38,28 +38,82 @@ QColor withOpacity(QColor colour, double opacity)
 } // namespace
 
 namespace Typography {
-QFont largeTitle() { return font(24, QFont::DemiBold); }
-QFont title() { return font(18, QFont::DemiBold); }
-QFont headline() { return font(14, QFont::DemiBold); }
-QFont body() { return font(14, QFont::Normal); }
-QFont callout() { return font(13, QFont::Medium); }
-QFont caption() { return font(12, QFont::Normal); }
-QFont captionBold() { return font(12, QFont::Bold); }
-QFont badge() { return font(10, QFont::Medium); }
+QFont largeTitle()
+{
+    return font(24, QFont::DemiBold);
+}
+QFont title()
+{
+    return font(18, QFont::DemiBold);
+}
+QFont headline()
+{
+    return font(14, QFont::DemiBold);
+}
+QFont body()
+{
+    return font(14, QFont::Normal);
+}
+QFont callout()
+{
+    return font(13, QFont::Medium);
+}
+QFont caption()
+{
+    return font(12, QFont::Normal);
+}
+QFont captionBold()
+{
+    return font(12, QFont::Bold);
+}
+QFont badge()
+{
+    return font(10, QFont::Medium);
+}
 } // namespace Typography
 
 namespace Colors {
-QColor glassBackground() { return QColor(Qt::transparent); }
-QColor glassOverlay() { return white(0.35); }
-QColor glassHighlight() { return white(0.5); }
-QColor glassShadow() { return black(0.25); }
-QColor glassRimLight() { return white(0.75); }
-QColor glassGradientLightStart() { return grey(0.95, 0.12); }
-QColor glassGradientLightEnd() { return grey(0.95, 0.05); }
-QColor glassGradientDarkStart() { return grey(0.1, 0.15); }
-QColor glassGradientDarkEnd() { return grey(0.1, 0.08); }
+QColor glassBackground()
+{
+    return QColor(Qt::transparent);
+}
+QColor glassOverlay()
+{
+    return white(0.35);
+}
+QColor glassHighlight()
+{
+    return white(0.5);
+}
+QColor glassShadow()
+{
+    return black(0.25);
+}
+QColor glassRimLight()
+{
+    return white(0.75);
+}
+QColor glassGradientLightStart()
+{
+    return grey(0.95, 0.12);
+}
+QColor glassGradientLightEnd()
+{
+    return grey(0.95, 0.05);
+}
+QColor glassGradientDarkStart()
+{
+    return grey(0.1, 0.15);
+}
+QColor glassGradientDarkEnd()
+{
+    return grey(0.1, 0.08);
+}
 
-QColor textPrimary(const QPalette& palette) { return palette.color(QPalette::WindowText); }
+QColor textPrimary(const QPalette& palette)
+{
+    return palette.color(QPalette::WindowText);
+}
 
 // Secondary text is the primary ink pulled halfway towards the window
 // colour, so it stays legible in both schemes.
@@ -68,19 +122,49 @@ QColor textSecondary(const QPalette& palette)
     const QColor ink = palette.color(QPalette::WindowText);
     const QColor window = palette.color(QPalette::Window);
     return QColor::fromRgbF((ink.redF() + window.redF()) / 2.0f, (ink.greenF() + window.greenF()) / 2.0f,
-                            (ink.blueF() + window.blueF()) / 2.0f, ink.alphaF());
+        (ink.blueF() + window.blueF()) / 2.0f, ink.alphaF());
 }
 
-QColor textTertiary(const QPalette& palette) { return withOpacity(textSecondary(palette), 0.7); }
-QColor highContrastText() { return white(0.95); }
-QColor highContrastBackground() { return black(0.4); }
-QColor accentColor(const QPalette& palette) { return palette.color(QPalette::Highlight); }
-QColor controlBackground(const QPalette& palette) { return palette.color(QPalette::Base); }
-QColor successColor() { return QColor(52, 178, 89); }
-QColor warningColor() { return QColor(240, 146, 38); }
-QColor destructiveColor() { return QColor(224, 62, 54); }
-QColor cautionColor() { return QColor(242, 196, 32); }
-QColor systemGray() { return QColor(142, 142, 147); }
+QColor textTertiary(const QPalette& palette)
+{
+    return withOpacity(textSecondary(palette), 0.7);
+}
+QColor highContrastText()
+{
+    return white(0.95);
+}
+QColor highContrastBackground()
+{
+    return black(0.4);
+}
+QColor accentColor(const QPalette& palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+QColor controlBackground(const QPalette& palette)
+{
+    return palette.color(QPalette::Base);
+}
+QColor successColor()
+{
+    return QColor(52, 178, 89);
+}
+QColor warningColor()
+{
+    return QColor(240, 146, 38);
+}
+QColor destructiveColor()
+{
+    return QColor(224, 62, 54);
+}
+QColor cautionColor()
+{
+    return QColor(242, 196, 32);
+}
+QColor systemGray()
+{
+    return QColor(142, 142, 147);
+}
 } // namespace Colors
 
 namespace Animation {

@@ -14,13 +14,13 @@ namespace TallowindTheme {
 // token is the application font at a fixed pixel size and weight.
 namespace Typography {
 QFont largeTitle(); // 24, semibold
-QFont title();      // 18, semibold
-QFont headline();   // 14, semibold
-QFont body();       // 14, regular
-QFont callout();    // 13, medium
-QFont caption();    // 12, regular
+QFont title(); // 18, semibold
+QFont headline(); // 14, semibold
+QFont body(); // 14, regular
+QFont callout(); // 13, medium
+QFont caption(); // 12, regular
 QFont captionBold(); // 12, bold
-QFont badge();      // 10, medium
+QFont badge(); // 10, medium
 } // namespace Typography
 
 // Colours. The palette-dependent ones read the given palette (the

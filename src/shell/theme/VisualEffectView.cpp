@@ -18,20 +18,34 @@ Tint tintOf(VisualEffectView::Material material)
 {
     using M = VisualEffectView::Material;
     switch (material) {
-    case M::titlebar: return {QPalette::Window, 0.02, 0.90};
-    case M::selection: return {QPalette::Highlight, 0.0, 0.60};
-    case M::menu: return {QPalette::Window, 0.0, 0.92};
-    case M::popover: return {QPalette::Window, 0.0, 0.88};
-    case M::sidebar: return {QPalette::Window, 0.04, 0.85};
-    case M::headerView: return {QPalette::Window, 0.02, 0.92};
-    case M::sheet: return {QPalette::Window, 0.0, 0.95};
-    case M::windowBackground: return {QPalette::Window, 0.0, 1.0};
-    case M::hudWindow: return {QPalette::Window, 0.0, 0.82};
-    case M::fullScreenUI: return {QPalette::Window, 0.0, 0.90};
-    case M::toolTip: return {QPalette::ToolTipBase, 0.0, 0.95};
-    case M::contentBackground: return {QPalette::Base, 0.0, 0.95};
-    case M::underWindowBackground: return {QPalette::Window, 0.06, 0.80};
-    case M::underPageBackground: return {QPalette::Window, 0.10, 0.90};
+    case M::titlebar:
+        return {QPalette::Window, 0.02, 0.90};
+    case M::selection:
+        return {QPalette::Highlight, 0.0, 0.60};
+    case M::menu:
+        return {QPalette::Window, 0.0, 0.92};
+    case M::popover:
+        return {QPalette::Window, 0.0, 0.88};
+    case M::sidebar:
+        return {QPalette::Window, 0.04, 0.85};
+    case M::headerView:
+        return {QPalette::Window, 0.02, 0.92};
+    case M::sheet:
+        return {QPalette::Window, 0.0, 0.95};
+    case M::windowBackground:
+        return {QPalette::Window, 0.0, 1.0};
+    case M::hudWindow:
+        return {QPalette::Window, 0.0, 0.82};
+    case M::fullScreenUI:
+        return {QPalette::Window, 0.0, 0.90};
+    case M::toolTip:
+        return {QPalette::ToolTipBase, 0.0, 0.95};
+    case M::contentBackground:
+        return {QPalette::Base, 0.0, 0.95};
+    case M::underWindowBackground:
+        return {QPalette::Window, 0.06, 0.80};
+    case M::underPageBackground:
+        return {QPalette::Window, 0.10, 0.90};
     }
     return {QPalette::Window, 0.0, 0.9};
 }
@@ -45,9 +59,7 @@ QColor shaded(const QColor& colour, double shade)
 } // namespace
 
 VisualEffectView::VisualEffectView(Material material, BlendingMode blendingMode, QWidget* parent)
-    : QWidget(parent)
-    , currentMaterial(material)
-    , currentBlending(blendingMode)
+    : QWidget(parent), currentMaterial(material), currentBlending(blendingMode)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&Appearance::shared(), &Appearance::reduceTransparencyChanged, this, [this] { update(); });
@@ -81,7 +93,7 @@ void VisualEffectView::updateEffect(Material material, BlendingMode blendingMode
 }
 
 void VisualEffectView::paintMaterial(QPainter& painter, const QRectF& rect, Material material, const QPalette& palette,
-                                     bool reduceTransparency, bool windowActive)
+    bool reduceTransparency, bool windowActive)
 {
     Tint tint = tintOf(material);
     // The heads-up material is a shade darker than the window in either scheme.
@@ -99,9 +111,10 @@ void VisualEffectView::paintMaterial(QPainter& painter, const QRectF& rect, Mate
 void VisualEffectView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const bool active = currentState == State::active
-                        || (currentState == State::followsWindowActiveState && isActiveWindow());
-    paintMaterial(painter, QRectF(rect()), currentMaterial, palette(), Appearance::shared().reduceTransparency(), active);
+    const bool active =
+        currentState == State::active || (currentState == State::followsWindowActiveState && isActiveWindow());
+    paintMaterial(
+        painter, QRectF(rect()), currentMaterial, palette(), Appearance::shared().reduceTransparency(), active);
 }
 
 void VisualEffectView::changeEvent(QEvent* event)

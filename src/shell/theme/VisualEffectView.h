@@ -50,7 +50,7 @@ public:
     // The tint a material paints over `rect`, for painters that stack more
     // layers over it.
     static void paintMaterial(QPainter& painter, const QRectF& rect, Material material, const QPalette& palette,
-                              bool reduceTransparency, bool windowActive = true);
+        bool reduceTransparency, bool windowActive = true);
 
 signals:
     void materialChanged(VisualEffectView::Material material);

@@ -12,10 +12,7 @@ namespace {
 
 class RoundedMask : public QObject {
 public:
-    RoundedMask(QWidget* target, double cornerRadius)
-        : QObject(target)
-        , window(target)
-        , radius(cornerRadius)
+    RoundedMask(QWidget* target, double cornerRadius) : QObject(target), window(target), radius(cornerRadius)
     {
         window->installEventFilter(this);
         sync();
