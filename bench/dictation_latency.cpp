@@ -8,14 +8,14 @@
 //   dispatch            -> "Calling whisperWrapper.transcribe"
 //   transcription       -> "Transcription successful"
 //   paste               -> the paste chord (clean-up, clipboard, ready delay)
-#include "core/config/AppConfig.h"
-#include "controller/AppDelegate.h"
-#include "core/speech/ModelManager.h"
-#include "core/state/RecordingState.h"
-#include "core/audio/VoiceActivityDetector.h"
-#include "core/speech/WhisperWrapper.h"
 #include "base/Dispatch.h"
 #include "base/Log.h"
+#include "controller/AppDelegate.h"
+#include "core/audio/VoiceActivityDetector.h"
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
+#include "core/speech/WhisperWrapper.h"
+#include "core/state/RecordingState.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/audio/QtAudioCapture.h"
 #include "support/FakeAccessibilityTrust.h"
@@ -57,7 +57,10 @@ public:
 
 namespace {
 
-double ms(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double, std::milli>(to - from).count(); }
+double ms(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
 
 long residentKiB()
 {
@@ -90,12 +93,13 @@ struct Run {
     double tailStopFinalize, trim, dispatch, transcription, paste, total;
 };
 
-Run dictate(AppDelegate& controller, FakeAudioCapture& capture, FakeKeySynthesizer& keys, const std::vector<float>& utterance)
+Run dictate(
+    AppDelegate& controller, FakeAudioCapture& capture, FakeKeySynthesizer& keys, const std::vector<float>& utterance)
 {
     Marks marks;
     const int sink = Log::addSink([&](Log::Stream, const QString& line) {
         for (const char* prefix : {"[VAD] Speech: ", "[AppDelegate] About to transcribe ",
-                                   "[AppDelegate] Calling whisperWrapper.transcribe", "[AppDelegate] Transcription successful: "}) {
+                 "[AppDelegate] Calling whisperWrapper.transcribe", "[AppDelegate] Transcription successful: "}) {
             if (line.startsWith(QLatin1String(prefix)))
                 marks.mark(QString::fromLatin1(prefix));
         }
@@ -111,7 +115,7 @@ Run dictate(AppDelegate& controller, FakeAudioCapture& capture, FakeKeySynthesiz
     auto stream = capture.lastStream();
     for (size_t at = 0; at < utterance.size(); at += 1024)
         stream->deliver(std::vector<float>(utterance.begin() + static_cast<std::ptrdiff_t>(at),
-                                           utterance.begin() + static_cast<std::ptrdiff_t>(std::min(utterance.size(), at + 1024))));
+            utterance.begin() + static_cast<std::ptrdiff_t>(std::min(utterance.size(), at + 1024))));
 
     const auto released = Clock::now();
     controller.stopRecordingAndTranscribe();
@@ -130,7 +134,8 @@ Run dictate(AppDelegate& controller, FakeAudioCapture& capture, FakeKeySynthesiz
     const auto pasted = marks.get("chord");
     if (pasted == Clock::time_point{})
         std::printf("  (no paste: the transcription gave no text)\n");
-    return {ms(released, vad), ms(vad, about), ms(about, calling), ms(calling, done), ms(done, pasted), ms(released, pasted)};
+    return {ms(released, vad), ms(vad, about), ms(about, calling), ms(calling, done), ms(done, pasted),
+        ms(released, pasted)};
 }
 
 double engineStopMs()
@@ -201,7 +206,7 @@ int main(int argc, char** argv)
 
     const double stopMs = engineStopMs();
     std::printf("model load (tiny shape, f16): %.0f ms; resident memory %ld MiB before, %ld MiB after\n", loadMs,
-                idleKiB / 1024, loadedKiB / 1024);
+        idleKiB / 1024, loadedKiB / 1024);
     if (stopMs >= 0)
         std::printf("real capture stream stop (sound server present): %.2f ms\n", stopMs);
     else
@@ -210,13 +215,14 @@ int main(int argc, char** argv)
     const std::vector<float> speech = TestSpeech::spoken("please write this sentence into the field and then stop");
     for (const double seconds : {3.0, 10.0}) {
         const std::vector<float> utterance = TestSpeech::fitted(speech, seconds);
-        std::printf("\n%.0f s utterance, %d runs (ms): tail+stop+finalize / trim / dispatch / transcription / paste = total\n",
-                    seconds, runs);
+        std::printf(
+            "\n%.0f s utterance, %d runs (ms): tail+stop+finalize / trim / dispatch / transcription / paste = total\n",
+            seconds, runs);
         std::printf("  detector finalize alone: %.3f ms\n", finalizeMs(utterance));
         for (int i = 0; i < runs; ++i) {
             const Run run = dictate(controller, *capture, *keys, utterance);
-            std::printf("  %7.1f / %6.2f / %6.2f / %8.1f / %6.1f = %8.1f\n", run.tailStopFinalize, run.trim, run.dispatch,
-                        run.transcription, run.paste, run.total);
+            std::printf("  %7.1f / %6.2f / %6.2f / %8.1f / %6.1f = %8.1f\n", run.tailStopFinalize, run.trim,
+                run.dispatch, run.transcription, run.paste, run.total);
         }
     }
     std::printf("\nresident memory after the runs: %ld MiB\n", residentKiB() / 1024);

@@ -47,7 +47,7 @@ void backgroundCost(const QString& folder, int indexSize)
     for (int i = 0; i < rounds; ++i)
         archive.saveRecording(fiveSeconds, 16000, QStringLiteral("bench"), QStringLiteral("unknown"));
     std::printf("background save of 5 s audio, index of %6d entries: %8.2f ms per save\n", indexSize,
-                timer.nsecsElapsed() / 1e6 / rounds);
+        timer.nsecsElapsed() / 1e6 / rounds);
 }
 
 } // namespace
@@ -74,8 +74,8 @@ int main(int argc, char** argv)
         worst = std::max(worst, elapsed);
     }
     manager.waitForPendingWork();
-    std::printf("caller's share of saveRecording: %.1f us mean, %.1f us worst over %d calls\n",
-                total / 1e3 / calls, worst / 1e3, calls);
+    std::printf("caller's share of saveRecording: %.1f us mean, %.1f us worst over %d calls\n", total / 1e3 / calls,
+        worst / 1e3, calls);
 
     for (int size : {0, 1000, 10000})
         backgroundCost(home.path() + QStringLiteral("/bench-%1").arg(size), size);

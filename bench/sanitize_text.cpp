@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < rounds; ++i)
         kept += TextInsertion::sanitizeText(text).size();
     const double perCall = static_cast<double>(clock.nsecsElapsed()) / rounds / 1e6;
-    std::printf("sanitizeText: %lld UTF-16 units in, %lld out, %.3f ms per call\n",
-                static_cast<long long>(text.size()), static_cast<long long>(kept / rounds), perCall);
+    std::printf("sanitizeText: %lld UTF-16 units in, %lld out, %.3f ms per call\n", static_cast<long long>(text.size()),
+        static_cast<long long>(kept / rounds), perCall);
     return 0;
 }

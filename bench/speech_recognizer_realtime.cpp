@@ -19,16 +19,15 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("speech.wav"));
     const QString raw = dir.filePath(QStringLiteral("speech.raw"));
-    const QString text = QStringLiteral(
-        "the quick brown fox jumps over the lazy dog while the recorder keeps listening to every word "
-        "that is spoken into the microphone during a long dictation");
+    const QString text =
+        QStringLiteral("the quick brown fox jumps over the lazy dog while the recorder keeps listening to every word "
+                       "that is spoken into the microphone during a long dictation");
     if (QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wav, text}) != 0
-        || QProcess::execute(QStringLiteral("sox"), {wav, QStringLiteral("-t"), QStringLiteral("raw"),
-                                                     QStringLiteral("-e"), QStringLiteral("floating-point"),
-                                                     QStringLiteral("-b"), QStringLiteral("32"),
-                                                     QStringLiteral("-r"), QStringLiteral("48000"),
-                                                     QStringLiteral("-c"), QStringLiteral("1"), raw})
-               != 0) {
+        || QProcess::execute(QStringLiteral("sox"),
+               {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                   QStringLiteral("floating-point"), QStringLiteral("-b"), QStringLiteral("32"), QStringLiteral("-r"),
+                   QStringLiteral("48000"), QStringLiteral("-c"), QStringLiteral("1"), raw})
+            != 0) {
         std::fprintf(stderr, "espeak-ng and sox are needed\n");
         return 1;
     }
@@ -71,8 +70,8 @@ int main(int argc, char** argv)
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         std::printf("round %d%s: %.2f s of audio decoded in %.2f s (%.2fx real time), %d partials, "
                     "feeding took %.2f ms in total\n",
-                    round + 1, round == 0 ? " (model load included)" : "", audioSeconds, seconds,
-                    seconds / audioSeconds, partials, feedMs);
+            round + 1, round == 0 ? " (model load included)" : "", audioSeconds, seconds, seconds / audioSeconds,
+            partials, feedMs);
         if (round == 2)
             std::printf("final text: %s\n", finalText.toUtf8().constData());
     }

@@ -1,8 +1,8 @@
 // Cost of the speech bridge over a bare whisper_full call, the detector's
 // throughput and the model load time, on a model with the "tiny" shapes and
 // random weights. Run by hand; prints medians.
-#include "core/config/AppConfig.h"
 #include "core/audio/VoiceActivityDetector.h"
+#include "core/config/AppConfig.h"
 #include "core/speech/WhisperPassParameters.h"
 #include "core/speech/WhisperTranscriptText.h"
 #include "core/speech/WhisperWrapper.h"
@@ -43,7 +43,8 @@ double median(std::vector<double> values)
 void compareBridgeWithDirectCall(const QString& modelPath, const std::vector<float>& audio, const char* label)
 {
     const auto bridge = WhisperWrapper::create(modelPath, threads);
-    whisper_context* direct = whisper_init_from_file_with_params(modelPath.toUtf8().constData(), whisper_context_default_params());
+    whisper_context* direct =
+        whisper_init_from_file_with_params(modelPath.toUtf8().constData(), whisper_context_default_params());
     if (!bridge || !direct) {
         std::printf("%s: model did not load\n", label);
         return;
@@ -71,8 +72,10 @@ void compareBridgeWithDirectCall(const QString& modelPath, const std::vector<flo
     // The fastest runs are the least disturbed by other load on the machine.
     const double bridgeBest = *std::min_element(bridgeTimes.begin(), bridgeTimes.end());
     const double directBest = *std::min_element(directTimes.begin(), directTimes.end());
-    std::printf("%s audio: bridge %.3f s, direct whisper_full %.3f s, ratio %.3f (target <= 1.02); best runs %.3f / %.3f s, ratio %.3f\n",
-        label, bridgeMedian, directMedian, bridgeMedian / directMedian, bridgeBest, directBest, bridgeBest / directBest);
+    std::printf("%s audio: bridge %.3f s, direct whisper_full %.3f s, ratio %.3f (target <= 1.02); best runs %.3f / "
+                "%.3f s, ratio %.3f\n",
+        label, bridgeMedian, directMedian, bridgeMedian / directMedian, bridgeBest, directBest,
+        bridgeBest / directBest);
 }
 
 // What the bridge adds around whisper_full, measured on its own: building
@@ -80,7 +83,8 @@ void compareBridgeWithDirectCall(const QString& modelPath, const std::vector<flo
 void bridgeOwnWork(const QString& modelPath)
 {
     constexpr int iterations = 2000;
-    const std::vector<const char*> segments = {" The quarterly report is due on Friday,", " please send  your figures", " before noon."};
+    const std::vector<const char*> segments = {
+        " The quarterly report is due on Friday,", " please send  your figures", " before noon."};
     std::vector<double> perPass;
     for (int run = 0; run < runs; ++run) {
         const double seconds = secondsOf([&] {
@@ -106,7 +110,8 @@ void detectorThroughput(const std::vector<float>& speech)
         int speechFrames = 0;
         const double seconds = secondsOf([&] {
             for (int64_t start = 0; start + frameSize <= static_cast<int64_t>(audio.size()); start += frameSize)
-                speechFrames += detector.processFrame(std::span<const float>(audio.data() + start, static_cast<size_t>(frameSize)), start);
+                speechFrames += detector.processFrame(
+                    std::span<const float>(audio.data() + start, static_cast<size_t>(frameSize)), start);
             detector.finalizeRecording(static_cast<int64_t>(audio.size()));
         });
         multiples.push_back(60.0 / seconds);
@@ -150,8 +155,8 @@ int main(int argc, char** argv)
         std::printf("could not write the model\n");
         return 1;
     }
-    const std::vector<float> speech =
-        TestSpeech::spoken(QStringLiteral("The quarterly report is due on Friday, please send your figures before noon."));
+    const std::vector<float> speech = TestSpeech::spoken(
+        QStringLiteral("The quarterly report is due on Friday, please send your figures before noon."));
 
     std::printf("whisper bridge benchmark: %d threads, medians of %d runs\n", threads, runs);
     loadTime(modelPath);

@@ -28,11 +28,10 @@ void install()
     auto* notifier = new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char drain[16];
-        while (read(wakePipe[0], drain, sizeof drain) > 0) {
-        }
+        while (read(wakePipe[0], drain, sizeof drain) > 0) { }
         QCoreApplication::quit();
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

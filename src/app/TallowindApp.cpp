@@ -27,9 +27,8 @@ int TallowindApp::main(int argc, char** argv)
     const PlatformServices services = makeLinuxPlatformServices();
     RecordingManager::shared().setCaptureServices(services.audioCapture, services.microphonePermission);
     auto* delegate = new AppDelegate(services);
-    QObject::connect(app, &QCoreApplication::aboutToQuit, delegate, [delegate] {
-        delegate->applicationWillTerminate();
-    });
+    QObject::connect(
+        app, &QCoreApplication::aboutToQuit, delegate, [delegate] { delegate->applicationWillTerminate(); });
     // Launching has finished once the event loop runs.
     QTimer::singleShot(0, delegate, [delegate] { delegate->applicationDidFinishLaunching(); });
     const int status = QApplication::exec();

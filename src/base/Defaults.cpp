@@ -136,13 +136,19 @@ QSettings::Format jsonFormat()
 
 std::unique_ptr<QSettings> open()
 {
-    return std::make_unique<QSettings>(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"),
-                                       QStringLiteral("Tallowind"));
+    return std::make_unique<QSettings>(
+        jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"));
 }
 
-QVariant value(const QString& key) { return open()->value(key); }
+QVariant value(const QString& key)
+{
+    return open()->value(key);
+}
 
-bool contains(const QString& key) { return open()->contains(key); }
+bool contains(const QString& key)
+{
+    return open()->contains(key);
+}
 
 void setValue(const QString& key, const QVariant& value)
 {

@@ -96,7 +96,7 @@ void mainSync(const Work& work)
     done.wait();
 }
 
-SerialQueue::SerialQueue(QString label) : label_(std::move(label)), worker([this] { run(); }) {}
+SerialQueue::SerialQueue(QString label) : label_(std::move(label)), worker([this] { run(); }) { }
 
 SerialQueue::~SerialQueue()
 {
@@ -134,7 +134,10 @@ void SerialQueue::sync(const Work& work)
     done.wait();
 }
 
-bool SerialQueue::isCurrent() const { return currentSerialQueue == this; }
+bool SerialQueue::isCurrent() const
+{
+    return currentSerialQueue == this;
+}
 
 void SerialQueue::run()
 {

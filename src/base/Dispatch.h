@@ -67,7 +67,7 @@ private:
 
 class Semaphore {
 public:
-    explicit Semaphore(int value = 0) : value_(value) {}
+    explicit Semaphore(int value = 0) : value_(value) { }
     void signal();
     void wait();
     // False when the timeout passed first.

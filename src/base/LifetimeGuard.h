@@ -28,7 +28,7 @@ public:
 
     private:
         friend class LifetimeGuard;
-        explicit Token(std::shared_ptr<State> state) : state_(std::move(state)) {}
+        explicit Token(std::shared_ptr<State> state) : state_(std::move(state)) { }
         std::shared_ptr<State> state_;
     };
 

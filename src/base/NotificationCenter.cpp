@@ -38,8 +38,8 @@ void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
         (*observer)(notification);
 }
 
-NotificationObservation::NotificationObservation(const QString& name, NotificationCenter::Observer observer,
-                                                 NotificationCenter& center)
+NotificationObservation::NotificationObservation(
+    const QString& name, NotificationCenter::Observer observer, NotificationCenter& center)
     : center_(&center), token_(center.addObserver(name, std::move(observer)))
 {
 }

@@ -41,7 +41,7 @@ class NotificationObservation {
 public:
     NotificationObservation() = default;
     NotificationObservation(const QString& name, NotificationCenter::Observer observer,
-                            NotificationCenter& center = NotificationCenter::shared());
+        NotificationCenter& center = NotificationCenter::shared());
     ~NotificationObservation() { reset(); }
     NotificationObservation(NotificationObservation&& other) noexcept;
     NotificationObservation& operator=(NotificationObservation&& other) noexcept;

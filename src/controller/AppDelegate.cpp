@@ -61,6 +61,6 @@ void AppDelegate::setStatusIconName(const QString& name)
 
 // The controller follows the recording state through its own fields; these
 // reports need no action.
-void AppDelegate::recordingStateDidChange(const RecordingState&) {}
+void AppDelegate::recordingStateDidChange(const RecordingState&) { }
 
-void AppDelegate::recordingDidComplete() {}
+void AppDelegate::recordingDidComplete() { }

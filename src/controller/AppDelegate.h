@@ -1,9 +1,9 @@
 #pragma once
 
-#include "base/LifetimeGuard.h"
-#include "core/state/RecordingState.h"
 #include "base/Dispatch.h"
+#include "base/LifetimeGuard.h"
 #include "base/NotificationCenter.h"
+#include "core/state/RecordingState.h"
 #include "platform/PlatformServices.h"
 #include "recording/LiveSpeechTranscriber.h"
 

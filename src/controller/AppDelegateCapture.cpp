@@ -2,13 +2,13 @@
 // recording, conversion to 16 kHz mono, level metering and detector frames.
 #include "controller/AppDelegate.h"
 
+#include "base/Log.h"
 #include "core/audio/AudioConverter.h"
 #include "core/audio/DetectorFrames.h"
-#include "core/state/RecordingState.h"
 #include "core/audio/VoiceActivityDetector.h"
+#include "core/state/RecordingState.h"
 #include "platform/AlertPresenter.h"
 #include "platform/AudioCapture.h"
-#include "base/Log.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/Workspace.h"
 #include "recording/LiveSpeechTranscriber.h"
@@ -84,15 +84,15 @@ void AppDelegate::handleCapturedBuffer(const AudioBuffer& buffer)
             return;
         if (isStreamingActive && liveSpeechTranscriber) {
             liveSpeechTranscriber->appendAudioBuffer(buffer.frames, static_cast<qsizetype>(buffer.frameCount),
-                                                     static_cast<int>(buffer.sampleRate), buffer.channelCount);
+                static_cast<int>(buffer.sampleRate), buffer.channelCount);
         }
 
         // Each buffer goes through the converter once; it keeps the resampler
         // state between buffers.
         QString conversionError;
         converted.reserve(static_cast<size_t>(std::ceil(static_cast<double>(buffer.frameCount) * whisperSampleRate
-                                                        / std::max(1.0, buffer.sampleRate)))
-                          + 64);
+                              / std::max(1.0, buffer.sampleRate)))
+            + 64);
         if (!audioConverter->convert(buffer.frames, buffer.frameCount, converted, &conversionError)) {
             QPointer<AppDelegate> weak(this);
             const QString message = QStringLiteral("Audio conversion failed: ") + conversionError;
@@ -116,10 +116,10 @@ void AppDelegate::handleCapturedBuffer(const AudioBuffer& buffer)
         }
 
         if (voiceActivityDetector) {
-            DetectorFrames::append(vadFrameBuffer, vadProcessedSamples, converted,
-                                   [this](std::span<const float> frame, int64_t index) {
-                                       voiceActivityDetector->processFrame(frame, index);
-                                   });
+            DetectorFrames::append(
+                vadFrameBuffer, vadProcessedSamples, converted, [this](std::span<const float> frame, int64_t index) {
+                    voiceActivityDetector->processFrame(frame, index);
+                });
         }
     }
 }
@@ -152,11 +152,10 @@ void AppDelegate::startRecording()
         Dispatch::main().async([weak] {
             if (!weak)
                 return;
-            const Alert alert{
-                QStringLiteral("Microphone Access Required"),
-                QStringLiteral("tallowind needs microphone access to record audio. Please grant access in System Settings."),
-                AlertStyle::Warning,
-                {QStringLiteral("Open System Settings"), QStringLiteral("Cancel")}};
+            const Alert alert{QStringLiteral("Microphone Access Required"),
+                QStringLiteral(
+                    "tallowind needs microphone access to record audio. Please grant access in System Settings."),
+                AlertStyle::Warning, {QStringLiteral("Open System Settings"), QStringLiteral("Cancel")}};
             if (weak->platformServices.alertPresenter->runModal(alert) == 0 && weak)
                 weak->platformServices.workspace->openURL(Workspace::microphoneSettingsURL());
         });
@@ -205,12 +204,10 @@ void AppDelegate::startRecording()
             Dispatch::main().async([weak, error] {
                 if (!weak)
                     return;
-                weak->platformServices.alertPresenter->runModal(
-                    Alert{QStringLiteral("Audio Recording Failed"),
-                          QStringLiteral("Failed to start audio recording: ") + error
-                              + QStringLiteral("\n\nPlease try again."),
-                          AlertStyle::Warning,
-                          {QStringLiteral("OK")}});
+                weak->platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Failed"),
+                    QStringLiteral("Failed to start audio recording: ") + error
+                        + QStringLiteral("\n\nPlease try again."),
+                    AlertStyle::Warning, {QStringLiteral("OK")}});
             });
             return;
         }
@@ -219,7 +216,10 @@ void AppDelegate::startRecording()
     startLiveSpeechStreamingIfEnabled();
 }
 
-void AppDelegate::stopRecording() { stopRecordingAndTranscribe(); }
+void AppDelegate::stopRecording()
+{
+    stopRecordingAndTranscribe();
+}
 
 void AppDelegate::cancelRecording()
 {
@@ -268,10 +268,8 @@ void AppDelegate::handleAudioConversionError(const QString& message)
     stopLiveSpeechStreaming();
 
     platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Error"),
-                                             QStringLiteral("Failed to process audio: ") + message
-                                                 + QStringLiteral("\n\nPlease try recording again."),
-                                             AlertStyle::Warning,
-                                             {QStringLiteral("OK")}});
+        QStringLiteral("Failed to process audio: ") + message + QStringLiteral("\n\nPlease try recording again."),
+        AlertStyle::Warning, {QStringLiteral("OK")}});
     {
         std::lock_guard lock(audioMutex);
         audioData.clear();
@@ -285,10 +283,8 @@ void AppDelegate::showAudioSetupError()
     Dispatch::main().async([weak] {
         if (!weak)
             return;
-        weak->platformServices.alertPresenter->runModal(
-            Alert{QStringLiteral("Audio Setup Failed"),
-                  QStringLiteral("Unable to initialize audio recording. Please restart the app and try again."),
-                  AlertStyle::Critical,
-                  {QStringLiteral("OK")}});
+        weak->platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Setup Failed"),
+            QStringLiteral("Unable to initialize audio recording. Please restart the app and try again."),
+            AlertStyle::Critical, {QStringLiteral("OK")}});
     });
 }

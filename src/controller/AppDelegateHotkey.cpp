@@ -38,8 +38,7 @@ void AppDelegate::setupGlobalHotkey()
         const bool created = tap->create(hotkeyGrabs(shortcuts, false), [self](const HotkeyEvent& event) {
             if (!self)
                 return HotkeyTap::Disposition::passOn;
-            return self->handleGlobalEvent(event) ? HotkeyTap::Disposition::swallow
-                                                  : HotkeyTap::Disposition::passOn;
+            return self->handleGlobalEvent(event) ? HotkeyTap::Disposition::swallow : HotkeyTap::Disposition::passOn;
         });
         if (!created)
             return; // nothing reported; the next call tries again
@@ -90,8 +89,7 @@ bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
         eventTap->setEnabled(true);
 
     const RecordingState state = ownedRecordingStateManager->currentState();
-    const HotkeyContext context{isRecording(), state.mode, secondsSince1970(), lastToggleTime,
-                                toggleDebounceInterval};
+    const HotkeyContext context{isRecording(), state.mode, secondsSince1970(), lastToggleTime, toggleDebounceInterval};
     const HotkeyDecision decision = decideHotkeyEvent(event, context, KeyboardShortcutManager::shared());
 
     QPointer<AppDelegate> self(this);

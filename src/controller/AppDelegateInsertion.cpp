@@ -1,9 +1,12 @@
 #include "controller/AppDelegate.h"
 
-#include "core/state/RecordingState.h"
 #include "core/input/TextInsertion.h"
+#include "core/state/RecordingState.h"
 
-QString AppDelegate::sanitizeText(const QString& text) { return TextInsertion::sanitizeText(text); }
+QString AppDelegate::sanitizeText(const QString& text)
+{
+    return TextInsertion::sanitizeText(text);
+}
 
 // Called on the transcription worker with the text as whisper returned it.
 void AppDelegate::injectText(const QString& text, RecordingMode mode)
@@ -25,7 +28,8 @@ TextInserter* AppDelegate::textInserter()
 {
     std::call_once(textInserterOnce, [this] {
         if (platformServices.pasteboard && platformServices.keySynthesizer)
-            sharedTextInserter = std::make_shared<TextInserter>(platformServices.pasteboard, platformServices.keySynthesizer);
+            sharedTextInserter =
+                std::make_shared<TextInserter>(platformServices.pasteboard, platformServices.keySynthesizer);
     });
     return sharedTextInserter.get();
 }

@@ -43,18 +43,15 @@ void AppDelegate::applicationDidFinishLaunching()
         setupGlobalHotkey();
 
     QPointer<AppDelegate> self(this);
-    observations.emplace_back(QStringLiteral("ActiveModelChanged"), [self](const Notification&) {
-        onMainThread(self, &AppDelegate::activeModelChanged);
-    });
-    observations.emplace_back(QStringLiteral("FirstModelDownloaded"), [self](const Notification&) {
-        onMainThread(self, &AppDelegate::firstModelDownloaded);
-    });
+    observations.emplace_back(QStringLiteral("ActiveModelChanged"),
+        [self](const Notification&) { onMainThread(self, &AppDelegate::activeModelChanged); });
+    observations.emplace_back(QStringLiteral("FirstModelDownloaded"),
+        [self](const Notification&) { onMainThread(self, &AppDelegate::firstModelDownloaded); });
     // A model switched or deleted in the store must not stay loaded: the
     // next dictation loads the model the user chose.
     for (const QString& name : {NotificationName::modelDidChange, NotificationName::modelWasDeleted})
-        observations.emplace_back(name, [self](const Notification&) {
-            onMainThread(self, &AppDelegate::activeModelChanged);
-        });
+        observations.emplace_back(
+            name, [self](const Notification&) { onMainThread(self, &AppDelegate::activeModelChanged); });
 
     setupLiveSpeechTranscriber();
     ownedRecordingStateManager->setDelegate(this);

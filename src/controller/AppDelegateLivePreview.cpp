@@ -22,7 +22,10 @@ constexpr double failureHideDelay = 2.0;
 constexpr double stopHideDelay = 0.8;
 constexpr double cleanupDelay = 0.3;
 
-void publish(const QString& text) { RecordingManager::shared().setCurrentTranscription(text); }
+void publish(const QString& text)
+{
+    RecordingManager::shared().setCurrentTranscription(text);
+}
 
 } // namespace
 
@@ -33,11 +36,14 @@ void AppDelegate::setupLiveSpeechTranscriber()
 }
 
 // The preview has no window of its own; these mark where one would appear.
-void AppDelegate::createStreamingWindow() {}
+void AppDelegate::createStreamingWindow() { }
 
-void AppDelegate::cleanupStreamingUI() {}
+void AppDelegate::cleanupStreamingUI() { }
 
-void AppDelegate::showStreamingWindow() { createStreamingWindow(); }
+void AppDelegate::showStreamingWindow()
+{
+    createStreamingWindow();
+}
 
 void AppDelegate::hideStreamingWindow()
 {

@@ -124,7 +124,7 @@ bool AppDelegate::loadWhisperModelSync()
         }
 
         // Unreadable attributes are no reason to refuse; a tiny file is.
-        struct stat attributes {};
+        struct stat attributes { };
         if (stat(path.toUtf8().constData(), &attributes) == 0 && attributes.st_size < smallestModelFileSize)
             return false;
 
@@ -156,7 +156,8 @@ void AppDelegate::showModelError(const QString& message)
         alert.informativeText = message;
         alert.style = AlertStyle::Critical;
         alert.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Quit")};
-        const int response = weak->platformServices.alertPresenter ? weak->platformServices.alertPresenter->runModal(alert) : -1;
+        const int response =
+            weak->platformServices.alertPresenter ? weak->platformServices.alertPresenter->runModal(alert) : -1;
         if (response == 0) {
             if (weak)
                 weak->showSettings();

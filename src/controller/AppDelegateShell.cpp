@@ -25,9 +25,9 @@ void AppDelegate::updateStatusIcon(bool recording, bool transcribing)
     Dispatch::main().async([self, recording, transcribing] {
         if (!self)
             return;
-        const QString name = recording      ? QStringLiteral("mic.circle.fill")
-                             : transcribing ? QStringLiteral("mic.badge.ellipsis")
-                                            : QStringLiteral("mic.circle");
+        const QString name = recording ? QStringLiteral("mic.circle.fill")
+            : transcribing             ? QStringLiteral("mic.badge.ellipsis")
+                                       : QStringLiteral("mic.circle");
         self->setStatusIconName(name);
         if (self->statusItem)
             self->statusItem->setIcon(StatusIconArt::icon(name));
@@ -51,9 +51,9 @@ void AppDelegate::showSettings()
     ensureHotkeysSetupIfNeeded();
 }
 
-void AppDelegate::closePopover() {}
-void AppDelegate::showFirstLaunchWindow() {}
-void AppDelegate::showFocusIndicator() {}
-void AppDelegate::hideFocusIndicator() {}
-void AppDelegate::checkForUpdates() {}
-void AppDelegate::windowWillClose(QWidget*) {}
+void AppDelegate::closePopover() { }
+void AppDelegate::showFirstLaunchWindow() { }
+void AppDelegate::showFocusIndicator() { }
+void AppDelegate::hideFocusIndicator() { }
+void AppDelegate::checkForUpdates() { }
+void AppDelegate::windowWillClose(QWidget*) { }

@@ -1,16 +1,16 @@
 // Ending a recording and turning its audio into text: the tail wait, the
 // detector's last frame, trimming, parking behind a model load, and the
 // transcription job on a background queue.
-#include "core/config/AppConfig.h"
+#include "base/Log.h"
 #include "controller/AppDelegate.h"
 #include "core/audio/DetectorFrames.h"
-#include "core/speech/ModelManager.h"
-#include "core/state/RecordingState.h"
 #include "core/audio/SpeechTrim.h"
 #include "core/audio/VoiceActivityDetector.h"
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
 #include "core/speech/WhisperWrapper.h"
+#include "core/state/RecordingState.h"
 #include "platform/AudioCapture.h"
-#include "base/Log.h"
 #include "recording/RecordingManager.h"
 
 #include <QPointer>
@@ -42,9 +42,10 @@ void AppDelegate::stopRecordingAndTranscribe()
     {
         std::lock_guard lock(audioMutex);
         if (voiceActivityDetector) {
-            DetectorFrames::flush(vadFrameBuffer, vadProcessedSamples, [this](std::span<const float> frame, int64_t index) {
-                voiceActivityDetector->processFrame(frame, index);
-            });
+            DetectorFrames::flush(
+                vadFrameBuffer, vadProcessedSamples, [this](std::span<const float> frame, int64_t index) {
+                    voiceActivityDetector->processFrame(frame, index);
+                });
             voiceActivityDetector->finalizeRecording(static_cast<int64_t>(audioData.size()));
         }
     }
@@ -73,8 +74,8 @@ void AppDelegate::transcribeAudio()
     // The mode of the recording that just stopped; it travels with the job.
     const RecordingMode mode = ownedRecordingStateManager->currentState().mode;
 
-    SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(), AppConfig::enableVoiceActivityDetection(),
-                                                       AppConfig::vadSegmentationMode(), whisperSampleRate);
+    SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(),
+        AppConfig::enableVoiceActivityDetection(), AppConfig::vadSegmentationMode(), whisperSampleRate);
     if (decision.silent) {
         QPointer<AppDelegate> weak(this);
         Dispatch::main().async([weak] {
@@ -152,55 +153,57 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
     // The job runs on a pool thread: it reaches the controller only through
     // the guard, so a controller destroyed meanwhile is never touched.
     const LifetimeGuard::Token lifetime = transcriptionLifetime.token();
-    Dispatch::global(Dispatch::QoS::UserInitiated).async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
-        std::shared_ptr<WhisperWrapper> wrapper;
-        {
-            const auto inside = lifetime.enter();
-            if (!inside.owns_lock()) {
-                Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
+    Dispatch::global(Dispatch::QoS::UserInitiated)
+        .async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
+            std::shared_ptr<WhisperWrapper> wrapper;
+            {
+                const auto inside = lifetime.enter();
+                if (!inside.owns_lock()) {
+                    Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
+                    return;
+                }
+                std::lock_guard lock(modelMutex);
+                wrapper = whisperWrapper;
+            }
+            const auto resetStatusIcon = [weak] {
+                Dispatch::main().async([weak] {
+                    if (weak)
+                        weak->updateStatusIcon(false, false);
+                });
+            };
+            if (!wrapper) {
+                Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
+                // Nothing will follow that ends the transcribing state.
+                resetStatusIcon();
                 return;
             }
-            std::lock_guard lock(modelMutex);
-            wrapper = whisperWrapper;
-        }
-        const auto resetStatusIcon = [weak] {
-            Dispatch::main().async([weak] {
-                if (weak)
-                    weak->updateStatusIcon(false, false);
-            });
-        };
-        if (!wrapper) {
-            Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
-            // Nothing will follow that ends the transcribing state.
+
+            const auto start = std::chrono::steady_clock::now();
+            const double audioDuration = static_cast<double>(audio.size()) / sampleRate;
+            Log::system(QStringLiteral("[AppDelegate] Calling whisperWrapper.transcribe"));
+            const std::optional<QString> text = wrapper->transcribe(audio, sampleRate);
+            if (!text) {
+                Log::system(QStringLiteral("[AppDelegate] Transcription returned nil"));
+                resetStatusIcon();
+                return;
+            }
+
+            const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            Log::system(QStringLiteral("[AppDelegate] Transcription successful: ") + *text);
             resetStatusIcon();
-            return;
-        }
+            Log::system(QString::asprintf(
+                "[Tallowind Performance] Audio duration: %.1fs, Transcription time: %.2fs, Ratio: %.1fx", audioDuration,
+                elapsed, audioDuration / elapsed));
 
-        const auto start = std::chrono::steady_clock::now();
-        const double audioDuration = static_cast<double>(audio.size()) / sampleRate;
-        Log::system(QStringLiteral("[AppDelegate] Calling whisperWrapper.transcribe"));
-        const std::optional<QString> text = wrapper->transcribe(audio, sampleRate);
-        if (!text) {
-            Log::system(QStringLiteral("[AppDelegate] Transcription returned nil"));
-            resetStatusIcon();
-            return;
-        }
-
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        Log::system(QStringLiteral("[AppDelegate] Transcription successful: ") + *text);
-        resetStatusIcon();
-        Log::system(QString::asprintf("[Tallowind Performance] Audio duration: %.1fs, Transcription time: %.2fs, Ratio: %.1fx",
-                                      audioDuration, elapsed, audioDuration / elapsed));
-
-        if (text->isEmpty())
-            return;
-        {
-            const auto inside = lifetime.enter();
-            if (inside.owns_lock())
-                injectText(*text, mode);
-        }
-        const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
-        const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
-        RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
-    });
+            if (text->isEmpty())
+                return;
+            {
+                const auto inside = lifetime.enter();
+                if (inside.owns_lock())
+                    injectText(*text, mode);
+            }
+            const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
+            const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
+            RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
+        });
 }

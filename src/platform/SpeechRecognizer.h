@@ -16,11 +16,11 @@ public:
 
     // Our own failure codes of a running recognition.
     enum class ErrorCode {
-        recognitionStopped = 1,  // the recognizer ended the recognition by itself
-        audioSessionEnded = 2,   // the audio source went away under the recognition
-        busy = 3,                // another recognition is running
-        modelsUnavailable = 4,   // the acoustic or language model could not be loaded
-        decodingFailed = 5,      // the decoder rejected the audio
+        recognitionStopped = 1, // the recognizer ended the recognition by itself
+        audioSessionEnded = 2, // the audio source went away under the recognition
+        busy = 3, // another recognition is running
+        modelsUnavailable = 4, // the acoustic or language model could not be loaded
+        decodingFailed = 5, // the decoder rejected the audio
     };
 
     struct Error {

@@ -13,7 +13,7 @@ using RecognitionState = LiveSpeechTranscriber::RecognitionState;
 // guards the state, the task and the tags against the main thread, the
 // capture thread and the recognizer's worker.
 struct LiveSpeechTranscriber::Core : std::enable_shared_from_this<Core> {
-    explicit Core(std::shared_ptr<SpeechRecognizer> r) : recognizer(std::move(r)) {}
+    explicit Core(std::shared_ptr<SpeechRecognizer> r) : recognizer(std::move(r)) { }
 
     const std::shared_ptr<SpeechRecognizer> recognizer;
 
@@ -120,7 +120,7 @@ struct LiveSpeechTranscriber::Core : std::enable_shared_from_this<Core> {
 
     // Runs on the recognizer's worker.
     void handle(quint64 tag, const std::optional<SpeechRecognizer::Result>& result,
-                const std::optional<SpeechRecognizer::Error>& error)
+        const std::optional<SpeechRecognizer::Error>& error)
     {
         if (error) {
             std::shared_ptr<SpeechRecognizer::Task> ended;
@@ -182,7 +182,10 @@ void LiveSpeechTranscriber::setDelegate(StreamingTranscriberDelegate* delegate)
     core_->delegateIsObject = object != nullptr;
 }
 
-StreamingTranscriberDelegate* LiveSpeechTranscriber::delegate() const { return core_->currentDelegate(); }
+StreamingTranscriberDelegate* LiveSpeechTranscriber::delegate() const
+{
+    return core_->currentDelegate();
+}
 
 void LiveSpeechTranscriber::requestAuthorization(std::function<void(bool)> completion)
 {
@@ -204,7 +207,10 @@ bool LiveSpeechTranscriber::isAuthorized() const
         && core_->recognizer->authorizationStatus() == SpeechRecognizer::AuthorizationStatus::authorized;
 }
 
-bool LiveSpeechTranscriber::isAvailable() const { return core_->recognizer && core_->recognizer->isAvailable(); }
+bool LiveSpeechTranscriber::isAvailable() const
+{
+    return core_->recognizer && core_->recognizer->isAvailable();
+}
 
 std::optional<SpeechRecognitionError> LiveSpeechTranscriber::startRecognition()
 {
@@ -230,7 +236,7 @@ std::optional<SpeechRecognitionError> LiveSpeechTranscriber::startRecognition()
     }
     auto task = core_->recognizer->startTask(
         [weak = std::weak_ptr<Core>(core_), tag](const std::optional<SpeechRecognizer::Result>& result,
-                                                 const std::optional<SpeechRecognizer::Error>& error) {
+            const std::optional<SpeechRecognizer::Error>& error) {
             if (auto core = weak.lock())
                 core->handle(tag, result, error);
         });
@@ -261,7 +267,10 @@ void LiveSpeechTranscriber::appendAudioBuffer(const float* samples, qsizetype fr
         task->append(samples, frames, sampleRate, channels);
 }
 
-void LiveSpeechTranscriber::stopRecognition() { core_->stop(); }
+void LiveSpeechTranscriber::stopRecognition()
+{
+    core_->stop();
+}
 
 void LiveSpeechTranscriber::finishRecognition()
 {

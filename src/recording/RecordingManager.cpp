@@ -1,8 +1,8 @@
 #include "recording/RecordingManager.h"
 
-#include "core/config/AppConfig.h"
 #include "base/Defaults.h"
 #include "base/Dispatch.h"
+#include "core/config/AppConfig.h"
 #include "recording/RecordingsArchive.h"
 
 #include <QCoreApplication>
@@ -52,8 +52,7 @@ int64_t positiveOr(int64_t value, int64_t fallback)
 
 // Runs an assignment where subscribers expect it: on the main thread. With
 // no application yet there is no event loop to carry it, so it runs here.
-template <typename Assignment>
-void onMainThread(Assignment assignment)
+template <typename Assignment> void onMainThread(Assignment assignment)
 {
     if (!QCoreApplication::instance() || Dispatch::isMainThread())
         assignment();
@@ -97,8 +96,7 @@ RecordingManager::RecordingManager()
     archive_->createRecordingsDirectoryIfNeeded();
 
     if (QCoreApplication* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, &RecordingManager::waitForPendingWork,
-                Qt::DirectConnection);
+        connect(app, &QCoreApplication::aboutToQuit, this, &RecordingManager::waitForPendingWork, Qt::DirectConnection);
 }
 
 RecordingManager::~RecordingManager() = default;
@@ -171,8 +169,8 @@ QString RecordingManager::recordingsDirectory() const
     return archive_->recordingsDirectory();
 }
 
-void RecordingManager::saveRecording(std::vector<float> audioData, double sampleRate, const QString& transcription,
-                                     const QString& modelName)
+void RecordingManager::saveRecording(
+    std::vector<float> audioData, double sampleRate, const QString& transcription, const QString& modelName)
 {
     // Checked on the caller's thread: with saving off nothing is queued.
     if (!isSaveEnabled())

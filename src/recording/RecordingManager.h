@@ -38,7 +38,7 @@ class RecordingManager final : public QObject {
     Q_PROPERTY(bool isRecording READ isRecording WRITE setIsRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(float audioLevel READ audioLevel WRITE setAudioLevel NOTIFY audioLevelChanged)
     Q_PROPERTY(QString currentTranscription READ currentTranscription WRITE setCurrentTranscription NOTIFY
-                   currentTranscriptionChanged)
+            currentTranscriptionChanged)
 
 public:
     using RecordingMetadata = ::RecordingMetadata;
@@ -67,10 +67,10 @@ public:
     // Returns at once. When saving is switched on, the recording is written
     // on the archive queue, followed by the retention pass. Failures are
     // printed, never reported.
-    void saveRecording(std::vector<float> audioData, double sampleRate, const QString& transcription,
-                       const QString& modelName);
+    void saveRecording(
+        std::vector<float> audioData, double sampleRate, const QString& transcription, const QString& modelName);
 
-    QList<RecordingMetadata> getRecordings() const;  // newest first
+    QList<RecordingMetadata> getRecordings() const; // newest first
     void deleteRecording(const QString& filename);
     void deleteAllRecordings();
     int64_t getTotalStorageUsed() const;

@@ -4,12 +4,12 @@
 // instead; only the recording indicator's buttons reach this path.
 #include "recording/RecordingManager.h"
 
+#include "base/Dispatch.h"
+#include "base/NotificationCenter.h"
 #include "core/audio/AudioConverter.h"
 #include "core/speech/ModelManager.h"
 #include "platform/AudioCapture.h"
-#include "base/Dispatch.h"
 #include "platform/MicrophonePermission.h"
-#include "base/NotificationCenter.h"
 
 #include <QPointer>
 #include <QRandomGenerator>
@@ -25,9 +25,15 @@ constexpr double whisperSampleRate = 16000.0;
 constexpr double missingInputRate = 48000.0;
 constexpr int levelSimulationPeriodMs = 50;
 
-DomainError microphoneDeniedError() { return {QStringLiteral("Tallowind"), 1, QStringLiteral("Microphone access denied")}; }
+DomainError microphoneDeniedError()
+{
+    return {QStringLiteral("Tallowind"), 1, QStringLiteral("Microphone access denied")};
+}
 
-TallowindError noActiveRecording() { return TallowindError::recordingFailed(QStringLiteral("No active recording")); }
+TallowindError noActiveRecording()
+{
+    return TallowindError::recordingFailed(QStringLiteral("No active recording"));
+}
 
 // A uniform random float in [low, high].
 float uniform(float low, float high)
@@ -61,8 +67,8 @@ RecordingManager::OwnCapture& RecordingManager::ownCapture()
     return *ownCapture_;
 }
 
-void RecordingManager::setCaptureServices(std::shared_ptr<AudioCapture> capture,
-                                          std::shared_ptr<MicrophonePermission> permission)
+void RecordingManager::setCaptureServices(
+    std::shared_ptr<AudioCapture> capture, std::shared_ptr<MicrophonePermission> permission)
 {
     OwnCapture& own = ownCapture();
     own.capture = std::move(capture);
@@ -219,7 +225,10 @@ void RecordingManager::cancelRecording(CaptureCompletion completion)
         completion(std::nullopt);
 }
 
-void RecordingManager::completeRecording(StopCompletion completion) { stopRecording(std::move(completion)); }
+void RecordingManager::completeRecording(StopCompletion completion)
+{
+    stopRecording(std::move(completion));
+}
 
 std::vector<float> RecordingManager::capturedAudio() const
 {
@@ -254,5 +263,7 @@ void RecordingManager::stopAudioLevelSimulation()
     setAudioLevel(0.0f);
 }
 
-QTimer* RecordingManager::audioLevelTimer() const { return ownCapture_ ? ownCapture_->audioLevelTimer.data() : nullptr; }
-
+QTimer* RecordingManager::audioLevelTimer() const
+{
+    return ownCapture_ ? ownCapture_->audioLevelTimer.data() : nullptr;
+}

@@ -10,13 +10,13 @@
 
 // One saved recording's entry in the recordings index "metadata.json".
 struct RecordingMetadata {
-    QString filename;          // name of the audio file inside the recordings folder
-    double timestamp = 0.0;    // time of the save: seconds since 2001-01-01 00:00:00 UTC
-    double duration = 0.0;     // seconds: samples / sampleRate
-    double sampleRate = 0.0;   // samples per second of the audio file
+    QString filename; // name of the audio file inside the recordings folder
+    double timestamp = 0.0; // time of the save: seconds since 2001-01-01 00:00:00 UTC
+    double duration = 0.0; // seconds: samples / sampleRate
+    double sampleRate = 0.0; // samples per second of the audio file
     QString transcription;
-    QString modelUsed;         // model identifier or "unknown"
-    int64_t fileSize = 0;      // bytes, as read right after writing; 0 when unknown
+    QString modelUsed; // model identifier or "unknown"
+    int64_t fileSize = 0; // bytes, as read right after writing; 0 when unknown
 
     bool operator==(const RecordingMetadata&) const = default;
 
@@ -32,7 +32,7 @@ struct RecordingMetadata {
 namespace RecordingsIndexCodec {
 
 struct Decoded {
-    std::optional<QList<RecordingMetadata>> entries;  // empty when the bytes are not an index
+    std::optional<QList<RecordingMetadata>> entries; // empty when the bytes are not an index
     QString error;
 };
 

@@ -35,12 +35,11 @@ void RecordingsArchive::createRecordingsDirectoryIfNeeded()
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(recordingsDirectory()).toStdString(), error);
     if (error)
-        Log::out(QStringLiteral("Failed to create recordings directory: ")
-                 + QString::fromLocal8Bit(error.message()));
+        Log::out(QStringLiteral("Failed to create recordings directory: ") + QString::fromLocal8Bit(error.message()));
 }
 
-void RecordingsArchive::saveRecording(std::span<const float> audioData, double sampleRate,
-                                      const QString& transcription, const QString& modelName)
+void RecordingsArchive::saveRecording(
+    std::span<const float> audioData, double sampleRate, const QString& transcription, const QString& modelName)
 {
     const auto sampleCount = static_cast<int64_t>(audioData.size());
     if (const std::optional<int64_t> available = getAvailableDiskSpace()) {
@@ -74,8 +73,8 @@ void RecordingsArchive::saveRecording(std::span<const float> audioData, double s
 
 QString RecordingsArchive::newRecordingName(const QDateTime& timestamp) const
 {
-    const QString stem = QStringLiteral("recording_")
-                         + timestamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss-zzz"));
+    const QString stem =
+        QStringLiteral("recording_") + timestamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss-zzz"));
     const QString folder = recordingsDirectory() + QLatin1Char('/');
     // Two saves in the same millisecond must not share (and overwrite) a file.
     QString name = stem + QStringLiteral(".wav");
@@ -118,8 +117,8 @@ RecordingsIndex::Contents RecordingsArchive::loadForRewrite()
     return contents;
 }
 
-bool RecordingsArchive::rewriteIndex(const RecordingsIndex::Contents& previous,
-                                     const QList<RecordingMetadata>& entries, const QString& failurePrefix)
+bool RecordingsArchive::rewriteIndex(
+    const RecordingsIndex::Contents& previous, const QList<RecordingMetadata>& entries, const QString& failurePrefix)
 {
     QString error;
     if (previous.unreadable && !keepUnreadableIndexAside(error)) {
@@ -147,7 +146,7 @@ bool RecordingsArchive::keepUnreadableIndexAside(QString& error)
 bool RecordingsArchive::isPlainFileName(const QString& name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-           && !name.contains(QLatin1Char('/')) && !name.contains(QChar(u'\0'));
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(u'\0'));
 }
 
 RecordingsArchive::Removal RecordingsArchive::removeRecordingFile(const QString& filename)
@@ -157,7 +156,7 @@ RecordingsArchive::Removal RecordingsArchive::removeRecordingFile(const QString&
     const QString path = recordingsDirectory() + QLatin1Char('/') + filename;
     const QFileInfo info(path);
     if (info.isSymLink())
-        return QFile::remove(path) ? Removal::Removed : Removal::Failed;  // the link only, never its target
+        return QFile::remove(path) ? Removal::Removed : Removal::Failed; // the link only, never its target
     if (!info.exists())
         return Removal::AlreadyMissing;
     if (!info.isFile())
@@ -169,7 +168,7 @@ std::optional<int64_t> RecordingsArchive::getAvailableDiskSpace()
 {
     if (environment_.availableDiskSpace)
         return environment_.availableDiskSpace();
-    struct statvfs stats {};
+    struct statvfs stats { };
     const QByteArray path = QFile::encodeName(recordingsDirectory());
     if (statvfs(path.constData(), &stats) != 0) {
         const int error = errno;

@@ -20,9 +20,9 @@
 class RecordingsArchive {
 public:
     struct Environment {
-        std::function<QString()> directory;         // worked out anew at every use
+        std::function<QString()> directory; // worked out anew at every use
         std::function<QDateTime()> now;
-        std::function<int64_t()> maxStorageSizeMB;  // read when the size rule starts
+        std::function<int64_t()> maxStorageSizeMB; // read when the size rule starts
         std::function<int64_t()> autoDeleteAfterDays;
         // Free bytes on the folder's volume, or nothing when unknown. Unset:
         // ask the file system.
@@ -39,8 +39,8 @@ public:
     void createRecordingsDirectoryIfNeeded();
 
     // Writes one recording and its index entry, then runs the retention pass.
-    void saveRecording(std::span<const float> audioData, double sampleRate, const QString& transcription,
-                       const QString& modelName);
+    void saveRecording(
+        std::span<const float> audioData, double sampleRate, const QString& transcription, const QString& modelName);
 
     bool writeWAVFile(std::span<const float> audioData, double sampleRate, const QString& path);
     QList<RecordingMetadata> loadMetadata();
@@ -51,7 +51,7 @@ public:
     void enforceStorageLimit();
     std::optional<int64_t> getAvailableDiskSpace();
 
-    QList<RecordingMetadata> getRecordings();  // newest first
+    QList<RecordingMetadata> getRecordings(); // newest first
     void deleteRecording(const QString& filename);
     void deleteAllRecordings();
     int64_t getTotalStorageUsed();
@@ -70,7 +70,7 @@ private:
     // Writes `entries` as the new index. An unreadable index is moved aside
     // first and never overwritten. Failures print `failurePrefix` + reason.
     bool rewriteIndex(const RecordingsIndex::Contents& previous, const QList<RecordingMetadata>& entries,
-                      const QString& failurePrefix);
+        const QString& failurePrefix);
     bool keepUnreadableIndexAside(QString& error);
 
     Environment environment_;

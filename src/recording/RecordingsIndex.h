@@ -13,9 +13,9 @@ namespace RecordingsIndex {
 inline const QString fileName = QStringLiteral("metadata.json");
 
 struct Contents {
-    QList<RecordingMetadata> entries;  // file order; empty unless the file was read
-    bool unreadable = false;           // the file exists but could not be read or decoded
-    QString error;                     // why, when unreadable
+    QList<RecordingMetadata> entries; // file order; empty unless the file was read
+    bool unreadable = false; // the file exists but could not be read or decoded
+    QString error; // why, when unreadable
 };
 
 Contents load(const QString& path);

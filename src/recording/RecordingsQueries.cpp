@@ -12,7 +12,7 @@ namespace {
 QList<RecordingMetadata> newestFirst(QList<RecordingMetadata> entries)
 {
     std::stable_sort(entries.begin(), entries.end(),
-                     [](const RecordingMetadata& a, const RecordingMetadata& b) { return a.timestamp > b.timestamp; });
+        [](const RecordingMetadata& a, const RecordingMetadata& b) { return a.timestamp > b.timestamp; });
     return entries;
 }
 

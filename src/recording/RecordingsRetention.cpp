@@ -45,7 +45,7 @@ void RecordingsArchive::enforceStorageLimit()
     const RecordingsIndex::Contents index = loadForRewrite();
     QList<RecordingMetadata> sorted = index.entries;
     std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const RecordingMetadata& a, const RecordingMetadata& b) { return a.timestamp < b.timestamp; });
+        [](const RecordingMetadata& a, const RecordingMetadata& b) { return a.timestamp < b.timestamp; });
 
     int64_t total = 0;
     for (const RecordingMetadata& entry : sorted)

@@ -15,8 +15,7 @@ constexpr uint16_t kChannels = 1;
 constexpr uint16_t kBitsPerSample = 32;
 constexpr uint32_t kBytesPerFrame = 4;
 
-template <typename T>
-void append(QByteArray& bytes, T value)
+template <typename T> void append(QByteArray& bytes, T value)
 {
     const T little = qToLittleEndian(value);
     bytes.append(reinterpret_cast<const char*>(&little), sizeof little);
@@ -35,14 +34,14 @@ bool writeAll(QFile& file, const char* data, int64_t size)
 bool writeSamples(QFile& file, std::span<const float> samples)
 {
     if constexpr (std::endian::native == std::endian::little) {
-        return writeAll(file, reinterpret_cast<const char*>(samples.data()),
-                        static_cast<int64_t>(samples.size_bytes()));
+        return writeAll(
+            file, reinterpret_cast<const char*>(samples.data()), static_cast<int64_t>(samples.size_bytes()));
     } else {
         std::vector<uint32_t> little(samples.size());
         for (size_t i = 0; i < samples.size(); ++i)
             little[i] = qToLittleEndian(std::bit_cast<uint32_t>(samples[i]));
-        return writeAll(file, reinterpret_cast<const char*>(little.data()),
-                        static_cast<int64_t>(little.size() * sizeof(uint32_t)));
+        return writeAll(
+            file, reinterpret_cast<const char*>(little.data()), static_cast<int64_t>(little.size() * sizeof(uint32_t)));
     }
 }
 
@@ -73,7 +72,7 @@ QByteArray header(uint32_t sampleCount, uint32_t sampleRate)
     append<uint32_t>(bytes, sampleRate * kBytesPerFrame);
     append<uint16_t>(bytes, static_cast<uint16_t>(kBytesPerFrame));
     append<uint16_t>(bytes, kBitsPerSample);
-    append<uint16_t>(bytes, 0);  // no extension
+    append<uint16_t>(bytes, 0); // no extension
     bytes.append("fact");
     append<uint32_t>(bytes, 4);
     append<uint32_t>(bytes, sampleCount);

@@ -120,8 +120,8 @@ void drawMicrophone(QPainter& painter, const QRectF& box, const QColor& color)
     painter.drawArc(holder, 180 * 16, 180 * 16);
     const double stemTop = holder.bottom();
     painter.drawLine(QPointF(area.center().x(), stemTop), QPointF(area.center().x(), area.bottom()));
-    painter.drawLine(QPointF(area.center().x() - w * 0.3, area.bottom()),
-                     QPointF(area.center().x() + w * 0.3, area.bottom()));
+    painter.drawLine(
+        QPointF(area.center().x() - w * 0.3, area.bottom()), QPointF(area.center().x() + w * 0.3, area.bottom()));
     painter.restore();
 }
 
@@ -135,8 +135,7 @@ QFont previewFont(const QFont& base)
 
 } // namespace
 
-StreamingPreviewView::StreamingPreviewView(QWidget* parent)
-    : StreamingPreviewView(&RecordingManager::shared(), parent)
+StreamingPreviewView::StreamingPreviewView(QWidget* parent) : StreamingPreviewView(&RecordingManager::shared(), parent)
 {
 }
 
@@ -145,8 +144,7 @@ StreamingPreviewView::StreamingPreviewView(QObject* transcriptionSource, QWidget
     if (!parent) {
         // A floating panel that never takes the focus from the text field
         // being dictated into.
-        setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                       | Qt::WindowDoesNotAcceptFocus);
+        setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
         setAttribute(Qt::WA_ShowWithoutActivating);
     }
     setAttribute(Qt::WA_TranslucentBackground);
@@ -203,7 +201,10 @@ QSize StreamingPreviewView::sizeHint() const
     return {pillWidth + 2 * shadowMargin, pillHeight + 2 * shadowMargin};
 }
 
-QRect StreamingPreviewView::pillRect() const { return {shadowMargin, shadowMargin, pillWidth, pillHeight}; }
+QRect StreamingPreviewView::pillRect() const
+{
+    return {shadowMargin, shadowMargin, pillWidth, pillHeight};
+}
 
 void StreamingPreviewView::completeEntrance()
 {
@@ -276,8 +277,7 @@ void StreamingPreviewView::paintPill(QPainter& painter, const QRectF& pill) cons
     painter.fillPath(shape, QColor(255, 255, 255, qRound(0.1 * 255)));
 
     const QColor label = palette().color(QPalette::WindowText);
-    const QRectF symbolBox(pill.left() + horizontalInset, pill.center().y() - symbolSize / 2.0, symbolSize,
-                           symbolSize);
+    const QRectF symbolBox(pill.left() + horizontalInset, pill.center().y() - symbolSize / 2.0, symbolSize, symbolSize);
     drawMicrophone(painter, symbolBox, label);
 
     const QFont font = previewFont(this->font());

@@ -33,8 +33,8 @@ TEST_F(DefaultsStore, TypedValuesSurviveTheFile)
 
 TEST_F(DefaultsStore, FileLivesUnderConfigHome)
 {
-    const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + "/Tallowind/Tallowind.json";
+    const QString expected =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Tallowind/Tallowind.json";
     EXPECT_EQ(Defaults::open()->fileName(), expected);
 }
 

@@ -6,7 +6,8 @@ TEST(NotificationCenter, DeliversByNameUntilRemoved)
 {
     NotificationCenter center;
     QStringList seen;
-    const auto token = center.addObserver("A", [&](const Notification& n) { seen << n.userInfo.value("text").toString(); });
+    const auto token =
+        center.addObserver("A", [&](const Notification& n) { seen << n.userInfo.value("text").toString(); });
     center.addObserver("B", [&](const Notification&) { seen << "wrong"; });
     center.post("A", {{"text", "one"}});
     center.removeObserver(token);
@@ -33,7 +34,8 @@ TEST(NotificationCenter, ScopedObservationEndsWithItsScope)
     NotificationCenter center;
     int calls = 0;
     {
-        NotificationObservation observation("Y", [&](const Notification&) { ++calls; }, center);
+        NotificationObservation observation(
+            "Y", [&](const Notification&) { ++calls; }, center);
         center.post("Y");
     }
     center.post("Y");

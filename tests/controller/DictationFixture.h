@@ -1,9 +1,9 @@
 #pragma once
 
-#include "controller/AppDelegate.h"
-#include "core/state/RecordingState.h"
 #include "base/Dispatch.h"
 #include "base/NotificationCenter.h"
+#include "controller/AppDelegate.h"
+#include "core/state/RecordingState.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeAudioCapture.h"
@@ -39,9 +39,8 @@ protected:
         services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
         services.workspace = workspace;
         controller = std::make_unique<AppDelegate>(services);
-        transcriptions_ = NotificationObservation("TranscriptionUpdated", [this](const Notification& note) {
-            transcriptions.append(note.userInfo.value("text").toString());
-        });
+        transcriptions_ = NotificationObservation("TranscriptionUpdated",
+            [this](const Notification& note) { transcriptions.append(note.userInfo.value("text").toString()); });
     }
 
     void TearDown() override
@@ -72,7 +71,7 @@ protected:
         for (size_t at = 0; at < samples.size(); at += chunk) {
             const size_t count = std::min(chunk, samples.size() - at);
             stream().deliver(std::vector<float>(samples.begin() + static_cast<std::ptrdiff_t>(at),
-                                                samples.begin() + static_cast<std::ptrdiff_t>(at + count)));
+                samples.begin() + static_cast<std::ptrdiff_t>(at + count)));
         }
     }
 

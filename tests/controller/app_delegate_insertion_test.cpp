@@ -43,9 +43,9 @@ protected:
     QStringList announced;
     bool announcedOnMain = true;
     NotificationObservation observation{QStringLiteral("TranscriptionUpdated"), [this](const Notification& note) {
-        announced << note.userInfo.value(QStringLiteral("text")).toString();
-        announcedOnMain = announcedOnMain && Dispatch::isMainThread();
-    }};
+                                            announced << note.userInfo.value(QStringLiteral("text")).toString();
+                                            announcedOnMain = announcedOnMain && Dispatch::isMainThread();
+                                        }};
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "controller/AppDelegate.h"
 
-#include "core/config/AppConfig.h"
 #include "base/Dispatch.h"
+#include "core/config/AppConfig.h"
 #include "recording/LivePreviewTimers.h"
 #include "recording/RecordingManager.h"
 #include "support/FakeAudioCapture.h"
@@ -30,9 +30,8 @@ class FakeClock {
 public:
     FakeClock()
     {
-        previous = LivePreviewTimers::setScheduler([this](double seconds, Dispatch::Work work) {
-            pending.emplace(now + seconds, std::move(work));
-        });
+        previous = LivePreviewTimers::setScheduler(
+            [this](double seconds, Dispatch::Work work) { pending.emplace(now + seconds, std::move(work)); });
     }
     ~FakeClock() { LivePreviewTimers::setScheduler(std::move(previous)); }
 
@@ -73,7 +72,7 @@ protected:
         LivePreviewTestAccess::setEngine(*controller, stream);
         RecordingManager::shared().setCurrentTranscription(QString());
         connection = QObject::connect(&RecordingManager::shared(), &RecordingManager::currentTranscriptionChanged,
-                                      [this](const QString& text) { published.append(text); });
+            [this](const QString& text) { published.append(text); });
     }
     void TearDown() override
     {
@@ -143,9 +142,9 @@ TEST_F(LivePreviewTest, PublishesListeningThenTheRunningTextThenProcessing)
     const qsizetype count = published.size();
     controller->stopLiveSpeechStreaming();
     EXPECT_EQ(published.size(), count);
-    EXPECT_EQ(published, (QStringList{QStringLiteral("Listening..."), QStringLiteral("hello"),
-                                      QStringLiteral("Listening..."), QStringLiteral("hello world"),
-                                      QStringLiteral("Processing...")}));
+    EXPECT_EQ(published,
+        (QStringList{QStringLiteral("Listening..."), QStringLiteral("hello"), QStringLiteral("Listening..."),
+            QStringLiteral("hello world"), QStringLiteral("Processing...")}));
 }
 
 TEST_F(LivePreviewTest, WaitsForTheEngineToRunAndGivesUpWithoutOne)
@@ -230,9 +229,8 @@ TEST(LivePreviewErrorText, OwnErrorsByCaseRecognizerErrorsByCode)
     EXPECT_EQ(text(SpeechRecognitionError::recognizerUnavailable), QStringLiteral("Speech recognition unavailable"));
     EXPECT_EQ(text(code(Code::audioSessionEnded)), QStringLiteral("Audio session ended"));
     EXPECT_EQ(text(code(Code::modelsUnavailable)),
-              QStringLiteral("On-device speech models not available. Enable Dictation in System Settings > Keyboard"));
+        QStringLiteral("On-device speech models not available. Enable Dictation in System Settings > Keyboard"));
     EXPECT_EQ(text(code(Code::decodingFailed)), QStringLiteral("Speech recognition error"));
 }
 
 } // namespace
-

@@ -1,8 +1,8 @@
+#include "base/Dispatch.h"
 #include "controller/AppDelegate.h"
 #include "core/speech/ModelManager.h"
 #include "core/speech/WhisperWrapper.h"
 #include "platform/AlertPresenter.h"
-#include "base/Dispatch.h"
 #include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
@@ -263,4 +263,3 @@ TEST_F(ModelLoadingTest, ModelErrorAlertOffersSettingsOrQuit)
     EXPECT_EQ(alert.style, AlertStyle::Critical);
     EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Quit"}));
 }
-

@@ -71,7 +71,7 @@ TEST_F(CaptureTest, DeniedPermissionAlertsAndCanOpenTheSoundSettings)
         const Alert& alert = alerts->shown.front();
         EXPECT_EQ(alert.messageText, "Microphone Access Required");
         EXPECT_EQ(alert.informativeText,
-                  "tallowind needs microphone access to record audio. Please grant access in System Settings.");
+            "tallowind needs microphone access to record audio. Please grant access in System Settings.");
         EXPECT_EQ(alert.style, AlertStyle::Warning);
         EXPECT_EQ(alert.buttons, (QStringList{"Open System Settings", "Cancel"}));
         EXPECT_EQ(workspace->opened, QList<QUrl>{Workspace::microphoneSettingsURL()});
@@ -96,7 +96,7 @@ TEST_F(CaptureTest, SetUpFailureAlertsOnceAndLeavesNothingToTranscribe)
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].messageText, "Audio Setup Failed");
     EXPECT_EQ(alerts->shown[0].informativeText,
-              "Unable to initialize audio recording. Please restart the app and try again.");
+        "Unable to initialize audio recording. Please restart the app and try again.");
     EXPECT_EQ(alerts->shown[0].style, AlertStyle::Critical);
     EXPECT_FALSE(stream().hasTap());
 
@@ -116,7 +116,7 @@ TEST_F(CaptureTest, FailedStartAlertsAndEndsTheRecording)
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].messageText, "Audio Recording Failed");
     EXPECT_EQ(alerts->shown[0].informativeText,
-              "Failed to start audio recording: The audio input device could not be opened.\n\nPlease try again.");
+        "Failed to start audio recording: The audio input device could not be opened.\n\nPlease try again.");
     EXPECT_EQ(alerts->shown[0].buttons, QStringList{"OK"});
     EXPECT_EQ(statusIcon(), "mic.circle");
 }
@@ -225,7 +225,7 @@ TEST_F(CaptureTest, ConversionFailureStopsTheRecordingWithAnAlert)
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].messageText, "Audio Recording Error");
     EXPECT_EQ(alerts->shown[0].informativeText,
-              "Failed to process audio: Audio conversion failed: bad ratio\n\nPlease try recording again.");
+        "Failed to process audio: Audio conversion failed: bad ratio\n\nPlease try recording again.");
     EXPECT_EQ(statusIcon(), "mic.circle");
 
     controller->stopRecordingAndTranscribe();

@@ -26,7 +26,10 @@ QList<int> countsIn(const QStringList& lines, const QString& prefix)
     return counts;
 }
 
-std::vector<float> silence(double seconds) { return std::vector<float>(static_cast<size_t>(seconds * 16000), 0.0f); }
+std::vector<float> silence(double seconds)
+{
+    return std::vector<float>(static_cast<size_t>(seconds * 16000), 0.0f);
+}
 
 std::vector<float> joined(std::initializer_list<std::vector<float>> parts)
 {
@@ -63,8 +66,8 @@ protected:
         const WhisperModel model = WhisperModel::allCases().front();
         const QString path = ModelManager::shared().modelPath(model);
         QDir().mkpath(QFileInfo(path).absolutePath());
-        EXPECT_FALSE(WhisperTestModel::writeMicro(QFileInfo(path).absolutePath(), WhisperTestModel::WeightType::F16,
-                                                  QFileInfo(path).fileName())
+        EXPECT_FALSE(WhisperTestModel::writeMicro(
+            QFileInfo(path).absolutePath(), WhisperTestModel::WeightType::F16, QFileInfo(path).fileName())
                          .isEmpty());
         ModelManager::shared().setActiveModel(model);
         return model;
@@ -154,10 +157,13 @@ TEST_F(TranscriptionTest, RecordingsParkedBehindALoadAreTranscribedInOrder)
     EXPECT_EQ(log.systemLines().count("[AppDelegate] Model is loading, queueing transcription"), 2);
 
     ASSERT_TRUE(waitFor([&] { return transcribedLines(log).size() == 2; }));
-    EXPECT_EQ(countsIn(log.systemLines(), "[AppDelegate] performTranscription called with "), (QList<int>{24000, 32000}));
+    EXPECT_EQ(
+        countsIn(log.systemLines(), "[AppDelegate] performTranscription called with "), (QList<int>{24000, 32000}));
     EXPECT_TRUE(waitFor([&] {
         const QStringList lines = log.systemLines();
-        return lines.filter("[AppDelegate] Transcription successful: ").size() + lines.count("[AppDelegate] Transcription returned nil") == 2;
+        return lines.filter("[AppDelegate] Transcription successful: ").size()
+            + lines.count("[AppDelegate] Transcription returned nil")
+            == 2;
     }));
 }
 

@@ -26,7 +26,9 @@ struct Collected {
 bool playTone(const QString& folder, double seconds)
 {
     const QString wav = folder + "/tone.wav";
-    if (QProcess::execute("sox", {"-n", "-r", "48000", "-c", "1", wav, "synth", QString::number(seconds), "sine", "440", "vol", "0.5"}) != 0)
+    if (QProcess::execute("sox",
+            {"-n", "-r", "48000", "-c", "1", wav, "synth", QString::number(seconds), "sine", "440", "vol", "0.5"})
+        != 0)
         return false;
     return QProcess::execute("paplay", {wav}) == 0;
 }

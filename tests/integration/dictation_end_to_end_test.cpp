@@ -2,10 +2,10 @@
 // held through XTest, speech played into the virtual microphone, the text
 // pasted into another application and the recording archived.
 #include "app/LinuxPlatformServices.h"
-#include "core/config/AppConfig.h"
-#include "controller/AppDelegate.h"
-#include "core/speech/ModelManager.h"
 #include "base/NotificationCenter.h"
+#include "controller/AppDelegate.h"
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
 #include "recording/RecordingManager.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
@@ -37,8 +37,9 @@ protected:
         const WhisperModel model = WhisperModel::allCases().front();
         const QFileInfo path(ModelManager::shared().modelPath(model));
         QDir().mkpath(path.absolutePath());
-        ASSERT_FALSE(WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
-                         .isEmpty());
+        ASSERT_FALSE(
+            WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
+                .isEmpty());
         ModelManager::shared().setActiveModel(model);
         AppConfig::setEnableRecordingSaving(true);
         // Greedy single passes keep the random-weight model quick.
@@ -71,7 +72,8 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
     QTemporaryDir folder;
     const QString speech = folder.filePath("speech.wav");
     const QString spoken = folder.filePath("spoken.wav");
-    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "please write this sentence into the field"}), 0);
+    ASSERT_EQ(
+        QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "please write this sentence into the field"}), 0);
     // The virtual microphone is quiet while nothing plays, so the silence the
     // trim should cut is played too.
     ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "2.5", "0"}), 0);
@@ -82,9 +84,8 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
 
     LogCapture log;
     QStringList announced;
-    NotificationObservation observation("TranscriptionUpdated", [&](const Notification& note) {
-        announced.append(note.userInfo.value("text").toString());
-    });
+    NotificationObservation observation("TranscriptionUpdated",
+        [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
 
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
@@ -126,7 +127,8 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
     const int samples = handedOn.front().section(' ', 4, 4).toInt();
     const QStringList trims = log.systemLines().filter("[VAD] Conservative trim: ");
     ASSERT_EQ(trims.size(), 1);
-    const QStringList lengths = trims.front().mid(QStringLiteral("[VAD] Conservative trim: ").size()).split(QString::fromUtf8(" → "));
+    const QStringList lengths =
+        trims.front().mid(QStringLiteral("[VAD] Conservative trim: ").size()).split(QString::fromUtf8(" → "));
     ASSERT_EQ(lengths.size(), 2);
     EXPECT_LT(lengths[1].chopped(1).toDouble(), lengths[0].chopped(1).toDouble() - 0.5);
     RecordingManager::shared().waitForPendingWork();

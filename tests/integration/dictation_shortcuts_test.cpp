@@ -105,4 +105,3 @@ TEST_F(DictationShortcutsTest, EscapeCancelsAToggleRecordingAndIsOnlyTakenMeanwh
 }
 
 } // namespace
-

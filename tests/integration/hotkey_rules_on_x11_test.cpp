@@ -25,7 +25,7 @@ protected:
         ASSERT_TRUE(keyboard.isOpen());
         ASSERT_TRUE(recorder.start()) << "the recorder window never got the focus";
         ASSERT_TRUE(tap.create(hotkeyGrabs(KeyboardShortcutManager::shared(), false),
-                               [this](const HotkeyEvent& event) { return handle(event); }));
+            [this](const HotkeyEvent& event) { return handle(event); }));
     }
 
     HotkeyTap::Disposition handle(const HotkeyEvent& event)

@@ -1,7 +1,7 @@
 #include "base/Dispatch.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/sphinx/PocketSphinxRecognizer.h"
 #include "platform/audio/QtAudioCapture.h"
+#include "platform/sphinx/PocketSphinxRecognizer.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "recording/RecordingManager.h"
 
@@ -26,7 +26,7 @@ public:
     {
         partials.append(text);
     }
-    void transcriberDidReceiveFinalResult(LiveSpeechTranscriber&, const QString&) override {}
+    void transcriberDidReceiveFinalResult(LiveSpeechTranscriber&, const QString&) override { }
     void transcriberDidEncounterError(LiveSpeechTranscriber&, const TranscriberError&) override { ++errors; }
     QStringList partials;
     int errors = 0;
@@ -49,8 +49,8 @@ TEST(LivePreviewCapture, SpokenWordsGivePartialTextFromTheMicrophone)
     auto stream = capture.makeStream();
     ASSERT_TRUE(stream->format().isValid());
     stream->installTap([&](const AudioBuffer& buffer) {
-        transcriber.appendAudioBuffer(buffer.frames, qsizetype(buffer.frameCount), int(buffer.sampleRate),
-                                      buffer.channelCount);
+        transcriber.appendAudioBuffer(
+            buffer.frames, qsizetype(buffer.frameCount), int(buffer.sampleRate), buffer.channelCount);
     });
     ASSERT_FALSE(transcriber.startRecognition().has_value());
     QString error;

@@ -36,7 +36,7 @@ protected:
         inserter.paste(text);
         ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
         std::printf("paste of %lld characters took %lld ms until the clipboard was restored\n",
-                    static_cast<long long>(text.size()), static_cast<long long>(clock.elapsed()));
+            static_cast<long long>(text.size()), static_cast<long long>(clock.elapsed()));
     }
 
     std::shared_ptr<QtPasteboard> board = std::make_shared<QtPasteboard>();
@@ -88,7 +88,8 @@ TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboa
     ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
 
     PasteTarget target;
-    const QString script = qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
+    const QString script =
+        qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
     // The distribution's interpreter: python3-gi is installed for it, not
     // for another python3 that may come first on PATH.
     ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"), {script}));
@@ -118,10 +119,11 @@ TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
         formats << format;
     }
     std::printf("snapshot of a 2048x2048 image: %lld ms, %lld bytes in %lld formats (%s)\n",
-                static_cast<long long>(clock.elapsed()), static_cast<long long>(bytes),
-                static_cast<long long>(saved->size()), qPrintable(formats.join(QLatin1Char(' '))));
+        static_cast<long long>(clock.elapsed()), static_cast<long long>(bytes), static_cast<long long>(saved->size()),
+        qPrintable(formats.join(QLatin1Char(' '))));
 
     pasteAndWait(QStringLiteral("over a photo "));
     EXPECT_EQ(target.text(), QStringLiteral("over a photo "));
-    EXPECT_EQ(target.ask("clipboard", "clipboard "), "clipboard " + QByteArray("user text").toBase64() + " 2048x2048 #ff0000");
+    EXPECT_EQ(target.ask("clipboard", "clipboard "),
+        "clipboard " + QByteArray("user text").toBase64() + " 2048x2048 #ff0000");
 }

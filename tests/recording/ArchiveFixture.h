@@ -74,10 +74,7 @@ protected:
             names << metadata.filename;
         return names;
     }
-    QStringList asideCopies() const
-    {
-        return QDir(folder).entryList({"metadata.json.unreadable-*"}, QDir::Files);
-    }
+    QStringList asideCopies() const { return QDir(folder).entryList({"metadata.json.unreadable-*"}, QDir::Files); }
 
     QTemporaryDir root;
     QString folder;

@@ -224,8 +224,8 @@ TEST_F(LiveSpeechTranscriberTest, LosingTheRecognizerStopsARunningRecognitionOnl
     EXPECT_TRUE(task->cancelled);
     drain();
     ASSERT_EQ(delegate.reports.size(), 1u);
-    EXPECT_EQ(std::get<SpeechRecognitionError>(delegate.reports[0].error),
-              SpeechRecognitionError::recognizerUnavailable);
+    EXPECT_EQ(
+        std::get<SpeechRecognitionError>(delegate.reports[0].error), SpeechRecognitionError::recognizerUnavailable);
     EXPECT_TRUE(delegate.reports[0].onMainThread);
 }
 
@@ -279,8 +279,8 @@ TEST(LiveSpeechTranscriberOnDevice, PartialTextArrivesWhileACaptureThreadFeedsIt
 
     std::thread capture([&] {
         for (size_t at = 0; at < audio.size(); at += 1024)
-            transcriber.appendAudioBuffer(audio.data() + at, qsizetype(std::min<size_t>(1024, audio.size() - at)),
-                                          44100, 1);
+            transcriber.appendAudioBuffer(
+                audio.data() + at, qsizetype(std::min<size_t>(1024, audio.size() - at)), 44100, 1);
     });
     capture.join();
     QDeadlineTimer deadline(60000);

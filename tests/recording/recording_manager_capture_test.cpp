@@ -1,8 +1,8 @@
 #include "recording/RecordingManager.h"
 
-#include "core/speech/ModelManager.h"
 #include "base/Dispatch.h"
 #include "base/NotificationCenter.h"
+#include "core/speech/ModelManager.h"
 #include "support/FakeAudioCapture.h"
 #include "support/FakeMicrophonePermission.h"
 
@@ -157,13 +157,13 @@ TEST_F(RecordingManagerCaptureTest, MicrophonePermissionIsAskedWhenUndecidedAndA
 TEST_F(RecordingManagerCaptureTest, SetUpAndStartFailuresReachTheCaller)
 {
     manager().setCaptureServices(nullptr, permission);
-    EXPECT_TRUE(isTallowindError(start().error,
-                                 TallowindError::audioEngineSetupFailed(QStringLiteral("Failed to create audio engine"))));
+    EXPECT_TRUE(isTallowindError(
+        start().error, TallowindError::audioEngineSetupFailed(QStringLiteral("Failed to create audio engine"))));
 
     manager().setCaptureServices(capture, permission);
     capture->format = {0, 0};
-    EXPECT_TRUE(isTallowindError(start().error,
-                                 TallowindError::audioEngineSetupFailed(QStringLiteral("Failed to get input format"))));
+    EXPECT_TRUE(isTallowindError(
+        start().error, TallowindError::audioEngineSetupFailed(QStringLiteral("Failed to get input format"))));
 
     capture->format = {44100, 1};
     capture->nextStartError = QStringLiteral("device busy");
@@ -184,7 +184,8 @@ TEST_F(RecordingManagerCaptureTest, SetUpAndStartFailuresReachTheCaller)
 TEST_F(RecordingManagerCaptureTest, WithoutARecordingStopCompleteAndCancelChangeNothing)
 {
     int cancellations = 0;
-    NotificationObservation observer(NotificationName::recordingCancelled, [&](const Notification&) { ++cancellations; });
+    NotificationObservation observer(
+        NotificationName::recordingCancelled, [&](const Notification&) { ++cancellations; });
     manager().setCurrentTranscription(QStringLiteral("kept"));
     const auto noRecording = TallowindError::recordingFailed(QStringLiteral("No active recording"));
     EXPECT_TRUE(isTallowindError(stop().error, noRecording));
@@ -241,8 +242,8 @@ TEST_F(RecordingManagerCaptureTest, ASecondStartReplacesTheFirstStreamAndItsSamp
 TEST_F(RecordingManagerCaptureTest, LevelSimulationStaysInRangeUntilStopped)
 {
     std::vector<float> levels;
-    auto connection = QObject::connect(&manager(), &RecordingManager::audioLevelChanged,
-                                       [&](float level) { levels.push_back(level); });
+    auto connection = QObject::connect(
+        &manager(), &RecordingManager::audioLevelChanged, [&](float level) { levels.push_back(level); });
     manager().startAudioLevelSimulation();
     ASSERT_NE(manager().audioLevelTimer(), nullptr);
     EXPECT_EQ(manager().audioLevelTimer()->interval(), 50);
@@ -262,4 +263,3 @@ TEST_F(RecordingManagerCaptureTest, LevelSimulationStaysInRangeUntilStopped)
 }
 
 } // namespace
-

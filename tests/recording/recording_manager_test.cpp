@@ -1,8 +1,8 @@
 #include "recording/RecordingManager.h"
 
-#include "core/config/AppConfig.h"
 #include "base/Defaults.h"
 #include "base/Dispatch.h"
+#include "core/config/AppConfig.h"
 #include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 
@@ -109,7 +109,7 @@ TEST_F(RecordingManagerTest, RetentionSettingsFallBackUnlessPositive)
         manager.setAutoDeleteAfterDays(stored);
         EXPECT_EQ(manager.maxStorageSizeMB(), 500);
         EXPECT_EQ(manager.autoDeleteAfterDays(), 30);
-        EXPECT_EQ(Defaults::value("MaxRecordingsStorageSize").toLongLong(), stored);  // stored unchecked
+        EXPECT_EQ(Defaults::value("MaxRecordingsStorageSize").toLongLong(), stored); // stored unchecked
     }
     manager.setMaxStorageSizeMB(1);
     manager.setAutoDeleteAfterDays(1);
@@ -164,7 +164,8 @@ TEST_F(RecordingManagerTest, ConcurrentSavesKeepEveryEntry)
     for (int t = 0; t < threads; ++t) {
         writers.emplace_back([&manager, t] {
             for (int i = 0; i < savesPerThread; ++i)
-                manager.saveRecording(std::vector<float>(160, float(t)), 16000, QString("%1-%2").arg(t).arg(i), "unknown");
+                manager.saveRecording(
+                    std::vector<float>(160, float(t)), 16000, QString("%1-%2").arg(t).arg(i), "unknown");
         });
     }
     for (std::thread& writer : writers)

@@ -12,8 +12,7 @@ TEST_F(ArchiveTest, SaveWritesTheFileAndAppendsOneIndexEntry)
     archive->saveRecording(oneSecond, 16000, "hello world", "unknown");
     archive->saveRecording({}, 16000, "", "tiny");
 
-    const QString expectedName =
-        "recording_" + now.toLocalTime().toString("yyyy-MM-dd_HH-mm-ss-zzz") + ".wav";
+    const QString expectedName = "recording_" + now.toLocalTime().toString("yyyy-MM-dd_HH-mm-ss-zzz") + ".wav";
     const QList<RecordingMetadata> entries = RecordingsIndex::load(indexPath()).entries;
     ASSERT_EQ(entries.size(), 2);
     const RecordingMetadata& first = entries.at(0);
@@ -49,7 +48,7 @@ TEST_F(ArchiveTest, FreeSpaceMustCoverTheSamplesPlusTenMebibytes)
 
     freeBytes = required;
     archive->saveRecording(oneSecond, 16000, "b", "m");
-    freeBytes = std::nullopt;  // unknown: saved without the check
+    freeBytes = std::nullopt; // unknown: saved without the check
     now = now.addSecs(1);
     archive->saveRecording(oneSecond, 16000, "c", "m");
     EXPECT_EQ(indexNames().size(), 2);
@@ -114,7 +113,7 @@ TEST_F(ArchiveTest, FolderCreationFailureIsReportedAndTheArchiveStaysUsable)
 
     folder = root.filePath("later/Recordings");
     archive->createRecordingsDirectoryIfNeeded();
-    archive->createRecordingsDirectoryIfNeeded();  // existing folder: no error
+    archive->createRecordingsDirectoryIfNeeded(); // existing folder: no error
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(log.outLines().size(), 1);
 }

@@ -22,15 +22,14 @@ RecordingMetadata sampleEntry(const QString& name = "recording_2025-03-07_14-05-
     entry.sampleRate = 16000;
     entry.transcription = QStringLiteral("Grüße, \"quoted\"\nline two 🎙");
     entry.modelUsed = "large-v3-turbo-q5_0";
-    entry.fileSize = (int64_t{1} << 53) + 1;  // beyond exact doubles
+    entry.fileSize = (int64_t{1} << 53) + 1; // beyond exact doubles
     return entry;
 }
 
 QJsonObject sampleObject()
 {
-    return QJsonObject{{"filename", "a.wav"}, {"timestamp", 1.5},        {"duration", 1.0},
-                       {"sampleRate", 16000}, {"transcription", "text"}, {"modelUsed", "unknown"},
-                       {"fileSize", 64058}};
+    return QJsonObject{{"filename", "a.wav"}, {"timestamp", 1.5}, {"duration", 1.0}, {"sampleRate", 16000},
+        {"transcription", "text"}, {"modelUsed", "unknown"}, {"fileSize", 64058}};
 }
 
 QByteArray arrayOf(const QJsonObject& object)
@@ -57,7 +56,7 @@ TEST(RecordingsIndexCodec, RoundTripKeepsEveryFieldExactly)
 {
     const QList<RecordingMetadata> entries{sampleEntry("a.wav"), sampleEntry("b.wav")};
     const QByteArray bytes = RecordingsIndexCodec::encode(entries);
-    EXPECT_FALSE(bytes.contains('\n'));  // compact
+    EXPECT_FALSE(bytes.contains('\n')); // compact
 
     const auto decoded = RecordingsIndexCodec::decode(bytes);
     ASSERT_TRUE(decoded.entries) << decoded.error.toStdString();
@@ -108,9 +107,15 @@ TEST(RecordingsIndexCodec, OneBadRecordMakesTheWholeIndexUnreadable)
     }
 
     const QList<QPair<QString, QJsonValue>> wrongTypes{
-        {"timestamp", "2025-01-01"}, {"filename", 3},           {"transcription", QJsonValue::Null},
-        {"duration", true},          {"fileSize", 1.5},         {"fileSize", "64058"},
-        {"fileSize", 1e300},         {"sampleRate", QJsonArray{}}, {"modelUsed", QJsonObject{}},
+        {"timestamp", "2025-01-01"},
+        {"filename", 3},
+        {"transcription", QJsonValue::Null},
+        {"duration", true},
+        {"fileSize", 1.5},
+        {"fileSize", "64058"},
+        {"fileSize", 1e300},
+        {"sampleRate", QJsonArray{}},
+        {"modelUsed", QJsonObject{}},
     };
     for (const auto& [key, value] : wrongTypes) {
         QJsonObject object = sampleObject();
@@ -121,7 +126,7 @@ TEST(RecordingsIndexCodec, OneBadRecordMakesTheWholeIndexUnreadable)
     }
 
     for (const QByteArray& bytes : {QByteArray(), QByteArray("{}"), QByteArray("[1]"), QByteArray("[{]"),
-                                    QByteArray("null"), QByteArray("[[]]"), QByteArray("[{\"timestamp\":1e999}]")})
+             QByteArray("null"), QByteArray("[[]]"), QByteArray("[{\"timestamp\":1e999}]")})
         EXPECT_FALSE(RecordingsIndexCodec::decode(bytes).entries) << bytes.toStdString();
 }
 
@@ -143,7 +148,7 @@ TEST(RecordingsIndexCodec, SurvivesRandomAndTruncatedInput)
             for (char& c : bytes)
                 c = char(random.bounded(256));
         }
-        (void)RecordingsIndexCodec::decode(bytes);  // must simply not crash
+        (void)RecordingsIndexCodec::decode(bytes); // must simply not crash
     }
 }
 

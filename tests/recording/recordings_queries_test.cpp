@@ -5,13 +5,13 @@ TEST_F(ArchiveTest, RecordingsAreListedNewestFirstAndEqualTimesKeepIndexOrder)
     EXPECT_TRUE(archive->getRecordings().isEmpty());
     EXPECT_EQ(archive->getTotalStorageUsed(), 0);
 
-    writeIndex({entry("t1.wav", 30, 1), entry("t3.wav", 10, 20), entry("t2.wav", 20, 300, false),
-                entry("t3b.wav", 10, 4000)});
+    writeIndex(
+        {entry("t1.wav", 30, 1), entry("t3.wav", 10, 20), entry("t2.wav", 20, 300, false), entry("t3b.wav", 10, 4000)});
     QStringList names;
     for (const RecordingMetadata& metadata : archive->getRecordings())
         names << metadata.filename;
     EXPECT_EQ(names, (QStringList{"t3.wav", "t3b.wav", "t2.wav", "t1.wav"}));
-    EXPECT_EQ(archive->getTotalStorageUsed(), 4321);  // the missing file's size counts too
+    EXPECT_EQ(archive->getTotalStorageUsed(), 4321); // the missing file's size counts too
 }
 
 TEST_F(ArchiveTest, DeleteRecordingRemovesTheFileAndEveryEntryOfThatName)

@@ -10,7 +10,7 @@ constexpr int64_t MB = 1024 * 1024;
 TEST_F(ArchiveTest, AgeRuleRemovesOnlyEntriesStrictlyBeforeTheCutOff)
 {
     writeIndex({entry("minute.wav", 60, 1), entry("older.wav", 30 * day + 1, 1), entry("edge.wav", 30 * day, 1),
-                entry("gone.wav", 40 * day, 1, false)});
+        entry("gone.wav", 40 * day, 1, false)});
     archive->performMaintenance();
 
     EXPECT_EQ(indexNames(), (QStringList{"minute.wav", "edge.wav"}));
@@ -30,7 +30,7 @@ TEST_F(ArchiveTest, RulesWithNothingToDoLeaveTheIndexUntouched)
     const QByteArray before = readFile(indexPath());
     const QDateTime modified = QFileInfo(indexPath()).lastModified();
 
-    archive->performMaintenance();  // 500 MB exactly: nothing to remove
+    archive->performMaintenance(); // 500 MB exactly: nothing to remove
     EXPECT_EQ(readFile(indexPath()), before);
     EXPECT_EQ(QFileInfo(indexPath()).lastModified(), modified);
     EXPECT_TRUE(QFile::exists(pathOf("a.wav")));
@@ -39,7 +39,7 @@ TEST_F(ArchiveTest, RulesWithNothingToDoLeaveTheIndexUntouched)
 TEST_F(ArchiveTest, SizeRuleRemovesOldestUntilAtOrUnderTheLimitAndWritesOldestFirst)
 {
     writeIndex({entry("new.wav", 10, 200 * MB), entry("old.wav", 30, 1), entry("mid.wav", 20, 300 * MB)});
-    archive->enforceStorageLimit();  // one byte over
+    archive->enforceStorageLimit(); // one byte over
 
     EXPECT_FALSE(QFile::exists(pathOf("old.wav")));
     EXPECT_TRUE(QFile::exists(pathOf("mid.wav")));
@@ -82,8 +82,8 @@ TEST_F(ArchiveTest, HostileNamesNeverReachOutsideTheFolder)
     QFile::link(outside, pathOf("link.wav"));
 
     writeIndex({entry("../outside.wav", 40 * day, 1), entry(outside, 40 * day, 1), entry("../victim", 40 * day, 1),
-                entry(".", 40 * day, 1), entry("sub", 40 * day, 1, false), entry("../victim/x.wav", 1, 600 * MB),
-                entry(QString("link.wav"), 2, 1, false), entry("real.wav", 3, 1)});
+        entry(".", 40 * day, 1), entry("sub", 40 * day, 1, false), entry("../victim/x.wav", 1, 600 * MB),
+        entry(QString("link.wav"), 2, 1, false), entry("real.wav", 3, 1)});
     archive->performMaintenance();
     archive->deleteRecording("../outside.wav");
     archive->deleteRecording(outside);
@@ -92,7 +92,7 @@ TEST_F(ArchiveTest, HostileNamesNeverReachOutsideTheFolder)
     EXPECT_EQ(readFile(outside), "not a recording");
     EXPECT_EQ(readFile(sibling + "/x.wav"), "not a recording");
     EXPECT_TRUE(QFileInfo(folder + "/sub").isDir());
-    EXPECT_FALSE(QFileInfo(pathOf("link.wav")).isSymLink());  // the link went, its target stayed
+    EXPECT_FALSE(QFileInfo(pathOf("link.wav")).isSymLink()); // the link went, its target stayed
     EXPECT_FALSE(QFile::exists(pathOf("real.wav")));
     EXPECT_FALSE(QFile::exists(indexPath()));
 }
@@ -102,7 +102,8 @@ TEST_F(ArchiveTest, HugeLimitsAndSizesDoNotOverflow)
     constexpr int64_t most = std::numeric_limits<int64_t>::max();
     maxMB = most;
     days = most;
-    writeIndex({entry("a.wav", 10, most), entry("b.wav", 5, most), entry("c.wav", 1, std::numeric_limits<int64_t>::min())});
+    writeIndex(
+        {entry("a.wav", 10, most), entry("b.wav", 5, most), entry("c.wav", 1, std::numeric_limits<int64_t>::min())});
     archive->performMaintenance();
     EXPECT_EQ(indexNames().size(), 3);
     (void)archive->getTotalStorageUsed();

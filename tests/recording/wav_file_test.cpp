@@ -36,7 +36,7 @@ TEST(WavFile, HeaderDescribesMonoFloatAtTheGivenRateAndSamplesAreStoredBitForBit
     QTemporaryDir dir;
     const QString path = dir.filePath("one-second.wav");
     std::vector<float> samples(16000, 0.25f);
-    samples[0] = 1.5f;  // outside -1..1: no clipping
+    samples[0] = 1.5f; // outside -1..1: no clipping
     samples[1] = -7.0f;
     samples[2] = std::numeric_limits<float>::denorm_min();
     samples[3] = -0.0f;
@@ -50,16 +50,16 @@ TEST(WavFile, HeaderDescribesMonoFloatAtTheGivenRateAndSamplesAreStoredBitForBit
     EXPECT_EQ(bytes.mid(8, 4), "WAVE");
     EXPECT_EQ(bytes.mid(12, 4), "fmt ");
     EXPECT_EQ(u32(bytes, 16), 18u);
-    EXPECT_EQ(u16(bytes, 20), 3u);  // IEEE float
-    EXPECT_EQ(u16(bytes, 22), 1u);  // mono
+    EXPECT_EQ(u16(bytes, 20), 3u); // IEEE float
+    EXPECT_EQ(u16(bytes, 22), 1u); // mono
     EXPECT_EQ(u32(bytes, 24), 16000u);
-    EXPECT_EQ(u32(bytes, 28), 64000u);  // byte rate
-    EXPECT_EQ(u16(bytes, 32), 4u);      // block align
-    EXPECT_EQ(u16(bytes, 34), 32u);     // bits per sample
+    EXPECT_EQ(u32(bytes, 28), 64000u); // byte rate
+    EXPECT_EQ(u16(bytes, 32), 4u); // block align
+    EXPECT_EQ(u16(bytes, 34), 32u); // bits per sample
     EXPECT_EQ(u16(bytes, 36), 0u);
     EXPECT_EQ(bytes.mid(38, 4), "fact");
     EXPECT_EQ(u32(bytes, 42), 4u);
-    EXPECT_EQ(u32(bytes, 46), 16000u);  // frame count
+    EXPECT_EQ(u32(bytes, 46), 16000u); // frame count
     EXPECT_EQ(bytes.mid(50, 4), "data");
     EXPECT_EQ(u32(bytes, 54), 64000u);
 

@@ -10,7 +10,7 @@
 // test may call it from a thread of its own to play the capture thread).
 class FakeAudioStream final : public AudioStream {
 public:
-    explicit FakeAudioStream(AudioStreamFormat format) : format_(format) {}
+    explicit FakeAudioStream(AudioStreamFormat format) : format_(format) { }
 
     AudioStreamFormat format() const override { return format_; }
     void installTap(Tap tap) override
@@ -57,7 +57,8 @@ public:
             return;
         AudioBuffer buffer;
         buffer.frames = interleaved.data();
-        buffer.frameCount = format_.channelCount > 0 ? static_cast<int64_t>(interleaved.size()) / format_.channelCount : 0;
+        buffer.frameCount =
+            format_.channelCount > 0 ? static_cast<int64_t>(interleaved.size()) / format_.channelCount : 0;
         buffer.sampleRate = format_.sampleRate;
         buffer.channelCount = format_.channelCount;
         tap_(buffer);

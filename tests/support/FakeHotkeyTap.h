@@ -58,9 +58,18 @@ public:
             return std::nullopt;
         return handler_(HotkeyEvent{type, keyCode, modifierFlags});
     }
-    std::optional<Disposition> keyDown(uint16_t keyCode, uint32_t flags) { return send(HotkeyEvent::Type::keyDown, keyCode, flags); }
-    std::optional<Disposition> keyUp(uint16_t keyCode, uint32_t flags) { return send(HotkeyEvent::Type::keyUp, keyCode, flags); }
-    std::optional<Disposition> flagsChanged(uint16_t keyCode, uint32_t flags) { return send(HotkeyEvent::Type::flagsChanged, keyCode, flags); }
+    std::optional<Disposition> keyDown(uint16_t keyCode, uint32_t flags)
+    {
+        return send(HotkeyEvent::Type::keyDown, keyCode, flags);
+    }
+    std::optional<Disposition> keyUp(uint16_t keyCode, uint32_t flags)
+    {
+        return send(HotkeyEvent::Type::keyUp, keyCode, flags);
+    }
+    std::optional<Disposition> flagsChanged(uint16_t keyCode, uint32_t flags)
+    {
+        return send(HotkeyEvent::Type::flagsChanged, keyCode, flags);
+    }
 
     // Simulates the desktop turning the tap off behind our back.
     void disableBySystem() { enabled_ = false; }

@@ -115,10 +115,7 @@ public:
         ++restores;
     }
     uint64_t fetchCount() const override { return fetches.load(); }
-    Clock::time_point lastFetchTime() const override
-    {
-        return Clock::time_point(Clock::duration(lastFetch.load()));
-    }
+    Clock::time_point lastFetchTime() const override { return Clock::time_point(Clock::duration(lastFetch.load())); }
 
 private:
     void noteThread()

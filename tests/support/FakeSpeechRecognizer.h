@@ -12,7 +12,7 @@ class FakeSpeechRecognizer final : public SpeechRecognizer {
 public:
     class FakeTask final : public Task {
     public:
-        explicit FakeTask(ResultHandler h) : handler(std::move(h)) {}
+        explicit FakeTask(ResultHandler h) : handler(std::move(h)) { }
 
         void append(const float*, qsizetype frames, int sampleRate, int channels) override
         {

@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 
-QString testToolPath(const QString& name) { return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name; }
+QString testToolPath(const QString& name)
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+}
 
 PasteTarget::~PasteTarget()
 {
@@ -35,12 +38,15 @@ QByteArray PasteTarget::ask(const QByteArray& command, const QByteArray& answerP
 
 bool PasteTarget::activate() const
 {
-    return QProcess::execute(QStringLiteral("xdotool"),
-                             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId})
+    return QProcess::execute(
+               QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId})
         == 0;
 }
 
-QString PasteTarget::text() { return QString::fromUtf8(QByteArray::fromBase64(ask("text", "text ").mid(5))); }
+QString PasteTarget::text()
+{
+    return QString::fromUtf8(QByteArray::fromBase64(ask("text", "text ").mid(5)));
+}
 
 QByteArray PasteTarget::awaitLine(const QByteArray& prefix)
 {

@@ -31,9 +31,10 @@ std::vector<float> spoken(const QString& text)
         const QString wav = folder.filePath(QStringLiteral("speech.wav"));
         const QString raw = folder.filePath(QStringLiteral("speech.f32"));
         if (run(espeak, {QStringLiteral("-w"), wav, text})
-            && run(sox, {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"), QStringLiteral("floating-point"),
-                            QStringLiteral("-b"), QStringLiteral("32"), QStringLiteral("-r"), QStringLiteral("16000"),
-                            QStringLiteral("-c"), QStringLiteral("1"), raw})) {
+            && run(sox,
+                {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                    QStringLiteral("floating-point"), QStringLiteral("-b"), QStringLiteral("32"), QStringLiteral("-r"),
+                    QStringLiteral("16000"), QStringLiteral("-c"), QStringLiteral("1"), raw})) {
             QFile file(raw);
             if (file.open(QIODevice::ReadOnly)) {
                 const QByteArray bytes = file.readAll();

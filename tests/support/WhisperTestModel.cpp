@@ -97,10 +97,14 @@ std::vector<TensorSpec> tensorSpecs(const Shape& s)
 ggml_type weightGgmlType(WeightType type)
 {
     switch (type) {
-    case WeightType::F32: return GGML_TYPE_F32;
-    case WeightType::F16: return GGML_TYPE_F16;
-    case WeightType::Q5_0: return GGML_TYPE_Q5_0;
-    case WeightType::Q8_0: return GGML_TYPE_Q8_0;
+    case WeightType::F32:
+        return GGML_TYPE_F32;
+    case WeightType::F16:
+        return GGML_TYPE_F16;
+    case WeightType::Q5_0:
+        return GGML_TYPE_Q5_0;
+    case WeightType::Q8_0:
+        return GGML_TYPE_Q8_0;
     }
     return GGML_TYPE_F16;
 }
@@ -108,17 +112,21 @@ ggml_type weightGgmlType(WeightType type)
 int32_t fileType(WeightType type)
 {
     switch (type) {
-    case WeightType::F32: return GGML_FTYPE_ALL_F32;
-    case WeightType::F16: return GGML_FTYPE_MOSTLY_F16;
-    case WeightType::Q5_0: return GGML_FTYPE_MOSTLY_Q5_0 + GGML_QNT_VERSION * GGML_QNT_VERSION_FACTOR;
-    case WeightType::Q8_0: return GGML_FTYPE_MOSTLY_Q8_0 + GGML_QNT_VERSION * GGML_QNT_VERSION_FACTOR;
+    case WeightType::F32:
+        return GGML_FTYPE_ALL_F32;
+    case WeightType::F16:
+        return GGML_FTYPE_MOSTLY_F16;
+    case WeightType::Q5_0:
+        return GGML_FTYPE_MOSTLY_Q5_0 + GGML_QNT_VERSION * GGML_QNT_VERSION_FACTOR;
+    case WeightType::Q8_0:
+        return GGML_FTYPE_MOSTLY_Q8_0 + GGML_QNT_VERSION * GGML_QNT_VERSION_FACTOR;
     }
     return GGML_FTYPE_MOSTLY_F16;
 }
 
 class Writer {
 public:
-    explicit Writer(QSaveFile& file) : file_(file) {}
+    explicit Writer(QSaveFile& file) : file_(file) { }
     void i32(int32_t value) { bytes(&value, sizeof value); }
     void u32(uint32_t value) { bytes(&value, sizeof value); }
     void bytes(const void* data, size_t size)
@@ -144,7 +152,8 @@ std::vector<float> melFilters(int32_t nMel, int32_t nFft)
         for (int32_t f = 0; f < nFft; ++f) {
             const double weight = 1.0 - std::abs(f - centre) / spacing;
             if (weight > 0)
-                filters[static_cast<size_t>(m) * static_cast<size_t>(nFft) + static_cast<size_t>(f)] = static_cast<float>(weight);
+                filters[static_cast<size_t>(m) * static_cast<size_t>(nFft) + static_cast<size_t>(f)] =
+                    static_cast<float>(weight);
         }
     }
     return filters;
@@ -180,9 +189,15 @@ bool writeTensor(Writer& out, const TensorSpec& tensor, ggml_type type, std::mt1
     std::uniform_real_distribution<float> uniform(-0.02f, 0.02f);
     for (float& value : values) {
         switch (tensor.fill) {
-        case TensorSpec::Fill::Random: value = uniform(random); break;
-        case TensorSpec::Fill::One: value = 1.0f; break;
-        case TensorSpec::Fill::Zero: value = 0.0f; break;
+        case TensorSpec::Fill::Random:
+            value = uniform(random);
+            break;
+        case TensorSpec::Fill::One:
+            value = 1.0f;
+            break;
+        case TensorSpec::Fill::Zero:
+            value = 0.0f;
+            break;
         }
     }
 
@@ -261,8 +276,8 @@ bool write(const QString& path, const Shape& shape, WeightType type, uint32_t se
     std::mt19937 random(seed);
     for (const TensorSpec& tensor : tensorSpecs(shape)) {
         const ggml_type storedAs = tensor.storage == Storage::Float32 ? GGML_TYPE_F32
-            : tensor.storage == Storage::Conv                        ? conv
-                                                                   : weight;
+            : tensor.storage == Storage::Conv                         ? conv
+                                                                      : weight;
         if (!writeTensor(out, tensor, storedAs, random))
             return false;
     }

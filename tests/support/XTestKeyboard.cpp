@@ -16,7 +16,7 @@ Display* asDisplay(void* display)
 
 } // namespace
 
-XTestKeyboard::XTestKeyboard() : display_(XOpenDisplay(nullptr)) {}
+XTestKeyboard::XTestKeyboard() : display_(XOpenDisplay(nullptr)) { }
 
 XTestKeyboard::~XTestKeyboard()
 {
@@ -36,8 +36,8 @@ ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : dis
     Display* display = asDisplay(display_);
     if (!display)
         return;
-    XGrabKey(display, XKeysymToKeycode(display, XStringToKeysym(key)), x11Modifiers, DefaultRootWindow(display),
-             False, GrabModeAsync, GrabModeAsync);
+    XGrabKey(display, XKeysymToKeycode(display, XStringToKeysym(key)), x11Modifiers, DefaultRootWindow(display), False,
+        GrabModeAsync, GrabModeAsync);
     XSync(display, False);
 }
 

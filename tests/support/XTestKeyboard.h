@@ -44,7 +44,6 @@ private:
     void* display_;
 };
 
-
 // The keystroke_recorder tool in its own process, holding the focus.
 class KeystrokeRecorder {
 public:

@@ -2,8 +2,8 @@
 //   make_whisper_test_model OUTPUT [--shape micro|tiny] [--type f32|f16|q5_0|q8_0] [--seed N]
 #include "support/WhisperTestModel.h"
 
-#include <QCoreApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <cstdio>
 

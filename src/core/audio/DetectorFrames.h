@@ -32,8 +32,7 @@ void append(std::vector<float>& pending, int64_t& processed, std::span<const flo
 
 // At the end of a recording: pads what is left with silence to a full frame
 // and hands it over. Nothing happens when nothing is left.
-template <typename Feed>
-void flush(std::vector<float>& pending, int64_t processed, Feed&& feed)
+template <typename Feed> void flush(std::vector<float>& pending, int64_t processed, Feed&& feed)
 {
     if (pending.empty())
         return;

@@ -1,22 +1,24 @@
 #include "core/audio/SpeechTrim.h"
 
-#include "core/audio/VoiceActivityDetector.h"
 #include "base/Log.h"
+#include "core/audio/VoiceActivityDetector.h"
 
 #include <algorithm>
 
 namespace SpeechTrim {
 namespace {
 
-double seconds(size_t samples, double sampleRate) { return static_cast<double>(samples) / sampleRate; }
+double seconds(size_t samples, double sampleRate)
+{
+    return static_cast<double>(samples) / sampleRate;
+}
 
-Decision segmented(const std::vector<float>& recording, const VoiceActivityDetector& detector, const QString& mode,
-                   double sampleRate)
+Decision segmented(
+    const std::vector<float>& recording, const VoiceActivityDetector& detector, const QString& mode, double sampleRate)
 {
     Log::system(QString::asprintf("[VAD] Speech: %.1fs, Segments: %d, Silence: %.0f%%",
-                                  static_cast<double>(detector.totalSpeechDuration()),
-                                  static_cast<int>(detector.speechSegmentCount()),
-                                  static_cast<double>(detector.silenceReductionRatio()) * 100.0));
+        static_cast<double>(detector.totalSpeechDuration()), static_cast<int>(detector.speechSegmentCount()),
+        static_cast<double>(detector.silenceReductionRatio()) * 100.0));
     const int64_t count = detector.speechSegmentCount();
     const double duration = seconds(recording.size(), sampleRate);
 
@@ -54,24 +56,27 @@ Decision gated(const std::vector<float>& recording, double sampleRate)
 {
     Log::system(QStringLiteral("[VAD] No speech segments detected - attempting transcription anyway"));
     Log::system(QString::asprintf("[VAD] Audio duration: %.1fs (%lld samples)", seconds(recording.size(), sampleRate),
-                                  static_cast<long long>(recording.size())));
+        static_cast<long long>(recording.size())));
     // The signed maximum: a recording that only swings negative counts as silent.
     const float peak = recording.empty() ? 0.0f : *std::max_element(recording.begin(), recording.end());
     if (peak < silenceThreshold) {
         Log::system(QString::asprintf("[VAD] Audio is silent (max amplitude: %f)", static_cast<double>(peak)));
         return {{}, true};
     }
-    Log::system(QString::asprintf("[VAD] Audio has content (max amplitude: %f), proceeding with transcription",
-                                  static_cast<double>(peak)));
+    Log::system(QString::asprintf(
+        "[VAD] Audio has content (max amplitude: %f), proceeding with transcription", static_cast<double>(peak)));
     return {recording, false};
 }
 
 } // namespace
 
-int64_t spanMargin(double sampleRate) { return static_cast<int64_t>(sampleRate * 0.5); }
+int64_t spanMargin(double sampleRate)
+{
+    return static_cast<int64_t>(sampleRate * 0.5);
+}
 
 Decision select(const std::vector<float>& recording, const VoiceActivityDetector* detector, bool segmentationEnabled,
-                const QString& mode, double sampleRate)
+    const QString& mode, double sampleRate)
 {
     if (detector && segmentationEnabled)
         return segmented(recording, *detector, mode, sampleRate);

@@ -18,13 +18,13 @@ inline constexpr float silenceThreshold = 0.001f;
 
 struct Decision {
     std::vector<float> audio; // what to transcribe
-    bool silent = false;      // the silence gate dropped the recording
+    bool silent = false; // the silence gate dropped the recording
 };
 
 // `detector` is the finalized detector of the recording, or null when the
 // recording had none. `segmentationEnabled` and `mode` are the settings.
 Decision select(const std::vector<float>& recording, const VoiceActivityDetector* detector, bool segmentationEnabled,
-                const QString& mode, double sampleRate);
+    const QString& mode, double sampleRate);
 
 // Samples of trim margin kept around the speech span.
 int64_t spanMargin(double sampleRate);

@@ -9,14 +9,15 @@ constexpr size_t warmUpFrames = 10;
 
 } // namespace
 
-VoiceActivityDetector::VoiceActivityDetector(float sampleRate) : VoiceActivityDetector(sampleRate, Configuration()) {}
+VoiceActivityDetector::VoiceActivityDetector(float sampleRate) : VoiceActivityDetector(sampleRate, Configuration()) { }
 
 VoiceActivityDetector::VoiceActivityDetector(float sampleRate, Configuration configuration)
-    : sampleRate_(sampleRate)
-    , config_(configuration)
-    , frameSize_(static_cast<int64_t>(sampleRate * configuration.frameDuration))
-    , paddingFrames_(static_cast<int64_t>(std::round(configuration.paddingDuration / configuration.frameDuration)))
-    , minSilenceFrames_(static_cast<int64_t>(std::round(configuration.minSilenceDuration / configuration.frameDuration)))
+    : sampleRate_(sampleRate),
+      config_(configuration),
+      frameSize_(static_cast<int64_t>(sampleRate * configuration.frameDuration)),
+      paddingFrames_(static_cast<int64_t>(std::round(configuration.paddingDuration / configuration.frameDuration))),
+      minSilenceFrames_(
+          static_cast<int64_t>(std::round(configuration.minSilenceDuration / configuration.frameDuration)))
 {
     energyHistory.reserve(static_cast<size_t>(config_.historySize) + 1);
     sortScratch.reserve(static_cast<size_t>(config_.historySize) + 1);
@@ -123,7 +124,8 @@ void VoiceActivityDetector::finalizeRecording(int64_t totalSampleCount)
 
 void VoiceActivityDetector::appendSegment(int64_t start, int64_t end)
 {
-    speechSegments.push_back({start, end, static_cast<float>(start) / sampleRate_, static_cast<float>(end) / sampleRate_});
+    speechSegments.push_back(
+        {start, end, static_cast<float>(start) / sampleRate_, static_cast<float>(end) / sampleRate_});
     totalSpeechSamples += end - start;
 }
 

@@ -24,7 +24,7 @@ public:
 
     struct SpeechSegment {
         int64_t startSample = 0; // inclusive
-        int64_t endSample = 0;   // exclusive; may lie beyond the recording
+        int64_t endSample = 0; // exclusive; may lie beyond the recording
         float startTime = 0;
         float endTime = 0;
     };

@@ -71,16 +71,37 @@ double typedDouble(const QString& key, double fallback)
     return isNumber(v) ? v.toDouble() : fallback;
 }
 
-void setBool(const QString& key, bool value) { Defaults::setValue(key, value); }
+void setBool(const QString& key, bool value)
+{
+    Defaults::setValue(key, value);
+}
 
 } // namespace
 
-bool enableStreamingMode() { return boolLookup("StreamingModeEnabled"); }
-void setEnableStreamingMode(bool value) { setBool("StreamingModeEnabled", value); }
-bool enableRecordingSaving() { return boolLookup("EnableRecordingSaving"); }
-void setEnableRecordingSaving(bool value) { setBool("EnableRecordingSaving", value); }
-bool showInFinderAfterSaving() { return boolLookup("ShowInFinderAfterSaving"); }
-void setShowInFinderAfterSaving(bool value) { setBool("ShowInFinderAfterSaving", value); }
+bool enableStreamingMode()
+{
+    return boolLookup("StreamingModeEnabled");
+}
+void setEnableStreamingMode(bool value)
+{
+    setBool("StreamingModeEnabled", value);
+}
+bool enableRecordingSaving()
+{
+    return boolLookup("EnableRecordingSaving");
+}
+void setEnableRecordingSaving(bool value)
+{
+    setBool("EnableRecordingSaving", value);
+}
+bool showInFinderAfterSaving()
+{
+    return boolLookup("ShowInFinderAfterSaving");
+}
+void setShowInFinderAfterSaving(bool value)
+{
+    setBool("ShowInFinderAfterSaving", value);
+}
 
 QStringList whisperDictionaryWords()
 {
@@ -95,33 +116,108 @@ QStringList whisperDictionaryWords()
     }
     return words;
 }
-void setWhisperDictionaryWords(const QStringList& value) { Defaults::setValue("WhisperDictionaryWords", value); }
+void setWhisperDictionaryWords(const QStringList& value)
+{
+    Defaults::setValue("WhisperDictionaryWords", value);
+}
 
-int32_t whisperBestOf() { return typedInt32("WhisperBestOf", 5); }
-void setWhisperBestOf(int32_t value) { Defaults::setValue("WhisperBestOf", qlonglong(value)); }
-int32_t whisperBeamSize() { return typedInt32("WhisperBeamSize", 5); }
-void setWhisperBeamSize(int32_t value) { Defaults::setValue("WhisperBeamSize", qlonglong(value)); }
-float whisperTemperature() { return typedFloat("WhisperTemperature", 0.0f); }
-void setWhisperTemperature(float value) { Defaults::setValue("WhisperTemperature", double(value)); }
-bool whisperNoFallback() { return boolLookup("WhisperNoFallback"); }
-void setWhisperNoFallback(bool value) { setBool("WhisperNoFallback", value); }
-float whisperEntropyThreshold() { return typedFloat("WhisperEntropyThreshold", 2.4f); }
-void setWhisperEntropyThreshold(float value) { Defaults::setValue("WhisperEntropyThreshold", double(value)); }
-float whisperLogProbThreshold() { return typedFloat("WhisperLogProbThreshold", -1.0f); }
-void setWhisperLogProbThreshold(float value) { Defaults::setValue("WhisperLogProbThreshold", double(value)); }
+int32_t whisperBestOf()
+{
+    return typedInt32("WhisperBestOf", 5);
+}
+void setWhisperBestOf(int32_t value)
+{
+    Defaults::setValue("WhisperBestOf", qlonglong(value));
+}
+int32_t whisperBeamSize()
+{
+    return typedInt32("WhisperBeamSize", 5);
+}
+void setWhisperBeamSize(int32_t value)
+{
+    Defaults::setValue("WhisperBeamSize", qlonglong(value));
+}
+float whisperTemperature()
+{
+    return typedFloat("WhisperTemperature", 0.0f);
+}
+void setWhisperTemperature(float value)
+{
+    Defaults::setValue("WhisperTemperature", double(value));
+}
+bool whisperNoFallback()
+{
+    return boolLookup("WhisperNoFallback");
+}
+void setWhisperNoFallback(bool value)
+{
+    setBool("WhisperNoFallback", value);
+}
+float whisperEntropyThreshold()
+{
+    return typedFloat("WhisperEntropyThreshold", 2.4f);
+}
+void setWhisperEntropyThreshold(float value)
+{
+    Defaults::setValue("WhisperEntropyThreshold", double(value));
+}
+float whisperLogProbThreshold()
+{
+    return typedFloat("WhisperLogProbThreshold", -1.0f);
+}
+void setWhisperLogProbThreshold(float value)
+{
+    Defaults::setValue("WhisperLogProbThreshold", double(value));
+}
 
-bool launchAtLogin() { return boolLookup("LaunchAtLogin"); }
-void setLaunchAtLogin(bool value) { setBool("LaunchAtLogin", value); }
-bool showDockIcon() { return boolLookup("ShowDockIcon"); }
-void setShowDockIcon(bool value) { setBool("ShowDockIcon", value); }
-bool enableSoundEffects() { return boolLookup("EnableSoundEffects"); }
-void setEnableSoundEffects(bool value) { setBool("EnableSoundEffects", value); }
-bool insertAfterRecording() { return typedBool("InsertAfterRecording", true); }
-void setInsertAfterRecording(bool value) { setBool("InsertAfterRecording", value); }
-bool copyToClipboard() { return boolLookup("CopyToClipboard"); }
-void setCopyToClipboard(bool value) { setBool("CopyToClipboard", value); }
-bool enableVoiceActivityDetection() { return typedBool("EnableVoiceActivityDetection", true); }
-void setEnableVoiceActivityDetection(bool value) { setBool("EnableVoiceActivityDetection", value); }
+bool launchAtLogin()
+{
+    return boolLookup("LaunchAtLogin");
+}
+void setLaunchAtLogin(bool value)
+{
+    setBool("LaunchAtLogin", value);
+}
+bool showDockIcon()
+{
+    return boolLookup("ShowDockIcon");
+}
+void setShowDockIcon(bool value)
+{
+    setBool("ShowDockIcon", value);
+}
+bool enableSoundEffects()
+{
+    return boolLookup("EnableSoundEffects");
+}
+void setEnableSoundEffects(bool value)
+{
+    setBool("EnableSoundEffects", value);
+}
+bool insertAfterRecording()
+{
+    return typedBool("InsertAfterRecording", true);
+}
+void setInsertAfterRecording(bool value)
+{
+    setBool("InsertAfterRecording", value);
+}
+bool copyToClipboard()
+{
+    return boolLookup("CopyToClipboard");
+}
+void setCopyToClipboard(bool value)
+{
+    setBool("CopyToClipboard", value);
+}
+bool enableVoiceActivityDetection()
+{
+    return typedBool("EnableVoiceActivityDetection", true);
+}
+void setEnableVoiceActivityDetection(bool value)
+{
+    setBool("EnableVoiceActivityDetection", value);
+}
 
 QString vadSegmentationMode()
 {
@@ -132,14 +228,35 @@ QString vadSegmentationMode()
         return v.toString();
     return QStringLiteral("conservative");
 }
-void setVadSegmentationMode(const QString& value) { Defaults::setValue("VADSegmentationMode", value); }
+void setVadSegmentationMode(const QString& value)
+{
+    Defaults::setValue("VADSegmentationMode", value);
+}
 
-double vadThreshold() { return typedDouble("VADThreshold", 0.5); }
-void setVadThreshold(double value) { Defaults::setValue("VADThreshold", value); }
-bool enableDebugLogging() { return boolLookup("EnableDebugLogging"); }
-void setEnableDebugLogging(bool value) { setBool("EnableDebugLogging", value); }
-bool enableBetaFeatures() { return boolLookup("EnableBetaFeatures"); }
-void setEnableBetaFeatures(bool value) { setBool("EnableBetaFeatures", value); }
+double vadThreshold()
+{
+    return typedDouble("VADThreshold", 0.5);
+}
+void setVadThreshold(double value)
+{
+    Defaults::setValue("VADThreshold", value);
+}
+bool enableDebugLogging()
+{
+    return boolLookup("EnableDebugLogging");
+}
+void setEnableDebugLogging(bool value)
+{
+    setBool("EnableDebugLogging", value);
+}
+bool enableBetaFeatures()
+{
+    return boolLookup("EnableBetaFeatures");
+}
+void setEnableBetaFeatures(bool value)
+{
+    setBool("EnableBetaFeatures", value);
+}
 
 std::optional<QPointF> popoverWindowPosition()
 {
@@ -169,7 +286,7 @@ void resetWhisperSettings()
 {
     auto store = Defaults::open();
     for (const char* key : {"WhisperTemperature", "WhisperBeamSize", "WhisperBestOf", "WhisperEntropyThreshold",
-                            "WhisperLogProbThreshold", "WhisperNoFallback"})
+             "WhisperLogProbThreshold", "WhisperNoFallback"})
         store->remove(key);
     store->sync();
 }

@@ -1,8 +1,14 @@
 #include "core/config/TallowindError.h"
 
 namespace {
-QString redownloadFromSettings() { return QStringLiteral("Try downloading the model again from Settings > Models"); }
-QString checkConnection() { return QStringLiteral("Check your internet connection and try again"); }
+QString redownloadFromSettings()
+{
+    return QStringLiteral("Try downloading the model again from Settings > Models");
+}
+QString checkConnection()
+{
+    return QStringLiteral("Check your internet connection and try again");
+}
 } // namespace
 
 TallowindError::TallowindError(Kind kind, QString payload, QString path)

@@ -16,8 +16,7 @@ HotkeyDecision swallowOnly()
     return {HotkeyCommand::none, true, false};
 }
 
-HotkeyDecision keyDown(const HotkeyEvent& event, const HotkeyContext& context,
-                       const KeyboardShortcutManager& shortcuts)
+HotkeyDecision keyDown(const HotkeyEvent& event, const HotkeyContext& context, const KeyboardShortcutManager& shortcuts)
 {
     const bool toggleRunning = context.isRecording && context.mode == RecordingMode::toggle;
     // Escape cancels a toggle recording, whatever it would otherwise match.
@@ -50,8 +49,8 @@ HotkeyDecision keyDown(const HotkeyEvent& event, const HotkeyContext& context,
 
 } // namespace
 
-HotkeyDecision decideHotkeyEvent(const HotkeyEvent& event, const HotkeyContext& context,
-                                 const KeyboardShortcutManager& shortcuts)
+HotkeyDecision decideHotkeyEvent(
+    const HotkeyEvent& event, const HotkeyContext& context, const KeyboardShortcutManager& shortcuts)
 {
     const bool pushToTalkRunning = context.isRecording && context.mode == RecordingMode::pushToTalk;
     const KeyboardShortcut pushToTalk = shortcuts.shortcut(ShortcutAction::quickTranscribe);

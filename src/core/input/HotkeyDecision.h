@@ -23,13 +23,13 @@ struct HotkeyDecision {
 struct HotkeyContext {
     bool isRecording = false;
     RecordingMode mode = RecordingMode::pushToTalk;
-    double now = 0;            // seconds since 1970
+    double now = 0; // seconds since 1970
     double lastToggleTime = 0; // 0 lets the first toggle through
     double toggleDebounceInterval = 0.3;
 };
 
-HotkeyDecision decideHotkeyEvent(const HotkeyEvent& event, const HotkeyContext& context,
-                                 const KeyboardShortcutManager& shortcuts);
+HotkeyDecision decideHotkeyEvent(
+    const HotkeyEvent& event, const HotkeyContext& context, const KeyboardShortcutManager& shortcuts);
 
 // The combinations the tap must hold: the three actions' shortcuts, and
 // Escape while a toggle-mode recording runs (so it can cancel it; at any

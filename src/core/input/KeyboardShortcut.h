@@ -22,11 +22,12 @@ struct KeyboardShortcut {
     uint16_t keyCode = 0;
     uint32_t modifierFlags = 0;
 
-    static constexpr KeyboardShortcut withModifiers(uint16_t keyCode, bool option = false, bool command = false,
-                                                    bool shift = false, bool control = false)
+    static constexpr KeyboardShortcut withModifiers(
+        uint16_t keyCode, bool option = false, bool command = false, bool shift = false, bool control = false)
     {
-        return {keyCode, (option ? optionFlag : 0u) | (command ? commandFlag : 0u) | (shift ? shiftFlag : 0u)
-                             | (control ? controlFlag : 0u)};
+        return {keyCode,
+            (option ? optionFlag : 0u) | (command ? commandFlag : 0u) | (shift ? shiftFlag : 0u)
+                | (control ? controlFlag : 0u)};
     }
 
     // Modifier symbols in the fixed order ⌃⌥⇧⌘, then the key's name when it
@@ -51,7 +52,7 @@ class ShortcutAction {
 public:
     enum Case { quickTranscribe, quickTranscribeWithWindow, continuousRecording };
 
-    constexpr ShortcutAction(Case value) : case_(value) {}
+    constexpr ShortcutAction(Case value) : case_(value) { }
 
     static std::optional<ShortcutAction> fromRawValue(const QString& rawValue);
     // Declaration order.

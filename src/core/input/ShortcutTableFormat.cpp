@@ -33,7 +33,7 @@ QByteArray encode(const ShortcutTable& table)
     for (auto it = table.cbegin(); it != table.cend(); ++it) {
         array.append(it.key().rawValue());
         array.append(QJsonObject{{kKeyCode, static_cast<qint64>(it.value().keyCode)},
-                                 {kModifierFlags, static_cast<qint64>(it.value().modifierFlags)}});
+            {kModifierFlags, static_cast<qint64>(it.value().modifierFlags)}});
     }
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }

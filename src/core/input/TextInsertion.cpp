@@ -1,7 +1,7 @@
 #include "core/input/TextInsertion.h"
 
-#include "platform/KeySynthesizer.h"
 #include "base/Log.h"
+#include "platform/KeySynthesizer.h"
 
 #include <QTextBoundaryFinder>
 
@@ -52,7 +52,10 @@ std::shared_ptr<Dispatch::Semaphore> postToMain(std::function<void()> step)
 
 // Runs `step` on the main thread; false when it had not run within `timeout`
 // (it still runs later).
-bool runOnMain(std::function<void()> step, double timeout) { return postToMain(std::move(step))->wait(timeout); }
+bool runOnMain(std::function<void()> step, double timeout)
+{
+    return postToMain(std::move(step))->wait(timeout);
+}
 
 std::chrono::steady_clock::duration seconds(double value)
 {
@@ -81,9 +84,11 @@ QString TextInsertion::sanitizeText(const QString& text)
     return kept;
 }
 
-TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
-                           PasteTiming timing)
-    : pasteboard_(std::move(pasteboard)), keys_(std::move(keys)), timing_(timing),
+TextInserter::TextInserter(
+    std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing)
+    : pasteboard_(std::move(pasteboard)),
+      keys_(std::move(keys)),
+      timing_(timing),
       queue(QStringLiteral("com.tallowind.insertion"))
 {
 }
@@ -122,11 +127,13 @@ void TextInserter::runSequence(const QString& text)
         if (started)
             saveDone->wait(saveUnderWayTimeout);
     }
-    runOnMain([board, results, text] {
-        const bool placed = board->setText(text);
-        std::lock_guard lock(results->mutex);
-        results->textPlaced = placed;
-    }, timing_.stepTimeout);
+    runOnMain(
+        [board, results, text] {
+            const bool placed = board->setText(text);
+            std::lock_guard lock(results->mutex);
+            results->textPlaced = placed;
+        },
+        timing_.stepTimeout);
     // The main queue runs the save before the text, so once the text is
     // placed the copy of the user's clipboard is there too, even a late one.
     bool placed = false;
@@ -154,10 +161,12 @@ void TextInserter::runSequence(const QString& text)
     if (!saved)
         return;
     // If something else was copied meanwhile, that is the user's clipboard now.
-    runOnMain([board, contents = std::move(*saved)] {
-        if (board->holdsPastedText())
-            board->restore(contents);
-    }, timing_.stepTimeout);
+    runOnMain(
+        [board, contents = std::move(*saved)] {
+            if (board->holdsPastedText())
+                board->restore(contents);
+        },
+        timing_.stepTimeout);
 }
 
 // X11 pastes are asynchronous: the target asks for our text some time after

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/config/AppConfig.h"
 #include "base/Dispatch.h"
+#include "core/config/AppConfig.h"
 #include "platform/Pasteboard.h"
 
 #include <QString>
@@ -20,11 +20,11 @@ QString sanitizeText(const QString& text);
 
 // Pauses and bounds of one paste; tests shorten them.
 struct PasteTiming {
-    double stepTimeout = 1.0;    // wait for each clipboard step on the main thread
-    double readyDelay = AppConfig::clipboardReadyDelay;     // clipboard set -> chord
+    double stepTimeout = 1.0; // wait for each clipboard step on the main thread
+    double readyDelay = AppConfig::clipboardReadyDelay; // clipboard set -> chord
     double restoreDelay = AppConfig::clipboardRestoreDelay; // chord -> earliest restore
-    double fetchSettle = 0.03;   // quiet time after the target's last request
-    double fetchFallback = 2.0;  // restore even if no request came
+    double fetchSettle = 0.03; // quiet time after the target's last request
+    double fetchFallback = 2.0; // restore even if no request came
 };
 
 // Types text into the focused application: saves the user's clipboard, puts
@@ -33,8 +33,7 @@ struct PasteTiming {
 // queue of their own; the clipboard is only touched on the main thread.
 class TextInserter {
 public:
-    TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
-                 PasteTiming timing = {});
+    TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {});
     // Lets the queued pastes finish.
     ~TextInserter();
     TextInserter(const TextInserter&) = delete;

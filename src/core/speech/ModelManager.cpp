@@ -35,8 +35,8 @@ std::optional<DomainError> removeItem(const QString& path)
     std::filesystem::remove_all(std::filesystem::path(path.toStdString()), error);
     if (!error)
         return std::nullopt;
-    return DomainError{QString::fromUtf8(error.category().name()), error.value(),
-                       QString::fromStdString(error.message())};
+    return DomainError{
+        QString::fromUtf8(error.category().name()), error.value(), QString::fromStdString(error.message())};
 }
 
 } // namespace
@@ -155,19 +155,18 @@ void ModelManager::deleteModelAsync(WhisperModel model, DeleteCompletion complet
         const QString path = modelPath(model);
         if (!QFileInfo::exists(path)) {
             completion(DomainError{kErrorDomain, kModelFileMissingCode,
-                                   QStringLiteral("Model '") + model.displayName() + QStringLiteral("' not found")});
+                QStringLiteral("Model '") + model.displayName() + QStringLiteral("' not found")});
             return;
         }
         if (const auto error = removeItem(path)) {
             completion(DomainError{kErrorDomain, kModelDeleteFailedCode,
-                                   QStringLiteral("Failed to delete model at ") + path + QStringLiteral(": ")
-                                       + error->localizedDescription});
+                QStringLiteral("Failed to delete model at ") + path + QStringLiteral(": ")
+                    + error->localizedDescription});
             return;
         }
         if (activeModel() == model)
             setActiveModel(std::nullopt);
-        NotificationCenter::shared().post(NotificationName::modelWasDeleted,
-                                          {{modelUserInfoKey, model.rawValue()}});
+        NotificationCenter::shared().post(NotificationName::modelWasDeleted, {{modelUserInfoKey, model.rawValue()}});
         completion(std::nullopt);
     });
 }
@@ -227,9 +226,15 @@ void ModelManager::migrateFromOldModels()
 std::optional<WhisperModel> ModelManager::mapOldModelToNew(const QString& identifier)
 {
     static const QStringList toTurboQ5 = {
-        QStringLiteral("tiny.en-q8_0"), QStringLiteral("tiny.en"),  QStringLiteral("tiny"),
-        QStringLiteral("base"),         QStringLiteral("base.en"),  QStringLiteral("small.en"),
-        QStringLiteral("small"),        QStringLiteral("medium.en"), QStringLiteral("medium"),
+        QStringLiteral("tiny.en-q8_0"),
+        QStringLiteral("tiny.en"),
+        QStringLiteral("tiny"),
+        QStringLiteral("base"),
+        QStringLiteral("base.en"),
+        QStringLiteral("small.en"),
+        QStringLiteral("small"),
+        QStringLiteral("medium.en"),
+        QStringLiteral("medium"),
     };
     static const QStringList toTurbo = {QStringLiteral("large-v1"), QStringLiteral("large-v2")};
     if (toTurboQ5.contains(identifier))

@@ -26,8 +26,8 @@ QList<WhisperModel> WhisperModel::allCasesRecommendedOrder()
 QList<WhisperModel> WhisperModel::allCasesSortedBySize()
 {
     QList<WhisperModel> models = allCases();
-    std::stable_sort(models.begin(), models.end(),
-                     [](WhisperModel a, WhisperModel b) { return a.sizeInMB() < b.sizeInMB(); });
+    std::stable_sort(
+        models.begin(), models.end(), [](WhisperModel a, WhisperModel b) { return a.sizeInMB() < b.sizeInMB(); });
     return models;
 }
 
@@ -80,13 +80,16 @@ QString WhisperModel::description() const
 {
     switch (case_) {
     case largeV3TurboQ5:
-        return QStringLiteral("Excellent balance of speed and accuracy. Supports 99+ languages. Recommended for most users.");
+        return QStringLiteral(
+            "Excellent balance of speed and accuracy. Supports 99+ languages. Recommended for most users.");
     case largeV3TurboQ8:
-        return QStringLiteral("Higher quality quantization for better accuracy. Good balance between size and performance.");
+        return QStringLiteral(
+            "Higher quality quantization for better accuracy. Good balance between size and performance.");
     case largeV3Turbo:
         return QStringLiteral("Maximum accuracy with turbo speed. Best for professional use and challenging audio.");
     case largeV3:
-        return QStringLiteral("Original Large v3 model. Maximum accuracy but slower. Best for highest quality transcriptions.");
+        return QStringLiteral(
+            "Original Large v3 model. Maximum accuracy but slower. Best for highest quality transcriptions.");
     }
     return {};
 }

@@ -15,7 +15,7 @@ class WhisperModel {
 public:
     enum Case { largeV3TurboQ5, largeV3TurboQ8, largeV3Turbo, largeV3 };
 
-    constexpr WhisperModel(Case value) : case_(value) {}
+    constexpr WhisperModel(Case value) : case_(value) { }
 
     // Exact, case-sensitive match of a catalogue identifier.
     static std::optional<WhisperModel> fromRawValue(const QString& identifier);
@@ -50,7 +50,6 @@ inline size_t qHash(WhisperModel model, size_t seed = 0) noexcept
     return qHash(model.rawValue(), seed);
 }
 
-template <>
-struct std::hash<WhisperModel> {
+template <> struct std::hash<WhisperModel> {
     size_t operator()(WhisperModel model) const noexcept { return qHash(model); }
 };

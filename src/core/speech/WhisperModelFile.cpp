@@ -10,8 +10,7 @@ namespace {
 constexpr uint32_t ggmlMagic = 0x67676d6c;
 constexpr int hyperParameterCount = 11;
 
-template <typename T>
-bool readValue(QFile& file, T* value)
+template <typename T> bool readValue(QFile& file, T* value)
 {
     return file.read(reinterpret_cast<char*>(value), sizeof(T)) == static_cast<qint64>(sizeof(T));
 }

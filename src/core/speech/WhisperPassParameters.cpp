@@ -59,7 +59,8 @@ int WhisperPassParameters::threadCount(int processorCount)
 
 QString WhisperPassParameters::languageFor(const QString& modelPath)
 {
-    return modelPath.contains(QLatin1String(".en.bin"), Qt::CaseSensitive) ? QStringLiteral("en") : QStringLiteral("auto");
+    return modelPath.contains(QLatin1String(".en.bin"), Qt::CaseSensitive) ? QStringLiteral("en")
+                                                                           : QStringLiteral("auto");
 }
 
 QString WhisperPassParameters::dictionaryPrompt(const QStringList& words)

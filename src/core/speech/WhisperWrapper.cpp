@@ -1,9 +1,9 @@
 #include "core/speech/WhisperWrapper.h"
 
+#include "base/Log.h"
 #include "core/speech/WhisperModelFile.h"
 #include "core/speech/WhisperPassParameters.h"
 #include "core/speech/WhisperTranscriptText.h"
-#include "base/Log.h"
 
 #include <whisper.h>
 
@@ -27,8 +27,8 @@ std::shared_ptr<WhisperWrapper> WhisperWrapper::create(const QString& modelPath,
 }
 
 WhisperWrapper::WhisperWrapper(const QString& modelPath, int processorCount)
-    : modelPath_(modelPath)
-    , processorCount_(processorCount > 0 ? processorCount : WhisperPassParameters::configuredProcessorCount())
+    : modelPath_(modelPath),
+      processorCount_(processorCount > 0 ? processorCount : WhisperPassParameters::configuredProcessorCount())
 {
 }
 

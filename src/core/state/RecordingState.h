@@ -20,7 +20,7 @@ class RecordingStateDelegate {
 public:
     RecordingStateDelegate() = default;
     // A copy is a different receiver with a lifetime of its own.
-    RecordingStateDelegate(const RecordingStateDelegate&) {}
+    RecordingStateDelegate(const RecordingStateDelegate&) { }
     RecordingStateDelegate& operator=(const RecordingStateDelegate&) { return *this; }
     virtual ~RecordingStateDelegate() = default;
     virtual void recordingStateDidChange(const RecordingState& state) = 0;

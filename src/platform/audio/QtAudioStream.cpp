@@ -31,7 +31,7 @@ QString describe(QAudio::Error error)
 // Receives what the source pushes and forwards it to the stream.
 class TapDevice final : public QIODevice {
 public:
-    explicit TapDevice(QtAudioStream* stream) : stream_(stream) {}
+    explicit TapDevice(QtAudioStream* stream) : stream_(stream) { }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -153,7 +153,8 @@ bool QtAudioStream::start(QString* errorDescription)
         thread->start();
     }
     QString reason;
-    QMetaObject::invokeMethod(worker, [&] { reason = worker->open(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [&] { reason = worker->open(); }, Qt::BlockingQueuedConnection);
     if (!reason.isEmpty()) {
         if (errorDescription)
             *errorDescription = reason;
@@ -168,7 +169,8 @@ void QtAudioStream::stop()
     if (!running)
         return;
     if (worker)
-        QMetaObject::invokeMethod(worker, [this] { worker->close(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            worker, [this] { worker->close(); }, Qt::BlockingQueuedConnection);
     running = false;
     std::lock_guard lock(tapMutex);
     partialFrame.clear();

@@ -11,8 +11,10 @@ namespace {
 bool isPseudoFormat(const QString& format)
 {
     static const QSet<QString> pseudo = {
-        QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"),
-        QStringLiteral("TIMESTAMP"), QStringLiteral("SAVE_TARGETS"),
+        QStringLiteral("TARGETS"),
+        QStringLiteral("MULTIPLE"),
+        QStringLiteral("TIMESTAMP"),
+        QStringLiteral("SAVE_TARGETS"),
     };
     return pseudo.contains(format);
 }
@@ -20,7 +22,7 @@ bool isPseudoFormat(const QString& format)
 // Text offered to other applications; counts each time its data is asked for.
 class PastedTextMimeData final : public QMimeData {
 public:
-    explicit PastedTextMimeData(std::shared_ptr<QtPasteboard::FetchLog> log) : log_(std::move(log)) {}
+    explicit PastedTextMimeData(std::shared_ptr<QtPasteboard::FetchLog> log) : log_(std::move(log)) { }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override
@@ -34,11 +36,14 @@ private:
     std::shared_ptr<QtPasteboard::FetchLog> log_;
 };
 
-QClipboard* clipboard() { return QGuiApplication::clipboard(); }
+QClipboard* clipboard()
+{
+    return QGuiApplication::clipboard();
+}
 
 } // namespace
 
-QtPasteboard::QtPasteboard() : fetchLog(std::make_shared<FetchLog>()) {}
+QtPasteboard::QtPasteboard() : fetchLog(std::make_shared<FetchLog>()) { }
 
 std::optional<PasteboardContents> QtPasteboard::snapshot()
 {
@@ -96,7 +101,10 @@ void QtPasteboard::restore(const PasteboardContents& contents)
     board->setMimeData(data, QClipboard::Clipboard);
 }
 
-uint64_t QtPasteboard::fetchCount() const { return fetchLog->count.load(); }
+uint64_t QtPasteboard::fetchCount() const
+{
+    return fetchLog->count.load();
+}
 
 Pasteboard::Clock::time_point QtPasteboard::lastFetchTime() const
 {

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 
 #include <pocketsphinx.h>
-#include <sphinxbase/err.h>
 #include <samplerate.h>
+#include <sphinxbase/err.h>
 
 #include <algorithm>
 #include <atomic>
@@ -25,7 +25,7 @@ constexpr size_t samplesPerHypothesis = decoderSampleRate / 10;
 // What the worker knows about one recognition. The flags are read on the
 // capture thread; everything else belongs to the worker.
 struct TaskState {
-    explicit TaskState(SpeechRecognizer::ResultHandler h) : handler(std::move(h)) {}
+    explicit TaskState(SpeechRecognizer::ResultHandler h) : handler(std::move(h)) { }
     ~TaskState()
     {
         if (resampler)
@@ -47,7 +47,10 @@ struct TaskState {
     int resamplerRate = 0;
 };
 
-bool isFile(const QString& path) { return QFileInfo(path).isFile(); }
+bool isFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
 
 } // namespace
 
@@ -55,13 +58,13 @@ class PocketSphinxRecognizer::Engine {
 public:
     explicit Engine(Model model) : model_(std::move(model))
     {
-        const bool searchPresent = model_.grammarFile.isEmpty() ? isFile(model_.languageModelFile)
-                                                                : isFile(model_.grammarFile);
+        const bool searchPresent =
+            model_.grammarFile.isEmpty() ? isFile(model_.languageModelFile) : isFile(model_.grammarFile);
         // pocketsphinx ends the process on some missing files, so they are
         // checked here rather than left to the decoder.
         filesPresent = QFileInfo(model_.acousticModelDir).isDir()
-            && isFile(model_.acousticModelDir + QStringLiteral("/mdef"))
-            && isFile(model_.dictionaryFile) && searchPresent;
+            && isFile(model_.acousticModelDir + QStringLiteral("/mdef")) && isFile(model_.dictionaryFile)
+            && searchPresent;
     }
 
     ~Engine()
@@ -218,7 +221,7 @@ private:
             const bool grammar = !model_.grammarFile.isEmpty();
             const QByteArray search = QFile::encodeName(grammar ? model_.grammarFile : model_.languageModelFile);
             config_ = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(),
-                                  grammar ? "-jsgf" : "-lm", search.constData(), nullptr);
+                grammar ? "-jsgf" : "-lm", search.constData(), nullptr);
             if (config_)
                 decoder = ps_init(config_);
         }
@@ -237,8 +240,8 @@ private:
 
     // Down-mixes to mono, resamples to 16 kHz with the task's own stateful
     // resampler and converts to 16-bit samples.
-    static std::vector<int16_t> toDecoderFormat(TaskState& state, const std::vector<float>& samples, int rate,
-                                                int channels, bool endOfInput)
+    static std::vector<int16_t> toDecoderFormat(
+        TaskState& state, const std::vector<float>& samples, int rate, int channels, bool endOfInput)
     {
         channels = std::max(1, channels);
         const size_t frames = samples.size() / static_cast<size_t>(channels);
@@ -278,9 +281,8 @@ private:
         }
 
         std::vector<int16_t> pcm(resampled.size());
-        std::transform(resampled.begin(), resampled.end(), pcm.begin(), [](float s) {
-            return static_cast<int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
-        });
+        std::transform(resampled.begin(), resampled.end(), pcm.begin(),
+            [](float s) { return static_cast<int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f)); });
         return pcm;
     }
 
@@ -361,8 +363,8 @@ PocketSphinxRecognizer::Model PocketSphinxRecognizer::modelInFolder(const QStrin
     return model;
 }
 
-std::shared_ptr<PocketSphinxRecognizer> PocketSphinxRecognizer::forLocale(const QLocale& locale,
-                                                                          const QString& modelRoot)
+std::shared_ptr<PocketSphinxRecognizer> PocketSphinxRecognizer::forLocale(
+    const QLocale& locale, const QString& modelRoot)
 {
     const QString localeFolder = locale.name().toLower().replace(QLatin1Char('_'), QLatin1Char('-'));
     for (const QString& name : {localeFolder, QStringLiteral("en-us")}) {
@@ -407,7 +409,10 @@ void PocketSphinxRecognizer::requestAuthorization(std::function<void(Authorizati
         completion(AuthorizationStatus::authorized);
 }
 
-bool PocketSphinxRecognizer::isAvailable() const { return engine_->isAvailable(); }
+bool PocketSphinxRecognizer::isAvailable() const
+{
+    return engine_->isAvailable();
+}
 
 void PocketSphinxRecognizer::setAvailabilityHandler(std::function<void(bool)> handler)
 {

@@ -13,16 +13,16 @@
 class PocketSphinxRecognizer final : public SpeechRecognizer {
 public:
     struct Model {
-        QString acousticModelDir;  // the HMM folder
+        QString acousticModelDir; // the HMM folder
         QString dictionaryFile;
         QString languageModelFile; // used when no grammar is given
-        QString grammarFile;       // a JSGF grammar instead of the language model
+        QString grammarFile; // a JSGF grammar instead of the language model
     };
 
     // The model of the locale's language and region when installed, else
     // the US English one; null when neither is installed.
-    static std::shared_ptr<PocketSphinxRecognizer> forLocale(const QLocale& locale,
-                                                             const QString& modelRoot = defaultModelRoot());
+    static std::shared_ptr<PocketSphinxRecognizer> forLocale(
+        const QLocale& locale, const QString& modelRoot = defaultModelRoot());
     static QString defaultModelRoot();
     // The model set laid out as the Debian packages install it, e.g.
     // <root>/en-us/{en-us/, en-us.lm.bin, cmudict-en-us.dict}.

@@ -138,8 +138,7 @@ private:
         std::vector<unsigned int> masks;
     };
 
-    template <typename Work>
-    auto perform(Work work) -> decltype(work())
+    template <typename Work> auto perform(Work work) -> decltype(work())
     {
         using Result = decltype(work());
         auto task = std::make_shared<std::packaged_task<Result()>>(std::move(work));
@@ -168,8 +167,7 @@ private:
             pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
             poll(fds, 2, -1);
             char drain[64];
-            while (read(wakePipe[0], drain, sizeof drain) > 0) {
-            }
+            while (read(wakePipe[0], drain, sizeof drain) > 0) { }
         }
     }
 
@@ -199,7 +197,8 @@ private:
         XSync(display_, False);
         bool noneRefused = true;
         for (const HotkeyGrab& grab : wanted) {
-            const bool isHeld = std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
+            const bool isHeld =
+                std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
             if (!isHeld)
                 noneRefused = grabOne(grab) && noneRefused;
         }
@@ -285,8 +284,7 @@ private:
         }
         auto code = X11KeyCodes::keyCodeForKeysym(keysym);
         if (!code)
-            code = X11KeyCodes::keyCodeForKeysym(
-                XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 1));
+            code = X11KeyCodes::keyCodeForKeysym(XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 1));
         if (!code)
             return; // a key no shortcut can name
         out.keyCode = *code;

@@ -13,7 +13,8 @@ std::vector<float> sine(double frequency, double rate, int64_t frames, int chann
     std::vector<float> samples;
     samples.reserve(static_cast<size_t>(frames * channels));
     for (int64_t i = 0; i < frames; ++i) {
-        const auto value = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
+        const auto value =
+            static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
         for (int c = 0; c < channels; ++c)
             samples.push_back(value);
     }

@@ -14,14 +14,16 @@ constexpr double rate = 16000;
 
 // Silence with tone bursts (the detector's smoothing needs a few seconds of
 // silence after a loud burst, less after a soft one) of `burst` seconds starting at the given seconds.
-std::vector<float> bursts(double seconds, std::initializer_list<double> starts, double burst = 0.5, float amplitude = 0.3f)
+std::vector<float> bursts(
+    double seconds, std::initializer_list<double> starts, double burst = 0.5, float amplitude = 0.3f)
 {
     std::vector<float> audio(static_cast<size_t>(seconds * rate), 0.0f);
     for (const double start : starts) {
         const auto from = static_cast<size_t>(start * rate);
         const auto to = std::min(audio.size(), static_cast<size_t>((start + burst) * rate));
         for (size_t i = from; i < to; ++i)
-            audio[i] = amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * 220 * static_cast<double>(i) / rate));
+            audio[i] =
+                amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * 220 * static_cast<double>(i) / rate));
     }
     return audio;
 }
@@ -50,7 +52,10 @@ std::vector<float> expectedSpan(const std::vector<float>& audio, const VoiceActi
     return {audio.begin() + start, audio.begin() + end};
 }
 
-QString line(const char* text) { return QString::fromUtf8(text); }
+QString line(const char* text)
+{
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
@@ -68,7 +73,8 @@ TEST(SpeechTrim, ModeOffTranscribesEverythingWhateverTheSegmentCount)
     EXPECT_TRUE(lines[0].startsWith("[VAD] Speech: ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(QString(", Segments: %1, Silence: ").arg(detector->speechSegmentCount())));
     EXPECT_TRUE(lines[0].endsWith("%"));
-    EXPECT_EQ(lines[1], QString("[VAD] Using full audio (mode: off, segments: %1)").arg(detector->speechSegmentCount()));
+    EXPECT_EQ(
+        lines[1], QString("[VAD] Using full audio (mode: off, segments: %1)").arg(detector->speechSegmentCount()));
 }
 
 TEST(SpeechTrim, ConservativeModeKeepsTheSpeechSpanWithHalfASecondMargin)
@@ -98,7 +104,7 @@ TEST(SpeechTrim, SpanTrimIsClampedToTheRecording)
     EXPECT_EQ(decision.audio, expectedSpan(audio, *detector));
     EXPECT_EQ(decision.audio.front(), audio.front());
     EXPECT_EQ(decision.audio.size(),
-              audio.size() - static_cast<size_t>(std::max<int64_t>(0, detector->segments().front().startSample - 8000)));
+        audio.size() - static_cast<size_t>(std::max<int64_t>(0, detector->segments().front().startSample - 8000)));
 }
 
 TEST(SpeechTrim, OtherModesExtractSpeechUpToThreeSegmentsAndSpanBeyond)
@@ -148,9 +154,10 @@ TEST(SpeechTrim, SilenceGateJudgesTheSignedMaximumWhenSegmentationIsOff)
     auto decision = SpeechTrim::select(quiet, &detector, false, "conservative", rate);
     EXPECT_TRUE(decision.silent);
     EXPECT_TRUE(decision.audio.empty());
-    EXPECT_EQ(log.systemLines(), (QStringList{line("[VAD] No speech segments detected - attempting transcription anyway"),
-                                              line("[VAD] Audio duration: 1.0s (16000 samples)"),
-                                              line("[VAD] Audio is silent (max amplitude: 0.000900)")}));
+    EXPECT_EQ(log.systemLines(),
+        (QStringList{line("[VAD] No speech segments detected - attempting transcription anyway"),
+            line("[VAD] Audio duration: 1.0s (16000 samples)"),
+            line("[VAD] Audio is silent (max amplitude: 0.000900)")}));
 
     // Loud, but only below zero.
     std::vector<float> negative(8000, -0.8f);
@@ -163,7 +170,8 @@ TEST(SpeechTrim, SilenceGateJudgesTheSignedMaximumWhenSegmentationIsOff)
     decision = SpeechTrim::select(atThreshold, &detector, false, "off", rate);
     EXPECT_FALSE(decision.silent);
     EXPECT_EQ(decision.audio, atThreshold);
-    EXPECT_TRUE(contentLog.hasSystemLine(line("[VAD] Audio has content (max amplitude: 0.001000), proceeding with transcription")));
+    EXPECT_TRUE(contentLog.hasSystemLine(
+        line("[VAD] Audio has content (max amplitude: 0.001000), proceeding with transcription")));
 }
 
 TEST(SpeechTrim, WithoutADetectorTheWholeRecordingGoesUnjudged)

@@ -16,7 +16,7 @@ constexpr int64_t frame = 320;
 // holds it there, so the first zero frame after speech already falls below.
 class ScriptedRecording {
 public:
-    explicit ScriptedRecording(VoiceActivityDetector& detector) : detector_(detector) {}
+    explicit ScriptedRecording(VoiceActivityDetector& detector) : detector_(detector) { }
 
     std::string play(const std::string& pattern)
     {
@@ -43,7 +43,10 @@ private:
     int64_t next = 0;
 };
 
-std::string repeat(char kind, int count) { return std::string(static_cast<size_t>(count), kind); }
+std::string repeat(char kind, int count)
+{
+    return std::string(static_cast<size_t>(count), kind);
+}
 
 std::vector<float> ramp(int64_t count)
 {
@@ -114,8 +117,8 @@ TEST(VoiceActivityDetector, HangOverEndsOnlyOnTheFiftiethSilentFrame)
 {
     VoiceActivityDetector detector(16000.0f);
     ScriptedRecording recording(detector);
-    const std::string pattern = repeat('.', 100) + repeat('S', 20) + repeat('.', 49) + repeat('S', 20)
-        + repeat('.', 50) + repeat('.', 30);
+    const std::string pattern =
+        repeat('.', 100) + repeat('S', 20) + repeat('.', 49) + repeat('S', 20) + repeat('.', 50) + repeat('.', 30);
     ASSERT_EQ(recording.play(pattern), pattern);
     detector.finalizeRecording(recording.samplesPlayed());
 
@@ -182,7 +185,8 @@ TEST(VoiceActivityDetector, ExtractionHandsEachSampleOverOnce)
     // reaches back into the first segment's trailing padding.
     VoiceActivityDetector detector(16000.0f);
     ScriptedRecording recording(detector);
-    const std::string pattern = repeat('.', 100) + repeat('S', 50) + repeat('.', 60) + repeat('S', 50) + repeat('.', 60);
+    const std::string pattern =
+        repeat('.', 100) + repeat('S', 50) + repeat('.', 60) + repeat('S', 50) + repeat('.', 60);
     ASSERT_EQ(recording.play(pattern), pattern);
     const int64_t total = recording.samplesPlayed();
     detector.finalizeRecording(total);

@@ -1,5 +1,5 @@
-#include "core/input/KeyboardShortcutManager.h"
 #include "base/Defaults.h"
+#include "core/input/KeyboardShortcutManager.h"
 #include "support/SettingsReset.h"
 
 #include <QJsonArray>
@@ -49,8 +49,8 @@ protected:
         for (qsizetype i = 0; i + 1 < array.size(); i += 2) {
             const QJsonObject object = array.at(i + 1).toObject();
             pairs.insert(array.at(i).toString(),
-                         KeyboardShortcut{static_cast<uint16_t>(object.value("keyCode").toInt()),
-                                          static_cast<uint32_t>(object.value("modifierFlags").toInteger())});
+                KeyboardShortcut{static_cast<uint16_t>(object.value("keyCode").toInt()),
+                    static_cast<uint32_t>(object.value("modifierFlags").toInteger())});
         }
         return pairs;
     }

@@ -12,13 +12,13 @@ constexpr uint16_t kLeftArrow = 123;
 TEST(KeyboardShortcutDisplay, ModifiersInFixedOrderThenKeyName)
 {
     EXPECT_EQ((KeyboardShortcut{kSpace, KeyboardShortcut::commandFlag | KeyboardShortcut::controlFlag}).displayString(),
-              "⌃⌘Space");
+        "⌃⌘Space");
     EXPECT_EQ((KeyboardShortcut{kW, 0x1F0000}).displayString(), "⌃⌥⇧⌘W");
     EXPECT_EQ((KeyboardShortcut{kEscape, 0}).displayString(), "⎋");
     EXPECT_EQ((KeyboardShortcut{kLeftArrow, KeyboardShortcut::optionFlag}).displayString(), "⌥");
     EXPECT_EQ((KeyboardShortcut{kLeftArrow, 0}).displayString(), "");
-    EXPECT_EQ((KeyboardShortcut{65535, KeyboardShortcut::optionFlag | KeyboardShortcut::commandFlag}).displayString(),
-              "⌥⌘");
+    EXPECT_EQ(
+        (KeyboardShortcut{65535, KeyboardShortcut::optionFlag | KeyboardShortcut::commandFlag}).displayString(), "⌥⌘");
     // Caps Lock has no symbol.
     EXPECT_EQ((KeyboardShortcut{0, KeyboardShortcut::capsLockFlag}).displayString(), "A");
     EXPECT_EQ((KeyboardShortcut{42, 0}).displayString(), "\\");

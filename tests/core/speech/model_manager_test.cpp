@@ -1,7 +1,7 @@
-#include "core/speech/ModelManager.h"
 #include "base/Defaults.h"
 #include "base/Dispatch.h"
 #include "base/NotificationCenter.h"
+#include "core/speech/ModelManager.h"
 #include "support/SettingsReset.h"
 
 #include <QDir>
@@ -60,8 +60,8 @@ protected:
 
 TEST_F(ModelStore, FolderLivesUnderTheDataHome)
 {
-    const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + "/Tallowind/Models";
+    const QString expected =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tallowind/Models";
     EXPECT_EQ(store.modelsDirectory(), expected);
     EXPECT_TRUE(QFileInfo(expected).isDir());
     EXPECT_EQ(store.modelPath(WhisperModel::largeV3), expected + "/ggml-large-v3.bin");
@@ -99,7 +99,7 @@ TEST_F(ModelStore, DownloadedModelsFollowTheFolderInCatalogueOrder)
     ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
 
     EXPECT_EQ(store.downloadedModels(),
-              (QList<WhisperModel>{WhisperModel::largeV3TurboQ8, WhisperModel::largeV3Turbo, WhisperModel::largeV3}));
+        (QList<WhisperModel>{WhisperModel::largeV3TurboQ8, WhisperModel::largeV3Turbo, WhisperModel::largeV3}));
     EXPECT_EQ(store.modelFileSize(WhisperModel::largeV3), 100);
     EXPECT_FALSE(store.modelFileSize(WhisperModel::largeV3TurboQ5));
     EXPECT_GE(store.totalStorageUsed(), 120);
@@ -247,13 +247,14 @@ TEST_F(ModelStore, FailedDeleteReportsTheErrorAndKeepsTheActiveChoice)
 
     std::optional<DomainError> asyncError;
     bool notified = false;
-    NotificationObservation observation(NotificationName::modelWasDeleted, [&](const Notification&) { notified = true; });
+    NotificationObservation observation(
+        NotificationName::modelWasDeleted, [&](const Notification&) { notified = true; });
     store.deleteModelAsync(WhisperModel::largeV3, [&](std::optional<DomainError> e) { asyncError = e; });
     ASSERT_TRUE(asyncError);
     EXPECT_EQ(asyncError->domain, "Tallowind");
     EXPECT_EQ(asyncError->code, 4);
-    EXPECT_EQ(asyncError->localizedDescription,
-              "Failed to delete model at " + folder + ": " + error->localizedDescription);
+    EXPECT_EQ(
+        asyncError->localizedDescription, "Failed to delete model at " + folder + ": " + error->localizedDescription);
     EXPECT_FALSE(notified);
     EXPECT_EQ(store.activeModel(), WhisperModel::largeV3);
 }
@@ -292,9 +293,8 @@ TEST_F(ModelStore, SwitchNeedsTheFileAndAnnouncesTheChange)
 {
     std::optional<TallowindError> error;
     QStringList announced;
-    NotificationObservation observation(NotificationName::modelDidChange, [&](const Notification& n) {
-        announced << n.userInfo.value(ModelManager::modelUserInfoKey).toString();
-    });
+    NotificationObservation observation(NotificationName::modelDidChange,
+        [&](const Notification& n) { announced << n.userInfo.value(ModelManager::modelUserInfoKey).toString(); });
 
     store.setActiveModel(WhisperModel::largeV3);
     store.switchModel(WhisperModel::largeV3TurboQ5, [&](std::optional<TallowindError> e) { error = e; });
@@ -347,7 +347,8 @@ TEST_F(ModelStore, EnsureModelLoadedOnlyChecksTheActiveFile)
     EXPECT_FALSE(error);
 
     bool progressed = false;
-    store.downloadModel(WhisperModel::largeV3, [&](double) { progressed = true; }, capture);
+    store.downloadModel(
+        WhisperModel::largeV3, [&](double) { progressed = true; }, capture);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->errorDescription(), "Model download failed: Model download not implemented");
     EXPECT_FALSE(progressed);

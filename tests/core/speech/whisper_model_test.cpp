@@ -39,11 +39,11 @@ TEST(WhisperModelCatalogue, TextsAndOrders)
     EXPECT_EQ(q8.displayName(), "Large v3 Turbo Q8");
     EXPECT_EQ(q8.estimatedSize(), "838 MB");
     EXPECT_EQ(q8.description(),
-              "Higher quality quantization for better accuracy. Good balance between size and performance.");
+        "Higher quality quantization for better accuracy. Good balance between size and performance.");
     EXPECT_EQ(WhisperModel(WhisperModel::largeV3).estimatedSize(), "3.1 GB");
 
-    const QList<WhisperModel> declared{WhisperModel::largeV3TurboQ5, WhisperModel::largeV3TurboQ8,
-                                       WhisperModel::largeV3Turbo, WhisperModel::largeV3};
+    const QList<WhisperModel> declared{
+        WhisperModel::largeV3TurboQ5, WhisperModel::largeV3TurboQ8, WhisperModel::largeV3Turbo, WhisperModel::largeV3};
     EXPECT_EQ(WhisperModel::allCases(), declared);
     EXPECT_EQ(WhisperModel::allCasesRecommendedOrder(), declared);
     EXPECT_EQ(WhisperModel::allCasesSortedBySize(), declared);

@@ -9,9 +9,12 @@
 
 namespace {
 
-class WhisperPassParametersTest : public DefaultsTest {};
+class WhisperPassParametersTest : public DefaultsTest { };
 
-QString text(const char* utf8) { return utf8 ? QString::fromUtf8(utf8) : QStringLiteral("<null>"); }
+QString text(const char* utf8)
+{
+    return utf8 ? QString::fromUtf8(utf8) : QStringLiteral("<null>");
+}
 
 } // namespace
 

@@ -83,7 +83,8 @@ TEST_F(WhisperWrapperTest, RefusesFilesItCannotLoad)
     const QByteArray bytes = model.read(600000);
     for (int length : {12, 48, 1056, 300000}) {
         SCOPED_TRACE(length);
-        EXPECT_EQ(WhisperWrapper::create(writeFile(QStringLiteral("cut-%1.bin").arg(length), bytes.left(length))), nullptr);
+        EXPECT_EQ(
+            WhisperWrapper::create(writeFile(QStringLiteral("cut-%1.bin").arg(length), bytes.left(length))), nullptr);
     }
 }
 

@@ -42,7 +42,7 @@ TEST(RecordingStateManager, StopKeepsTheModeAndReportsCompletionAfterTheChange)
     manager.stopRecording();
     EXPECT_EQ(manager.currentState(), (RecordingState{RecordingMode::studio, false}));
     EXPECT_EQ(delegate.reports,
-              (QStringList{changed(RecordingMode::studio, true), changed(RecordingMode::studio, false), "complete"}));
+        (QStringList{changed(RecordingMode::studio, true), changed(RecordingMode::studio, false), "complete"}));
 }
 
 TEST(RecordingStateManager, CancelReportsOnlyTheChangeAndNothingChecksThePreviousState)
@@ -57,8 +57,8 @@ TEST(RecordingStateManager, CancelReportsOnlyTheChangeAndNothingChecksThePreviou
     manager.cancelRecording();
     EXPECT_EQ(manager.currentState(), (RecordingState{RecordingMode::pushToTalk, false}));
     EXPECT_EQ(delegate.reports,
-              (QStringList{changed(RecordingMode::pushToTalk, false), changed(RecordingMode::toggle, true),
-                           changed(RecordingMode::pushToTalk, true), changed(RecordingMode::pushToTalk, false)}));
+        (QStringList{changed(RecordingMode::pushToTalk, false), changed(RecordingMode::toggle, true),
+            changed(RecordingMode::pushToTalk, true), changed(RecordingMode::pushToTalk, false)}));
 }
 
 TEST(RecordingStateManager, DelegateIsHeldWeakly)

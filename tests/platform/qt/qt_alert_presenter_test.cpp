@@ -12,7 +12,7 @@ namespace {
 // Clicks the button titled `title` in the alert once it is up, and records
 // what the alert showed.
 struct AlertClicker {
-    explicit AlertClicker(QString buttonTitle) : title(std::move(buttonTitle)) {}
+    explicit AlertClicker(QString buttonTitle) : title(std::move(buttonTitle)) { }
     QString title;
     QString text;
     QString informative;

@@ -72,7 +72,8 @@ TEST_F(PocketSphinxRecognizerTest, GeneralModelDeliversPartialsThenAFinalForCapt
     EXPECT_EQ(recognizer->authorizationStatus(), SpeechRecognizer::AuthorizationStatus::authorized);
 
     // A 48 kHz stereo capture exercises the down-mix and the resampler.
-    const auto audio = synthesizeSpeech(dir.path(), QStringLiteral("the quick brown fox jumps over the lazy dog"), 48000, 2);
+    const auto audio =
+        synthesizeSpeech(dir.path(), QStringLiteral("the quick brown fox jumps over the lazy dog"), 48000, 2);
     ASSERT_FALSE(audio.empty());
     Collected c;
     auto task = recognizer->startTask(collectInto(c));

@@ -35,7 +35,7 @@ TEST(X11KeyCodes, ModifiersTranslateAndLockBitsOtherThanCapsAreDropped)
     EXPECT_EQ(x11ModifierMask(flagOption), static_cast<unsigned int>(Mod1Mask));
     EXPECT_EQ(x11ModifierMask(flagOption | flagCommand), static_cast<unsigned int>(Mod1Mask | Mod4Mask));
     EXPECT_EQ(x11ModifierMask(flagShift | flagControl | flagCapsLock),
-              static_cast<unsigned int>(ShiftMask | ControlMask | LockMask));
+        static_cast<unsigned int>(ShiftMask | ControlMask | LockMask));
     EXPECT_EQ(x11ModifierMask(0x800000), 0u) << "bits without an X equivalent";
 
     EXPECT_EQ(modifierFlagsForX11State(Mod1Mask | Mod2Mask), flagOption) << "NumLock is not a modifier";
