@@ -7,6 +7,8 @@
 #include "platform/PlatformServices.h"
 #include "popover/PopoverHost.h"
 #include "recording/LiveSpeechTranscriber.h"
+#include "shell/ActivationPolicy.h"
+#include "shell/ShellHost.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,7 +23,6 @@
 #include <optional>
 #include <vector>
 
-class QSystemTrayIcon;
 class QTimer;
 class QWidget;
 class VoiceActivityDetector;
@@ -30,6 +31,10 @@ class AudioConverter;
 class AudioStream;
 struct AudioBuffer;
 class FocusFieldDetector;
+class FirstLaunchWindow;
+class PopoverPanel;
+class SettingsWindow;
+class StatusItem;
 class PopoverViewModel;
 class Updater;
 class TextInserter;
@@ -43,6 +48,7 @@ struct HotkeyEvent;
 class AppDelegate : public QObject,
                     public RecordingStateDelegate,
                     public StreamingTranscriberDelegate,
+                    public ShellHost,
                     public PopoverHost {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
@@ -108,9 +114,10 @@ public:
     void transcriberDidEncounterError(LiveSpeechTranscriber& transcriber, const TranscriberError& error) override;
     static QString getUserFriendlyErrorMessage(const TranscriberError& error);
 
-    // Tray shell and windows.
+    // Tray shell and windows: the tray, the popover panel and the windows are
+    // shell classes these operations drive.
     void setupMenuBar();
-    void togglePopover();
+    void togglePopover(TrayClick click = TrayClick::left) override;
     void showPopover();
     void resizePopover(bool expanded);
     void closePopover();
@@ -121,11 +128,12 @@ public:
     void showRecordingProgressWindow(const QRect& near);
     void hideRecordingProgressWindow();
     void updateStatusIcon(bool recording = false, bool transcribing = false);
-    void checkForUpdates();
-    void showSettings();
+    void checkForUpdates() override;
+    void showSettings() override;
     void showFirstLaunchWindow();
-    void windowDidMove(QWidget* window);
-    void windowWillClose(QWidget* window);
+    void windowDidMove(QWidget* window) override;
+    void windowWillClose(QWidget* window) override;
+    ActivationPolicy::Policy activationPolicy() const { return applicationPolicy->policy(); }
 
     // What the popover's content asks of the controller (PopoverHost), in
     // AppDelegatePopover.cpp.
@@ -149,6 +157,11 @@ signals:
 private:
     friend struct LivePreviewTestAccess;
     friend class ModelLoadingTestAccess;
+    friend struct ShellTestAccess;
+    // The content the popover panel and the Settings window host; nullptr
+    // keeps the shell's placeholder.
+    QWidget* makePopoverContent();
+    QWidget* makeSettingsContent();
     // The input tap: runs on the capture thread for every captured buffer.
     void handleCapturedBuffer(const AudioBuffer& buffer);
 
@@ -161,16 +174,18 @@ private:
     PlatformServices platformServices;
 
     std::shared_ptr<Updater> updaterController;
-    QPointer<QWidget> settingsWindow;
+    QPointer<SettingsWindow> settingsWindow;
     // Present while the global shortcuts are armed.
     std::shared_ptr<HotkeyTap> eventTap;
     QPointer<QTimer> permissionCheckTimer;
     bool hasAttemptedPermissionRequest = false;
-    std::unique_ptr<QSystemTrayIcon> statusItem;
-    QPointer<QWidget> popoverWindow;
+    std::unique_ptr<StatusItem> statusItem;
+    QPointer<PopoverPanel> popoverWindow;
     std::shared_ptr<PopoverViewModel> popoverViewModel;
     QPointer<QObject> popoverEventMonitor;
-    QPointer<QWidget> firstLaunchWindow;
+    QPointer<FirstLaunchWindow> firstLaunchWindow;
+    // Regular while the Settings or welcome window is open, else accessory.
+    std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
     mutable std::mutex statusIconMutex;
     QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;

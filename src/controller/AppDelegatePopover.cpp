@@ -8,18 +8,10 @@
 
 #include <cmath>
 
-// Grows or shrinks the popover panel to the layout's height, keeping its top
-// edge where it is; does nothing without a panel or for less than a pixel.
+// The panel animates between its two heights, keeping its top edge.
 void AppDelegate::resizePopoverPanel(bool expanded)
 {
-    if (!popoverWindow)
-        return;
-    const int target = expanded ? PopoverViewModel::expandedHeight : PopoverViewModel::collapsedHeight;
-    QRect frame = popoverWindow->geometry();
-    if (std::abs(frame.height() - target) < 1)
-        return;
-    frame.setHeight(target);
-    popoverWindow->setGeometry(frame);
+    resizePopover(expanded);
 }
 
 void AppDelegate::openSettings()
