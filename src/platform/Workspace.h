@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <QUrl>
 
@@ -18,4 +19,11 @@ public:
     // address needs its program installed), so callers can hide what would
     // do nothing.
     virtual bool canOpenURL(const QUrl& url) const { return url.isValid(); }
+    // Shows the file selected in the desktop's file manager; where that is
+    // not possible, opens the folder that holds it. False when nothing could
+    // be asked to show it.
+    virtual bool revealFile(const QString& path)
+    {
+        return openURL(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    }
 };

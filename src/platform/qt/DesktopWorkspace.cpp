@@ -1,6 +1,11 @@
 #include "platform/qt/DesktopWorkspace.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -73,4 +78,26 @@ bool DesktopWorkspace::openURL(const QUrl& url)
         return QProcess::startDetached(command.front(), command.mid(1));
     }
     return QDesktopServices::openUrl(url);
+}
+
+bool DesktopWorkspace::revealFile(const QString& path)
+{
+    const QFileInfo file(path);
+    const QUrl folder = QUrl::fromLocalFile(file.absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return QDesktopServices::openUrl(folder);
+
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
+    // Starting a file manager may take seconds: never wait for it here.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [folder](QDBusPendingCallWatcher* done) {
+        if (QDBusPendingReply<>(*done).isError())
+            QDesktopServices::openUrl(folder);
+        done->deleteLater();
+    });
+    return true;
 }
