@@ -6,7 +6,9 @@
 #include "platform/qt/DesktopWorkspace.h"
 #include "platform/qt/QtAlertPresenter.h"
 #include "platform/qt/QtPasteboard.h"
+#include "platform/qt/QtTrayIcon.h"
 #include "platform/sphinx/PocketSphinxRecognizer.h"
+#include "platform/update/FeedUpdater.h"
 #include "platform/x11/X11AccessibilityTrust.h"
 #include "platform/x11/X11FrontmostApplication.h"
 #include "platform/x11/X11HotkeyTap.h"
@@ -25,6 +27,9 @@ PlatformServices makeLinuxPlatformServices()
     services.microphonePermission = std::make_shared<AlwaysAuthorizedMicrophone>();
     services.alertPresenter = std::make_shared<QtAlertPresenter>();
     services.workspace = std::make_shared<DesktopWorkspace>();
+    services.trayIcon = std::make_shared<QtTrayIcon>();
+    services.updater = std::make_shared<FeedUpdater>(
+        FeedUpdater::configuredFeedAddress(), FeedUpdater::buildVersion(), services.alertPresenter, services.workspace);
     services.speechRecognizer = PocketSphinxRecognizer::forLocale(QLocale::system());
     // Both listen from the start: the field the user was in must be known
     // before a shortcut's grab makes its toolkit drop the focus.

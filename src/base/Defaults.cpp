@@ -1,5 +1,8 @@
 #include "base/Defaults.h"
 
+#include "base/Dispatch.h"
+
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -134,10 +137,73 @@ QSettings::Format jsonFormat()
     return format;
 }
 
-std::unique_ptr<QSettings> open()
+ChangeSignal& changes()
 {
-    return std::make_unique<QSettings>(
-        jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"));
+    static ChangeSignal* const signal = [] {
+        auto* made = new ChangeSignal;
+        // It belongs to the main thread even when a worker writes first.
+        if (const QCoreApplication* app = QCoreApplication::instance())
+            made->moveToThread(app->thread());
+        return made;
+    }();
+    return *signal;
+}
+
+namespace {
+
+void announceChange()
+{
+    if (Dispatch::isMainThread()) {
+        emit changes().changed();
+        return;
+    }
+    // Listeners are views and view models: they hear of a write made on a
+    // worker thread on the main thread, never on the writer's.
+    Dispatch::main().async([] { emit changes().changed(); });
+}
+
+} // namespace
+
+Store::Store() : QSettings(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"))
+{
+}
+
+Store::~Store()
+{
+    if (written)
+        sync();
+}
+
+void Store::setValue(QAnyStringView key, const QVariant& value)
+{
+    QSettings::setValue(key, value);
+    written = true;
+}
+
+void Store::remove(QAnyStringView key)
+{
+    QSettings::remove(key);
+    written = true;
+}
+
+void Store::clear()
+{
+    QSettings::clear();
+    written = true;
+}
+
+void Store::sync()
+{
+    QSettings::sync();
+    if (!written)
+        return;
+    written = false;
+    announceChange();
+}
+
+std::unique_ptr<Store> open()
+{
+    return std::make_unique<Store>();
 }
 
 QVariant value(const QString& key)

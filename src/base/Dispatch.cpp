@@ -101,7 +101,7 @@ SerialQueue::SerialQueue(QString label) : label_(std::move(label)), worker([this
 SerialQueue::~SerialQueue()
 {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         stopping = true;
     }
     wake.notify_all();
@@ -114,7 +114,7 @@ SerialQueue::~SerialQueue()
 void SerialQueue::async(Work work)
 {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         pending.push_back(std::move(work));
     }
     wake.notify_one();
@@ -145,7 +145,7 @@ void SerialQueue::run()
     for (;;) {
         Work work;
         {
-            std::unique_lock lock(mutex_);
+            std::unique_lock lock(mutex);
             wake.wait(lock, [this] { return stopping || !pending.empty(); });
             if (pending.empty())
                 return;
@@ -159,7 +159,7 @@ void SerialQueue::run()
 void Semaphore::signal()
 {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         ++value_;
     }
     changed.notify_one();
@@ -167,14 +167,14 @@ void Semaphore::signal()
 
 void Semaphore::wait()
 {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(mutex);
     changed.wait(lock, [this] { return value_ > 0; });
     --value_;
 }
 
 bool Semaphore::wait(double timeoutSeconds)
 {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(mutex);
     const auto timeout = std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
     if (!changed.wait_for(lock, timeout, [this] { return value_ > 0; }))
         return false;

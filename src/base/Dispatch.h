@@ -58,7 +58,7 @@ private:
     void run();
 
     QString label_;
-    std::mutex mutex_;
+    std::mutex mutex;
     std::condition_variable wake;
     std::deque<Work> pending;
     bool stopping = false;
@@ -74,7 +74,7 @@ public:
     bool wait(double timeoutSeconds);
 
 private:
-    std::mutex mutex_;
+    std::mutex mutex;
     std::condition_variable changed;
     int value_;
 };

@@ -10,7 +10,7 @@ NotificationCenter& NotificationCenter::shared()
 
 NotificationCenter::Token NotificationCenter::addObserver(const QString& name, Observer observer)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     const Token token = nextToken++;
     entries.push_back({token, name, std::make_shared<Observer>(std::move(observer))});
     return token;
@@ -18,7 +18,7 @@ NotificationCenter::Token NotificationCenter::addObserver(const QString& name, O
 
 void NotificationCenter::removeObserver(Token token)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     std::erase_if(entries, [token](const Entry& e) { return e.token == token; });
 }
 
@@ -28,7 +28,7 @@ void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
     // it runs without invalidating this loop.
     std::vector<std::shared_ptr<Observer>> matching;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         for (const Entry& e : entries)
             if (e.name == name)
                 matching.push_back(e.observer);

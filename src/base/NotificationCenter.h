@@ -31,7 +31,7 @@ private:
         QString name;
         std::shared_ptr<Observer> observer;
     };
-    std::mutex mutex_;
+    std::mutex mutex;
     std::vector<Entry> entries;
     Token nextToken = 1;
 };

@@ -3,7 +3,12 @@
 #include "platform/AudioCapture.h"
 #include "platform/HotkeyTap.h"
 
-#include <QSystemTrayIcon>
+#include "platform/Updater.h"
+#include "shell/FirstLaunchWindow.h"
+#include "shell/PopoverPanel.h"
+#include "shell/SettingsWindow.h"
+#include "shell/StatusItem.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -14,6 +19,8 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
 {
     // The update check is started with the controller (see checkForUpdates).
     updaterController = platformServices.updater;
+    if (updaterController)
+        updaterController->start();
 }
 
 AppDelegate::~AppDelegate()
@@ -42,6 +49,11 @@ AppDelegate::~AppDelegate()
     }
     recordingProgressWindow = nullptr;
     recordingProgressHostingController = nullptr;
+    // The shell's windows report to this object; they go with it.
+    statusItem.reset();
+    delete popoverWindow.data();
+    delete settingsWindow.data();
+    delete firstLaunchWindow.data();
 }
 
 QString AppDelegate::statusIconName() const

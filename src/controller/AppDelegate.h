@@ -5,8 +5,12 @@
 #include "base/NotificationCenter.h"
 #include "core/state/RecordingState.h"
 #include "platform/PlatformServices.h"
+#include "popover/PopoverHost.h"
 #include "recording/LiveSpeechTranscriber.h"
+#include "settings/ShortcutCaptureHost.h"
+#include "shell/ActivationPolicy.h"
 #include "shell/RecordingIndicatorHost.h"
+#include "shell/ShellHost.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,7 +26,6 @@
 #include <optional>
 #include <vector>
 
-class QSystemTrayIcon;
 class QTimer;
 class QWidget;
 class VoiceActivityDetector;
@@ -31,6 +34,10 @@ class AudioConverter;
 class AudioStream;
 struct AudioBuffer;
 class FocusFieldDetector;
+class FirstLaunchWindow;
+class PopoverPanel;
+class SettingsWindow;
+class StatusItem;
 class PopoverViewModel;
 class Updater;
 class TextInserter;
@@ -38,12 +45,15 @@ struct HotkeyEvent;
 
 // The application controller: one object for the life of the process. It
 // owns the dictation pipeline (hotkey, capture, trimming, transcription,
-// insertion, model loading), the live preview and the tray shell. Its member
-// functions live in several files by concern, next to the subsystem each
-// belongs to: AppDelegate*.cpp in core/, recording/ and shell/.
+// insertion, model loading), the live preview and the tray shell, and forwards
+// each subsystem's work to that subsystem's classes. Its member functions live
+// in controller/AppDelegate*.cpp, one file per concern.
 class AppDelegate : public QObject,
                     public RecordingStateDelegate,
                     public StreamingTranscriberDelegate,
+                    public ShellHost,
+                    public PopoverHost,
+                    public ShortcutCaptureHost,
                     public RecordingIndicatorHost {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
@@ -109,9 +119,10 @@ public:
     void transcriberDidEncounterError(LiveSpeechTranscriber& transcriber, const TranscriberError& error) override;
     static QString getUserFriendlyErrorMessage(const TranscriberError& error);
 
-    // Tray shell and windows.
+    // Tray shell and windows: the tray, the popover panel and the windows are
+    // shell classes these operations drive.
     void setupMenuBar();
-    void togglePopover();
+    void togglePopover(TrayClick click = TrayClick::left) override;
     void showPopover();
     void resizePopover(bool expanded);
     void closePopover();
@@ -125,11 +136,24 @@ public:
     void cancelIndicatedRecording() override;
     void finishIndicatedRecording() override;
     void updateStatusIcon(bool recording = false, bool transcribing = false);
-    void checkForUpdates();
-    void showSettings();
+    void checkForUpdates() override;
+    void showSettings() override;
     void showFirstLaunchWindow();
-    void windowDidMove(QWidget* window);
-    void windowWillClose(QWidget* window);
+    void windowDidMove(QWidget* window) override;
+    void windowWillClose(QWidget* window) override;
+    ActivationPolicy::Policy activationPolicy() const { return applicationPolicy->policy(); }
+
+    // What the popover's content asks of the controller (PopoverHost), in
+    // AppDelegatePopover.cpp.
+    void resizePopoverPanel(bool expanded) override;
+    void openSettings() override;
+    void startStudioRecording() override;
+    void stopStudioRecording() override;
+    bool isCapturing() const override;
+    RecordingMode recordingMode() const override;
+
+    // While a shortcut is being captured in Settings, in AppDelegateHotkey.cpp.
+    void setGlobalShortcutsSuspended(bool suspended) override;
 
     QString statusIconName() const;
     void setStatusIconName(const QString& name);
@@ -144,6 +168,11 @@ signals:
 private:
     friend struct LivePreviewTestAccess;
     friend class ModelLoadingTestAccess;
+    friend struct ShellTestAccess;
+    // The content the popover panel and the Settings window host; nullptr
+    // keeps the shell's placeholder.
+    QWidget* makePopoverContent();
+    QWidget* makeSettingsContent();
     // The input tap: runs on the capture thread for every captured buffer.
     void handleCapturedBuffer(const AudioBuffer& buffer);
 
@@ -156,16 +185,18 @@ private:
     PlatformServices platformServices;
 
     std::shared_ptr<Updater> updaterController;
-    QPointer<QWidget> settingsWindow;
+    QPointer<SettingsWindow> settingsWindow;
     // Present while the global shortcuts are armed.
     std::shared_ptr<HotkeyTap> eventTap;
     QPointer<QTimer> permissionCheckTimer;
     bool hasAttemptedPermissionRequest = false;
-    std::unique_ptr<QSystemTrayIcon> statusItem;
-    QPointer<QWidget> popoverWindow;
+    std::unique_ptr<StatusItem> statusItem;
+    QPointer<PopoverPanel> popoverWindow;
     std::shared_ptr<PopoverViewModel> popoverViewModel;
     QPointer<QObject> popoverEventMonitor;
-    QPointer<QWidget> firstLaunchWindow;
+    QPointer<FirstLaunchWindow> firstLaunchWindow;
+    // Regular while the Settings or welcome window is open, else accessory.
+    std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
     mutable std::mutex statusIconMutex;
     QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;

@@ -124,3 +124,10 @@ bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
 
     return decision.swallow && consumeHotkeyEvents;
 }
+
+void AppDelegate::setGlobalShortcutsSuspended(bool suspended)
+{
+    // Released grabs let the captured keys reach the Settings window.
+    if (eventTap)
+        eventTap->setEnabled(!suspended);
+}

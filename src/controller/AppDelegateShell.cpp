@@ -1,21 +1,26 @@
-// The controller's tray shell: the status icon and the windows it opens.
+// The controller's tray shell: the status icon, its menu, the popover panel,
+// the Settings and welcome windows and the update check. The work is done by
+// the shell's classes; these operations decide when.
 #include "controller/AppDelegate.h"
 
-#include "shell/StatusIconArt.h"
+#include "core/config/AppConfig.h"
+#include "downloads/FirstLaunchView.h"
+#include "platform/Updater.h"
+#include "shell/FirstLaunchWindow.h"
+#include "shell/PopoverPanel.h"
+#include "shell/PopoverPlacement.h"
+#include "shell/SettingsWindow.h"
+#include "shell/StatusItem.h"
 
-#include <QSystemTrayIcon>
-#include <QWidget>
+#include <QCursor>
 
 void AppDelegate::setupMenuBar()
 {
-    statusItem = std::make_unique<QSystemTrayIcon>(StatusIconArt::icon(statusIconName()));
-    statusItem->setToolTip(QStringLiteral("Tallowind"));
-    // Left and right clicks both open or close the popover.
-    connect(statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
-            togglePopover();
-    });
-    statusItem->show();
+    // With no tray icon service the tool runs on its shortcuts alone.
+    if (platformServices.trayIcon && !statusItem) {
+        statusItem = std::make_unique<StatusItem>(platformServices.trayIcon, *this);
+        statusItem->setSymbolName(statusIconName());
+    }
 }
 
 void AppDelegate::updateStatusIcon(bool recording, bool transcribing)
@@ -30,28 +35,130 @@ void AppDelegate::updateStatusIcon(bool recording, bool transcribing)
                                        : QStringLiteral("mic.circle");
         self->setStatusIconName(name);
         if (self->statusItem)
-            self->statusItem->setIcon(StatusIconArt::icon(name));
+            self->statusItem->setSymbolName(name);
     });
 }
 
-// Opening the popover or Settings is also when the shortcuts get armed if a
-// model has appeared since launch. The windows themselves come later.
-void AppDelegate::togglePopover()
+void AppDelegate::togglePopover(TrayClick click)
 {
-    showPopover();
+    // A right click only shows the menu, whatever the popover's state.
+    if (click == TrayClick::right) {
+        showContextMenu();
+        return;
+    }
+    if (popoverWindow && popoverWindow->isVisible())
+        closePopover();
+    else
+        showPopover();
+}
+
+void AppDelegate::showContextMenu()
+{
+    if (statusItem)
+        statusItem->showContextMenu();
 }
 
 void AppDelegate::showPopover()
 {
+    if (!statusItem)
+        return;
+    // Opening the popover arms the shortcuts if a model has appeared since
+    // launch.
     ensureHotkeysSetupIfNeeded();
+    if (!popoverWindow) {
+        auto* panel = new PopoverPanel;
+        panel->setContentWidget(makePopoverContent());
+        // Moves are reported until the first close.
+        panel->setDelegate(this);
+        popoverWindow = panel;
+    }
+    if (!statusItem->isOnScreen())
+        return;
+    QRect anchor = statusItem->anchor();
+    if (anchor.isEmpty())
+        anchor = QRect(QCursor::pos(), QSize(1, 1));
+    std::optional<QPoint> saved;
+    if (const auto origin = AppConfig::popoverWindowPosition())
+        saved = origin->toPoint();
+    popoverWindow->placeAt(
+        PopoverPlacement::originFor(popoverWindow->size(), anchor, saved, PopoverPlacement::desktopScreens()));
+    popoverWindow->present();
+}
+
+void AppDelegate::resizePopover(bool expanded)
+{
+    if (popoverWindow)
+        popoverWindow->resizeKeepingTop(expanded);
+}
+
+void AppDelegate::closePopover()
+{
+    if (popoverWindow) {
+        AppConfig::setPopoverWindowPosition(QPointF(popoverWindow->targetGeometry().topLeft()));
+        popoverWindow->setDelegate(nullptr);
+        popoverWindow->hide();
+    }
+    if (popoverEventMonitor) {
+        delete popoverEventMonitor.data();
+        popoverEventMonitor = nullptr;
+    }
+}
+
+void AppDelegate::windowDidMove(QWidget* window)
+{
+    // Only the popover's position is kept.
+    if (window && window == popoverWindow.data())
+        AppConfig::setPopoverWindowPosition(QPointF(window->pos()));
 }
 
 void AppDelegate::showSettings()
 {
     ensureHotkeysSetupIfNeeded();
+    if (!settingsWindow) {
+        settingsWindow = new SettingsWindow(this);
+        settingsWindow->setContentWidget(makeSettingsContent());
+    }
+    settingsWindow->present();
+    applicationPolicy->setPolicy(ActivationPolicy::Policy::regular);
 }
 
-void AppDelegate::closePopover() { }
-void AppDelegate::showFirstLaunchWindow() { }
-void AppDelegate::checkForUpdates() { }
-void AppDelegate::windowWillClose(QWidget*) { }
+void AppDelegate::showFirstLaunchWindow()
+{
+    // "Continue" arms the dictation; it neither closes the window nor
+    // changes the policy.
+    QPointer<AppDelegate> self(this);
+    auto* view = new FirstLaunchView([self] {
+        if (self)
+            self->firstLaunchCompleted();
+    });
+    auto* window = new FirstLaunchWindow(view, this);
+    window->present();
+    firstLaunchWindow = window;
+    applicationPolicy->setPolicy(ActivationPolicy::Policy::regular);
+}
+
+void AppDelegate::windowWillClose(QWidget* window)
+{
+    if (!window)
+        return;
+    const bool settings = window == settingsWindow.data();
+    const bool welcome = window == firstLaunchWindow.data();
+    if (!settings && !welcome)
+        return;
+    // After the window has finished closing, even when the other of the two
+    // is still open.
+    QPointer<AppDelegate> self(this);
+    Dispatch::main().async([self] {
+        if (self)
+            self->applicationPolicy->setPolicy(ActivationPolicy::Policy::accessory);
+    });
+    if (welcome)
+        firstLaunchWindow = nullptr;
+}
+
+void AppDelegate::checkForUpdates()
+{
+    if (updaterController)
+        updaterController->checkForUpdates();
+}
+

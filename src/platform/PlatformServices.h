@@ -12,6 +12,7 @@ class AlertPresenter;
 class SpeechRecognizer;
 class Workspace;
 class Updater;
+class TrayIcon;
 class FocusSource;
 class FrontmostApplication;
 
@@ -28,6 +29,8 @@ struct PlatformServices {
     std::shared_ptr<SpeechRecognizer> speechRecognizer;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Updater> updater;
+    // None: the tool runs without a tray icon.
+    std::shared_ptr<TrayIcon> trayIcon;
     std::shared_ptr<FocusSource> focusSource;
     std::shared_ptr<FrontmostApplication> frontmostApplication;
 };

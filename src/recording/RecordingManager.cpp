@@ -187,9 +187,11 @@ QList<RecordingMetadata> RecordingManager::getRecordings() const
     return archive_->getRecordings();
 }
 
-void RecordingManager::deleteRecording(const QString& filename)
+bool RecordingManager::deleteRecording(const QString& filename)
 {
-    archiveQueue->sync([this, &filename] { archive_->deleteRecording(filename); });
+    bool deleted = false;
+    archiveQueue->sync([this, &filename, &deleted] { deleted = archive_->deleteRecording(filename); });
+    return deleted;
 }
 
 void RecordingManager::deleteAllRecordings()

@@ -71,7 +71,8 @@ public:
         std::vector<float> audioData, double sampleRate, const QString& transcription, const QString& modelName);
 
     QList<RecordingMetadata> getRecordings() const; // newest first
-    void deleteRecording(const QString& filename);
+    // False when the file is still there (its index entry is kept).
+    bool deleteRecording(const QString& filename);
     void deleteAllRecordings();
     int64_t getTotalStorageUsed() const;
 

@@ -52,7 +52,10 @@ public:
     std::optional<int64_t> getAvailableDiskSpace();
 
     QList<RecordingMetadata> getRecordings(); // newest first
-    void deleteRecording(const QString& filename);
+    // Removes the file and its index entries; a file that cannot be removed
+    // keeps its entries, so the index never loses a recording that is still
+    // there. False only then.
+    bool deleteRecording(const QString& filename);
     void deleteAllRecordings();
     int64_t getTotalStorageUsed();
 

@@ -23,9 +23,10 @@ QList<RecordingMetadata> RecordingsArchive::getRecordings()
     return newestFirst(loadMetadata());
 }
 
-void RecordingsArchive::deleteRecording(const QString& filename)
+bool RecordingsArchive::deleteRecording(const QString& filename)
 {
-    removeRecordingFile(filename);
+    if (removeRecordingFile(filename) == Removal::Failed)
+        return false;
     const RecordingsIndex::Contents index = loadForRewrite();
     QList<RecordingMetadata> remaining;
     for (const RecordingMetadata& entry : index.entries) {
@@ -33,6 +34,7 @@ void RecordingsArchive::deleteRecording(const QString& filename)
             remaining.append(entry);
     }
     rewriteIndex(index, remaining, QStringLiteral("Failed to update metadata after deletion: "));
+    return true;
 }
 
 void RecordingsArchive::deleteAllRecordings()

@@ -1,8 +1,13 @@
 #include "base/Defaults.h"
+#include "base/Dispatch.h"
 #include "support/SettingsReset.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <thread>
 
 using DefaultsStore = DefaultsTest;
 
@@ -53,4 +58,52 @@ TEST_F(DefaultsStore, RemoveForgetsTheKey)
     Defaults::remove("Gone");
     EXPECT_FALSE(Defaults::contains("Gone"));
     EXPECT_FALSE(Defaults::value("Gone").isValid());
+}
+
+TEST_F(DefaultsStore, EveryWriteIsAnnouncedOnTheMainThread)
+{
+    QSignalSpy changed(&Defaults::changes(), &Defaults::ChangeSignal::changed);
+    Defaults::setValue("Flag", true);
+    EXPECT_EQ(changed.count(), 1) << "announced before the write returns";
+    Defaults::setValue("Flag", true);
+    EXPECT_EQ(changed.count(), 2) << "an equal value too";
+    Defaults::remove("Flag");
+    EXPECT_EQ(changed.count(), 3);
+    ASSERT_TRUE(Dispatch::drainMainQueue());
+    EXPECT_EQ(changed.count(), 3) << "and not again later";
+
+    // Several edits through one handle are announced once it syncs.
+    {
+        auto store = Defaults::open();
+        store->setValue("A", 1);
+        store->remove("B");
+        EXPECT_EQ(changed.count(), 3);
+        store->sync();
+        EXPECT_EQ(changed.count(), 4);
+        store->sync();
+        EXPECT_EQ(changed.count(), 4) << "nothing new to announce";
+        store->setValue("C", 2);
+    }
+    EXPECT_EQ(changed.count(), 5) << "closing the handle syncs and announces";
+
+    // Reading announces nothing.
+    (void)Defaults::value("A");
+    EXPECT_EQ(changed.count(), 5);
+}
+
+TEST_F(DefaultsStore, AWriteOnAnotherThreadIsAnnouncedOnTheMainThread)
+{
+    std::vector<QThread*> threads;
+    const QMetaObject::Connection connection = QObject::connect(&Defaults::changes(), &Defaults::ChangeSignal::changed,
+        [&threads] { threads.push_back(QThread::currentThread()); });
+
+    std::thread writer([] { Defaults::setValue("FromWorker", 7); });
+    writer.join();
+    EXPECT_TRUE(threads.empty());
+    ASSERT_TRUE(Dispatch::drainMainQueue());
+    QObject::disconnect(connection);
+
+    ASSERT_EQ(threads.size(), 1U);
+    EXPECT_EQ(threads[0], QThread::currentThread());
+    EXPECT_EQ(Defaults::value("FromWorker").toInt(), 7);
 }

@@ -3,6 +3,7 @@
 #include "core/speech/ModelManager.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeHotkeyTap.h"
+#include "support/FakeTrayIcon.h"
 #include "support/SettingsReset.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,7 @@ protected:
         PlatformServices services;
         services.hotkeyTap = tap;
         services.accessibilityTrust = trust;
+        services.trayIcon = std::make_shared<FakeTrayIcon>();
         controller = std::make_unique<AppDelegate>(services);
     }
 
@@ -135,6 +137,8 @@ TEST_F(AppDelegateHotkeyTest, RefusedTapStartsNoPollAndIsRetriedByTheNextCaller)
 TEST_F(AppDelegateHotkeyTest, OpeningThePopoverArmsOnlyOnceAModelExists)
 {
     trust->trusted = true;
+    // The popover opens from the tray icon.
+    controller->setupMenuBar();
     controller->showPopover();
     EXPECT_EQ(tap->createCalls, 0) << "no model on disk yet";
 

@@ -7,6 +7,8 @@
 #include "core/config/AppConfig.h"
 #include "core/speech/ModelManager.h"
 #include "recording/RecordingManager.h"
+#include "settings/RecordingsTab.h"
+#include "settings/SettingsViewModel.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LogCapture.h"
@@ -20,7 +22,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +65,27 @@ protected:
         DefaultsTest::TearDown();
     }
 
+    // Holds the push-to-talk shortcut while the speech plays into the
+    // virtual microphone.
+    static void dictate(AppDelegate& controller, const QString& speech)
+    {
+        XTestKeyboard keyboard;
+        ASSERT_TRUE(keyboard.isOpen());
+        keyboard.press("Alt_L");
+        keyboard.press("w");
+        ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000))
+            << "the shortcut did not start a recording";
+        pumpFor(300);
+
+        QProcess player;
+        player.start("paplay", {speech});
+        ASSERT_TRUE(player.waitForStarted(5000));
+        ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+        pumpFor(300);
+        keyboard.release("w");
+        keyboard.release("Alt_L");
+    }
+
     std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>();
     PlatformServices services;
 };
@@ -91,20 +116,7 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
     controller.applicationDidFinishLaunching();
     pumpFor(300);
 
-    XTestKeyboard keyboard;
-    ASSERT_TRUE(keyboard.isOpen());
-    keyboard.press("Alt_L");
-    keyboard.press("w");
-    ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
-    pumpFor(300);
-
-    QProcess player;
-    player.start("paplay", {speech});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
-    pumpFor(300);
-    keyboard.release("w");
-    keyboard.release("Alt_L");
+    ASSERT_NO_FATAL_FAILURE(dictate(controller, speech));
 
     ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000)) << log.systemLines().join("\n").toStdString();
     const QString text = announced.front();
@@ -141,6 +153,44 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
     EXPECT_GE(wav.size(), static_cast<qint64>(samples) * 4);
     EXPECT_TRUE(QFileInfo::exists(QDir(RecordingManager::shared().recordingsDirectory()).filePath("metadata.json")));
     EXPECT_TRUE(alerts->shown.empty());
+
+    controller.applicationWillTerminate();
+}
+
+TEST_F(DictationEndToEnd, ADictationSavedWithSavingOnIsARowOfTheRecordingsTabUntilDeleted)
+{
+    QTemporaryDir folder;
+    const QString speech = folder.filePath("note.wav");
+    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", speech, "note this down for later"}), 0);
+
+    AppDelegate controller(services);
+    controller.applicationDidFinishLaunching();
+    pumpFor(300);
+    ASSERT_NO_FATAL_FAILURE(dictate(controller, speech));
+
+    RecordingManager& store = RecordingManager::shared();
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            store.waitForPendingWork();
+            return !store.getRecordings().isEmpty();
+        },
+        60000));
+    const RecordingMetadata saved = store.getRecordings().front();
+    const QString wav = QDir(store.recordingsDirectory()).filePath(saved.filename);
+
+    SettingsViewModel model;
+    model.loadInitialData();
+    SettingsRecordingsTabView tab(&model);
+    tab.show();
+    ASSERT_EQ(tab.table()->rowCount(), 1);
+    EXPECT_EQ(tab.table()->item(0, SettingsRecordingsTabView::transcriptionColumn)->text(), saved.transcription);
+    const auto buttons =
+        tab.table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    buttons.at(1)->click();
+    EXPECT_FALSE(QFileInfo::exists(wav));
+    EXPECT_TRUE(store.getRecordings().isEmpty());
+    EXPECT_TRUE(tab.isEmptyStateShown());
 
     controller.applicationWillTerminate();
 }

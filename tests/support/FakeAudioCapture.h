@@ -15,13 +15,13 @@ public:
     AudioStreamFormat format() const override { return format_; }
     void installTap(Tap tap) override
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         tap_ = std::move(tap);
         ++tapInstalls;
     }
     void removeTap() override
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         tap_ = nullptr;
         ++tapRemovals;
     }
@@ -45,14 +45,14 @@ public:
 
     bool hasTap()
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return static_cast<bool>(tap_);
     }
 
     // Hands interleaved frames to the tap, as the capture thread would.
     void deliver(const std::vector<float>& interleaved)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         if (!tap_)
             return;
         AudioBuffer buffer;
@@ -72,7 +72,7 @@ public:
 
 private:
     AudioStreamFormat format_;
-    std::mutex mutex_;
+    std::mutex mutex;
     Tap tap_;
     std::atomic<bool> running{false};
 };

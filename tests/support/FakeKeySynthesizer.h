@@ -12,7 +12,7 @@ class FakeKeySynthesizer final : public KeySynthesizer {
 public:
     void setOnChord(std::function<void()> onChord)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         onChord_ = std::move(onChord);
     }
     void setSucceeds(bool succeeds) { succeeds_ = succeeds; }
@@ -25,7 +25,7 @@ public:
         ++chords;
         std::function<void()> onChord;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(mutex);
             onChord = onChord_;
         }
         if (onChord)
@@ -34,7 +34,7 @@ public:
     }
 
 private:
-    std::mutex mutex_;
+    std::mutex mutex;
     std::function<void()> onChord_;
     std::atomic<bool> succeeds_{true};
     std::atomic<int> chords{0};

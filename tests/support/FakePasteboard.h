@@ -20,12 +20,12 @@ public:
     // Test controls.
     void setReadable(bool readable)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         readable_ = readable;
     }
     void setRefusesText(bool refuses)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         refusesText = refuses;
     }
     // Copying the contents takes this long (a large image, say).
@@ -33,7 +33,7 @@ public:
     // Another application copies something.
     void replaceContents(const PasteboardContents& contents)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         contents_ = contents;
         holdsPasted = false;
     }
@@ -47,12 +47,12 @@ public:
     // Observations.
     std::optional<PasteboardContents> contents() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return contents_;
     }
     QString text() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         if (!contents_)
             return {};
         for (const auto& [format, bytes] : *contents_)
@@ -62,17 +62,17 @@ public:
     }
     QList<std::optional<PasteboardContents>> snapshotsTaken() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return snapshots;
     }
     QStringList textsSet() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return textsSet_;
     }
     int restoreCount() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return restores;
     }
     int callsOffMainThread() const { return offMain.load(); }
@@ -82,7 +82,7 @@ public:
     {
         noteThread();
         Dispatch::sleepFor(snapshotDelay.load());
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         std::optional<PasteboardContents> taken;
         if (readable_)
             taken = contents_.value_or(PasteboardContents{});
@@ -92,7 +92,7 @@ public:
     bool setText(const QString& text) override
     {
         noteThread();
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         textsSet_.append(text);
         if (refusesText)
             return false;
@@ -103,13 +103,13 @@ public:
     bool holdsPastedText() override
     {
         noteThread();
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return holdsPasted;
     }
     void restore(const PasteboardContents& contents) override
     {
         noteThread();
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         contents_ = contents;
         holdsPasted = false;
         ++restores;
@@ -124,7 +124,7 @@ private:
             ++offMain;
     }
 
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex;
     std::optional<PasteboardContents> contents_;
     bool readable_ = true;
     bool refusesText = false;

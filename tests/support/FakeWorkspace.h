@@ -3,6 +3,7 @@
 #include "platform/Workspace.h"
 
 #include <QList>
+#include <QStringList>
 
 class FakeWorkspace final : public Workspace {
 public:
@@ -12,6 +13,16 @@ public:
         return result;
     }
 
+    bool canOpenURL(const QUrl& url) const override { return url.isValid() && !unavailable.contains(url); }
+    bool revealFile(const QString& path) override
+    {
+        revealed.append(path);
+        return result;
+    }
+
     QList<QUrl> opened;
+    QStringList revealed;
     bool result = true;
+    // Addresses with no program to open them on this pretend desktop.
+    QList<QUrl> unavailable;
 };

@@ -12,7 +12,7 @@ public:
     LogCapture()
     {
         id = Log::addSink([this](Log::Stream stream, const QString& line) {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(mutex);
             (stream == Log::Stream::System ? system : out).append(line);
         });
     }
@@ -20,12 +20,12 @@ public:
 
     QStringList systemLines() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return system;
     }
     QStringList outLines() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         return out;
     }
     bool hasSystemLine(const QString& line) const { return systemLines().contains(line); }
@@ -33,7 +33,7 @@ public:
 
 private:
     int id = 0;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex;
     QStringList system;
     QStringList out;
 };

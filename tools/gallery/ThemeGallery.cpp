@@ -5,6 +5,7 @@
 //   theme_gallery --screenshot DIR   saves gallery-light.png and
 //                                    gallery-dark.png into DIR and quits
 //   --solid                          as without a compositing manager
+#include "GalleryPalettes.h"
 #include "shell/StatusIconArt.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/FloatingWindowStyle.h"
@@ -34,32 +35,6 @@
 using namespace TallowindTheme;
 
 namespace {
-
-QPalette lightPalette()
-{
-    QPalette palette = QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
-    palette.setColor(QPalette::Highlight, QColor(38, 110, 220));
-    return palette;
-}
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(38, 38, 42));
-    palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
-    palette.setColor(QPalette::Base, QColor(28, 28, 30));
-    palette.setColor(QPalette::AlternateBase, QColor(44, 44, 48));
-    palette.setColor(QPalette::Text, QColor(235, 235, 240));
-    palette.setColor(QPalette::Button, QColor(52, 52, 56));
-    palette.setColor(QPalette::ButtonText, QColor(235, 235, 240));
-    palette.setColor(QPalette::ToolTipBase, QColor(52, 52, 56));
-    palette.setColor(QPalette::ToolTipText, QColor(235, 235, 240));
-    palette.setColor(QPalette::Highlight, QColor(64, 132, 240));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 126));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 126));
-    return palette;
-}
 
 // A busy backdrop, so translucency and legibility over any background show.
 void paintBusyBackdrop(QPainter& painter, const QRect& area)

@@ -36,8 +36,8 @@ WhisperPassParameters::WhisperPassParameters(const QString& modelPath, int proce
     if (logProbSetting != logProbThreshold)
         params.logprob_thold = logProbSetting;
 
-    language_ = languageFor(modelPath).toStdString();
-    params.language = language_.c_str();
+    language = languageFor(modelPath).toStdString();
+    params.language = language.c_str();
     params.suppress_regex = suppressPattern;
 
     prompt = dictionaryPrompt(AppConfig::whisperDictionaryWords()).toStdString();

@@ -35,7 +35,7 @@ public:
     static QString dictionaryPrompt(const QStringList& words);
 
 private:
-    std::string language_;
+    std::string language;
     std::string prompt;
     whisper_full_params params;
 };

@@ -20,7 +20,7 @@ std::shared_ptr<WhisperWrapper> WhisperWrapper::create(const QString& modelPath,
     if (!QFileInfo::exists(modelPath))
         return nullptr;
     std::shared_ptr<WhisperWrapper> bridge(new WhisperWrapper(modelPath, processorCount));
-    std::lock_guard lock(bridge->mutex_);
+    std::lock_guard lock(bridge->mutex);
     if (!bridge->loadModel())
         return nullptr;
     return bridge;
@@ -35,7 +35,7 @@ WhisperWrapper::WhisperWrapper(const QString& modelPath, int processorCount)
 WhisperWrapper::~WhisperWrapper()
 {
     // Waits for a pass still running on the context.
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     if (ctx != nullptr)
         whisper_free(ctx);
 }
@@ -56,7 +56,7 @@ bool WhisperWrapper::switchModel(const QString& modelPath)
 {
     if (!QFileInfo::exists(modelPath))
         return false;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     if (ctx != nullptr) {
         whisper_free(ctx);
         ctx = nullptr;
@@ -68,7 +68,7 @@ bool WhisperWrapper::switchModel(const QString& modelPath)
 std::optional<QString> WhisperWrapper::transcribe(std::span<const float> audioData, double sourceSampleRate)
 {
     (void)sourceSampleRate; // the capture path already delivers 16 kHz
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     if (ctx == nullptr) {
         Log::system(QStringLiteral("[WhisperWrapper] Error: context is nil"));
         return std::nullopt;

@@ -36,10 +36,10 @@ public:
 
 private:
     WhisperWrapper(const QString& modelPath, int processorCount);
-    // Callers hold mutex_.
+    // Callers hold mutex.
     bool loadModel();
 
-    std::mutex mutex_;
+    std::mutex mutex;
     whisper_context* ctx = nullptr;
     QString modelPath_;
     const int processorCount_;

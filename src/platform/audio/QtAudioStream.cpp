@@ -108,9 +108,9 @@ QtAudioStream::QtAudioStream(const QAudioDevice& device) : device_(device)
 QtAudioStream::~QtAudioStream()
 {
     stop();
-    if (thread_) {
-        thread_->quit();
-        thread_->wait();
+    if (thread) {
+        thread->quit();
+        thread->wait();
         delete worker;
     }
 }
@@ -145,12 +145,12 @@ bool QtAudioStream::start(QString* errorDescription)
             *errorDescription = QStringLiteral("No audio input device is available.");
         return false;
     }
-    if (!thread_) {
-        thread_ = std::make_unique<QThread>();
-        thread_->setObjectName(QStringLiteral("audio-capture"));
+    if (!thread) {
+        thread = std::make_unique<QThread>();
+        thread->setObjectName(QStringLiteral("audio-capture"));
         worker = new CaptureWorker(this, device_, captureFormat);
-        worker->moveToThread(thread_.get());
-        thread_->start();
+        worker->moveToThread(thread.get());
+        thread->start();
     }
     QString reason;
     QMetaObject::invokeMethod(
@@ -197,19 +197,19 @@ void QtAudioStream::deliver(const char* data, qint64 length)
     const qint64 frameCount = available / bytesPerFrame;
     const qint64 used = frameCount * bytesPerFrame;
     const qint64 sampleCount = frameCount * captureFormat.channelCount();
-    frames_.resize(static_cast<size_t>(sampleCount));
+    frames.resize(static_cast<size_t>(sampleCount));
     if (captureFormat.sampleFormat() == QAudioFormat::Float) {
-        std::memcpy(frames_.data(), bytes, static_cast<size_t>(used));
+        std::memcpy(frames.data(), bytes, static_cast<size_t>(used));
     } else {
         for (qint64 i = 0; i < sampleCount; ++i)
-            frames_[static_cast<size_t>(i)] = captureFormat.normalizedSampleValue(bytes + i * bytesPerSample);
+            frames[static_cast<size_t>(i)] = captureFormat.normalizedSampleValue(bytes + i * bytesPerSample);
     }
     QByteArray rest(bytes + used, available - used);
     partialFrame = std::move(rest);
     if (frameCount == 0)
         return;
     AudioBuffer buffer;
-    buffer.frames = frames_.data();
+    buffer.frames = frames.data();
     buffer.frameCount = frameCount;
     buffer.sampleRate = format_.sampleRate;
     buffer.channelCount = format_.channelCount;

@@ -41,8 +41,8 @@ private:
     std::mutex tapMutex; // held during each tap call
     Tap tap_;
     QByteArray partialFrame;
-    std::vector<float> frames_;
+    std::vector<float> frames;
 
-    std::unique_ptr<QThread> thread_;
-    CaptureWorker* worker = nullptr; // lives on thread_
+    std::unique_ptr<QThread> thread;
+    CaptureWorker* worker = nullptr; // lives on thread
 };

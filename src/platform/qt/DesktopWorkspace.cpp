@@ -1,6 +1,11 @@
 #include "platform/qt/DesktopWorkspace.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -26,15 +31,73 @@ QStringList DesktopWorkspace::soundSettingsCommand()
     return {};
 }
 
+QStringList DesktopWorkspace::systemSettingsCommand()
+{
+    static const std::array<QString, 6> candidates{
+        QStringLiteral("gnome-control-center"),
+        QStringLiteral("systemsettings"),
+        QStringLiteral("cinnamon-settings"),
+        QStringLiteral("mate-control-center"),
+        QStringLiteral("xfce4-settings-manager"),
+        QStringLiteral("lxqt-config"),
+    };
+    for (const QString& candidate : candidates) {
+        const QString program = QStandardPaths::findExecutable(candidate);
+        if (!program.isEmpty())
+            return {program};
+    }
+    return {};
+}
+
+QStringList DesktopWorkspace::settingsCommandFor(const QUrl& url)
+{
+    if (url == microphoneSettingsURL())
+        return soundSettingsCommand();
+    if (url == systemSettingsURL())
+        return systemSettingsCommand();
+    return {};
+}
+
+bool DesktopWorkspace::canOpenURL(const QUrl& url) const
+{
+    if (!url.isValid())
+        return false;
+    if (url == microphoneSettingsURL() || url == systemSettingsURL())
+        return !settingsCommandFor(url).isEmpty();
+    return true;
+}
+
 bool DesktopWorkspace::openURL(const QUrl& url)
 {
     if (!url.isValid())
         return false;
-    if (url == microphoneSettingsURL()) {
-        const QStringList command = soundSettingsCommand();
+    if (url == microphoneSettingsURL() || url == systemSettingsURL()) {
+        const QStringList command = settingsCommandFor(url);
         if (command.isEmpty())
             return false;
         return QProcess::startDetached(command.front(), command.mid(1));
     }
     return QDesktopServices::openUrl(url);
+}
+
+bool DesktopWorkspace::revealFile(const QString& path)
+{
+    const QFileInfo file(path);
+    const QUrl folder = QUrl::fromLocalFile(file.absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return QDesktopServices::openUrl(folder);
+
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
+    // Starting a file manager may take seconds: never wait for it here.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [folder](QDBusPendingCallWatcher* done) {
+        if (QDBusPendingReply<>(*done).isError())
+            QDesktopServices::openUrl(folder);
+        done->deleteLater();
+    });
+    return true;
 }

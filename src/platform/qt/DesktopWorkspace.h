@@ -4,13 +4,25 @@
 
 #include <QStringList>
 
-// Opens addresses through the desktop's URL handlers. The microphone settings
-// address starts the first sound-settings program found on the PATH.
+// Opens addresses through the desktop's URL handlers and reveals files in
+// its file manager. The settings addresses start the first matching settings
+// program found on the PATH.
 class DesktopWorkspace final : public Workspace {
 public:
     bool openURL(const QUrl& url) override;
+    bool canOpenURL(const QUrl& url) const override;
+    // Asks the file manager over D-Bus (org.freedesktop.FileManager1) without
+    // waiting for it; when no file manager answers, opens the folder instead.
+    bool revealFile(const QString& path) override;
 
     // Program and arguments for the sound settings, empty when none is known
     // on this system.
     static QStringList soundSettingsCommand();
+    // Program for the desktop's settings at their start page, empty when
+    // none is known.
+    static QStringList systemSettingsCommand();
+
+private:
+    // The command for one of our settings addresses; empty for others.
+    static QStringList settingsCommandFor(const QUrl& url);
 };

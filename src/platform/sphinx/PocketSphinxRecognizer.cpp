@@ -83,14 +83,14 @@ public:
 
     void setAvailabilityHandler(std::function<void(bool)> handler)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         availabilityHandler = std::move(handler);
     }
 
     // Claims the one recognition slot; false when another recognition holds it.
     bool claim(const std::shared_ptr<TaskState>& state)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         if (auto current = active_.lock(); current && !current->isClosed())
             return false;
         active_ = state;
@@ -99,7 +99,7 @@ public:
 
     void release(const std::shared_ptr<TaskState>& state)
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         if (active_.lock() == state)
             active_.reset();
     }
@@ -230,7 +230,7 @@ private:
         loadFailed = true;
         std::function<void(bool)> handler;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(mutex);
             handler = availabilityHandler;
         }
         if (handler)
@@ -290,7 +290,7 @@ private:
     bool filesPresent = false;
     std::atomic<bool> loadFailed{false};
 
-    std::mutex mutex_;
+    std::mutex mutex;
     std::weak_ptr<TaskState> active_;
     std::function<void(bool)> availabilityHandler;
 

@@ -88,18 +88,18 @@ public:
         XkbSetDetectableAutoRepeat(display_, True, &supported);
         root = DefaultRootWindow(display_);
         numLockMask = numLockMaskOf(display_);
-        thread_ = std::thread([this] { run(); });
+        thread = std::thread([this] { run(); });
         return true;
     }
 
     void close()
     {
-        if (thread_.joinable()) {
+        if (thread.joinable()) {
             perform([this] {
                 ungrabAll();
                 stopping = true;
             });
-            thread_.join();
+            thread.join();
         }
         if (display_) {
             XCloseDisplay(display_);
@@ -144,7 +144,7 @@ private:
         auto task = std::make_shared<std::packaged_task<Result()>>(std::move(work));
         std::future<Result> done = task->get_future();
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(mutex);
             pending.emplace_back([task] { (*task)(); });
         }
         const char byte = 1;
@@ -175,7 +175,7 @@ private:
     {
         std::deque<std::function<void()>> work;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(mutex);
             work.swap(pending);
         }
         for (auto& item : work)
@@ -296,9 +296,9 @@ private:
     Window root = 0;
     unsigned int numLockMask = 0;
     int wakePipe[2] = {-1, -1};
-    std::thread thread_;
+    std::thread thread;
     std::atomic<bool> stopping{false};
-    std::mutex mutex_;
+    std::mutex mutex;
     std::deque<std::function<void()>> pending;
     std::vector<HotkeyGrab> wanted;
     std::vector<Held> held_;

@@ -71,7 +71,7 @@ bool X11KeySynthesizer::ensureDisplay()
 
 bool X11KeySynthesizer::sendPasteChord()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     if (!ensureDisplay())
         return false;
 

@@ -26,7 +26,7 @@ public:
 private:
     bool ensureDisplay();
 
-    std::mutex mutex_;
+    std::mutex mutex;
     Display* display_ = nullptr;
     bool xtestAvailable = false;
 };

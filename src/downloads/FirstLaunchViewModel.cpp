@@ -1,0 +1,128 @@
+#include "downloads/FirstLaunchViewModel.h"
+
+#include "base/Dispatch.h"
+#include "downloads/ModelDownloader.h"
+
+#include <QPointer>
+
+FirstLaunchViewModel::FirstLaunchViewModel(std::function<void()> completion, QObject* parent)
+    : QObject(parent), onComplete(std::move(completion))
+{
+}
+
+void FirstLaunchViewModel::setIsDownloading(bool value)
+{
+    downloading = value;
+    emit isDownloadingChanged(value);
+}
+
+void FirstLaunchViewModel::setDownloadProgress(double value)
+{
+    progress = value;
+    emit downloadProgressChanged(value);
+}
+
+void FirstLaunchViewModel::setDownloadComplete(bool value)
+{
+    complete = value;
+    emit downloadCompleteChanged(value);
+}
+
+void FirstLaunchViewModel::setDownloadFailed(bool value)
+{
+    failed = value;
+    emit downloadFailedChanged(value);
+}
+
+void FirstLaunchViewModel::setStatusText(const QString& value)
+{
+    status = value;
+    emit statusTextChanged(value);
+}
+
+QString FirstLaunchViewModel::descriptionText() const
+{
+    return QStringLiteral("tallowind needs to download a speech recognition model before you can start "
+                          "transcribing.\n\nWe recommend starting with ")
+        + model.displayName() + QStringLiteral(" (") + model.estimatedSize()
+        + QStringLiteral(") for fastest processing.\nYou can download additional models later in Settings.");
+}
+
+QString FirstLaunchViewModel::downloadButtonTitle() const
+{
+    return QStringLiteral("Download ") + model.displayName() + QStringLiteral(" (") + model.estimatedSize()
+        + QStringLiteral(")");
+}
+
+void FirstLaunchViewModel::startDownload()
+{
+    setIsDownloading(true);
+    setDownloadFailed(false);
+    setStatusText(QStringLiteral("Connecting..."));
+    downloader = ModelDownloader::create();
+    downloader->setDelegate(this);
+    downloader->downloadModel(model);
+}
+
+void FirstLaunchViewModel::continueToApp()
+{
+    // Arming the dictation twice would install the shortcuts twice.
+    if (continued)
+        return;
+    continued = true;
+    emit continuedChanged();
+    if (onComplete)
+        onComplete();
+}
+
+// Each report is applied one turn of the main queue later, in the order the
+// reports came.
+void FirstLaunchViewModel::downloadDidStart(WhisperModel)
+{
+    QPointer<FirstLaunchViewModel> self(this);
+    Dispatch::main().async([self] {
+        if (self)
+            self->setStatusText(QStringLiteral("Downloading..."));
+    });
+}
+
+void FirstLaunchViewModel::downloadDidUpdateProgress(
+    double fraction, qint64 bytesWritten, qint64 totalBytes, WhisperModel)
+{
+    QPointer<FirstLaunchViewModel> self(this);
+    Dispatch::main().async([self, fraction, bytesWritten, totalBytes] {
+        if (!self)
+            return;
+        self->setDownloadProgress(fraction);
+        const double written = static_cast<double>(bytesWritten) / 1024 / 1024;
+        // A server that announced no length gets no made-up total.
+        self->setStatusText(totalBytes > 0 ? QString::asprintf("Downloading... %.1f MB / %.1f MB", written,
+                                static_cast<double>(totalBytes) / 1024 / 1024)
+                                           : QString::asprintf("Downloading... %.1f MB", written));
+    });
+}
+
+void FirstLaunchViewModel::downloadDidComplete(WhisperModel)
+{
+    QPointer<FirstLaunchViewModel> self(this);
+    Dispatch::main().async([self] {
+        if (!self)
+            return;
+        self->setIsDownloading(false);
+        self->setDownloadComplete(true);
+        self->setStatusText(QString());
+    });
+}
+
+void FirstLaunchViewModel::downloadDidFail(const TallowindError& error, WhisperModel)
+{
+    const QString reason = error.localizedDescription();
+    QPointer<FirstLaunchViewModel> self(this);
+    Dispatch::main().async([self, reason] {
+        if (!self)
+            return;
+        self->setIsDownloading(false);
+        self->setDownloadFailed(true);
+        self->setStatusText(QStringLiteral("Download failed: ") + reason);
+    });
+}

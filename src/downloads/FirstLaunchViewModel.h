@@ -1,0 +1,73 @@
+#pragma once
+
+#include "core/speech/WhisperModel.h"
+#include "downloads/ModelDownloadDelegate.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ModelDownloader;
+
+// The welcome window's state: downloads the recommended model and, once it
+// is in place, lets the user continue into the tool. Main thread only.
+class FirstLaunchViewModel : public QObject, public ModelDownloadDelegate {
+    Q_OBJECT
+    Q_PROPERTY(bool isDownloading READ isDownloading WRITE setIsDownloading NOTIFY isDownloadingChanged)
+    Q_PROPERTY(double downloadProgress READ downloadProgress WRITE setDownloadProgress NOTIFY downloadProgressChanged)
+    Q_PROPERTY(bool downloadComplete READ downloadComplete WRITE setDownloadComplete NOTIFY downloadCompleteChanged)
+    Q_PROPERTY(bool downloadFailed READ downloadFailed WRITE setDownloadFailed NOTIFY downloadFailedChanged)
+    Q_PROPERTY(QString statusText READ statusText WRITE setStatusText NOTIFY statusTextChanged)
+
+public:
+    explicit FirstLaunchViewModel(std::function<void()> onComplete, QObject* parent = nullptr);
+
+    bool isDownloading() const { return downloading; }
+    void setIsDownloading(bool value);
+    double downloadProgress() const { return progress; }
+    void setDownloadProgress(double value);
+    bool downloadComplete() const { return complete; }
+    void setDownloadComplete(bool value);
+    bool downloadFailed() const { return failed; }
+    void setDownloadFailed(bool value);
+    QString statusText() const { return status; }
+    void setStatusText(const QString& value);
+
+    QString descriptionText() const;
+    QString downloadButtonTitle() const;
+    WhisperModel defaultModel() const { return model; }
+
+    // Starts a fresh download of the recommended model.
+    void startDownload();
+    // Arms the dictation; only the first call does anything.
+    void continueToApp();
+    bool hasContinued() const { return continued; }
+
+    void downloadDidStart(WhisperModel model) override;
+    void downloadDidUpdateProgress(
+        double progress, qint64 bytesWritten, qint64 totalBytes, WhisperModel model) override;
+    void downloadDidComplete(WhisperModel model) override;
+    void downloadDidFail(const TallowindError& error, WhisperModel model) override;
+
+signals:
+    void isDownloadingChanged(bool value);
+    void downloadProgressChanged(double value);
+    void downloadCompleteChanged(bool value);
+    void downloadFailedChanged(bool value);
+    void statusTextChanged(const QString& value);
+    // The continue action has been taken.
+    void continuedChanged();
+
+private:
+    bool downloading = false;
+    double progress = 0.0;
+    bool complete = false;
+    bool failed = false;
+    QString status;
+    std::shared_ptr<ModelDownloader> downloader;
+    const WhisperModel model = WhisperModel(WhisperModel::largeV3TurboQ5);
+    const std::function<void()> onComplete;
+    bool continued = false;
+};

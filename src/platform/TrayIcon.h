@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include <functional>
+
+class QIcon;
+class QMenu;
+
+enum class TrayClick { left, right };
+
+// The tool's icon in the desktop's system tray.
+class TrayIcon {
+public:
+    virtual ~TrayIcon() = default;
+    // False when no tray host runs; the icon then appears once one starts.
+    virtual bool isHostAvailable() const = 0;
+    virtual void setIcon(const QIcon& icon) = 0;
+    virtual void setToolTip(const QString& text) = 0;
+    virtual void show() = 0;
+    virtual bool isVisible() const = 0;
+    // The icon's rectangle in screen coordinates; empty while unknown.
+    virtual QRect geometry() const = 0;
+    // Shows `menu` at the pointer and returns at once.
+    virtual void popUpMenu(QMenu* menu) = 0;
+    // Called on the main thread for each left or right click.
+    virtual void setClickHandler(std::function<void(TrayClick)> handler) = 0;
+};

@@ -1,0 +1,229 @@
+#include "platform/update/FeedUpdater.h"
+
+#include "base/Defaults.h"
+#include "base/Log.h"
+#include "platform/AlertPresenter.h"
+#include "platform/Workspace.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <algorithm>
+
+#ifndef TALLOWIND_UPDATE_FEED_ADDRESS
+#define TALLOWIND_UPDATE_FEED_ADDRESS ""
+#endif
+#ifndef TALLOWIND_BUILD_VERSION
+#define TALLOWIND_BUILD_VERSION "0"
+#endif
+
+namespace {
+
+// A feed that does not answer within this time counts as unreachable.
+constexpr int feedTimeoutMs = 30 * 1000;
+// Feeds are small; anything larger is not one.
+constexpr qint64 largestFeedBytes = 4 * 1024 * 1024;
+
+} // namespace
+
+QUrl FeedUpdater::configuredFeedAddress()
+{
+    const QString overridden = qEnvironmentVariable("TALLOWIND_UPDATE_FEED_URL").trimmed();
+    return QUrl(overridden.isEmpty() ? QStringLiteral(TALLOWIND_UPDATE_FEED_ADDRESS) : overridden);
+}
+
+QString FeedUpdater::buildVersion()
+{
+    return QStringLiteral(TALLOWIND_BUILD_VERSION);
+}
+
+FeedUpdater::FeedUpdater(QUrl feedAddress, QString currentVersion, std::shared_ptr<AlertPresenter> alertPresenter,
+    std::shared_ptr<Workspace> desktop)
+    : feed(std::move(feedAddress)),
+      version(std::move(currentVersion)),
+      alerts(std::move(alertPresenter)),
+      workspace(std::move(desktop))
+{
+    dailyTimer.setSingleShot(true);
+    QObject::connect(&dailyTimer, &QTimer::timeout, [this] { beginCheck(false); });
+}
+
+FeedUpdater::~FeedUpdater()
+{
+    if (reply)
+        reply->abort();
+}
+
+void FeedUpdater::start()
+{
+    const int launches = Defaults::value(launchCountKey).toInt() + 1;
+    Defaults::setValue(launchCountKey, launches);
+    if (!feed.isValid() || feed.isEmpty()) {
+        Log::system(QStringLiteral("[Updater] No update feed in this build; scheduled checks are off"));
+        return;
+    }
+    // The first launch is left alone; the question comes on the second,
+    // after start-up has finished.
+    if (!Defaults::contains(automaticChecksKey)) {
+        if (launches >= 2)
+            QTimer::singleShot(0, &dailyTimer, [this] { askAboutAutomaticChecks(); });
+        return;
+    }
+    scheduleNextCheck();
+}
+
+void FeedUpdater::askAboutAutomaticChecks()
+{
+    Alert alert;
+    alert.messageText = QStringLiteral("Check for updates automatically?");
+    alert.informativeText =
+        QStringLiteral("Tallowind can look for a newer version once a day. You can always check yourself with "
+                       "\u201cCheck for Updates...\u201d in the tray menu.");
+    alert.style = AlertStyle::Informational;
+    alert.buttons = {QStringLiteral("Check Automatically"), QStringLiteral("Don't Check")};
+    const bool yes = alerts && alerts->runModal(alert) == 0;
+    Defaults::setValue(automaticChecksKey, yes);
+    scheduleNextCheck();
+}
+
+void FeedUpdater::scheduleNextCheck()
+{
+    dailyTimer.stop();
+    if (!Defaults::value(automaticChecksKey).toBool())
+        return;
+    std::optional<QDateTime> last = lastAttempt;
+    if (Defaults::contains(lastCheckKey)) {
+        const QDateTime stored =
+            QDateTime::fromSecsSinceEpoch(Defaults::value(lastCheckKey).toLongLong(), QTimeZone::utc());
+        if (!last || stored > *last)
+            last = stored;
+    }
+    const qint64 dueInSeconds =
+        last ? std::clamp<qint64>(clock().secsTo(last->addSecs(checkIntervalSeconds)), 0, checkIntervalSeconds) : 0;
+    dailyTimer.start(static_cast<int>(dueInSeconds * 1000));
+}
+
+int FeedUpdater::scheduledCheckInMs() const
+{
+    return dailyTimer.isActive() ? dailyTimer.remainingTime() : -1;
+}
+
+void FeedUpdater::checkForUpdates()
+{
+    beginCheck(true);
+}
+
+void FeedUpdater::beginCheck(bool userInitiated)
+{
+    userWaiting = userWaiting || userInitiated;
+    if (reply)
+        return; // the check under way answers this request too
+    if (!feed.isValid() || feed.isEmpty()) {
+        if (userInitiated)
+            showOutcome(std::nullopt, QStringLiteral("This build of Tallowind has no update feed."));
+        userWaiting = false;
+        return;
+    }
+    if (!network)
+        network = std::make_unique<QNetworkAccessManager>();
+    QNetworkRequest request(feed);
+    request.setTransferTimeout(feedTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tallowind/%1").arg(version));
+    reply = network->get(request);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [this](qint64 received, qint64) {
+        if (received > largestFeedBytes && reply)
+            reply->abort();
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &dailyTimer, [this] { finishCheck(); });
+}
+
+void FeedUpdater::finishCheck()
+{
+    QNetworkReply* finished = reply;
+    reply = nullptr;
+    if (!finished)
+        return;
+    finished->deleteLater();
+    const bool showToUser = userWaiting;
+    userWaiting = false;
+    lastAttempt = clock();
+
+    QString failure;
+    std::optional<AppcastItem> newer;
+    const int status = finished->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (finished->error() != QNetworkReply::NoError) {
+        failure = finished->error() == QNetworkReply::OperationCanceledError
+            ? QStringLiteral("The update feed did not answer in time or is too large.")
+            : QStringLiteral("The update feed could not be reached: %1").arg(finished->errorString());
+    } else if (status != 0 && (status < 200 || status > 299)) {
+        failure = QStringLiteral("The update feed could not be reached (HTTP status %1).").arg(status);
+    } else {
+        const AppcastParseResult parsed = Appcast::parse(finished->readAll());
+        if (!parsed.error.isEmpty())
+            failure = parsed.error;
+        else
+            newer = Appcast::newerThan(parsed.items, version);
+    }
+
+    if (failure.isEmpty()) {
+        Defaults::setValue(lastCheckKey, clock().toSecsSinceEpoch());
+        Log::system(newer ? QStringLiteral("[Updater] Version %1 is available").arg(newer->displayVersion)
+                          : QStringLiteral("[Updater] Up to date (%1)").arg(version));
+    } else {
+        Log::system(QStringLiteral("[Updater] Update check failed: %1").arg(failure));
+    }
+    scheduleNextCheck();
+    // A scheduled check speaks up only when there is something new.
+    if (showToUser || newer)
+        showOutcome(newer, failure);
+}
+
+void FeedUpdater::showOutcome(const std::optional<AppcastItem>& newer, const QString& failure)
+{
+    if (!alerts)
+        return;
+    Alert alert;
+    if (!failure.isEmpty()) {
+        alert.messageText = QStringLiteral("Update check failed");
+        alert.informativeText = failure;
+        alert.style = AlertStyle::Warning;
+        alerts->runModal(alert);
+        return;
+    }
+    if (!newer) {
+        alert.messageText = QStringLiteral("You're up to date");
+        alert.informativeText = QStringLiteral("Tallowind %1 is the newest version available.").arg(version);
+        alert.style = AlertStyle::Informational;
+        alerts->runModal(alert);
+        return;
+    }
+    alert.messageText = QStringLiteral("Tallowind %1 is available").arg(newer->displayVersion);
+    QString details = QStringLiteral("You have version %1.").arg(version);
+    if (!newer->title.isEmpty())
+        details += QStringLiteral("\n\n") + newer->title;
+    // Feeds often carry their notes as HTML; the dialog shows plain text.
+    QString notes = newer->notes;
+    notes.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+    notes = notes.trimmed();
+    if (!notes.isEmpty())
+        details += QStringLiteral("\n\n") + notes;
+    alert.informativeText = details;
+    alert.style = AlertStyle::Informational;
+    QList<QUrl> targets;
+    if (newer->downloadLink.isValid() && !newer->downloadLink.isEmpty()) {
+        alert.buttons.append(QStringLiteral("Open Download Page"));
+        targets.append(newer->downloadLink);
+    }
+    if (newer->releaseNotesLink.isValid() && !newer->releaseNotesLink.isEmpty()) {
+        alert.buttons.append(QStringLiteral("Release Notes"));
+        targets.append(newer->releaseNotesLink);
+    }
+    alert.buttons.append(QStringLiteral("Later"));
+    const int choice = alerts->runModal(alert);
+    if (choice >= 0 && choice < targets.size() && workspace)
+        workspace->openURL(targets[choice]);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QSet>
+#include <QUuid>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QMessageBox;
+class QPushButton;
+class QStackedWidget;
+class QTableWidget;
+class SettingsViewModel;
+namespace SettingsTabParts {
+class EmptyStateView;
+}
+
+// The "Recordings" tab: the two saving switches, the recordings folder with
+// "Open in File Manager", and the table of saved recordings with reveal and
+// delete per row, a context menu for the selection and "Clear All" behind a
+// confirmation.
+class SettingsRecordingsTabView : public QWidget {
+    Q_OBJECT
+public:
+    enum Column { dateColumn, transcriptionColumn, modelColumn, actionsColumn };
+
+    explicit SettingsRecordingsTabView(SettingsViewModel* viewModel, QWidget* parent = nullptr);
+
+    QCheckBox* savingSwitch() const { return saving; }
+    QCheckBox* showAfterSavingSwitch() const { return showAfterSaving; }
+    QPushButton* openFolderButton() const { return openFolder; }
+    QPushButton* clearAllButton() const { return clearAll; }
+    QTableWidget* table() const { return rows; }
+    QLabel* locationLabel() const { return location; }
+    bool isEmptyStateShown() const;
+    // The ids of the selected rows.
+    QSet<QUuid> selectedRecordings() const;
+    // The table's context menu as it would open now: "Show in File Manager",
+    // a separator, "Delete Selected".
+    QMenu* contextMenu();
+    // The "Clear All Recordings" confirmation while it is open.
+    QMessageBox* clearConfirmation() const { return confirmation; }
+
+    void showSelectedInFileManager();
+    void deleteSelected();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void showRecordings();
+    void askToClearAll();
+    QWidget* actionsCell(int row);
+
+    SettingsViewModel* viewModel;
+    QCheckBox* saving = nullptr;
+    QCheckBox* showAfterSaving = nullptr;
+    QLabel* location = nullptr;
+    QPushButton* openFolder = nullptr;
+    QPushButton* clearAll = nullptr;
+    QStackedWidget* listArea = nullptr;
+    SettingsTabParts::EmptyStateView* emptyState = nullptr;
+    QTableWidget* rows = nullptr;
+    QMenu* menu = nullptr;
+    QMessageBox* confirmation = nullptr;
+};

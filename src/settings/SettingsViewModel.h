@@ -1,0 +1,188 @@
+#pragma once
+
+#include "core/config/AppConfig.h"
+#include "core/speech/WhisperModel.h"
+#include "downloads/ModelDownloadDelegate.h"
+#include "downloads/ModelDownloader.h"
+#include "settings/DownloadStatus.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ShortcutCaptureHost;
+class Workspace;
+
+using SettingsModelList = QList<WhisperModel>;
+using SettingsDownloadStatuses = QHash<WhisperModel, DownloadStatus>;
+
+// The one model behind every tab of the Settings window. It keeps nothing on
+// disk of its own: it reads and writes the model store, the settings store
+// and the downloads it starts. Lives on the main thread.
+class SettingsViewModel : public QObject, public ModelDownloadDelegate {
+    Q_OBJECT
+
+    // Dictionary, recordings, switches and reset
+public:
+    // One row of the Recordings tab. The id is new with every listing.
+    struct RecordingInfo {
+        RecordingInfo() = default;
+        RecordingInfo(
+            const QDateTime& date, const QString& transcription, const QString& model, const QString& filePath);
+
+        QUuid id;
+        QDateTime date;
+        QString transcription;
+        QString model;
+        QString filePath; // the audio file
+        // The name under which the recordings index lists the file; empty
+        // for a file listed only because a text file lies beside it.
+        QString indexedName;
+    };
+
+private:
+    Q_PROPERTY(QStringList dictionaryWords READ dictionaryWords WRITE setDictionaryWords NOTIFY dictionaryWordsChanged)
+    Q_PROPERTY(
+        QList<SettingsViewModel::RecordingInfo> recordings READ recordings WRITE setRecordings NOTIFY recordingsChanged)
+    Q_PROPERTY(bool enableRecordingSaving READ enableRecordingSaving WRITE setEnableRecordingSaving NOTIFY
+            enableRecordingSavingChanged)
+    Q_PROPERTY(bool showInFinderAfterSaving READ showInFinderAfterSaving WRITE setShowInFinderAfterSaving NOTIFY
+            showInFinderAfterSavingChanged)
+    Q_PROPERTY(bool enableStreamingMode READ enableStreamingMode WRITE setEnableStreamingMode NOTIFY
+            enableStreamingModeChanged)
+    Q_PROPERTY(bool enableVoiceActivityDetection READ enableVoiceActivityDetection WRITE setEnableVoiceActivityDetection
+            NOTIFY enableVoiceActivityDetectionChanged)
+
+public:
+    using DownloadStatus = ::DownloadStatus;
+
+    explicit SettingsViewModel(QObject* parent = nullptr);
+    ~SettingsViewModel() override;
+
+    // Reloads everything the tabs show from the stores; the window's content
+    // calls it each time it is shown.
+    virtual void loadInitialData();
+
+    // Models and downloads
+    Q_PROPERTY(SettingsModelList models READ models WRITE setModels NOTIFY modelsChanged)
+    Q_PROPERTY(
+        std::optional<WhisperModel> selectedModel READ selectedModel WRITE setSelectedModel NOTIFY selectedModelChanged)
+    Q_PROPERTY(SettingsDownloadStatuses downloadStatuses READ downloadStatuses WRITE setDownloadStatuses NOTIFY
+            downloadStatusesChanged)
+public:
+    // The catalogue in the order the Models tab lists it.
+    const SettingsModelList& models() const { return modelList; }
+    void setModels(const SettingsModelList& value);
+    // The model the Models tab marks as selected.
+    const std::optional<WhisperModel>& selectedModel() const { return selected; }
+    void setSelectedModel(const std::optional<WhisperModel>& value);
+    // Every catalogue model has an entry once loadInitialData() ran.
+    const SettingsDownloadStatuses& downloadStatuses() const { return statuses; }
+    void setDownloadStatuses(const SettingsDownloadStatuses& value);
+    // notDownloaded for a model without an entry.
+    DownloadStatus downloadStatus(WhisperModel model) const;
+
+    // Selects the model and makes it the store's active model.
+    virtual void selectModel(WhisperModel model);
+    // Starts a download of the model unless one started here still runs.
+    virtual void downloadModel(WhisperModel model);
+    // Stops the model's running download, if any; the status becomes notDownloaded.
+    virtual void cancelDownload(WhisperModel model);
+    // Removes the model's file in a later turn of the event loop; the outcome
+    // shows as the model's status.
+    virtual void deleteModel(WhisperModel model);
+    // Whether a download started here still runs for the model.
+    bool isDownloading(WhisperModel model) const { return downloaders.contains(model); }
+
+    // Reports of the downloaders started here; each change is applied in a
+    // later turn of the event loop, and only while the reporting download is
+    // still the model's registered one.
+    void downloadDidStart(WhisperModel model) override;
+    void downloadDidUpdateProgress(
+        double progress, qint64 bytesWritten, qint64 totalBytes, WhisperModel model) override;
+    void downloadDidComplete(WhisperModel model) override;
+    void downloadDidFail(const TallowindError& error, WhisperModel model) override;
+
+public:
+    // Dictionary, recordings, switches and reset
+    QStringList dictionaryWords() const { return words; }
+    void setDictionaryWords(const QStringList& value);
+    QList<RecordingInfo> recordings() const { return recordingRows; }
+    void setRecordings(const QList<RecordingInfo>& value);
+    bool enableRecordingSaving() const { return recordingSaving; }
+    void setEnableRecordingSaving(bool value);
+    bool showInFinderAfterSaving() const { return showAfterSaving; }
+    void setShowInFinderAfterSaving(bool value);
+    bool enableStreamingMode() const { return streamingMode; }
+    void setEnableStreamingMode(bool value);
+    bool enableVoiceActivityDetection() const { return voiceActivityDetection; }
+    void setEnableVoiceActivityDetection(bool value);
+
+    // Where files are revealed and folders opened; without one nothing is.
+    void setWorkspace(std::shared_ptr<Workspace> workspace);
+    // Told while a shortcut row captures keys; must outlive the tabs.
+    void setShortcutCaptureHost(ShortcutCaptureHost* host);
+    ShortcutCaptureHost* shortcutCaptureHost() const { return captureHost; }
+
+    virtual void addDictionaryWord(const QString& word);
+    virtual void removeDictionaryWord(const QString& word);
+    virtual void openRecordingInFinder(const RecordingInfo& recording);
+    // Creates the recordings folder when it does not exist yet, then opens it.
+    virtual void openRecordingsFolder();
+    virtual void deleteRecording(const RecordingInfo& recording);
+    virtual void clearAllRecordings();
+    virtual void updateEnableRecordingSaving(bool value);
+    virtual void updateShowInFinderAfterSaving(bool value);
+    virtual void updateEnableStreamingMode(bool value);
+    virtual void updateEnableVoiceActivityDetection(bool value);
+    virtual void saveAdvancedSettings();
+    virtual void resetToDefaults();
+
+signals:
+    // Dictionary, recordings, switches and reset
+    void dictionaryWordsChanged(const QStringList& dictionaryWords);
+    void recordingsChanged(const QList<SettingsViewModel::RecordingInfo>& recordings);
+    void enableRecordingSavingChanged(bool enableRecordingSaving);
+    void showInFinderAfterSavingChanged(bool showInFinderAfterSaving);
+    void enableStreamingModeChanged(bool enableStreamingMode);
+    void enableVoiceActivityDetectionChanged(bool enableVoiceActivityDetection);
+
+    void modelsChanged(const SettingsModelList& value);
+    void selectedModelChanged(const std::optional<WhisperModel>& value);
+    void downloadStatusesChanged(const SettingsDownloadStatuses& value);
+
+private:
+    void loadModels();
+    void setDownloadStatus(WhisperModel model, const DownloadStatus& status);
+    // Runs `change` later on the main thread if the download registered for
+    // the model then is still the one registered now.
+    void applyReport(WhisperModel model, std::function<void()> change);
+
+    SettingsModelList modelList;
+    std::optional<WhisperModel> selected;
+    SettingsDownloadStatuses statuses;
+    QHash<WhisperModel, std::shared_ptr<ModelDownloader>> downloaders;
+
+    // Dictionary, recordings, switches and reset
+    void loadDictionary();
+    void loadRecordings();
+
+    QStringList words;
+    QList<RecordingInfo> recordingRows;
+    // The switches are read from the settings store once, at construction;
+    // later changes made elsewhere are not followed.
+    bool recordingSaving = AppConfig::enableRecordingSaving();
+    bool showAfterSaving = AppConfig::showInFinderAfterSaving();
+    bool streamingMode = AppConfig::enableStreamingMode();
+    bool voiceActivityDetection = AppConfig::enableVoiceActivityDetection();
+    std::shared_ptr<Workspace> workspace;
+    ShortcutCaptureHost* captureHost = nullptr;
+};

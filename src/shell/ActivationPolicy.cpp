@@ -1,0 +1,7 @@
+#include "shell/ActivationPolicy.h"
+
+void ActivationPolicy::setPolicy(Policy value)
+{
+    current = value;
+    emit policyChanged(current);
+}

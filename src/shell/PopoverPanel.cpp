@@ -1,0 +1,110 @@
+#include "shell/PopoverPanel.h"
+
+#include "shell/ContentHost.h"
+#include "shell/ShellHost.h"
+#include "shell/theme/Motion.h"
+#include "shell/theme/TallowindTheme.h"
+#include "shell/theme/WindowShape.h"
+
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+PopoverPanel::PopoverPanel(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      host(new ContentHost(makeShellPlaceholder(QStringLiteral("Tallowind"), cornerRadius), this))
+{
+    setWindowTitle(QStringLiteral("Tallowind"));
+    setAccessibleName(QStringLiteral("Tallowind popover"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(host);
+    setFocusProxy(host);
+    WindowShape::apply(this, cornerRadius);
+    resize(static_cast<int>(TallowindTheme::Window::popoverWidth), collapsedHeight);
+}
+
+void PopoverPanel::setContentWidget(QWidget* content)
+{
+    host->setContentWidget(content);
+}
+
+QWidget* PopoverPanel::contentWidget() const
+{
+    return host->contentWidget();
+}
+
+bool PopoverPanel::showsPlaceholder() const
+{
+    return host->showsPlaceholder();
+}
+
+QRect PopoverPanel::targetGeometry() const
+{
+    if (animation && animation->state() == QAbstractAnimation::Running)
+        return animation->endValue().toRect();
+    return geometry();
+}
+
+void PopoverPanel::resizeKeepingTop(bool expanded)
+{
+    const int target = expanded ? expandedHeight : collapsedHeight;
+    const QRect from = targetGeometry();
+    if (std::abs(target - from.height()) < 1)
+        return;
+    const QRect to(from.topLeft(), QSize(from.width(), target));
+    if (animation)
+        animation->stop();
+    const int duration = Motion::milliseconds(TallowindTheme::Animation::defaultDuration);
+    if (duration <= 0 || !isVisible()) {
+        setGeometry(to);
+        return;
+    }
+    auto* grow = new QPropertyAnimation(this, "geometry", this);
+    grow->setDuration(duration);
+    grow->setEasingCurve(QEasingCurve::OutCubic);
+    grow->setStartValue(geometry());
+    grow->setEndValue(to);
+    animation = grow;
+    grow->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void PopoverPanel::placeAt(QPoint origin)
+{
+    placedAt = origin;
+    move(origin);
+}
+
+void PopoverPanel::present()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void PopoverPanel::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (delegate && pos() != placedAt)
+        delegate->windowDidMove(this);
+}
+
+void PopoverPanel::mousePressEvent(QMouseEvent* event)
+{
+    if (!drag.press(this, event))
+        QWidget::mousePressEvent(event);
+}
+
+void PopoverPanel::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!drag.move(this, event))
+        QWidget::mouseMoveEvent(event);
+}
+
+void PopoverPanel::mouseReleaseEvent(QMouseEvent* event)
+{
+    drag.release();
+    QWidget::mouseReleaseEvent(event);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/TrayIcon.h"
+
+#include <QString>
+
+#include <memory>
+
+class ShellHost;
+
+// The tool's tray icon: shows the icon of the dictation state and hands
+// clicks to the host. Main thread only.
+class StatusItem {
+public:
+    StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& host);
+    ~StatusItem();
+    StatusItem(const StatusItem&) = delete;
+    StatusItem& operator=(const StatusItem&) = delete;
+
+    // Shows the icon of "mic.circle", "mic.circle.fill" or
+    // "mic.badge.ellipsis".
+    void setSymbolName(const QString& name);
+    QString symbolName() const { return symbol; }
+    // Whether the icon sits in a tray host now (the anchor of the popover).
+    bool isOnScreen() const;
+    // The icon's rectangle on the screen; empty while unknown.
+    QRect anchor() const;
+    // Builds the context menu and shows it at the pointer; returns at once.
+    void showContextMenu();
+
+    TrayIcon& trayIcon() const { return *icon; }
+
+private:
+    std::shared_ptr<TrayIcon> icon;
+    ShellHost& host;
+    QString symbol;
+};

@@ -1,0 +1,31 @@
+#include "shell/StatusMenu.h"
+
+#include "shell/ShellHost.h"
+
+#include <QApplication>
+#include <QMenu>
+
+namespace StatusMenu {
+
+QMenu* build(ShellHost& host)
+{
+    auto* menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setAccessibleName(QStringLiteral("Tallowind"));
+    ShellHost* target = &host;
+    // The menu has closed by the time an action runs (QMenu hides before it
+    // triggers), so a window an action opens gets the focus.
+    QAction* settings = menu->addAction(QStringLiteral("Settings..."));
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QObject::connect(settings, &QAction::triggered, menu, [target] { target->showSettings(); });
+    menu->addSeparator();
+    QAction* updates = menu->addAction(QStringLiteral("Check for Updates..."));
+    QObject::connect(updates, &QAction::triggered, menu, [target] { target->checkForUpdates(); });
+    menu->addSeparator();
+    QAction* quit = menu->addAction(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QObject::connect(quit, &QAction::triggered, menu, [] { QCoreApplication::quit(); });
+    return menu;
+}
+
+} // namespace StatusMenu

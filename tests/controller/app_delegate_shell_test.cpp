@@ -1,0 +1,326 @@
+#include "controller/AppDelegate.h"
+
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
+#include "downloads/FirstLaunchView.h"
+#include "downloads/FirstLaunchViewModel.h"
+#include "shell/FirstLaunchWindow.h"
+#include "shell/PopoverPanel.h"
+#include "shell/SettingsWindow.h"
+#include "shell/theme/Motion.h"
+#include "support/EventLoop.h"
+#include "support/FakeAccessibilityTrust.h"
+#include "support/FakeHotkeyTap.h"
+#include "support/FakeTrayIcon.h"
+#include "support/FakeUpdater.h"
+#include "support/SettingsReset.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+struct ShellTestAccess {
+    static PopoverPanel* popover(AppDelegate& controller) { return controller.popoverWindow.data(); }
+    static SettingsWindow* settings(AppDelegate& controller) { return controller.settingsWindow.data(); }
+    static FirstLaunchWindow* welcome(AppDelegate& controller) { return controller.firstLaunchWindow.data(); }
+};
+
+namespace {
+
+using Policy = ActivationPolicy::Policy;
+
+// The fake tray icon sits at (400, 0), 24 pixels square, on the offscreen
+// platform's 800x600 screen: the popover opens centred under it.
+const QRect defaultPlace(412 - 190, 24 + 5, 380, 80);
+
+void settle()
+{
+    Dispatch::drainMainQueue();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+class AppDelegateShellTest : public DefaultsTest {
+protected:
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        Motion::setDurationScale(0);
+        removeModels();
+        trust->trusted = true;
+        services.hotkeyTap = tap;
+        services.accessibilityTrust = trust;
+        services.trayIcon = tray;
+        services.updater = updater;
+        controller = std::make_unique<AppDelegate>(services);
+        controller->setupMenuBar();
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        settle();
+        removeModels();
+        Motion::setDurationScale(1);
+        DefaultsTest::TearDown();
+    }
+
+    static void removeModels() { QDir(ModelManager::shared().modelsDirectory()).removeRecursively(); }
+    static void putModelOnDisk()
+    {
+        const QString path = ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("model");
+    }
+
+    PopoverPanel* panel() { return ShellTestAccess::popover(*controller); }
+    static std::optional<QPoint> savedPosition()
+    {
+        const auto origin = AppConfig::popoverWindowPosition();
+        return origin ? std::optional<QPoint>(origin->toPoint()) : std::nullopt;
+    }
+
+    std::shared_ptr<FakeHotkeyTap> tap = std::make_shared<FakeHotkeyTap>();
+    std::shared_ptr<FakeAccessibilityTrust> trust = std::make_shared<FakeAccessibilityTrust>();
+    std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
+    std::shared_ptr<FakeUpdater> updater = std::make_shared<FakeUpdater>();
+    PlatformServices services;
+    std::unique_ptr<AppDelegate> controller;
+};
+
+} // namespace
+
+TEST_F(AppDelegateShellTest, LeftClicksToggleOnePopoverThatReopensWhereItWasClosed)
+{
+    EXPECT_EQ(panel(), nullptr) << "built on first use";
+    tray->click(TrayClick::left);
+    settle();
+    PopoverPanel* first = panel();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->geometry(), defaultPlace);
+    EXPECT_TRUE(first->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(first->windowFlags().testFlag(Qt::FramelessWindowHint));
+
+    tray->click(TrayClick::left);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(savedPosition(), defaultPlace.topLeft());
+
+    // During a later opening a drag is not recorded until the close.
+    tray->click(TrayClick::left);
+    settle();
+    EXPECT_EQ(panel(), first);
+    EXPECT_EQ(first->pos(), defaultPlace.topLeft());
+    first->move(100, 300);
+    settle();
+    EXPECT_EQ(savedPosition(), defaultPlace.topLeft());
+    tray->click(TrayClick::left);
+    EXPECT_EQ(savedPosition(), QPoint(100, 300));
+    tray->click(TrayClick::left);
+    settle();
+    EXPECT_EQ(first->pos(), QPoint(100, 300)) << "the saved place, not the one under the icon";
+}
+
+TEST_F(AppDelegateShellTest, ADragDuringTheFirstOpeningIsStoredWithoutAClose)
+{
+    controller->showPopover();
+    settle();
+    EXPECT_FALSE(savedPosition()) << "placing the panel is not a move of the user's";
+    panel()->move(50, 60);
+    settle();
+    EXPECT_EQ(savedPosition(), QPoint(50, 60));
+    // Moves of other windows are not the popover's.
+    controller->showSettings();
+    ShellTestAccess::settings(*controller)->move(10, 10);
+    controller->windowDidMove(ShellTestAccess::settings(*controller));
+    EXPECT_EQ(savedPosition(), QPoint(50, 60));
+}
+
+TEST_F(AppDelegateShellTest, ASavedPositionOffEveryScreenOpensAtTheDefaultPlaceAndStaysStored)
+{
+    AppConfig::setPopoverWindowPosition(QPointF(5000, 5000));
+    controller->showPopover();
+    settle();
+    EXPECT_EQ(panel()->geometry(), defaultPlace);
+    EXPECT_EQ(savedPosition(), QPoint(5000, 5000));
+}
+
+TEST_F(AppDelegateShellTest, RightClickShowsTheMenuAndLeavesThePopoverAlone)
+{
+    tray->click(TrayClick::right);
+    EXPECT_EQ(panel(), nullptr) << "a right click does not build the popover";
+    delete tray->lastMenu();
+    tray->menus.clear();
+    tray->click(TrayClick::left);
+    tray->click(TrayClick::right);
+    ASSERT_EQ(tray->menus.size(), 1u);
+    EXPECT_TRUE(panel()->isVisible()) << "a right click never closes the popover";
+    QMenu* menu = tray->lastMenu();
+    ASSERT_EQ(menu->actions().size(), 5);
+
+    menu->actions()[2]->trigger(); // "Check for Updates..."
+    EXPECT_EQ(updater->checks, 1);
+    menu->actions()[0]->trigger(); // "Settings..."
+    ASSERT_NE(ShellTestAccess::settings(*controller), nullptr);
+    EXPECT_TRUE(ShellTestAccess::settings(*controller)->isVisible());
+
+    // The next left click reaches the popover, not a menu.
+    tray->click(TrayClick::left);
+    EXPECT_FALSE(panel()->isVisible());
+    EXPECT_EQ(tray->menus.size(), 1u);
+}
+
+TEST_F(AppDelegateShellTest, ResizingKeepsTheTopEdgeAndTheWidth)
+{
+    controller->resizePopover(true);
+    EXPECT_EQ(panel(), nullptr) << "nothing to resize before the panel exists";
+
+    controller->showPopover();
+    settle();
+    controller->resizePopover(true);
+    settle();
+    EXPECT_EQ(panel()->geometry(), QRect(defaultPlace.topLeft(), QSize(380, 320)));
+    controller->resizePopover(true);
+    EXPECT_EQ(panel()->geometry(), QRect(defaultPlace.topLeft(), QSize(380, 320)));
+    controller->resizePopover(false);
+    settle();
+    EXPECT_EQ(panel()->geometry(), defaultPlace);
+
+    // A width the user gave it is kept.
+    panel()->resize(420, 80);
+    controller->resizePopover(true);
+    settle();
+    EXPECT_EQ(panel()->geometry(), QRect(defaultPlace.topLeft(), QSize(420, 320)));
+}
+
+TEST_F(AppDelegateShellTest, TheAnimatedResizeEndsAtTheTargetAndAResizeMidwayAimsFromItsEnd)
+{
+    Motion::setDurationScale(1);
+    controller->showPopover();
+    settle();
+    controller->resizePopover(true);
+    EXPECT_EQ(panel()->targetGeometry(), QRect(defaultPlace.topLeft(), QSize(380, 320)));
+    controller->resizePopover(true);
+    EXPECT_EQ(panel()->targetGeometry(), QRect(defaultPlace.topLeft(), QSize(380, 320)));
+    controller->resizePopover(false);
+    EXPECT_EQ(panel()->targetGeometry(), defaultPlace);
+    EXPECT_TRUE(pumpUntil([&] { return panel()->geometry() == defaultPlace; }, 10000));
+}
+
+TEST_F(AppDelegateShellTest, WithoutATrayThePopoverCannotOpen)
+{
+    tray->hostAvailable = false;
+    controller->showPopover();
+    ASSERT_NE(panel(), nullptr);
+    EXPECT_FALSE(panel()->isVisible()) << "no icon to open it under";
+
+    PlatformServices bare = services;
+    bare.trayIcon.reset();
+    AppDelegate trayless(bare);
+    trayless.setupMenuBar();
+    trayless.showPopover();
+    EXPECT_EQ(ShellTestAccess::popover(trayless), nullptr);
+}
+
+TEST_F(AppDelegateShellTest, OpeningThePopoverArmsTheShortcutsOnceAModelIsOnDisk)
+{
+    controller->showPopover();
+    EXPECT_EQ(tap->createCalls, 0);
+    putModelOnDisk();
+    controller->togglePopover();
+    controller->togglePopover();
+    EXPECT_EQ(tap->createCalls, 1);
+}
+
+TEST_F(AppDelegateShellTest, SettingsIsOneWindowBroughtBackAndTheTaskbarStateFollowsIt)
+{
+    EXPECT_EQ(controller->activationPolicy(), Policy::accessory);
+    controller->showSettings();
+    SettingsWindow* window = ShellTestAccess::settings(*controller);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "Settings");
+    EXPECT_EQ(window->size(), QSize(850, 540));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(controller->activationPolicy(), Policy::regular);
+    controller->showSettings();
+    EXPECT_EQ(ShellTestAccess::settings(*controller), window);
+
+    QWidget* content = new QWidget;
+    window->setContentWidget(content);
+    window->close();
+    EXPECT_EQ(controller->activationPolicy(), Policy::regular) << "switched back on the next turn";
+    settle();
+    EXPECT_EQ(controller->activationPolicy(), Policy::accessory);
+    ASSERT_EQ(ShellTestAccess::settings(*controller), window) << "kept after closing";
+
+    controller->showSettings();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->contentWidget(), content) << "its content kept its state";
+    EXPECT_EQ(controller->activationPolicy(), Policy::regular);
+}
+
+TEST_F(AppDelegateShellTest, OpeningSettingsArmsTheShortcutsWhenAModelIsOnDisk)
+{
+    putModelOnDisk();
+    controller->showSettings();
+    EXPECT_TRUE(tap->exists());
+}
+
+TEST_F(AppDelegateShellTest, ALaunchWithoutAModelOpensTheWelcomeWindowWhichGoesWhenClosed)
+{
+    controller->applicationDidFinishLaunching();
+    QPointer<FirstLaunchWindow> window = ShellTestAccess::welcome(*controller);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->size(), QSize(600, 340));
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(controller->activationPolicy(), Policy::regular);
+    EXPECT_EQ(tap->createCalls, 0) << "the shortcuts wait for a model";
+
+    // Settings opened and closed meanwhile: the taskbar state follows the
+    // last close, the welcome window stays.
+    controller->showSettings();
+    ShellTestAccess::settings(*controller)->close();
+    settle();
+    EXPECT_EQ(controller->activationPolicy(), Policy::accessory);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+
+    auto* view = qobject_cast<FirstLaunchView*>(window->contentWidget());
+    ASSERT_NE(view, nullptr);
+    view->closeButton()->click();
+    settle();
+    EXPECT_FALSE(window) << "released on close";
+    EXPECT_EQ(ShellTestAccess::welcome(*controller), nullptr);
+    EXPECT_EQ(tap->createCalls, 0) << "closing is not continuing";
+}
+
+TEST_F(AppDelegateShellTest, ContinueArmsTheShortcutsOnceAndLeavesTheWindowOpen)
+{
+    putModelOnDisk();
+    controller->showFirstLaunchWindow();
+    FirstLaunchWindow* window = ShellTestAccess::welcome(*controller);
+    ASSERT_NE(window, nullptr);
+    auto* view = qobject_cast<FirstLaunchView*>(window->contentWidget());
+    ASSERT_NE(view, nullptr);
+    view->viewModel()->continueToApp();
+    EXPECT_TRUE(tap->exists());
+    view->viewModel()->continueToApp();
+    EXPECT_EQ(tap->createCalls, 1) << "a second Continue does nothing";
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(AppDelegateShellTest, TheUpdaterStartsWithTheControllerAndTheMenuAsksItToCheck)
+{
+    EXPECT_EQ(updater->starts, 1);
+    EXPECT_EQ(updater->checks, 0);
+    controller->checkForUpdates();
+    EXPECT_EQ(updater->checks, 1);
+}

@@ -1,0 +1,157 @@
+#include "DownloadFixture.h"
+
+#include "downloads/FirstLaunchView.h"
+#include "downloads/FirstLaunchViewModel.h"
+#include "shell/theme/GlassButton.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolButton>
+
+namespace {
+
+class FirstLaunchTest : public DownloadTest {
+protected:
+    // What the view shows below the description.
+    QStringList visibleAreas(const FirstLaunchView& view) const
+    {
+        QStringList areas;
+        if (view.downloadButton()->isVisibleTo(&view))
+            areas << "download";
+        if (view.progressBar()->isVisibleTo(&view))
+            areas << "progress";
+        if (view.completeArea()->isVisibleTo(&view))
+            areas << "done";
+        if (view.retryButton()->isVisibleTo(&view))
+            areas << "failed";
+        return areas;
+    }
+
+    int completions = 0;
+};
+
+} // namespace
+
+TEST_F(FirstLaunchTest, FirstDisplayRecommendsTheDefaultModel)
+{
+    FirstLaunchView view([this] { ++completions; });
+    const FirstLaunchViewModel& state = *view.viewModel();
+    EXPECT_EQ(state.descriptionText(),
+        "tallowind needs to download a speech recognition model before you can start transcribing.\n\n"
+        "We recommend starting with Large v3 Turbo Q5 (547 MB) for fastest processing.\n"
+        "You can download additional models later in Settings.");
+    EXPECT_EQ(state.downloadButtonTitle(), "Download Large v3 Turbo Q5 (547 MB)");
+    EXPECT_EQ(view.downloadButton()->text(), "Download Large v3 Turbo Q5 (547 MB)");
+    EXPECT_EQ(visibleAreas(view), QStringList{"download"});
+    EXPECT_FALSE(state.isDownloading());
+    EXPECT_EQ(state.downloadProgress(), 0.0);
+    EXPECT_TRUE(state.statusText().isEmpty());
+}
+
+TEST_F(FirstLaunchTest, ADownloadShowsItsProgressThenContinueArmsOnce)
+{
+    const qint64 size = 3 * 1024 * 1024 + 12345;
+    serve(model, generated(size));
+    FirstLaunchView view([this] { ++completions; });
+    FirstLaunchViewModel& state = *view.viewModel();
+    QSignalSpy texts(&state, &FirstLaunchViewModel::statusTextChanged);
+
+    view.downloadButton()->click();
+    EXPECT_TRUE(state.isDownloading());
+    EXPECT_EQ(state.statusText(), "Connecting...");
+    EXPECT_EQ(visibleAreas(view), QStringList{"progress"});
+    EXPECT_EQ(view.progressBar()->value(), 0);
+
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
+    EXPECT_FALSE(state.isDownloading());
+    EXPECT_TRUE(state.statusText().isEmpty());
+    EXPECT_EQ(visibleAreas(view), QStringList{"done"});
+    EXPECT_EQ(contents(pathOf(model)), generatedBody(size));
+
+    // The texts in order: connecting, started, progress lines in mebibytes.
+    QStringList seen;
+    for (const QList<QVariant>& change : texts)
+        seen << change[0].toString();
+    ASSERT_GE(seen.size(), 4);
+    EXPECT_EQ(seen[0], "Connecting...");
+    EXPECT_EQ(seen[1], "Downloading...");
+    EXPECT_EQ(seen[seen.size() - 2], "Downloading... 3.0 MB / 3.0 MB");
+    EXPECT_TRUE(seen[2].startsWith("Downloading... ") && seen[2].endsWith(" MB / 3.0 MB")) << seen[2].toStdString();
+    EXPECT_EQ(seen.back(), "");
+
+    view.continueButton()->click();
+    EXPECT_EQ(completions, 1);
+    EXPECT_FALSE(view.continueButton()->isEnabled());
+    state.continueToApp();
+    EXPECT_EQ(completions, 1) << "Continue arms the dictation once";
+}
+
+TEST_F(FirstLaunchTest, AFailureShowsTheReasonAndARetryThatStartsAFreshAttempt)
+{
+    // Half the file, then the connection drops.
+    HttpRoute broken = generated(2 * 1024 * 1024, 256 * 1024);
+    broken.cutAfter = 1024 * 1024;
+    serve(model, broken);
+    FirstLaunchView view([this] { ++completions; });
+    FirstLaunchViewModel& state = *view.viewModel();
+
+    state.startDownload();
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadFailed(); }, 30000));
+    EXPECT_FALSE(state.isDownloading());
+    EXPECT_TRUE(state.statusText().startsWith("Download failed: ")) << state.statusText().toStdString();
+    EXPECT_GT(state.statusText().size(), QStringLiteral("Download failed: ").size());
+    EXPECT_EQ(visibleAreas(view), QStringList({"download", "failed"}));
+    EXPECT_EQ(view.errorLine()->text(), state.statusText());
+    EXPECT_FALSE(QFileInfo::exists(pathOf(model))) << "half a model is no model";
+    const double reached = state.downloadProgress();
+    EXPECT_GT(reached, 0.0);
+
+    // The retry shows the last fraction until the new attempt reports.
+    serve(model, generated(1024 * 1024));
+    view.retryButton()->click();
+    EXPECT_FALSE(state.downloadFailed());
+    EXPECT_EQ(state.statusText(), "Connecting...");
+    EXPECT_EQ(state.downloadProgress(), reached);
+    EXPECT_EQ(visibleAreas(view), QStringList{"progress"});
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    EXPECT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
+    EXPECT_EQ(completions, 0) << "only Continue arms the dictation";
+}
+
+TEST_F(FirstLaunchTest, AServerWithoutALengthGetsNoMadeUpTotal)
+{
+    HttpRoute unannounced = generated(2 * 1024 * 1024);
+    unannounced.announceLength = false;
+    serve(model, unannounced);
+    FirstLaunchViewModel state([] {});
+    QStringList seen;
+    QObject::connect(&state, &FirstLaunchViewModel::statusTextChanged, [&](const QString& text) { seen << text; });
+    state.startDownload();
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    for (const QString& text : seen)
+        EXPECT_FALSE(text.contains("-0.0") || text.contains(" / ")) << text.toStdString();
+}
+
+TEST_F(FirstLaunchTest, AClosedViewLetsItsDownloadFinish)
+{
+    serve(model, generated(1024 * 1024, 64 * 1024));
+    auto view = std::make_unique<FirstLaunchView>([this] { ++completions; });
+    view->viewModel()->startDownload();
+    view.reset();
+    EXPECT_TRUE(pumpUntil([&] { return QFileInfo::exists(pathOf(model)); }, 30000));
+    EXPECT_EQ(completions, 0);
+}
+
+TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
+{
+    FirstLaunchView view([] {});
+    const QList<QWidget*> controls = {
+        view.closeButton(), view.downloadButton(), view.continueButton(), view.retryButton()};
+    for (QWidget* control : controls) {
+        EXPECT_FALSE(control->accessibleName().isEmpty());
+        EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();
+    }
+}

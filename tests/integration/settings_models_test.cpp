@@ -1,0 +1,208 @@
+// The Models page of the Settings window on a private desktop: a download
+// from a local model host with its bar moving, a download stopped half-way,
+// a deletion after confirming, a choice of model, and a dictation that then
+// runs on the chosen model.
+#include "app/LinuxPlatformServices.h"
+#include "base/NotificationCenter.h"
+#include "controller/AppDelegate.h"
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
+#include "recording/RecordingManager.h"
+#include "settings/SettingsModelCard.h"
+#include "settings/SettingsModelsTabView.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsViewModel.h"
+#include "support/EventLoop.h"
+#include "support/FakeAlertPresenter.h"
+#include "support/FakeSpeechRecognizer.h"
+#include "support/LocalHttpServer.h"
+#include "support/SettingsReset.h"
+#include "support/WhisperTestModel.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+// Whether the controller holds a loaded model.
+class ModelLoadingTestAccess {
+public:
+    static bool hasBridge(AppDelegate& controller)
+    {
+        std::lock_guard lock(controller.modelMutex);
+        return controller.whisperWrapper != nullptr;
+    }
+};
+
+namespace {
+
+const WhisperModel q5 = WhisperModel::largeV3TurboQ5;
+const WhisperModel q8 = WhisperModel::largeV3TurboQ8;
+const WhisperModel turbo = WhisperModel::largeV3Turbo;
+const WhisperModel v3 = WhisperModel::largeV3;
+
+QString routeOf(WhisperModel model)
+{
+    return QStringLiteral("/orvandel/whisper.cpp/resolve/main/") + model.fileName();
+}
+
+QStringList modelFiles()
+{
+    return QDir(ModelManager::shared().modelsDirectory()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+void confirmDeletion(SettingsModelCard& card)
+{
+    QTest::mouseClick(card.deleteButton(), Qt::LeftButton);
+    ASSERT_NE(card.deleteConfirmation(), nullptr);
+    for (QAbstractButton* button : card.deleteConfirmation()->buttons())
+        if (button->text() == QStringLiteral("Delete"))
+            button->click();
+}
+
+class SettingsModelsOnDesktop : public DefaultsTest {
+protected:
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+            GTEST_SKIP() << "needs the private test session";
+        qputenv("TALLOWIND_MODEL_BASE_URL", server.baseUrl().toUtf8());
+        QDir(ModelManager::shared().modelsDirectory()).removeRecursively();
+        QDir().mkpath(ModelManager::shared().modelsDirectory());
+
+        // Q5 and V3 on disk, Q5 active; Q8 on the host, Turbo on a host that stalls.
+        for (WhisperModel model : {q5, v3})
+            ASSERT_FALSE(WhisperTestModel::writeMicro(
+                ModelManager::shared().modelsDirectory(), WhisperTestModel::WeightType::F16, model.fileName())
+                             .isEmpty());
+        ModelManager::shared().setActiveModel(q5);
+        QTemporaryDir staging;
+        const QString micro = WhisperTestModel::writeMicro(staging.path(), WhisperTestModel::WeightType::F16);
+        QFile file(micro);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        HttpRoute paced;
+        paced.body = file.readAll();
+        paced.chunkSize = 16 * 1024;
+        paced.chunkDelayMs = 10;
+        server.setRoute(routeOf(q8), paced);
+        HttpRoute stalled;
+        stalled.generatedSize = 8 * 1024 * 1024;
+        stalled.stallAfter = 512 * 1024;
+        server.setRoute(routeOf(turbo), stalled);
+
+        AppConfig::setEnableRecordingSaving(true);
+        AppConfig::setWhisperBeamSize(1);
+        AppConfig::setWhisperBestOf(1);
+        AppConfig::setWhisperNoFallback(true);
+        RecordingManager::shared().deleteAllRecordings();
+        services = makeLinuxPlatformServices();
+        services.alertPresenter = std::make_shared<FakeAlertPresenter>();
+        services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
+    }
+    void TearDown() override
+    {
+        RecordingManager::shared().waitForPendingWork();
+        RecordingManager::shared().deleteAllRecordings();
+        qunsetenv("TALLOWIND_MODEL_BASE_URL");
+        QDir(ModelManager::shared().modelsDirectory()).removeRecursively();
+        DefaultsTest::TearDown();
+    }
+
+    LocalHttpServer server;
+    PlatformServices services;
+};
+
+} // namespace
+
+TEST_F(SettingsModelsOnDesktop, ManagesModelsAndTheNextDictationUsesTheChosenOne)
+{
+    QTemporaryDir folder;
+    const QString spoken = folder.filePath("spoken.wav");
+    const QString speech = folder.filePath("speech.wav");
+    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "write this into the studio"}), 0);
+    ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "1", "0"}), 0);
+
+    AppDelegate controller(services);
+    controller.applicationDidFinishLaunching();
+
+    SettingsView view;
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    SettingsModelsTabView* page = view.modelsPage();
+    ASSERT_EQ(page->cards().size(), 4);
+    EXPECT_TRUE(page->card(q5)->isSelected());
+
+    // A download with its bar moving.
+    SettingsModelCard* q8Card = page->card(q8);
+    QSet<int> barValues;
+    QObject::connect(q8Card->progressBar(), &QProgressBar::valueChanged, [&](int value) { barValues.insert(value); });
+    QTest::mouseClick(q8Card->downloadButton(), Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return q8Card->isDownloaded(); }, 60000));
+    EXPECT_GE(barValues.size(), 3);
+    EXPECT_TRUE(q8Card->deleteButton()->isVisible());
+
+    // A download stopped half-way leaves no part-file.
+    SettingsModelCard* turboCard = page->card(turbo);
+    QTest::mouseClick(turboCard->downloadButton(), Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return turboCard->progressBar()->value() > 0; }, 30000));
+    EXPECT_LT(turboCard->progressBar()->value(), turboCard->progressBar()->maximum());
+    QTest::mouseClick(turboCard->stopButton(), Qt::LeftButton);
+    EXPECT_TRUE(turboCard->downloadButton()->isVisible());
+    ASSERT_TRUE(pumpUntil([&] {
+        return modelFiles() == QStringList({q5.fileName(), q8.fileName(), v3.fileName()});
+    })) << modelFiles().join(", ").toStdString();
+
+    // A deletion after confirming.
+    confirmDeletion(*page->card(v3));
+    ASSERT_TRUE(pumpUntil([&] { return !page->card(v3)->isDownloaded(); }));
+    EXPECT_FALSE(QFileInfo::exists(ModelManager::shared().modelPath(v3)));
+    EXPECT_TRUE(page->card(q5)->isSelected());
+
+    // Q5 is loaded (the deletion made the controller let go of its model).
+    bool loaded = false;
+    controller.ensureModelLoaded([&](bool ok) { loaded = ok; });
+    ASSERT_TRUE(pumpUntil([&] { return loaded; }, 30000));
+    ASSERT_TRUE(ModelLoadingTestAccess::hasBridge(controller));
+
+    // Choosing Q8: the controller lets go of the loaded Q5.
+    QTest::mouseClick(q8Card, Qt::LeftButton, {}, q8Card->plateRect().topLeft() + QPoint(10, 10));
+    EXPECT_TRUE(q8Card->isSelected());
+    EXPECT_FALSE(page->card(q5)->isSelected());
+    EXPECT_EQ(ModelManager::shared().activeModel(), std::optional<WhisperModel>(q8));
+    pumpFor(100);
+    EXPECT_FALSE(ModelLoadingTestAccess::hasBridge(controller)) << "the chosen model would not be used";
+
+    // A dictation in the studio runs on Q8.
+    QStringList announced;
+    NotificationObservation observation("TranscriptionUpdated",
+        [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
+    controller.recordingStateManager().startRecording(RecordingMode::studio);
+    controller.startRecording();
+    ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000));
+    pumpFor(300);
+    QProcess player;
+    player.start("paplay", {speech});
+    ASSERT_TRUE(player.waitForStarted(5000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    pumpFor(300);
+    controller.stopRecording();
+    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000));
+    EXPECT_TRUE(ModelLoadingTestAccess::hasBridge(controller));
+    RecordingManager::shared().waitForPendingWork();
+    const auto saved = RecordingManager::shared().getRecordings();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].modelUsed, q8.rawValue());
+
+    view.close();
+    controller.applicationWillTerminate();
+}

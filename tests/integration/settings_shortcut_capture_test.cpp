@@ -1,0 +1,130 @@
+// A new push-to-talk shortcut captured in the Advanced tab by pressing it on
+// the private desktop, then used to dictate.
+#include "controller/AppDelegate.h"
+#include "core/input/KeyboardShortcutManager.h"
+#include "platform/x11/X11AccessibilityTrust.h"
+#include "platform/x11/X11HotkeyTap.h"
+#include "settings/AdvancedTab.h"
+#include "settings/KeyboardShortcutCaptureView.h"
+#include "settings/SettingsViewModel.h"
+#include "settings/ShortcutCaptureHost.h"
+#include "support/FakeAlertPresenter.h"
+#include "support/FakeAudioCapture.h"
+#include "support/FakeKeySynthesizer.h"
+#include "support/FakeMicrophonePermission.h"
+#include "support/FakePasteboard.h"
+#include "support/FakeSpeechRecognizer.h"
+#include "support/FakeWorkspace.h"
+#include "support/SettingsReset.h"
+#include "support/XTestKeyboard.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// What the controller will do for the Settings window: release the grabs
+// while a row captures.
+class TapSuspender final : public ShortcutCaptureHost {
+public:
+    explicit TapSuspender(std::shared_ptr<HotkeyTap> hotkeys) : tap(std::move(hotkeys)) { }
+    void setGlobalShortcutsSuspended(bool suspended) override { tap->setEnabled(!suspended); }
+    std::shared_ptr<HotkeyTap> tap;
+};
+
+class SettingsShortcutCapture : public DefaultsTest {
+protected:
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs the private test session";
+        KeyboardShortcutManager::shared().resetToDefaults();
+        ASSERT_TRUE(keyboard.isOpen());
+        PlatformServices services;
+        services.hotkeyTap = tap;
+        services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
+        services.keySynthesizer = std::make_shared<FakeKeySynthesizer>();
+        services.pasteboard = std::make_shared<FakePasteboard>();
+        services.audioCapture = capture;
+        services.microphonePermission = std::make_shared<FakeMicrophonePermission>();
+        services.alertPresenter = std::make_shared<FakeAlertPresenter>();
+        services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
+        services.workspace = std::make_shared<FakeWorkspace>();
+        controller = std::make_unique<AppDelegate>(services);
+        controller->setupGlobalHotkey();
+        ASSERT_TRUE(tap->exists());
+    }
+
+    void TearDown() override
+    {
+        Dispatch::drainMainQueue(3000, true);
+        controller.reset();
+        Dispatch::drainMainQueue(1000);
+        KeyboardShortcutManager::shared().resetToDefaults();
+        DefaultsTest::TearDown();
+    }
+
+    bool dictates(const char* modifier, const char* key)
+    {
+        keyboard.press(modifier);
+        keyboard.press(key);
+        const bool started = pumpUntil([this] { return controller->isRecording(); }, 1500);
+        keyboard.release(key);
+        keyboard.release(modifier);
+        if (started)
+            pumpUntil([this] { return !controller->isRecording(); }, 5000);
+        pumpFor(200);
+        return started;
+    }
+
+    XTestKeyboard keyboard;
+    std::shared_ptr<X11HotkeyTap> tap = std::make_shared<X11HotkeyTap>();
+    std::shared_ptr<FakeAudioCapture> capture = std::make_shared<FakeAudioCapture>();
+    std::unique_ptr<AppDelegate> controller;
+};
+
+TEST_F(SettingsShortcutCapture, ACapturedShortcutReplacesTheOldOneAtOnce)
+{
+    TapSuspender host(tap);
+    SettingsViewModel model;
+    model.setShortcutCaptureHost(&host);
+    SettingsAdvancedTabView tab(&model);
+    tab.resize(670, 540);
+    tab.show();
+    tab.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+
+    KeyboardShortcutCaptureView* row = tab.shortcutRows().front();
+    ASSERT_EQ(row->action(), ShortcutAction(ShortcutAction::quickTranscribe));
+    QTest::mouseClick(row->captureButton(), Qt::LeftButton);
+    ASSERT_TRUE(row->isCapturing());
+    EXPECT_FALSE(tap->isEnabled());
+
+    // The current shortcut itself reaches the window while capturing, so
+    // pressing it again (here with Shift too) is possible.
+    keyboard.press("Alt_L");
+    keyboard.press("Shift_L");
+    keyboard.press("e");
+    ASSERT_TRUE(pumpUntil([&] { return !row->isCapturing(); }, 5000)) << "the key press never reached the row";
+    keyboard.release("e");
+    keyboard.release("Shift_L");
+    keyboard.release("Alt_L");
+    pumpFor(200);
+    EXPECT_TRUE(tap->isEnabled());
+    EXPECT_EQ(KeyboardShortcutManager::shared().shortcut(ShortcutAction::quickTranscribe),
+        (KeyboardShortcut{14, KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag}));
+    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌥⇧E"));
+    EXPECT_FALSE(controller->isRecording());
+
+    // Alt+W no longer dictates; Alt+Shift+E does, without a restart.
+    EXPECT_FALSE(dictates("Alt_L", "w"));
+    keyboard.press("Alt_L");
+    EXPECT_TRUE(dictates("Shift_L", "e"));
+    keyboard.release("Alt_L");
+    pumpFor(200);
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+#include "platform/update/FeedUpdater.h"
+
+#include "base/Defaults.h"
+#include "support/EventLoop.h"
+#include "support/FakeAlertPresenter.h"
+#include "support/FakeWorkspace.h"
+#include "support/LocalHttpServer.h"
+#include "support/LogCapture.h"
+#include "support/SettingsReset.h"
+
+#include <QTcpServer>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray feedWith(const QString& version)
+{
+    return QStringLiteral(R"(<?xml version="1.0"?>
+<rss version="2.0" xmlns:up="http://example.org/update-feed"><channel>
+<item><title>Tallowind %1</title><up:version>%1</up:version>
+<up:releaseNotesLink>https://tallowind.example/notes</up:releaseNotesLink>
+<link>https://tallowind.example/download</link>
+<description>Fewer &lt;b&gt;surprises&lt;/b&gt;.</description></item>
+</channel></rss>)")
+        .arg(version)
+        .toUtf8();
+}
+
+HttpRoute body(const QByteArray& bytes, int status = 200)
+{
+    HttpRoute route;
+    route.status = status;
+    route.body = bytes;
+    return route;
+}
+
+// An address where nothing listens.
+QUrl unreachableAddress()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(port));
+}
+
+class FeedUpdaterTest : public DefaultsTest {
+protected:
+    std::unique_ptr<FeedUpdater> updater(const QUrl& feed, const QString& version = "1.0")
+    {
+        return std::make_unique<FeedUpdater>(feed, version, alerts, workspace);
+    }
+    QUrl feedAddress() const { return QUrl(server.baseUrl() + "/appcast.xml"); }
+    void checkAndWait(FeedUpdater& checker)
+    {
+        checker.checkForUpdates();
+        ASSERT_TRUE(pumpUntil([&] { return !checker.isChecking(); }, 20000));
+    }
+
+    LocalHttpServer server;
+    std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>();
+    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
+};
+
+} // namespace
+
+TEST_F(FeedUpdaterTest, UpToDateSaysSoAndOpensNothing)
+{
+    server.setRoute("/appcast.xml", body(feedWith("1.0.0")));
+    auto checker = updater(feedAddress(), "1.0");
+    checkAndWait(*checker);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].messageText, "You're up to date");
+    EXPECT_TRUE(alerts->shown[0].informativeText.contains("1.0"));
+    EXPECT_TRUE(workspace->opened.isEmpty());
+    EXPECT_TRUE(Defaults::contains(FeedUpdater::lastCheckKey));
+}
+
+TEST_F(FeedUpdaterTest, ANewerVersionIsOfferedWithItsNotesAndOpensTheDownloadPage)
+{
+    server.setRoute("/appcast.xml", body(feedWith("1.1")));
+    auto checker = updater(feedAddress(), "1.0");
+    alerts->responses = {0};
+    checkAndWait(*checker);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    const Alert& offer = alerts->shown[0];
+    EXPECT_EQ(offer.messageText, "Tallowind 1.1 is available");
+    EXPECT_TRUE(offer.informativeText.contains("You have version 1.0.")) << offer.informativeText.toStdString();
+    EXPECT_TRUE(offer.informativeText.contains("Fewer surprises.")) << "notes as plain text";
+    EXPECT_EQ(offer.buttons, QStringList({"Open Download Page", "Release Notes", "Later"}));
+    ASSERT_EQ(workspace->opened.size(), 1);
+    EXPECT_EQ(workspace->opened[0], QUrl("https://tallowind.example/download"));
+
+    alerts->responses = {1};
+    checkAndWait(*checker);
+    EXPECT_EQ(workspace->opened.back(), QUrl("https://tallowind.example/notes"));
+    alerts->responses = {2};
+    checkAndWait(*checker);
+    EXPECT_EQ(workspace->opened.size(), 2) << "Later opens nothing";
+}
+
+TEST_F(FeedUpdaterTest, FailuresAreShownClearlyToTheUserWhoAsked)
+{
+    auto malformed = updater(feedAddress());
+    server.setRoute("/appcast.xml", body("<rss><channel><item>"));
+    checkAndWait(*malformed);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].messageText, "Update check failed");
+    EXPECT_TRUE(alerts->shown[0].informativeText.contains("could not be read"))
+        << alerts->shown[0].informativeText.toStdString();
+
+    server.setRoute("/appcast.xml", body("gone", 404));
+    checkAndWait(*malformed);
+    ASSERT_EQ(alerts->shown.size(), 2u);
+    EXPECT_TRUE(alerts->shown[1].informativeText.contains("404")
+        || alerts->shown[1].informativeText.contains("could not be reached"))
+        << alerts->shown[1].informativeText.toStdString();
+
+    auto unreachable = updater(unreachableAddress());
+    checkAndWait(*unreachable);
+    ASSERT_EQ(alerts->shown.size(), 3u);
+    EXPECT_EQ(alerts->shown[2].messageText, "Update check failed");
+    EXPECT_TRUE(alerts->shown[2].informativeText.contains("could not be reached"));
+    EXPECT_FALSE(Defaults::contains(FeedUpdater::lastCheckKey)) << "a failed check is not a check";
+
+    auto unconfigured = updater(QUrl());
+    unconfigured->checkForUpdates();
+    ASSERT_EQ(alerts->shown.size(), 4u);
+    EXPECT_TRUE(alerts->shown[3].informativeText.contains("no update feed"));
+}
+
+TEST_F(FeedUpdaterTest, AskingTwiceDuringOneCheckReadsTheFeedOnceAndAnswersOnce)
+{
+    HttpRoute slow = body(feedWith("1.0"));
+    slow.chunkDelayMs = 200;
+    slow.chunkSize = 64;
+    server.setRoute("/appcast.xml", slow);
+    auto checker = updater(feedAddress(), "1.0");
+    checker->checkForUpdates();
+    checkAndWait(*checker);
+    EXPECT_EQ(server.requestCount("/appcast.xml"), 1);
+    EXPECT_EQ(alerts->shown.size(), 1u);
+}
+
+TEST_F(FeedUpdaterTest, TheQuestionComesOnceOnTheSecondLaunchAndOnlyAYesSchedulesChecks)
+{
+    server.setRoute("/appcast.xml", body(feedWith("1.0")));
+    {
+        auto first = updater(feedAddress());
+        first->start();
+        pumpFor(50);
+        EXPECT_TRUE(alerts->shown.empty()) << "the first launch is left alone";
+        EXPECT_EQ(first->scheduledCheckInMs(), -1);
+    }
+    {
+        alerts->responses = {1}; // "Don't Check"
+        auto second = updater(feedAddress());
+        second->start();
+        ASSERT_TRUE(pumpUntil([&] { return !alerts->shown.empty(); }, 5000));
+        EXPECT_EQ(alerts->shown[0].buttons, QStringList({"Check Automatically", "Don't Check"}));
+        EXPECT_EQ(Defaults::value(FeedUpdater::automaticChecksKey).toBool(), false);
+        EXPECT_EQ(second->scheduledCheckInMs(), -1);
+    }
+    {
+        auto third = updater(feedAddress());
+        third->start();
+        pumpFor(50);
+        EXPECT_EQ(alerts->shown.size(), 1u) << "the answer is kept";
+        EXPECT_EQ(server.requestCount("/appcast.xml"), 0);
+    }
+}
+
+TEST_F(FeedUpdaterTest, AutomaticChecksRunDailyAndSpeakOnlyOfNewVersions)
+{
+    Defaults::setValue(FeedUpdater::launchCountKey, 5);
+    Defaults::setValue(FeedUpdater::automaticChecksKey, true);
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'800'000'000, QTimeZone::utc());
+    // Checked an hour ago: the next check is due in 23 hours.
+    Defaults::setValue(FeedUpdater::lastCheckKey, now.addSecs(-3600).toSecsSinceEpoch());
+    auto checker = updater(feedAddress());
+    checker->setClock([now] { return now; });
+    checker->start();
+    EXPECT_NEAR(checker->scheduledCheckInMs(), 23 * 3600 * 1000, 5000);
+
+    // Never checked: due now. Up to date says nothing.
+    Defaults::remove(FeedUpdater::lastCheckKey);
+    server.setRoute("/appcast.xml", body(feedWith("1.0")));
+    auto fresh = updater(feedAddress());
+    fresh->setClock([now] { return now; });
+    fresh->start();
+    ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/appcast.xml") == 1 && !fresh->isChecking(); }, 20000));
+    EXPECT_TRUE(alerts->shown.empty());
+    EXPECT_EQ(Defaults::value(FeedUpdater::lastCheckKey).toLongLong(), now.toSecsSinceEpoch());
+    EXPECT_NEAR(fresh->scheduledCheckInMs(), 24 * 3600 * 1000, 5000);
+}
+
+TEST_F(FeedUpdaterTest, AScheduledCheckThatFailsOnlyWritesALogLine)
+{
+    Defaults::setValue(FeedUpdater::launchCountKey, 5);
+    Defaults::setValue(FeedUpdater::automaticChecksKey, true);
+    LogCapture log;
+    auto checker = updater(unreachableAddress());
+    checker->start();
+    ASSERT_TRUE(pumpUntil([&] { return !log.systemLines().filter("[Updater] Update check failed").isEmpty(); }, 20000));
+    EXPECT_TRUE(alerts->shown.empty());
+    EXPECT_GT(checker->scheduledCheckInMs(), 0) << "tried again later";
+}
+
+TEST_F(FeedUpdaterTest, TheFeedAddressIsABuildSettingTheEnvironmentOverrides)
+{
+    qputenv("TALLOWIND_UPDATE_FEED_URL", "http://127.0.0.1:1/feed.xml");
+    EXPECT_EQ(FeedUpdater::configuredFeedAddress(), QUrl("http://127.0.0.1:1/feed.xml"));
+    qunsetenv("TALLOWIND_UPDATE_FEED_URL");
+    EXPECT_FALSE(FeedUpdater::buildVersion().isEmpty());
+}

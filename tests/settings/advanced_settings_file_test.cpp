@@ -1,0 +1,218 @@
+#include "settings/AdvancedSettingsFile.h"
+#include "settings/AdvancedSettingsViewModel.h"
+
+#include "core/config/AppConfig.h"
+#include "support/EventLoop.h"
+#include "support/SettingsReset.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <variant>
+
+namespace {
+
+class SettingsFileTest : public DefaultsTest {
+protected:
+    QString pathOf(const QString& name) const { return folder.filePath(name); }
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static AdvancedSettingsUpdate decoded(const QByteArray& bytes)
+    {
+        auto result = AdvancedSettingsFile::decode(bytes);
+        EXPECT_TRUE(std::holds_alternative<AdvancedSettingsUpdate>(result));
+        return std::holds_alternative<AdvancedSettingsUpdate>(result) ? std::get<AdvancedSettingsUpdate>(result)
+                                                                      : AdvancedSettingsUpdate();
+    }
+    static QFileDialog* openDialog()
+    {
+        QFileDialog* found = nullptr;
+        pumpUntil([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible())
+                    found = dialog;
+            return found != nullptr;
+        });
+        return found;
+    }
+
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+TEST_F(SettingsFileTest, DefaultsRoundTripAndTheFileIsPrettyJsonOfElevenMembers)
+{
+    AdvancedSettingsViewModel model;
+    ASSERT_FALSE(model.exportSettingsTo(pathOf("out.json")).has_value());
+    const QByteArray bytes = readFile(pathOf("out.json"));
+    EXPECT_TRUE(bytes.contains("\n    \""));
+    const QJsonObject root = QJsonDocument::fromJson(bytes).object();
+    EXPECT_EQ(root.size(), 11);
+    EXPECT_EQ(root.value("whisperBeamSize").toInt(), 5);
+    EXPECT_EQ(root.value("whisperEntropyThreshold").toDouble(), 2.4);
+    EXPECT_EQ(root.value("vadThreshold").toDouble(), 0.5);
+
+    AdvancedSettingsViewModel other;
+    other.setEnableStreamingMode(true);
+    other.setWhisperTemperature("0.9");
+    ASSERT_FALSE(other.importSettingsFrom(pathOf("out.json")).has_value());
+    EXPECT_EQ(other.settings(), AdvancedSettings());
+    EXPECT_FALSE(AppConfig::enableStreamingMode());
+}
+
+TEST_F(SettingsFileTest, EveryChangedValueSurvivesTheRoundTrip)
+{
+    AdvancedSettings changed;
+    changed.enableStreamingMode = true;
+    changed.enableVoiceActivityDetection = false;
+    changed.vadThreshold = 0.35;
+    changed.whisperTemperature = "0.7";
+    changed.whisperBeamSize = "3";
+    changed.whisperBestOf = "9";
+    changed.whisperEntropyThreshold = "1.75";
+    changed.whisperLogProbThreshold = "-2.5";
+    changed.whisperNoFallback = true;
+    changed.enableDebugLogging = true;
+    changed.enableBetaFeatures = true;
+    AdvancedSettingsViewModel model;
+    model.apply(decoded(AdvancedSettingsFile::encode(changed)));
+    EXPECT_EQ(model.settings(), changed);
+    pumpFor(AdvancedSettingsViewModel::saveDelayMs + 150);
+    EXPECT_EQ(AppConfig::whisperTemperature(), 0.7f);
+    EXPECT_EQ(AppConfig::whisperBestOf(), 9);
+    EXPECT_EQ(AppConfig::vadThreshold(), 0.35);
+}
+
+TEST_F(SettingsFileTest, UnparseableTextsAreExportedAsTheirDefaults)
+{
+    AdvancedSettings typed;
+    typed.whisperTemperature = "warm";
+    typed.whisperBeamSize = "wide";
+    typed.whisperLogProbThreshold = "1e99";
+    const QJsonObject root = QJsonDocument::fromJson(AdvancedSettingsFile::encode(typed)).object();
+    EXPECT_EQ(root.value("whisperTemperature").toDouble(), 0.0);
+    EXPECT_EQ(root.value("whisperBeamSize").toInt(), 5);
+    EXPECT_EQ(root.value("whisperLogProbThreshold").toDouble(), -1.0);
+}
+
+TEST_F(SettingsFileTest, WrongTypesAndOutOfRangeValuesAreIgnored)
+{
+    const AdvancedSettingsUpdate update = decoded(R"({
+        "enableStreamingMode": 1,
+        "enableVoiceActivityDetection": "false",
+        "vadThreshold": 1.5,
+        "whisperTemperature": 2,
+        "whisperBeamSize": 7.5,
+        "whisperBestOf": "7",
+        "whisperEntropyThreshold": -1,
+        "whisperLogProbThreshold": 1e300,
+        "whisperNoFallback": true,
+        "somethingElse": true
+    })");
+    EXPECT_FALSE(update.enableStreamingMode || update.enableVoiceActivityDetection || update.vadThreshold
+        || update.whisperTemperature || update.whisperBeamSize || update.whisperBestOf || update.whisperEntropyThreshold
+        || update.whisperLogProbThreshold || update.enableDebugLogging);
+    EXPECT_EQ(update.whisperNoFallback, true);
+    EXPECT_EQ(decoded(R"({"whisperBeamSize": 20})").whisperBeamSize, std::nullopt);
+    EXPECT_EQ(decoded(R"({"whisperBeamSize": 10})").whisperBeamSize, QString("10"));
+    EXPECT_EQ(decoded(R"({"whisperTemperature": 0.1})").whisperTemperature, QString("0.1"));
+}
+
+TEST_F(SettingsFileTest, ImportOfOneMemberChangesOnlyThatSetting)
+{
+    writeFile(pathOf("one.json"), R"({"whisperNoFallback": true})");
+    AdvancedSettingsViewModel model;
+    ASSERT_FALSE(model.importSettingsFrom(pathOf("one.json")).has_value());
+    AdvancedSettings expected;
+    expected.whisperNoFallback = true;
+    EXPECT_EQ(model.settings(), expected);
+    EXPECT_TRUE(AppConfig::whisperNoFallback());
+}
+
+TEST_F(SettingsFileTest, BadFilesChangeNothingAndSaySo)
+{
+    AdvancedSettingsViewModel model;
+    writeFile(pathOf("array.json"), "[1, 2, 3]");
+    EXPECT_FALSE(model.importSettingsFrom(pathOf("array.json")).has_value());
+
+    writeFile(pathOf("broken.json"), R"({"whisperNoFallback": true, "enableBetaFeatures": tru)");
+    const std::optional<QString> broken = model.importSettingsFrom(pathOf("broken.json"));
+    ASSERT_TRUE(broken.has_value());
+    EXPECT_TRUE(broken->startsWith("The file is not a settings file")) << broken->toStdString();
+
+    const std::optional<QString> missing = model.importSettingsFrom(pathOf("missing.json"));
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_TRUE(missing->contains("missing.json"));
+    EXPECT_EQ(model.settings(), AdvancedSettings());
+    EXPECT_FALSE(AppConfig::whisperNoFallback());
+}
+
+TEST_F(SettingsFileTest, ExportReplacesAFileWholeAndAFailedOneLeavesNoTrace)
+{
+    writeFile(pathOf("settings.json"), QByteArray(4096, 'x'));
+    AdvancedSettingsViewModel model;
+    ASSERT_FALSE(model.exportSettingsTo(pathOf("settings.json")).has_value());
+    EXPECT_TRUE(QJsonDocument::fromJson(readFile(pathOf("settings.json"))).isObject());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.json"});
+
+    const std::optional<QString> failed = model.exportSettingsTo(pathOf("no/such/folder/settings.json"));
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_TRUE(failed->startsWith("Could not write"));
+}
+
+TEST_F(SettingsFileTest, ExportAndImportThroughTheFileChooser)
+{
+    AdvancedSettingsViewModel model;
+    model.setEnableDebugLogging(true);
+    std::optional<std::optional<QString>> exported;
+    model.exportSettings([&](const std::optional<QString>& error) { exported = error; });
+    model.setEnableDebugLogging(false); // after the chooser opened: not in the file
+    QFileDialog* saver = openDialog();
+    ASSERT_NE(saver, nullptr);
+    EXPECT_EQ(saver->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(saver->selectedFiles().value(0).section('/', -1), "tallowind-settings.json");
+    saver->setDirectory(folder.path());
+    saver->selectFile(pathOf("chosen.json"));
+    QMetaObject::invokeMethod(saver, "accept");
+    ASSERT_TRUE(pumpUntil([&] { return exported.has_value(); }));
+    EXPECT_FALSE(exported->has_value());
+    EXPECT_EQ(QJsonDocument::fromJson(readFile(pathOf("chosen.json"))).object().value("enableDebugLogging"), true);
+
+    std::optional<std::optional<QString>> imported;
+    model.importSettings([&](const std::optional<QString>& error) { imported = error; });
+    QFileDialog* opener = openDialog();
+    ASSERT_NE(opener, nullptr);
+    opener->setDirectory(folder.path());
+    opener->selectFile(pathOf("chosen.json"));
+    QMetaObject::invokeMethod(opener, "accept");
+    ASSERT_TRUE(pumpUntil([&] { return imported.has_value(); }));
+    EXPECT_FALSE(imported->has_value());
+    EXPECT_TRUE(model.enableDebugLogging());
+
+    // Cancelling writes and changes nothing.
+    std::optional<std::optional<QString>> cancelled;
+    model.exportSettings([&](const std::optional<QString>& error) { cancelled = error; });
+    QFileDialog* again = openDialog();
+    ASSERT_NE(again, nullptr);
+    again->reject();
+    ASSERT_TRUE(pumpUntil([&] { return cancelled.has_value(); }));
+    EXPECT_FALSE(cancelled->has_value());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"chosen.json"});
+}

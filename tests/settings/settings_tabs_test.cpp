@@ -1,0 +1,364 @@
+#include "settings/AdvancedTab.h"
+#include "settings/DictionaryTab.h"
+#include "settings/KeyboardShortcutCaptureView.h"
+#include "settings/RecordingsTab.h"
+#include "settings/SettingsViewModel.h"
+
+#include "core/config/AppConfig.h"
+#include "core/input/KeyboardShortcutManager.h"
+#include "settings/LibraryFixture.h"
+#include "support/FakeWorkspace.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// The tab area of the 850 x 540 window beside its 180-point sidebar.
+constexpr QSize tabSize(670, 540);
+
+class SettingsTabsTest : public SettingsFixture {
+protected:
+    void SetUp() override
+    {
+        SettingsFixture::SetUp();
+        KeyboardShortcutManager::shared().loadShortcuts();
+        model = std::make_unique<SettingsViewModel>();
+    }
+    void TearDown() override
+    {
+        model.reset();
+        KeyboardShortcutManager::shared().resetToDefaults();
+        SettingsFixture::TearDown();
+    }
+
+    template <typename Tab> std::unique_ptr<Tab> show()
+    {
+        auto tab = std::make_unique<Tab>(model.get());
+        tab->resize(tabSize);
+        tab->show();
+        return tab;
+    }
+
+    void addSidecarRecordings(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const QString base = QStringLiteral("take_2024_m%1").arg(i);
+            writeFile(pathOf(base + ".wav"), "RIFF");
+            writeFile(pathOf(base + ".txt"), QByteArray("text ") + QByteArray::number(i));
+        }
+        model->loadInitialData();
+    }
+
+    std::unique_ptr<SettingsViewModel> model;
+};
+
+TEST_F(SettingsTabsTest, DictionaryFieldAddsAndClearsAndTheEmptyStateFollowsTheList)
+{
+    auto tab = show<SettingsDictionaryTabView>();
+    EXPECT_TRUE(tab->isEmptyStateShown());
+    EXPECT_FALSE(tab->addButton()->isEnabled());
+
+    // Return in an empty field does nothing.
+    QTest::keyClick(tab->wordField(), Qt::Key_Return);
+    EXPECT_FALSE(Defaults::contains(QStringLiteral("WhisperDictionaryWords")));
+
+    // Blanks enable the button, are ignored by the model, and clear the field.
+    QTest::keyClicks(tab->wordField(), QStringLiteral("   "));
+    EXPECT_TRUE(tab->addButton()->isEnabled());
+    QTest::mouseClick(tab->addButton(), Qt::LeftButton);
+    EXPECT_TRUE(tab->wordField()->text().isEmpty());
+    EXPECT_TRUE(model->dictionaryWords().isEmpty());
+
+    QTest::keyClicks(tab->wordField(), QStringLiteral(" zeta "));
+    QTest::keyClick(tab->wordField(), Qt::Key_Return);
+    QTest::keyClicks(tab->wordField(), QStringLiteral("Alpha"));
+    QTest::keyClick(tab->wordField(), Qt::Key_Return);
+    QTest::keyClicks(tab->wordField(), QStringLiteral("zeta"));
+    QTest::keyClick(tab->wordField(), Qt::Key_Return);
+    EXPECT_TRUE(tab->wordField()->text().isEmpty());
+    EXPECT_FALSE(tab->isEmptyStateShown());
+    ASSERT_EQ(tab->wordList()->count(), 2);
+    EXPECT_EQ(tab->wordList()->item(0)->text(), QStringLiteral("Alpha"));
+    EXPECT_EQ(tab->wordList()->item(1)->text(), QStringLiteral("zeta"));
+}
+
+TEST_F(SettingsTabsTest, DictionaryRemovesEverySelectedWord)
+{
+    AppConfig::setWhisperDictionaryWords({"a", "b", "c"});
+    model->loadInitialData();
+    auto tab = show<SettingsDictionaryTabView>();
+    EXPECT_FALSE(tab->contextMenu()->actions().first()->isEnabled());
+
+    tab->wordList()->item(0)->setSelected(true);
+    tab->wordList()->item(2)->setSelected(true);
+    QAction* remove = tab->contextMenu()->actions().first();
+    EXPECT_EQ(remove->text(), QStringLiteral("Remove Selected"));
+    ASSERT_TRUE(remove->isEnabled());
+    remove->trigger();
+    EXPECT_EQ(model->dictionaryWords(), QStringList{"b"});
+    EXPECT_EQ(AppConfig::whisperDictionaryWords(), QStringList{"b"});
+    EXPECT_TRUE(tab->wordList()->selectedItems().isEmpty());
+}
+
+TEST_F(SettingsTabsTest, RecordingsSwitchesAndTheEmptyState)
+{
+    auto workspace = std::make_shared<FakeWorkspace>();
+    model->setWorkspace(workspace);
+    AppConfig::setShowInFinderAfterSaving(true);
+    model = std::make_unique<SettingsViewModel>();
+    model->setWorkspace(workspace);
+    auto tab = show<SettingsRecordingsTabView>();
+
+    EXPECT_TRUE(tab->isEmptyStateShown());
+    EXPECT_FALSE(tab->clearAllButton()->isEnabled());
+    EXPECT_FALSE(tab->showAfterSavingSwitch()->isEnabled());
+    EXPECT_TRUE(tab->showAfterSavingSwitch()->isChecked());
+    EXPECT_EQ(tab->locationLabel()->text(), folder);
+
+    tab->savingSwitch()->click();
+    EXPECT_TRUE(AppConfig::enableRecordingSaving());
+    EXPECT_TRUE(tab->showAfterSavingSwitch()->isEnabled());
+    tab->showAfterSavingSwitch()->click();
+    EXPECT_FALSE(AppConfig::showInFinderAfterSaving());
+
+    QDir(folder).removeRecursively();
+    tab->openFolderButton()->click();
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(workspace->opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+}
+
+TEST_F(SettingsTabsTest, ClearAllAsksWithTheCountAndCancelKeepsEverything)
+{
+    addSidecarRecordings(3);
+    auto tab = show<SettingsRecordingsTabView>();
+    ASSERT_FALSE(tab->isEmptyStateShown());
+    ASSERT_EQ(tab->table()->rowCount(), 3);
+
+    tab->clearAllButton()->click();
+    QMessageBox* box = tab->clearConfirmation();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Clear All Recordings"));
+    EXPECT_EQ(
+        box->text(), QStringLiteral("Are you sure you want to delete all 3 recordings? This action cannot be undone."));
+    box->button(QMessageBox::Cancel)->click();
+    EXPECT_EQ(model->recordings().size(), 3);
+    EXPECT_FALSE(tab->clearConfirmation());
+
+    tab->clearAllButton()->click();
+    QAbstractButton* clear = nullptr;
+    for (QAbstractButton* button : tab->clearConfirmation()->buttons())
+        if (button->text() == QStringLiteral("Clear All"))
+            clear = button;
+    ASSERT_TRUE(clear);
+    clear->click();
+    EXPECT_TRUE(model->recordings().isEmpty());
+    EXPECT_TRUE(tab->isEmptyStateShown());
+    EXPECT_FALSE(tab->clearAllButton()->isEnabled());
+}
+
+TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
+{
+    auto workspace = std::make_shared<FakeWorkspace>();
+    model->setWorkspace(workspace);
+    addSidecarRecordings(4);
+    auto tab = show<SettingsRecordingsTabView>();
+    QMenu* menu = tab->contextMenu();
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_FALSE(menu->actions().at(0)->isEnabled());
+    EXPECT_FALSE(menu->actions().at(2)->isEnabled());
+
+    // Trash of row 0 deletes at once, without asking.
+    const QString firstPath = model->recordings().first().filePath;
+    auto buttons = tab->table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    buttons.at(0)->click();
+    EXPECT_EQ(workspace->revealed, QStringList{firstPath});
+    buttons.at(1)->click();
+    EXPECT_FALSE(tab->clearConfirmation());
+    EXPECT_FALSE(QFile::exists(firstPath));
+    ASSERT_EQ(tab->table()->rowCount(), 3);
+
+    // Three selected: one is revealed, all three are deleted.
+    tab->table()->selectAll();
+    EXPECT_EQ(tab->selectedRecordings().size(), 3);
+    tab->contextMenu()->actions().at(0)->trigger();
+    EXPECT_EQ(workspace->revealed.size(), 2);
+    tab->contextMenu()->actions().at(2)->trigger();
+    EXPECT_TRUE(model->recordings().isEmpty());
+    EXPECT_TRUE(tab->selectedRecordings().isEmpty());
+    EXPECT_TRUE(tab->isEmptyStateShown());
+}
+
+TEST_F(SettingsTabsTest, AdvancedSwitchesResetAlertAndShortcutRows)
+{
+    auto tab = show<SettingsAdvancedTabView>();
+    ASSERT_EQ(tab->shortcutRows().size(), 3);
+    EXPECT_FALSE(tab->streamingSwitch()->isChecked());
+    EXPECT_TRUE(tab->voiceActivitySwitch()->isChecked());
+
+    tab->streamingSwitch()->click();
+    tab->voiceActivitySwitch()->click();
+    EXPECT_TRUE(AppConfig::enableStreamingMode());
+    EXPECT_FALSE(AppConfig::enableVoiceActivityDetection());
+
+    // Cancel changes nothing; Reset restores the pair and leaves shortcuts.
+    KeyboardShortcutManager::shared().updateShortcut(ShortcutAction::quickTranscribe, {0, 0});
+    tab->resetToDefaultsButton()->click();
+    ASSERT_TRUE(tab->resetConfirmation());
+    EXPECT_EQ(tab->resetConfirmation()->windowTitle(), QStringLiteral("Reset Settings"));
+    tab->resetConfirmation()->button(QMessageBox::Cancel)->click();
+    EXPECT_TRUE(AppConfig::enableStreamingMode());
+    tab->resetToDefaultsButton()->click();
+    for (QAbstractButton* button : tab->resetConfirmation()->buttons())
+        if (button->text() == QStringLiteral("Reset"))
+            button->click();
+    EXPECT_FALSE(tab->streamingSwitch()->isChecked());
+    EXPECT_TRUE(tab->voiceActivitySwitch()->isChecked());
+    EXPECT_FALSE(AppConfig::enableStreamingMode());
+    EXPECT_TRUE(AppConfig::enableVoiceActivityDetection());
+    EXPECT_EQ(KeyboardShortcutManager::shared().shortcut(ShortcutAction::quickTranscribe), (KeyboardShortcut{0, 0}));
+    EXPECT_EQ(tab->shortcutRows().at(0)->captureButton()->text(), QStringLiteral("A"));
+
+    // "Reset Shortcuts" restores the defaults at once and the rows follow.
+    tab->resetShortcutsButton()->click();
+    EXPECT_EQ(tab->shortcutRows().at(0)->captureButton()->text(), QStringLiteral("⌥W"));
+    EXPECT_EQ(tab->shortcutRows().at(1)->captureButton()->text(), QStringLiteral("⌥⇧W"));
+    EXPECT_EQ(tab->shortcutRows().at(2)->captureButton()->text(), QStringLiteral("⌥⌘W"));
+}
+
+TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFileAndEntry)
+{
+    AppConfig::setEnableRecordingSaving(true);
+    RecordingManager::shared().saveRecording(
+        std::vector<float>(1600, 0.25f), 16000.0, QStringLiteral("hello there"), QStringLiteral("large-v3-turbo-q5_0"));
+    RecordingManager::shared().waitForPendingWork();
+    ASSERT_EQ(indexNames().size(), 1);
+    const QString saved = pathOf(indexNames().first());
+    model->loadInitialData();
+    auto tab = show<SettingsRecordingsTabView>();
+    ASSERT_EQ(tab->table()->rowCount(), 1);
+    EXPECT_EQ(tab->table()->item(0, SettingsRecordingsTabView::transcriptionColumn)->text(), "hello there");
+    EXPECT_EQ(tab->table()->item(0, SettingsRecordingsTabView::modelColumn)->text(), "large-v3-turbo-q5_0");
+
+    auto buttons = tab->table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    buttons.at(1)->click();
+    EXPECT_FALSE(QFile::exists(saved));
+    EXPECT_TRUE(indexNames().isEmpty());
+    EXPECT_TRUE(tab->isEmptyStateShown());
+}
+
+// Every control can be reached with the keyboard and names itself.
+TEST_F(SettingsTabsTest, EveryControlIsKeyboardReachableAndNamed)
+{
+    addSidecarRecordings(1);
+    AppConfig::setWhisperDictionaryWords({"a"});
+    model->loadInitialData();
+    std::vector<std::unique_ptr<QWidget>> tabs;
+    tabs.push_back(show<SettingsDictionaryTabView>());
+    tabs.push_back(show<SettingsRecordingsTabView>());
+    tabs.push_back(show<SettingsAdvancedTabView>());
+    for (const auto& tab : tabs) {
+        for (QWidget* control : tab->findChildren<QWidget*>()) {
+            const bool interactive = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control)
+                || qobject_cast<QAbstractItemView*>(control);
+            // The table's own header and corner are not controls of ours.
+            const bool tablePart = qobject_cast<QHeaderView*>(control) || control->inherits("QTableCornerButton");
+            if (!interactive || tablePart || !control->isVisibleTo(tab.get()))
+                continue;
+            const QString name = control->accessibleName().isEmpty()
+                ? (qobject_cast<QAbstractButton*>(control) ? qobject_cast<QAbstractButton*>(control)->text()
+                                                           : QString())
+                : control->accessibleName();
+            EXPECT_FALSE(name.isEmpty()) << control->metaObject()->className();
+            EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus)
+                << control->metaObject()->className() << " " << name.toStdString();
+        }
+    }
+}
+
+QPalette darkPalette()
+{
+    // Derived roles (light, mid, shadow) from the button and window colours.
+    QPalette dark(QColor(58, 58, 62), QColor(40, 40, 44));
+    dark.setColor(QPalette::Window, QColor(40, 40, 44));
+    dark.setColor(QPalette::WindowText, QColor(236, 236, 240));
+    dark.setColor(QPalette::Base, QColor(30, 30, 33));
+    dark.setColor(QPalette::AlternateBase, QColor(48, 48, 52));
+    dark.setColor(QPalette::Text, QColor(236, 236, 240));
+    dark.setColor(QPalette::Button, QColor(58, 58, 62));
+    dark.setColor(QPalette::ButtonText, QColor(236, 236, 240));
+    dark.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::PlaceholderText, QColor(140, 140, 146));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 126));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 126));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 126));
+    return dark;
+}
+
+// Pictures of every tab for a person to look at; written only when asked.
+TEST_F(SettingsTabsTest, Screenshots)
+{
+    const QString into = qEnvironmentVariable("TALLOWIND_SCREENSHOT_DIR");
+    if (into.isEmpty())
+        GTEST_SKIP() << "set TALLOWIND_SCREENSHOT_DIR to write the pictures";
+    QDir().mkpath(into);
+    const QDateTime now = QDateTime::currentDateTime();
+    writeIndexed({entry("recording_2024-05-01_10-00-00-000.wav", now, "Short note."),
+        entry("recording_2024-05-01_09-00-00-000.wav", now.addSecs(-3600),
+            "A much longer transcription that goes on and on so that it needs more than two lines in "
+            "the table, which must cut it after the second line with an ellipsis at the end of it.")});
+    AppConfig::setWhisperDictionaryWords({"Kubernetes", "Tallowind", "PostgreSQL"});
+    for (const bool dark : {false, true}) {
+        for (const bool empty : {false, true}) {
+            if (empty) {
+                QDir(folder).removeRecursively();
+                AppConfig::setWhisperDictionaryWords({});
+            }
+            model->loadInitialData();
+            std::vector<std::pair<QString, std::unique_ptr<QWidget>>> tabs;
+            tabs.emplace_back("dictionary", std::make_unique<SettingsDictionaryTabView>(model.get()));
+            tabs.emplace_back("recordings", std::make_unique<SettingsRecordingsTabView>(model.get()));
+            if (!empty)
+                tabs.emplace_back("advanced", std::make_unique<SettingsAdvancedTabView>(model.get()));
+            for (auto& [name, tab] : tabs) {
+                if (dark)
+                    tab->setPalette(darkPalette());
+                tab->setAutoFillBackground(true);
+                tab->resize(tabSize);
+                tab->show();
+                // Show the pressed looks too: an armed row, a selected word.
+                if (auto* advanced = qobject_cast<SettingsAdvancedTabView*>(tab.get()))
+                    advanced->shortcutRows().at(1)->startCapturing();
+                if (auto* dictionary = qobject_cast<SettingsDictionaryTabView*>(tab.get());
+                    dictionary && dictionary->wordList()->count() > 1)
+                    dictionary->wordList()->item(1)->setSelected(true);
+                QTest::qWait(10);
+                const QString file =
+                    QStringLiteral("%1/%2-%3%4.png").arg(into, name, dark ? "dark" : "light", empty ? "-empty" : "");
+                EXPECT_TRUE(tab->grab().save(file));
+            }
+        }
+        writeIndexed({entry("recording_2024-05-01_10-00-00-000.wav", now, "Short note.")});
+        AppConfig::setWhisperDictionaryWords({"Kubernetes"});
+    }
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+#include "shell/ShellHost.h"
+#include "shell/StatusItem.h"
+
+#include "support/FakeTrayIcon.h"
+#include "support/LogCapture.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingHost final : public ShellHost {
+public:
+    void togglePopover(TrayClick click) override { clicks.push_back(click); }
+    void showSettings() override { ++settings; }
+    void checkForUpdates() override { ++updateChecks; }
+    void windowDidMove(QWidget*) override { }
+    void windowWillClose(QWidget*) override { }
+
+    std::vector<TrayClick> clicks;
+    int settings = 0;
+    int updateChecks = 0;
+};
+
+QAction* entry(QMenu* menu, const QString& title)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == title)
+            return action;
+    return nullptr;
+}
+
+class StatusItemTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
+    RecordingHost host;
+};
+
+} // namespace
+
+TEST_F(StatusItemTest, ShowsTheIdleIconAndHandsBothClicksToTheHost)
+{
+    StatusItem item(tray, host);
+    EXPECT_TRUE(tray->shown);
+    EXPECT_FALSE(tray->icon.isNull());
+    EXPECT_EQ(item.symbolName(), "mic.circle");
+
+    tray->click(TrayClick::left);
+    tray->click(TrayClick::right);
+    tray->click(TrayClick::left);
+    EXPECT_EQ(host.clicks, (std::vector<TrayClick>{TrayClick::left, TrayClick::right, TrayClick::left}));
+}
+
+TEST_F(StatusItemTest, EachStateDrawsItsOwnIcon)
+{
+    StatusItem item(tray, host);
+    const QImage idleImage = tray->icon.pixmap(22).toImage();
+    item.setSymbolName("mic.circle.fill");
+    const QImage recordingImage = tray->icon.pixmap(22).toImage();
+    item.setSymbolName("mic.badge.ellipsis");
+    const QImage transcribingImage = tray->icon.pixmap(22).toImage();
+    EXPECT_EQ(item.symbolName(), "mic.badge.ellipsis");
+    EXPECT_NE(idleImage, recordingImage);
+    EXPECT_NE(recordingImage, transcribingImage);
+    EXPECT_NE(idleImage, transcribingImage);
+}
+
+TEST_F(StatusItemTest, ContextMenuHasItsThreeEntriesAndShortcutsAndEachReachesItsReceiver)
+{
+    StatusItem item(tray, host);
+    item.showContextMenu();
+    ASSERT_EQ(tray->menus.size(), 1u);
+    QMenu* menu = tray->lastMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->testAttribute(Qt::WA_DeleteOnClose)) << "each menu is dropped after use";
+
+    QStringList layout;
+    for (QAction* action : menu->actions())
+        layout.append(action->isSeparator() ? QStringLiteral("--") : action->text());
+    EXPECT_EQ(layout, QStringList({"Settings...", "--", "Check for Updates...", "--", "Quit"}));
+    EXPECT_EQ(entry(menu, "Settings...")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    EXPECT_TRUE(entry(menu, "Check for Updates...")->shortcut().isEmpty());
+    EXPECT_EQ(entry(menu, "Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    entry(menu, "Settings...")->trigger();
+    entry(menu, "Check for Updates...")->trigger();
+    EXPECT_EQ(host.settings, 1);
+    EXPECT_EQ(host.updateChecks, 1);
+    EXPECT_TRUE(host.clicks.empty());
+
+    // "Quit" ends the application's event loop.
+    QAction* quit = entry(menu, "Quit");
+    bool quitRan = false;
+    QTimer::singleShot(0, [&] {
+        quitRan = true;
+        quit->trigger();
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    watchdog.start(5000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_TRUE(quitRan);
+
+    // A second right click builds a fresh menu.
+    item.showContextMenu();
+    ASSERT_EQ(tray->menus.size(), 2u);
+    EXPECT_NE(tray->menus[0].data(), tray->menus[1].data());
+}
+
+TEST_F(StatusItemTest, WithoutATrayHostItSaysOnceThatTheShortcutsAreTheWayIn)
+{
+    tray->hostAvailable = false;
+    LogCapture log;
+    StatusItem item(tray, host);
+    item.setSymbolName("mic.circle.fill");
+    item.setSymbolName("mic.circle");
+    EXPECT_EQ(log.systemLines().filter("No system tray").size(), 1);
+    EXPECT_FALSE(item.isOnScreen());
+
+    tray->hostAvailable = true;
+    EXPECT_TRUE(item.isOnScreen());
+}

@@ -1,0 +1,123 @@
+// The shell's windows in light and dark, saved as pictures to judge by eye:
+// the popover panel and Settings window with their placeholders, the
+// welcome window in each of its states and the tray menu.
+//
+//   shell_gallery DIR     saves shell-*-light.png and shell-*-dark.png
+//   --solid               as without a compositing manager
+#include "GalleryPalettes.h"
+#include "downloads/FirstLaunchView.h"
+#include "downloads/FirstLaunchViewModel.h"
+#include "shell/FirstLaunchWindow.h"
+#include "shell/PopoverPanel.h"
+#include "shell/SettingsWindow.h"
+#include "shell/ShellHost.h"
+#include "shell/StatusMenu.h"
+#include "shell/theme/Appearance.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QMenu>
+#include <QPainter>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+class NoHost final : public ShellHost {
+public:
+    void togglePopover(TrayClick) override { }
+    void showSettings() override { }
+    void checkForUpdates() override { }
+    void windowDidMove(QWidget*) override { }
+    void windowWillClose(QWidget*) override { }
+};
+
+// A window as it would sit on a desktop: over a calm backdrop, 24 pixels
+// of it showing around the window.
+QImage onDesktop(QWidget* window)
+{
+    const QPixmap shot = window->grab();
+    QImage picture(shot.size() / shot.devicePixelRatio() + QSize(48, 48), QImage::Format_ARGB32);
+    QPainter painter(&picture);
+    QLinearGradient wash(0, 0, picture.width(), picture.height());
+    wash.setColorAt(0, QColor(92, 120, 160));
+    wash.setColorAt(1, QColor(160, 110, 120));
+    painter.fillRect(picture.rect(), wash);
+    painter.drawPixmap(24, 24, shot);
+    return picture;
+}
+
+bool save(const QImage& picture, const QString& folder, const QString& name)
+{
+    const QString path = QDir(folder).filePath(name);
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QCommandLineParser parser;
+    const QCommandLineOption solid(QStringLiteral("solid"), QStringLiteral("As without a compositing manager."));
+    parser.addOption(solid);
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Where the pictures go."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
+    const QString folder = parser.positionalArguments().front();
+    QDir().mkpath(folder);
+    Appearance::shared().setReduceTransparency(parser.isSet(solid));
+
+    NoHost host;
+    bool ok = true;
+    for (const auto& [scheme, palette] :
+        {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()}}) {
+        QApplication::setPalette(palette);
+        const QString suffix = QStringLiteral("-%1.png").arg(scheme);
+
+        PopoverPanel popover;
+        ok &= save(onDesktop(&popover), folder, QStringLiteral("shell-popover") + suffix);
+        popover.resizeKeepingTop(true);
+        ok &= save(onDesktop(&popover), folder, QStringLiteral("shell-popover-expanded") + suffix);
+
+        SettingsWindow settings(&host);
+        ok &= save(onDesktop(&settings), folder, QStringLiteral("shell-settings") + suffix);
+
+        const std::vector<std::pair<QString, std::function<void(FirstLaunchViewModel&)>>> states = {
+            {QStringLiteral("ready"), [](FirstLaunchViewModel&) {}},
+            {QStringLiteral("downloading"),
+                [](FirstLaunchViewModel& model) {
+                    model.setIsDownloading(true);
+                    model.setDownloadProgress(0.42);
+                    model.setStatusText(QStringLiteral("Downloading... 229.9 MB / 547.4 MB"));
+                }},
+            {QStringLiteral("done"), [](FirstLaunchViewModel& model) { model.setDownloadComplete(true); }},
+            {QStringLiteral("failed"),
+                [](FirstLaunchViewModel& model) {
+                    model.setDownloadFailed(true);
+                    model.setStatusText(QStringLiteral("Download failed: Could not connect to the server."));
+                }},
+        };
+        for (const auto& [name, apply] : states) {
+            auto* view = new FirstLaunchView([] {});
+            FirstLaunchWindow window(view, &host);
+            apply(*view->viewModel());
+            ok &= save(onDesktop(&window), folder, QStringLiteral("shell-welcome-%1").arg(name) + suffix);
+        }
+
+        QMenu* menu = StatusMenu::build(host);
+        menu->adjustSize();
+        ok &= save(onDesktop(menu), folder, QStringLiteral("shell-menu") + suffix);
+        delete menu;
+    }
+    return ok ? 0 : 1;
+}
