@@ -32,6 +32,9 @@ struct StepResults {
     std::optional<PasteboardContents> saved;
     bool saveStarted = false;
     bool textPlaced = false;
+    // The sequence stopped waiting for the text step: when it runs late, it
+    // must leave the clipboard alone, as nothing will restore it.
+    bool abandoned = false;
 };
 
 // Copying a large image in every format the owner offers takes seconds; a
@@ -129,9 +132,9 @@ void TextInserter::runSequence(const QString& text)
     }
     runOnMain(
         [board, results, text] {
-            const bool placed = board->setText(text);
             std::lock_guard lock(results->mutex);
-            results->textPlaced = placed;
+            if (!results->abandoned)
+                results->textPlaced = board->setText(text);
         },
         timing_.stepTimeout);
     // The main queue runs the save before the text, so once the text is
@@ -140,6 +143,7 @@ void TextInserter::runSequence(const QString& text)
     std::optional<PasteboardContents> saved;
     {
         std::lock_guard lock(results->mutex);
+        results->abandoned = true;
         placed = results->textPlaced;
         saved = std::move(results->saved);
     }
