@@ -87,11 +87,12 @@ QString TextInsertion::sanitizeText(const QString& text)
     return kept;
 }
 
-TextInserter::TextInserter(
-    std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing)
+TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
+    PasteTiming timing, std::function<bool()> shortcutHeld)
     : pasteboard_(std::move(pasteboard)),
       keys_(std::move(keys)),
       timing_(timing),
+      shortcutKeyHeld(std::move(shortcutHeld)),
       queue(QStringLiteral("com.tallowind.insertion"))
 {
 }
@@ -109,6 +110,12 @@ void TextInserter::paste(const QString& text)
 
 void TextInserter::runSequence(const QString& text)
 {
+    // The user may already hold push-to-talk again for the next dictation.
+    // Waiting here, before the clipboard is touched, keeps the user's
+    // contents in place meanwhile; later pastes queue behind this one.
+    while (shortcutKeyHeld && shortcutKeyHeld())
+        Dispatch::sleepFor(0.01);
+
     auto results = std::make_shared<StepResults>();
     std::shared_ptr<Pasteboard> board = pasteboard_;
 
