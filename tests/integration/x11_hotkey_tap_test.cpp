@@ -158,6 +158,24 @@ TEST_F(X11HotkeyTapTest, DisabledOrRegrabbedTapLetsTheOldCombinationThrough)
     EXPECT_FALSE(recorder.saw(QStringLiteral("press 16777216"))) << "Escape was grabbed";
 }
 
+// A key-map change that moves none of the shortcut keys (the desktop
+// switching keyboards, a tool remapping a spare key) must not let go of the
+// grabs even for a moment: a press in that moment reaches the focused window.
+TEST_F(X11HotkeyTapTest, KeyMapChangesThatMoveNoShortcutKeyNeverLetTheShortcutThrough)
+{
+    ASSERT_TRUE(createTap());
+    for (int round = 0; round < 40; ++round) {
+        keyboard.touchKeyMap();
+        keyboard.press("Alt_L");
+        keyboard.tap("w");
+        keyboard.release("Alt_L");
+    }
+    ASSERT_TRUE(settle());
+    pumpUntil([this] { return count(HotkeyEvent::Type::keyUp, keyW, option) == 40; });
+    EXPECT_EQ(recorder.lines().count(pressW), 0);
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 40);
+}
+
 // Layouts switched by a test are put back for the next one.
 class X11HotkeyTapLayoutTest : public X11HotkeyTapTest {
 protected:

@@ -50,6 +50,20 @@ bool XTestKeyboard::setLayout(const QStringList& setxkbmapArguments)
     return changed && display_;
 }
 
+void XTestKeyboard::touchKeyMap()
+{
+    Display* display = asDisplay(display_);
+    int minCode = 0, maxCode = 0;
+    XDisplayKeycodes(display, &minCode, &maxCode);
+    int perCode = 0;
+    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(maxCode), 1, &perCode);
+    if (!syms)
+        return;
+    XChangeKeyboardMapping(display, maxCode, perCode, syms, 1);
+    XFree(syms);
+    XSync(display, False);
+}
+
 ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : display_(XOpenDisplay(nullptr))
 {
     Display* display = asDisplay(display_);

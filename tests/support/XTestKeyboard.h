@@ -31,6 +31,9 @@ public:
     // "us -variant dvorak") and reads the new key map, as a keyboard would
     // type in it.
     bool setLayout(const QStringList& setxkbmapArguments);
+    // Rewrites one key of the map with what it already holds: every client
+    // gets a key-map change that moves no key.
+    void touchKeyMap();
 
 private:
     void send(const char* key, bool down);
