@@ -29,7 +29,7 @@ run: build
 test: setup-test $(BUILD)/build.ninja
 	cmake $(BUILD) -DTALLOWIND_WERROR=ON
 	cmake --build $(BUILD) -j$(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --repeat until-pass:2
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 $(SAN_BUILD)/build.ninja:
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWIND_SANITIZE=ON -DTALLOWIND_BENCH=OFF
@@ -37,7 +37,7 @@ $(SAN_BUILD)/build.ninja:
 test-sanitize: setup-test $(SAN_BUILD)/build.ninja
 	cmake $(SAN_BUILD) -DTALLOWIND_WERROR=ON
 	cmake --build $(SAN_BUILD) -j$(JOBS)
-	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS) --repeat until-pass:2
+	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: setup-test $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)

@@ -38,6 +38,12 @@ pulseaudio -n -F "$runtime/pulse.pa" --daemonize=no --exit-idle-time=-1 --use-pi
 pids+=($!)
 openbox </dev/null >/dev/null 2>&1 &
 pids+=($!)
+# Tests activate windows through _NET_ACTIVE_WINDOW: wait until the window
+# manager announces it, or the first test races openbox's start.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
+  sleep 0.05
+done
 
 for _ in $(seq 100); do
   pactl info >/dev/null 2>&1 && break

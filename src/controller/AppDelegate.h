@@ -245,6 +245,11 @@ private:
     std::once_flag textInserterOnce;
     std::shared_ptr<TextInserter> sharedTextInserter;
 
+    // Transcriptions run one after the other, in the order the recordings
+    // ended, so their texts are pasted in that order too. Declared before the
+    // guards: jobs still queued when the controller goes find it gone.
+    Dispatch::SerialQueue transcriptionQueue{QStringLiteral("com.tallowind.transcription")};
+
     // Model-load and transcription jobs hold the controller weakly through
     // these guards. Last members: destruction waits here for a load or a
     // transcription step in progress before any other member goes.

@@ -2,6 +2,7 @@
 
 #include "core/input/TextInsertion.h"
 #include "core/state/RecordingState.h"
+#include "platform/HotkeyTap.h"
 
 QString AppDelegate::sanitizeText(const QString& text)
 {
@@ -27,9 +28,13 @@ void AppDelegate::injectText(const QString& text, RecordingMode mode)
 TextInserter* AppDelegate::textInserter()
 {
     std::call_once(textInserterOnce, [this] {
-        if (platformServices.pasteboard && platformServices.keySynthesizer)
-            sharedTextInserter =
-                std::make_shared<TextInserter>(platformServices.pasteboard, platformServices.keySynthesizer);
+        if (!platformServices.pasteboard || !platformServices.keySynthesizer)
+            return;
+        std::function<bool()> shortcutHeld;
+        if (std::shared_ptr<HotkeyTap> tap = platformServices.hotkeyTap)
+            shortcutHeld = [tap] { return tap->isShortcutKeyHeld(); };
+        sharedTextInserter = std::make_shared<TextInserter>(
+            platformServices.pasteboard, platformServices.keySynthesizer, PasteTiming{}, std::move(shortcutHeld));
     });
     return sharedTextInserter.get();
 }

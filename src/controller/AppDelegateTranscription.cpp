@@ -150,60 +150,59 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
 {
     Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audio.size()));
     QPointer<AppDelegate> weak(this);
-    // The job runs on a pool thread: it reaches the controller only through
-    // the guard, so a controller destroyed meanwhile is never touched.
+    // The job reaches the controller only through the guard, so a controller
+    // destroyed meanwhile is never touched.
     const LifetimeGuard::Token lifetime = transcriptionLifetime.token();
-    Dispatch::global(Dispatch::QoS::UserInitiated)
-        .async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
-            std::shared_ptr<WhisperWrapper> wrapper;
-            {
-                const auto inside = lifetime.enter();
-                if (!inside.owns_lock()) {
-                    Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
-                    return;
-                }
-                std::lock_guard lock(modelMutex);
-                wrapper = whisperWrapper;
-            }
-            const auto resetStatusIcon = [weak] {
-                Dispatch::main().async([weak] {
-                    if (weak)
-                        weak->updateStatusIcon(false, false);
-                });
-            };
-            if (!wrapper) {
-                Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
-                // Nothing will follow that ends the transcribing state.
-                resetStatusIcon();
+    transcriptionQueue.async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
+        std::shared_ptr<WhisperWrapper> wrapper;
+        {
+            const auto inside = lifetime.enter();
+            if (!inside.owns_lock()) {
+                Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
                 return;
             }
-
-            const auto start = std::chrono::steady_clock::now();
-            const double audioDuration = static_cast<double>(audio.size()) / sampleRate;
-            Log::system(QStringLiteral("[AppDelegate] Calling whisperWrapper.transcribe"));
-            const std::optional<QString> text = wrapper->transcribe(audio, sampleRate);
-            if (!text) {
-                Log::system(QStringLiteral("[AppDelegate] Transcription returned nil"));
-                resetStatusIcon();
-                return;
-            }
-
-            const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            Log::system(QStringLiteral("[AppDelegate] Transcription successful: ") + *text);
+            std::lock_guard lock(modelMutex);
+            wrapper = whisperWrapper;
+        }
+        const auto resetStatusIcon = [weak] {
+            Dispatch::main().async([weak] {
+                if (weak)
+                    weak->updateStatusIcon(false, false);
+            });
+        };
+        if (!wrapper) {
+            Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
+            // Nothing will follow that ends the transcribing state.
             resetStatusIcon();
-            Log::system(QString::asprintf(
-                "[Tallowind Performance] Audio duration: %.1fs, Transcription time: %.2fs, Ratio: %.1fx", audioDuration,
-                elapsed, audioDuration / elapsed));
+            return;
+        }
 
-            if (text->isEmpty())
-                return;
-            {
-                const auto inside = lifetime.enter();
-                if (inside.owns_lock())
-                    injectText(*text, mode);
-            }
-            const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
-            const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
-            RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
-        });
+        const auto start = std::chrono::steady_clock::now();
+        const double audioDuration = static_cast<double>(audio.size()) / sampleRate;
+        Log::system(QStringLiteral("[AppDelegate] Calling whisperWrapper.transcribe"));
+        const std::optional<QString> text = wrapper->transcribe(audio, sampleRate);
+        if (!text) {
+            Log::system(QStringLiteral("[AppDelegate] Transcription returned nil"));
+            resetStatusIcon();
+            return;
+        }
+
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        Log::system(QStringLiteral("[AppDelegate] Transcription successful: ") + *text);
+        resetStatusIcon();
+        Log::system(
+            QString::asprintf("[Tallowind Performance] Audio duration: %.1fs, Transcription time: %.2fs, Ratio: %.1fx",
+                audioDuration, elapsed, audioDuration / elapsed));
+
+        if (text->isEmpty())
+            return;
+        {
+            const auto inside = lifetime.enter();
+            if (inside.owns_lock())
+                injectText(*text, mode);
+        }
+        const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
+        const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
+        RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
+    });
 }

@@ -45,12 +45,14 @@ public:
     // Creates the tap for `grabs`, enabled. False when it could not be made
     // (no display, or another program holds one of the combinations); the
     // tap then stays absent and create() may be tried again later. A
-    // combination no key can produce is ignored.
+    // combination whose key the keyboard map lacks is not armed (and logged)
+    // but does not keep the others from working.
     virtual bool create(const std::vector<HotkeyGrab>& grabs, Handler handler) = 0;
     virtual bool exists() const = 0;
 
     // Replaces the set of grabbed combinations of an existing tap. False when
-    // one of them could not be taken; the others are held regardless.
+    // one of them could not be armed (taken by another program, or no key
+    // for it in the keyboard map); the others are held regardless.
     virtual bool setGrabs(const std::vector<HotkeyGrab>& grabs) = 0;
 
     // A disabled tap keeps existing but takes and delivers nothing.
@@ -61,4 +63,9 @@ public:
     virtual void invalidate() = 0;
 
     virtual bool canPassOn() const = 0;
+
+    // True while the user holds the key of one of the grabbed combinations.
+    // Meanwhile every key event goes to the tap, a synthesized paste chord
+    // included, so a paste must wait. Callable from any thread.
+    virtual bool isShortcutKeyHeld() const = 0;
 };

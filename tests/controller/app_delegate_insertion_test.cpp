@@ -2,6 +2,7 @@
 #include "core/state/RecordingState.h"
 
 #include "support/EventLoop.h"
+#include "support/FakeHotkeyTap.h"
 #include "support/FakeKeySynthesizer.h"
 #include "support/FakePasteboard.h"
 
@@ -22,6 +23,7 @@ protected:
         PlatformServices services;
         services.pasteboard = board;
         services.keySynthesizer = keys;
+        services.hotkeyTap = tap;
         controller = std::make_unique<AppDelegate>(services);
         keys->setOnChord([this] {
             pastedTexts << board->text();
@@ -38,6 +40,7 @@ protected:
 
     std::shared_ptr<FakePasteboard> board = std::make_shared<FakePasteboard>(userClipboard);
     std::shared_ptr<FakeKeySynthesizer> keys = std::make_shared<FakeKeySynthesizer>();
+    std::shared_ptr<FakeHotkeyTap> tap = std::make_shared<FakeHotkeyTap>();
     std::unique_ptr<AppDelegate> controller;
     QStringList pastedTexts;
     QStringList announced;
@@ -75,4 +78,23 @@ TEST_F(InjectTextTest, StudioModeOnlyAnnouncesTheText)
     EXPECT_TRUE(board->snapshotsTaken().isEmpty());
     EXPECT_TRUE(board->textsSet().isEmpty());
     EXPECT_EQ(keys->chordCount(), 0);
+}
+
+// The user holds push-to-talk again while earlier dictations finish: the
+// desktop would hand the chord to our own grab, so the texts wait, with the
+// user's clipboard untouched, and then go in the order they finished.
+TEST_F(InjectTextTest, PastesWaitWhileAShortcutKeyIsHeldThenGoInOrder)
+{
+    tap->shortcutKeyHeld = true;
+    injectFromWorker(QStringLiteral("first"), RecordingMode::pushToTalk);
+    injectFromWorker(QStringLiteral("second"), RecordingMode::pushToTalk);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(keys->chordCount(), 0);
+    EXPECT_TRUE(board->textsSet().isEmpty());
+    EXPECT_EQ(board->contents(), userClipboard);
+
+    tap->shortcutKeyHeld = false;
+    ASSERT_TRUE(pumpUntil([&] { return board->restoreCount() == 2; }));
+    EXPECT_EQ(pastedTexts, QStringList({QStringLiteral("first "), QStringLiteral("second ")}));
+    EXPECT_EQ(board->contents(), userClipboard);
 }

@@ -167,6 +167,47 @@ TEST_F(TranscriptionTest, RecordingsParkedBehindALoadAreTranscribedInOrder)
     }));
 }
 
+// Quick dictations in a row: each is transcribed after the one before has
+// finished, so the texts reach the focused window in the order spoken.
+TEST_F(TranscriptionTest, QuickDictationsAreTranscribedOneAfterTheOtherInOrder)
+{
+    installModel();
+    begin();
+    settleModelLoad();
+    LogCapture log;
+
+    const QList<int> lengths{16000, 20800, 25600};
+    for (int samples : lengths)
+        controller->performTranscription(
+            std::vector<float>(static_cast<size_t>(samples), 0.01f), 16000, RecordingMode::pushToTalk);
+
+    const auto finished = [](const QString& line) {
+        return line.startsWith("[AppDelegate] Transcription successful: ")
+            || line == "[AppDelegate] Transcription returned nil";
+    };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const QStringList lines = log.systemLines();
+            return std::count_if(lines.begin(), lines.end(), finished) == lengths.size();
+        },
+        90000));
+    QStringList steps;
+    for (const QString& line : log.systemLines()) {
+        if (line == "[AppDelegate] Calling whisperWrapper.transcribe")
+            steps.append("start");
+        else if (finished(line))
+            steps.append("end");
+    }
+    const QStringList oneAtATime{"start", "end", "start", "end", "start", "end"};
+    EXPECT_EQ(steps, oneAtATime);
+    EXPECT_EQ(countsIn(log.systemLines(), "[AppDelegate] performTranscription called with "), lengths);
+    const QStringList durations = log.systemLines().filter("[Tallowind Performance] Audio duration: ");
+    const QStringList expected{"1.0s", "1.3s", "1.6s"};
+    ASSERT_EQ(durations.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(durations[i].contains("Audio duration: " + expected[i])) << durations[i].toStdString();
+}
+
 TEST_F(TranscriptionTest, WithoutAModelNothingIsTranscribedAndTheIconGoesIdle)
 {
     LogCapture log;

@@ -1,8 +1,11 @@
 #include "core/input/TextInsertion.h"
 #include "platform/qt/QtPasteboard.h"
+#include "platform/x11/X11HotkeyTap.h"
+#include "platform/x11/X11KeyCodes.h"
 #include "platform/x11/X11KeySynthesizer.h"
 #include "support/EventLoop.h"
 #include "support/PasteTarget.h"
+#include "support/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
 
@@ -74,9 +77,13 @@ TEST_F(PasteIntoOtherApplications, ShortcutModifierStillHeldDoesNotSpoilTheChord
     ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
     ASSERT_TRUE(target.activate());
 
-    // The user is still holding Alt of the shortcut when the text arrives.
+    // The user is still holding Alt of the shortcut when the text arrives,
+    // and keeps holding it past the wait.
     ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("Alt_L")}), 0);
     pasteAndWait(QStringLiteral("held alt "));
+    // Pressed again from XTest, Alt would stay down after the user lets go.
+    XTestKeyboard keyboard;
+    EXPECT_FALSE(keyboard.isDown("Alt_L")) << "the chord left Alt pressed on the user's behalf";
     QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("Alt_L")});
     EXPECT_EQ(target.text(), QStringLiteral("held alt "));
 }
@@ -126,4 +133,78 @@ TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
     EXPECT_EQ(target.text(), QStringLiteral("over a photo "));
     EXPECT_EQ(target.ask("clipboard", "clipboard "),
         "clipboard " + QByteArray("user text").toBase64() + " 2048x2048 #ff0000");
+}
+
+// A transcription finishes while the user already holds push-to-talk again:
+// our own grab would take the chord. The paste waits for the release, and
+// nothing of ours reaches the tap as if the user had let go.
+TEST_F(PasteIntoOtherApplications, PasteWaitsWhileTheShortcutIsHeld)
+{
+    PasteTarget target;
+    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.activate());
+    auto tap = std::make_shared<X11HotkeyTap>();
+    std::vector<HotkeyEvent> events;
+    ASSERT_TRUE(tap->create({{13, X11KeyCodes::flagOption}}, [&](const HotkeyEvent& event) {
+        events.push_back(event);
+        return HotkeyTap::Disposition::swallow;
+    }));
+    TextInserter gated{board, keys, PasteTiming{}, [tap] { return tap->isShortcutKeyHeld(); }};
+
+    XTestKeyboard keyboard;
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
+    gated.paste(QStringLiteral("after release "));
+    pumpFor(800);
+    EXPECT_EQ(target.text(), QString());
+    for (const HotkeyEvent& event : events)
+        EXPECT_EQ(event.type, HotkeyEvent::Type::keyDown) << "the tap saw only the user's press and its repeats";
+
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(pumpUntil([&] { return gated.isIdle(); }));
+    EXPECT_EQ(target.text(), QStringLiteral("after release "));
+}
+
+TEST_F(PasteIntoOtherApplications, TerminalsGetControlShiftV)
+{
+    XTestKeyboard keyboard;
+    const QString shiftPress = QStringLiteral("press 16777248");
+    {
+        KeystrokeRecorder terminal;
+        ASSERT_TRUE(terminal.start({QStringLiteral("-name"), QStringLiteral("xterm")}));
+        ASSERT_TRUE(keys->sendPasteChord());
+        ASSERT_TRUE(pumpUntil([&] { return terminal.saw(QStringLiteral("press 86")); }));
+        EXPECT_TRUE(terminal.saw(shiftPress));
+    }
+    KeystrokeRecorder editor;
+    ASSERT_TRUE(editor.start());
+    ASSERT_TRUE(keys->sendPasteChord());
+    ASSERT_TRUE(pumpUntil([&] { return editor.saw(QStringLiteral("press 86")); }));
+    EXPECT_FALSE(editor.saw(shiftPress));
+}
+
+// The layout changes while the tool runs: the chord goes out on the key
+// that types "v" now, also when the active layout has no "v" at all.
+TEST_F(PasteIntoOtherApplications, ChordFollowsTheActiveLayout)
+{
+    XTestKeyboard keyboard;
+    struct RestoreLayout {
+        XTestKeyboard& keyboard;
+        ~RestoreLayout() { keyboard.setLayout({QStringLiteral("us")}); }
+    } restore{keyboard};
+
+    PasteTarget target;
+    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.activate());
+    pasteAndWait(QStringLiteral("one "));
+
+    ASSERT_TRUE(keyboard.setLayout({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
+    pasteAndWait(QStringLiteral("two "));
+    EXPECT_EQ(target.text(), QStringLiteral("one two "));
+
+    ASSERT_TRUE(keyboard.setLayout({QStringLiteral("ru,us")}));
+    pasteAndWait(QStringLiteral("three "));
+    EXPECT_EQ(target.text(), QStringLiteral("one two three "));
 }

@@ -158,4 +158,83 @@ TEST_F(X11HotkeyTapTest, DisabledOrRegrabbedTapLetsTheOldCombinationThrough)
     EXPECT_FALSE(recorder.saw(QStringLiteral("press 16777216"))) << "Escape was grabbed";
 }
 
+// A key-map change that moves none of the shortcut keys (the desktop
+// switching keyboards, a tool remapping a spare key) must not let go of the
+// grabs even for a moment: a press in that moment reaches the focused window.
+TEST_F(X11HotkeyTapTest, KeyMapChangesThatMoveNoShortcutKeyNeverLetTheShortcutThrough)
+{
+    ASSERT_TRUE(createTap());
+    for (int round = 0; round < 40; ++round) {
+        keyboard.touchKeyMap();
+        keyboard.press("Alt_L");
+        keyboard.tap("w");
+        keyboard.release("Alt_L");
+    }
+    ASSERT_TRUE(settle());
+    pumpUntil([this] { return count(HotkeyEvent::Type::keyUp, keyW, option) == 40; });
+    EXPECT_EQ(recorder.lines().count(pressW), 0);
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 40);
+}
+
+// Layouts switched by a test are put back for the next one.
+class X11HotkeyTapLayoutTest : public X11HotkeyTapTest {
+protected:
+    void TearDown() override { keyboard.setLayout({QStringLiteral("us")}); }
+};
+
+// Russian first, US second, Russian active: the grab is on the key that
+// types "w" in the US group, and its events must be matched by that key,
+// not by the Cyrillic letter it types in the active group.
+TEST_F(X11HotkeyTapLayoutTest, NonLatinActiveLayoutStillFiresTheGrabbedShortcut)
+{
+    ASSERT_TRUE(keyboard.setLayout({QStringLiteral("ru,us")}));
+    ASSERT_TRUE(createTap());
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(pumpUntil([this] { return count(HotkeyEvent::Type::keyUp, keyW, option) == 1; }));
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 1);
+    pumpFor(200);
+    const QStringList presses = recorder.lines().filter(QStringLiteral("press "));
+    EXPECT_EQ(presses.filter(QStringLiteral("press 16777251")), presses) << "only Alt reached the window";
+}
+
+TEST_F(X11HotkeyTapLayoutTest, AShortcutWhoseKeyTheMapLacksIsReportedNotArmed)
+{
+    ASSERT_TRUE(keyboard.setLayout({QStringLiteral("ru")}));
+    ASSERT_TRUE(createTap({{53, 0}}));
+    EXPECT_FALSE(tap.setGrabs({{keyW, option}, {53, 0}})) << "no key types w in this map";
+    // The one that can be armed still works.
+    keyboard.tap("Escape");
+    ASSERT_TRUE(pumpUntil([this] { return count(HotkeyEvent::Type::keyDown, 53, 0) == 1; }));
+
+    // A map that has the key arms it.
+    ASSERT_TRUE(keyboard.setLayout({QStringLiteral("us")}));
+    pumpFor(300);
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(pumpUntil([this] { return count(HotkeyEvent::Type::keyDown, keyW, option) == 1; }));
+    EXPECT_FALSE(recorder.saw(pressW));
+}
+
+// After the layout changes under a running tap, the shortcut is on the key
+// that types "w" now, and a shortcut held across the change is not let go.
+TEST_F(X11HotkeyTapLayoutTest, ShortcutsFollowTheKeyAfterTheLayoutChanges)
+{
+    ASSERT_TRUE(createTap({{keyW, option}, {53, 0}}));
+    ASSERT_TRUE(keyboard.setLayout({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
+    pumpFor(300);
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    keyboard.tap("Escape");
+    ASSERT_TRUE(pumpUntil([this] { return count(HotkeyEvent::Type::keyDown, 53, 0) == 1; }));
+    EXPECT_EQ(count(HotkeyEvent::Type::keyDown, keyW, option), 1);
+    EXPECT_FALSE(recorder.saw(pressW));
+    EXPECT_FALSE(recorder.saw(QStringLiteral("press 16777216"))) << "Escape stayed grabbed";
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HotkeyTap.h"
+#include <atomic>
 
 #include <optional>
 
@@ -41,6 +42,8 @@ public:
         handler_ = nullptr;
     }
     bool canPassOn() const override { return passOnPossible; }
+    bool isShortcutKeyHeld() const override { return shortcutKeyHeld.load(); }
+    std::atomic<bool> shortcutKeyHeld{false};
 
     const std::vector<HotkeyGrab>& grabs() const { return grabs_; }
     bool isGrabbed(uint16_t keyCode, uint32_t modifierFlags) const

@@ -31,6 +31,39 @@ void XTestKeyboard::send(const char* key, bool down)
     XSync(display, False);
 }
 
+bool XTestKeyboard::isDown(const char* key)
+{
+    Display* display = asDisplay(display_);
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(key));
+    return (keys[code / 8] & (1 << (code % 8))) != 0;
+}
+
+bool XTestKeyboard::setLayout(const QStringList& setxkbmapArguments)
+{
+    const bool changed = QProcess::execute(QStringLiteral("setxkbmap"), setxkbmapArguments) == 0;
+    // A fresh connection reads the new map.
+    if (display_)
+        XCloseDisplay(asDisplay(display_));
+    display_ = XOpenDisplay(nullptr);
+    return changed && display_;
+}
+
+void XTestKeyboard::touchKeyMap()
+{
+    Display* display = asDisplay(display_);
+    int minCode = 0, maxCode = 0;
+    XDisplayKeycodes(display, &minCode, &maxCode);
+    int perCode = 0;
+    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(maxCode), 1, &perCode);
+    if (!syms)
+        return;
+    XChangeKeyboardMapping(display, maxCode, perCode, syms, 1);
+    XFree(syms);
+    XSync(display, False);
+}
+
 ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : display_(XOpenDisplay(nullptr))
 {
     Display* display = asDisplay(display_);
@@ -53,9 +86,10 @@ KeystrokeRecorder::~KeystrokeRecorder()
     process.waitForFinished(2000);
 }
 
-bool KeystrokeRecorder::start()
+bool KeystrokeRecorder::start(const QStringList& arguments)
 {
     process.setProgram(QCoreApplication::applicationDirPath() + "/keystroke_recorder");
+    process.setArguments(arguments);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start();
     if (!process.waitForStarted(5000))

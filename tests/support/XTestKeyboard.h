@@ -25,6 +25,15 @@ public:
         press(key);
         release(key);
     }
+    // Whether the server counts the key as down (pressed by anyone).
+    bool isDown(const char* key);
+    // Switches the display's keyboard layouts (setxkbmap, "us", "ru,us",
+    // "us -variant dvorak") and reads the new key map, as a keyboard would
+    // type in it.
+    bool setLayout(const QStringList& setxkbmapArguments);
+    // Rewrites one key of the map with what it already holds: every client
+    // gets a key-map change that moves no key.
+    void touchKeyMap();
 
 private:
     void send(const char* key, bool down);
@@ -48,7 +57,9 @@ private:
 class KeystrokeRecorder {
 public:
     ~KeystrokeRecorder();
-    bool start();
+    // `arguments` go to the recorder's QApplication ("-name xterm" gives
+    // its window that WM_CLASS).
+    bool start(const QStringList& arguments = {});
     QStringList lines();
     bool saw(const QString& line) { return lines().contains(line); }
 

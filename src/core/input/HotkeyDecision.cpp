@@ -11,6 +11,21 @@ namespace {
 // apart can compute as 0.29999999999. "Exactly the interval" must pass.
 constexpr double timeTolerance = 1e-6;
 
+// A lock key is a state of the keyboard, not part of a combination: with
+// Caps Lock on, Alt+W is still Alt+W (the tap grabs it either way).
+constexpr uint32_t lockFlags = KeyboardShortcut::capsLockFlag;
+
+std::optional<ShortcutAction> matchingAction(const HotkeyEvent& event, const KeyboardShortcutManager& shortcuts)
+{
+    const auto held = static_cast<uint32_t>(event.modifierFlags & KeyboardShortcut::deviceIndependentFlagsMask);
+    for (ShortcutAction action : ShortcutAction::allCases()) {
+        const KeyboardShortcut shortcut = shortcuts.shortcut(action);
+        if (shortcut.keyCode == event.keyCode && (held & ~lockFlags) == (shortcut.modifierFlags & ~lockFlags))
+            return action;
+    }
+    return std::nullopt;
+}
+
 HotkeyDecision swallowOnly()
 {
     return {HotkeyCommand::none, true, false};
@@ -23,7 +38,7 @@ HotkeyDecision keyDown(const HotkeyEvent& event, const HotkeyContext& context, c
     if (event.keyCode == AppConfig::vkEscape && toggleRunning)
         return {HotkeyCommand::cancel, true, false};
 
-    const auto action = shortcuts.action(event.keyCode, event.modifierFlags);
+    const auto action = matchingAction(event, shortcuts);
     if (!action)
         return {};
 
@@ -68,7 +83,7 @@ HotkeyDecision decideHotkeyEvent(
         // Letting go of a required modifier while the key is still down ends
         // push-to-talk as well. Modifier changes themselves are never taken.
         const uint32_t held = static_cast<uint32_t>(event.modifierFlags & KeyboardShortcut::deviceIndependentFlagsMask);
-        const uint32_t required = pushToTalk.modifierFlags & ~KeyboardShortcut::capsLockFlag;
+        const uint32_t required = pushToTalk.modifierFlags & ~lockFlags;
         if (pushToTalkRunning && (held & required) != required)
             return {HotkeyCommand::stopAndTranscribe, false, false};
         return {};

@@ -32,6 +32,9 @@ struct StepResults {
     std::optional<PasteboardContents> saved;
     bool saveStarted = false;
     bool textPlaced = false;
+    // The sequence stopped waiting for the text step: when it runs late, it
+    // must leave the clipboard alone, as nothing will restore it.
+    bool abandoned = false;
 };
 
 // Copying a large image in every format the owner offers takes seconds; a
@@ -84,11 +87,12 @@ QString TextInsertion::sanitizeText(const QString& text)
     return kept;
 }
 
-TextInserter::TextInserter(
-    std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing)
+TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
+    PasteTiming timing, std::function<bool()> shortcutHeld)
     : pasteboard_(std::move(pasteboard)),
       keys_(std::move(keys)),
       timing_(timing),
+      shortcutKeyHeld(std::move(shortcutHeld)),
       queue(QStringLiteral("com.tallowind.insertion"))
 {
 }
@@ -106,6 +110,12 @@ void TextInserter::paste(const QString& text)
 
 void TextInserter::runSequence(const QString& text)
 {
+    // The user may already hold push-to-talk again for the next dictation.
+    // Waiting here, before the clipboard is touched, keeps the user's
+    // contents in place meanwhile; later pastes queue behind this one.
+    while (shortcutKeyHeld && shortcutKeyHeld())
+        Dispatch::sleepFor(0.01);
+
     auto results = std::make_shared<StepResults>();
     std::shared_ptr<Pasteboard> board = pasteboard_;
 
@@ -129,9 +139,9 @@ void TextInserter::runSequence(const QString& text)
     }
     runOnMain(
         [board, results, text] {
-            const bool placed = board->setText(text);
             std::lock_guard lock(results->mutex);
-            results->textPlaced = placed;
+            if (!results->abandoned)
+                results->textPlaced = board->setText(text);
         },
         timing_.stepTimeout);
     // The main queue runs the save before the text, so once the text is
@@ -140,6 +150,7 @@ void TextInserter::runSequence(const QString& text)
     std::optional<PasteboardContents> saved;
     {
         std::lock_guard lock(results->mutex);
+        results->abandoned = true;
         placed = results->textPlaced;
         saved = std::move(results->saved);
     }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class KeySynthesizer;
@@ -33,7 +34,11 @@ struct PasteTiming {
 // queue of their own; the clipboard is only touched on the main thread.
 class TextInserter {
 public:
-    TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {});
+    // While `shortcutHeld` answers true the user holds one of our shortcut
+    // keys: the desktop then hands every key event to us, the chord included,
+    // so the paste waits (callable from any thread).
+    TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {},
+        std::function<bool()> shortcutHeld = {});
     // Lets the queued pastes finish.
     ~TextInserter();
     TextInserter(const TextInserter&) = delete;
@@ -51,6 +56,7 @@ private:
     std::shared_ptr<Pasteboard> pasteboard_;
     std::shared_ptr<KeySynthesizer> keys_;
     PasteTiming timing_;
+    std::function<bool()> shortcutKeyHeld;
     std::atomic<int> inFlight{0};
     Dispatch::SerialQueue queue;
 };

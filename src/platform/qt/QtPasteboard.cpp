@@ -74,6 +74,8 @@ bool QtPasteboard::setText(const QString& text)
     data->setText(text);
     // GTK asks for this one first.
     data->setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
+    // Clipboard managers keep no history of a dictation passing through.
+    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     pasted = data;
     board->setMimeData(data, QClipboard::Clipboard);
     return holdsPastedText();

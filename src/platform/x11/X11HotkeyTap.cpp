@@ -1,6 +1,7 @@
 #include "platform/x11/X11HotkeyTap.h"
 
 #include "base/Dispatch.h"
+#include "base/Log.h"
 #include "platform/x11/X11KeyCodes.h"
 
 #include <X11/XKBlib.h>
@@ -112,10 +113,19 @@ public:
         }
     }
 
-    // Replaces the grabbed combinations; false when another client holds
-    // one of them. A key with no X equivalent (a modifier-only shortcut)
-    // cannot be pressed, so it is skipped rather than counted as a failure.
-    bool grab(const std::vector<HotkeyGrab>& grabs)
+    // What became of a set of combinations: another client holds one of
+    // them, or the keyboard map has no key for one (it cannot fire until a
+    // map that has it arrives).
+    struct Outcome {
+        bool refused = false;
+        bool unmapped = false;
+        bool allArmed() const { return !refused && !unmapped; }
+    };
+
+    // Replaces the grabbed combinations. A key with no X equivalent (a
+    // modifier-only shortcut) cannot be pressed, so it is skipped rather
+    // than counted as a failure.
+    Outcome grab(const std::vector<HotkeyGrab>& grabs)
     {
         return perform([this, grabs] {
             wanted = grabs;
@@ -130,6 +140,11 @@ public:
             ungrabAll();
         });
     }
+
+    // A grabbed key is down: the X server has turned its passive grab into
+    // an active one, and every key event, synthesized ones included, comes
+    // to us until it is released.
+    bool grabbedKeyHeld() const { return heldGrabbedKey.load() != 0; }
 
 private:
     struct Held {
@@ -184,7 +199,7 @@ private:
 
     // Takes what is wanted and not yet held, releases what is no longer
     // wanted; combinations held throughout are never let go in between.
-    bool applyGrabs()
+    Outcome applyGrabs()
     {
         for (auto it = held_.begin(); it != held_.end();) {
             if (std::find(wanted.begin(), wanted.end(), it->grab) == wanted.end()) {
@@ -195,36 +210,41 @@ private:
             }
         }
         XSync(display_, False);
-        bool noneRefused = true;
+        return grabMissing();
+    }
+
+    Outcome grabMissing()
+    {
+        Outcome outcome;
         for (const HotkeyGrab& grab : wanted) {
             const bool isHeld =
                 std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
-            if (!isHeld)
-                noneRefused = grabOne(grab) && noneRefused;
+            if (isHeld)
+                continue;
+            Held held = heldFor(grab);
+            if (X11KeyCodes::keysymForKeyCode(grab.keyCode) == 0)
+                continue; // no key can be pressed for it (a modifier-only shortcut)
+            if (held.keyCode == 0) {
+                Log::system(QStringLiteral("[X11HotkeyTap] The keyboard map has no key for shortcut key code %1")
+                                .arg(grab.keyCode));
+                outcome.unmapped = true;
+                continue;
+            }
+            outcome.refused = !grabOne(std::move(held)) || outcome.refused;
         }
-        return noneRefused;
+        return outcome;
     }
 
-    // False only when another client holds the combination.
-    bool grabOne(const HotkeyGrab& grab)
+    // False when another client holds the combination.
+    bool grabOne(Held held)
     {
-        const unsigned long keysym = X11KeyCodes::keysymForKeyCode(grab.keyCode);
-        const KeyCode keyCode = keysym ? XKeysymToKeycode(display_, keysym) : 0;
-        if (keyCode == 0)
-            return true;
-        const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
-        Held held{grab, keyCode, {base, base | LockMask}};
-        if (numLockMask) {
-            held.masks.push_back(base | numLockMask);
-            held.masks.push_back(base | LockMask | numLockMask);
-        }
 
         std::lock_guard section(errorSectionMutex);
         grabRefused = false;
         checkedDisplay = display_;
         previousErrorHandler = XSetErrorHandler(recordGrabError);
         for (unsigned int mask : held.masks)
-            XGrabKey(display_, keyCode, mask, root, False, GrabModeAsync, GrabModeAsync);
+            XGrabKey(display_, held.keyCode, mask, root, False, GrabModeAsync, GrabModeAsync);
         XSync(display_, False);
         XSetErrorHandler(previousErrorHandler);
         checkedDisplay = nullptr;
@@ -239,6 +259,38 @@ private:
         return true;
     }
 
+    Held heldFor(const HotkeyGrab& grab) const
+    {
+        const unsigned long keysym = X11KeyCodes::keysymForKeyCode(grab.keyCode);
+        const KeyCode keyCode = keysym ? XKeysymToKeycode(display_, keysym) : 0;
+        const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
+        Held held{grab, keyCode, {base, base | LockMask}};
+        if (numLockMask) {
+            held.masks.push_back(base | numLockMask);
+            held.masks.push_back(base | LockMask | numLockMask);
+        }
+        return held;
+    }
+
+    // After a change of the keyboard map, only the grabs whose key or masks
+    // moved are released and taken again: the others are never let go.
+    void regrabAfterMappingChange()
+    {
+        for (auto it = held_.begin(); it != held_.end();) {
+            const Held now = heldFor(it->grab);
+            if (now.keyCode == it->keyCode && now.masks == it->masks) {
+                ++it;
+                continue;
+            }
+            release(*it);
+            it = held_.erase(it);
+        }
+        XSync(display_, False);
+        if (!grabMissing().allArmed())
+            Log::system(
+                QStringLiteral("[X11HotkeyTap] A shortcut could not be taken again after the keyboard changed"));
+    }
+
     void release(const Held& held)
     {
         for (unsigned int mask : held.masks)
@@ -250,6 +302,7 @@ private:
         for (const Held& held : held_)
             release(held);
         held_.clear();
+        heldGrabbedKey = 0;
         XSync(display_, False);
     }
 
@@ -259,8 +312,7 @@ private:
             XRefreshKeyboardMapping(&event.xmapping);
             if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
                 numLockMask = numLockMaskOf(display_);
-                ungrabAll();
-                applyGrabs();
+                regrabAfterMappingChange();
             }
             return;
         }
@@ -268,6 +320,14 @@ private:
             return;
         const XKeyEvent& key = event.xkey;
         const bool pressed = event.type == KeyPress;
+        const auto grabbed = std::find_if(held_.begin(), held_.end(),
+            [&](const Held& held) { return held.keyCode == static_cast<KeyCode>(key.keycode); });
+        if (grabbed != held_.end()) {
+            if (pressed)
+                heldGrabbedKey = grabbed->keyCode;
+            else if (heldGrabbedKey == grabbed->keyCode)
+                heldGrabbedKey = 0;
+        }
         const KeySym keysym = XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 0);
         // The state bits describe the modifiers just before this event.
         uint32_t flags = X11KeyCodes::modifierFlagsForX11State(key.state);
@@ -282,7 +342,14 @@ private:
         } else {
             out.type = pressed ? HotkeyEvent::Type::keyDown : HotkeyEvent::Type::keyUp;
         }
-        auto code = X11KeyCodes::keyCodeForKeysym(keysym);
+        // A grabbed key is the shortcut's key whatever the active layout
+        // makes of it (with Russian active, the "w" key types a Cyrillic
+        // letter but is still the key that was grabbed).
+        std::optional<uint16_t> code;
+        if (grabbed != held_.end())
+            code = grabbed->grab.keyCode;
+        if (!code)
+            code = X11KeyCodes::keyCodeForKeysym(keysym);
         if (!code)
             code = X11KeyCodes::keyCodeForKeysym(XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 1));
         if (!code)
@@ -302,6 +369,7 @@ private:
     std::deque<std::function<void()>> pending;
     std::vector<HotkeyGrab> wanted;
     std::vector<Held> held_;
+    std::atomic<KeyCode> heldGrabbedKey{0};
     EventSink sink_;
 };
 
@@ -333,7 +401,7 @@ bool X11HotkeyTap::create(const std::vector<HotkeyGrab>& grabs, Handler handler)
                 target->handler(event); // already taken from the stream: the answer cannot matter
         });
     });
-    if (!opened || !connection->grab(grabs))
+    if (!opened || connection->grab(grabs).refused)
         return false; // the connection closes with its owner, releasing any grab it took
 
     connection_ = std::move(connection);
@@ -354,7 +422,7 @@ bool X11HotkeyTap::setGrabs(const std::vector<HotkeyGrab>& grabs)
     grabs_ = grabs;
     if (!connection_ || !isEnabled())
         return connection_ != nullptr;
-    return connection_->grab(grabs);
+    return connection_->grab(grabs).allArmed();
 }
 
 void X11HotkeyTap::setEnabled(bool enabled)
@@ -366,6 +434,11 @@ void X11HotkeyTap::setEnabled(bool enabled)
         connection_->grab(grabs_);
     else
         connection_->ungrab();
+}
+
+bool X11HotkeyTap::isShortcutKeyHeld() const
+{
+    return connection_ && connection_->grabbedKeyHeld();
 }
 
 bool X11HotkeyTap::isEnabled() const

@@ -27,6 +27,7 @@ public:
     bool isEnabled() const override;
     void invalidate() override;
     bool canPassOn() const override { return false; }
+    bool isShortcutKeyHeld() const override;
 
 private:
     class Connection;

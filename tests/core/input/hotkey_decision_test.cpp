@@ -149,14 +149,39 @@ TEST_F(HotkeyDecisionTest, ThirdShortcutIsSwallowedAndDoesNothing)
 TEST_F(HotkeyDecisionTest, UnmatchedKeystrokesPassOnAlsoWhileRecording)
 {
     expectPassedOn(decide(Type::keyDown, keyW, 0));
-    {
-        SCOPED_TRACE("Caps Lock is part of the compared flags");
-        expectPassedOn(decide(Type::keyDown, keyW, option | caps));
-    }
     expectPassedOn(decide(Type::keyDown, 14, option));
     recording(RecordingMode::pushToTalk);
     expectPassedOn(decide(Type::keyDown, 14, 0));
     expectPassedOn(decide(Type::keyUp, 14, option));
+}
+
+TEST_F(HotkeyDecisionTest, CapsLockNeverChangesWhatAShortcutDoes)
+{
+    // Push-to-talk: start, repeat, release, modifier let go first.
+    EXPECT_EQ(decide(Type::keyDown, keyW, option | caps).command, HotkeyCommand::startPushToTalk);
+    recording(RecordingMode::pushToTalk);
+    expectSwallowedOnly(decide(Type::keyDown, keyW, option | caps));
+    EXPECT_EQ(decide(Type::keyUp, keyW, option | caps).command, HotkeyCommand::stopAndTranscribe);
+    EXPECT_EQ(decide(Type::flagsChanged, keyOption, caps).command, HotkeyCommand::stopAndTranscribe);
+    expectSwallowedOnly(decide(Type::keyDown, keyW, option | command | caps));
+
+    // Toggle: start and stop; the other two shortcuts are still taken.
+    context = HotkeyContext{false, RecordingMode::pushToTalk, t0, 0, 0.3};
+    const HotkeyDecision start = decide(Type::keyDown, keyW, option | command | caps);
+    EXPECT_EQ(start.command, HotkeyCommand::startToggle);
+    recording(RecordingMode::toggle);
+    context.lastToggleTime = t0;
+    context.now = t0 + 1;
+    expectSwallowedOnly(decide(Type::keyDown, keyW, option | caps));
+    expectSwallowedOnly(decide(Type::keyDown, keyW, option | shift | caps));
+    EXPECT_EQ(decide(Type::keyDown, keyEscape, caps).command, HotkeyCommand::cancel);
+    EXPECT_EQ(decide(Type::keyDown, keyW, option | command | caps).command, HotkeyCommand::stopAndTranscribe);
+
+    // A shortcut stored with the Caps bit matches with Caps Lock off as well.
+    context = HotkeyContext{false, RecordingMode::pushToTalk, t0, 0, 0.3};
+    KeyboardShortcutManager::shared().updateShortcut(
+        ShortcutAction::quickTranscribe, KeyboardShortcut{49, caps | shift});
+    EXPECT_EQ(decide(Type::keyDown, 49, shift).command, HotkeyCommand::startPushToTalk);
 }
 
 TEST_F(HotkeyDecisionTest, EscapeCancelsOnlyAToggleRecording)

@@ -63,6 +63,7 @@ TEST(QtPasteboard, PastedTextIsOfferedAsUtf8AndCountsEachRequest)
     // Reading it plays the part of the target application.
     EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
     EXPECT_EQ(clipboardData(QStringLiteral("text/plain;charset=utf-8")), text.toUtf8());
+    EXPECT_EQ(clipboardData(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
     EXPECT_GE(board.fetchCount(), 2u);
     EXPECT_LE(board.lastFetchTime(), Pasteboard::Clock::now());
     EXPECT_GT(board.lastFetchTime().time_since_epoch().count(), 0);
