@@ -65,6 +65,8 @@ private:
 
     QString newRecordingName(const QDateTime& timestamp) const;
     Removal removeRecordingFile(const QString& filename);
+    // The size of a recording's file; 0 when it is missing or not a plain file.
+    int64_t sizeOnDisk(const QString& filename) const;
     // Reads the index for a change; prints the load failure line.
     RecordingsIndex::Contents loadForRewrite();
     // Writes `entries` as the new index. An unreadable index is moved aside
