@@ -47,6 +47,9 @@ public:
     void saveMetadata(const RecordingMetadata& metadata);
 
     void performMaintenance();
+    // Adds the recording files no index entry names (left by a crash between
+    // the audio and the index write), so retention counts and removes them.
+    void indexUnlistedRecordings();
     void deleteOldRecordings();
     void enforceStorageLimit();
     std::optional<int64_t> getAvailableDiskSpace();
