@@ -1,9 +1,16 @@
 #include "base/Defaults.h"
 
+#include "base/Log.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <mutex>
 
 // JSON alone cannot tell 1.0 from 1 or text from bytes, so doubles and byte
 // arrays are written as one-member objects {"@double": x} / {"@bytes": base64};
@@ -134,10 +141,70 @@ QSettings::Format jsonFormat()
     return format;
 }
 
-std::unique_ptr<QSettings> open()
+namespace {
+
+std::unique_ptr<QSettings> openFile()
 {
     return std::make_unique<QSettings>(
         jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"));
+}
+
+QString describe(QSettings::Status status)
+{
+    return status == QSettings::FormatError ? QStringLiteral("not valid settings JSON")
+                                            : QStringLiteral("access denied");
+}
+
+// Renames the file to "<name>.unreadable-<time>" (with a counter when that
+// is taken); returns the new path, or an empty string with `error` set.
+QString moveAside(const QString& path, QString& error)
+{
+    const QString base = path + QStringLiteral(".unreadable-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    QFile file(path);
+    if (!file.rename(target)) {
+        error = file.errorString();
+        return {};
+    }
+    return target;
+}
+
+void reportWrite(const QSettings& settings)
+{
+    if (settings.status() != QSettings::NoError)
+        Log::out(
+            QStringLiteral("Failed to save settings to %1: %2").arg(settings.fileName(), describe(settings.status())));
+}
+
+} // namespace
+
+std::unique_ptr<QSettings> open()
+{
+    // One caller at a time decides about an unreadable file.
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    std::unique_ptr<QSettings> settings = openFile();
+    const QSettings::Status status = settings->status();
+    const QString path = settings->fileName();
+    if (status == QSettings::NoError || !QFileInfo::exists(path))
+        return settings;
+
+    // The next write would replace the file with what could be read of it:
+    // nothing. It is kept aside instead, and the store starts empty.
+    settings.reset();
+    QString error;
+    const QString aside = moveAside(path, error);
+    if (aside.isEmpty()) {
+        Log::out(QStringLiteral("Settings file %1 could not be read (%2) nor kept aside: %3")
+                     .arg(path, describe(status), error));
+        return openFile();
+    }
+    Log::out(QStringLiteral("Settings file %1 could not be read (%2); kept it as %3 and started from defaults")
+                 .arg(path, describe(status), QFileInfo(aside).fileName()));
+    return openFile();
 }
 
 QVariant value(const QString& key)
@@ -155,6 +222,7 @@ void setValue(const QString& key, const QVariant& value)
     auto settings = open();
     settings->setValue(key, value);
     settings->sync();
+    reportWrite(*settings);
 }
 
 void remove(const QString& key)
@@ -162,6 +230,7 @@ void remove(const QString& key)
     auto settings = open();
     settings->remove(key);
     settings->sync();
+    reportWrite(*settings);
 }
 
 } // namespace Defaults

@@ -1,5 +1,9 @@
 #include "base/Defaults.h"
+#include "support/LogCapture.h"
 #include "support/SettingsReset.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QFile>
 #include <QStandardPaths>
@@ -53,4 +57,56 @@ TEST_F(DefaultsStore, RemoveForgetsTheKey)
     Defaults::remove("Gone");
     EXPECT_FALSE(Defaults::contains("Gone"));
     EXPECT_FALSE(Defaults::value("Gone").isValid());
+}
+
+// A hand-edited file with one trailing comma must not lose every setting at
+// the next write: it is kept aside and the store starts from defaults.
+TEST_F(DefaultsStore, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty)
+{
+    const QString path = Defaults::open()->fileName();
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray broken = "{\n  \"WhisperBeamSize\": 5,\n  \"Language\": \"de\",\n}\n";
+    const auto asideCopies = [&] { return QDir(folder).entryList({"Tallowind.json.unreadable-*"}, QDir::Files); };
+    for (const QString& name : asideCopies())
+        QFile::remove(folder + "/" + name);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(broken);
+    }
+
+    LogCapture log;
+    EXPECT_FALSE(Defaults::value("WhisperBeamSize").isValid());
+    Defaults::setValue("Language", QString("en"));
+
+    const QStringList copies = asideCopies();
+    ASSERT_EQ(copies.size(), 1);
+    QFile kept(folder + "/" + copies.front());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), broken);
+    EXPECT_EQ(Defaults::value("Language").toString(), "en");
+    EXPECT_FALSE(Defaults::contains("WhisperBeamSize"));
+    ASSERT_EQ(log.outLines().size(), 1);
+    EXPECT_EQ(log.outLines().front(),
+        "Settings file " + path + " could not be read (not valid settings JSON); kept it as " + copies.front()
+            + " and started from defaults");
+    QFile::remove(kept.fileName());
+}
+
+TEST_F(DefaultsStore, FailedWritesAreReported)
+{
+    const QString path = Defaults::open()->fileName();
+    const QString folder = QFileInfo(path).absolutePath();
+    // A file where the settings folder belongs: nothing can be written.
+    ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
+    {
+        QFile blocker(folder);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    LogCapture log;
+    Defaults::setValue("Lost", 2);
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().rename(folder + ".away", folder));
+    EXPECT_EQ(log.outLines().filter("Failed to save settings to " + path + ": ").size(), 1)
+        << log.outLines().join("\n").toStdString();
 }
