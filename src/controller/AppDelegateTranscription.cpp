@@ -197,13 +197,15 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
 
             if (text->isEmpty())
                 return;
+            // Queued before the text is announced: whoever hears the
+            // announcement and waits for the archive finds the recording.
+            const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
+            const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
+            RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
             {
                 const auto inside = lifetime.enter();
                 if (inside.owns_lock())
                     injectText(*text, mode);
             }
-            const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
-            const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
-            RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
         });
 }

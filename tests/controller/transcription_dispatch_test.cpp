@@ -141,6 +141,25 @@ TEST_F(TranscriptionTest, ArchivesUnderUnknownWhenNoModelIsActive)
     EXPECT_EQ(saved[0].modelUsed, "unknown");
 }
 
+// Whoever hears "TranscriptionUpdated" and then waits for the archive finds
+// the recording there: its save is queued before the announcement.
+TEST_F(TranscriptionTest, TheSaveIsQueuedBeforeTheAnnouncement)
+{
+    installModel();
+    AppConfig::setEnableRecordingSaving(true);
+    begin();
+    settleModelLoad();
+    std::optional<qsizetype> savedWhenAnnounced;
+    NotificationObservation observation("TranscriptionUpdated", [&](const Notification&) {
+        RecordingManager::shared().waitForPendingWork();
+        savedWhenAnnounced = RecordingManager::shared().getRecordings().size();
+    });
+    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    ASSERT_TRUE(waitFor([&] { return savedWhenAnnounced.has_value(); }));
+    EXPECT_EQ(savedWhenAnnounced, 1);
+}
+
 // Stopped while the first load still runs: each recording waits its turn.
 TEST_F(TranscriptionTest, RecordingsParkedBehindALoadAreTranscribedInOrder)
 {
