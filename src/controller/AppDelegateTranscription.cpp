@@ -108,8 +108,10 @@ void AppDelegate::transcribeAudio()
             }
             Log::system(QStringLiteral("[AppDelegate] Failed to ensure model loaded"));
             Dispatch::main().async([weak] {
-                if (weak)
-                    weak->updateStatusIcon(false, false);
+                if (!weak)
+                    return;
+                weak->updateStatusIcon(false, false);
+                weak->reportModelLoadFailure();
             });
         });
         return;
@@ -127,16 +129,8 @@ void AppDelegate::transcribeAudio()
     // at transcribing, so it is dropped.
     QPointer<AppDelegate> weak(this);
     ensureModelLoaded([weak](bool loaded) {
-        if (loaded || !weak)
-            return;
-        {
-            std::lock_guard lock(weak->modelMutex);
-            if (weak->pendingTranscriptions.empty())
-                return;
-            weak->pendingTranscriptions.pop_front();
-        }
-        Log::system(QStringLiteral("[AppDelegate] Model failed to load, dropping queued transcription"));
-        weak->updateStatusIcon(false, false);
+        if (!loaded && weak)
+            weak->dropParkedTranscription();
     });
 }
 
@@ -173,8 +167,11 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
             };
             if (!wrapper) {
                 Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
-                // Nothing will follow that ends the transcribing state.
-                resetStatusIcon();
+                // The model changed after its load: wait for the next one.
+                Dispatch::main().async([weak, audio, sampleRate, mode] {
+                    if (weak)
+                        weak->reparkTranscription(audio, sampleRate, mode);
+                });
                 return;
             }
 
