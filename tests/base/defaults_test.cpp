@@ -66,6 +66,7 @@ TEST_F(DefaultsStore, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty)
     const QString path = Defaults::open()->fileName();
     const QString folder = QFileInfo(path).absolutePath();
     const QByteArray broken = "{\n  \"WhisperBeamSize\": 5,\n  \"Language\": \"de\",\n}\n";
+    ASSERT_TRUE(QDir().mkpath(folder));
     const auto asideCopies = [&] { return QDir(folder).entryList({"Tallowind.json.unreadable-*"}, QDir::Files); };
     for (const QString& name : asideCopies())
         QFile::remove(folder + "/" + name);
@@ -97,6 +98,7 @@ TEST_F(DefaultsStore, FailedWritesAreReported)
 {
     const QString path = Defaults::open()->fileName();
     const QString folder = QFileInfo(path).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(folder));
     // A file where the settings folder belongs: nothing can be written.
     ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
     {
