@@ -189,7 +189,12 @@ std::unique_ptr<QSettings> open()
     std::unique_ptr<QSettings> settings = openFile();
     const QSettings::Status status = settings->status();
     const QString path = settings->fileName();
-    if (status == QSettings::NoError || !QFileInfo::exists(path))
+    const QFileInfo file(path);
+    if (status == QSettings::NoError || !file.exists())
+        return settings;
+    // Only a file that cannot be read or decoded; one merely write-protected
+    // is the user's to keep as it is.
+    if (status == QSettings::AccessError && file.isFile() && file.isReadable())
         return settings;
 
     // The next write would replace the file with what could be read of it:
