@@ -6,6 +6,7 @@
 #include "core/speech/ModelManager.h"
 #include "downloads/PartFiles.h"
 #include "platform/x11/X11DesktopCompositor.h"
+#include "platform/x11/X11DisplayCheck.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
 #include "shell/theme/Appearance.h"
@@ -18,6 +19,11 @@
 
 int TallowindApp::main(int argc, char** argv)
 {
+    // Without a display Qt aborts; say what is missing and end plainly.
+    if (const QString reason = X11DisplayCheck::unavailableReason(); !reason.isEmpty()) {
+        std::fprintf(stderr, "%s\n", reason.toLocal8Bit().constData());
+        return 1;
+    }
     X11HotkeyTap::prepareProcess();
     auto* app = new QApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallowind"));

@@ -229,6 +229,25 @@ private:
     // Callers that asked for the model while a load ran; the load answers
     // them when it ends.
     std::vector<std::function<void(bool)>> modelLoadWaiters;
+    // Bumped (under modelMutex) by every change of the active model: a load
+    // publishes its bridge only when no change came while it ran.
+    uint64_t modelGeneration = 0;
+    // "<file>: <reason>" of the last load that failed, empty after a
+    // success; modelMutex guards it.
+    QString modelLoadFailure;
+    // Main thread: the failure the user was last told about, so each is
+    // told once.
+    QString reportedModelLoadFailure;
+
+    // Loading helpers: each records and logs why a load found no model.
+    bool failModelLoad(const QString& path, const QString& reason);
+    void performParkedTranscriptions();
+    // A parked recording whose load failed is dropped, and the user told why.
+    void dropParkedTranscription();
+    void reportModelLoadFailure();
+    // A job that found no bridge (the model changed after its load) waits
+    // for the next load instead of being dropped.
+    void reparkTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode);
 
     std::shared_ptr<LiveSpeechTranscriber> liveSpeechTranscriber;
     std::atomic<bool> isStreamingActive{false};

@@ -266,15 +266,17 @@ void AppDelegate::handleAudioConversionError(const QString& message)
     ownedRecordingStateManager->cancelRecording();
     hideFocusIndicator();
     stopLiveSpeechStreaming();
-
-    platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Error"),
-        QStringLiteral("Failed to process audio: ") + message + QStringLiteral("\n\nPlease try recording again."),
-        AlertStyle::Warning, {QStringLiteral("OK")}});
     {
         std::lock_guard lock(audioMutex);
         audioData.clear();
     }
     resetAudioEngine();
+
+    // Last: the alert's nested event loop may start the next recording,
+    // which nothing here may touch afterwards.
+    platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Error"),
+        QStringLiteral("Failed to process audio: ") + message + QStringLiteral("\n\nPlease try recording again."),
+        AlertStyle::Warning, {QStringLiteral("OK")}});
 }
 
 void AppDelegate::showAudioSetupError()

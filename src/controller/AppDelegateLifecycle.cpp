@@ -86,6 +86,7 @@ void AppDelegate::activeModelChanged()
         std::lock_guard lock(modelMutex);
         previous = std::move(whisperWrapper);
         whisperWrapper.reset();
+        ++modelGeneration; // a load running now must not publish the old model
     }
 }
 

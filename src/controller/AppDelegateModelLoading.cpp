@@ -1,6 +1,8 @@
 #include "controller/AppDelegate.h"
 
+#include "base/Log.h"
 #include "core/speech/ModelManager.h"
+#include "core/speech/WhisperModelFile.h"
 #include "core/speech/WhisperWrapper.h"
 
 #include "platform/AlertPresenter.h"
@@ -58,24 +60,87 @@ void AppDelegate::ensureModelLoaded(std::function<void(bool)> completion)
                 return;
             }
             weak->isLoadingModel = false;
+            if (loaded)
+                weak->reportedModelLoadFailure.clear(); // a later failure is news again
             completion(loaded);
-            if (loaded) {
-                std::deque<PendingTranscription> parked;
-                {
-                    std::lock_guard lock(weak->modelMutex);
-                    parked.swap(weak->pendingTranscriptions);
-                }
-                for (PendingTranscription& job : parked) {
-                    if (!weak)
-                        break;
-                    weak->processPendingTranscription(std::move(job.audioData), job.sampleRate, job.mode);
-                }
-            }
+            if (loaded && weak)
+                weak->performParkedTranscriptions();
             // Failed: parked recordings wait for the next successful load.
             if (weak)
                 weak->answerModelLoadWaiters();
         });
     });
+}
+
+void AppDelegate::performParkedTranscriptions()
+{
+    QPointer<AppDelegate> weak(this);
+    std::deque<PendingTranscription> parked;
+    {
+        std::lock_guard lock(modelMutex);
+        parked.swap(pendingTranscriptions);
+    }
+    for (PendingTranscription& job : parked) {
+        if (!weak)
+            break;
+        processPendingTranscription(std::move(job.audioData), job.sampleRate, job.mode);
+    }
+}
+
+void AppDelegate::dropParkedTranscription()
+{
+    {
+        std::lock_guard lock(modelMutex);
+        if (pendingTranscriptions.empty())
+            return;
+        pendingTranscriptions.pop_front();
+    }
+    Log::system(QStringLiteral("[AppDelegate] Model failed to load, dropping queued transcription"));
+    updateStatusIcon(false, false);
+    reportModelLoadFailure();
+}
+
+void AppDelegate::reparkTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
+{
+    Log::system(QStringLiteral("[AppDelegate] Model changed before the transcription began, queueing it again"));
+    {
+        std::lock_guard lock(modelMutex);
+        pendingTranscriptions.push_back(PendingTranscription{std::move(audio), sampleRate, mode});
+    }
+    QPointer<AppDelegate> weak(this);
+    ensureModelLoaded([weak](bool loaded) {
+        if (!weak)
+            return;
+        // A running load hands parked recordings over itself; otherwise
+        // (a bridge already there) this does.
+        if (loaded)
+            weak->performParkedTranscriptions();
+        else
+            weak->dropParkedTranscription();
+    });
+}
+
+void AppDelegate::reportModelLoadFailure()
+{
+    QString failure;
+    {
+        std::lock_guard lock(modelMutex);
+        failure = modelLoadFailure;
+    }
+    if (failure.isEmpty() || failure == reportedModelLoadFailure)
+        return;
+    reportedModelLoadFailure = failure;
+    showModelError(QStringLiteral("Tallowind could not load the speech model %1.\n\nChoose or download a model "
+                                  "in Settings.")
+                       .arg(failure));
+}
+
+bool AppDelegate::failModelLoad(const QString& path, const QString& reason)
+{
+    Log::system(QStringLiteral("[AppDelegate] Failed to load model %1: %2").arg(path, reason));
+    std::lock_guard lock(modelMutex);
+    modelLoadFailure = path + QStringLiteral(": ") + reason;
+    return false;
 }
 
 void AppDelegate::answerModelLoadWaiters()
@@ -95,14 +160,25 @@ bool AppDelegate::loadWhisperModelSync()
 {
     ModelManager& store = ModelManager::shared();
     // Each round either loads or repairs the active-model setting; a store
-    // that refuses the repair must not make this spin, hence the bound.
+    // that refuses the repair, or a model that keeps changing, must not make
+    // this spin, hence the bound.
     const qsizetype rounds = WhisperModel::allCases().size() + 2;
     for (qsizetype round = 0; round < rounds; ++round) {
+        uint64_t generation = 0;
+        {
+            std::lock_guard lock(modelMutex);
+            generation = modelGeneration;
+        }
         const std::optional<WhisperModel> active = store.activeModel();
         if (!active) {
             const QList<WhisperModel> downloaded = store.downloadedModels();
-            if (downloaded.isEmpty())
+            if (downloaded.isEmpty()) {
+                Log::system(QStringLiteral("[AppDelegate] No model found: expected a model file in %1")
+                                .arg(store.modelsDirectory()));
+                std::lock_guard lock(modelMutex);
+                modelLoadFailure = store.modelsDirectory() + QStringLiteral(": no model file is in this folder");
                 return false;
+            }
             store.setActiveModel(downloaded.first());
             continue;
         }
@@ -117,30 +193,53 @@ bool AppDelegate::loadWhisperModelSync()
                     break;
                 }
             }
-            if (!replacement)
+            if (!replacement) {
+                Log::system(QStringLiteral("[AppDelegate] No model found: expected the model file %1").arg(path));
+                std::lock_guard lock(modelMutex);
+                modelLoadFailure = path + QStringLiteral(": the file does not exist");
                 return false;
+            }
             store.setActiveModel(replacement);
             continue;
         }
 
+        Log::system(QStringLiteral("[AppDelegate] Loading model %1").arg(path));
+        if (const QString problem = whisperModelFileProblem(path); !problem.isEmpty())
+            return failModelLoad(path, problem);
         // Unreadable attributes are no reason to refuse; a tiny file is.
         struct stat attributes { };
         if (stat(path.toUtf8().constData(), &attributes) == 0 && attributes.st_size < smallestModelFileSize)
-            return false;
+            return failModelLoad(
+                path, QStringLiteral("the file has only %1 bytes, too few for a model").arg(attributes.st_size));
 
         std::shared_ptr<WhisperWrapper> bridge;
         {
             std::lock_guard lock(modelMutex);
             bridge = whisperWrapper;
         }
-        if (bridge)
-            return bridge->switchModel(path);
+        if (bridge) {
+            if (!bridge->switchModel(path))
+                return failModelLoad(path, QStringLiteral("whisper.cpp could not load it"));
+            std::lock_guard lock(modelMutex);
+            modelLoadFailure.clear();
+            return true;
+        }
 
         std::shared_ptr<WhisperWrapper> created = WhisperWrapper::create(path);
-        const bool loaded = created != nullptr;
-        std::lock_guard lock(modelMutex);
-        whisperWrapper = std::move(created);
-        return loaded;
+        if (!created)
+            return failModelLoad(path, QStringLiteral("whisper.cpp could not load it"));
+        // Published only for the model still active, and only when no switch
+        // came while it loaded (that switch found no bridge to let go).
+        const bool stillActive = store.activeModel() == active;
+        {
+            std::lock_guard lock(modelMutex);
+            if (stillActive && modelGeneration == generation) {
+                whisperWrapper = std::move(created);
+                modelLoadFailure.clear();
+                return true;
+            }
+        }
+        Log::system(QStringLiteral("[AppDelegate] Model changed while %1 loaded; loading the active model").arg(path));
     }
     return false;
 }

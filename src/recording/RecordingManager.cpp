@@ -94,6 +94,10 @@ RecordingManager::RecordingManager()
     archiveQueue = std::make_unique<Dispatch::SerialQueue>(QStringLiteral("com.tallowind.recordings"));
 
     archive_->createRecordingsDirectoryIfNeeded();
+    archiveQueue->async([archive = std::weak_ptr<RecordingsArchive>(archive_)] {
+        if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
+            strong->indexUnlistedRecordings();
+    });
 
     if (QCoreApplication* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &RecordingManager::waitForPendingWork, Qt::DirectConnection);

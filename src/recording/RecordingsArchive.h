@@ -47,6 +47,9 @@ public:
     void saveMetadata(const RecordingMetadata& metadata);
 
     void performMaintenance();
+    // Adds the recording files no index entry names (left by a crash between
+    // the audio and the index write), so retention counts and removes them.
+    void indexUnlistedRecordings();
     void deleteOldRecordings();
     void enforceStorageLimit();
     std::optional<int64_t> getAvailableDiskSpace();
@@ -68,6 +71,8 @@ private:
 
     QString newRecordingName(const QDateTime& timestamp) const;
     Removal removeRecordingFile(const QString& filename);
+    // The size of a recording's file; 0 when it is missing or not a plain file.
+    int64_t sizeOnDisk(const QString& filename) const;
     // Reads the index for a change; prints the load failure line.
     RecordingsIndex::Contents loadForRewrite();
     // Writes `entries` as the new index. An unreadable index is moved aside

@@ -106,4 +106,21 @@ bool write(const QString& path, std::span<const float> samples, double sampleRat
     return true;
 }
 
+std::optional<Format> readFormat(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.read(headerSize);
+    if (bytes.size() != headerSize)
+        return std::nullopt;
+    Format format;
+    format.sampleRate = qFromLittleEndian<uint32_t>(bytes.constData() + 24);
+    format.sampleCount = qFromLittleEndian<uint32_t>(bytes.constData() + 46);
+    // Rebuilt from the two values, the header must come out the same.
+    if (format.sampleCount > maxSampleCount || bytes != header(format.sampleCount, format.sampleRate))
+        return std::nullopt;
+    return format;
+}
+
 } // namespace WavFile

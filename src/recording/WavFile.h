@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // Mono 32-bit IEEE float WAVE files: the samples are stored exactly as given.
@@ -23,5 +24,14 @@ QByteArray header(uint32_t sampleCount, uint32_t sampleRate);
 // Creates a new file at `path` (never replaces an existing one). On failure
 // sets `error` and leaves no partial file behind.
 bool write(const QString& path, std::span<const float> samples, double sampleRate, QString& error);
+
+struct Format {
+    uint32_t sampleRate = 0;
+    uint32_t sampleCount = 0;
+};
+
+// The rate and length of a file this module wrote, read from its header;
+// nothing when the file has another layout or cannot be read.
+std::optional<Format> readFormat(const QString& path);
 
 } // namespace WavFile

@@ -1,6 +1,7 @@
 #include "base/Dispatch.h"
 #include "controller/AppDelegate.h"
 #include "core/speech/ModelManager.h"
+#include "core/speech/WhisperModelFile.h"
 #include "core/speech/WhisperWrapper.h"
 #include "platform/AlertPresenter.h"
 #include "support/LogCapture.h"
@@ -14,6 +15,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <QSet>
+
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -262,4 +266,70 @@ TEST_F(ModelLoadingTest, ModelErrorAlertOffersSettingsOrQuit)
     EXPECT_EQ(alert.informativeText, "The model file is damaged.");
     EXPECT_EQ(alert.style, AlertStyle::Critical);
     EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Quit"}));
+}
+
+TEST_F(ModelLoadingTest, WithoutAModelTheExpectedPlaceIsLogged)
+{
+    LogCapture log;
+    EXPECT_EQ(load(), false);
+    EXPECT_TRUE(log.hasSystemLine(
+        "[AppDelegate] No model found: expected a model file in " + ModelManager::shared().modelsDirectory()))
+        << log.systemLines().join("\n").toStdString();
+
+    // An active model whose file is gone, with nothing to fall back to.
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
+    EXPECT_EQ(load(), false);
+    EXPECT_TRUE(log.hasSystemLine("[AppDelegate] No model found: expected the model file "
+        + ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5)));
+}
+
+// An empty file, a folder and a file of another kind each log the path and
+// the reason the file check gives.
+TEST_F(ModelLoadingTest, AModelThatCannotBeLoadedLogsItsPathAndTheReason)
+{
+    const WhisperModel model = WhisperModel::largeV3TurboQ5;
+    const QString path = ModelManager::shared().modelPath(model);
+    ModelManager::shared().setActiveModel(model);
+    QStringList reasons;
+    const auto expectLoggedReason = [&] {
+        LogCapture log;
+        EXPECT_EQ(load(), false);
+        const QString reason = whisperModelFileProblem(path);
+        EXPECT_FALSE(reason.isEmpty());
+        EXPECT_TRUE(log.hasSystemLine("[AppDelegate] Failed to load model " + path + ": " + reason))
+            << log.systemLines().join("\n").toStdString();
+        reasons << reason;
+    };
+
+    installBytes(model, 0);
+    expectLoggedReason();
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkpath(path));
+    expectLoggedReason();
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    installBytes(model, 4096);
+    expectLoggedReason();
+    EXPECT_EQ(QSet<QString>(reasons.begin(), reasons.end()).size(), 3) << reasons.join(" | ").toStdString();
+}
+
+// A switch while a load runs: the load must not publish the model it began
+// with, but load the one now active (here one whisper.cpp cannot read).
+TEST_F(ModelLoadingTest, ASwitchDuringALoadIsFollowed)
+{
+    install(WhisperModel::largeV3TurboQ5);
+    installBytes(WhisperModel::largeV3Turbo, 4096);
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
+    const QString firstLoad =
+        "[AppDelegate] Loading model " + ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5);
+    std::atomic<bool> switched = false;
+    const int sink = Log::addSink([&](Log::Stream, const QString& line) {
+        // On the load queue, while the first model loads.
+        if (line == firstLoad && !switched.exchange(true))
+            ModelManager::shared().setActiveModel(WhisperModel::largeV3Turbo);
+    });
+    const std::optional<bool> answer = load();
+    Log::removeSink(sink);
+    EXPECT_TRUE(switched);
+    EXPECT_EQ(answer, false);
+    EXPECT_FALSE(Access::hasBridge(*controller_));
 }

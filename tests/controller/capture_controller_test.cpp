@@ -231,3 +231,26 @@ TEST_F(CaptureTest, ConversionFailureStopsTheRecordingWithAnAlert)
     controller->stopRecordingAndTranscribe();
     EXPECT_EQ(transcribedSampleCount(log), -1);
 }
+
+// The alert's nested event loop keeps the shortcuts live: a recording started
+// while it is open belongs to the user and survives its closing.
+TEST_F(CaptureTest, ARecordingStartedWhileTheConversionAlertIsOpenIsKept)
+{
+    begin(RecordingMode::pushToTalk);
+    deliver(std::vector<float>(3200, 0.2f));
+    alerts->whileShown = [this](const Alert&) {
+        begin(RecordingMode::pushToTalk);
+        deliver(std::vector<float>(1600, 0.2f));
+    };
+    controller->handleAudioConversionError("Audio conversion failed: bad ratio");
+    alerts->whileShown = nullptr;
+
+    EXPECT_TRUE(controller->isRecording());
+    ASSERT_EQ(capture->streams.size(), 2u);
+    EXPECT_TRUE(stream().isRunning());
+    EXPECT_TRUE(stream().hasTap());
+    deliver(std::vector<float>(400, 0.2f));
+    LogCapture log;
+    controller->stopRecordingAndTranscribe();
+    EXPECT_EQ(transcribedSampleCount(log), 2000);
+}

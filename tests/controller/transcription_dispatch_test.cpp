@@ -2,6 +2,7 @@
 
 #include "core/config/AppConfig.h"
 #include "core/speech/ModelManager.h"
+#include "core/speech/WhisperModelFile.h"
 #include "recording/RecordingManager.h"
 #include "support/LogCapture.h"
 #include "support/TestSpeech.h"
@@ -13,6 +14,8 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace {
 
@@ -139,6 +142,25 @@ TEST_F(TranscriptionTest, ArchivesUnderUnknownWhenNoModelIsActive)
     const auto saved = RecordingManager::shared().getRecordings();
     ASSERT_EQ(saved.size(), 1);
     EXPECT_EQ(saved[0].modelUsed, "unknown");
+}
+
+// Whoever hears "TranscriptionUpdated" and then waits for the archive finds
+// the recording there: its save is queued before the announcement.
+TEST_F(TranscriptionTest, TheSaveIsQueuedBeforeTheAnnouncement)
+{
+    installModel();
+    AppConfig::setEnableRecordingSaving(true);
+    begin();
+    settleModelLoad();
+    std::optional<qsizetype> savedWhenAnnounced;
+    NotificationObservation observation("TranscriptionUpdated", [&](const Notification&) {
+        RecordingManager::shared().waitForPendingWork();
+        savedWhenAnnounced = RecordingManager::shared().getRecordings().size();
+    });
+    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    ASSERT_TRUE(waitFor([&] { return savedWhenAnnounced.has_value(); }));
+    EXPECT_EQ(savedWhenAnnounced, 1);
 }
 
 // Stopped while the first load still runs: each recording waits its turn.
@@ -298,4 +320,69 @@ TEST_F(TranscriptionTest, ASwitchedOrDeletedModelIsNotKeptLoaded)
     ModelManager::shared().deleteModelAsync(first, [&](std::optional<DomainError> error) { deleted = !error; });
     ASSERT_TRUE(deleted);
     dictateExpectingNoModel();
+}
+
+// A dictation dropped because the model cannot be loaded tells the user,
+// once, which file failed and why.
+TEST_F(TranscriptionTest, ADictationLostToABrokenModelIsExplainedOnce)
+{
+    const WhisperModel model = WhisperModel::allCases().front();
+    const QString path = ModelManager::shared().modelPath(model);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    {
+        QFile junk(path);
+        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+    }
+    ModelManager::shared().setActiveModel(model);
+    alerts->defaultResponse = 0; // "Open Settings", not "Quit"
+
+    const auto dictate = [this] {
+        LogCapture log;
+        begin();
+        deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+        controller->stopRecordingAndTranscribe();
+        EXPECT_TRUE(waitFor([&] {
+            return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded")
+                || log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription");
+        }));
+        settleModelLoad();
+        Dispatch::drainMainQueue(200);
+    };
+    dictate();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].messageText, "Model Loading Failed");
+    const QString reason = whisperModelFileProblem(path);
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_TRUE(alerts->shown[0].informativeText.contains(path + ": " + reason))
+        << alerts->shown[0].informativeText.toStdString();
+
+    dictate();
+    EXPECT_EQ(alerts->shown.size(), 1u);
+    EXPECT_TRUE(transcriptions.isEmpty());
+}
+
+// The model changes between a successful load and the job that needs it:
+// the recording waits for the next load instead of being dropped.
+TEST_F(TranscriptionTest, ADictationThatFindsNoModelLoadedWaitsForTheNextLoad)
+{
+    installModel();
+    begin();
+    settleModelLoad();
+    std::atomic<bool> switched = false;
+    const int sink = Log::addSink([&](Log::Stream, const QString& line) {
+        // On the main thread, just before the job leaves for its queue.
+        if (line.startsWith("[AppDelegate] performTranscription called with ") && !switched.exchange(true)) {
+            controller->activeModelChanged();
+        }
+    });
+    LogCapture log;
+    deliver(joined({TestSpeech::synthetic(1.5), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    const bool transcribed = waitFor([&] { return !transcriptions.isEmpty(); });
+    Log::removeSink(sink);
+    EXPECT_TRUE(switched);
+    EXPECT_TRUE(transcribed) << log.systemLines().join("\n").toStdString();
+    EXPECT_TRUE(log.hasSystemLine("[AppDelegate] Model changed before the transcription began, queueing it again"));
+    EXPECT_EQ(transcribedLines(log).size(), 2);
 }

@@ -47,8 +47,17 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // A file of `size` bytes; sparse, so hundreds of megabytes cost nothing.
+    void writeFileOfSize(const QString& path, int64_t size) const
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_TRUE(file.resize(size));
+    }
+
     // An index entry (and, unless told otherwise, its file) saved `age`
-    // seconds before now.
+    // seconds before now. The file has the size the entry claims where that
+    // is a size a file can have.
     RecordingMetadata entry(const QString& name, double age, int64_t size, bool withFile = true) const
     {
         RecordingMetadata metadata;
@@ -59,8 +68,12 @@ protected:
         metadata.transcription = name;
         metadata.modelUsed = "unknown";
         metadata.fileSize = size;
-        if (withFile && RecordingsArchive::isPlainFileName(name))
-            writeFile(pathOf(name), "audio");
+        if (withFile && RecordingsArchive::isPlainFileName(name)) {
+            if (size >= 0 && size <= int64_t(1) << 32)
+                writeFileOfSize(pathOf(name), size);
+            else
+                writeFile(pathOf(name), "audio");
+        }
         return metadata;
     }
     void writeIndex(const QList<RecordingMetadata>& entries) const

@@ -16,7 +16,7 @@ TEST_F(ArchiveTest, AgeRuleRemovesOnlyEntriesStrictlyBeforeTheCutOff)
     EXPECT_EQ(indexNames(), (QStringList{"minute.wav", "edge.wav"}));
     EXPECT_FALSE(QFile::exists(pathOf("older.wav")));
     EXPECT_TRUE(QFile::exists(pathOf("edge.wav")));
-    EXPECT_TRUE(log.outLines().isEmpty());
+    EXPECT_EQ(log.outLines(), QStringList{"Retention removed older.wav: older than 30 days"});
 
     days = 1;
     archive->deleteOldRecordings();
@@ -50,16 +50,33 @@ TEST_F(ArchiveTest, SizeRuleRemovesOldestUntilAtOrUnderTheLimitAndWritesOldestFi
     EXPECT_EQ(indexNames(), QStringList{"new.wav"});
 }
 
-TEST_F(ArchiveTest, SizeRuleCountsAnAlreadyMissingFileAsRemoved)
+// The size rule adds what the files take: an entry whose file is gone, or
+// whose recorded size is stale, must not push the real recordings out (the
+// one just saved included).
+TEST_F(ArchiveTest, SizeRuleCountsWhatIsOnDiskNotWhatTheIndexClaims)
 {
-    maxMB = 1;
-    writeIndex({entry("missing.wav", 30, MB, false), entry("keep1.wav", 20, MB / 2), entry("keep2.wav", 10, MB / 2)});
-    archive->performMaintenance();
+    maxMB = 2;
+    RecordingMetadata understated = entry("old.wav", 30, 1, false);
+    writeFileOfSize(pathOf("old.wav"), MB + MB / 2);
+    writeIndex({understated, entry("mid.wav", 20, MB / 2), entry("ghost.wav", -3600, 600 * MB, false)});
+    archive->performMaintenance(); // exactly 2 MB on disk
+    EXPECT_EQ(indexNames(), (QStringList{"old.wav", "mid.wav", "ghost.wav"}));
+    EXPECT_TRUE(log.outLines().isEmpty());
 
-    // Dropping the missing entry already brings the total to the limit.
-    EXPECT_TRUE(QFile::exists(pathOf("keep1.wav")));
-    EXPECT_TRUE(QFile::exists(pathOf("keep2.wav")));
-    EXPECT_EQ(indexNames(), (QStringList{"keep1.wav", "keep2.wav"}));
+    archive->saveRecording(std::vector<float>(1000, 0.25f), 16000, "new", "tiny");
+    EXPECT_FALSE(QFile::exists(pathOf("old.wav")));
+    EXPECT_TRUE(QFile::exists(pathOf("mid.wav")));
+    const QStringList names = indexNames();
+    ASSERT_EQ(names.size(), 3);
+    EXPECT_EQ(names.at(0), "mid.wav");
+    EXPECT_TRUE(names.at(1).startsWith("recording_"));
+    EXPECT_TRUE(QFile::exists(pathOf(names.at(1))));
+    EXPECT_EQ(names.at(2), "ghost.wav");
+    ASSERT_EQ(log.outLines().size(), 1);
+    EXPECT_TRUE(log.outLines().front().startsWith(
+        QStringLiteral("Retention removed old.wav: recordings take %1 bytes, over the limit of %2 bytes")
+            .arg(2 * MB + QFileInfo(pathOf(names.at(1))).size())
+            .arg(2 * MB)));
 }
 
 TEST_F(ArchiveTest, SizeRuleWithOnlyFailedRemovalsWritesNothing)
@@ -108,10 +125,10 @@ TEST_F(ArchiveTest, HugeLimitsAndSizesDoNotOverflow)
     EXPECT_EQ(indexNames().size(), 3);
     (void)archive->getTotalStorageUsed();
 
-    // A saturated total still shrinks as files go.
+    // Sizes the index claims but no file has remove nothing.
     maxMB = 1;
     writeIndex({entry("a.wav", 10, most), entry("b.wav", 5, most), entry("c.wav", 1, 1)});
     archive->performMaintenance();
-    EXPECT_FALSE(QFile::exists(pathOf("a.wav")));
-    EXPECT_EQ(indexNames(), (QStringList{"b.wav", "c.wav"}));
+    EXPECT_TRUE(QFile::exists(pathOf("a.wav")));
+    EXPECT_EQ(indexNames(), (QStringList{"a.wav", "b.wav", "c.wav"}));
 }

@@ -3,6 +3,7 @@
 #include "platform/AlertPresenter.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 // Records every alert and answers at once with a scripted button.
@@ -11,6 +12,8 @@ public:
     int runModal(const Alert& alert) override
     {
         shown.push_back(alert);
+        if (whileShown)
+            whileShown(alert);
         if (responses.empty())
             return defaultResponse;
         const int response = responses.front();
@@ -21,4 +24,6 @@ public:
     std::vector<Alert> shown;
     std::deque<int> responses;
     int defaultResponse = 0;
+    // Runs while the alert is up, as events of its nested loop would.
+    std::function<void(const Alert&)> whileShown;
 };

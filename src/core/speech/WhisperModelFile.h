@@ -12,3 +12,8 @@ inline constexpr uint32_t ggmlFileMagic = 0x67676d6c;
 // process instead of failing. This walks that header and says whether it is
 // complete; the tensors that follow are checked by the loader itself.
 bool hasCompleteWhisperHeader(const QString& path);
+
+// Why the file at `path` cannot be a whisper model (missing, a folder, empty,
+// unreadable, not a model, cut short), in words for a log line or an alert;
+// empty when the checks above pass.
+QString whisperModelFileProblem(const QString& path);
