@@ -21,264 +21,285 @@ namespace {
 const QString kDoubleTag = QStringLiteral("@double");
 const QString kBytesTag = QStringLiteral("@bytes");
 
-QJsonValue toJson(const QVariant &value) {
-  switch (value.typeId()) {
-  case QMetaType::Bool:
-    return value.toBool();
-  case QMetaType::Int:
-  case QMetaType::UInt:
-  case QMetaType::LongLong:
-  case QMetaType::ULongLong:
-  case QMetaType::Long:
-  case QMetaType::ULong:
-  case QMetaType::Short:
-  case QMetaType::UShort:
-    return QJsonValue(value.toLongLong());
-  case QMetaType::Double:
-  case QMetaType::Float:
-    return QJsonObject{{kDoubleTag, value.toDouble()}};
-  case QMetaType::QByteArray:
-    return QJsonObject{
-        {kBytesTag, QString::fromLatin1(value.toByteArray().toBase64())}};
-  case QMetaType::QStringList:
-  case QMetaType::QVariantList: {
-    QJsonArray array;
-    for (const QVariant &item : value.toList())
-      array.append(toJson(item));
-    return array;
-  }
-  case QMetaType::QVariantMap: {
-    QJsonObject object;
-    const QVariantMap map = value.toMap();
-    for (auto it = map.begin(); it != map.end(); ++it)
-      object.insert(it.key(), toJson(it.value()));
-    return object;
-  }
-  case QMetaType::UnknownType:
-  case QMetaType::Nullptr:
-    return QJsonValue::Null;
-  default:
-    return value.toString();
-  }
-}
-
-QVariant fromJson(const QJsonValue &json) {
-  switch (json.type()) {
-  case QJsonValue::Bool:
-    return json.toBool();
-  case QJsonValue::Double: {
-    const double d = json.toDouble();
-    const qint64 i = json.toInteger();
-    if (static_cast<double>(i) == d) {
-      if (i >= std::numeric_limits<int>::min() &&
-          i <= std::numeric_limits<int>::max())
-        return static_cast<int>(i);
-      return i;
+QJsonValue toJson(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return QJsonValue(value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QJsonObject{{kDoubleTag, value.toDouble()}};
+    case QMetaType::QByteArray:
+        return QJsonObject{{kBytesTag, QString::fromLatin1(value.toByteArray().toBase64())}};
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        QJsonArray array;
+        for (const QVariant& item : value.toList())
+            array.append(toJson(item));
+        return array;
     }
-    return d;
-  }
-  case QJsonValue::String:
-    return json.toString();
-  case QJsonValue::Array: {
-    QVariantList list;
-    for (const QJsonValue &item : json.toArray())
-      list.append(fromJson(item));
-    return list;
-  }
-  case QJsonValue::Object: {
-    const QJsonObject object = json.toObject();
-    if (object.size() == 1 && object.contains(kDoubleTag))
-      return object.value(kDoubleTag).toDouble();
-    if (object.size() == 1 && object.contains(kBytesTag))
-      return QByteArray::fromBase64(
-          object.value(kBytesTag).toString().toLatin1());
-    QVariantMap map;
+    case QMetaType::QVariantMap: {
+        QJsonObject object;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            object.insert(it.key(), toJson(it.value()));
+        return object;
+    }
+    case QMetaType::UnknownType:
+    case QMetaType::Nullptr:
+        return QJsonValue::Null;
+    default:
+        return value.toString();
+    }
+}
+
+QVariant fromJson(const QJsonValue& json)
+{
+    switch (json.type()) {
+    case QJsonValue::Bool:
+        return json.toBool();
+    case QJsonValue::Double: {
+        const double d = json.toDouble();
+        const qint64 i = json.toInteger();
+        if (static_cast<double>(i) == d) {
+            if (i >= std::numeric_limits<int>::min() && i <= std::numeric_limits<int>::max())
+                return static_cast<int>(i);
+            return i;
+        }
+        return d;
+    }
+    case QJsonValue::String:
+        return json.toString();
+    case QJsonValue::Array: {
+        QVariantList list;
+        for (const QJsonValue& item : json.toArray())
+            list.append(fromJson(item));
+        return list;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject object = json.toObject();
+        if (object.size() == 1 && object.contains(kDoubleTag))
+            return object.value(kDoubleTag).toDouble();
+        if (object.size() == 1 && object.contains(kBytesTag))
+            return QByteArray::fromBase64(object.value(kBytesTag).toString().toLatin1());
+        QVariantMap map;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            map.insert(it.key(), fromJson(it.value()));
+        return map;
+    }
+    default:
+        return {};
+    }
+}
+
+bool readFile(QIODevice& device, QSettings::SettingsMap& map)
+{
+    return decode(device.readAll(), map);
+}
+
+bool writeFile(QIODevice& device, const QSettings::SettingsMap& map)
+{
+    return device.write(encode(map)) >= 0;
+}
+
+} // namespace
+
+QByteArray encode(const QSettings::SettingsMap& map)
+{
+    QJsonObject object;
+    for (auto it = map.begin(); it != map.end(); ++it)
+        object.insert(it.key(), toJson(it.value()));
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+bool decode(const QByteArray& bytes, QSettings::SettingsMap& map)
+{
+    if (bytes.trimmed().isEmpty())
+        return true;
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return false;
+    const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it)
-      map.insert(it.key(), fromJson(it.value()));
-    return map;
-  }
-  default:
-    return {};
-  }
-}
-
-bool readFile(QIODevice &device, QSettings::SettingsMap &map) {
-  return decode(device.readAll(), map);
-}
-
-bool writeFile(QIODevice &device, const QSettings::SettingsMap &map) {
-  return device.write(encode(map)) >= 0;
-}
-
-} // namespace
-
-QByteArray encode(const QSettings::SettingsMap &map) {
-  QJsonObject object;
-  for (auto it = map.begin(); it != map.end(); ++it)
-    object.insert(it.key(), toJson(it.value()));
-  return QJsonDocument(object).toJson(QJsonDocument::Indented);
-}
-
-bool decode(const QByteArray &bytes, QSettings::SettingsMap &map) {
-  if (bytes.trimmed().isEmpty())
+        map.insert(it.key(), fromJson(it.value()));
     return true;
-  QJsonParseError error{};
-  const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-  if (error.error != QJsonParseError::NoError || !document.isObject())
-    return false;
-  const QJsonObject object = document.object();
-  for (auto it = object.begin(); it != object.end(); ++it)
-    map.insert(it.key(), fromJson(it.value()));
-  return true;
 }
 
-QSettings::Format jsonFormat() {
-  static const QSettings::Format format =
-      QSettings::registerFormat(QStringLiteral("json"), readFile, writeFile);
-  return format;
+QSettings::Format jsonFormat()
+{
+    static const QSettings::Format format = QSettings::registerFormat(QStringLiteral("json"), readFile, writeFile);
+    return format;
 }
 
-ChangeSignal &changes() {
-  static ChangeSignal *const signal = [] {
-    auto *made = new ChangeSignal;
-    // It belongs to the main thread even when a worker writes first.
-    if (const QCoreApplication *app = QCoreApplication::instance())
-      made->moveToThread(app->thread());
-    return made;
-  }();
-  return *signal;
+ChangeSignal& changes()
+{
+    static ChangeSignal* const signal = [] {
+        auto* made = new ChangeSignal;
+        // It belongs to the main thread even when a worker writes first.
+        if (const QCoreApplication* app = QCoreApplication::instance())
+            made->moveToThread(app->thread());
+        return made;
+    }();
+    return *signal;
 }
 
 namespace {
 
-void announceChange() {
-  if (Dispatch::isMainThread()) {
-    emit changes().changed();
-    return;
-  }
-  // Listeners are views and view models: they hear of a write made on a
-  // worker thread on the main thread, never on the writer's.
-  Dispatch::main().async([] { emit changes().changed(); });
+void announceChange()
+{
+    if (Dispatch::isMainThread()) {
+        emit changes().changed();
+        return;
+    }
+    // Listeners are views and view models: they hear of a write made on a
+    // worker thread on the main thread, never on the writer's.
+    Dispatch::main().async([] { emit changes().changed(); });
 }
 
 } // namespace
 
-Store::Store()
-    : QSettings(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"),
-                QStringLiteral("Tallowind")) {}
-
-Store::~Store() {
-  if (written)
-    sync();
+Store::Store() : QSettings(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"))
+{
 }
 
-void Store::setValue(QAnyStringView key, const QVariant &value) {
-  QSettings::setValue(key, value);
-  written = true;
+Store::~Store()
+{
+    if (written)
+        sync();
 }
 
-void Store::remove(QAnyStringView key) {
-  QSettings::remove(key);
-  written = true;
+void Store::setValue(QAnyStringView key, const QVariant& value)
+{
+    QSettings::setValue(key, value);
+    written = true;
 }
 
-void Store::clear() {
-  QSettings::clear();
-  written = true;
+void Store::remove(QAnyStringView key)
+{
+    QSettings::remove(key);
+    written = true;
 }
 
-void Store::sync() {
-  QSettings::sync();
-  if (!written)
-    return;
-  written = false;
-  announceChange();
+void Store::clear()
+{
+    QSettings::clear();
+    written = true;
+}
+
+void Store::sync()
+{
+    QSettings::sync();
+    if (!written)
+        return;
+    written = false;
+    announceChange();
 }
 
 namespace {
 
-std::unique_ptr<Store> openFile() { return std::make_unique<Store>(); }
+std::unique_ptr<Store> openFile()
+{
+    return std::make_unique<Store>();
+}
 
-QString describe(QSettings::Status status) {
-  return status == QSettings::FormatError
-             ? QStringLiteral("not valid settings JSON")
-             : QStringLiteral("access denied");
+QString describe(QSettings::Status status)
+{
+    return status == QSettings::FormatError ? QStringLiteral("not valid settings JSON")
+                                            : QStringLiteral("access denied");
 }
 
 // Renames the file to "<name>.unreadable-<time>" (with a counter when that
 // is taken); returns the new path, or an empty string with `error` set.
-QString moveAside(const QString &path, QString &error) {
-  const QString base = path + QStringLiteral(".unreadable-") +
-                       QDateTime::currentDateTime().toString(
-                           QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-  QString target = base;
-  for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink();
-       ++n)
-    target = base + QLatin1Char('-') + QString::number(n);
-  QFile file(path);
-  if (!file.rename(target)) {
-    error = file.errorString();
-    return {};
-  }
-  return target;
+QString moveAside(const QString& path, QString& error)
+{
+    const QString base = path + QStringLiteral(".unreadable-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    QFile file(path);
+    if (!file.rename(target)) {
+        error = file.errorString();
+        return {};
+    }
+    return target;
 }
 
-void reportWrite(const QSettings &settings) {
-  if (settings.status() != QSettings::NoError)
-    Log::out(QStringLiteral("Failed to save settings to %1: %2")
-                 .arg(settings.fileName(), describe(settings.status())));
+void reportWrite(const QSettings& settings)
+{
+    if (settings.status() != QSettings::NoError)
+        Log::out(
+            QStringLiteral("Failed to save settings to %1: %2").arg(settings.fileName(), describe(settings.status())));
 }
 
 } // namespace
 
-std::unique_ptr<Store> open() {
-  // One caller at a time decides about an unreadable file.
-  static std::mutex mutex;
-  std::lock_guard lock(mutex);
-  std::unique_ptr<Store> settings = openFile();
-  const QSettings::Status status = settings->status();
-  const QString path = settings->fileName();
-  const QFileInfo file(path);
-  if (status == QSettings::NoError || !file.exists())
-    return settings;
-  // Only a file that cannot be read or decoded; one merely write-protected
-  // is the user's to keep as it is.
-  if (status == QSettings::AccessError && file.isFile() && file.isReadable())
-    return settings;
+std::unique_ptr<Store> open()
+{
+    // One caller at a time decides about an unreadable file.
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    std::unique_ptr<Store> settings = openFile();
+    const QSettings::Status status = settings->status();
+    const QString path = settings->fileName();
+    const QFileInfo file(path);
+    if (status == QSettings::NoError || !file.exists())
+        return settings;
+    // Only a file that cannot be read or decoded; one merely write-protected
+    // is the user's to keep as it is.
+    if (status == QSettings::AccessError && file.isFile() && file.isReadable())
+        return settings;
 
-  // The next write would replace the file with what could be read of it:
-  // nothing. It is kept aside instead, and the store starts empty.
-  settings.reset();
-  QString error;
-  const QString aside = moveAside(path, error);
-  if (aside.isEmpty()) {
-    Log::out(QStringLiteral(
-                 "Settings file %1 could not be read (%2) nor kept aside: %3")
-                 .arg(path, describe(status), error));
+    // The next write would replace the file with what could be read of it:
+    // nothing. It is kept aside instead, and the store starts empty.
+    settings.reset();
+    QString error;
+    const QString aside = moveAside(path, error);
+    if (aside.isEmpty()) {
+        Log::out(QStringLiteral("Settings file %1 could not be read (%2) nor kept aside: %3")
+                     .arg(path, describe(status), error));
+        return openFile();
+    }
+    Log::out(QStringLiteral("Settings file %1 could not be read (%2); kept it as "
+                            "%3 and started from defaults")
+                 .arg(path, describe(status), QFileInfo(aside).fileName()));
     return openFile();
-  }
-  Log::out(QStringLiteral("Settings file %1 could not be read (%2); kept it as "
-                          "%3 and started from defaults")
-               .arg(path, describe(status), QFileInfo(aside).fileName()));
-  return openFile();
 }
 
-QVariant value(const QString &key) { return open()->value(key); }
-
-bool contains(const QString &key) { return open()->contains(key); }
-
-void setValue(const QString &key, const QVariant &value) {
-  auto settings = open();
-  settings->setValue(key, value);
-  settings->sync();
-  reportWrite(*settings);
+QVariant value(const QString& key)
+{
+    return open()->value(key);
 }
 
-void remove(const QString &key) {
-  auto settings = open();
-  settings->remove(key);
-  settings->sync();
-  reportWrite(*settings);
+bool contains(const QString& key)
+{
+    return open()->contains(key);
+}
+
+void setValue(const QString& key, const QVariant& value)
+{
+    auto settings = open();
+    settings->setValue(key, value);
+    settings->sync();
+    reportWrite(*settings);
+}
+
+void remove(const QString& key)
+{
+    auto settings = open();
+    settings->remove(key);
+    settings->sync();
+    reportWrite(*settings);
 }
 
 } // namespace Defaults

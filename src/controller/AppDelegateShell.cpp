@@ -161,4 +161,3 @@ void AppDelegate::checkForUpdates()
     if (updaterController)
         updaterController->checkForUpdates();
 }
-

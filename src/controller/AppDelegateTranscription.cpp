@@ -26,202 +26,182 @@ constexpr double silentNoticeDuration = 1.5;
 
 } // namespace
 
-void AppDelegate::stopRecordingAndTranscribe() {
-  recordingInProgress = false; // from here on the tap drops every buffer
-  ownedRecordingStateManager->stopRecording();
-  hideFocusIndicator();
-  stopLiveSpeechStreaming();
+void AppDelegate::stopRecordingAndTranscribe()
+{
+    recordingInProgress = false; // from here on the tap drops every buffer
+    ownedRecordingStateManager->stopRecording();
+    hideFocusIndicator();
+    stopLiveSpeechStreaming();
 
-  // Buffers already past the recording check may still arrive meanwhile.
-  Dispatch::sleepFor(tailWait);
+    // Buffers already past the recording check may still arrive meanwhile.
+    Dispatch::sleepFor(tailWait);
 
-  stopAudioEngine();
-  updateStatusIcon(false, false);
+    stopAudioEngine();
+    updateStatusIcon(false, false);
 
-  {
-    std::lock_guard lock(audioMutex);
-    if (voiceActivityDetector) {
-      DetectorFrames::flush(
-          vadFrameBuffer, vadProcessedSamples,
-          [this](std::span<const float> frame, int64_t index) {
-            voiceActivityDetector->processFrame(frame, index);
-          });
-      voiceActivityDetector->finalizeRecording(
-          static_cast<int64_t>(audioData.size()));
-    }
-  }
-
-  transcribeAudio();
-
-  std::lock_guard lock(audioMutex);
-  voiceActivityDetector.reset();
-  vadFrameBuffer.clear();
-}
-
-void AppDelegate::transcribeAudio() {
-  // The job owns its audio: the recording buffer belongs to whichever
-  // recording runs next.
-  std::vector<float> recording;
-  std::shared_ptr<VoiceActivityDetector> detector;
-  {
-    // Taken, not copied: a second stop must not send this recording again.
-    std::lock_guard lock(audioMutex);
-    recording = std::exchange(audioData, {});
-    detector = voiceActivityDetector;
-  }
-  if (recording.empty())
-    return;
-  // The mode of the recording that just stopped; it travels with the job.
-  const RecordingMode mode = ownedRecordingStateManager->currentState().mode;
-
-  SpeechTrim::Decision decision = SpeechTrim::select(
-      recording, detector.get(), AppConfig::enableVoiceActivityDetection(),
-      AppConfig::vadSegmentationMode(), whisperSampleRate);
-  if (decision.silent) {
-    QPointer<AppDelegate> weak(this);
-    Dispatch::main().async([weak] {
-      if (!weak)
-        return;
-      weak->showStreamingWindow();
-      RecordingManager::shared().setCurrentTranscription(
-          QStringLiteral("No audio detected"));
-      Dispatch::main().asyncAfter(silentNoticeDuration, [weak] {
-        if (weak)
-          weak->hideStreamingWindow();
-      });
-    });
-    return;
-  }
-
-  std::vector<float> audio = std::move(decision.audio);
-  if (audio.empty())
-    return;
-
-  updateStatusIcon(false, true);
-  Log::system(QStringLiteral("[AppDelegate] About to transcribe %1 samples")
-                  .arg(audio.size()));
-
-  if (!isLoadingModel) {
-    QPointer<AppDelegate> weak(this);
-    ensureModelLoaded([weak, audio = std::move(audio),
-                       mode](bool success) mutable {
-      if (success) {
-        if (weak)
-          weak->performTranscription(std::move(audio), whisperSampleRate, mode);
-        return;
-      }
-      Log::system(
-          QStringLiteral("[AppDelegate] Failed to ensure model loaded"));
-      Dispatch::main().async([weak] {
-        if (!weak)
-          return;
-        weak->updateStatusIcon(false, false);
-        weak->reportModelLoadFailure();
-      });
-    });
-    return;
-  }
-
-  // Parked recordings are handed over in the order they stopped.
-  Log::system(
-      QStringLiteral("[AppDelegate] Model is loading, queueing transcription"));
-  {
-    std::lock_guard lock(modelMutex);
-    pendingTranscriptions.push_back(
-        PendingTranscription{std::move(audio), whisperSampleRate, mode});
-  }
-  // Each parked recording also waits for the load's outcome: the load hands
-  // the recordings over before this answer arrives, so a failure finds this
-  // one still parked. It would never be transcribed, and the icon would stay
-  // at transcribing, so it is dropped.
-  QPointer<AppDelegate> weak(this);
-  ensureModelLoaded([weak](bool loaded) {
-    if (!loaded && weak)
-      weak->dropParkedTranscription();
-  });
-}
-
-void AppDelegate::processPendingTranscription(std::vector<float> audio,
-                                              double sampleRate,
-                                              RecordingMode mode) {
-  updateStatusIcon(false, true);
-  performTranscription(std::move(audio), sampleRate, mode);
-}
-
-void AppDelegate::performTranscription(std::vector<float> audio,
-                                       double sampleRate, RecordingMode mode) {
-  Log::system(QStringLiteral(
-                  "[AppDelegate] performTranscription called with %1 samples")
-                  .arg(audio.size()));
-  QPointer<AppDelegate> weak(this);
-  // The job reaches the controller only through the guard, so a controller
-  // destroyed meanwhile is never touched.
-  const LifetimeGuard::Token lifetime = transcriptionLifetime.token();
-  transcriptionQueue.async([this, lifetime, weak, audio = std::move(audio),
-                            sampleRate, mode] {
-    std::shared_ptr<WhisperWrapper> wrapper;
     {
-      const auto inside = lifetime.enter();
-      if (!inside.owns_lock()) {
-        Log::system(QStringLiteral(
-            "[AppDelegate] self is nil in performTranscription"));
-        return;
-      }
-      std::lock_guard lock(modelMutex);
-      wrapper = whisperWrapper;
-    }
-    const auto resetStatusIcon = [weak] {
-      Dispatch::main().async([weak] {
-        if (weak)
-          weak->updateStatusIcon(false, false);
-      });
-    };
-    if (!wrapper) {
-      Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
-      // The model changed after its load: wait for the next one.
-      Dispatch::main().async([weak, audio, sampleRate, mode] {
-        if (weak)
-          weak->reparkTranscription(audio, sampleRate, mode);
-      });
-      return;
+        std::lock_guard lock(audioMutex);
+        if (voiceActivityDetector) {
+            DetectorFrames::flush(
+                vadFrameBuffer, vadProcessedSamples, [this](std::span<const float> frame, int64_t index) {
+                    voiceActivityDetector->processFrame(frame, index);
+                });
+            voiceActivityDetector->finalizeRecording(static_cast<int64_t>(audioData.size()));
+        }
     }
 
-    const auto start = std::chrono::steady_clock::now();
-    const double audioDuration = static_cast<double>(audio.size()) / sampleRate;
-    Log::system(
-        QStringLiteral("[AppDelegate] Calling whisperWrapper.transcribe"));
-    const std::optional<QString> text = wrapper->transcribe(audio, sampleRate);
-    if (!text) {
-      Log::system(QStringLiteral("[AppDelegate] Transcription returned nil"));
-      resetStatusIcon();
-      return;
-    }
+    transcribeAudio();
 
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-            .count();
-    Log::system(QStringLiteral("[AppDelegate] Transcription successful: ") +
-                *text);
-    resetStatusIcon();
-    Log::system(
-        QString::asprintf("[Tallowind Performance] Audio duration: %.1fs, "
-                          "Transcription time: %.2fs, Ratio: %.1fx",
-                          audioDuration, elapsed, audioDuration / elapsed));
+    std::lock_guard lock(audioMutex);
+    voiceActivityDetector.reset();
+    vadFrameBuffer.clear();
+}
 
-    if (text->isEmpty())
-      return;
-    // Queued before the text is announced: whoever hears the
-    // announcement and waits for the archive finds the recording.
-    const std::optional<WhisperModel> model =
-        ModelManager::shared().activeModel();
-    const QString modelName =
-        model ? model->rawValue() : QStringLiteral("unknown");
-    RecordingManager::shared().saveRecording(audio, sampleRate, *text,
-                                             modelName);
+void AppDelegate::transcribeAudio()
+{
+    // The job owns its audio: the recording buffer belongs to whichever
+    // recording runs next.
+    std::vector<float> recording;
+    std::shared_ptr<VoiceActivityDetector> detector;
     {
-      const auto inside = lifetime.enter();
-      if (inside.owns_lock())
-        injectText(*text, mode);
+        // Taken, not copied: a second stop must not send this recording again.
+        std::lock_guard lock(audioMutex);
+        recording = std::exchange(audioData, {});
+        detector = voiceActivityDetector;
     }
-  });
+    if (recording.empty())
+        return;
+    // The mode of the recording that just stopped; it travels with the job.
+    const RecordingMode mode = ownedRecordingStateManager->currentState().mode;
+
+    SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(),
+        AppConfig::enableVoiceActivityDetection(), AppConfig::vadSegmentationMode(), whisperSampleRate);
+    if (decision.silent) {
+        QPointer<AppDelegate> weak(this);
+        Dispatch::main().async([weak] {
+            if (!weak)
+                return;
+            weak->showStreamingWindow();
+            RecordingManager::shared().setCurrentTranscription(QStringLiteral("No audio detected"));
+            Dispatch::main().asyncAfter(silentNoticeDuration, [weak] {
+                if (weak)
+                    weak->hideStreamingWindow();
+            });
+        });
+        return;
+    }
+
+    std::vector<float> audio = std::move(decision.audio);
+    if (audio.empty())
+        return;
+
+    updateStatusIcon(false, true);
+    Log::system(QStringLiteral("[AppDelegate] About to transcribe %1 samples").arg(audio.size()));
+
+    if (!isLoadingModel) {
+        QPointer<AppDelegate> weak(this);
+        ensureModelLoaded([weak, audio = std::move(audio), mode](bool success) mutable {
+            if (success) {
+                if (weak)
+                    weak->performTranscription(std::move(audio), whisperSampleRate, mode);
+                return;
+            }
+            Log::system(QStringLiteral("[AppDelegate] Failed to ensure model loaded"));
+            Dispatch::main().async([weak] {
+                if (!weak)
+                    return;
+                weak->updateStatusIcon(false, false);
+                weak->reportModelLoadFailure();
+            });
+        });
+        return;
+    }
+
+    // Parked recordings are handed over in the order they stopped.
+    Log::system(QStringLiteral("[AppDelegate] Model is loading, queueing transcription"));
+    {
+        std::lock_guard lock(modelMutex);
+        pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
+    }
+    // Each parked recording also waits for the load's outcome: the load hands
+    // the recordings over before this answer arrives, so a failure finds this
+    // one still parked. It would never be transcribed, and the icon would stay
+    // at transcribing, so it is dropped.
+    QPointer<AppDelegate> weak(this);
+    ensureModelLoaded([weak](bool loaded) {
+        if (!loaded && weak)
+            weak->dropParkedTranscription();
+    });
+}
+
+void AppDelegate::processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
+{
+    updateStatusIcon(false, true);
+    performTranscription(std::move(audio), sampleRate, mode);
+}
+
+void AppDelegate::performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
+{
+    Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audio.size()));
+    QPointer<AppDelegate> weak(this);
+    // The job reaches the controller only through the guard, so a controller
+    // destroyed meanwhile is never touched.
+    const LifetimeGuard::Token lifetime = transcriptionLifetime.token();
+    transcriptionQueue.async([this, lifetime, weak, audio = std::move(audio), sampleRate, mode] {
+        std::shared_ptr<WhisperWrapper> wrapper;
+        {
+            const auto inside = lifetime.enter();
+            if (!inside.owns_lock()) {
+                Log::system(QStringLiteral("[AppDelegate] self is nil in performTranscription"));
+                return;
+            }
+            std::lock_guard lock(modelMutex);
+            wrapper = whisperWrapper;
+        }
+        const auto resetStatusIcon = [weak] {
+            Dispatch::main().async([weak] {
+                if (weak)
+                    weak->updateStatusIcon(false, false);
+            });
+        };
+        if (!wrapper) {
+            Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
+            // The model changed after its load: wait for the next one.
+            Dispatch::main().async([weak, audio, sampleRate, mode] {
+                if (weak)
+                    weak->reparkTranscription(audio, sampleRate, mode);
+            });
+            return;
+        }
+
+        const auto start = std::chrono::steady_clock::now();
+        const double audioDuration = static_cast<double>(audio.size()) / sampleRate;
+        Log::system(QStringLiteral("[AppDelegate] Calling whisperWrapper.transcribe"));
+        const std::optional<QString> text = wrapper->transcribe(audio, sampleRate);
+        if (!text) {
+            Log::system(QStringLiteral("[AppDelegate] Transcription returned nil"));
+            resetStatusIcon();
+            return;
+        }
+
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        Log::system(QStringLiteral("[AppDelegate] Transcription successful: ") + *text);
+        resetStatusIcon();
+        Log::system(QString::asprintf("[Tallowind Performance] Audio duration: %.1fs, "
+                                      "Transcription time: %.2fs, Ratio: %.1fx",
+            audioDuration, elapsed, audioDuration / elapsed));
+
+        if (text->isEmpty())
+            return;
+        // Queued before the text is announced: whoever hears the
+        // announcement and waits for the archive finds the recording.
+        const std::optional<WhisperModel> model = ModelManager::shared().activeModel();
+        const QString modelName = model ? model->rawValue() : QStringLiteral("unknown");
+        RecordingManager::shared().saveRecording(audio, sampleRate, *text, modelName);
+        {
+            const auto inside = lifetime.enter();
+            if (inside.owns_lock())
+                injectText(*text, mode);
+        }
+    });
 }

@@ -15,153 +15,151 @@
 
 using DefaultsStore = DefaultsTest;
 
-TEST_F(DefaultsStore, TypedValuesSurviveTheFile) {
-  Defaults::setValue("Flag", true);
-  Defaults::setValue("Count", 42);
-  Defaults::setValue("Ratio", 1.0);
-  Defaults::setValue("Name", QString("large-v3"));
-  Defaults::setValue("Blob", QByteArray("\x00\x01[]", 4));
-  Defaults::setValue("List", QVariantList{1, QString("a"), false});
+TEST_F(DefaultsStore, TypedValuesSurviveTheFile)
+{
+    Defaults::setValue("Flag", true);
+    Defaults::setValue("Count", 42);
+    Defaults::setValue("Ratio", 1.0);
+    Defaults::setValue("Name", QString("large-v3"));
+    Defaults::setValue("Blob", QByteArray("\x00\x01[]", 4));
+    Defaults::setValue("List", QVariantList{1, QString("a"), false});
 
-  // Read through the file, not the in-memory cache of the writer.
-  QSettings::SettingsMap map;
-  QFile file(Defaults::open()->fileName());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  ASSERT_TRUE(Defaults::decode(file.readAll(), map));
+    // Read through the file, not the in-memory cache of the writer.
+    QSettings::SettingsMap map;
+    QFile file(Defaults::open()->fileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(Defaults::decode(file.readAll(), map));
 
-  EXPECT_EQ(map["Flag"].typeId(), QMetaType::Bool);
-  EXPECT_EQ(map["Count"].typeId(), QMetaType::Int);
-  EXPECT_EQ(map["Ratio"].typeId(), QMetaType::Double);
-  EXPECT_EQ(map["Ratio"].toDouble(), 1.0);
-  EXPECT_EQ(map["Name"].typeId(), QMetaType::QString);
-  EXPECT_EQ(map["Blob"].toByteArray(), QByteArray("\x00\x01[]", 4));
-  EXPECT_EQ(map["Blob"].typeId(), QMetaType::QByteArray);
-  EXPECT_EQ(map["List"].toList().size(), 3);
+    EXPECT_EQ(map["Flag"].typeId(), QMetaType::Bool);
+    EXPECT_EQ(map["Count"].typeId(), QMetaType::Int);
+    EXPECT_EQ(map["Ratio"].typeId(), QMetaType::Double);
+    EXPECT_EQ(map["Ratio"].toDouble(), 1.0);
+    EXPECT_EQ(map["Name"].typeId(), QMetaType::QString);
+    EXPECT_EQ(map["Blob"].toByteArray(), QByteArray("\x00\x01[]", 4));
+    EXPECT_EQ(map["Blob"].typeId(), QMetaType::QByteArray);
+    EXPECT_EQ(map["List"].toList().size(), 3);
 }
 
-TEST_F(DefaultsStore, FileLivesUnderConfigHome) {
-  const QString expected =
-      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-      "/Tallowind/Tallowind.json";
-  EXPECT_EQ(Defaults::open()->fileName(), expected);
+TEST_F(DefaultsStore, FileLivesUnderConfigHome)
+{
+    const QString expected =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Tallowind/Tallowind.json";
+    EXPECT_EQ(Defaults::open()->fileName(), expected);
 }
 
-TEST(DefaultsFormat, RejectsMalformedJson) {
-  QSettings::SettingsMap map;
-  EXPECT_FALSE(Defaults::decode("{not json", map));
-  EXPECT_FALSE(Defaults::decode("[1,2]", map));
-  EXPECT_TRUE(Defaults::decode("", map));
+TEST(DefaultsFormat, RejectsMalformedJson)
+{
+    QSettings::SettingsMap map;
+    EXPECT_FALSE(Defaults::decode("{not json", map));
+    EXPECT_FALSE(Defaults::decode("[1,2]", map));
+    EXPECT_TRUE(Defaults::decode("", map));
 }
 
-TEST_F(DefaultsStore, RemoveForgetsTheKey) {
-  Defaults::setValue("Gone", 3);
-  ASSERT_TRUE(Defaults::contains("Gone"));
-  Defaults::remove("Gone");
-  EXPECT_FALSE(Defaults::contains("Gone"));
-  EXPECT_FALSE(Defaults::value("Gone").isValid());
+TEST_F(DefaultsStore, RemoveForgetsTheKey)
+{
+    Defaults::setValue("Gone", 3);
+    ASSERT_TRUE(Defaults::contains("Gone"));
+    Defaults::remove("Gone");
+    EXPECT_FALSE(Defaults::contains("Gone"));
+    EXPECT_FALSE(Defaults::value("Gone").isValid());
 }
 
-TEST_F(DefaultsStore, EveryWriteIsAnnouncedOnTheMainThread) {
-  QSignalSpy changed(&Defaults::changes(), &Defaults::ChangeSignal::changed);
-  Defaults::setValue("Flag", true);
-  EXPECT_EQ(changed.count(), 1) << "announced before the write returns";
-  Defaults::setValue("Flag", true);
-  EXPECT_EQ(changed.count(), 2) << "an equal value too";
-  Defaults::remove("Flag");
-  EXPECT_EQ(changed.count(), 3);
-  ASSERT_TRUE(Dispatch::drainMainQueue());
-  EXPECT_EQ(changed.count(), 3) << "and not again later";
-
-  // Several edits through one handle are announced once it syncs.
-  {
-    auto store = Defaults::open();
-    store->setValue("A", 1);
-    store->remove("B");
+TEST_F(DefaultsStore, EveryWriteIsAnnouncedOnTheMainThread)
+{
+    QSignalSpy changed(&Defaults::changes(), &Defaults::ChangeSignal::changed);
+    Defaults::setValue("Flag", true);
+    EXPECT_EQ(changed.count(), 1) << "announced before the write returns";
+    Defaults::setValue("Flag", true);
+    EXPECT_EQ(changed.count(), 2) << "an equal value too";
+    Defaults::remove("Flag");
     EXPECT_EQ(changed.count(), 3);
-    store->sync();
-    EXPECT_EQ(changed.count(), 4);
-    store->sync();
-    EXPECT_EQ(changed.count(), 4) << "nothing new to announce";
-    store->setValue("C", 2);
-  }
-  EXPECT_EQ(changed.count(), 5) << "closing the handle syncs and announces";
+    ASSERT_TRUE(Dispatch::drainMainQueue());
+    EXPECT_EQ(changed.count(), 3) << "and not again later";
 
-  // Reading announces nothing.
-  (void)Defaults::value("A");
-  EXPECT_EQ(changed.count(), 5);
+    // Several edits through one handle are announced once it syncs.
+    {
+        auto store = Defaults::open();
+        store->setValue("A", 1);
+        store->remove("B");
+        EXPECT_EQ(changed.count(), 3);
+        store->sync();
+        EXPECT_EQ(changed.count(), 4);
+        store->sync();
+        EXPECT_EQ(changed.count(), 4) << "nothing new to announce";
+        store->setValue("C", 2);
+    }
+    EXPECT_EQ(changed.count(), 5) << "closing the handle syncs and announces";
+
+    // Reading announces nothing.
+    (void)Defaults::value("A");
+    EXPECT_EQ(changed.count(), 5);
 }
 
-TEST_F(DefaultsStore, AWriteOnAnotherThreadIsAnnouncedOnTheMainThread) {
-  std::vector<QThread *> threads;
-  const QMetaObject::Connection connection = QObject::connect(
-      &Defaults::changes(), &Defaults::ChangeSignal::changed,
-      [&threads] { threads.push_back(QThread::currentThread()); });
+TEST_F(DefaultsStore, AWriteOnAnotherThreadIsAnnouncedOnTheMainThread)
+{
+    std::vector<QThread*> threads;
+    const QMetaObject::Connection connection = QObject::connect(&Defaults::changes(), &Defaults::ChangeSignal::changed,
+        [&threads] { threads.push_back(QThread::currentThread()); });
 
-  std::thread writer([] { Defaults::setValue("FromWorker", 7); });
-  writer.join();
-  EXPECT_TRUE(threads.empty());
-  ASSERT_TRUE(Dispatch::drainMainQueue());
-  QObject::disconnect(connection);
+    std::thread writer([] { Defaults::setValue("FromWorker", 7); });
+    writer.join();
+    EXPECT_TRUE(threads.empty());
+    ASSERT_TRUE(Dispatch::drainMainQueue());
+    QObject::disconnect(connection);
 
-  ASSERT_EQ(threads.size(), 1U);
-  EXPECT_EQ(threads[0], QThread::currentThread());
-  EXPECT_EQ(Defaults::value("FromWorker").toInt(), 7);
-  // A hand-edited file with one trailing comma must not lose every setting at
-  // the next write: it is kept aside and the store starts from defaults.
-  TEST_F(DefaultsStore, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty) {
-    const QString path = Defaults::open()->fileName();
-    const QString folder = QFileInfo(path).absolutePath();
-    const QByteArray broken =
-        "{\n  \"WhisperBeamSize\": 5,\n  \"Language\": \"de\",\n}\n";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const auto asideCopies = [&] {
-      return QDir(folder).entryList({"Tallowind.json.unreadable-*"},
-                                    QDir::Files);
-    };
-    for (const QString &name : asideCopies())
-      QFile::remove(folder + "/" + name);
+    ASSERT_EQ(threads.size(), 1U);
+    EXPECT_EQ(threads[0], QThread::currentThread());
+    EXPECT_EQ(Defaults::value("FromWorker").toInt(), 7);
+    // A hand-edited file with one trailing comma must not lose every setting at
+    // the next write: it is kept aside and the store starts from defaults.
+    TEST_F(DefaultsStore, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty)
     {
-      QFile file(path);
-      ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-      file.write(broken);
+        const QString path = Defaults::open()->fileName();
+        const QString folder = QFileInfo(path).absolutePath();
+        const QByteArray broken = "{\n  \"WhisperBeamSize\": 5,\n  \"Language\": \"de\",\n}\n";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const auto asideCopies = [&] { return QDir(folder).entryList({"Tallowind.json.unreadable-*"}, QDir::Files); };
+        for (const QString& name : asideCopies())
+            QFile::remove(folder + "/" + name);
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(broken);
+        }
+
+        LogCapture log;
+        EXPECT_FALSE(Defaults::value("WhisperBeamSize").isValid());
+        Defaults::setValue("Language", QString("en"));
+
+        const QStringList copies = asideCopies();
+        ASSERT_EQ(copies.size(), 1);
+        QFile kept(folder + "/" + copies.front());
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), broken);
+        EXPECT_EQ(Defaults::value("Language").toString(), "en");
+        EXPECT_FALSE(Defaults::contains("WhisperBeamSize"));
+        ASSERT_EQ(log.outLines().size(), 1);
+        EXPECT_EQ(log.outLines().front(),
+            "Settings file " + path + " could not be read (not valid settings JSON); kept it as " + copies.front()
+                + " and started from defaults");
+        QFile::remove(kept.fileName());
     }
 
-    LogCapture log;
-    EXPECT_FALSE(Defaults::value("WhisperBeamSize").isValid());
-    Defaults::setValue("Language", QString("en"));
-
-    const QStringList copies = asideCopies();
-    ASSERT_EQ(copies.size(), 1);
-    QFile kept(folder + "/" + copies.front());
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), broken);
-    EXPECT_EQ(Defaults::value("Language").toString(), "en");
-    EXPECT_FALSE(Defaults::contains("WhisperBeamSize"));
-    ASSERT_EQ(log.outLines().size(), 1);
-    EXPECT_EQ(log.outLines().front(),
-              "Settings file " + path +
-                  " could not be read (not valid settings JSON); kept it as " +
-                  copies.front() + " and started from defaults");
-    QFile::remove(kept.fileName());
-  }
-
-  TEST_F(DefaultsStore, FailedWritesAreReported) {
-    const QString path = Defaults::open()->fileName();
-    const QString folder = QFileInfo(path).absolutePath();
-    ASSERT_TRUE(QDir().mkpath(folder));
-    // A file where the settings folder belongs: nothing can be written.
-    ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
+    TEST_F(DefaultsStore, FailedWritesAreReported)
     {
-      QFile blocker(folder);
-      ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        const QString path = Defaults::open()->fileName();
+        const QString folder = QFileInfo(path).absolutePath();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        // A file where the settings folder belongs: nothing can be written.
+        ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
+        {
+            QFile blocker(folder);
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        }
+        LogCapture log;
+        Defaults::setValue("Lost", 2);
+        ASSERT_TRUE(QFile::remove(folder));
+        ASSERT_TRUE(QDir().rename(folder + ".away", folder));
+        EXPECT_EQ(log.outLines().filter("Failed to save settings to " + path + ": ").size(), 1)
+            << log.outLines().join("\n").toStdString();
     }
-    LogCapture log;
-    Defaults::setValue("Lost", 2);
-    ASSERT_TRUE(QFile::remove(folder));
-    ASSERT_TRUE(QDir().rename(folder + ".away", folder));
-    EXPECT_EQ(log.outLines()
-                  .filter("Failed to save settings to " + path + ": ")
-                  .size(),
-              1)
-        << log.outLines().join("\n").toStdString();
-  }
