@@ -4,9 +4,8 @@
 #include "support/SettingsReset.h"
 
 #include <QDir>
-#include <QFileInfo>
-
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QThread>
@@ -110,56 +109,58 @@ TEST_F(DefaultsStore, AWriteOnAnotherThreadIsAnnouncedOnTheMainThread)
     ASSERT_EQ(threads.size(), 1U);
     EXPECT_EQ(threads[0], QThread::currentThread());
     EXPECT_EQ(Defaults::value("FromWorker").toInt(), 7);
-    // A hand-edited file with one trailing comma must not lose every setting at
-    // the next write: it is kept aside and the store starts from defaults.
-    TEST_F(DefaultsStore, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty)
+}
+
+// A hand-edited file with one trailing comma must not lose every setting at
+// the next write: it is kept aside and the store starts from defaults.
+TEST_F(DefaultsStore, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty)
+{
+    const QString path = Defaults::open()->fileName();
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray broken = "{\n  \"WhisperBeamSize\": 5,\n  \"Language\": \"de\",\n}\n";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto asideCopies = [&] { return QDir(folder).entryList({"Tallowind.json.unreadable-*"}, QDir::Files); };
+    for (const QString& name : asideCopies())
+        QFile::remove(folder + "/" + name);
     {
-        const QString path = Defaults::open()->fileName();
-        const QString folder = QFileInfo(path).absolutePath();
-        const QByteArray broken = "{\n  \"WhisperBeamSize\": 5,\n  \"Language\": \"de\",\n}\n";
-        ASSERT_TRUE(QDir().mkpath(folder));
-        const auto asideCopies = [&] { return QDir(folder).entryList({"Tallowind.json.unreadable-*"}, QDir::Files); };
-        for (const QString& name : asideCopies())
-            QFile::remove(folder + "/" + name);
-        {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(broken);
-        }
-
-        LogCapture log;
-        EXPECT_FALSE(Defaults::value("WhisperBeamSize").isValid());
-        Defaults::setValue("Language", QString("en"));
-
-        const QStringList copies = asideCopies();
-        ASSERT_EQ(copies.size(), 1);
-        QFile kept(folder + "/" + copies.front());
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), broken);
-        EXPECT_EQ(Defaults::value("Language").toString(), "en");
-        EXPECT_FALSE(Defaults::contains("WhisperBeamSize"));
-        ASSERT_EQ(log.outLines().size(), 1);
-        EXPECT_EQ(log.outLines().front(),
-            "Settings file " + path + " could not be read (not valid settings JSON); kept it as " + copies.front()
-                + " and started from defaults");
-        QFile::remove(kept.fileName());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(broken);
     }
 
-    TEST_F(DefaultsStore, FailedWritesAreReported)
+    LogCapture log;
+    EXPECT_FALSE(Defaults::value("WhisperBeamSize").isValid());
+    Defaults::setValue("Language", QString("en"));
+
+    const QStringList copies = asideCopies();
+    ASSERT_EQ(copies.size(), 1);
+    QFile kept(folder + "/" + copies.front());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), broken);
+    EXPECT_EQ(Defaults::value("Language").toString(), "en");
+    EXPECT_FALSE(Defaults::contains("WhisperBeamSize"));
+    ASSERT_EQ(log.outLines().size(), 1);
+    EXPECT_EQ(log.outLines().front(),
+        "Settings file " + path + " could not be read (not valid settings JSON); kept it as " + copies.front()
+            + " and started from defaults");
+    QFile::remove(kept.fileName());
+}
+
+TEST_F(DefaultsStore, FailedWritesAreReported)
+{
+    const QString path = Defaults::open()->fileName();
+    const QString folder = QFileInfo(path).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // A file where the settings folder belongs: nothing can be written.
+    ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
     {
-        const QString path = Defaults::open()->fileName();
-        const QString folder = QFileInfo(path).absolutePath();
-        ASSERT_TRUE(QDir().mkpath(folder));
-        // A file where the settings folder belongs: nothing can be written.
-        ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
-        {
-            QFile blocker(folder);
-            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-        }
-        LogCapture log;
-        Defaults::setValue("Lost", 2);
-        ASSERT_TRUE(QFile::remove(folder));
-        ASSERT_TRUE(QDir().rename(folder + ".away", folder));
-        EXPECT_EQ(log.outLines().filter("Failed to save settings to " + path + ": ").size(), 1)
-            << log.outLines().join("\n").toStdString();
+        QFile blocker(folder);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     }
+    LogCapture log;
+    Defaults::setValue("Lost", 2);
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().rename(folder + ".away", folder));
+    EXPECT_EQ(log.outLines().filter("Failed to save settings to " + path + ": ").size(), 1)
+        << log.outLines().join("\n").toStdString();
+}
