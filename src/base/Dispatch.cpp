@@ -158,10 +158,11 @@ void SerialQueue::run()
 
 void Semaphore::signal()
 {
-    {
-        std::lock_guard lock(mutex);
-        ++value_;
-    }
+    // Notify before unlocking: a waiter may destroy the semaphore as soon as
+    // it can take the lock and see the count (SerialQueue::sync and mainSync
+    // keep theirs on the stack), so signal() must not touch it after that.
+    std::lock_guard lock(mutex);
+    ++value_;
     changed.notify_one();
 }
 
