@@ -22,21 +22,27 @@ std::atomic<int> pendingImmediate{0};
 std::atomic<int> pendingDelayed{0};
 
 // Work crosses threads inside Qt's event and thread-pool queues, whose
-// locks ThreadSanitizer cannot see (Qt is not instrumented). Each item
-// carries its own release/acquire flag, published once the item is fully
-// built, so the hand-off of the work is visible and checked.
+// locks ThreadSanitizer cannot see (Qt is not instrumented). Every item is
+// published with a release once fully built, and the receiving side
+// acquires before it touches the item, so the hand-off is visible.
+std::atomic<uint64_t> handOffs{0};
+
+void receiveHandOffs()
+{
+    handOffs.load(std::memory_order_acquire);
+}
+
 class HandedWork {
 public:
-    explicit HandedWork(Work handed) : work(std::move(handed)) { published.store(true, std::memory_order_release); }
+    explicit HandedWork(Work handed) : work(std::move(handed)) { handOffs.fetch_add(1, std::memory_order_release); }
     void run()
     {
-        published.load(std::memory_order_acquire);
+        receiveHandOffs();
         work();
     }
 
 private:
     Work work;
-    std::atomic<bool> published{false};
 };
 
 class WorkEvent final : public QEvent {
@@ -58,6 +64,7 @@ class MainReceiver final : public QObject {
 public:
     bool event(QEvent* event) override
     {
+        receiveHandOffs();
         if (event->type() != WorkEvent::workType())
             return QObject::event(event);
         static_cast<WorkEvent*>(event)->run();
