@@ -2,13 +2,18 @@
 # make test  installs what is missing, builds and runs every test
 # make test-sanitize  the same tests with AddressSanitizer + UBSan
 # make bench builds the benchmarks (run them from build/bench)
+# make test-tsan  the unit suites with ThreadSanitizer
+# make fuzz  builds the parser fuzzers with clang and runs each briefly (FUZZ_SECONDS)
 # make gallery builds and opens the style gallery (every control and icon, light and dark)
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
 
-.PHONY: run test test-sanitize build bench gallery setup setup-test clean
+.PHONY: run test test-sanitize test-tsan fuzz build bench gallery setup setup-test clean
 
 setup:
 	scripts/setup.sh build
@@ -39,6 +44,23 @@ test-sanitize: setup-test $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j$(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# ThreadSanitizer instruments our code only; tests/tsan.supp names the
+# uninstrumented libraries whose internals it cannot see.
+$(TSAN_BUILD)/build.ninja:
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWIND_SANITIZE_THREAD=ON -DTALLOWIND_BENCH=OFF
+
+test-tsan: setup-test $(TSAN_BUILD)/build.ninja
+	cmake $(TSAN_BUILD) -DTALLOWIND_WERROR=ON
+	cmake --build $(TSAN_BUILD) -j$(JOBS)
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j$(JOBS) -E '^integration$$'
+
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWIND_FUZZ=ON -DTALLOWIND_TESTS=OFF -DTALLOWIND_BENCH=OFF
+
+fuzz: setup-test $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench: setup-test $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
 
@@ -47,4 +69,4 @@ gallery: setup $(BUILD)/build.ninja
 	$(BUILD)/tools/theme_gallery
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <mutex>
+
 // JSON alone cannot tell 1.0 from 1 or text from bytes, so doubles and byte
 // arrays are written as one-member objects {"@double": x} / {"@bytes": base64};
 // bool, integer, string, list and map use their plain JSON forms.
@@ -276,18 +278,34 @@ std::unique_ptr<Store> open()
     return openFile();
 }
 
+namespace {
+
+// Settings are read and written from several threads. QSettings shares one
+// cache per file under a lock of Qt's own, which ThreadSanitizer cannot see
+// (Qt is not instrumented); this lock makes that sharing visible.
+std::mutex& accessMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
 QVariant value(const QString& key)
 {
+    std::lock_guard lock(accessMutex());
     return open()->value(key);
 }
 
 bool contains(const QString& key)
 {
+    std::lock_guard lock(accessMutex());
     return open()->contains(key);
 }
 
 void setValue(const QString& key, const QVariant& value)
 {
+    std::lock_guard lock(accessMutex());
     auto settings = open();
     settings->setValue(key, value);
     settings->sync();
@@ -296,6 +314,7 @@ void setValue(const QString& key, const QVariant& value)
 
 void remove(const QString& key)
 {
+    std::lock_guard lock(accessMutex());
     auto settings = open();
     settings->remove(key);
     settings->sync();

@@ -3,19 +3,87 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QMetaObject>
+#include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 #include <chrono>
+#include <mutex>
 
 namespace Dispatch {
 namespace {
 
 std::atomic<int> pendingImmediate{0};
 std::atomic<int> pendingDelayed{0};
+
+// Work crosses threads inside Qt's event and thread-pool queues, whose
+// locks ThreadSanitizer cannot see (Qt is not instrumented). Every item is
+// published with a release once fully built, and the receiving side
+// acquires before it touches the item, so the hand-off is visible.
+std::atomic<uint64_t> handOffs{0};
+
+void receiveHandOffs()
+{
+    handOffs.load(std::memory_order_acquire);
+}
+
+class HandedWork {
+public:
+    explicit HandedWork(Work handed) : work(std::move(handed)) { handOffs.fetch_add(1, std::memory_order_release); }
+    void run()
+    {
+        receiveHandOffs();
+        work();
+    }
+
+private:
+    Work work;
+};
+
+class WorkEvent final : public QEvent {
+public:
+    explicit WorkEvent(Work work) : QEvent(workType()), item(std::move(work)) { }
+    static QEvent::Type workType()
+    {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    void run() { item.run(); }
+
+private:
+    HandedWork item;
+};
+
+// Receives the main queue's work on the GUI thread.
+class MainReceiver final : public QObject {
+public:
+    bool event(QEvent* event) override
+    {
+        receiveHandOffs();
+        if (event->type() != WorkEvent::workType())
+            return QObject::event(event);
+        static_cast<WorkEvent*>(event)->run();
+        --pendingImmediate;
+        return true;
+    }
+};
+
+QObject* mainReceiver(const QCoreApplication& app)
+{
+    static std::mutex mutex;
+    static MainReceiver* receiver = nullptr;
+    std::lock_guard lock(mutex);
+    if (!receiver) {
+        receiver = new MainReceiver;
+        receiver->moveToThread(app.thread());
+    }
+    return receiver;
+}
 
 class MainQueue final : public Queue {
 public:
@@ -28,20 +96,23 @@ public:
             --pendingImmediate;
             return;
         }
-        QMetaObject::invokeMethod(
-            app,
-            [work = std::move(work)] {
-                work();
-                --pendingImmediate;
-            },
-            Qt::QueuedConnection);
+        QCoreApplication::postEvent(mainReceiver(*app), new WorkEvent(std::move(work)));
     }
+};
+
+class WorkRunnable final : public QRunnable {
+public:
+    explicit WorkRunnable(Work work) : item(std::move(work)) { }
+    void run() override { item.run(); }
+
+private:
+    HandedWork item;
 };
 
 class GlobalQueue final : public Queue {
 public:
     GlobalQueue() { pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount())); }
-    void async(Work work) override { pool.start(std::move(work)); }
+    void async(Work work) override { pool.start(new WorkRunnable(std::move(work))); }
 
 private:
     QThreadPool pool;
@@ -158,10 +229,11 @@ void SerialQueue::run()
 
 void Semaphore::signal()
 {
-    {
-        std::lock_guard lock(mutex);
-        ++value_;
-    }
+    // Notify before unlocking: a waiter may destroy the semaphore as soon as
+    // it can take the lock and see the count (SerialQueue::sync and mainSync
+    // keep theirs on the stack), so signal() must not touch it after that.
+    std::lock_guard lock(mutex);
+    ++value_;
     changed.notify_one();
 }
 

@@ -204,8 +204,8 @@ bool AppDelegate::loadWhisperModelSync()
         }
 
         Log::system(QStringLiteral("[AppDelegate] Loading model %1").arg(path));
-        if (const QString problem = whisperModelFileProblem(path); !problem.isEmpty())
-            return failModelLoad(path, problem);
+        if (const std::optional<QString> problem = whisperModelFileProblem(path))
+            return failModelLoad(path, *problem);
         // Unreadable attributes are no reason to refuse; a tiny file is.
         struct stat attributes { };
         if (stat(path.toUtf8().constData(), &attributes) == 0 && attributes.st_size < smallestModelFileSize)

@@ -84,6 +84,46 @@ TEST(Dispatch, SemaphoreTimesOutAndSignals)
     EXPECT_TRUE(semaphore.wait(5.0));
 }
 
+// SerialQueue::sync and mainSync destroy their semaphore as soon as wait()
+// returns, so signal() must be done with the object by then. Freeing it here
+// right after the wait lets ThreadSanitizer see a late notify as a race with
+// the free (AddressSanitizer cannot: the notify runs inside libc).
+TEST(Dispatch, SemaphoreMayBeDestroyedAsSoonAsItsWaiterReturns)
+{
+    constexpr int rounds = 20000;
+    std::atomic<Dispatch::Semaphore*> handedOver{nullptr};
+    std::thread signaller([&] {
+        for (int i = 0; i < rounds; ++i) {
+            Dispatch::Semaphore* semaphore = nullptr;
+            while (!(semaphore = handedOver.exchange(nullptr)))
+                std::this_thread::yield();
+            semaphore->signal();
+        }
+    });
+    for (int i = 0; i < rounds; ++i) {
+        auto* semaphore = new Dispatch::Semaphore;
+        handedOver = semaphore;
+        semaphore->wait();
+        delete semaphore;
+    }
+    signaller.join();
+}
+
+TEST(Dispatch, SerialQueueSyncFromAnotherThreadReturnsEveryTime)
+{
+    Dispatch::SerialQueue queue(QStringLiteral("sync-stress"));
+    std::atomic<int> ran{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 4; ++t)
+        callers.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i)
+                queue.sync([&] { ++ran; });
+        });
+    for (auto& caller : callers)
+        caller.join();
+    EXPECT_EQ(ran, 8000);
+}
+
 TEST(Dispatch, MainSyncFromWorkerWaitsForTheMainThread)
 {
     std::atomic<bool> done{false};

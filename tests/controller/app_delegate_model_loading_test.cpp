@@ -294,7 +294,7 @@ TEST_F(ModelLoadingTest, AModelThatCannotBeLoadedLogsItsPathAndTheReason)
     const auto expectLoggedReason = [&] {
         LogCapture log;
         EXPECT_EQ(load(), false);
-        const QString reason = whisperModelFileProblem(path);
+        const QString reason = whisperModelFileProblem(path).value_or(QString());
         EXPECT_FALSE(reason.isEmpty());
         EXPECT_TRUE(log.hasSystemLine("[AppDelegate] Failed to load model " + path + ": " + reason))
             << log.systemLines().join("\n").toStdString();

@@ -352,7 +352,7 @@ TEST_F(TranscriptionTest, ADictationLostToABrokenModelIsExplainedOnce)
     dictate();
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].messageText, "Model Loading Failed");
-    const QString reason = whisperModelFileProblem(path);
+    const QString reason = whisperModelFileProblem(path).value_or(QString());
     EXPECT_FALSE(reason.isEmpty());
     EXPECT_TRUE(alerts->shown[0].informativeText.contains(path + ": " + reason))
         << alerts->shown[0].informativeText.toStdString();

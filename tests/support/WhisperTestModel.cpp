@@ -134,6 +134,12 @@ public:
         if (ok_ && file_.write(static_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
             ok_ = false;
     }
+    // Leaves `size` bytes unwritten: a hole in a sparse file.
+    void hole(int64_t size)
+    {
+        if (ok_ && !file_.seek(file_.pos() + size))
+            ok_ = false;
+    }
     bool ok() const { return ok_; }
 
 private:
@@ -178,6 +184,21 @@ std::vector<std::string> vocabulary(int32_t count)
         tokens.push_back(word);
     }
     return tokens;
+}
+
+bool writeTensorRecord(Writer& out, const TensorSpec& tensor, ggml_type type)
+{
+    out.i32(static_cast<int32_t>(tensor.ne.size()));
+    out.i32(static_cast<int32_t>(tensor.name.size()));
+    out.i32(type);
+    for (int32_t n : tensor.ne)
+        out.i32(n);
+    out.bytes(tensor.name.data(), tensor.name.size());
+    int64_t rows = 1;
+    for (size_t i = 1; i < tensor.ne.size(); ++i)
+        rows *= tensor.ne[i];
+    out.hole(static_cast<int64_t>(ggml_row_size(type, tensor.ne[0])) * rows);
+    return out.ok();
 }
 
 bool writeTensor(Writer& out, const TensorSpec& tensor, ggml_type type, std::mt19937& random)
@@ -243,7 +264,20 @@ Shape Shape::tiny()
     return shape;
 }
 
-bool write(const QString& path, const Shape& shape, WeightType type, uint32_t seed)
+Shape Shape::largeTurbo()
+{
+    Shape shape;
+    shape.nVocab = 51866;
+    shape.nAudioState = shape.nTextState = 1280;
+    shape.nAudioHead = shape.nTextHead = 20;
+    shape.nAudioLayer = 32;
+    shape.nTextLayer = 4;
+    shape.nTextCtx = 448;
+    shape.nMels = 128;
+    return shape;
+}
+
+static bool writeFile(const QString& path, const Shape& shape, WeightType type, uint32_t seed, bool withWeights)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -278,10 +312,21 @@ bool write(const QString& path, const Shape& shape, WeightType type, uint32_t se
         const ggml_type storedAs = tensor.storage == Storage::Float32 ? GGML_TYPE_F32
             : tensor.storage == Storage::Conv                         ? conv
                                                                       : weight;
-        if (!writeTensor(out, tensor, storedAs, random))
+        if (!(withWeights ? writeTensor(out, tensor, storedAs, random) : writeTensorRecord(out, tensor, storedAs)))
             return false;
     }
-    return out.ok() && file.commit();
+    // A trailing hole only counts once the file is that long.
+    return out.ok() && file.resize(file.pos()) && file.commit();
+}
+
+bool write(const QString& path, const Shape& shape, WeightType type, uint32_t seed)
+{
+    return writeFile(path, shape, type, seed, true);
+}
+
+bool writeSparse(const QString& path, const Shape& shape, WeightType type)
+{
+    return writeFile(path, shape, type, 1, false);
 }
 
 QString writeMicro(const QString& directory, WeightType type, const QString& fileName)

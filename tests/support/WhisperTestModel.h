@@ -27,6 +27,8 @@ struct Shape {
     static Shape micro();
     // The shapes of the published "tiny" model, for benchmarks.
     static Shape tiny();
+    // The shapes of the published "large-v3-turbo" model (1.6 GB in f16).
+    static Shape largeTurbo();
 };
 
 // Storage of the large matrices. Quantized types need rows that are a
@@ -36,6 +38,10 @@ enum class WeightType { F32, F16, Q5_0, Q8_0 };
 // Returns false when the file could not be written. The same seed gives the
 // same file.
 bool write(const QString& path, const Shape& shape, WeightType type, uint32_t seed = 1);
+
+// Writes every header and tensor record but leaves the weights as holes: a
+// sparse file of the full size that takes no room on disk and does not load.
+bool writeSparse(const QString& path, const Shape& shape, WeightType type);
 
 // Writes a micro model into `directory` (named `fileName`, or a name derived
 // from the type) and returns its path; empty on failure.

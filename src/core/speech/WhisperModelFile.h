@@ -3,17 +3,20 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // The first four bytes of every whisper model file, read as little-endian.
 inline constexpr uint32_t ggmlFileMagic = 0x67676d6c;
 
-// whisper.cpp's loader does not check its reads: a model file whose header
-// (hyper-parameters, mel filters, vocabulary) is cut short crashes the
-// process instead of failing. This walks that header and says whether it is
-// complete; the tensors that follow are checked by the loader itself.
-bool hasCompleteWhisperHeader(const QString& path);
+// whisper.cpp's loader trusts the file: a cut-short header, a tensor record
+// with too many dimensions or an unknown type, inconsistent dimensions or
+// missing weights crash or abort the process instead of failing. This walks
+// the file the way the loader does (hyper-parameters, mel filters,
+// vocabulary, then every tensor record, skipping the weights themselves) and
+// says why whisper.cpp must not be given it; nothing when the file is sound.
+std::optional<QString> whisperModelFileProblem(const QString& path);
 
-// Why the file at `path` cannot be a whisper model (missing, a folder, empty,
-// unreadable, not a model, cut short), in words for a log line or an alert;
-// empty when the checks above pass.
-QString whisperModelFileProblem(const QString& path);
+inline bool hasCompleteWhisperHeader(const QString& path)
+{
+    return !whisperModelFileProblem(path).has_value();
+}

@@ -1,10 +1,33 @@
 #include "core/speech/WhisperPassParameters.h"
 
+#include "base/Log.h"
 #include "core/config/AppConfig.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+
+namespace {
+
+// Logs an out-of-range setting the first time a pass meets that value, not
+// on every pass.
+int clampedDecoderCount(const char* setting, int value, int lowest, std::atomic<int>& lastLogged)
+{
+    const int clamped = std::clamp(value, lowest, WhisperPassParameters::maxDecoders);
+    if (clamped != value && lastLogged.exchange(value) != value)
+        Log::system(QStringLiteral("[WhisperWrapper] %1 %2 is out of range; using %3")
+                        .arg(QLatin1String(setting))
+                        .arg(value)
+                        .arg(clamped));
+    return clamped;
+}
+
+std::atomic<int> lastLoggedBestOf{INT_MIN};
+std::atomic<int> lastLoggedBeamSize{INT_MIN};
+
+} // namespace
 
 WhisperPassParameters::WhisperPassParameters(const QString& modelPath, int processorCount)
     : params(whisper_full_default_params(WHISPER_SAMPLING_GREEDY))
@@ -21,12 +44,14 @@ WhisperPassParameters::WhisperPassParameters(const QString& modelPath, int proce
     params.logprob_thold = logProbThreshold;
     params.entropy_thold = entropyThreshold;
 
-    params.greedy.best_of = AppConfig::whisperBestOf();
+    // whisper.cpp refuses a pass that asks for more decoders than it has
+    // (every dictation would fail), so the counts are clamped to its range.
+    params.greedy.best_of = clampedDecoderCount("WhisperBestOf", AppConfig::whisperBestOf(), 1, lastLoggedBestOf);
     // Only a real beam replaces the library's default; the greedy strategy
     // does not read it anyway.
     const int32_t beamSize = AppConfig::whisperBeamSize();
     if (beamSize >= 5)
-        params.beam_search.beam_size = beamSize;
+        params.beam_search.beam_size = clampedDecoderCount("WhisperBeamSize", beamSize, 5, lastLoggedBeamSize);
     params.temperature = AppConfig::whisperTemperature();
     params.temperature_inc = AppConfig::whisperNoFallback() ? 0.0f : 0.2f;
     const float entropySetting = AppConfig::whisperEntropyThreshold();

@@ -13,6 +13,9 @@
 // where the pass runs and hand `record()` to whisper_full by value.
 class WhisperPassParameters {
 public:
+    // The most decoders whisper.cpp runs in one pass (best-of candidates or
+    // beams); a pass asking for more fails.
+    static constexpr int maxDecoders = 8;
     static constexpr float noSpeechThreshold = 0.6f;
     static constexpr float logProbThreshold = -1.0f;
     static constexpr float entropyThreshold = 2.4f;

@@ -1,6 +1,7 @@
 #include "core/config/AppConfig.h"
 #include "core/speech/WhisperPassParameters.h"
 #include "core/speech/WhisperTranscriptText.h"
+#include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,30 @@ TEST_F(WhisperPassParametersTest, DecodingSettingsAreReadForEachPass)
     const WhisperPassParameters parameters(QStringLiteral("model.bin"), 4);
     EXPECT_EQ(parameters.record().beam_search.beam_size, 8);
     EXPECT_FLOAT_EQ(parameters.record().temperature_inc, 0.2f);
+}
+
+TEST_F(WhisperPassParametersTest, DecoderCountsAreClampedToWhisperRangeAndLoggedOnce)
+{
+    LogCapture log;
+    const auto record = [] {
+        const WhisperPassParameters parameters(QStringLiteral("model.bin"), 1);
+        return std::pair(parameters.record().greedy.best_of, parameters.record().beam_search.beam_size);
+    };
+    AppConfig::setWhisperBestOf(9);
+    AppConfig::setWhisperBeamSize(64);
+    EXPECT_EQ(record(), std::pair(8, 8));
+    EXPECT_EQ(record(), std::pair(8, 8));
+    EXPECT_EQ(log.systemLines(),
+        QStringList({"[WhisperWrapper] WhisperBestOf 9 is out of range; using 8",
+            "[WhisperWrapper] WhisperBeamSize 64 is out of range; using 8"}));
+
+    AppConfig::setWhisperBestOf(-3);
+    EXPECT_EQ(record().first, 1);
+    AppConfig::setWhisperBestOf(8);
+    AppConfig::setWhisperBeamSize(8);
+    EXPECT_EQ(record(), std::pair(8, 8));
+    EXPECT_EQ(log.systemLines().size(), 3);
+    EXPECT_EQ(log.systemLines().last(), "[WhisperWrapper] WhisperBestOf -3 is out of range; using 1");
 }
 
 TEST_F(WhisperPassParametersTest, LanguageFollowsTheModelFileName)

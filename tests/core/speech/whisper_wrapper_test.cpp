@@ -104,6 +104,15 @@ TEST_F(WhisperWrapperTest, HalfPrecisionAndQuantizedModelsTranscribe)
     EXPECT_NE(WhisperWrapper::create(f32, testThreads), nullptr);
 }
 
+TEST_F(WhisperWrapperTest, DecoderSettingsAboveWhisperLimitStillTranscribe)
+{
+    AppConfig::setWhisperBestOf(12);
+    AppConfig::setWhisperBeamSize(12);
+    const auto bridge = WhisperWrapper::create(f16, testThreads);
+    ASSERT_NE(bridge, nullptr);
+    expectCleanLine(bridge->transcribe(*speech));
+}
+
 TEST_F(WhisperWrapperTest, InputWithoutTextGivesNothing)
 {
     const auto bridge = WhisperWrapper::create(f16, testThreads);
