@@ -20,29 +20,29 @@ public:
         // A held lock while the owner exists; an empty one once it is gone.
         std::unique_lock<std::mutex> enter() const
         {
-            std::unique_lock lock(state_->mutex);
-            if (!state_->alive)
+            std::unique_lock lock(sharedState->mutex);
+            if (!sharedState->alive)
                 return {};
             return lock;
         }
 
     private:
         friend class LifetimeGuard;
-        explicit Token(std::shared_ptr<State> state) : state_(std::move(state)) { }
-        std::shared_ptr<State> state_;
+        explicit Token(std::shared_ptr<State> state) : sharedState(std::move(state)) { }
+        std::shared_ptr<State> sharedState;
     };
 
     LifetimeGuard() = default;
     ~LifetimeGuard()
     {
-        std::lock_guard lock(state_->mutex);
-        state_->alive = false;
+        std::lock_guard lock(sharedState->mutex);
+        sharedState->alive = false;
     }
     LifetimeGuard(const LifetimeGuard&) = delete;
     LifetimeGuard& operator=(const LifetimeGuard&) = delete;
 
-    Token token() const { return Token(state_); }
+    Token token() const { return Token(sharedState); }
 
 private:
-    std::shared_ptr<State> state_ = std::make_shared<State>();
+    std::shared_ptr<State> sharedState = std::make_shared<State>();
 };

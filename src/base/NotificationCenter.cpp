@@ -40,12 +40,12 @@ void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
 
 NotificationObservation::NotificationObservation(
     const QString& name, NotificationCenter::Observer observer, NotificationCenter& center)
-    : center_(&center), token_(center.addObserver(name, std::move(observer)))
+    : observedCenter(&center), observerToken(center.addObserver(name, std::move(observer)))
 {
 }
 
 NotificationObservation::NotificationObservation(NotificationObservation&& other) noexcept
-    : center_(std::exchange(other.center_, nullptr)), token_(std::exchange(other.token_, 0))
+    : observedCenter(std::exchange(other.observedCenter, nullptr)), observerToken(std::exchange(other.observerToken, 0))
 {
 }
 
@@ -53,16 +53,16 @@ NotificationObservation& NotificationObservation::operator=(NotificationObservat
 {
     if (this != &other) {
         reset();
-        center_ = std::exchange(other.center_, nullptr);
-        token_ = std::exchange(other.token_, 0);
+        observedCenter = std::exchange(other.observedCenter, nullptr);
+        observerToken = std::exchange(other.observerToken, 0);
     }
     return *this;
 }
 
 void NotificationObservation::reset()
 {
-    if (center_)
-        center_->removeObserver(token_);
-    center_ = nullptr;
-    token_ = 0;
+    if (observedCenter)
+        observedCenter->removeObserver(observerToken);
+    observedCenter = nullptr;
+    observerToken = 0;
 }

@@ -50,6 +50,6 @@ public:
     void reset();
 
 private:
-    NotificationCenter* center_ = nullptr;
-    NotificationCenter::Token token_ = 0;
+    NotificationCenter* observedCenter = nullptr;
+    NotificationCenter::Token observerToken = 0;
 };

@@ -155,11 +155,11 @@ struct LiveSpeechTranscriber::Core : std::enable_shared_from_this<Core> {
 };
 
 LiveSpeechTranscriber::LiveSpeechTranscriber(std::shared_ptr<SpeechRecognizer> recognizer)
-    : core_(std::make_shared<Core>(std::move(recognizer)))
+    : sharedCore(std::make_shared<Core>(std::move(recognizer)))
 {
-    core_->owner = this;
-    if (core_->recognizer) {
-        core_->recognizer->setAvailabilityHandler([weak = std::weak_ptr<Core>(core_)](bool available) {
+    sharedCore->owner = this;
+    if (sharedCore->recognizer) {
+        sharedCore->recognizer->setAvailabilityHandler([weak = std::weak_ptr<Core>(sharedCore)](bool available) {
             if (auto core = weak.lock())
                 core->availabilityChanged(available);
         });
@@ -169,33 +169,33 @@ LiveSpeechTranscriber::LiveSpeechTranscriber(std::shared_ptr<SpeechRecognizer> r
 LiveSpeechTranscriber::~LiveSpeechTranscriber()
 {
     stopRecognition();
-    core_->owner = nullptr;
-    if (core_->recognizer)
-        core_->recognizer->setAvailabilityHandler({});
+    sharedCore->owner = nullptr;
+    if (sharedCore->recognizer)
+        sharedCore->recognizer->setAvailabilityHandler({});
 }
 
 void LiveSpeechTranscriber::setDelegate(StreamingTranscriberDelegate* delegate)
 {
-    core_->delegate = delegate;
+    sharedCore->delegate = delegate;
     QObject* object = dynamic_cast<QObject*>(delegate);
-    core_->delegateObject = object;
-    core_->delegateIsObject = object != nullptr;
+    sharedCore->delegateObject = object;
+    sharedCore->delegateIsObject = object != nullptr;
 }
 
 StreamingTranscriberDelegate* LiveSpeechTranscriber::delegate() const
 {
-    return core_->currentDelegate();
+    return sharedCore->currentDelegate();
 }
 
 void LiveSpeechTranscriber::requestAuthorization(std::function<void(bool)> completion)
 {
     if (!completion)
         return;
-    if (!core_->recognizer) {
+    if (!sharedCore->recognizer) {
         Dispatch::main().async([completion] { completion(false); });
         return;
     }
-    core_->recognizer->requestAuthorization([completion](SpeechRecognizer::AuthorizationStatus status) {
+    sharedCore->recognizer->requestAuthorization([completion](SpeechRecognizer::AuthorizationStatus status) {
         const bool granted = status == SpeechRecognizer::AuthorizationStatus::authorized;
         Dispatch::main().async([completion, granted] { completion(granted); });
     });
@@ -203,13 +203,13 @@ void LiveSpeechTranscriber::requestAuthorization(std::function<void(bool)> compl
 
 bool LiveSpeechTranscriber::isAuthorized() const
 {
-    return core_->recognizer
-        && core_->recognizer->authorizationStatus() == SpeechRecognizer::AuthorizationStatus::authorized;
+    return sharedCore->recognizer
+        && sharedCore->recognizer->authorizationStatus() == SpeechRecognizer::AuthorizationStatus::authorized;
 }
 
 bool LiveSpeechTranscriber::isAvailable() const
 {
-    return core_->recognizer && core_->recognizer->isAvailable();
+    return sharedCore->recognizer && sharedCore->recognizer->isAvailable();
 }
 
 std::optional<SpeechRecognitionError> LiveSpeechTranscriber::startRecognition()
@@ -222,33 +222,33 @@ std::optional<SpeechRecognitionError> LiveSpeechTranscriber::startRecognition()
     }
     if (!isAuthorized())
         return SpeechRecognitionError::notAuthorized;
-    if (!isAvailable() || !core_->recognizer)
+    if (!isAvailable() || !sharedCore->recognizer)
         return SpeechRecognitionError::recognizerUnavailable;
 
     // The tag is live before the task exists: the recognizer may report on
     // its worker before startTask has even returned.
     quint64 tag = 0;
     {
-        std::lock_guard lock(core_->mutex);
-        tag = ++core_->generation;
-        core_->liveTag = tag;
-        core_->state = RecognitionState::recognizing;
+        std::lock_guard lock(sharedCore->mutex);
+        tag = ++sharedCore->generation;
+        sharedCore->liveTag = tag;
+        sharedCore->state = RecognitionState::recognizing;
     }
-    auto task = core_->recognizer->startTask(
-        [weak = std::weak_ptr<Core>(core_), tag](const std::optional<SpeechRecognizer::Result>& result,
+    auto task = sharedCore->recognizer->startTask(
+        [weak = std::weak_ptr<Core>(sharedCore), tag](const std::optional<SpeechRecognizer::Result>& result,
             const std::optional<SpeechRecognizer::Error>& error) {
             if (auto core = weak.lock())
                 core->handle(tag, result, error);
         });
 
-    std::lock_guard lock(core_->mutex);
+    std::lock_guard lock(sharedCore->mutex);
     if (!task) {
-        if (core_->liveTag == tag)
-            core_->endLocked(false);
+        if (sharedCore->liveTag == tag)
+            sharedCore->endLocked(false);
         return SpeechRecognitionError::requestCreationFailed;
     }
-    if (core_->liveTag == tag)
-        core_->task = std::move(task);
+    if (sharedCore->liveTag == tag)
+        sharedCore->task = std::move(task);
     else
         task->cancel(); // it already failed on the worker
     return std::nullopt;
@@ -258,10 +258,10 @@ void LiveSpeechTranscriber::appendAudioBuffer(const float* samples, qsizetype fr
 {
     std::shared_ptr<SpeechRecognizer::Task> task;
     {
-        std::lock_guard lock(core_->mutex);
-        if (core_->state != RecognitionState::recognizing)
+        std::lock_guard lock(sharedCore->mutex);
+        if (sharedCore->state != RecognitionState::recognizing)
             return;
-        task = core_->task;
+        task = sharedCore->task;
     }
     if (task)
         task->append(samples, frames, sampleRate, channels);
@@ -269,28 +269,28 @@ void LiveSpeechTranscriber::appendAudioBuffer(const float* samples, qsizetype fr
 
 void LiveSpeechTranscriber::stopRecognition()
 {
-    core_->stop();
+    sharedCore->stop();
 }
 
 void LiveSpeechTranscriber::finishRecognition()
 {
     std::shared_ptr<SpeechRecognizer::Task> task;
     {
-        std::lock_guard lock(core_->mutex);
-        if (core_->state != RecognitionState::recognizing)
+        std::lock_guard lock(sharedCore->mutex);
+        if (sharedCore->state != RecognitionState::recognizing)
             return;
-        core_->state = RecognitionState::finishing;
-        task = core_->task;
+        sharedCore->state = RecognitionState::finishing;
+        task = sharedCore->task;
     }
     if (task)
         task->endAudio();
     std::shared_ptr<SpeechRecognizer::Task> ended;
     {
-        std::lock_guard lock(core_->mutex);
+        std::lock_guard lock(sharedCore->mutex);
         // An availability loss may have stopped it meanwhile.
-        if (core_->state != RecognitionState::finishing)
+        if (sharedCore->state != RecognitionState::finishing)
             return;
-        ended = core_->endLocked(true);
+        ended = sharedCore->endLocked(true);
     }
     // Cancelled right away: the preview does not wait for the final text.
     if (ended)
@@ -299,8 +299,8 @@ void LiveSpeechTranscriber::finishRecognition()
 
 RecognitionState LiveSpeechTranscriber::recognitionState() const
 {
-    std::lock_guard lock(core_->mutex);
-    return core_->state;
+    std::lock_guard lock(sharedCore->mutex);
+    return sharedCore->state;
 }
 
 QString LiveSpeechTranscriber::stateName(RecognitionState state)

@@ -65,5 +65,5 @@ public:
     struct Core;
 
 private:
-    std::shared_ptr<Core> core_;
+    std::shared_ptr<Core> sharedCore;
 };

@@ -90,11 +90,11 @@ RecordingManager::RecordingManager()
     environment.now = [] { return QDateTime::currentDateTime(); };
     environment.maxStorageSizeMB = [this] { return maxStorageSizeMB(); };
     environment.autoDeleteAfterDays = [this] { return autoDeleteAfterDays(); };
-    archive_ = std::make_shared<RecordingsArchive>(std::move(environment));
+    recordingsArchive = std::make_shared<RecordingsArchive>(std::move(environment));
     archiveQueue = std::make_unique<Dispatch::SerialQueue>(QStringLiteral("com.tallowind.recordings"));
 
-    archive_->createRecordingsDirectoryIfNeeded();
-    archiveQueue->async([archive = std::weak_ptr<RecordingsArchive>(archive_)] {
+    recordingsArchive->createRecordingsDirectoryIfNeeded();
+    archiveQueue->async([archive = std::weak_ptr<RecordingsArchive>(recordingsArchive)] {
         if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
             strong->indexUnlistedRecordings();
     });
@@ -116,7 +116,7 @@ void RecordingManager::setIsRecording(bool value)
 void RecordingManager::setAudioLevel(float value)
 {
     onMainThread([this, value] {
-        audioLevel_.store(value);
+        currentAudioLevel.store(value);
         emit audioLevelChanged(value);
     });
 }
@@ -124,7 +124,7 @@ void RecordingManager::setAudioLevel(float value)
 QString RecordingManager::currentTranscription() const
 {
     std::lock_guard lock(currentTranscriptionMutex);
-    return currentTranscription_;
+    return currentTranscriptionText;
 }
 
 void RecordingManager::setCurrentTranscription(const QString& value)
@@ -132,7 +132,7 @@ void RecordingManager::setCurrentTranscription(const QString& value)
     onMainThread([this, value] {
         {
             std::lock_guard lock(currentTranscriptionMutex);
-            currentTranscription_ = value;
+            currentTranscriptionText = value;
         }
         emit currentTranscriptionChanged(value);
     });
@@ -170,7 +170,7 @@ void RecordingManager::setAutoDeleteAfterDays(int64_t value)
 
 QString RecordingManager::recordingsDirectory() const
 {
-    return archive_->recordingsDirectory();
+    return recordingsArchive->recordingsDirectory();
 }
 
 void RecordingManager::saveRecording(
@@ -179,7 +179,7 @@ void RecordingManager::saveRecording(
     // Checked on the caller's thread: with saving off nothing is queued.
     if (!isSaveEnabled())
         return;
-    std::weak_ptr<RecordingsArchive> archive = archive_;
+    std::weak_ptr<RecordingsArchive> archive = recordingsArchive;
     archiveQueue->async([archive, audioData = std::move(audioData), sampleRate, transcription, modelName] {
         if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
             strong->saveRecording(audioData, sampleRate, transcription, modelName);
@@ -188,24 +188,24 @@ void RecordingManager::saveRecording(
 
 QList<RecordingMetadata> RecordingManager::getRecordings() const
 {
-    return archive_->getRecordings();
+    return recordingsArchive->getRecordings();
 }
 
 bool RecordingManager::deleteRecording(const QString& filename)
 {
     bool deleted = false;
-    archiveQueue->sync([this, &filename, &deleted] { deleted = archive_->deleteRecording(filename); });
+    archiveQueue->sync([this, &filename, &deleted] { deleted = recordingsArchive->deleteRecording(filename); });
     return deleted;
 }
 
 void RecordingManager::deleteAllRecordings()
 {
-    archiveQueue->sync([this] { archive_->deleteAllRecordings(); });
+    archiveQueue->sync([this] { recordingsArchive->deleteAllRecordings(); });
 }
 
 int64_t RecordingManager::getTotalStorageUsed() const
 {
-    return archive_->getTotalStorageUsed();
+    return recordingsArchive->getTotalStorageUsed();
 }
 
 void RecordingManager::waitForPendingWork()

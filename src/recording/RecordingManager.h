@@ -47,7 +47,7 @@ public:
 
     bool isRecording() const { return recordingInProgress.load(); }
     void setIsRecording(bool value);
-    float audioLevel() const { return audioLevel_.load(); }
+    float audioLevel() const { return currentAudioLevel.load(); }
     void setAudioLevel(float value);
     QString currentTranscription() const;
     void setCurrentTranscription(const QString& value);
@@ -118,15 +118,15 @@ private:
     void processAudioBuffer(const AudioBuffer& buffer);
 
     std::atomic<bool> recordingInProgress{false};
-    std::atomic<float> audioLevel_{0.0f};
+    std::atomic<float> currentAudioLevel{0.0f};
     mutable std::mutex currentTranscriptionMutex;
-    QString currentTranscription_;
+    QString currentTranscriptionText;
 
     // Declared before the queue: the queue finishes its work (which reaches
     // the archive through a weak reference) before the archive goes away.
-    std::shared_ptr<RecordingsArchive> archive_;
+    std::shared_ptr<RecordingsArchive> recordingsArchive;
     std::unique_ptr<Dispatch::SerialQueue> archiveQueue;
 
     // Made on first use by the capture path.
-    std::shared_ptr<OwnCapture> ownCapture_;
+    std::shared_ptr<OwnCapture> ownedCapture;
 };

@@ -62,9 +62,9 @@ struct RecordingManager::OwnCapture {
 
 RecordingManager::OwnCapture& RecordingManager::ownCapture()
 {
-    if (!ownCapture_)
-        ownCapture_ = std::make_shared<OwnCapture>();
-    return *ownCapture_;
+    if (!ownedCapture)
+        ownedCapture = std::make_shared<OwnCapture>();
+    return *ownedCapture;
 }
 
 void RecordingManager::setCaptureServices(
@@ -139,7 +139,7 @@ std::optional<RecordingManager::CaptureError> RecordingManager::startAudioEngine
     OwnCapture& own = ownCapture();
     if (!own.audioEngine)
         return TallowindError::audioEngineSetupFailed(QStringLiteral("Audio engine not initialized"));
-    own.audioEngine->installTap([weak = std::weak_ptr<OwnCapture>(ownCapture_), this](const AudioBuffer& buffer) {
+    own.audioEngine->installTap([weak = std::weak_ptr<OwnCapture>(ownedCapture), this](const AudioBuffer& buffer) {
         if (weak.lock())
             processAudioBuffer(buffer);
     });
@@ -165,7 +165,7 @@ void RecordingManager::stopAudioEngine()
 
 void RecordingManager::processAudioBuffer(const AudioBuffer& buffer)
 {
-    OwnCapture& own = *ownCapture_;
+    OwnCapture& own = *ownedCapture;
     if (!buffer.frames || buffer.frameCount <= 0)
         return;
     std::vector<float> samples;
@@ -232,10 +232,10 @@ void RecordingManager::completeRecording(StopCompletion completion)
 
 std::vector<float> RecordingManager::capturedAudio() const
 {
-    if (!ownCapture_)
+    if (!ownedCapture)
         return {};
-    std::lock_guard lock(ownCapture_->audioMutex);
-    return ownCapture_->audioData;
+    std::lock_guard lock(ownedCapture->audioMutex);
+    return ownedCapture->audioData;
 }
 
 void RecordingManager::startAudioLevelSimulation()
@@ -265,5 +265,5 @@ void RecordingManager::stopAudioLevelSimulation()
 
 QTimer* RecordingManager::audioLevelTimer() const
 {
-    return ownCapture_ ? ownCapture_->audioLevelTimer.data() : nullptr;
+    return ownedCapture ? ownedCapture->audioLevelTimer.data() : nullptr;
 }

@@ -13,15 +13,15 @@
 #include <filesystem>
 #include <limits>
 
-RecordingsArchive::RecordingsArchive(Environment environment) : environment_(std::move(environment))
+RecordingsArchive::RecordingsArchive(Environment environment) : archiveEnvironment(std::move(environment))
 {
-    if (!environment_.now)
-        environment_.now = [] { return QDateTime::currentDateTime(); };
+    if (!archiveEnvironment.now)
+        archiveEnvironment.now = [] { return QDateTime::currentDateTime(); };
 }
 
 QString RecordingsArchive::recordingsDirectory() const
 {
-    return environment_.directory();
+    return archiveEnvironment.directory();
 }
 
 QString RecordingsArchive::metadataFile() const
@@ -52,7 +52,7 @@ void RecordingsArchive::saveRecording(
         }
     }
 
-    const QDateTime timestamp = environment_.now();
+    const QDateTime timestamp = archiveEnvironment.now();
     const QString filename = newRecordingName(timestamp);
     const QString path = recordingsDirectory() + QLatin1Char('/') + filename;
     if (!writeWAVFile(audioData, sampleRate, path))
@@ -134,7 +134,7 @@ bool RecordingsArchive::rewriteIndex(
 
 bool RecordingsArchive::keepUnreadableIndexAside(QString& error)
 {
-    const QString target = RecordingsIndex::moveAside(metadataFile(), environment_.now(), error);
+    const QString target = RecordingsIndex::moveAside(metadataFile(), archiveEnvironment.now(), error);
     if (target.isEmpty()) {
         error = QStringLiteral("could not keep the unreadable index aside: ") + error;
         return false;
@@ -166,8 +166,8 @@ RecordingsArchive::Removal RecordingsArchive::removeRecordingFile(const QString&
 
 std::optional<int64_t> RecordingsArchive::getAvailableDiskSpace()
 {
-    if (environment_.availableDiskSpace)
-        return environment_.availableDiskSpace();
+    if (archiveEnvironment.availableDiskSpace)
+        return archiveEnvironment.availableDiskSpace();
     struct statvfs stats { };
     const QByteArray path = QFile::encodeName(recordingsDirectory());
     if (statvfs(path.constData(), &stats) != 0) {

@@ -81,5 +81,5 @@ private:
         const QString& failurePrefix);
     bool keepUnreadableIndexAside(QString& error);
 
-    Environment environment_;
+    Environment archiveEnvironment;
 };

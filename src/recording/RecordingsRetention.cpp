@@ -18,8 +18,8 @@ void RecordingsArchive::performMaintenance()
 
 void RecordingsArchive::deleteOldRecordings()
 {
-    const int64_t days = environment_.autoDeleteAfterDays();
-    const double now = RecordingMetadata::timestampFrom(environment_.now());
+    const int64_t days = archiveEnvironment.autoDeleteAfterDays();
+    const double now = RecordingMetadata::timestampFrom(archiveEnvironment.now());
     const double cutoff = now + static_cast<double>(days) * -24 * 60 * 60;
 
     const RecordingsIndex::Contents index = loadForRewrite();
@@ -52,7 +52,7 @@ int64_t RecordingsArchive::sizeOnDisk(const QString& filename) const
 
 void RecordingsArchive::enforceStorageLimit()
 {
-    const int64_t limit = ByteCounts::fromMegabytes(environment_.maxStorageSizeMB());
+    const int64_t limit = ByteCounts::fromMegabytes(archiveEnvironment.maxStorageSizeMB());
 
     const RecordingsIndex::Contents index = loadForRewrite();
     QList<RecordingMetadata> sorted = index.entries;

@@ -169,7 +169,7 @@ StreamingPreviewView::~StreamingPreviewView() = default;
 
 void StreamingPreviewView::watch(QObject* source)
 {
-    source_ = source;
+    previewSource = source;
     if (!source)
         return;
     const QMetaObject* meta = source->metaObject();
@@ -187,7 +187,7 @@ void StreamingPreviewView::watch(QObject* source)
 
 void StreamingPreviewView::refreshText()
 {
-    transcription = source_ ? source_->property("currentTranscription").toString() : QString();
+    transcription = previewSource ? previewSource->property("currentTranscription").toString() : QString();
     update();
 }
 

@@ -55,7 +55,7 @@ private:
     QStringList visibleLines(const QFont& font, int width) const;
     QRectF textRect(const QRectF& pill) const;
 
-    QPointer<QObject> source_;
+    QPointer<QObject> previewSource;
     QString transcription;
     bool isVisible = false;
     double progress = 0.0;

@@ -39,7 +39,7 @@ protected:
         services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
         services.workspace = workspace;
         controller = std::make_unique<AppDelegate>(services);
-        transcriptions_ = NotificationObservation("TranscriptionUpdated",
+        transcriptionUpdates = NotificationObservation("TranscriptionUpdated",
             [this](const Notification& note) { transcriptions.append(note.userInfo.value("text").toString()); });
     }
 
@@ -104,5 +104,5 @@ protected:
     QStringList transcriptions;
 
 private:
-    NotificationObservation transcriptions_;
+    NotificationObservation transcriptionUpdates;
 };

@@ -53,21 +53,21 @@ class ModelLoadingTest : public DefaultsTest {
 protected:
     static void SetUpTestSuite()
     {
-        folder_ = new QTemporaryDir;
-        model_ = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q8_0);
+        modelFolder = new QTemporaryDir;
+        microModelPath = WhisperTestModel::writeMicro(modelFolder->path(), WhisperTestModel::WeightType::Q8_0);
     }
-    static void TearDownTestSuite() { delete folder_; }
+    static void TearDownTestSuite() { delete modelFolder; }
 
     void SetUp() override
     {
         DefaultsTest::SetUp();
-        ASSERT_FALSE(model_.isEmpty());
+        ASSERT_FALSE(microModelPath.isEmpty());
         clearModelsFolder();
-        controller_ = std::make_unique<AppDelegate>(PlatformServices{});
+        appDelegate = std::make_unique<AppDelegate>(PlatformServices{});
     }
     void TearDown() override
     {
-        controller_.reset();
+        appDelegate.reset();
         Dispatch::drainMainQueue();
         clearModelsFolder();
         DefaultsTest::TearDown();
@@ -83,7 +83,7 @@ protected:
     {
         const QString path = ModelManager::shared().modelPath(model);
         QFile::remove(path);
-        ASSERT_TRUE(QFile::copy(model_, path));
+        ASSERT_TRUE(QFile::copy(microModelPath, path));
     }
     static void installBytes(WhisperModel model, qsizetype size)
     {
@@ -96,7 +96,7 @@ protected:
     std::optional<bool> load()
     {
         std::optional<bool> answer;
-        controller_->ensureModelLoaded([&answer](bool loaded) { answer = loaded; });
+        appDelegate->ensureModelLoaded([&answer](bool loaded) { answer = loaded; });
         waitFor([&] { return answer.has_value(); });
         return answer;
     }
@@ -107,9 +107,9 @@ protected:
             Dispatch::drainMainQueue(20);
     }
 
-    static inline QTemporaryDir* folder_ = nullptr;
-    static inline QString model_;
-    std::unique_ptr<AppDelegate> controller_;
+    static inline QTemporaryDir* modelFolder = nullptr;
+    static inline QString microModelPath;
+    std::unique_ptr<AppDelegate> appDelegate;
 };
 
 } // namespace
@@ -118,8 +118,8 @@ TEST_F(ModelLoadingTest, NothingDownloadedAnswersFalse)
 {
     EXPECT_EQ(load(), false);
     EXPECT_FALSE(ModelManager::shared().activeModel().has_value());
-    EXPECT_FALSE(Access::isLoading(*controller_));
-    EXPECT_FALSE(Access::hasBridge(*controller_));
+    EXPECT_FALSE(Access::isLoading(*appDelegate));
+    EXPECT_FALSE(Access::hasBridge(*appDelegate));
 }
 
 TEST_F(ModelLoadingTest, FirstDownloadedModelBecomesActiveAndStaysLoaded)
@@ -128,12 +128,12 @@ TEST_F(ModelLoadingTest, FirstDownloadedModelBecomesActiveAndStaysLoaded)
     install(WhisperModel::largeV3TurboQ8);
     EXPECT_EQ(load(), true);
     EXPECT_EQ(ModelManager::shared().activeModel(), WhisperModel(WhisperModel::largeV3TurboQ8));
-    EXPECT_TRUE(Access::hasBridge(*controller_));
+    EXPECT_TRUE(Access::hasBridge(*appDelegate));
 
     // Loaded: the answer comes at once, whatever the active model now is.
     ModelManager::shared().setActiveModel(WhisperModel::largeV3);
     bool answeredInline = false;
-    controller_->ensureModelLoaded([&answeredInline](bool loaded) { answeredInline = loaded; });
+    appDelegate->ensureModelLoaded([&answeredInline](bool loaded) { answeredInline = loaded; });
     EXPECT_TRUE(answeredInline);
 }
 
@@ -159,12 +159,12 @@ TEST_F(ModelLoadingTest, TooSmallOrBrokenFilesFailAndALaterRequestTriesAgain)
     EXPECT_EQ(load(), false);
     installBytes(WhisperModel::largeV3TurboQ5, 1000); // passes the size gate, fails to load
     EXPECT_EQ(load(), false);
-    EXPECT_FALSE(Access::hasBridge(*controller_));
-    EXPECT_FALSE(Access::isLoading(*controller_));
+    EXPECT_FALSE(Access::hasBridge(*appDelegate));
+    EXPECT_FALSE(Access::isLoading(*appDelegate));
 
     install(WhisperModel::largeV3TurboQ5);
     EXPECT_EQ(load(), true);
-    EXPECT_TRUE(Access::hasBridge(*controller_));
+    EXPECT_TRUE(Access::hasBridge(*appDelegate));
 }
 
 TEST_F(ModelLoadingTest, RequestsDuringALoadWaitAndAnswerInOrder)
@@ -173,9 +173,9 @@ TEST_F(ModelLoadingTest, RequestsDuringALoadWaitAndAnswerInOrder)
     std::vector<std::pair<int, bool>> answers;
     std::vector<bool> loadingWhenAnswered;
     for (int call = 0; call < 3; ++call) {
-        controller_->ensureModelLoaded([&, call](bool loaded) {
+        appDelegate->ensureModelLoaded([&, call](bool loaded) {
             answers.emplace_back(call, loaded);
-            loadingWhenAnswered.push_back(Access::isLoading(*controller_));
+            loadingWhenAnswered.push_back(Access::isLoading(*appDelegate));
         });
     }
     waitFor([&] { return answers.size() == 3; });
@@ -191,16 +191,16 @@ TEST_F(ModelLoadingTest, ALoadStartedAsAFailedOneEndsDoesNotStrandItsWaiters)
     // Nothing on disk: every load fails. The first answer starts a new load
     // at once, while a caller still waits on the first one.
     std::optional<bool> first, waiting, again;
-    controller_->ensureModelLoaded([&](bool loaded) {
+    appDelegate->ensureModelLoaded([&](bool loaded) {
         first = loaded;
-        controller_->ensureModelLoaded([&](bool loadedAgain) { again = loadedAgain; });
+        appDelegate->ensureModelLoaded([&](bool loadedAgain) { again = loadedAgain; });
     });
-    controller_->ensureModelLoaded([&](bool loaded) { waiting = loaded; });
+    appDelegate->ensureModelLoaded([&](bool loaded) { waiting = loaded; });
     waitFor([&] { return first && waiting && again; });
     EXPECT_EQ(first, false);
     EXPECT_EQ(waiting, false);
     EXPECT_EQ(again, false);
-    EXPECT_FALSE(Access::isLoading(*controller_));
+    EXPECT_FALSE(Access::isLoading(*appDelegate));
 }
 
 TEST_F(ModelLoadingTest, ParkedRecordingsWaitForASuccessfulLoad)
@@ -208,10 +208,10 @@ TEST_F(ModelLoadingTest, ParkedRecordingsWaitForASuccessfulLoad)
     ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
     installBytes(WhisperModel::largeV3TurboQ5, 500);
     // Under 100 ms each: whisper.cpp decodes nothing, so no text follows.
-    Access::park(*controller_, 800);
-    Access::park(*controller_, 960);
+    Access::park(*appDelegate, 800);
+    Access::park(*appDelegate, 960);
     EXPECT_EQ(load(), false);
-    EXPECT_EQ(Access::parkedCount(*controller_), 2u);
+    EXPECT_EQ(Access::parkedCount(*appDelegate), 2u);
 
     install(WhisperModel::largeV3TurboQ5);
     LogCapture log;
@@ -221,16 +221,16 @@ TEST_F(ModelLoadingTest, ParkedRecordingsWaitForASuccessfulLoad)
     ASSERT_GE(handed.size(), 2);
     EXPECT_EQ(handed[0], "[AppDelegate] performTranscription called with 800 samples");
     EXPECT_EQ(handed[1], "[AppDelegate] performTranscription called with 960 samples");
-    EXPECT_EQ(Access::parkedCount(*controller_), 0u);
+    EXPECT_EQ(Access::parkedCount(*appDelegate), 0u);
 }
 
 TEST_F(ModelLoadingTest, ControllerGoneBeforeTheLoadAnswersFalse)
 {
     install(WhisperModel::largeV3TurboQ5);
     std::optional<bool> answer;
-    controller_->ensureModelLoaded([&answer](bool loaded) { answer = loaded; });
+    appDelegate->ensureModelLoaded([&answer](bool loaded) { answer = loaded; });
     // Destruction waits for a load already running, never races it.
-    controller_.reset();
+    appDelegate.reset();
     waitFor([&] { return answer.has_value(); });
     EXPECT_EQ(answer, false);
 }
@@ -331,5 +331,5 @@ TEST_F(ModelLoadingTest, ASwitchDuringALoadIsFollowed)
     Log::removeSink(sink);
     EXPECT_TRUE(switched);
     EXPECT_EQ(answer, false);
-    EXPECT_FALSE(Access::hasBridge(*controller_));
+    EXPECT_FALSE(Access::hasBridge(*appDelegate));
 }

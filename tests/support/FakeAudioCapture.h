@@ -10,19 +10,19 @@
 // test may call it from a thread of its own to play the capture thread).
 class FakeAudioStream final : public AudioStream {
 public:
-    explicit FakeAudioStream(AudioStreamFormat format) : format_(format) { }
+    explicit FakeAudioStream(AudioStreamFormat format) : streamFormat(format) { }
 
-    AudioStreamFormat format() const override { return format_; }
+    AudioStreamFormat format() const override { return streamFormat; }
     void installTap(Tap tap) override
     {
         std::lock_guard lock(mutex);
-        tap_ = std::move(tap);
+        bufferTap = std::move(tap);
         ++tapInstalls;
     }
     void removeTap() override
     {
         std::lock_guard lock(mutex);
-        tap_ = nullptr;
+        bufferTap = nullptr;
         ++tapRemovals;
     }
     bool start(QString* errorDescription) override
@@ -46,22 +46,22 @@ public:
     bool hasTap()
     {
         std::lock_guard lock(mutex);
-        return static_cast<bool>(tap_);
+        return static_cast<bool>(bufferTap);
     }
 
     // Hands interleaved frames to the tap, as the capture thread would.
     void deliver(const std::vector<float>& interleaved)
     {
         std::lock_guard lock(mutex);
-        if (!tap_)
+        if (!bufferTap)
             return;
         AudioBuffer buffer;
         buffer.frames = interleaved.data();
         buffer.frameCount =
-            format_.channelCount > 0 ? static_cast<int64_t>(interleaved.size()) / format_.channelCount : 0;
-        buffer.sampleRate = format_.sampleRate;
-        buffer.channelCount = format_.channelCount;
-        tap_(buffer);
+            streamFormat.channelCount > 0 ? static_cast<int64_t>(interleaved.size()) / streamFormat.channelCount : 0;
+        buffer.sampleRate = streamFormat.sampleRate;
+        buffer.channelCount = streamFormat.channelCount;
+        bufferTap(buffer);
     }
 
     QString startError;
@@ -71,9 +71,9 @@ public:
     std::atomic<int> tapRemovals{0};
 
 private:
-    AudioStreamFormat format_;
+    AudioStreamFormat streamFormat;
     std::mutex mutex;
-    Tap tap_;
+    Tap bufferTap;
     std::atomic<bool> running{false};
 };
 

@@ -21,34 +21,34 @@ public:
         ++createCalls;
         if (refuseCreation)
             return false;
-        exists_ = true;
-        enabled_ = true;
-        grabs_ = grabs;
-        handler_ = std::move(handler);
+        tapExists = true;
+        tapEnabled = true;
+        currentGrabs = grabs;
+        eventHandler = std::move(handler);
         return true;
     }
-    bool exists() const override { return exists_; }
+    bool exists() const override { return tapExists; }
     bool setGrabs(const std::vector<HotkeyGrab>& grabs) override
     {
-        grabs_ = grabs;
-        return exists_;
+        currentGrabs = grabs;
+        return tapExists;
     }
-    void setEnabled(bool enabled) override { enabled_ = enabled; }
-    bool isEnabled() const override { return exists_ && enabled_; }
+    void setEnabled(bool enabled) override { tapEnabled = enabled; }
+    bool isEnabled() const override { return tapExists && tapEnabled; }
     void invalidate() override
     {
         ++invalidateCalls;
-        exists_ = false;
-        handler_ = nullptr;
+        tapExists = false;
+        eventHandler = nullptr;
     }
     bool canPassOn() const override { return passOnPossible; }
     bool isShortcutKeyHeld() const override { return shortcutKeyHeld.load(); }
     std::atomic<bool> shortcutKeyHeld{false};
 
-    const std::vector<HotkeyGrab>& grabs() const { return grabs_; }
+    const std::vector<HotkeyGrab>& grabs() const { return currentGrabs; }
     bool isGrabbed(uint16_t keyCode, uint32_t modifierFlags) const
     {
-        for (const HotkeyGrab& grab : grabs_)
+        for (const HotkeyGrab& grab : currentGrabs)
             if (grab.keyCode == keyCode && grab.modifierFlags == modifierFlags)
                 return true;
         return false;
@@ -57,9 +57,9 @@ public:
     // Nothing when there is no tap to receive the event.
     std::optional<Disposition> send(HotkeyEvent::Type type, uint16_t keyCode, uint32_t modifierFlags)
     {
-        if (!exists_ || !handler_)
+        if (!tapExists || !eventHandler)
             return std::nullopt;
-        return handler_(HotkeyEvent{type, keyCode, modifierFlags});
+        return eventHandler(HotkeyEvent{type, keyCode, modifierFlags});
     }
     std::optional<Disposition> keyDown(uint16_t keyCode, uint32_t flags)
     {
@@ -75,11 +75,11 @@ public:
     }
 
     // Simulates the desktop turning the tap off behind our back.
-    void disableBySystem() { enabled_ = false; }
+    void disableBySystem() { tapEnabled = false; }
 
 private:
-    bool exists_ = false;
-    bool enabled_ = false;
-    std::vector<HotkeyGrab> grabs_;
-    Handler handler_;
+    bool tapExists = false;
+    bool tapEnabled = false;
+    std::vector<HotkeyGrab> currentGrabs;
+    Handler eventHandler;
 };

@@ -13,20 +13,20 @@ public:
     void setOnChord(std::function<void()> onChord)
     {
         std::lock_guard lock(mutex);
-        onChord_ = std::move(onChord);
+        chordCallback = std::move(onChord);
     }
-    void setSucceeds(bool succeeds) { succeeds_ = succeeds; }
+    void setSucceeds(bool succeeds) { chordSucceeds = succeeds; }
     int chordCount() const { return chords.load(); }
 
     bool sendPasteChord() override
     {
-        if (!succeeds_)
+        if (!chordSucceeds)
             return false;
         ++chords;
         std::function<void()> onChord;
         {
             std::lock_guard lock(mutex);
-            onChord = onChord_;
+            onChord = chordCallback;
         }
         if (onChord)
             onChord();
@@ -35,7 +35,7 @@ public:
 
 private:
     std::mutex mutex;
-    std::function<void()> onChord_;
-    std::atomic<bool> succeeds_{true};
+    std::function<void()> chordCallback;
+    std::atomic<bool> chordSucceeds{true};
     std::atomic<int> chords{0};
 };

@@ -13,7 +13,7 @@
 class FakePasteboard final : public Pasteboard {
 public:
     explicit FakePasteboard(std::optional<PasteboardContents> contents = PasteboardContents{})
-        : contents_(std::move(contents))
+        : storedContents(std::move(contents))
     {
     }
 
@@ -21,7 +21,7 @@ public:
     void setReadable(bool readable)
     {
         std::lock_guard lock(mutex);
-        readable_ = readable;
+        contentsReadable = readable;
     }
     void setRefusesText(bool refuses)
     {
@@ -34,7 +34,7 @@ public:
     void replaceContents(const PasteboardContents& contents)
     {
         std::lock_guard lock(mutex);
-        contents_ = contents;
+        storedContents = contents;
         holdsPasted = false;
     }
     // The target asks for the pasted text.
@@ -48,14 +48,14 @@ public:
     std::optional<PasteboardContents> contents() const
     {
         std::lock_guard lock(mutex);
-        return contents_;
+        return storedContents;
     }
     QString text() const
     {
         std::lock_guard lock(mutex);
-        if (!contents_)
+        if (!storedContents)
             return {};
-        for (const auto& [format, bytes] : *contents_)
+        for (const auto& [format, bytes] : *storedContents)
             if (format == QLatin1String("text/plain"))
                 return QString::fromUtf8(bytes);
         return {};
@@ -68,7 +68,7 @@ public:
     QStringList textsSet() const
     {
         std::lock_guard lock(mutex);
-        return textsSet_;
+        return recordedTexts;
     }
     int restoreCount() const
     {
@@ -84,8 +84,8 @@ public:
         Dispatch::sleepFor(snapshotDelay.load());
         std::lock_guard lock(mutex);
         std::optional<PasteboardContents> taken;
-        if (readable_)
-            taken = contents_.value_or(PasteboardContents{});
+        if (contentsReadable)
+            taken = storedContents.value_or(PasteboardContents{});
         snapshots.append(taken);
         return taken;
     }
@@ -93,10 +93,10 @@ public:
     {
         noteThread();
         std::lock_guard lock(mutex);
-        textsSet_.append(text);
+        recordedTexts.append(text);
         if (refusesText)
             return false;
-        contents_ = PasteboardContents{{QStringLiteral("text/plain"), text.toUtf8()}};
+        storedContents = PasteboardContents{{QStringLiteral("text/plain"), text.toUtf8()}};
         holdsPasted = true;
         return true;
     }
@@ -110,7 +110,7 @@ public:
     {
         noteThread();
         std::lock_guard lock(mutex);
-        contents_ = contents;
+        storedContents = contents;
         holdsPasted = false;
         ++restores;
     }
@@ -125,12 +125,12 @@ private:
     }
 
     mutable std::mutex mutex;
-    std::optional<PasteboardContents> contents_;
-    bool readable_ = true;
+    std::optional<PasteboardContents> storedContents;
+    bool contentsReadable = true;
     bool refusesText = false;
     bool holdsPasted = false;
     QList<std::optional<PasteboardContents>> snapshots;
-    QStringList textsSet_;
+    QStringList recordedTexts;
     int restores = 0;
     std::atomic<int> offMain{0};
     std::atomic<double> snapshotDelay{0.0};

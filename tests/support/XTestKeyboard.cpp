@@ -16,24 +16,24 @@ Display* asDisplay(void* display)
 
 } // namespace
 
-XTestKeyboard::XTestKeyboard() : display_(XOpenDisplay(nullptr)) { }
+XTestKeyboard::XTestKeyboard() : xDisplay(XOpenDisplay(nullptr)) { }
 
 XTestKeyboard::~XTestKeyboard()
 {
-    if (display_)
-        XCloseDisplay(asDisplay(display_));
+    if (xDisplay)
+        XCloseDisplay(asDisplay(xDisplay));
 }
 
 void XTestKeyboard::send(const char* key, bool down)
 {
-    Display* display = asDisplay(display_);
+    Display* display = asDisplay(xDisplay);
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, XStringToKeysym(key)), down ? True : False, CurrentTime);
     XSync(display, False);
 }
 
 bool XTestKeyboard::isDown(const char* key)
 {
-    Display* display = asDisplay(display_);
+    Display* display = asDisplay(xDisplay);
     char keys[32] = {};
     XQueryKeymap(display, keys);
     const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(key));
@@ -44,15 +44,15 @@ bool XTestKeyboard::setLayout(const QStringList& setxkbmapArguments)
 {
     const bool changed = QProcess::execute(QStringLiteral("setxkbmap"), setxkbmapArguments) == 0;
     // A fresh connection reads the new map.
-    if (display_)
-        XCloseDisplay(asDisplay(display_));
-    display_ = XOpenDisplay(nullptr);
-    return changed && display_;
+    if (xDisplay)
+        XCloseDisplay(asDisplay(xDisplay));
+    xDisplay = XOpenDisplay(nullptr);
+    return changed && xDisplay;
 }
 
 void XTestKeyboard::touchKeyMap()
 {
-    Display* display = asDisplay(display_);
+    Display* display = asDisplay(xDisplay);
     int minCode = 0, maxCode = 0;
     XDisplayKeycodes(display, &minCode, &maxCode);
     int perCode = 0;
@@ -64,9 +64,9 @@ void XTestKeyboard::touchKeyMap()
     XSync(display, False);
 }
 
-ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : display_(XOpenDisplay(nullptr))
+ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : xDisplay(XOpenDisplay(nullptr))
 {
-    Display* display = asDisplay(display_);
+    Display* display = asDisplay(xDisplay);
     if (!display)
         return;
     XGrabKey(display, XKeysymToKeycode(display, XStringToKeysym(key)), x11Modifiers, DefaultRootWindow(display), False,
@@ -76,8 +76,8 @@ ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : dis
 
 ForeignKeyGrab::~ForeignKeyGrab()
 {
-    if (display_)
-        XCloseDisplay(asDisplay(display_));
+    if (xDisplay)
+        XCloseDisplay(asDisplay(xDisplay));
 }
 
 KeystrokeRecorder::~KeystrokeRecorder()

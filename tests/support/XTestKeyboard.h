@@ -17,7 +17,7 @@ public:
     XTestKeyboard(const XTestKeyboard&) = delete;
     XTestKeyboard& operator=(const XTestKeyboard&) = delete;
 
-    bool isOpen() const { return display_ != nullptr; }
+    bool isOpen() const { return xDisplay != nullptr; }
     void press(const char* key) { send(key, true); }
     void release(const char* key) { send(key, false); }
     void tap(const char* key)
@@ -37,7 +37,7 @@ public:
 
 private:
     void send(const char* key, bool down);
-    void* display_;
+    void* xDisplay;
 };
 
 // Another client holding a key grab on the root window, as a desktop's own
@@ -50,7 +50,7 @@ public:
     ForeignKeyGrab& operator=(const ForeignKeyGrab&) = delete;
 
 private:
-    void* display_;
+    void* xDisplay;
 };
 
 // The keystroke_recorder tool in its own process, holding the focus.

@@ -24,7 +24,7 @@ std::unique_ptr<AudioConverter> AudioConverter::make(double inputRate, int input
 }
 
 AudioConverter::AudioConverter(double inputRate, int inputChannels, double outputRate, SRC_STATE_tag* state)
-    : inputRate_(inputRate), inputChannels_(inputChannels), outputRate_(outputRate), resampler(state)
+    : sourceRate(inputRate), sourceChannelCount(inputChannels), targetRate(outputRate), resampler(state)
 {
 }
 
@@ -40,15 +40,15 @@ bool AudioConverter::convert(const float* frames, int64_t frameCount, std::vecto
         return true;
 
     const float* mono = frames;
-    if (inputChannels_ > 1) {
-        mono_.resize(static_cast<size_t>(frameCount));
+    if (sourceChannelCount > 1) {
+        monoSamples.resize(static_cast<size_t>(frameCount));
         for (int64_t i = 0; i < frameCount; ++i) {
             float sum = 0;
-            for (int c = 0; c < inputChannels_; ++c)
-                sum += frames[i * inputChannels_ + c];
-            mono_[static_cast<size_t>(i)] = sum / static_cast<float>(inputChannels_);
+            for (int c = 0; c < sourceChannelCount; ++c)
+                sum += frames[i * sourceChannelCount + c];
+            monoSamples[static_cast<size_t>(i)] = sum / static_cast<float>(sourceChannelCount);
         }
-        mono = mono_.data();
+        mono = monoSamples.data();
     }
 
     if (!resampler) {
@@ -56,7 +56,7 @@ bool AudioConverter::convert(const float* frames, int64_t frameCount, std::vecto
         return true;
     }
 
-    const double ratio = outputRate_ / inputRate_;
+    const double ratio = targetRate / sourceRate;
     SRC_DATA data{};
     data.src_ratio = ratio;
     data.end_of_input = 0;

@@ -24,16 +24,16 @@ public:
     // `output`. False with a reason when the resampler failed.
     bool convert(const float* frames, int64_t frameCount, std::vector<float>& output, QString* error);
 
-    double inputRate() const { return inputRate_; }
-    int inputChannels() const { return inputChannels_; }
-    double outputRate() const { return outputRate_; }
+    double inputRate() const { return sourceRate; }
+    int inputChannels() const { return sourceChannelCount; }
+    double outputRate() const { return targetRate; }
 
 private:
     AudioConverter(double inputRate, int inputChannels, double outputRate, SRC_STATE_tag* state);
 
-    double inputRate_;
-    int inputChannels_;
-    double outputRate_;
+    double sourceRate;
+    int sourceChannelCount;
+    double targetRate;
     SRC_STATE_tag* resampler; // null when the rates match
-    std::vector<float> mono_;
+    std::vector<float> monoSamples;
 };

@@ -12,15 +12,15 @@ constexpr size_t warmUpFrames = 10;
 VoiceActivityDetector::VoiceActivityDetector(float sampleRate) : VoiceActivityDetector(sampleRate, Configuration()) { }
 
 VoiceActivityDetector::VoiceActivityDetector(float sampleRate, Configuration configuration)
-    : sampleRate_(sampleRate),
-      config_(configuration),
-      frameSize_(static_cast<int64_t>(sampleRate * configuration.frameDuration)),
-      paddingFrames_(static_cast<int64_t>(std::round(configuration.paddingDuration / configuration.frameDuration))),
-      minSilenceFrames_(
+    : detectorSampleRate(sampleRate),
+      detectorConfig(configuration),
+      samplesPerFrame(static_cast<int64_t>(sampleRate * configuration.frameDuration)),
+      paddingFrameCount(static_cast<int64_t>(std::round(configuration.paddingDuration / configuration.frameDuration))),
+      minSilenceFrameCount(
           static_cast<int64_t>(std::round(configuration.minSilenceDuration / configuration.frameDuration)))
 {
-    energyHistory.reserve(static_cast<size_t>(config_.historySize) + 1);
-    sortScratch.reserve(static_cast<size_t>(config_.historySize) + 1);
+    energyHistory.reserve(static_cast<size_t>(detectorConfig.historySize) + 1);
+    sortScratch.reserve(static_cast<size_t>(detectorConfig.historySize) + 1);
 }
 
 void VoiceActivityDetector::reset()
@@ -54,17 +54,17 @@ float VoiceActivityDetector::calculateEnergy(std::span<const float> frame) const
     for (float value : partial)
         sum += value;
     const float mean = count > 0 ? sum / static_cast<float>(count) : 0.0f;
-    return std::max(mean, config_.energyFloor);
+    return std::max(mean, detectorConfig.energyFloor);
 }
 
 void VoiceActivityDetector::updateAdaptiveThreshold(float energy)
 {
     energyHistory.push_back(energy);
-    if (static_cast<int64_t>(energyHistory.size()) > config_.historySize)
+    if (static_cast<int64_t>(energyHistory.size()) > detectorConfig.historySize)
         energyHistory.erase(energyHistory.begin());
 
     if (energyHistory.size() < warmUpFrames) {
-        adaptiveThreshold = energy * config_.thresholdMultiplier;
+        adaptiveThreshold = energy * detectorConfig.thresholdMultiplier;
         return;
     }
     // The 25th-percentile entry; selecting it yields the same value a full
@@ -73,24 +73,26 @@ void VoiceActivityDetector::updateAdaptiveThreshold(float energy)
     const auto index = static_cast<size_t>(static_cast<float>(sortScratch.size()) * 0.25f);
     std::nth_element(sortScratch.begin(), sortScratch.begin() + static_cast<std::ptrdiff_t>(index), sortScratch.end());
     baselineEnergy = sortScratch[index];
-    adaptiveThreshold = std::max(baselineEnergy * config_.thresholdMultiplier, config_.minEnergyThreshold * 2.0f);
+    adaptiveThreshold =
+        std::max(baselineEnergy * detectorConfig.thresholdMultiplier, detectorConfig.minEnergyThreshold * 2.0f);
 }
 
 bool VoiceActivityDetector::processFrame(std::span<const float> frame, int64_t sampleIndex)
 {
-    if (static_cast<int64_t>(frame.size()) < frameSize_)
+    if (static_cast<int64_t>(frame.size()) < samplesPerFrame)
         return false;
 
     const float energy = calculateEnergy(frame);
     updateAdaptiveThreshold(energy);
 
-    const float smoothed = energy * (1.0f - config_.smoothingFactor) + previousEnergy * config_.smoothingFactor;
+    const float smoothed =
+        energy * (1.0f - detectorConfig.smoothingFactor) + previousEnergy * detectorConfig.smoothingFactor;
     previousEnergy = smoothed;
 
-    const bool isSpeech = smoothed > adaptiveThreshold && smoothed > config_.minEnergyThreshold;
+    const bool isSpeech = smoothed > adaptiveThreshold && smoothed > detectorConfig.minEnergyThreshold;
     totalSamples += static_cast<int64_t>(frame.size());
 
-    const int64_t padding = paddingFrames_ * frameSize_;
+    const int64_t padding = paddingFrameCount * samplesPerFrame;
     if (isSpeech) {
         silenceFrameCount = 0;
         if (!isSpeechActive) {
@@ -99,7 +101,7 @@ bool VoiceActivityDetector::processFrame(std::span<const float> frame, int64_t s
         }
     } else if (isSpeechActive) {
         silenceFrameCount += 1;
-        if (silenceFrameCount >= minSilenceFrames_) {
+        if (silenceFrameCount >= minSilenceFrameCount) {
             isSpeechActive = false;
             if (currentSegmentStart) {
                 appendSegment(*currentSegmentStart, sampleIndex + padding);
@@ -116,7 +118,7 @@ void VoiceActivityDetector::finalizeRecording(int64_t totalSampleCount)
         appendSegment(*currentSegmentStart, totalSampleCount);
         return;
     }
-    const auto oneSecond = static_cast<int64_t>(1.0f * sampleRate_);
+    const auto oneSecond = static_cast<int64_t>(1.0f * detectorSampleRate);
     const int64_t tailStart = std::max<int64_t>(0, totalSampleCount - oneSecond);
     if (speechSegments.empty() || speechSegments.back().endSample < tailStart)
         appendSegment(tailStart, totalSampleCount);
@@ -125,7 +127,7 @@ void VoiceActivityDetector::finalizeRecording(int64_t totalSampleCount)
 void VoiceActivityDetector::appendSegment(int64_t start, int64_t end)
 {
     speechSegments.push_back(
-        {start, end, static_cast<float>(start) / sampleRate_, static_cast<float>(end) / sampleRate_});
+        {start, end, static_cast<float>(start) / detectorSampleRate, static_cast<float>(end) / detectorSampleRate});
     totalSpeechSamples += end - start;
 }
 
@@ -134,7 +136,7 @@ std::optional<std::vector<float>> VoiceActivityDetector::extractSpeechBuffer(std
     if (speechSegments.empty())
         return std::nullopt;
 
-    const auto margin = static_cast<int64_t>(0.05f * sampleRate_);
+    const auto margin = static_cast<int64_t>(0.05f * detectorSampleRate);
     const auto available = static_cast<int64_t>(audio.size());
 
     struct Window {

@@ -48,22 +48,22 @@ public:
     float totalSpeechDuration() const;
     const std::vector<SpeechSegment>& segments() const { return speechSegments; }
 
-    float sampleRate() const { return sampleRate_; }
-    const Configuration& config() const { return config_; }
-    int64_t frameSize() const { return frameSize_; }
-    int64_t paddingFrames() const { return paddingFrames_; }
-    int64_t minSilenceFrames() const { return minSilenceFrames_; }
+    float sampleRate() const { return detectorSampleRate; }
+    const Configuration& config() const { return detectorConfig; }
+    int64_t frameSize() const { return samplesPerFrame; }
+    int64_t paddingFrames() const { return paddingFrameCount; }
+    int64_t minSilenceFrames() const { return minSilenceFrameCount; }
 
 private:
     float calculateEnergy(std::span<const float> frame) const;
     void updateAdaptiveThreshold(float energy);
     void appendSegment(int64_t start, int64_t end);
 
-    const float sampleRate_;
-    const Configuration config_;
-    const int64_t frameSize_;
-    const int64_t paddingFrames_;
-    const int64_t minSilenceFrames_;
+    const float detectorSampleRate;
+    const Configuration detectorConfig;
+    const int64_t samplesPerFrame;
+    const int64_t paddingFrameCount;
+    const int64_t minSilenceFrameCount;
 
     std::vector<float> energyHistory;
     // Scratch space for the percentile, kept so the capture thread does not

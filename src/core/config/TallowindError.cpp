@@ -12,37 +12,40 @@ QString checkConnection()
 } // namespace
 
 TallowindError::TallowindError(Kind kind, QString payload, QString path)
-    : kind_(kind), payload_(std::move(payload)), path_(std::move(path)), what_(errorDescription().toStdString())
+    : errorKind(kind),
+      errorPayload(std::move(payload)),
+      errorPath(std::move(path)),
+      fullMessage(errorDescription().toStdString())
 {
 }
 
 QString TallowindError::errorDescription() const
 {
-    switch (kind_) {
+    switch (errorKind) {
     case Kind::modelNotFound:
-        return QStringLiteral("Model '") + payload_ + QStringLiteral("' not found");
+        return QStringLiteral("Model '") + errorPayload + QStringLiteral("' not found");
     case Kind::modelDownloadFailed:
-        return QStringLiteral("Model download failed: ") + payload_;
+        return QStringLiteral("Model download failed: ") + errorPayload;
     case Kind::modelLoadFailed:
-        return QStringLiteral("Failed to load model: ") + payload_;
+        return QStringLiteral("Failed to load model: ") + errorPayload;
     case Kind::modelInitializationFailed:
-        return QStringLiteral("Model initialization failed: ") + payload_;
+        return QStringLiteral("Model initialization failed: ") + errorPayload;
     case Kind::recordingFailed:
-        return QStringLiteral("Recording failed: ") + payload_;
+        return QStringLiteral("Recording failed: ") + errorPayload;
     case Kind::audioEngineSetupFailed:
-        return QStringLiteral("Audio engine setup failed: ") + payload_;
+        return QStringLiteral("Audio engine setup failed: ") + errorPayload;
     case Kind::transcriptionFailed:
-        return QStringLiteral("Transcription failed: ") + payload_;
+        return QStringLiteral("Transcription failed: ") + errorPayload;
     case Kind::permissionDenied:
-        return payload_ + QStringLiteral(" permission denied");
+        return errorPayload + QStringLiteral(" permission denied");
     case Kind::fileOperationFailed:
-        return QStringLiteral("Failed to ") + payload_ + QStringLiteral(" file at: ") + path_;
+        return QStringLiteral("Failed to ") + errorPayload + QStringLiteral(" file at: ") + errorPath;
     case Kind::networkError:
-        return QStringLiteral("Network error: ") + payload_;
+        return QStringLiteral("Network error: ") + errorPayload;
     case Kind::focusDetectionFailed:
-        return QStringLiteral("Focus detection failed: ") + payload_;
+        return QStringLiteral("Focus detection failed: ") + errorPayload;
     case Kind::genericError:
-        return payload_;
+        return errorPayload;
     case Kind::invalidModelURL:
         return QStringLiteral("Invalid model URL");
     case Kind::microphoneAccessDenied:
@@ -61,7 +64,7 @@ QString TallowindError::errorDescription() const
 
 std::optional<QString> TallowindError::failureReason() const
 {
-    switch (kind_) {
+    switch (errorKind) {
     case Kind::modelNotFound:
         return QStringLiteral("The selected model may have been deleted or moved");
     case Kind::networkError:
@@ -77,7 +80,7 @@ std::optional<QString> TallowindError::failureReason() const
 
 std::optional<QString> TallowindError::recoverySuggestion() const
 {
-    switch (kind_) {
+    switch (errorKind) {
     case Kind::modelNotFound:
     case Kind::modelLoadFailed:
         return redownloadFromSettings();

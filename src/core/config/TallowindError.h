@@ -59,12 +59,12 @@ public:
     static TallowindError emptyTranscriptionResult() { return {Kind::emptyTranscriptionResult}; }
     static TallowindError accessibilityNotEnabled() { return {Kind::accessibilityNotEnabled}; }
 
-    Kind kind() const { return kind_; }
+    Kind kind() const { return errorKind; }
     // The first text payload (name, reason, permission, operation or the
     // generic text); empty for kinds without one.
-    const QString& payload() const { return payload_; }
+    const QString& payload() const { return errorPayload; }
     // The second payload of fileOperationFailed.
-    const QString& path() const { return path_; }
+    const QString& path() const { return errorPath; }
 
     // Every kind has a description; it is what the user sees as the error.
     QString errorDescription() const;
@@ -73,22 +73,22 @@ public:
     std::optional<QString> recoverySuggestion() const;
     // The description, then two line feeds and the suggestion when there is one.
     QString userMessage() const;
-    bool shouldShowAlert() const { return kind_ != Kind::emptyTranscriptionResult; }
+    bool shouldShowAlert() const { return errorKind != Kind::emptyTranscriptionResult; }
 
-    const char* what() const noexcept override { return what_.c_str(); }
+    const char* what() const noexcept override { return fullMessage.c_str(); }
 
     friend bool operator==(const TallowindError& a, const TallowindError& b)
     {
-        return a.kind_ == b.kind_ && a.payload_ == b.payload_ && a.path_ == b.path_;
+        return a.errorKind == b.errorKind && a.errorPayload == b.errorPayload && a.errorPath == b.errorPath;
     }
 
 private:
     TallowindError(Kind kind, QString payload = {}, QString path = {});
 
-    Kind kind_;
-    QString payload_;
-    QString path_;
-    std::string what_;
+    Kind errorKind;
+    QString errorPayload;
+    QString errorPath;
+    std::string fullMessage;
 };
 
 // An error object of a named domain with a numeric code, for failures that

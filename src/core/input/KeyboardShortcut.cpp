@@ -115,7 +115,7 @@ QList<ShortcutAction> ShortcutAction::allCases()
 
 QString ShortcutAction::rawValue() const
 {
-    switch (case_) {
+    switch (actionCase) {
     case quickTranscribe:
         return QStringLiteral("quickTranscribe");
     case quickTranscribeWithWindow:
@@ -128,7 +128,7 @@ QString ShortcutAction::rawValue() const
 
 QString ShortcutAction::displayName() const
 {
-    switch (case_) {
+    switch (actionCase) {
     case quickTranscribe:
         return QStringLiteral("Quick transcribe");
     case quickTranscribeWithWindow:
@@ -141,7 +141,7 @@ QString ShortcutAction::displayName() const
 
 KeyboardShortcut ShortcutAction::defaultShortcut() const
 {
-    switch (case_) {
+    switch (actionCase) {
     case quickTranscribe:
         return KeyboardShortcut::withModifiers(AppConfig::vkKeyW, /*option=*/true);
     case quickTranscribeWithWindow:

@@ -52,13 +52,13 @@ class ShortcutAction {
 public:
     enum Case { quickTranscribe, quickTranscribeWithWindow, continuousRecording };
 
-    constexpr ShortcutAction(Case value) : case_(value) { }
+    constexpr ShortcutAction(Case value) : actionCase(value) { }
 
     static std::optional<ShortcutAction> fromRawValue(const QString& rawValue);
     // Declaration order.
     static QList<ShortcutAction> allCases();
 
-    constexpr Case value() const { return case_; }
+    constexpr Case value() const { return actionCase; }
     QString rawValue() const;
     QString displayName() const;
     // Option-W, Option-Shift-W and Option-Command-W.
@@ -68,7 +68,7 @@ public:
     friend constexpr auto operator<=>(ShortcutAction, ShortcutAction) = default;
 
 private:
-    Case case_;
+    Case actionCase;
 };
 
 inline size_t qHash(ShortcutAction action, size_t seed = 0) noexcept

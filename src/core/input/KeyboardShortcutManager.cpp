@@ -22,19 +22,19 @@ void KeyboardShortcutManager::loadShortcuts()
         decoded = ShortcutTableFormat::decode(stored.toByteArray());
     setTable(decoded.value_or(ShortcutTable{}));
     for (ShortcutAction action : ShortcutAction::allCases()) {
-        if (!shortcuts_.contains(action))
+        if (!shortcutTable.contains(action))
             setEntry(action, action.defaultShortcut());
     }
 }
 
 KeyboardShortcut KeyboardShortcutManager::shortcut(ShortcutAction action) const
 {
-    return shortcuts_.value(action, action.defaultShortcut());
+    return shortcutTable.value(action, action.defaultShortcut());
 }
 
 std::optional<ShortcutAction> KeyboardShortcutManager::action(uint16_t eventKeyCode, uint64_t eventFlags) const
 {
-    for (auto it = shortcuts_.cbegin(); it != shortcuts_.cend(); ++it) {
+    for (auto it = shortcutTable.cbegin(); it != shortcutTable.cend(); ++it) {
         if (it.value().matches(eventKeyCode, eventFlags))
             return it.key();
     }
@@ -44,18 +44,18 @@ std::optional<ShortcutAction> KeyboardShortcutManager::action(uint16_t eventKeyC
 void KeyboardShortcutManager::updateShortcut(ShortcutAction action, const KeyboardShortcut& shortcut)
 {
     std::optional<ShortcutAction> conflicting;
-    for (auto it = shortcuts_.cbegin(); it != shortcuts_.cend(); ++it) {
+    for (auto it = shortcutTable.cbegin(); it != shortcutTable.cend(); ++it) {
         if (it.key() != action && it.value() == shortcut) {
             conflicting = it.key();
             break;
         }
     }
     if (conflicting) {
-        if (const auto current = shortcuts_.constFind(action); current != shortcuts_.cend()) {
+        if (const auto current = shortcutTable.constFind(action); current != shortcutTable.cend()) {
             const KeyboardShortcut previous = *current;
             setEntry(*conflicting, previous);
         } else {
-            shortcuts_.remove(*conflicting);
+            shortcutTable.remove(*conflicting);
             emit shortcutsChanged();
         }
     }
@@ -73,17 +73,17 @@ void KeyboardShortcutManager::resetToDefaults()
 
 void KeyboardShortcutManager::setEntry(ShortcutAction action, const KeyboardShortcut& shortcut)
 {
-    shortcuts_.insert(action, shortcut);
+    shortcutTable.insert(action, shortcut);
     emit shortcutsChanged();
 }
 
 void KeyboardShortcutManager::setTable(const ShortcutTable& table)
 {
-    shortcuts_ = table;
+    shortcutTable = table;
     emit shortcutsChanged();
 }
 
 void KeyboardShortcutManager::saveShortcuts()
 {
-    Defaults::setValue(userDefaultsKey, ShortcutTableFormat::encode(shortcuts_));
+    Defaults::setValue(userDefaultsKey, ShortcutTableFormat::encode(shortcutTable));
 }

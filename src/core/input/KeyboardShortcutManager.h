@@ -20,7 +20,7 @@ public:
 
     static inline const QString userDefaultsKey = QStringLiteral("CustomKeyboardShortcuts");
 
-    const ShortcutTable& shortcuts() const { return shortcuts_; }
+    const ShortcutTable& shortcuts() const { return shortcutTable; }
 
     // The stored shortcut, or the action's default when it has none.
     KeyboardShortcut shortcut(ShortcutAction action) const;
@@ -48,5 +48,5 @@ private:
     void setTable(const ShortcutTable& table);
     void saveShortcuts();
 
-    ShortcutTable shortcuts_;
+    ShortcutTable shortcutTable;
 };

@@ -52,12 +52,12 @@ ModelManager::ModelManager()
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (dataFolder.isEmpty()) {
         // Not created here: downloads and loads that need it fail on their own.
-        modelsDirectory_ = QDir::tempPath() + QStringLiteral("/Tallowind/Models");
+        modelsDirectoryPath = QDir::tempPath() + QStringLiteral("/Tallowind/Models");
         return;
     }
-    modelsDirectory_ = dataFolder + QStringLiteral("/Tallowind/Models");
+    modelsDirectoryPath = dataFolder + QStringLiteral("/Tallowind/Models");
     // A failure (a file standing in the way) surfaces when a model is used.
-    QDir().mkpath(modelsDirectory_);
+    QDir().mkpath(modelsDirectoryPath);
     migrateFromOldModels();
 }
 
@@ -95,7 +95,7 @@ QList<WhisperModel> ModelManager::downloadedModels() const
 
 QString ModelManager::modelPath(WhisperModel model) const
 {
-    return modelsDirectory_ + QLatin1Char('/') + model.fileName();
+    return modelsDirectoryPath + QLatin1Char('/') + model.fileName();
 }
 
 bool ModelManager::isModelDownloaded(WhisperModel model) const

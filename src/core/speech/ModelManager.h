@@ -36,7 +36,7 @@ public:
 
     // ~/.local/share/Tallowind/Models, or Tallowind/Models in the temporary
     // folder when there is no data folder.
-    const QString& modelsDirectory() const { return modelsDirectory_; }
+    const QString& modelsDirectory() const { return modelsDirectoryPath; }
 
     // No model when the key is absent, not a string or not a catalogue
     // identifier. Setting no model removes the key.
@@ -93,5 +93,5 @@ private:
     static std::optional<QString> storedActiveIdentifier();
     static std::optional<WhisperModel> mapOldModelToNew(const QString& identifier);
 
-    QString modelsDirectory_;
+    QString modelsDirectoryPath;
 };

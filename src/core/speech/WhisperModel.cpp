@@ -33,7 +33,7 @@ QList<WhisperModel> WhisperModel::allCasesSortedBySize()
 
 QString WhisperModel::rawValue() const
 {
-    switch (case_) {
+    switch (modelCase) {
     case largeV3TurboQ5:
         return QStringLiteral("large-v3-turbo-q5_0");
     case largeV3TurboQ8:
@@ -48,7 +48,7 @@ QString WhisperModel::rawValue() const
 
 QString WhisperModel::displayName() const
 {
-    switch (case_) {
+    switch (modelCase) {
     case largeV3TurboQ5:
         return QStringLiteral("Large v3 Turbo Q5");
     case largeV3TurboQ8:
@@ -63,7 +63,7 @@ QString WhisperModel::displayName() const
 
 QString WhisperModel::estimatedSize() const
 {
-    switch (case_) {
+    switch (modelCase) {
     case largeV3TurboQ5:
         return QStringLiteral("547 MB");
     case largeV3TurboQ8:
@@ -78,7 +78,7 @@ QString WhisperModel::estimatedSize() const
 
 QString WhisperModel::description() const
 {
-    switch (case_) {
+    switch (modelCase) {
     case largeV3TurboQ5:
         return QStringLiteral(
             "Excellent balance of speed and accuracy. Supports 99+ languages. Recommended for most users.");
@@ -96,7 +96,7 @@ QString WhisperModel::description() const
 
 int WhisperModel::sizeInMB() const
 {
-    switch (case_) {
+    switch (modelCase) {
     case largeV3TurboQ5:
         return 547;
     case largeV3TurboQ8:

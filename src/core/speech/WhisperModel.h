@@ -15,7 +15,7 @@ class WhisperModel {
 public:
     enum Case { largeV3TurboQ5, largeV3TurboQ8, largeV3Turbo, largeV3 };
 
-    constexpr WhisperModel(Case value) : case_(value) { }
+    constexpr WhisperModel(Case value) : modelCase(value) { }
 
     // Exact, case-sensitive match of a catalogue identifier.
     static std::optional<WhisperModel> fromRawValue(const QString& identifier);
@@ -25,7 +25,7 @@ public:
     static QList<WhisperModel> allCasesRecommendedOrder();
     static QList<WhisperModel> allCasesSortedBySize();
 
-    constexpr Case value() const { return case_; }
+    constexpr Case value() const { return modelCase; }
     QString rawValue() const;
     QString displayName() const;
     QString estimatedSize() const;
@@ -37,12 +37,12 @@ public:
     QString fileName() const;
     QString downloadURL() const;
 
-    friend constexpr bool operator==(WhisperModel a, WhisperModel b) { return a.case_ == b.case_; }
+    friend constexpr bool operator==(WhisperModel a, WhisperModel b) { return a.modelCase == b.modelCase; }
 
 private:
     int sizeInMB() const;
 
-    Case case_;
+    Case modelCase;
 };
 
 inline size_t qHash(WhisperModel model, size_t seed = 0) noexcept

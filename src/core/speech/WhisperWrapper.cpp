@@ -27,8 +27,8 @@ std::shared_ptr<WhisperWrapper> WhisperWrapper::create(const QString& modelPath,
 }
 
 WhisperWrapper::WhisperWrapper(const QString& modelPath, int processorCount)
-    : modelPath_(modelPath),
-      processorCount_(processorCount > 0 ? processorCount : WhisperPassParameters::configuredProcessorCount())
+    : loadedModelPath(modelPath),
+      availableProcessors(processorCount > 0 ? processorCount : WhisperPassParameters::configuredProcessorCount())
 {
 }
 
@@ -43,10 +43,10 @@ WhisperWrapper::~WhisperWrapper()
 bool WhisperWrapper::loadModel()
 {
     const whisper_context_params contextParams = whisper_context_default_params();
-    const QByteArray path = modelPath_.toUtf8();
+    const QByteArray path = loadedModelPath.toUtf8();
     if (access(path.constData(), R_OK) != 0)
         return false;
-    if (!hasCompleteWhisperHeader(modelPath_))
+    if (!hasCompleteWhisperHeader(loadedModelPath))
         return false;
     ctx = whisper_init_from_file_with_params(path.constData(), contextParams);
     return ctx != nullptr;
@@ -61,7 +61,7 @@ bool WhisperWrapper::switchModel(const QString& modelPath)
         whisper_free(ctx);
         ctx = nullptr;
     }
-    modelPath_ = modelPath;
+    loadedModelPath = modelPath;
     return loadModel();
 }
 
@@ -84,7 +84,7 @@ std::optional<QString> WhisperWrapper::transcribe(std::span<const float> audioDa
         return std::nullopt;
     }
 
-    const WhisperPassParameters parameters(modelPath_, processorCount_);
+    const WhisperPassParameters parameters(loadedModelPath, availableProcessors);
     const int result = whisper_full(ctx, parameters.record(), audioData.data(), static_cast<int>(audioData.size()));
     if (result != 0) {
         Log::system(QStringLiteral("[WhisperWrapper] whisper_full failed with result: %1").arg(result));

@@ -41,6 +41,6 @@ private:
 
     std::mutex mutex;
     whisper_context* ctx = nullptr;
-    QString modelPath_;
-    const int processorCount_;
+    QString loadedModelPath;
+    const int availableProcessors;
 };

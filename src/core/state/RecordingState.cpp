@@ -2,14 +2,14 @@
 
 RecordingStateDelegate* RecordingStateManager::delegate() const
 {
-    const auto alive = delegate_.lock();
+    const auto alive = weakDelegate.lock();
     return alive ? *alive : nullptr;
 }
 
 void RecordingStateManager::setDelegate(RecordingStateDelegate* delegate)
 {
-    delegate_ = delegate ? std::weak_ptr<RecordingStateDelegate*>(delegate->liveness)
-                         : std::weak_ptr<RecordingStateDelegate*>();
+    weakDelegate = delegate ? std::weak_ptr<RecordingStateDelegate*>(delegate->liveness)
+                            : std::weak_ptr<RecordingStateDelegate*>();
 }
 
 void RecordingStateManager::startRecording(RecordingMode mode)

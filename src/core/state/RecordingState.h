@@ -44,8 +44,8 @@ public:
     RecordingStateDelegate* delegate() const;
     void setDelegate(RecordingStateDelegate* delegate);
 
-    RecordingState currentState() const { return currentState_.load(); }
-    void setCurrentState(const RecordingState& state) { currentState_.store(state); }
+    RecordingState currentState() const { return storedState.load(); }
+    void setCurrentState(const RecordingState& state) { storedState.store(state); }
 
     // None of these checks the previous state: starting while active replaces
     // the mode, and stopping or cancelling while inactive still reports.
@@ -56,6 +56,6 @@ public:
     void cancelRecording();
 
 private:
-    std::weak_ptr<RecordingStateDelegate*> delegate_;
-    std::atomic<RecordingState> currentState_{RecordingState{}};
+    std::weak_ptr<RecordingStateDelegate*> weakDelegate;
+    std::atomic<RecordingState> storedState{RecordingState{}};
 };

@@ -31,18 +31,18 @@ QString describe(QAudio::Error error)
 // Receives what the source pushes and forwards it to the stream.
 class TapDevice final : public QIODevice {
 public:
-    explicit TapDevice(QtAudioStream* stream) : stream_(stream) { }
+    explicit TapDevice(QtAudioStream* stream) : owningStream(stream) { }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 length) override
     {
-        stream_->deliver(data, length);
+        owningStream->deliver(data, length);
         return length;
     }
 
 private:
-    QtAudioStream* stream_;
+    QtAudioStream* owningStream;
 };
 
 } // namespace
@@ -51,21 +51,22 @@ private:
 class CaptureWorker final : public QObject {
 public:
     CaptureWorker(QtAudioStream* stream, QAudioDevice device, QAudioFormat format)
-        : stream_(stream), device_(std::move(device)), format_(format)
+        : owningStream(stream), inputDevice(std::move(device)), streamFormat(format)
     {
     }
 
     QString open()
     {
         close();
-        source_ = new QAudioSource(device_, format_, this);
-        source_->setBufferSize(requestedBufferFrames * format_.bytesPerFrame());
-        sink_ = new TapDevice(stream_);
-        sink_->setParent(this);
-        sink_->open(QIODevice::WriteOnly);
-        source_->start(sink_);
-        if (source_->error() != QAudio::NoError || source_->state() == QAudio::StoppedState) {
-            const QString reason = describe(source_->error() == QAudio::NoError ? QAudio::OpenError : source_->error());
+        audioSource = new QAudioSource(inputDevice, streamFormat, this);
+        audioSource->setBufferSize(requestedBufferFrames * streamFormat.bytesPerFrame());
+        tapDevice = new TapDevice(owningStream);
+        tapDevice->setParent(this);
+        tapDevice->open(QIODevice::WriteOnly);
+        audioSource->start(tapDevice);
+        if (audioSource->error() != QAudio::NoError || audioSource->state() == QAudio::StoppedState) {
+            const QString reason =
+                describe(audioSource->error() == QAudio::NoError ? QAudio::OpenError : audioSource->error());
             close();
             return reason;
         }
@@ -74,35 +75,35 @@ public:
 
     void close()
     {
-        if (source_) {
-            source_->stop();
-            delete source_;
-            source_ = nullptr;
+        if (audioSource) {
+            audioSource->stop();
+            delete audioSource;
+            audioSource = nullptr;
         }
-        delete sink_;
-        sink_ = nullptr;
+        delete tapDevice;
+        tapDevice = nullptr;
     }
 
 private:
-    QtAudioStream* stream_;
-    QAudioDevice device_;
-    QAudioFormat format_;
-    QAudioSource* source_ = nullptr;
-    TapDevice* sink_ = nullptr;
+    QtAudioStream* owningStream;
+    QAudioDevice inputDevice;
+    QAudioFormat streamFormat;
+    QAudioSource* audioSource = nullptr;
+    TapDevice* tapDevice = nullptr;
 };
 
-QtAudioStream::QtAudioStream(const QAudioDevice& device) : device_(device)
+QtAudioStream::QtAudioStream(const QAudioDevice& device) : inputDevice(device)
 {
-    if (device_.isNull())
+    if (inputDevice.isNull())
         return;
-    QAudioFormat wanted = device_.preferredFormat();
+    QAudioFormat wanted = inputDevice.preferredFormat();
     wanted.setSampleFormat(QAudioFormat::Float);
     wanted.setChannelCount(1);
-    captureFormat = device_.isFormatSupported(wanted) ? wanted : device_.preferredFormat();
+    captureFormat = inputDevice.isFormatSupported(wanted) ? wanted : inputDevice.preferredFormat();
     if (!captureFormat.isValid())
         return;
-    format_.sampleRate = captureFormat.sampleRate();
-    format_.channelCount = captureFormat.channelCount();
+    streamFormat.sampleRate = captureFormat.sampleRate();
+    streamFormat.channelCount = captureFormat.channelCount();
 }
 
 QtAudioStream::~QtAudioStream()
@@ -118,13 +119,13 @@ QtAudioStream::~QtAudioStream()
 void QtAudioStream::installTap(Tap tap)
 {
     std::lock_guard lock(tapMutex);
-    tap_ = std::move(tap);
+    bufferTap = std::move(tap);
 }
 
 void QtAudioStream::removeTap()
 {
     std::lock_guard lock(tapMutex);
-    tap_ = nullptr;
+    bufferTap = nullptr;
 }
 
 bool QtAudioStream::start(QString* errorDescription)
@@ -134,13 +135,13 @@ bool QtAudioStream::start(QString* errorDescription)
     bool hasTap = false;
     {
         std::lock_guard lock(tapMutex);
-        hasTap = static_cast<bool>(tap_);
+        hasTap = static_cast<bool>(bufferTap);
     }
     if (!hasTap) {
         running = true;
         return true;
     }
-    if (!format_.isValid()) {
+    if (!streamFormat.isValid()) {
         if (errorDescription)
             *errorDescription = QStringLiteral("No audio input device is available.");
         return false;
@@ -148,7 +149,7 @@ bool QtAudioStream::start(QString* errorDescription)
     if (!thread) {
         thread = std::make_unique<QThread>();
         thread->setObjectName(QStringLiteral("audio-capture"));
-        worker = new CaptureWorker(this, device_, captureFormat);
+        worker = new CaptureWorker(this, inputDevice, captureFormat);
         worker->moveToThread(thread.get());
         thread->start();
     }
@@ -179,7 +180,7 @@ void QtAudioStream::stop()
 void QtAudioStream::deliver(const char* data, qint64 length)
 {
     std::lock_guard lock(tapMutex);
-    if (!tap_ || length <= 0)
+    if (!bufferTap || length <= 0)
         return;
     const int bytesPerFrame = captureFormat.bytesPerFrame();
     const int bytesPerSample = captureFormat.bytesPerSample();
@@ -211,7 +212,7 @@ void QtAudioStream::deliver(const char* data, qint64 length)
     AudioBuffer buffer;
     buffer.frames = frames.data();
     buffer.frameCount = frameCount;
-    buffer.sampleRate = format_.sampleRate;
-    buffer.channelCount = format_.channelCount;
-    tap_(buffer);
+    buffer.sampleRate = streamFormat.sampleRate;
+    buffer.channelCount = streamFormat.channelCount;
+    bufferTap(buffer);
 }

@@ -22,7 +22,7 @@ public:
     QtAudioStream(const QtAudioStream&) = delete;
     QtAudioStream& operator=(const QtAudioStream&) = delete;
 
-    AudioStreamFormat format() const override { return format_; }
+    AudioStreamFormat format() const override { return streamFormat; }
     void installTap(Tap tap) override;
     void removeTap() override;
     bool start(QString* errorDescription) override;
@@ -33,13 +33,13 @@ public:
     void deliver(const char* data, qint64 length);
 
 private:
-    QAudioDevice device_;
+    QAudioDevice inputDevice;
     QAudioFormat captureFormat;
-    AudioStreamFormat format_;
+    AudioStreamFormat streamFormat;
     std::atomic<bool> running{false};
 
     std::mutex tapMutex; // held during each tap call
-    Tap tap_;
+    Tap bufferTap;
     QByteArray partialFrame;
     std::vector<float> frames;
 

@@ -56,14 +56,14 @@ bool isFile(const QString& path)
 
 class PocketSphinxRecognizer::Engine {
 public:
-    explicit Engine(Model model) : model_(std::move(model))
+    explicit Engine(Model model) : modelFiles(std::move(model))
     {
         const bool searchPresent =
-            model_.grammarFile.isEmpty() ? isFile(model_.languageModelFile) : isFile(model_.grammarFile);
+            modelFiles.grammarFile.isEmpty() ? isFile(modelFiles.languageModelFile) : isFile(modelFiles.grammarFile);
         // pocketsphinx ends the process on some missing files, so they are
         // checked here rather than left to the decoder.
-        filesPresent = QFileInfo(model_.acousticModelDir).isDir()
-            && isFile(model_.acousticModelDir + QStringLiteral("/mdef")) && isFile(model_.dictionaryFile)
+        filesPresent = QFileInfo(modelFiles.acousticModelDir).isDir()
+            && isFile(modelFiles.acousticModelDir + QStringLiteral("/mdef")) && isFile(modelFiles.dictionaryFile)
             && searchPresent;
     }
 
@@ -73,8 +73,8 @@ public:
             endUtterance();
             if (decoder)
                 ps_free(decoder);
-            if (config_)
-                cmd_ln_free_r(config_);
+            if (decoderConfig)
+                cmd_ln_free_r(decoderConfig);
         });
     }
 
@@ -91,17 +91,17 @@ public:
     bool claim(const std::shared_ptr<TaskState>& state)
     {
         std::lock_guard lock(mutex);
-        if (auto current = active_.lock(); current && !current->isClosed())
+        if (auto current = activeState.lock(); current && !current->isClosed())
             return false;
-        active_ = state;
+        activeState = state;
         return true;
     }
 
     void release(const std::shared_ptr<TaskState>& state)
     {
         std::lock_guard lock(mutex);
-        if (active_.lock() == state)
-            active_.reset();
+        if (activeState.lock() == state)
+            activeState.reset();
     }
 
     void post(Dispatch::Work work) { queue.async(std::move(work)); }
@@ -216,14 +216,15 @@ private:
             return false;
         if (filesPresent) {
             err_set_logfp(nullptr);
-            const QByteArray hmm = QFile::encodeName(model_.acousticModelDir);
-            const QByteArray dict = QFile::encodeName(model_.dictionaryFile);
-            const bool grammar = !model_.grammarFile.isEmpty();
-            const QByteArray search = QFile::encodeName(grammar ? model_.grammarFile : model_.languageModelFile);
-            config_ = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(),
+            const QByteArray hmm = QFile::encodeName(modelFiles.acousticModelDir);
+            const QByteArray dict = QFile::encodeName(modelFiles.dictionaryFile);
+            const bool grammar = !modelFiles.grammarFile.isEmpty();
+            const QByteArray search =
+                QFile::encodeName(grammar ? modelFiles.grammarFile : modelFiles.languageModelFile);
+            decoderConfig = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(),
                 grammar ? "-jsgf" : "-lm", search.constData(), nullptr);
-            if (config_)
-                decoder = ps_init(config_);
+            if (decoderConfig)
+                decoder = ps_init(decoderConfig);
         }
         if (decoder)
             return true;
@@ -286,16 +287,16 @@ private:
         return pcm;
     }
 
-    const Model model_;
+    const Model modelFiles;
     bool filesPresent = false;
     std::atomic<bool> loadFailed{false};
 
     std::mutex mutex;
-    std::weak_ptr<TaskState> active_;
+    std::weak_ptr<TaskState> activeState;
     std::function<void(bool)> availabilityHandler;
 
     // Worker only.
-    cmd_ln_t* config_ = nullptr;
+    cmd_ln_t* decoderConfig = nullptr;
     ps_decoder_t* decoder = nullptr;
     std::shared_ptr<TaskState> utteranceOwner;
 
@@ -308,42 +309,41 @@ namespace {
 class PocketSphinxTask final : public SpeechRecognizer::Task {
 public:
     PocketSphinxTask(std::shared_ptr<PocketSphinxRecognizer::Engine> engine, std::shared_ptr<TaskState> state)
-        : engine_(std::move(engine)), state_(std::move(state))
+        : sharedEngine(std::move(engine)), recognitionState(std::move(state))
     {
     }
     ~PocketSphinxTask() override { cancel(); }
 
     void append(const float* samples, qsizetype frames, int sampleRate, int channels) override
     {
-        if (state_->isClosed() || !samples || frames <= 0 || channels <= 0)
+        if (recognitionState->isClosed() || !samples || frames <= 0 || channels <= 0)
             return;
         std::vector<float> copy(samples, samples + frames * channels);
         // The work item holds the engine raw: the engine's destructor drains
         // its queue before anything it uses goes away.
-        engine_->post([engine = engine_.get(), state = state_, copy = std::move(copy), sampleRate, channels] {
-            engine->process(state, copy, sampleRate, channels);
-        });
+        sharedEngine->post([engine = sharedEngine.get(), state = recognitionState, copy = std::move(copy), sampleRate,
+                               channels] { engine->process(state, copy, sampleRate, channels); });
     }
 
     void endAudio() override
     {
-        if (state_->cancelled || state_->failed || state_->audioEnded.exchange(true))
+        if (recognitionState->cancelled || recognitionState->failed || recognitionState->audioEnded.exchange(true))
             return;
-        engine_->release(state_);
-        engine_->post([engine = engine_.get(), state = state_] { engine->finish(state); });
+        sharedEngine->release(recognitionState);
+        sharedEngine->post([engine = sharedEngine.get(), state = recognitionState] { engine->finish(state); });
     }
 
     void cancel() override
     {
-        if (state_->cancelled.exchange(true))
+        if (recognitionState->cancelled.exchange(true))
             return;
-        engine_->release(state_);
-        engine_->post([engine = engine_.get(), state = state_] { engine->abandon(state); });
+        sharedEngine->release(recognitionState);
+        sharedEngine->post([engine = sharedEngine.get(), state = recognitionState] { engine->abandon(state); });
     }
 
 private:
-    std::shared_ptr<PocketSphinxRecognizer::Engine> engine_;
-    std::shared_ptr<TaskState> state_;
+    std::shared_ptr<PocketSphinxRecognizer::Engine> sharedEngine;
+    std::shared_ptr<TaskState> recognitionState;
 };
 
 } // namespace
@@ -379,7 +379,7 @@ std::shared_ptr<PocketSphinxRecognizer> PocketSphinxRecognizer::forLocale(
 }
 
 PocketSphinxRecognizer::PocketSphinxRecognizer(Model model)
-    : engine_(new Engine(std::move(model)), [](Engine* engine) {
+    : sharedEngine(new Engine(std::move(model)), [](Engine* engine) {
           // A result handler may drop the last owner on the worker itself,
           // which cannot join its own thread.
           if (engine->isWorkerThread())
@@ -393,7 +393,7 @@ PocketSphinxRecognizer::PocketSphinxRecognizer(Model model)
 PocketSphinxRecognizer::~PocketSphinxRecognizer()
 {
     // Tasks may outlive us and keep the engine; it must stop calling back.
-    engine_->setAvailabilityHandler({});
+    sharedEngine->setAvailabilityHandler({});
 }
 
 SpeechRecognizer::AuthorizationStatus PocketSphinxRecognizer::authorizationStatus() const
@@ -411,12 +411,12 @@ void PocketSphinxRecognizer::requestAuthorization(std::function<void(Authorizati
 
 bool PocketSphinxRecognizer::isAvailable() const
 {
-    return engine_->isAvailable();
+    return sharedEngine->isAvailable();
 }
 
 void PocketSphinxRecognizer::setAvailabilityHandler(std::function<void(bool)> handler)
 {
-    engine_->setAvailabilityHandler(std::move(handler));
+    sharedEngine->setAvailabilityHandler(std::move(handler));
 }
 
 std::shared_ptr<SpeechRecognizer::Task> PocketSphinxRecognizer::startTask(ResultHandler handler)
@@ -424,8 +424,8 @@ std::shared_ptr<SpeechRecognizer::Task> PocketSphinxRecognizer::startTask(Result
     if (!handler)
         return nullptr;
     auto state = std::make_shared<TaskState>(std::move(handler));
-    auto task = std::make_shared<PocketSphinxTask>(engine_, state);
-    if (!engine_->claim(state))
-        engine_->post([engine = engine_.get(), state] { engine->reportBusy(state); });
+    auto task = std::make_shared<PocketSphinxTask>(sharedEngine, state);
+    if (!sharedEngine->claim(state))
+        sharedEngine->post([engine = sharedEngine.get(), state] { engine->reportBusy(state); });
     return task;
 }

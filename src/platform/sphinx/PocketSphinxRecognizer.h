@@ -42,5 +42,5 @@ public:
     class Engine;
 
 private:
-    std::shared_ptr<Engine> engine_;
+    std::shared_ptr<Engine> sharedEngine;
 };

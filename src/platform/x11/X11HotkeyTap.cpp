@@ -74,21 +74,21 @@ public:
     bool open(EventSink sink)
     {
         XInitThreads();
-        display_ = XOpenDisplay(nullptr);
-        if (!display_)
+        xDisplay = XOpenDisplay(nullptr);
+        if (!xDisplay)
             return false;
         if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            XCloseDisplay(display_);
-            display_ = nullptr;
+            XCloseDisplay(xDisplay);
+            xDisplay = nullptr;
             return false;
         }
-        sink_ = std::move(sink);
+        eventSink = std::move(sink);
         Bool supported = False;
         // Held keys then repeat as presses only, with no release in between,
         // so a held push-to-talk key never looks like it was let go.
-        XkbSetDetectableAutoRepeat(display_, True, &supported);
-        root = DefaultRootWindow(display_);
-        numLockMask = numLockMaskOf(display_);
+        XkbSetDetectableAutoRepeat(xDisplay, True, &supported);
+        root = DefaultRootWindow(xDisplay);
+        numLockMask = numLockMaskOf(xDisplay);
         thread = std::thread([this] { run(); });
         return true;
     }
@@ -102,9 +102,9 @@ public:
             });
             thread.join();
         }
-        if (display_) {
-            XCloseDisplay(display_);
-            display_ = nullptr;
+        if (xDisplay) {
+            XCloseDisplay(xDisplay);
+            xDisplay = nullptr;
         }
         for (int& fd : wakePipe) {
             if (fd >= 0)
@@ -169,12 +169,12 @@ private:
 
     void run()
     {
-        const int xFd = ConnectionNumber(display_);
+        const int xFd = ConnectionNumber(xDisplay);
         while (!stopping) {
             runPending();
-            while (!stopping && XPending(display_) > 0) {
+            while (!stopping && XPending(xDisplay) > 0) {
                 XEvent event;
-                XNextEvent(display_, &event);
+                XNextEvent(xDisplay, &event);
                 handle(event);
             }
             if (stopping)
@@ -201,15 +201,15 @@ private:
     // wanted; combinations held throughout are never let go in between.
     Outcome applyGrabs()
     {
-        for (auto it = held_.begin(); it != held_.end();) {
+        for (auto it = heldGrabs.begin(); it != heldGrabs.end();) {
             if (std::find(wanted.begin(), wanted.end(), it->grab) == wanted.end()) {
                 release(*it);
-                it = held_.erase(it);
+                it = heldGrabs.erase(it);
             } else {
                 ++it;
             }
         }
-        XSync(display_, False);
+        XSync(xDisplay, False);
         return grabMissing();
     }
 
@@ -218,7 +218,7 @@ private:
         Outcome outcome;
         for (const HotkeyGrab& grab : wanted) {
             const bool isHeld =
-                std::any_of(held_.begin(), held_.end(), [&](const Held& held) { return held.grab == grab; });
+                std::any_of(heldGrabs.begin(), heldGrabs.end(), [&](const Held& held) { return held.grab == grab; });
             if (isHeld)
                 continue;
             Held held = heldFor(grab);
@@ -241,28 +241,28 @@ private:
 
         std::lock_guard section(errorSectionMutex);
         grabRefused = false;
-        checkedDisplay = display_;
+        checkedDisplay = xDisplay;
         previousErrorHandler = XSetErrorHandler(recordGrabError);
         for (unsigned int mask : held.masks)
-            XGrabKey(display_, held.keyCode, mask, root, False, GrabModeAsync, GrabModeAsync);
-        XSync(display_, False);
+            XGrabKey(xDisplay, held.keyCode, mask, root, False, GrabModeAsync, GrabModeAsync);
+        XSync(xDisplay, False);
         XSetErrorHandler(previousErrorHandler);
         checkedDisplay = nullptr;
 
         if (grabRefused) {
             // Someone else holds (part of) this combination: take none of it.
             release(held);
-            XSync(display_, False);
+            XSync(xDisplay, False);
             return false;
         }
-        held_.push_back(std::move(held));
+        heldGrabs.push_back(std::move(held));
         return true;
     }
 
     Held heldFor(const HotkeyGrab& grab) const
     {
         const unsigned long keysym = X11KeyCodes::keysymForKeyCode(grab.keyCode);
-        const KeyCode keyCode = keysym ? XKeysymToKeycode(display_, keysym) : 0;
+        const KeyCode keyCode = keysym ? XKeysymToKeycode(xDisplay, keysym) : 0;
         const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
         Held held{grab, keyCode, {base, base | LockMask}};
         if (numLockMask) {
@@ -276,16 +276,16 @@ private:
     // moved are released and taken again: the others are never let go.
     void regrabAfterMappingChange()
     {
-        for (auto it = held_.begin(); it != held_.end();) {
+        for (auto it = heldGrabs.begin(); it != heldGrabs.end();) {
             const Held now = heldFor(it->grab);
             if (now.keyCode == it->keyCode && now.masks == it->masks) {
                 ++it;
                 continue;
             }
             release(*it);
-            it = held_.erase(it);
+            it = heldGrabs.erase(it);
         }
-        XSync(display_, False);
+        XSync(xDisplay, False);
         if (!grabMissing().allArmed())
             Log::system(
                 QStringLiteral("[X11HotkeyTap] A shortcut could not be taken again after the keyboard changed"));
@@ -294,16 +294,16 @@ private:
     void release(const Held& held)
     {
         for (unsigned int mask : held.masks)
-            XUngrabKey(display_, held.keyCode, mask, root);
+            XUngrabKey(xDisplay, held.keyCode, mask, root);
     }
 
     void ungrabAll()
     {
-        for (const Held& held : held_)
+        for (const Held& held : heldGrabs)
             release(held);
-        held_.clear();
+        heldGrabs.clear();
         heldGrabbedKey = 0;
-        XSync(display_, False);
+        XSync(xDisplay, False);
     }
 
     void handle(XEvent& event)
@@ -311,7 +311,7 @@ private:
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
-                numLockMask = numLockMaskOf(display_);
+                numLockMask = numLockMaskOf(xDisplay);
                 regrabAfterMappingChange();
             }
             return;
@@ -320,15 +320,15 @@ private:
             return;
         const XKeyEvent& key = event.xkey;
         const bool pressed = event.type == KeyPress;
-        const auto grabbed = std::find_if(held_.begin(), held_.end(),
+        const auto grabbed = std::find_if(heldGrabs.begin(), heldGrabs.end(),
             [&](const Held& held) { return held.keyCode == static_cast<KeyCode>(key.keycode); });
-        if (grabbed != held_.end()) {
+        if (grabbed != heldGrabs.end()) {
             if (pressed)
                 heldGrabbedKey = grabbed->keyCode;
             else if (heldGrabbedKey == grabbed->keyCode)
                 heldGrabbedKey = 0;
         }
-        const KeySym keysym = XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 0);
+        const KeySym keysym = XkbKeycodeToKeysym(xDisplay, static_cast<KeyCode>(key.keycode), 0, 0);
         // The state bits describe the modifiers just before this event.
         uint32_t flags = X11KeyCodes::modifierFlagsForX11State(key.state);
 
@@ -346,20 +346,20 @@ private:
         // makes of it (with Russian active, the "w" key types a Cyrillic
         // letter but is still the key that was grabbed).
         std::optional<uint16_t> code;
-        if (grabbed != held_.end())
+        if (grabbed != heldGrabs.end())
             code = grabbed->grab.keyCode;
         if (!code)
             code = X11KeyCodes::keyCodeForKeysym(keysym);
         if (!code)
-            code = X11KeyCodes::keyCodeForKeysym(XkbKeycodeToKeysym(display_, static_cast<KeyCode>(key.keycode), 0, 1));
+            code = X11KeyCodes::keyCodeForKeysym(XkbKeycodeToKeysym(xDisplay, static_cast<KeyCode>(key.keycode), 0, 1));
         if (!code)
             return; // a key no shortcut can name
         out.keyCode = *code;
         out.modifierFlags = flags;
-        sink_(out);
+        eventSink(out);
     }
 
-    Display* display_ = nullptr;
+    Display* xDisplay = nullptr;
     Window root = 0;
     unsigned int numLockMask = 0;
     int wakePipe[2] = {-1, -1};
@@ -368,9 +368,9 @@ private:
     std::mutex mutex;
     std::deque<std::function<void()>> pending;
     std::vector<HotkeyGrab> wanted;
-    std::vector<Held> held_;
+    std::vector<Held> heldGrabs;
     std::atomic<KeyCode> heldGrabbedKey{0};
-    EventSink sink_;
+    EventSink eventSink;
 };
 
 void X11HotkeyTap::prepareProcess()
@@ -387,7 +387,7 @@ X11HotkeyTap::~X11HotkeyTap()
 
 bool X11HotkeyTap::create(const std::vector<HotkeyGrab>& grabs, Handler handler)
 {
-    if (connection_)
+    if (x11Connection)
         return true;
     auto delivery = std::make_shared<Delivery>();
     delivery->handler = std::move(handler);
@@ -404,51 +404,51 @@ bool X11HotkeyTap::create(const std::vector<HotkeyGrab>& grabs, Handler handler)
     if (!opened || connection->grab(grabs).refused)
         return false; // the connection closes with its owner, releasing any grab it took
 
-    connection_ = std::move(connection);
-    delivery_ = std::move(delivery);
-    grabs_ = grabs;
+    x11Connection = std::move(connection);
+    eventDelivery = std::move(delivery);
+    requestedGrabs = grabs;
     return true;
 }
 
 bool X11HotkeyTap::exists() const
 {
-    return connection_ != nullptr;
+    return x11Connection != nullptr;
 }
 
 bool X11HotkeyTap::setGrabs(const std::vector<HotkeyGrab>& grabs)
 {
-    if (grabs == grabs_)
-        return connection_ != nullptr;
-    grabs_ = grabs;
-    if (!connection_ || !isEnabled())
-        return connection_ != nullptr;
-    return connection_->grab(grabs).allArmed();
+    if (grabs == requestedGrabs)
+        return x11Connection != nullptr;
+    requestedGrabs = grabs;
+    if (!x11Connection || !isEnabled())
+        return x11Connection != nullptr;
+    return x11Connection->grab(grabs).allArmed();
 }
 
 void X11HotkeyTap::setEnabled(bool enabled)
 {
-    if (!connection_ || delivery_->enabled == enabled)
+    if (!x11Connection || eventDelivery->enabled == enabled)
         return;
-    delivery_->enabled = enabled;
+    eventDelivery->enabled = enabled;
     if (enabled)
-        connection_->grab(grabs_);
+        x11Connection->grab(requestedGrabs);
     else
-        connection_->ungrab();
+        x11Connection->ungrab();
 }
 
 bool X11HotkeyTap::isShortcutKeyHeld() const
 {
-    return connection_ && connection_->grabbedKeyHeld();
+    return x11Connection && x11Connection->grabbedKeyHeld();
 }
 
 bool X11HotkeyTap::isEnabled() const
 {
-    return delivery_ && delivery_->enabled;
+    return eventDelivery && eventDelivery->enabled;
 }
 
 void X11HotkeyTap::invalidate()
 {
-    connection_.reset();
-    delivery_.reset();
-    grabs_.clear();
+    x11Connection.reset();
+    eventDelivery.reset();
+    requestedGrabs.clear();
 }

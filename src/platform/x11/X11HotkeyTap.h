@@ -33,7 +33,7 @@ private:
     class Connection;
     struct Delivery;
 
-    std::unique_ptr<Connection> connection_;
-    std::shared_ptr<Delivery> delivery_;
-    std::vector<HotkeyGrab> grabs_;
+    std::unique_ptr<Connection> x11Connection;
+    std::shared_ptr<Delivery> eventDelivery;
+    std::vector<HotkeyGrab> requestedGrabs;
 };

@@ -16,7 +16,7 @@ constexpr int64_t frame = 320;
 // holds it there, so the first zero frame after speech already falls below.
 class ScriptedRecording {
 public:
-    explicit ScriptedRecording(VoiceActivityDetector& detector) : detector_(detector) { }
+    explicit ScriptedRecording(VoiceActivityDetector& detector) : scriptedDetector(detector) { }
 
     std::string play(const std::string& pattern)
     {
@@ -30,7 +30,7 @@ public:
                 std::fill(samples.begin(), samples.end(), static_cast<float>(std::sqrt(energy)));
             }
             smoothed = 0.05 * energy + 0.95 * smoothed;
-            decisions += detector_.processFrame(samples, next) ? 'S' : '.';
+            decisions += scriptedDetector.processFrame(samples, next) ? 'S' : '.';
             next += frame;
         }
         return decisions;
@@ -38,7 +38,7 @@ public:
     int64_t samplesPlayed() const { return next; }
 
 private:
-    VoiceActivityDetector& detector_;
+    VoiceActivityDetector& scriptedDetector;
     double smoothed = 0;
     int64_t next = 0;
 };

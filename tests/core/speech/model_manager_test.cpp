@@ -205,30 +205,30 @@ TEST_F(ModelStore, SynchronousDeleteRemovesAFolderButNotWhatALinkPointsTo)
 // root (whom permissions do not stop).
 class UndeletableContents {
 public:
-    explicit UndeletableContents(const QString& folder) : folder_(folder), inner(folder + "/inner")
+    explicit UndeletableContents(const QString& folder) : folderPath(folder), inner(folder + "/inner")
     {
         QFile file(inner);
         if (!file.open(QIODevice::WriteOnly))
             return;
         file.close();
         if (geteuid() != 0)
-            active_ = QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            protectionActive = QFile::setPermissions(folderPath, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         else
-            active_ = QProcess::execute("chattr", {"+i", inner}) == 0;
+            protectionActive = QProcess::execute("chattr", {"+i", inner}) == 0;
     }
     ~UndeletableContents()
     {
         if (geteuid() != 0)
-            QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        else if (active_)
+            QFile::setPermissions(folderPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        else if (protectionActive)
             QProcess::execute("chattr", {"-i", inner});
     }
-    bool active() const { return active_; }
+    bool active() const { return protectionActive; }
 
 private:
-    QString folder_;
+    QString folderPath;
     QString inner;
-    bool active_ = false;
+    bool protectionActive = false;
 };
 
 TEST_F(ModelStore, FailedDeleteReportsTheErrorAndKeepsTheActiveChoice)

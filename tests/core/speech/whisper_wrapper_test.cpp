@@ -25,16 +25,16 @@ class WhisperWrapperTest : public DefaultsTest {
 protected:
     static void SetUpTestSuite()
     {
-        folder_ = new QTemporaryDir;
-        f16 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::F16);
-        q5 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q5_0);
-        q8 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::Q8_0);
+        modelFolder = new QTemporaryDir;
+        f16 = WhisperTestModel::writeMicro(modelFolder->path(), WhisperTestModel::WeightType::F16);
+        q5 = WhisperTestModel::writeMicro(modelFolder->path(), WhisperTestModel::WeightType::Q5_0);
+        q8 = WhisperTestModel::writeMicro(modelFolder->path(), WhisperTestModel::WeightType::Q8_0);
         speech = new std::vector<float>(TestSpeech::spoken(QStringLiteral("Please send the report before noon.")));
     }
     static void TearDownTestSuite()
     {
         delete speech;
-        delete folder_;
+        delete modelFolder;
     }
     void SetUp() override
     {
@@ -48,14 +48,14 @@ protected:
 
     static QString writeFile(const QString& name, const QByteArray& contents)
     {
-        const QString path = QDir(folder_->path()).filePath(name);
+        const QString path = QDir(modelFolder->path()).filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
             return {};
         return path;
     }
 
-    static inline QTemporaryDir* folder_ = nullptr;
+    static inline QTemporaryDir* modelFolder = nullptr;
     static inline QString f16, q5, q8;
     static inline std::vector<float>* speech = nullptr;
 };
@@ -72,8 +72,8 @@ void expectCleanLine(const std::optional<QString>& text)
 
 TEST_F(WhisperWrapperTest, RefusesFilesItCannotLoad)
 {
-    EXPECT_EQ(WhisperWrapper::create(QDir(folder_->path()).filePath("missing.bin")), nullptr);
-    EXPECT_EQ(WhisperWrapper::create(folder_->path()), nullptr); // a folder
+    EXPECT_EQ(WhisperWrapper::create(QDir(modelFolder->path()).filePath("missing.bin")), nullptr);
+    EXPECT_EQ(WhisperWrapper::create(modelFolder->path()), nullptr); // a folder
     EXPECT_EQ(WhisperWrapper::create(writeFile("text.bin", QByteArray(4000, 'x'))), nullptr);
 
     // A real model cut short inside its header (hyper-parameters, mel
@@ -99,7 +99,7 @@ TEST_F(WhisperWrapperTest, HalfPrecisionAndQuantizedModelsTranscribe)
 
     // All-f32 files load too (whisper.cpp's convolution needs f16 weights to
     // decode, so they are not run).
-    const QString f32 = WhisperTestModel::writeMicro(folder_->path(), WhisperTestModel::WeightType::F32);
+    const QString f32 = WhisperTestModel::writeMicro(modelFolder->path(), WhisperTestModel::WeightType::F32);
     ASSERT_FALSE(f32.isEmpty());
     EXPECT_NE(WhisperWrapper::create(f32, testThreads), nullptr);
 }
@@ -137,7 +137,7 @@ TEST_F(WhisperWrapperTest, SwitchingModels)
 
     // A missing file changes nothing. (The rate argument is ignored: the
     // samples are decoded as 16 kHz whatever it says.)
-    EXPECT_FALSE(bridge->switchModel(QDir(folder_->path()).filePath("gone.bin")));
+    EXPECT_FALSE(bridge->switchModel(QDir(modelFolder->path()).filePath("gone.bin")));
     EXPECT_EQ(bridge->transcribe(*speech, 48000), before);
 
     // A file that fails to load leaves the bridge empty.
