@@ -282,10 +282,12 @@ namespace {
 
 // Settings are read and written from several threads. QSettings shares one
 // cache per file under a lock of Qt's own, which ThreadSanitizer cannot see
-// (Qt is not instrumented); this lock makes that sharing visible.
-std::mutex& accessMutex()
+// (Qt is not instrumented); this lock makes that sharing visible. It is
+// recursive because a write announces itself while the lock is held, and a
+// listener on the main thread may read the store at once.
+std::recursive_mutex& accessMutex()
 {
-    static std::mutex mutex;
+    static std::recursive_mutex mutex;
     return mutex;
 }
 

@@ -94,6 +94,16 @@ TEST_F(DefaultsStore, EveryWriteIsAnnouncedOnTheMainThread)
     EXPECT_EQ(changed.count(), 5);
 }
 
+TEST_F(DefaultsStore, AListenerMayReadTheStoreWhileAWriteIsAnnounced)
+{
+    QVariant seen;
+    const QMetaObject::Connection connection = QObject::connect(
+        &Defaults::changes(), &Defaults::ChangeSignal::changed, [&seen] { seen = Defaults::value("Model"); });
+    Defaults::setValue("Model", QStringLiteral("large-v3"));
+    QObject::disconnect(connection);
+    EXPECT_EQ(seen.toString(), "large-v3");
+}
+
 TEST_F(DefaultsStore, AWriteOnAnotherThreadIsAnnouncedOnTheMainThread)
 {
     std::vector<QThread*> threads;
