@@ -1,7 +1,7 @@
 // A clipboard owner that is slow to answer, to test how a paste copes with
 // it. Arguments: <number of custom formats> <delay per request in ms>.
 // Commands on standard input, one per line, answers on standard output:
-//   copy     offers "user text", a PNG and the custom formats -> "copied"
+//   copy     offers the custom formats, "user text" and a PNG -> "copied"
 //   formats  -> "formats <formats on the clipboard now, comma separated>"
 //   clipboard -> "clipboard <base64 of the text> <base64 of the PNG>"
 // It starts by printing "ready 0".
@@ -31,9 +31,10 @@ class SlowMimeData final : public QMimeData {
 public:
     SlowMimeData(int customFormats, int delayMs) : delay(delayMs)
     {
-        offered = {QStringLiteral("text/plain"), QStringLiteral("image/png")};
+        // Listed ahead of the text and the image, as some applications do.
         for (int i = 0; i < customFormats; ++i)
             offered.append(QStringLiteral("application/x-slow-format-%1").arg(i));
+        offered << QStringLiteral("text/plain") << QStringLiteral("image/png");
     }
 
     QStringList formats() const override { return offered; }
