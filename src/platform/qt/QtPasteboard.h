@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 // The CLIPBOARD selection through QClipboard. Qt answers other applications'
@@ -14,7 +15,9 @@
 // taken it.
 class QtPasteboard final : public Pasteboard {
 public:
-    QtPasteboard();
+    // snapshot() reads formats until `snapshotBudget` has passed; the ones
+    // not read by then are left out of the copy.
+    explicit QtPasteboard(std::chrono::milliseconds snapshotBudget = std::chrono::milliseconds(1500));
 
     std::optional<PasteboardContents> snapshot() override;
     bool setText(const QString& text) override;
@@ -34,4 +37,5 @@ public:
 private:
     std::shared_ptr<FetchLog> fetchLog;
     QPointer<QMimeData> pasted;
+    std::chrono::milliseconds snapshotBudget;
 };
