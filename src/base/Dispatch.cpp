@@ -167,7 +167,7 @@ void mainSync(const Work& work)
     done.wait();
 }
 
-SerialQueue::SerialQueue(QString label) : label_(std::move(label)), worker([this] { run(); }) { }
+SerialQueue::SerialQueue(QString label) : queueLabel(std::move(label)), worker([this] { run(); }) { }
 
 SerialQueue::~SerialQueue()
 {
@@ -233,24 +233,24 @@ void Semaphore::signal()
     // it can take the lock and see the count (SerialQueue::sync and mainSync
     // keep theirs on the stack), so signal() must not touch it after that.
     std::lock_guard lock(mutex);
-    ++value_;
+    ++permits;
     changed.notify_one();
 }
 
 void Semaphore::wait()
 {
     std::unique_lock lock(mutex);
-    changed.wait(lock, [this] { return value_ > 0; });
-    --value_;
+    changed.wait(lock, [this] { return permits > 0; });
+    --permits;
 }
 
 bool Semaphore::wait(double timeoutSeconds)
 {
     std::unique_lock lock(mutex);
     const auto timeout = std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
-    if (!changed.wait_for(lock, timeout, [this] { return value_ > 0; }))
+    if (!changed.wait_for(lock, timeout, [this] { return permits > 0; }))
         return false;
-    --value_;
+    --permits;
     return true;
 }
 

@@ -51,13 +51,13 @@ public:
     // Runs `work` on the queue and waits for it; inline when called from the
     // queue itself.
     void sync(const Work& work);
-    const QString& label() const { return label_; }
+    const QString& label() const { return queueLabel; }
     bool isCurrent() const;
 
 private:
     void run();
 
-    QString label_;
+    QString queueLabel;
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<Work> pending;
@@ -67,7 +67,7 @@ private:
 
 class Semaphore {
 public:
-    explicit Semaphore(int value = 0) : value_(value) { }
+    explicit Semaphore(int value = 0) : permits(value) { }
     void signal();
     void wait();
     // False when the timeout passed first.
@@ -76,7 +76,7 @@ public:
 private:
     std::mutex mutex;
     std::condition_variable changed;
-    int value_;
+    int permits;
 };
 
 void sleepFor(double seconds);

@@ -126,25 +126,26 @@ int32_t fileType(WeightType type)
 
 class Writer {
 public:
-    explicit Writer(QSaveFile& file) : file_(file) { }
+    explicit Writer(QSaveFile& file) : targetFile(file) { }
     void i32(int32_t value) { bytes(&value, sizeof value); }
     void u32(uint32_t value) { bytes(&value, sizeof value); }
     void bytes(const void* data, size_t size)
     {
-        if (ok_ && file_.write(static_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
-            ok_ = false;
+        if (writeSucceeded
+            && targetFile.write(static_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
+            writeSucceeded = false;
     }
     // Leaves `size` bytes unwritten: a hole in a sparse file.
     void hole(int64_t size)
     {
-        if (ok_ && !file_.seek(file_.pos() + size))
-            ok_ = false;
+        if (writeSucceeded && !targetFile.seek(targetFile.pos() + size))
+            writeSucceeded = false;
     }
-    bool ok() const { return ok_; }
+    bool ok() const { return writeSucceeded; }
 
 private:
-    QSaveFile& file_;
-    bool ok_ = true;
+    QSaveFile& targetFile;
+    bool writeSucceeded = true;
 };
 
 // Triangular filters over the 201 frequency bins, spread evenly; enough to

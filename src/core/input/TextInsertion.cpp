@@ -89,9 +89,9 @@ QString TextInsertion::sanitizeText(const QString& text)
 
 TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
     PasteTiming timing, std::function<bool()> shortcutHeld)
-    : pasteboard_(std::move(pasteboard)),
-      keys_(std::move(keys)),
-      timing_(timing),
+    : targetPasteboard(std::move(pasteboard)),
+      keySynthesizer(std::move(keys)),
+      pasteTiming(timing),
       shortcutKeyHeld(std::move(shortcutHeld)),
       queue(QStringLiteral("com.tallowind.insertion"))
 {
@@ -117,7 +117,7 @@ void TextInserter::runSequence(const QString& text)
         Dispatch::sleepFor(0.01);
 
     auto results = std::make_shared<StepResults>();
-    std::shared_ptr<Pasteboard> board = pasteboard_;
+    std::shared_ptr<Pasteboard> board = targetPasteboard;
 
     auto saveDone = postToMain([board, results] {
         {
@@ -128,7 +128,7 @@ void TextInserter::runSequence(const QString& text)
         std::lock_guard lock(results->mutex);
         results->saved = std::move(contents);
     });
-    if (!saveDone->wait(timing_.stepTimeout)) {
+    if (!saveDone->wait(pasteTiming.stepTimeout)) {
         bool started = false;
         {
             std::lock_guard lock(results->mutex);
@@ -143,7 +143,7 @@ void TextInserter::runSequence(const QString& text)
             if (!results->abandoned)
                 results->textPlaced = board->setText(text);
         },
-        timing_.stepTimeout);
+        pasteTiming.stepTimeout);
     // The main queue runs the save before the text, so once the text is
     // placed the copy of the user's clipboard is there too, even a late one.
     bool placed = false;
@@ -161,11 +161,11 @@ void TextInserter::runSequence(const QString& text)
         return;
     }
 
-    Dispatch::sleepFor(timing_.readyDelay);
+    Dispatch::sleepFor(pasteTiming.readyDelay);
     const uint64_t requestsBefore = board->fetchCount();
-    const bool sent = keys_->sendPasteChord();
+    const bool sent = keySynthesizer->sendPasteChord();
     const auto chordSent = Pasteboard::Clock::now();
-    Dispatch::sleepFor(timing_.restoreDelay);
+    Dispatch::sleepFor(pasteTiming.restoreDelay);
     if (sent)
         waitForTargetFetch(requestsBefore, chordSent);
 
@@ -177,18 +177,18 @@ void TextInserter::runSequence(const QString& text)
             if (board->holdsPastedText())
                 board->restore(contents);
         },
-        timing_.stepTimeout);
+        pasteTiming.stepTimeout);
 }
 
 // X11 pastes are asynchronous: the target asks for our text some time after
 // the chord. Restoring before it has read it would paste the old contents.
 void TextInserter::waitForTargetFetch(uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const
 {
-    const auto settle = seconds(timing_.fetchSettle);
-    const auto fallback = chordSent + seconds(timing_.fetchFallback);
+    const auto settle = seconds(pasteTiming.fetchSettle);
+    const auto fallback = chordSent + seconds(pasteTiming.fetchFallback);
     for (;;) {
         const auto now = Pasteboard::Clock::now();
-        if (pasteboard_->fetchCount() > requestsBefore && now - pasteboard_->lastFetchTime() >= settle)
+        if (targetPasteboard->fetchCount() > requestsBefore && now - targetPasteboard->lastFetchTime() >= settle)
             return;
         if (now >= fallback)
             return;

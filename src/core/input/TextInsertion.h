@@ -53,9 +53,9 @@ private:
     void runSequence(const QString& text);
     void waitForTargetFetch(uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const;
 
-    std::shared_ptr<Pasteboard> pasteboard_;
-    std::shared_ptr<KeySynthesizer> keys_;
-    PasteTiming timing_;
+    std::shared_ptr<Pasteboard> targetPasteboard;
+    std::shared_ptr<KeySynthesizer> keySynthesizer;
+    PasteTiming pasteTiming;
     std::function<bool()> shortcutKeyHeld;
     std::atomic<int> inFlight{0};
     Dispatch::SerialQueue queue;

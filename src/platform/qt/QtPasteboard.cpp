@@ -42,18 +42,18 @@ bool isPreferredFormat(const QString& format)
 // Text offered to other applications; counts each time its data is asked for.
 class PastedTextMimeData final : public QMimeData {
 public:
-    explicit PastedTextMimeData(std::shared_ptr<QtPasteboard::FetchLog> log) : log_(std::move(log)) { }
+    explicit PastedTextMimeData(std::shared_ptr<QtPasteboard::FetchLog> log) : requestLog(std::move(log)) { }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override
     {
-        log_->lastTicks.store(Pasteboard::Clock::now().time_since_epoch().count());
-        log_->count.fetch_add(1);
+        requestLog->lastTicks.store(Pasteboard::Clock::now().time_since_epoch().count());
+        requestLog->count.fetch_add(1);
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
-    std::shared_ptr<QtPasteboard::FetchLog> log_;
+    std::shared_ptr<QtPasteboard::FetchLog> requestLog;
 };
 
 QClipboard* clipboard()
