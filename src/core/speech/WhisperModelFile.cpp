@@ -323,6 +323,8 @@ std::optional<QString> whisperModelFileProblem(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return QStringLiteral("the file could not be opened (%1)").arg(file.errorString());
+    if (file.size() == 0)
+        return QStringLiteral("the file is empty");
     Reader in(file);
     const QString cutShort = QStringLiteral("the file ends inside its header");
 

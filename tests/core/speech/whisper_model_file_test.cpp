@@ -151,7 +151,9 @@ TEST_F(WhisperModelFileTest, FiltersAndVocabularyMustLieWithinTheFile)
     for (qsizetype length : {qsizetype{0}, qsizetype{3}, qsizetype{12}, qsizetype{48}, qsizetype{1056}, tokensAt + 2,
              firstTensorAt(*model) - 1})
         EXPECT_EQ(problemOf(QStringLiteral("cut%1.bin").arg(length), model->left(length)),
-            length < 4 ? "the file is not a whisper model" : "the file ends inside its header")
+            length == 0      ? "the file is empty"
+                : length < 4 ? "the file is not a whisper model"
+                             : "the file ends inside its header")
             << length;
 }
 
