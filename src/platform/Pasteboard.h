@@ -21,8 +21,8 @@ public:
 
     virtual ~Pasteboard() = default;
 
-    // A copy of the current contents, as much of it as the owner hands over
-    // in reasonable time; nothing when the clipboard cannot be read at all.
+    // A full copy of the current contents; nothing when the clipboard cannot
+    // be read at all.
     virtual std::optional<PasteboardContents> snapshot() = 0;
     // Replaces the contents with `text`. True once the clipboard holds it.
     virtual bool setText(const QString& text) = 0;

@@ -23,12 +23,6 @@ QByteArray expectedUserClipboard()
     return "clipboard " + QByteArray("user text").toBase64() + " 8x8 #ff0000";
 }
 
-// The image the slow clipboard owner offers.
-QByteArray slowOwnerPng()
-{
-    return QByteArray("\x89PNG\r\n\x1a\nnot really pixels", 25);
-}
-
 class PasteIntoOtherApplications : public ::testing::Test {
 protected:
     void SetUp() override
@@ -139,44 +133,6 @@ TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
     EXPECT_EQ(target.text(), QStringLiteral("over a photo "));
     EXPECT_EQ(target.ask("clipboard", "clipboard "),
         "clipboard " + QByteArray("user text").toBase64() + " 2048x2048 #ff0000");
-}
-
-// An owner that takes a second per format: the paste still goes through in a
-// few seconds, with the user's text and image back and the rest left out.
-TEST_F(PasteIntoOtherApplications, SlowClipboardOwnerDoesNotHoldUpThePaste)
-{
-    PasteTarget owner;
-    ASSERT_TRUE(owner.start(testToolPath(QStringLiteral("slow_clipboard_owner")), {"15", "1000"}));
-    ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
-    PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    ASSERT_TRUE(target.activate());
-
-    inserter.paste(QStringLiteral("despite a slow owner "));
-    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }, 8000));
-    EXPECT_EQ(target.text(), QStringLiteral("despite a slow owner "));
-    EXPECT_EQ(owner.ask("clipboard", "clipboard "),
-        "clipboard " + QByteArray("user text").toBase64() + ' ' + slowOwnerPng().toBase64());
-    EXPECT_EQ(owner.ask("formats", "formats ").toStdString(), "formats text/plain,image/png");
-}
-
-// Qt derives image formats of its own from any image it reads; the restored
-// clipboard offers only what the owner offered.
-TEST_F(PasteIntoOtherApplications, RestoreOffersExactlyTheOwnersFormats)
-{
-    PasteTarget owner;
-    ASSERT_TRUE(owner.start(testToolPath(QStringLiteral("slow_clipboard_owner")), {"2", "0"}));
-    ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
-    const std::string offered = owner.ask("formats", "formats ").toStdString();
-    ASSERT_EQ(offered, "formats application/x-slow-format-0,application/x-slow-format-1,text/plain,image/png");
-
-    const auto saved = board->snapshot();
-    ASSERT_TRUE(saved.has_value());
-    ASSERT_TRUE(board->setText(QStringLiteral("dictated ")));
-    board->restore(*saved);
-    EXPECT_EQ(owner.ask("formats", "formats ").toStdString(), offered);
-    EXPECT_EQ(owner.ask("clipboard", "clipboard "),
-        "clipboard " + QByteArray("user text").toBase64() + ' ' + slowOwnerPng().toBase64());
 }
 
 // A transcription finishes while the user already holds push-to-talk again:

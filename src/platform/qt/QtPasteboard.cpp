@@ -1,13 +1,8 @@
 #include "platform/qt/QtPasteboard.h"
 
-#include "base/Log.h"
-
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QHash>
 #include <QSet>
-
-#include <algorithm>
 
 namespace {
 
@@ -22,21 +17,6 @@ bool isPseudoFormat(const QString& format)
         QStringLiteral("SAVE_TARGETS"),
     };
     return pseudo.contains(format);
-}
-
-// Qt's reader adds this one whenever the owner offers any image format; put
-// back on the clipboard it would make Qt offer every image format it can
-// write, which the owner never did.
-bool isDerivedFormat(const QString& format)
-{
-    return format == QLatin1String("application/x-qt-image");
-}
-
-// Text and images are what the user most likely copied: they are read first.
-bool isPreferredFormat(const QString& format)
-{
-    return format.startsWith(QLatin1String("text/")) || format.startsWith(QLatin1String("image/"))
-        || !format.contains(QLatin1Char('/'));
 }
 
 // Text offered to other applications; counts each time its data is asked for.
@@ -63,10 +43,7 @@ QClipboard* clipboard()
 
 } // namespace
 
-QtPasteboard::QtPasteboard(std::chrono::milliseconds budget)
-    : fetchLog(std::make_shared<FetchLog>()), snapshotBudget(budget)
-{
-}
+QtPasteboard::QtPasteboard() : fetchLog(std::make_shared<FetchLog>()) { }
 
 std::optional<PasteboardContents> QtPasteboard::snapshot()
 {
@@ -78,36 +55,12 @@ std::optional<PasteboardContents> QtPasteboard::snapshot()
     const QMimeData* data = board->mimeData(QClipboard::Clipboard);
     if (!data)
         return contents;
-    QStringList formats;
     for (const QString& format : data->formats()) {
-        if (!isPseudoFormat(format) && !isDerivedFormat(format))
-            formats.append(format);
-    }
-    QStringList readOrder = formats;
-    std::stable_partition(readOrder.begin(), readOrder.end(), isPreferredFormat);
-
-    // Each read waits for the owner; a slow one must not hold the paste (and
-    // the main thread) for long, so reading stops at the deadline.
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(snapshotBudget);
-    QHash<QString, QByteArray> read;
-    QStringList leftOut;
-    for (const QString& format : readOrder) {
-        if (Clock::now() >= deadline) {
-            leftOut.append(format);
+        if (isPseudoFormat(format))
             continue;
-        }
         const QByteArray bytes = data->data(format);
         if (!bytes.isNull())
-            read.insert(format, bytes);
-    }
-    if (!leftOut.isEmpty()) {
-        Log::system(QStringLiteral("[Pasteboard] Clipboard owner too slow; not restored: %1")
-                        .arg(leftOut.join(QStringLiteral(", "))));
-    }
-    for (const QString& format : formats) {
-        const auto found = read.constFind(format);
-        if (found != read.constEnd())
-            contents.append({format, *found});
+            contents.append({format, bytes});
     }
     return contents;
 }

@@ -6,7 +6,6 @@
 #include <QPointer>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
 
 // The CLIPBOARD selection through QClipboard. Qt answers other applications'
@@ -15,9 +14,7 @@
 // taken it.
 class QtPasteboard final : public Pasteboard {
 public:
-    // snapshot() reads formats until `snapshotBudget` has passed; the ones
-    // not read by then are left out of the copy.
-    explicit QtPasteboard(std::chrono::milliseconds snapshotBudget = std::chrono::milliseconds(1500));
+    QtPasteboard();
 
     std::optional<PasteboardContents> snapshot() override;
     bool setText(const QString& text) override;
@@ -37,5 +34,4 @@ public:
 private:
     std::shared_ptr<FetchLog> fetchLog;
     QPointer<QMimeData> pasted;
-    std::chrono::milliseconds snapshotBudget;
 };
