@@ -1,4 +1,5 @@
 #include "shell/StreamingPreviewView.h"
+#include "shell/TextLines.h"
 
 #include "shell/theme/TallowindTheme.h"
 
@@ -9,7 +10,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
-#include <QTextLayout>
 #include <QVariantAnimation>
 
 #include <cmath>
@@ -223,25 +223,7 @@ void StreamingPreviewView::showEvent(QShowEvent* event)
 
 QStringList StreamingPreviewView::visibleLines(const QFont& font, int width) const
 {
-    const QString text = displayedText();
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    QStringList lines;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (lines.size() == maximumLines - 1) {
-            // The last line takes the rest, cut with an ellipsis.
-            const QString rest = text.mid(line.textStart()).simplified();
-            lines.append(QFontMetrics(font).elidedText(rest, Qt::ElideRight, width));
-            break;
-        }
-        lines.append(text.mid(line.textStart(), line.textLength()).trimmed());
-    }
-    layout.endLayout();
-    return lines;
+    return wrappedLines(displayedText(), font, width, maximumLines);
 }
 
 QRectF StreamingPreviewView::textRect(const QRectF& pill) const
