@@ -38,18 +38,8 @@ protected:
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             GTEST_SKIP() << "needs the private test session";
 
-        const WhisperModel model = WhisperModel::allCases().front();
-        const QFileInfo path(ModelManager::shared().modelPath(model));
-        QDir().mkpath(path.absolutePath());
-        ASSERT_FALSE(
-            WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
-                .isEmpty());
-        ModelManager::shared().setActiveModel(model);
+        ASSERT_TRUE(WhisperTestModel::installActiveMicroModel());
         AppConfig::setEnableRecordingSaving(true);
-        // Greedy single passes keep the random-weight model quick.
-        AppConfig::setWhisperBeamSize(1);
-        AppConfig::setWhisperBestOf(1);
-        AppConfig::setWhisperNoFallback(true);
         RecordingManager::shared().deleteAllRecordings();
 
         // The application's own desktop services; alerts must not block.

@@ -64,16 +64,7 @@ TEST_F(DictationPrivacy, DictationOpensNoInternetSocket)
         QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../tallowind")).absoluteFilePath();
     ASSERT_TRUE(QFileInfo::exists(tool)) << tool.toStdString();
 
-    const WhisperModel model = WhisperModel::allCases().front();
-    const QFileInfo modelFile(ModelManager::shared().modelPath(model));
-    QDir().mkpath(modelFile.absolutePath());
-    ASSERT_FALSE(
-        WhisperTestModel::writeMicro(modelFile.absolutePath(), WhisperTestModel::WeightType::F16, modelFile.fileName())
-            .isEmpty());
-    ModelManager::shared().setActiveModel(model);
-    AppConfig::setWhisperBeamSize(1);
-    AppConfig::setWhisperBestOf(1);
-    AppConfig::setWhisperNoFallback(true);
+    ASSERT_TRUE(WhisperTestModel::installActiveMicroModel());
 
     QTemporaryDir folder;
     const QString spoken = folder.filePath(QStringLiteral("spoken.wav"));

@@ -42,16 +42,7 @@ protected:
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             GTEST_SKIP() << "needs the private test session";
 
-        const WhisperModel model = WhisperModel::allCases().front();
-        const QFileInfo path(ModelManager::shared().modelPath(model));
-        QDir().mkpath(path.absolutePath());
-        ASSERT_FALSE(
-            WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
-                .isEmpty());
-        ModelManager::shared().setActiveModel(model);
-        AppConfig::setWhisperBeamSize(1);
-        AppConfig::setWhisperBestOf(1);
-        AppConfig::setWhisperNoFallback(true);
+        ASSERT_TRUE(WhisperTestModel::installActiveMicroModel());
 
         services = makeLinuxPlatformServices();
         services.alertPresenter = alerts;

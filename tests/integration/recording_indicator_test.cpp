@@ -103,16 +103,7 @@ protected:
         // Qt applications join the accessibility bus only when asked to.
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
 
-        const WhisperModel model = WhisperModel::allCases().front();
-        const QFileInfo path(ModelManager::shared().modelPath(model));
-        QDir().mkpath(path.absolutePath());
-        ASSERT_FALSE(
-            WhisperTestModel::writeMicro(path.absolutePath(), WhisperTestModel::WeightType::F16, path.fileName())
-                .isEmpty());
-        ModelManager::shared().setActiveModel(model);
-        AppConfig::setWhisperBeamSize(1);
-        AppConfig::setWhisperBestOf(1);
-        AppConfig::setWhisperNoFallback(true);
+        ASSERT_TRUE(WhisperTestModel::installActiveMicroModel());
 
         services = makeLinuxPlatformServices();
         services.alertPresenter = alerts;

@@ -1,9 +1,14 @@
 #include "support/WhisperTestModel.h"
 
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
+#include "core/speech/WhisperModel.h"
+
 #include <ggml.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cmath>
@@ -351,6 +356,20 @@ bool parseWeightType(const QString& text, WeightType* type)
         }
     }
     return false;
+}
+
+bool installActiveMicroModel()
+{
+    const WhisperModel model = WhisperModel::allCases().front();
+    const QFileInfo path(ModelManager::shared().modelPath(model));
+    QDir().mkpath(path.absolutePath());
+    if (writeMicro(path.absolutePath(), WeightType::F16, path.fileName()).isEmpty())
+        return false;
+    ModelManager::shared().setActiveModel(model);
+    AppConfig::setWhisperBeamSize(1);
+    AppConfig::setWhisperBestOf(1);
+    AppConfig::setWhisperNoFallback(true);
+    return true;
 }
 
 } // namespace WhisperTestModel

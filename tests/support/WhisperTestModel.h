@@ -47,6 +47,11 @@ bool writeSparse(const QString& path, const Shape& shape, WeightType type);
 // from the type) and returns its path; empty on failure.
 QString writeMicro(const QString& directory, WeightType type = WeightType::F16, const QString& fileName = {});
 
+// Writes a micro model as the first catalogue model's file, makes that model
+// the active one and asks for greedy single passes, which keep the random
+// weights quick. False on failure.
+bool installActiveMicroModel();
+
 bool parseWeightType(const QString& text, WeightType* type);
 
 } // namespace WhisperTestModel
