@@ -171,7 +171,10 @@ LocalHttpServer::LocalHttpServer()
     QObject::connect(&thread, &QThread::started, [this, &ready] {
         auto* listener = new QTcpServer();
         // Emitted on this thread as it stops: the sockets go with the server.
-        QObject::connect(&thread, &QThread::finished, [listener] { delete listener; });
+        QObject::connect(&thread, &QThread::finished, [this, listener] {
+            delete listener;
+            stopped.signal();
+        });
         QObject::connect(listener, &QTcpServer::newConnection, listener, [this, listener] {
             while (QTcpSocket* client = listener->nextPendingConnection())
                 new Connection(client, *this);
@@ -188,6 +191,9 @@ LocalHttpServer::LocalHttpServer()
 LocalHttpServer::~LocalHttpServer()
 {
     thread.quit();
+    // QThread::wait() is invisible to ThreadSanitizer; the semaphore orders
+    // everything the thread did before our members go.
+    stopped.wait();
     thread.wait();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Dispatch.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -53,6 +55,7 @@ public:
 
 private:
     QThread thread;
+    Dispatch::Semaphore stopped;
     std::atomic<quint16> port{0};
     mutable std::mutex mutex;
     QHash<QString, HttpRoute> routes;

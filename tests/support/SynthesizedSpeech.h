@@ -1,7 +1,8 @@
 #pragma once
 
+#include "support/ToolRun.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 
@@ -21,16 +22,14 @@ inline std::vector<float> synthesizeSpeech(const QString& folder, const QString&
 {
     const QString wav = folder + QStringLiteral("/speech.wav");
     const QString raw = folder + QStringLiteral("/speech.raw");
-    if (QProcess::execute(
-            QStringLiteral("espeak-ng"), {QStringLiteral("-s"), QStringLiteral("140"), QStringLiteral("-w"), wav, text})
-        != 0)
+    if (!runTool(QStringLiteral("espeak-ng"),
+            {QStringLiteral("-s"), QStringLiteral("140"), QStringLiteral("-w"), wav, text}))
         return {};
-    if (QProcess::execute(QStringLiteral("sox"),
+    if (!runTool(QStringLiteral("sox"),
             {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"), QStringLiteral("floating-point"),
                 QStringLiteral("-b"), QStringLiteral("32"), QStringLiteral("-r"), QString::number(rate),
                 QStringLiteral("-c"), QString::number(channels), raw, QStringLiteral("pad"), QStringLiteral("0.3"),
-                QStringLiteral("0.5")})
-        != 0)
+                QStringLiteral("0.5")}))
         return {};
     QFile file(raw);
     if (!file.open(QIODevice::ReadOnly))

@@ -1,7 +1,8 @@
 #include "support/TestSpeech.h"
 
+#include "support/ToolRun.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -10,18 +11,6 @@
 #include <cstring>
 
 namespace TestSpeech {
-namespace {
-
-bool run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-} // namespace
-
 std::vector<float> spoken(const QString& text)
 {
     const QString espeak = QStandardPaths::findExecutable(QStringLiteral("espeak-ng"));
@@ -30,8 +19,8 @@ std::vector<float> spoken(const QString& text)
     if (!espeak.isEmpty() && !sox.isEmpty() && folder.isValid()) {
         const QString wav = folder.filePath(QStringLiteral("speech.wav"));
         const QString raw = folder.filePath(QStringLiteral("speech.f32"));
-        if (run(espeak, {QStringLiteral("-w"), wav, text})
-            && run(sox,
+        if (runTool(espeak, {QStringLiteral("-w"), wav, text})
+            && runTool(sox,
                 {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
                     QStringLiteral("floating-point"), QStringLiteral("-b"), QStringLiteral("32"), QStringLiteral("-r"),
                     QStringLiteral("16000"), QStringLiteral("-c"), QStringLiteral("1"), raw})) {

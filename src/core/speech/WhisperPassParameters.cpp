@@ -72,6 +72,13 @@ WhisperPassParameters::WhisperPassParameters(const QString& modelPath, int proce
 
 int WhisperPassParameters::configuredProcessorCount()
 {
+#if defined(__SANITIZE_THREAD__)
+    // whisper.cpp's compute threads hand work over through atomics that
+    // ThreadSanitizer cannot see: it would weigh every hand-over as a race
+    // and make a pass thirty times slower. Such a build checks our threads,
+    // not the library's, so its passes take one processor.
+    return 1;
+#endif
     // Every processor of the machine, not only those online right now.
     const long count = sysconf(_SC_NPROCESSORS_CONF);
     return count > 0 ? static_cast<int>(count) : 1;
