@@ -69,11 +69,7 @@ bool ClipboardCopy::readNext()
         std::lock_guard lock(mutex);
         if (closed)
             return false;
-        if (!started) {
-            started = true;
-            deadline = Pasteboard::Clock::now()
-                + std::chrono::duration_cast<Pasteboard::Clock::duration>(std::chrono::duration<double>(budget));
-        }
+        started = true;
         if (offered && !toRead.isEmpty() && Pasteboard::Clock::now() < deadline)
             format = toRead.takeFirst();
     }
@@ -82,6 +78,10 @@ bool ClipboardCopy::readNext()
         auto formats = board->offeredFormats();
         std::lock_guard lock(mutex);
         offered = std::move(formats);
+        // The budget counts from here: an owner slow to list its formats
+        // still has its text read.
+        deadline = Pasteboard::Clock::now()
+            + std::chrono::duration_cast<Pasteboard::Clock::duration>(std::chrono::duration<double>(budget));
         if (offered) {
             toRead = *offered;
             std::stable_partition(toRead.begin(), toRead.end(), isPreferredFormat);
