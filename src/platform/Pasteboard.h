@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <cstdint>
@@ -21,9 +22,13 @@ public:
 
     virtual ~Pasteboard() = default;
 
-    // A full copy of the current contents; nothing when the clipboard cannot
-    // be read at all.
-    virtual std::optional<PasteboardContents> snapshot() = 0;
+    // The formats the clipboard offers now, in the owner's order, leaving out
+    // those that carry no data of their own; nothing when the clipboard cannot
+    // be read at all. Reading waits for the owner, so callers take one format
+    // at a time.
+    virtual std::optional<QStringList> offeredFormats() = 0;
+    // One format's data; null when the owner did not hand it over.
+    virtual QByteArray read(const QString& format) = 0;
     // Replaces the contents with `text`. True once the clipboard holds it.
     virtual bool setText(const QString& text) = 0;
     // True while the contents are still those of the last setText().

@@ -1,3 +1,4 @@
+#include "core/input/ClipboardCopy.h"
 #include "core/input/TextInsertion.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11HotkeyTap.h"
@@ -9,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QProcess>
 
 #include <cstdio>
@@ -21,6 +24,27 @@ namespace {
 QByteArray expectedUserClipboard()
 {
     return "clipboard " + QByteArray("user text").toBase64() + " 8x8 #ff0000";
+}
+
+// The image the slow clipboard owner offers.
+QByteArray slowOwnerPng()
+{
+    return QByteArray("\x89PNG\r\n\x1a\nnot really pixels", 25);
+}
+
+// The user's clipboard as a paste copies it, in one go and without a budget.
+std::optional<PasteboardContents> copyNow(std::shared_ptr<Pasteboard> board)
+{
+    auto copy = std::make_shared<ClipboardCopy>(std::move(board), 60.0);
+    copy->finishAndClose();
+    return copy->contents();
+}
+
+// Once another application has copied, we no longer hold the clipboard: a
+// copy taken before we noticed would read what we last put there.
+bool clipboardTakenByAnother()
+{
+    return pumpUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); });
 }
 
 class PasteIntoOtherApplications : public ::testing::Test {
@@ -93,6 +117,7 @@ TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboa
     PasteTarget owner;
     ASSERT_TRUE(owner.start(testToolPath(QStringLiteral("paste_target_qt"))));
     ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
+    ASSERT_TRUE(clipboardTakenByAnother());
 
     PasteTarget target;
     const QString script =
@@ -117,7 +142,7 @@ TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
 
     QElapsedTimer clock;
     clock.start();
-    const auto saved = board->snapshot();
+    const auto saved = copyNow(board);
     ASSERT_TRUE(saved.has_value());
     qint64 bytes = 0;
     QStringList formats;
@@ -125,7 +150,7 @@ TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
         bytes += data.size();
         formats << format;
     }
-    std::printf("snapshot of a 2048x2048 image: %lld ms, %lld bytes in %lld formats (%s)\n",
+    std::printf("copy of a 2048x2048 image: %lld ms, %lld bytes in %lld formats (%s)\n",
         static_cast<long long>(clock.elapsed()), static_cast<long long>(bytes), static_cast<long long>(saved->size()),
         qPrintable(formats.join(QLatin1Char(' '))));
 
@@ -133,6 +158,46 @@ TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)
     EXPECT_EQ(target.text(), QStringLiteral("over a photo "));
     EXPECT_EQ(target.ask("clipboard", "clipboard "),
         "clipboard " + QByteArray("user text").toBase64() + " 2048x2048 #ff0000");
+}
+
+// An owner that takes a second per format: the paste still goes through in a
+// few seconds, with the user's text and image back and the rest left out.
+TEST_F(PasteIntoOtherApplications, SlowClipboardOwnerDoesNotHoldUpThePaste)
+{
+    PasteTarget owner;
+    ASSERT_TRUE(owner.start(testToolPath(QStringLiteral("slow_clipboard_owner")), {"15", "1000"}));
+    ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
+    ASSERT_TRUE(clipboardTakenByAnother());
+    PasteTarget target;
+    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+    ASSERT_TRUE(target.activate());
+
+    inserter.paste(QStringLiteral("despite a slow owner "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }, 8000));
+    EXPECT_EQ(target.text(), QStringLiteral("despite a slow owner "));
+    EXPECT_EQ(owner.ask("clipboard", "clipboard "),
+        "clipboard " + QByteArray("user text").toBase64() + ' ' + slowOwnerPng().toBase64());
+    EXPECT_EQ(owner.ask("formats", "formats ").toStdString(), "formats text/plain,image/png");
+}
+
+// Qt derives image formats of its own from any image it reads; the restored
+// clipboard offers only what the owner offered.
+TEST_F(PasteIntoOtherApplications, RestoreOffersExactlyTheOwnersFormats)
+{
+    PasteTarget owner;
+    ASSERT_TRUE(owner.start(testToolPath(QStringLiteral("slow_clipboard_owner")), {"2", "0"}));
+    ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
+    ASSERT_TRUE(clipboardTakenByAnother());
+    const std::string offered = owner.ask("formats", "formats ").toStdString();
+    ASSERT_EQ(offered, "formats application/x-slow-format-0,application/x-slow-format-1,text/plain,image/png");
+
+    const auto saved = copyNow(board);
+    ASSERT_TRUE(saved.has_value());
+    ASSERT_TRUE(board->setText(QStringLiteral("dictated ")));
+    board->restore(*saved);
+    EXPECT_EQ(owner.ask("formats", "formats ").toStdString(), offered);
+    EXPECT_EQ(owner.ask("clipboard", "clipboard "),
+        "clipboard " + QByteArray("user text").toBase64() + ' ' + slowOwnerPng().toBase64());
 }
 
 // A transcription finishes while the user already holds push-to-talk again:

@@ -3,9 +3,11 @@
 #include "base/Dispatch.h"
 #include "platform/Pasteboard.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 // An in-memory clipboard. It records what the paste sequence did to it and
@@ -28,8 +30,22 @@ public:
         std::lock_guard lock(mutex);
         refusesText = refuses;
     }
-    // Copying the contents takes this long (a large image, say).
-    void setSnapshotDelay(double seconds) { snapshotDelay = seconds; }
+    // Handing over one format takes this long (a large image, say); with a
+    // format named, only that one is slow.
+    void setReadDelay(double seconds, const QString& format = {})
+    {
+        std::lock_guard lock(mutex);
+        if (format.isEmpty())
+            readDelay = seconds;
+        else
+            formatDelays.insert(format, seconds);
+    }
+    // Called on each read, before the data is handed over.
+    void setOnRead(std::function<void(const QString&)> hook)
+    {
+        std::lock_guard lock(mutex);
+        onRead = std::move(hook);
+    }
     // Another application copies something.
     void replaceContents(const PasteboardContents& contents)
     {
@@ -60,10 +76,17 @@ public:
                 return QString::fromUtf8(bytes);
         return {};
     }
-    QList<std::optional<PasteboardContents>> snapshotsTaken() const
+    // How often a copy of the contents began.
+    int copiesStarted() const
     {
         std::lock_guard lock(mutex);
-        return snapshots;
+        return listings;
+    }
+    // Reads that got our own pasted text back instead of the user's data.
+    int readsOfPastedText() const
+    {
+        std::lock_guard lock(mutex);
+        return ownTextReads;
     }
     QStringList textsSet() const
     {
@@ -78,16 +101,38 @@ public:
     int callsOffMainThread() const { return offMain.load(); }
 
     // Pasteboard
-    std::optional<PasteboardContents> snapshot() override
+    std::optional<QStringList> offeredFormats() override
     {
         noteThread();
-        Dispatch::sleepFor(snapshotDelay.load());
         std::lock_guard lock(mutex);
-        std::optional<PasteboardContents> taken;
-        if (contentsReadable)
-            taken = storedContents.value_or(PasteboardContents{});
-        snapshots.append(taken);
-        return taken;
+        ++listings;
+        if (!contentsReadable)
+            return std::nullopt;
+        QStringList formats;
+        for (const auto& [format, bytes] : storedContents.value_or(PasteboardContents{}))
+            formats << format;
+        return formats;
+    }
+    QByteArray read(const QString& format) override
+    {
+        noteThread();
+        double delay = 0;
+        std::function<void(const QString&)> hook;
+        {
+            std::lock_guard lock(mutex);
+            delay = formatDelays.value(format, readDelay);
+            hook = onRead;
+        }
+        if (hook)
+            hook(format);
+        Dispatch::sleepFor(delay);
+        std::lock_guard lock(mutex);
+        if (holdsPasted)
+            ++ownTextReads;
+        for (const auto& [offered, bytes] : storedContents.value_or(PasteboardContents{}))
+            if (offered == format)
+                return bytes;
+        return {};
     }
     bool setText(const QString& text) override
     {
@@ -129,11 +174,14 @@ private:
     bool contentsReadable = true;
     bool refusesText = false;
     bool holdsPasted = false;
-    QList<std::optional<PasteboardContents>> snapshots;
+    double readDelay = 0.0;
+    QHash<QString, double> formatDelays;
+    std::function<void(const QString&)> onRead;
+    int listings = 0;
+    int ownTextReads = 0;
     QStringList recordedTexts;
     int restores = 0;
     std::atomic<int> offMain{0};
-    std::atomic<double> snapshotDelay{0.0};
     std::atomic<uint64_t> fetches{0};
     std::atomic<Clock::rep> lastFetch{0};
 };

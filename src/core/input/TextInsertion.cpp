@@ -1,6 +1,7 @@
 #include "core/input/TextInsertion.h"
 
 #include "base/Log.h"
+#include "core/input/ClipboardCopy.h"
 #include "platform/KeySynthesizer.h"
 
 #include <QTextBoundaryFinder>
@@ -25,39 +26,31 @@ bool isKeptCodePoint(char32_t c)
     return (category & (U_GC_P_MASK | U_GC_S_MASK)) != 0;
 }
 
-// What one paste's main-thread steps hand back to its queue. A step that
-// runs after its wait ran out still finds it alive.
-struct StepResults {
+// What the text step hands back to its paste. A step that runs after its
+// wait ran out still finds it alive.
+struct TextStep {
     std::mutex mutex;
-    std::optional<PasteboardContents> saved;
-    bool saveStarted = false;
-    bool textPlaced = false;
+    bool placed = false;
     // The sequence stopped waiting for the text step: when it runs late, it
     // must leave the clipboard alone, as nothing will restore it.
     bool abandoned = false;
 };
 
-// Copying a large image in every format the owner offers takes seconds; a
-// copy under way is awaited this long rather than thrown away, which would
-// lose the user's clipboard.
-constexpr double saveUnderWayTimeout = 30.0;
+// A copy under way is awaited this long rather than thrown away, which would
+// lose the user's clipboard: the budget stops new reads, but one already
+// asked of the owner (a large image, say) can take seconds.
+constexpr double copyUnderWayTimeout = 30.0;
 
-// Queues `step` on the main thread; the semaphore is signalled once it ran.
-std::shared_ptr<Dispatch::Semaphore> postToMain(std::function<void()> step)
+// Runs `step` on the main thread; false when it had not run within `timeout`
+// (it still runs later).
+bool runOnMain(std::function<void()> step, double timeout)
 {
     auto done = std::make_shared<Dispatch::Semaphore>();
     Dispatch::main().async([step = std::move(step), done] {
         step();
         done->signal();
     });
-    return done;
-}
-
-// Runs `step` on the main thread; false when it had not run within `timeout`
-// (it still runs later).
-bool runOnMain(std::function<void()> step, double timeout)
-{
-    return postToMain(std::move(step))->wait(timeout);
+    return done->wait(timeout);
 }
 
 std::chrono::steady_clock::duration seconds(double value)
@@ -116,43 +109,28 @@ void TextInserter::runSequence(const QString& text)
     while (shortcutKeyHeld && shortcutKeyHeld())
         Dispatch::sleepFor(0.01);
 
-    auto results = std::make_shared<StepResults>();
     std::shared_ptr<Pasteboard> board = targetPasteboard;
+    auto copy = std::make_shared<ClipboardCopy>(board, pasteTiming.copyBudget);
+    copy->start();
+    if (!copy->waitUntilFinished(pasteTiming.stepTimeout) && copy->hasStarted())
+        copy->waitUntilFinished(copyUnderWayTimeout);
 
-    auto saveDone = postToMain([board, results] {
-        {
-            std::lock_guard lock(results->mutex);
-            results->saveStarted = true;
-        }
-        auto contents = board->snapshot();
-        std::lock_guard lock(results->mutex);
-        results->saved = std::move(contents);
-    });
-    if (!saveDone->wait(pasteTiming.stepTimeout)) {
-        bool started = false;
-        {
-            std::lock_guard lock(results->mutex);
-            started = results->saveStarted;
-        }
-        if (started)
-            saveDone->wait(saveUnderWayTimeout);
-    }
+    // The text step ends the copy first: a read still queued behind it would
+    // otherwise copy our own text.
+    auto textStep = std::make_shared<TextStep>();
     runOnMain(
-        [board, results, text] {
-            std::lock_guard lock(results->mutex);
-            if (!results->abandoned)
-                results->textPlaced = board->setText(text);
+        [board, copy, textStep, text] {
+            copy->finishAndClose();
+            std::lock_guard lock(textStep->mutex);
+            if (!textStep->abandoned)
+                textStep->placed = board->setText(text);
         },
         pasteTiming.stepTimeout);
-    // The main queue runs the save before the text, so once the text is
-    // placed the copy of the user's clipboard is there too, even a late one.
     bool placed = false;
-    std::optional<PasteboardContents> saved;
     {
-        std::lock_guard lock(results->mutex);
-        results->abandoned = true;
-        placed = results->textPlaced;
-        saved = std::move(results->saved);
+        std::lock_guard lock(textStep->mutex);
+        textStep->abandoned = true;
+        placed = textStep->placed;
     }
     // Without our text on the clipboard the chord would paste whatever the
     // user had copied, possibly something private, into another window.
@@ -169,6 +147,8 @@ void TextInserter::runSequence(const QString& text)
     if (sent)
         waitForTargetFetch(requestsBefore, chordSent);
 
+    // Once the text is placed the copy is closed and complete, even a late one.
+    auto saved = copy->contents();
     if (!saved)
         return;
     // If something else was copied meanwhile, that is the user's clipboard now.

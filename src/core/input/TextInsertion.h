@@ -22,6 +22,7 @@ QString sanitizeText(const QString& text);
 // Pauses and bounds of one paste; tests shorten them.
 struct PasteTiming {
     double stepTimeout = 1.0; // wait for each clipboard step on the main thread
+    double copyBudget = 1.5; // reading the user's clipboard starts no format after this
     double readyDelay = AppConfig::clipboardReadyDelay; // clipboard set -> chord
     double restoreDelay = AppConfig::clipboardRestoreDelay; // chord -> earliest restore
     double fetchSettle = 0.03; // quiet time after the target's last request

@@ -19,6 +19,14 @@ bool isPseudoFormat(const QString& format)
     return pseudo.contains(format);
 }
 
+// Qt's reader adds this one whenever the owner offers any image format; put
+// back on the clipboard it would make Qt offer every image format it can
+// write, which the owner never did.
+bool isDerivedFormat(const QString& format)
+{
+    return format == QLatin1String("application/x-qt-image");
+}
+
 // Text offered to other applications; counts each time its data is asked for.
 class PastedTextMimeData final : public QMimeData {
 public:
@@ -45,24 +53,28 @@ QClipboard* clipboard()
 
 QtPasteboard::QtPasteboard() : fetchLog(std::make_shared<FetchLog>()) { }
 
-std::optional<PasteboardContents> QtPasteboard::snapshot()
+std::optional<QStringList> QtPasteboard::offeredFormats()
 {
     QClipboard* board = clipboard();
     if (!board)
         return std::nullopt;
-    PasteboardContents contents;
+    QStringList formats;
     // No data at all is an empty clipboard, not an unreadable one.
     const QMimeData* data = board->mimeData(QClipboard::Clipboard);
     if (!data)
-        return contents;
+        return formats;
     for (const QString& format : data->formats()) {
-        if (isPseudoFormat(format))
-            continue;
-        const QByteArray bytes = data->data(format);
-        if (!bytes.isNull())
-            contents.append({format, bytes});
+        if (!isPseudoFormat(format) && !isDerivedFormat(format))
+            formats.append(format);
     }
-    return contents;
+    return formats;
+}
+
+QByteArray QtPasteboard::read(const QString& format)
+{
+    QClipboard* board = clipboard();
+    const QMimeData* data = board ? board->mimeData(QClipboard::Clipboard) : nullptr;
+    return data ? data->data(format) : QByteArray();
 }
 
 bool QtPasteboard::setText(const QString& text)

@@ -16,7 +16,8 @@ class QtPasteboard final : public Pasteboard {
 public:
     QtPasteboard();
 
-    std::optional<PasteboardContents> snapshot() override;
+    std::optional<QStringList> offeredFormats() override;
+    QByteArray read(const QString& format) override;
     bool setText(const QString& text) override;
     bool holdsPastedText() override;
     void restore(const PasteboardContents& contents) override;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <functional>
 
@@ -135,10 +136,8 @@ TEST_F(TextInserterTest, TwoClosePastesNeverSaveEachOthersText)
     ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
 
     EXPECT_EQ(seenAtChords, QStringList({QStringLiteral("first "), QStringLiteral("second ")}));
-    const auto snapshots = board->snapshotsTaken();
-    ASSERT_EQ(snapshots.size(), 2);
-    for (const auto& snapshot : snapshots)
-        EXPECT_EQ(snapshot, richContents());
+    EXPECT_EQ(board->copiesStarted(), 2);
+    EXPECT_EQ(board->readsOfPastedText(), 0);
     EXPECT_EQ(board->contents(), richContents());
 }
 
@@ -171,7 +170,7 @@ TEST_F(TextInserterTest, BlockedMainThreadMeansNoChordAndTheClipboardIsLeftAlone
 
     // Once free, the late save runs, but the paste gave up: its text must not
     // replace the user's clipboard, which nothing would put back.
-    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle() && board->snapshotsTaken().size() == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle() && board->copiesStarted() == 1; }));
     Dispatch::drainMainQueue();
     EXPECT_TRUE(board->textsSet().empty());
     EXPECT_EQ(board->contents(), richContents());
@@ -182,7 +181,7 @@ TEST_F(TextInserterTest, BlockedMainThreadMeansNoChordAndTheClipboardIsLeftAlone
 TEST_F(TextInserterTest, SlowCopyOfTheUsersClipboardIsAwaitedNotDropped)
 {
     keys->setOnChord([&] { board->simulateFetch(); });
-    board->setSnapshotDelay(0.3);
+    board->setReadDelay(0.3);
     PasteTiming timing = quickTiming();
     timing.stepTimeout = 0.05;
     TextInserter inserter(board, keys, timing);
@@ -199,5 +198,53 @@ TEST_F(TextInserterTest, FailedChordStillRestoresWithoutWaitingForAFetch)
     inserter.paste(QStringLiteral("nowhere "));
     // With a 30 s fallback this only finishes because no fetch is awaited.
     ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(board->contents(), richContents());
+}
+
+// An owner that is slow to hand over its own formats: text and images are
+// copied first, the copy stops at the budget, and the paste still happens.
+TEST_F(TextInserterTest, SlowOwnerFormatsAreLeftOutAtTheBudgetAndNamed)
+{
+    LogCapture log;
+    const PasteboardContents offered = {
+        {QStringLiteral("application/x-office-1"), QByteArray("one")},
+        {QStringLiteral("application/x-office-2"), QByteArray("two")},
+        {QStringLiteral("text/plain"), QByteArray("mine")},
+        {QStringLiteral("image/png"), QByteArray("\x89PNG", 4)},
+    };
+    board->replaceContents(offered);
+    board->setReadDelay(0.4, QStringLiteral("application/x-office-1"));
+    board->setReadDelay(0.4, QStringLiteral("application/x-office-2"));
+    keys->setOnChord([&] { board->simulateFetch(); });
+    PasteTiming timing = quickTiming();
+    timing.copyBudget = 0.2;
+    TextInserter inserter(board, keys, timing);
+    inserter.paste(QStringLiteral("quick "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+
+    EXPECT_EQ(keys->chordCount(), 1);
+    EXPECT_EQ(board->contents(), PasteboardContents({offered[0], offered[2], offered[3]}));
+    EXPECT_TRUE(log.hasSystemLine(
+        QStringLiteral("[TextInserter] Clipboard owner too slow; not restored: application/x-office-2")));
+}
+
+// Each format waits for its owner: the main event loop (the tray, the
+// indicator) must get its turn between them, not only after the whole copy.
+TEST_F(TextInserterTest, MainLoopRunsBetweenTheReadsOfACopy)
+{
+    keys->setOnChord([&] { board->simulateFetch(); });
+    board->setReadDelay(0.1);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    QList<int> ticksAtRead;
+    board->setOnRead([&](const QString&) { ticksAtRead << ticks; });
+
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("live "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    ASSERT_EQ(ticksAtRead.size(), 3);
+    EXPECT_LT(ticksAtRead.first(), ticksAtRead.last());
     EXPECT_EQ(board->contents(), richContents());
 }
