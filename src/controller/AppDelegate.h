@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -91,6 +92,10 @@ public:
     // Stopping and transcription. The recording mode is taken when the
     // recording stops and travels with the job.
     void stopRecordingAndTranscribe();
+    // Ends a stopped recording whose tail wait is still running: stops the
+    // stream and hands the audio to transcription. Every operation that
+    // touches the recording calls it first.
+    void finishPendingStop();
     void transcribeAudio();
     void processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode);
     void performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode);
@@ -208,6 +213,9 @@ private:
     std::mutex audioMutex;
     std::vector<float> audioData;
     std::atomic<bool> recordingInProgress{false};
+    // A stop waits out the recording's tail on the event loop.
+    bool stopPending = false;
+    uint64_t stopCount = 0;
     double lastToggleTime = 0;
     static constexpr double toggleDebounceInterval = 0.3;
     std::shared_ptr<RecordingStateManager> ownedRecordingStateManager;

@@ -126,6 +126,7 @@ void AppDelegate::handleCapturedBuffer(const AudioBuffer& buffer)
 
 void AppDelegate::startRecording()
 {
+    finishPendingStop();
     QPointer<AppDelegate> weak(this);
     switch (platformServices.microphonePermission->status()) {
     case MicrophoneAuthorization::NotDetermined:
@@ -223,6 +224,7 @@ void AppDelegate::stopRecording()
 
 void AppDelegate::cancelRecording()
 {
+    finishPendingStop();
     recordingInProgress = false;
     ownedRecordingStateManager->cancelRecording();
     hideFocusIndicator();
@@ -256,6 +258,7 @@ void AppDelegate::resetAudioEngine()
 void AppDelegate::handleAudioConversionError(const QString& message)
 {
     Log::system(QStringLiteral("Audio conversion error: ") + message);
+    finishPendingStop();
     recordingInProgress = false;
     if (audioEngine && audioEngine->isRunning()) {
         audioEngine->removeTap();

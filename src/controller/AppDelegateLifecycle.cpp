@@ -96,7 +96,9 @@ void AppDelegate::applicationWillTerminate()
         eventTap->setEnabled(false);
     if (permissionCheckTimer)
         permissionCheckTimer->stop();
-    // A recording under way is dropped, not transcribed.
+    // A stopped recording still in its tail wait is transcribed; one under
+    // way is dropped.
+    finishPendingStop();
     if (audioEngine) {
         audioEngine->removeTap();
         if (audioEngine->isRunning())

@@ -28,14 +28,30 @@ constexpr double silentNoticeDuration = 1.5;
 
 void AppDelegate::stopRecordingAndTranscribe()
 {
+    finishPendingStop();
     recordingInProgress = false; // from here on the tap drops every buffer
     ownedRecordingStateManager->stopRecording();
     hideFocusIndicator();
     stopLiveSpeechStreaming();
 
     // Buffers already past the recording check may still arrive meanwhile.
-    Dispatch::sleepFor(tailWait);
+    // The wait is a timer on the event loop, not a sleep on it: the tray and
+    // the windows stay live, and whatever touches the recording first
+    // finishes it.
+    const uint64_t stop = ++stopCount;
+    stopPending = true;
+    QPointer<AppDelegate> weak(this);
+    Dispatch::main().asyncAfter(tailWait, [weak, stop] {
+        if (weak && weak->stopCount == stop)
+            weak->finishPendingStop();
+    });
+}
 
+void AppDelegate::finishPendingStop()
+{
+    if (!stopPending)
+        return;
+    stopPending = false;
     stopAudioEngine();
     updateStatusIcon(false, false);
 

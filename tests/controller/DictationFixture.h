@@ -63,6 +63,14 @@ protected:
         controller->startRecording();
     }
 
+    // Stops the recording and ends its tail wait at once, which hands the
+    // audio to transcription.
+    void stopAndFinish()
+    {
+        controller->stopRecordingAndTranscribe();
+        controller->finishPendingStop();
+    }
+
     FakeAudioStream& stream() { return *capture->lastStream(); }
 
     // Hands `samples` to the tap in buffers of `chunk` frames.

@@ -101,7 +101,7 @@ TEST_F(CaptureTest, SetUpFailureAlertsOnceAndLeavesNothingToTranscribe)
     EXPECT_FALSE(stream().hasTap());
 
     deliver(std::vector<float>(1600, 0.2f));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), -1);
     EXPECT_EQ(statusIcon(), "mic.circle");
 }
@@ -152,7 +152,7 @@ TEST_F(CaptureTest, KeepsEverySampleDeliveredWhileRecordingAndNothingElse)
     stream().deliver({});
     deliver(std::vector<float>(333, 0.2f), 333);
     LogCapture log;
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), 1333);
     EXPECT_FALSE(stream().hasTap());
     EXPECT_FALSE(stream().isRunning());
@@ -166,7 +166,7 @@ TEST_F(CaptureTest, ConvertsOtherRatesAndChannelsTo16kMono)
     std::vector<float> stereo(2 * 48000, 0.2f);
     deliver(stereo, 1024 * 2);
     LogCapture log;
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     // One second in, about one second out (less the resampler's delay).
     EXPECT_NEAR(transcribedSampleCount(log), 16000, 100);
 }
@@ -181,7 +181,7 @@ TEST_F(CaptureTest, StartingAgainKeepsTheStreamAndEmptiesTheBuffer)
     EXPECT_EQ(stream().startCalls, 1);
     deliver(std::vector<float>(500, 0.2f));
     LogCapture log;
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), 500);
 }
 
@@ -208,7 +208,7 @@ TEST_F(CaptureTest, CancelThrowsTheRecordingAway)
     EXPECT_EQ(statusIcon(), "mic.circle");
 
     LogCapture log;
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), -1);
 }
 
@@ -228,7 +228,7 @@ TEST_F(CaptureTest, ConversionFailureStopsTheRecordingWithAnAlert)
         "Failed to process audio: Audio conversion failed: bad ratio\n\nPlease try recording again.");
     EXPECT_EQ(statusIcon(), "mic.circle");
 
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), -1);
 }
 
@@ -251,6 +251,30 @@ TEST_F(CaptureTest, ARecordingStartedWhileTheConversionAlertIsOpenIsKept)
     EXPECT_TRUE(stream().hasTap());
     deliver(std::vector<float>(400, 0.2f));
     LogCapture log;
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), 2000);
+}
+
+// The tail wait after a stop runs on the event loop, not as a sleep in it:
+// the stop returns before the audio is handed on, the wait's end hands it
+// on, and a recording started meanwhile first sends the stopped one off
+// whole rather than mixing the two.
+TEST_F(CaptureTest, TheTailWaitLeavesTheMainThreadFreeAndKeepsRecordingsApart)
+{
+    begin(RecordingMode::toggle);
+    deliver(std::vector<float>(1600, 0.2f));
+    LogCapture log;
+    controller->stopRecordingAndTranscribe();
+    EXPECT_EQ(transcribedSampleCount(log), -1);
+    ASSERT_TRUE(waitFor([&] { return transcribedSampleCount(log) == 1600; }, 5000));
+    EXPECT_FALSE(stream().isRunning());
+
+    begin(RecordingMode::toggle);
+    deliver(std::vector<float>(800, 0.2f));
+    controller->stopRecordingAndTranscribe();
+    begin(RecordingMode::toggle);
+    EXPECT_EQ(transcribedSampleCount(log), 800);
+    deliver(std::vector<float>(300, 0.2f));
+    stopAndFinish();
+    EXPECT_EQ(transcribedSampleCount(log), 300);
 }

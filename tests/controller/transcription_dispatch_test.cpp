@@ -99,7 +99,7 @@ TEST_F(TranscriptionTest, DictationIsTranscribedAnnouncedAndArchivedTrimmed)
     LogCapture log;
     begin();
     deliver(audio);
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     ASSERT_TRUE(waitFor([&] { return !transcriptions.isEmpty(); })) << log.systemLines().join("\n").toStdString();
 
     const QStringList lines = log.systemLines();
@@ -123,7 +123,7 @@ TEST_F(TranscriptionTest, DictationIsTranscribedAnnouncedAndArchivedTrimmed)
     EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
 
     // A second stop has no recording of its own and sends nothing again.
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     Dispatch::drainMainQueue(500);
     EXPECT_EQ(countsIn(log.systemLines(), "[AppDelegate] About to transcribe ").size(), 1);
 }
@@ -136,7 +136,7 @@ TEST_F(TranscriptionTest, ArchivesUnderUnknownWhenNoModelIsActive)
     settleModelLoad();
     ModelManager::shared().setActiveModel(std::nullopt); // the loaded bridge stays
     deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     ASSERT_TRUE(waitFor([&] { return !transcriptions.isEmpty(); }));
     RecordingManager::shared().waitForPendingWork();
     const auto saved = RecordingManager::shared().getRecordings();
@@ -158,7 +158,7 @@ TEST_F(TranscriptionTest, TheSaveIsQueuedBeforeTheAnnouncement)
         savedWhenAnnounced = RecordingManager::shared().getRecordings().size();
     });
     deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     ASSERT_TRUE(waitFor([&] { return savedWhenAnnounced.has_value(); }));
     EXPECT_EQ(savedWhenAnnounced, 1);
 }
@@ -172,10 +172,10 @@ TEST_F(TranscriptionTest, RecordingsParkedBehindALoadAreTranscribedInOrder)
 
     begin();
     deliver(TestSpeech::synthetic(1.5));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     begin();
     deliver(TestSpeech::synthetic(2.0));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_EQ(log.systemLines().count("[AppDelegate] Model is loading, queueing transcription"), 2);
 
     ASSERT_TRUE(waitFor([&] { return transcribedLines(log).size() == 2; }));
@@ -236,7 +236,7 @@ TEST_F(TranscriptionTest, WithoutAModelNothingIsTranscribedAndTheIconGoesIdle)
     begin();
     settleModelLoad();
     deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     ASSERT_TRUE(waitFor([&] { return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded"); }));
     EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
     EXPECT_TRUE(transcribedLines(log).isEmpty());
@@ -247,7 +247,7 @@ TEST_F(TranscriptionTest, ParkedRecordingsOfAFailedLoadAreDropped)
     LogCapture log;
     begin();
     deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     ASSERT_TRUE(log.hasSystemLine("[AppDelegate] Model is loading, queueing transcription"));
     settleModelLoad();
     EXPECT_TRUE(log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription"));
@@ -267,7 +267,7 @@ TEST_F(TranscriptionTest, SilentRecordingIsDroppedWithANoticeWhenSegmentationIsO
     LogCapture log;
     begin();
     deliver(std::vector<float>(16000, 0.0005f));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     EXPECT_TRUE(log.hasSystemLine("[VAD] Audio is silent (max amplitude: 0.000500)"));
     Dispatch::drainMainQueue();
     EXPECT_EQ(RecordingManager::shared().currentTranscription(), "No audio detected");
@@ -283,7 +283,7 @@ TEST_F(TranscriptionTest, ASwitchedOrDeletedModelIsNotKeptLoaded)
         LogCapture log;
         begin();
         deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
-        controller->stopRecordingAndTranscribe();
+        stopAndFinish();
         // Stopped before or after the load the start began has failed.
         EXPECT_TRUE(waitFor([&] {
             return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded")
@@ -341,7 +341,7 @@ TEST_F(TranscriptionTest, ADictationLostToABrokenModelIsExplainedOnce)
         LogCapture log;
         begin();
         deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
-        controller->stopRecordingAndTranscribe();
+        stopAndFinish();
         EXPECT_TRUE(waitFor([&] {
             return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded")
                 || log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription");
@@ -378,7 +378,7 @@ TEST_F(TranscriptionTest, ADictationThatFindsNoModelLoadedWaitsForTheNextLoad)
     });
     LogCapture log;
     deliver(joined({TestSpeech::synthetic(1.5), silence(0.5)}));
-    controller->stopRecordingAndTranscribe();
+    stopAndFinish();
     const bool transcribed = waitFor([&] { return !transcriptions.isEmpty(); });
     Log::removeSink(sink);
     EXPECT_TRUE(switched);
