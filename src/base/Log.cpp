@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace Log {
 namespace {
@@ -15,21 +17,35 @@ std::mutex& sinkMutex()
     return mutex;
 }
 
-std::map<int, Sink>& sinks()
+// One sink and the lock its calls run under: removing a sink waits for a
+// call already under way, so no line reaches it after removeSink() returned
+// (its owner is usually about to go). Recursive, as a sink may log itself.
+struct SinkSlot {
+    explicit SinkSlot(Sink s) : sink(std::move(s)) { }
+    std::recursive_mutex calling;
+    Sink sink;
+    bool removed = false;
+};
+
+std::map<int, std::shared_ptr<SinkSlot>>& sinks()
 {
-    static std::map<int, Sink> map;
+    static std::map<int, std::shared_ptr<SinkSlot>> map;
     return map;
 }
 
 void deliver(Stream stream, const QString& line)
 {
-    std::map<int, Sink> copy;
+    std::vector<std::shared_ptr<SinkSlot>> current;
     {
         std::lock_guard lock(sinkMutex());
-        copy = sinks();
+        for (const auto& [id, slot] : sinks())
+            current.push_back(slot);
     }
-    for (auto& [id, sink] : copy)
-        sink(stream, line);
+    for (const auto& slot : current) {
+        std::lock_guard calling(slot->calling);
+        if (!slot->removed)
+            slot->sink(stream, line);
+    }
 }
 
 } // namespace
@@ -58,14 +74,23 @@ int addSink(Sink sink)
     static int nextId = 1;
     std::lock_guard lock(sinkMutex());
     const int id = nextId++;
-    sinks()[id] = std::move(sink);
+    sinks()[id] = std::make_shared<SinkSlot>(std::move(sink));
     return id;
 }
 
 void removeSink(int id)
 {
-    std::lock_guard lock(sinkMutex());
-    sinks().erase(id);
+    std::shared_ptr<SinkSlot> slot;
+    {
+        std::lock_guard lock(sinkMutex());
+        const auto found = sinks().find(id);
+        if (found == sinks().end())
+            return;
+        slot = found->second;
+        sinks().erase(found);
+    }
+    std::lock_guard calling(slot->calling);
+    slot->removed = true;
 }
 
 } // namespace Log

@@ -14,7 +14,9 @@ enum class Stream { System, Out };
 void system(const QString& line);
 void out(const QString& line);
 
-// Tests observe lines through a sink; the returned id removes it again.
+// Tests observe lines through a sink; the returned id removes it again. A
+// sink may be called on any thread; once removeSink() has returned it is
+// called no more.
 using Sink = std::function<void(Stream, const QString&)>;
 int addSink(Sink sink);
 void removeSink(int id);
