@@ -16,6 +16,9 @@ protected:
     {
         DefaultsTest::SetUp();
         folder = RecordingManager::shared().recordingsDirectory();
+        // The manager looks for recordings missing from its index once, as it
+        // starts; that look must not meet the files a test is writing.
+        RecordingManager::shared().waitForPendingWork();
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
     }
