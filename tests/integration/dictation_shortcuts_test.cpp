@@ -1,13 +1,4 @@
-#include "controller/AppDelegate.h"
-#include "platform/x11/X11AccessibilityTrust.h"
-#include "platform/x11/X11HotkeyTap.h"
-#include "support/FakeAlertPresenter.h"
-#include "support/FakeAudioCapture.h"
-#include "support/FakeKeySynthesizer.h"
-#include "support/FakeMicrophonePermission.h"
-#include "support/FakePasteboard.h"
-#include "support/FakeSpeechRecognizer.h"
-#include "support/FakeWorkspace.h"
+#include "integration/ControllerOnRealTap.h"
 #include "support/SettingsReset.h"
 #include "support/XTestKeyboard.h"
 
@@ -19,8 +10,8 @@ const QString pressW = QStringLiteral("press 87");
 const QString pressX = QStringLiteral("press 88");
 const QString pressEscape = QStringLiteral("press 16777216");
 
-// The controller on the real X11 tap, with the other desktop services faked:
-// what a person holding or toggling the shortcuts gets.
+// Shortcuts held and toggled on the private desktop, with a window that
+// records every key that reaches it.
 class DictationShortcutsTest : public DefaultsTest {
 protected:
     void SetUp() override
@@ -28,26 +19,13 @@ protected:
         DefaultsTest::SetUp();
         ASSERT_TRUE(keyboard.isOpen());
         ASSERT_TRUE(recorder.start()) << "the recorder window never got the focus";
-        PlatformServices services;
-        services.hotkeyTap = tap;
-        services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
-        services.keySynthesizer = std::make_shared<FakeKeySynthesizer>();
-        services.pasteboard = std::make_shared<FakePasteboard>();
-        services.audioCapture = capture;
-        services.microphonePermission = std::make_shared<FakeMicrophonePermission>();
-        services.alertPresenter = std::make_shared<FakeAlertPresenter>();
-        services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
-        services.workspace = std::make_shared<FakeWorkspace>();
-        controller = std::make_unique<AppDelegate>(services);
-        controller->setupGlobalHotkey();
+        controller = controllerOnRealTap(tap, capture);
         ASSERT_TRUE(tap->exists());
     }
 
     void TearDown() override
     {
-        Dispatch::drainMainQueue(3000, true);
-        controller.reset();
-        Dispatch::drainMainQueue(1000);
+        releaseController(controller);
         DefaultsTest::TearDown();
     }
 

@@ -1,20 +1,11 @@
 // A new push-to-talk shortcut captured in the Advanced tab by pressing it on
 // the private desktop, then used to dictate.
-#include "controller/AppDelegate.h"
 #include "core/input/KeyboardShortcutManager.h"
-#include "platform/x11/X11AccessibilityTrust.h"
-#include "platform/x11/X11HotkeyTap.h"
+#include "integration/ControllerOnRealTap.h"
 #include "settings/AdvancedTab.h"
 #include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/SettingsViewModel.h"
 #include "settings/ShortcutCaptureHost.h"
-#include "support/FakeAlertPresenter.h"
-#include "support/FakeAudioCapture.h"
-#include "support/FakeKeySynthesizer.h"
-#include "support/FakeMicrophonePermission.h"
-#include "support/FakePasteboard.h"
-#include "support/FakeSpeechRecognizer.h"
-#include "support/FakeWorkspace.h"
 #include "support/SettingsReset.h"
 #include "support/XTestKeyboard.h"
 
@@ -43,26 +34,13 @@ protected:
             GTEST_SKIP() << "needs the private test session";
         KeyboardShortcutManager::shared().resetToDefaults();
         ASSERT_TRUE(keyboard.isOpen());
-        PlatformServices services;
-        services.hotkeyTap = tap;
-        services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
-        services.keySynthesizer = std::make_shared<FakeKeySynthesizer>();
-        services.pasteboard = std::make_shared<FakePasteboard>();
-        services.audioCapture = capture;
-        services.microphonePermission = std::make_shared<FakeMicrophonePermission>();
-        services.alertPresenter = std::make_shared<FakeAlertPresenter>();
-        services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
-        services.workspace = std::make_shared<FakeWorkspace>();
-        controller = std::make_unique<AppDelegate>(services);
-        controller->setupGlobalHotkey();
+        controller = controllerOnRealTap(tap, capture);
         ASSERT_TRUE(tap->exists());
     }
 
     void TearDown() override
     {
-        Dispatch::drainMainQueue(3000, true);
-        controller.reset();
-        Dispatch::drainMainQueue(1000);
+        releaseController(controller);
         KeyboardShortcutManager::shared().resetToDefaults();
         DefaultsTest::TearDown();
     }
