@@ -1,6 +1,7 @@
 #include "base/Defaults.h"
 
 #include "base/Dispatch.h"
+#include "base/FileAside.h"
 #include "base/Log.h"
 
 #include <QCoreApplication>
@@ -220,23 +221,6 @@ QString describe(QSettings::Status status)
                                             : QStringLiteral("access denied");
 }
 
-// Renames the file to "<name>.unreadable-<time>" (with a counter when that
-// is taken); returns the new path, or an empty string with `error` set.
-QString moveAside(const QString& path, QString& error)
-{
-    const QString base = path + QStringLiteral(".unreadable-")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    QFile file(path);
-    if (!file.rename(target)) {
-        error = file.errorString();
-        return {};
-    }
-    return target;
-}
-
 void reportWrite(const QSettings& settings)
 {
     if (settings.status() != QSettings::NoError)
@@ -266,7 +250,7 @@ std::unique_ptr<Store> open()
     // nothing. It is kept aside instead, and the store starts empty.
     settings.reset();
     QString error;
-    const QString aside = moveAside(path, error);
+    const QString aside = moveFileAside(path, QDateTime::currentDateTime(), error);
     if (aside.isEmpty()) {
         Log::out(QStringLiteral("Settings file %1 could not be read (%2) nor kept aside: %3")
                      .arg(path, describe(status), error));

@@ -1,5 +1,6 @@
 #include "recording/RecordingsArchive.h"
 
+#include "base/FileAside.h"
 #include "base/Log.h"
 #include "recording/WavFile.h"
 
@@ -134,7 +135,7 @@ bool RecordingsArchive::rewriteIndex(
 
 bool RecordingsArchive::keepUnreadableIndexAside(QString& error)
 {
-    const QString target = RecordingsIndex::moveAside(metadataFile(), archiveEnvironment.now(), error);
+    const QString target = moveFileAside(metadataFile(), archiveEnvironment.now(), error);
     if (target.isEmpty()) {
         error = QStringLiteral("could not keep the unreadable index aside: ") + error;
         return false;

@@ -53,18 +53,4 @@ bool write(const QString& path, const QList<RecordingMetadata>& entries, QString
     return true;
 }
 
-QString moveAside(const QString& path, const QDateTime& now, QString& error)
-{
-    const QString base = path + QStringLiteral(".unreadable-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    QFile file(path);
-    if (!file.rename(target)) {
-        error = file.errorString();
-        return {};
-    }
-    return target;
-}
-
 } // namespace RecordingsIndex

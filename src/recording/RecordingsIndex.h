@@ -24,8 +24,4 @@ Contents load(const QString& path);
 // mid-write leaves the previous index whole.
 bool write(const QString& path, const QList<RecordingMetadata>& entries, QString& error);
 
-// Renames the file to "<name>.unreadable-<time>" (with a counter when that
-// is taken). Returns the new path, or an empty string with `error` set.
-QString moveAside(const QString& path, const QDateTime& now, QString& error);
-
 } // namespace RecordingsIndex

@@ -1,3 +1,4 @@
+#include "base/FileAside.h"
 #include "recording/RecordingsIndex.h"
 
 #include <QDir>
@@ -193,9 +194,9 @@ TEST(RecordingsIndexFile, MoveAsideKeepsTheBytesAndNeverClobbersAnEarlierCopy)
     QString error;
 
     writeFile(path, "first broken");
-    const QString first = RecordingsIndex::moveAside(path, now, error);
+    const QString first = moveFileAside(path, now, error);
     writeFile(path, "second broken");
-    const QString second = RecordingsIndex::moveAside(path, now, error);
+    const QString second = moveFileAside(path, now, error);
 
     ASSERT_FALSE(first.isEmpty());
     ASSERT_FALSE(second.isEmpty());
@@ -205,6 +206,6 @@ TEST(RecordingsIndexFile, MoveAsideKeepsTheBytesAndNeverClobbersAnEarlierCopy)
     EXPECT_EQ(readFile(second), "second broken");
     EXPECT_FALSE(QFile::exists(path));
 
-    EXPECT_TRUE(RecordingsIndex::moveAside(path, now, error).isEmpty());
+    EXPECT_TRUE(moveFileAside(path, now, error).isEmpty());
     EXPECT_FALSE(error.isEmpty());
 }
