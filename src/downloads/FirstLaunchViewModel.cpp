@@ -1,6 +1,7 @@
 #include "downloads/FirstLaunchViewModel.h"
 
 #include "base/Dispatch.h"
+#include "base/Published.h"
 #include "downloads/ModelDownloader.h"
 
 #include <QPointer>
@@ -12,32 +13,27 @@ FirstLaunchViewModel::FirstLaunchViewModel(std::function<void()> completion, QOb
 
 void FirstLaunchViewModel::setIsDownloading(bool value)
 {
-    downloading = value;
-    emit isDownloadingChanged(value);
+    publish(this, downloading, value, &FirstLaunchViewModel::isDownloadingChanged);
 }
 
 void FirstLaunchViewModel::setDownloadProgress(double value)
 {
-    progress = value;
-    emit downloadProgressChanged(value);
+    publish(this, progress, value, &FirstLaunchViewModel::downloadProgressChanged);
 }
 
 void FirstLaunchViewModel::setDownloadComplete(bool value)
 {
-    complete = value;
-    emit downloadCompleteChanged(value);
+    publish(this, complete, value, &FirstLaunchViewModel::downloadCompleteChanged);
 }
 
 void FirstLaunchViewModel::setDownloadFailed(bool value)
 {
-    failed = value;
-    emit downloadFailedChanged(value);
+    publish(this, failed, value, &FirstLaunchViewModel::downloadFailedChanged);
 }
 
 void FirstLaunchViewModel::setStatusText(const QString& value)
 {
-    status = value;
-    emit statusTextChanged(value);
+    publish(this, status, value, &FirstLaunchViewModel::statusTextChanged);
 }
 
 QString FirstLaunchViewModel::descriptionText() const

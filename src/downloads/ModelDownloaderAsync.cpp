@@ -1,5 +1,6 @@
 #include "downloads/ModelDownloaderAsync.h"
 
+#include "base/Published.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/DownloadToFile.h"
 #include "downloads/MebibyteMarks.h"
@@ -48,14 +49,12 @@ ModelDownloaderAsync::~ModelDownloaderAsync()
 
 void ModelDownloaderAsync::setIsDownloading(bool value)
 {
-    downloading = value;
-    emit isDownloadingChanged(value);
+    publish(this, downloading, value, &ModelDownloaderAsync::isDownloadingChanged);
 }
 
 void ModelDownloaderAsync::setCurrentProgress(const std::optional<ModelDownloadProgress>& value)
 {
-    progressValue = value;
-    emit currentProgressChanged(value);
+    publish(this, progressValue, value, &ModelDownloaderAsync::currentProgressChanged);
 }
 
 void ModelDownloaderAsync::setStatus(WhisperModel model, const ModelDownloadStatus& status)

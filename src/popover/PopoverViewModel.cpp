@@ -1,6 +1,7 @@
 #include "popover/PopoverViewModel.h"
 
 #include "base/Defaults.h"
+#include "base/Published.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/ModelDownloader.h"
 
@@ -78,18 +79,15 @@ void PopoverViewModel::loadDictionaryWords()
 
 void PopoverViewModel::setModels(const QList<WhisperModelInfo>& value)
 {
-    modelRows = value;
-    emit modelsChanged(modelRows);
+    publish(this, modelRows, value, &PopoverViewModel::modelsChanged);
 }
 
 void PopoverViewModel::setDownloadProgress(const QMap<QString, double>& value)
 {
-    progressByModel = value;
-    emit downloadProgressChanged(progressByModel);
+    publish(this, progressByModel, value, &PopoverViewModel::downloadProgressChanged);
 }
 
 void PopoverViewModel::setDictionaryWords(const QStringList& value)
 {
-    words = value;
-    emit dictionaryWordsChanged(words);
+    publish(this, words, value, &PopoverViewModel::dictionaryWordsChanged);
 }

@@ -1,5 +1,6 @@
 #include "popover/StudioState.h"
 
+#include "base/Published.h"
 #include "popover/PopoverViewModel.h"
 
 #include <QClipboard>
@@ -144,18 +145,15 @@ bool StudioState::isTimerRunning() const
 
 void StudioState::setIsRecording(bool value)
 {
-    recording = value;
-    emit isRecordingChanged(recording);
+    publish(this, recording, value, &StudioState::isRecordingChanged);
 }
 
 void StudioState::setRecordingTime(double value)
 {
-    elapsed = value;
-    emit recordingTimeChanged(elapsed);
+    publish(this, elapsed, value, &StudioState::recordingTimeChanged);
 }
 
 void StudioState::setShowCopiedAlert(bool value)
 {
-    copiedAlert = value;
-    emit showCopiedAlertChanged(copiedAlert);
+    publish(this, copiedAlert, value, &StudioState::showCopiedAlertChanged);
 }

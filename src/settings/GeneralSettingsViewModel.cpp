@@ -1,6 +1,7 @@
 #include "settings/GeneralSettingsViewModel.h"
 
 #include "base/Log.h"
+#include "base/Published.h"
 #include "core/config/AppConfig.h"
 #include "settings/LaunchServicesHelper.h"
 #include "settings/TaskbarPresence.h"
@@ -27,8 +28,7 @@ void GeneralSettingsViewModel::loadSettings()
 
 void GeneralSettingsViewModel::setSelectedHotkey(const QString& value)
 {
-    hotkey = value;
-    emit selectedHotkeyChanged(hotkey);
+    publish(this, hotkey, value, &GeneralSettingsViewModel::selectedHotkeyChanged);
 }
 
 void GeneralSettingsViewModel::setLaunchAtLogin(bool value)

@@ -1,6 +1,7 @@
 #include "settings/ModelSettingsViewModel.h"
 
 #include "base/Dispatch.h"
+#include "base/Published.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/ModelDownloadStream.h"
 #include "downloads/ModelDownloaderAsync.h"
@@ -28,38 +29,32 @@ ModelSettingsViewModel::~ModelSettingsViewModel()
 
 void ModelSettingsViewModel::setAvailableModels(const QList<WhisperModel>& value)
 {
-    models = value;
-    emit availableModelsChanged(models);
+    publish(this, models, value, &ModelSettingsViewModel::availableModelsChanged);
 }
 
 void ModelSettingsViewModel::setSelectedModel(const std::optional<WhisperModel>& value)
 {
-    selected = value;
-    emit selectedModelChanged(selected);
+    publish(this, selected, value, &ModelSettingsViewModel::selectedModelChanged);
 }
 
 void ModelSettingsViewModel::setDownloadProgress(const ProgressTable& value)
 {
-    progress = value;
-    emit downloadProgressChanged(progress);
+    publish(this, progress, value, &ModelSettingsViewModel::downloadProgressChanged);
 }
 
 void ModelSettingsViewModel::setIsDownloading(const FlagTable& value)
 {
-    downloading = value;
-    emit isDownloadingChanged(downloading);
+    publish(this, downloading, value, &ModelSettingsViewModel::isDownloadingChanged);
 }
 
 void ModelSettingsViewModel::setModelSizes(const TextTable& value)
 {
-    sizes = value;
-    emit modelSizesChanged(sizes);
+    publish(this, sizes, value, &ModelSettingsViewModel::modelSizesChanged);
 }
 
 void ModelSettingsViewModel::setTotalStorageUsed(const QString& value)
 {
-    total = value;
-    emit totalStorageUsedChanged(total);
+    publish(this, total, value, &ModelSettingsViewModel::totalStorageUsedChanged);
 }
 
 void ModelSettingsViewModel::loadModels()

@@ -1,6 +1,7 @@
 #include "settings/RecordingSettingsViewModel.h"
 
 #include "base/Dispatch.h"
+#include "base/Published.h"
 #include "core/config/AppConfig.h"
 #include "platform/Workspace.h"
 #include "recording/ByteCounts.h"
@@ -84,14 +85,12 @@ void RecordingSettingsViewModel::setupBindings()
 
 void RecordingSettingsViewModel::setRecordings(const QList<RecordingInfo>& value)
 {
-    list = value;
-    emit recordingsChanged(list);
+    publish(this, list, value, &RecordingSettingsViewModel::recordingsChanged);
 }
 
 void RecordingSettingsViewModel::setIsLoadingRecordings(bool value)
 {
-    loading = value;
-    emit isLoadingRecordingsChanged(loading);
+    publish(this, loading, value, &RecordingSettingsViewModel::isLoadingRecordingsChanged);
 }
 
 void RecordingSettingsViewModel::setEnableRecordingSaving(bool value)
@@ -112,8 +111,7 @@ void RecordingSettingsViewModel::setShowInFinderAfterSaving(bool value)
 
 void RecordingSettingsViewModel::setRecordingsDirectory(const std::optional<QString>& value)
 {
-    directory = value;
-    emit recordingsDirectoryChanged(directory);
+    publish(this, directory, value, &RecordingSettingsViewModel::recordingsDirectoryChanged);
 }
 
 void RecordingSettingsViewModel::setMaxStorageSizeMB(qint64 value)
@@ -134,14 +132,12 @@ void RecordingSettingsViewModel::setAutoDeleteAfterDays(qint64 value)
 
 void RecordingSettingsViewModel::setTotalStorageUsed(const QString& value)
 {
-    total = value;
-    emit totalStorageUsedChanged(total);
+    publish(this, total, value, &RecordingSettingsViewModel::totalStorageUsedChanged);
 }
 
 void RecordingSettingsViewModel::setSelectedRecordings(const QSet<QUuid>& value)
 {
-    selection = value;
-    emit selectedRecordingsChanged(selection);
+    publish(this, selection, value, &RecordingSettingsViewModel::selectedRecordingsChanged);
 }
 
 void RecordingSettingsViewModel::loadRecordings()

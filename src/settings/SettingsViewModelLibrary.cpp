@@ -1,5 +1,6 @@
 #include "settings/SettingsViewModel.h"
 
+#include "base/Published.h"
 #include "core/config/AppConfig.h"
 #include "platform/Workspace.h"
 
@@ -13,38 +14,32 @@ SettingsViewModel::RecordingInfo::RecordingInfo(
 
 void SettingsViewModel::setDictionaryWords(const QStringList& value)
 {
-    words = value;
-    emit dictionaryWordsChanged(words);
+    publish(this, words, value, &SettingsViewModel::dictionaryWordsChanged);
 }
 
 void SettingsViewModel::setRecordings(const QList<RecordingInfo>& value)
 {
-    recordingRows = value;
-    emit recordingsChanged(recordingRows);
+    publish(this, recordingRows, value, &SettingsViewModel::recordingsChanged);
 }
 
 void SettingsViewModel::setEnableRecordingSaving(bool value)
 {
-    recordingSaving = value;
-    emit enableRecordingSavingChanged(value);
+    publish(this, recordingSaving, value, &SettingsViewModel::enableRecordingSavingChanged);
 }
 
 void SettingsViewModel::setShowInFinderAfterSaving(bool value)
 {
-    showAfterSaving = value;
-    emit showInFinderAfterSavingChanged(value);
+    publish(this, showAfterSaving, value, &SettingsViewModel::showInFinderAfterSavingChanged);
 }
 
 void SettingsViewModel::setEnableStreamingMode(bool value)
 {
-    streamingMode = value;
-    emit enableStreamingModeChanged(value);
+    publish(this, streamingMode, value, &SettingsViewModel::enableStreamingModeChanged);
 }
 
 void SettingsViewModel::setEnableVoiceActivityDetection(bool value)
 {
-    voiceActivityDetection = value;
-    emit enableVoiceActivityDetectionChanged(value);
+    publish(this, voiceActivityDetection, value, &SettingsViewModel::enableVoiceActivityDetectionChanged);
 }
 
 void SettingsViewModel::setWorkspace(std::shared_ptr<Workspace> value)

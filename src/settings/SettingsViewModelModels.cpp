@@ -1,26 +1,24 @@
 #include "settings/SettingsViewModel.h"
 
 #include "base/NotificationCenter.h"
+#include "base/Published.h"
 #include "core/speech/ModelManager.h"
 
 #include <QPointer>
 
 void SettingsViewModel::setModels(const SettingsModelList& value)
 {
-    modelList = value;
-    emit modelsChanged(modelList);
+    publish(this, modelList, value, &SettingsViewModel::modelsChanged);
 }
 
 void SettingsViewModel::setSelectedModel(const std::optional<WhisperModel>& value)
 {
-    selected = value;
-    emit selectedModelChanged(selected);
+    publish(this, selected, value, &SettingsViewModel::selectedModelChanged);
 }
 
 void SettingsViewModel::setDownloadStatuses(const SettingsDownloadStatuses& value)
 {
-    statuses = value;
-    emit downloadStatusesChanged(statuses);
+    publish(this, statuses, value, &SettingsViewModel::downloadStatusesChanged);
 }
 
 SettingsViewModel::DownloadStatus SettingsViewModel::downloadStatus(WhisperModel model) const

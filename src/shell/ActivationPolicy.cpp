@@ -1,7 +1,8 @@
 #include "shell/ActivationPolicy.h"
 
+#include "base/Published.h"
+
 void ActivationPolicy::setPolicy(Policy value)
 {
-    current = value;
-    emit policyChanged(current);
+    publish(this, current, value, &ActivationPolicy::policyChanged);
 }

@@ -1,6 +1,7 @@
 #include "shell/AppEnvironment.h"
 
 #include "base/Dispatch.h"
+#include "base/Published.h"
 #include "core/speech/ModelManager.h"
 #include "recording/RecordingManager.h"
 #include "shell/ErrorPresentationCoordinator.h"
@@ -66,26 +67,22 @@ AppEnvironment& AppEnvironment::shared()
 
 void AppEnvironment::setIsRecording(bool value)
 {
-    recording = value;
-    emit isRecordingChanged(recording);
+    publish(this, recording, value, &AppEnvironment::isRecordingChanged);
 }
 
 void AppEnvironment::setCurrentTranscription(const QString& value)
 {
-    transcription = value;
-    emit currentTranscriptionChanged(transcription);
+    publish(this, transcription, value, &AppEnvironment::currentTranscriptionChanged);
 }
 
 void AppEnvironment::setAudioLevel(float value)
 {
-    level = value;
-    emit audioLevelChanged(level);
+    publish(this, level, value, &AppEnvironment::audioLevelChanged);
 }
 
 void AppEnvironment::setCurrentError(const std::optional<TallowindError>& value)
 {
-    error = value;
-    emit currentErrorChanged(error);
+    publish(this, error, value, &AppEnvironment::currentErrorChanged);
 }
 
 void AppEnvironment::setupBindings()

@@ -1,17 +1,17 @@
 #include "shell/ErrorPresentationCoordinator.h"
 
+#include "base/Published.h"
+
 ErrorPresentationCoordinator::ErrorPresentationCoordinator(QObject* parent) : QObject(parent) { }
 
 void ErrorPresentationCoordinator::setCurrentError(const std::optional<TallowindError>& value)
 {
-    current = value;
-    emit currentErrorChanged(current);
+    publish(this, current, value, &ErrorPresentationCoordinator::currentErrorChanged);
 }
 
 void ErrorPresentationCoordinator::setToastErrors(const QList<TallowindError>& value)
 {
-    toasts = value;
-    emit toastErrorsChanged(toasts);
+    publish(this, toasts, value, &ErrorPresentationCoordinator::toastErrorsChanged);
 }
 
 void ErrorPresentationCoordinator::present(const TallowindError& error)

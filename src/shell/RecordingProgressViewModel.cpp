@@ -1,6 +1,7 @@
 #include "shell/RecordingProgressViewModel.h"
 
 #include "base/Dispatch.h"
+#include "base/Published.h"
 #include "recording/RecordingManager.h"
 
 #include <QPointer>
@@ -30,14 +31,12 @@ void RecordingProgressViewModel::setupBindings()
 
 void RecordingProgressViewModel::setIsRecording(bool value)
 {
-    recording = value;
-    emit isRecordingChanged(value);
+    publish(this, recording, value, &RecordingProgressViewModel::isRecordingChanged);
 }
 
 void RecordingProgressViewModel::setAudioLevels(const QList<float>& value)
 {
-    levels = value;
-    emit audioLevelsChanged(levels);
+    publish(this, levels, value, &RecordingProgressViewModel::audioLevelsChanged);
 }
 
 void RecordingProgressViewModel::updateAudioLevel(float level)

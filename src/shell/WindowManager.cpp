@@ -1,6 +1,7 @@
 #include "shell/WindowManager.h"
 
 #include "base/Defaults.h"
+#include "base/Published.h"
 #include "shell/WindowHost.h"
 
 #include <QGuiApplication>
@@ -32,8 +33,7 @@ WindowManager::WindowManager()
 
 void WindowManager::setOpenWindows(const QSet<WindowType>& value)
 {
-    open = value;
-    emit openWindowsChanged(open);
+    publish(this, open, value, &WindowManager::openWindowsChanged);
 }
 
 void WindowManager::openWindow(WindowType type)

@@ -1,5 +1,6 @@
 #include "shell/theme/Appearance.h"
 
+#include "base/Published.h"
 #include "platform/DesktopCompositor.h"
 
 #include <QCoreApplication>
@@ -26,14 +27,12 @@ Appearance::Appearance()
 
 void Appearance::setReduceTransparency(bool value)
 {
-    reduced = value;
-    emit reduceTransparencyChanged(value);
+    publish(this, reduced, value, &Appearance::reduceTransparencyChanged);
 }
 
 void Appearance::setDarkScheme(bool value)
 {
-    dark = value;
-    emit darkSchemeChanged(value);
+    publish(this, dark, value, &Appearance::darkSchemeChanged);
 }
 
 void Appearance::setCompositor(std::shared_ptr<DesktopCompositor> value)

@@ -1,5 +1,6 @@
 #include "shell/theme/HoverEffect.h"
 
+#include "base/Published.h"
 #include "shell/theme/Motion.h"
 
 #include <QEvent>
@@ -37,8 +38,7 @@ void HoverEffectModifier::setHovered(bool value)
 
 void HoverEffectModifier::setCurrentScale(double value)
 {
-    current = value;
-    emit currentScaleChanged(value);
+    publish(this, current, value, &HoverEffectModifier::currentScaleChanged);
 }
 
 bool HoverEffectModifier::eventFilter(QObject* watched, QEvent* event)
