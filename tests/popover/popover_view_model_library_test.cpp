@@ -15,8 +15,9 @@ protected:
     static QStringList stored() { return Defaults::value(PopoverViewModel::dictionaryWordsKey).toStringList(); }
 };
 
-TEST_F(PopoverWords, WordsAreStoredTrimmedOnceAndCaseSensitively)
+TEST_F(PopoverWords, WordsAreStoredTrimmedOnceAndCaseSensitivelyApartFromTheRecognizers)
 {
+    Defaults::setValue(QStringLiteral("WhisperDictionaryWords"), QStringList{"kept"});
     PopoverViewModel model(nullptr);
     model.addWord(QStringLiteral("  Tallowind\n"));
     model.addWord(QStringLiteral("Tallowind"));
@@ -26,6 +27,7 @@ TEST_F(PopoverWords, WordsAreStoredTrimmedOnceAndCaseSensitively)
     EXPECT_EQ(model.dictionaryWords(), QStringList({"Tallowind", "tallowind"}));
     EXPECT_EQ(stored(), QStringList({"Tallowind", "tallowind"}));
     EXPECT_EQ(PopoverViewModel(nullptr).dictionaryWords(), QStringList({"Tallowind", "tallowind"}));
+    EXPECT_EQ(Defaults::value(QStringLiteral("WhisperDictionaryWords")).toStringList(), QStringList({"kept"}));
 }
 
 TEST_F(PopoverWords, TheThousandAndFirstWordIsRefusedWithoutAWrite)
@@ -57,14 +59,6 @@ TEST_F(PopoverWords, RemovalMatchesExactlyAndAlwaysRewritesTheList)
     EXPECT_EQ(stored(), QStringList({"beta"}));
 }
 
-TEST_F(PopoverWords, TheRecognizersDictionaryIsNotTouched)
-{
-    Defaults::setValue(QStringLiteral("WhisperDictionaryWords"), QStringList{"kept"});
-    PopoverViewModel model(nullptr);
-    model.addWord(QStringLiteral("popover only"));
-    EXPECT_EQ(Defaults::value(QStringLiteral("WhisperDictionaryWords")).toStringList(), QStringList({"kept"}));
-}
-
 using PopoverDeletion = PopoverTest;
 
 TEST_F(PopoverDeletion, DeletingTheActiveModelFallsBackToTheFirstOtherModelOnDisk)
@@ -84,20 +78,6 @@ TEST_F(PopoverDeletion, DeletingTheActiveModelFallsBackToTheFirstOtherModelOnDis
     EXPECT_EQ(model.activeModel()->whisperModel, WhisperModel::largeV3TurboQ5);
 }
 
-// The model store forgets a deleted active model, so with nothing else on
-// disk no model is active (rather than one whose file is gone).
-TEST_F(PopoverDeletion, DeletingTheOnlyModelLeavesNoneActive)
-{
-    writeModelFile(WhisperModel::largeV3);
-    ModelManager::shared().setActiveModel(WhisperModel::largeV3);
-    PopoverViewModel model(nullptr);
-
-    model.deleteModel(model.models()[3]);
-    EXPECT_FALSE(ModelManager::shared().activeModel().has_value());
-    EXPECT_FALSE(model.activeModel().has_value());
-    EXPECT_FALSE(model.models()[3].isDownloaded);
-}
-
 TEST_F(PopoverDeletion, DeletingAnotherModelKeepsTheActiveOne)
 {
     writeModelFile(WhisperModel::largeV3TurboQ5);
@@ -112,15 +92,23 @@ TEST_F(PopoverDeletion, DeletingAnotherModelKeepsTheActiveOne)
     EXPECT_FALSE(model.models()[0].isDownloaded);
 }
 
-TEST_F(PopoverDeletion, AModelAlreadyGoneChangesNothing)
+// The model store forgets a deleted active model, so with nothing else on
+// disk no model is active (rather than one whose file is gone).
+TEST_F(PopoverDeletion, DeletingTheOnlyModelLeavesNoneActiveAndAModelAlreadyGoneChangesNothing)
 {
     ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ8);
     PopoverViewModel model(nullptr);
     QSignalSpy rows(&model, &PopoverViewModel::modelsChanged);
-
     model.deleteModel(model.models()[1]);
     EXPECT_EQ(rows.count(), 0);
     EXPECT_EQ(ModelManager::shared().activeModel(), WhisperModel::largeV3TurboQ8);
+
+    writeModelFile(WhisperModel::largeV3);
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3);
+    model.deleteModel(model.models()[3]);
+    EXPECT_FALSE(ModelManager::shared().activeModel().has_value());
+    EXPECT_FALSE(model.activeModel().has_value());
+    EXPECT_FALSE(model.models()[3].isDownloaded);
 }
 
 class PopoverDownloads : public PopoverTest {

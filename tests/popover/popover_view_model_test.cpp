@@ -14,58 +14,26 @@ namespace {
 
 using PopoverRows = PopoverTest;
 
-QStringList identifiers(const QList<WhisperModelInfo>& rows)
-{
-    QStringList ids;
-    for (const WhisperModelInfo& row : rows)
-        ids.append(row.id);
-    return ids;
-}
-
-TEST_F(PopoverRows, FourInactiveRowsInCatalogueOrderWithoutAnActiveModel)
+TEST_F(PopoverRows, TheActiveModelNeedNotBeOnDiskAndAnUnknownIdentifierMeansNone)
 {
     FakePopoverHost host;
-    PopoverViewModel model(&host);
+    EXPECT_EQ(PopoverViewModel(&host).models().size(), 4);
+    EXPECT_FALSE(PopoverViewModel(&host).activeModel().has_value());
 
-    const QList<WhisperModelInfo> rows = model.models();
-    EXPECT_EQ(
-        identifiers(rows), QStringList({"large-v3-turbo-q5_0", "large-v3-turbo-q8_0", "large-v3-turbo", "large-v3"}));
-    for (const WhisperModelInfo& row : rows) {
-        EXPECT_FALSE(row.isActive) << row.id.toStdString();
-        EXPECT_FALSE(row.isDownloaded) << row.id.toStdString();
-    }
-    EXPECT_FALSE(model.activeModel().has_value());
-    EXPECT_EQ(rows[0].displayName, "Large v3 Turbo Q5");
-    EXPECT_EQ(rows[0].estimatedSize, "547 MB");
-    EXPECT_EQ(rows[3].description,
-        "Original Large v3 model. Maximum accuracy but slower. Best for highest quality transcriptions.");
-}
-
-TEST_F(PopoverRows, ActiveModelNeedNotBeOnDisk)
-{
     writeModelFile(WhisperModel::largeV3TurboQ5);
     Defaults::setValue(ModelManager::activeModelKey, QStringLiteral("large-v3"));
-    FakePopoverHost host;
     PopoverViewModel model(&host);
-
     const QList<WhisperModelInfo> rows = model.models();
     ASSERT_EQ(rows.size(), 4);
-    EXPECT_TRUE(rows[0].isDownloaded);
-    EXPECT_FALSE(rows[0].isActive);
-    EXPECT_FALSE(rows[1].isDownloaded);
-    EXPECT_FALSE(rows[2].isDownloaded);
-    EXPECT_FALSE(rows[3].isDownloaded);
-    EXPECT_TRUE(rows[3].isActive);
+    for (int row = 0; row < rows.size(); ++row) {
+        EXPECT_EQ(rows[row].isDownloaded, row == 0) << row;
+        EXPECT_EQ(rows[row].isActive, row == 3) << row;
+    }
     ASSERT_TRUE(model.activeModel().has_value());
     EXPECT_EQ(model.activeModel()->whisperModel, WhisperModel::largeV3);
-}
 
-TEST_F(PopoverRows, UnknownActiveIdentifierMeansNoActiveRow)
-{
     Defaults::setValue(ModelManager::activeModelKey, QStringLiteral("tiny.en"));
-    FakePopoverHost host;
-    PopoverViewModel model(&host);
-    EXPECT_FALSE(model.activeModel().has_value());
+    EXPECT_FALSE(PopoverViewModel(&host).activeModel().has_value());
 }
 
 TEST_F(PopoverRows, RowsFollowDownloadsDeletionsAndActiveChangesMadeElsewhere)
@@ -137,29 +105,20 @@ TEST_F(PopoverRows, SelectingAModelNotOnDiskStillMakesItActive)
 
 using PopoverExpansion = PopoverTest;
 
-TEST_F(PopoverExpansion, EveryCallPublishesAndAsksForAResize)
+TEST_F(PopoverExpansion, EveryCallPublishesAndAsksForAResizeAndWithoutTheControllerTheFlagStillChanges)
 {
-    FakePopoverHost host;
-    PopoverViewModel model(&host);
+    auto host = std::make_unique<FakePopoverHost>();
+    PopoverViewModel model(host.get());
     QSignalSpy published(&model, &PopoverViewModel::isExpandedChanged);
-    EXPECT_FALSE(model.isExpanded());
 
     model.setExpanded(true);
     model.setExpanded(true);
     model.setExpanded(false);
-
     EXPECT_EQ(published.count(), 3);
-    EXPECT_EQ(host.resizes, (std::vector<bool>{true, true, false}));
-    EXPECT_FALSE(model.isExpanded());
-}
+    EXPECT_EQ(host->resizes, (std::vector<bool>{true, true, false}));
 
-TEST_F(PopoverExpansion, WithoutTheControllerTheFlagStillChanges)
-{
-    auto host = std::make_unique<FakePopoverHost>();
-    PopoverViewModel model(host.get());
     host.reset();
     EXPECT_EQ(model.host(), nullptr);
-
     model.setExpanded(true);
     EXPECT_TRUE(model.isExpanded());
 }

@@ -56,18 +56,6 @@ TEST_F(Studio, TimerTextIsTheTruncatedSumOfTicks)
     EXPECT_EQ(studio.recordingTime(), 0.0);
 }
 
-TEST_F(Studio, RecordsThroughTheControllerInStudioMode)
-{
-    studio.toggleRecording();
-    EXPECT_TRUE(studio.isRecording());
-    EXPECT_EQ(host.studioStarts, 1);
-    EXPECT_TRUE(studio.isObservingTranscripts());
-
-    studio.toggleRecording();
-    EXPECT_FALSE(studio.isRecording());
-    EXPECT_EQ(host.studioStops, 1);
-}
-
 // Closing the popover must not stop what the studio did not start, and
 // must not make the controller wait for an audio tail when nothing records.
 TEST_F(Studio, StopsOnlyTheStudiosOwnRecording)
@@ -99,13 +87,19 @@ TEST_F(Studio, StopsOnlyTheStudiosOwnRecording)
     EXPECT_EQ(host.studioStops, 1);
 }
 
-TEST_F(Studio, WithoutTheControllerOnlyTheStudiosOwnStateChanges)
+TEST_F(Studio, RecordsThroughTheControllerAndWithoutItOnlyItsOwnStateChanges)
 {
+    studio.toggleRecording();
+    EXPECT_EQ(host.studioStarts, 1);
+    EXPECT_TRUE(studio.isObservingTranscripts());
+    studio.toggleRecording();
+    EXPECT_FALSE(studio.isRecording());
+    EXPECT_EQ(host.studioStops, 1);
+
     auto gone = std::make_unique<FakePopoverHost>();
     PopoverViewModel orphan(gone.get());
     gone.reset();
     StudioState alone(orphan, clock.scheduler());
-
     alone.startRecording();
     EXPECT_TRUE(alone.isRecording());
     EXPECT_TRUE(alone.isTimerRunning());
@@ -130,20 +124,13 @@ TEST_F(Studio, ATranscriptReplacesTheTextAndExpandsACollapsedPopover)
     EXPECT_EQ(host.resizes, std::vector<bool>{true});
 }
 
-TEST_F(Studio, ATranscriptDuringARecordingDoesNotExpand)
-{
-    studio.startRecording();
-    postTranscript(QStringLiteral("from a shortcut"));
-    EXPECT_EQ(studio.transcribedText(), "from a shortcut");
-    EXPECT_FALSE(viewModel.isExpanded());
-}
-
 TEST_F(Studio, TheObserverStaysForLaterDictationsAndIgnoresOtherPayloads)
 {
     studio.startRecording();
     studio.startRecording();
-    studio.stopRecording();
     postTranscript(QStringLiteral("one"));
+    EXPECT_FALSE(viewModel.isExpanded()) << "no expansion while recording";
+    studio.stopRecording();
     postTranscript(QVariant(42));
     postTranscript(QVariant());
     EXPECT_EQ(studio.transcribedText(), "one");
@@ -172,10 +159,13 @@ TEST_F(Studio, CopyPutsTheTranscriptOnTheClipboardWithACheckMarkFromTheFirstCopy
     EXPECT_FALSE(studio.showCopiedAlert());
 }
 
-TEST_F(Studio, ClearEmptiesTheTextAndCollapses)
+TEST_F(Studio, EditsKeepTheLayoutAndClearEmptiesTheTextAndCollapses)
 {
     studio.setTranscribedText(QStringLiteral("words"));
     ASSERT_TRUE(viewModel.isExpanded());
+    host.resizes.clear();
+    studio.setTranscribedText(QStringLiteral("words more"));
+    EXPECT_TRUE(host.resizes.empty()) << "edits while expanded";
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
 
     studio.clearText();
@@ -188,15 +178,6 @@ TEST_F(Studio, ClearEmptiesTheTextAndCollapses)
     studio.setTranscribedText(QString());
     studio.clearText();
     EXPECT_FALSE(viewModel.isExpanded());
-    EXPECT_TRUE(host.resizes.empty());
-}
-
-TEST_F(Studio, EditsWhileExpandedDoNotChangeTheLayout)
-{
-    viewModel.setExpanded(true);
-    host.resizes.clear();
-    studio.setTranscribedText(QStringLiteral("typed"));
-    studio.setTranscribedText(QStringLiteral("typed more"));
     EXPECT_TRUE(host.resizes.empty());
 }
 

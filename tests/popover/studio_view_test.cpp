@@ -67,31 +67,21 @@ TEST(TranscriptTextCount, CountsUserPerceivedCharacters)
     EXPECT_EQ(TranscriptText::preview(emoji), emoji.left(50 * thumbs.size()) + "...");
 }
 
-TEST_F(StudioLayout, TheFrameFollowsTheExpandedFlag)
+TEST_F(StudioLayout, IdleWithoutATranscriptTheFrameFollowsTheExpandedFlag)
 {
-    EXPECT_EQ(popover->size(), QSize(380, 80));
+    EXPECT_TRUE(studio->preview()->showsPlaceholder());
+    EXPECT_FALSE(studio->copyButton()->isVisible());
+
     viewModel->setExpanded(true);
     EXPECT_EQ(popover->size(), QSize(380, 320));
-    EXPECT_EQ(popover->sizeHint(), QSize(380, 320));
     EXPECT_TRUE(studio->expandedArea()->isVisible());
-    viewModel->setExpanded(false);
-    EXPECT_EQ(popover->size(), QSize(380, 80));
-    EXPECT_FALSE(studio->expandedArea()->isVisible());
-}
-
-TEST_F(StudioLayout, IdleWithoutATranscript)
-{
-    EXPECT_EQ(studio->centre(), StudioView::Centre::preview);
-    EXPECT_TRUE(studio->preview()->showsPlaceholder());
-    EXPECT_EQ(studio->preview()->shownText(), "Say something...");
-    EXPECT_FALSE(studio->copyButton()->isVisible());
-    EXPECT_EQ(studio->recordButton()->symbolName(), "mic.fill");
-
-    viewModel->setExpanded(true);
     EXPECT_FALSE(studio->statusLine()->isVisible());
-    EXPECT_TRUE(studio->editor()->toPlainText().isEmpty());
     EXPECT_FALSE(studio->characterCountLabel()->isVisible());
     EXPECT_FALSE(studio->clearButton()->isEnabled());
+    QTest::mouseClick(studio->collapseButton(), Qt::LeftButton);
+    EXPECT_FALSE(viewModel->isExpanded());
+    EXPECT_EQ(popover->size(), QSize(380, 80));
+    EXPECT_FALSE(studio->expandedArea()->isVisible());
 }
 
 TEST_F(StudioLayout, TappingAnEmptyPreviewDoesNotExpand)
@@ -109,9 +99,7 @@ TEST_F(StudioLayout, RecordingShowsTheMeterCollapsedAndTheStatusLineExpanded)
 {
     QTest::mouseClick(studio->recordButton(), Qt::LeftButton);
     EXPECT_EQ(host->studioStarts, 1);
-    EXPECT_EQ(studio->recordButton()->symbolName(), "stop.fill");
     EXPECT_EQ(studio->centre(), StudioView::Centre::levelMeter);
-    EXPECT_TRUE(studio->levelMeter()->isVisible());
     EXPECT_TRUE(studio->levelMeter()->isScrolling());
 
     RecordingManager::shared().setAudioLevel(0.5F);
@@ -137,11 +125,9 @@ TEST_F(StudioLayout, ATranscriptFillsPreviewEditorCountAndCopy)
 
     EXPECT_TRUE(viewModel->isExpanded());
     EXPECT_EQ(studio->editor()->toPlainText(), text);
-    EXPECT_EQ(studio->characterCountLabel()->text(), "60 characters");
-    EXPECT_TRUE(studio->characterCountLabel()->isVisible());
     EXPECT_TRUE(studio->clearButton()->isEnabled());
     EXPECT_TRUE(studio->copyButton()->isVisible());
-    EXPECT_EQ(studio->preview()->shownText(), QString(50, QLatin1Char('x')) + "...");
+    EXPECT_EQ(studio->preview()->shownText(), TranscriptText::preview(text));
 
     // Typing in the editor is the transcript at once.
     studio->editor()->setFocus();
@@ -158,14 +144,6 @@ TEST_F(StudioLayout, ATranscriptFillsPreviewEditorCountAndCopy)
     EXPECT_FALSE(viewModel->isExpanded());
     EXPECT_FALSE(studio->copyButton()->isVisible());
     EXPECT_TRUE(studio->preview()->showsPlaceholder());
-}
-
-TEST_F(StudioLayout, CollapseButtonCollapses)
-{
-    viewModel->setExpanded(true);
-    QTest::mouseClick(studio->collapseButton(), Qt::LeftButton);
-    EXPECT_FALSE(viewModel->isExpanded());
-    EXPECT_EQ(host->resizes.back(), false);
 }
 
 TEST_F(StudioLayout, ThePickerNamesTheActiveModelAndRefusesModelsNotOnDisk)
@@ -202,14 +180,10 @@ TEST_F(StudioLayout, ManageModelsOpensSettingsAndClosesThePicker)
     EXPECT_FALSE(studio->isModelMenuShown()) << "closes even when the controller is gone";
 }
 
-TEST_F(StudioLayout, HidingThePopoverStopsOnlyTheStudiosRecording)
+// Which recordings a close stops is the studio state's test; here only that
+// hiding the popover asks it.
+TEST_F(StudioLayout, HidingThePopoverStopsTheStudiosRecording)
 {
-    host->capturing = true;
-    host->mode = RecordingMode::pushToTalk;
-    popover->hide();
-    EXPECT_EQ(host->studioStops, 0);
-
-    popover->show();
     QTest::mouseClick(studio->recordButton(), Qt::LeftButton);
     popover->hide();
     EXPECT_EQ(host->studioStops, 1);
@@ -247,7 +221,7 @@ TEST_F(StudioLayout, EveryControlIsReachableByKeyboardAndNamed)
     studio->showModelMenu();
     for (ModelRowButton* row : studio->modelMenu()->rowButtons())
         EXPECT_FALSE(row->accessibleName().isEmpty());
-    EXPECT_EQ(studio->modelMenu()->manageModelsButton()->accessibleName(), "Manage Models...");
+    EXPECT_FALSE(studio->modelMenu()->manageModelsButton()->accessibleName().isEmpty());
     studio->modelMenu()->close();
 }
 
