@@ -131,24 +131,6 @@ TEST_F(SettingsTest, ReportsAfterAStopOrWithoutADownloadChangeNothing)
     EXPECT_EQ(status(v3), Status::notDownloaded());
 }
 
-TEST_F(SettingsTest, ReportsApplyLaterOnTheMainThreadNarrowedToFloat)
-{
-    serveStalled(v3, 0);
-    viewModel->loadInitialData();
-    viewModel->downloadModel(v3);
-    // The download's own start report first.
-    pumpFor(200);
-    ASSERT_EQ(status(v3), Status::downloading(0.0f));
-    const double third = 1.0 / 3.0;
-    viewModel->downloadDidUpdateProgress(third, 1, 3, v3);
-    // Not before the callback has returned.
-    EXPECT_EQ(status(v3), Status::downloading(0.0f));
-    ASSERT_TRUE(pumpUntil([&] { return status(v3) != Status::downloading(0.0f); }));
-    EXPECT_EQ(status(v3), Status::downloading(static_cast<float>(third)));
-    viewModel->downloadDidStart(v3);
-    ASSERT_TRUE(pumpUntil([&] { return status(v3) == Status::downloading(0.0f); }));
-}
-
 TEST_F(SettingsTest, AFailedDownloadShowsWhyAndCanBeStartedAgain)
 {
     HttpRoute missing;
