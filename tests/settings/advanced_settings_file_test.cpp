@@ -1,38 +1,20 @@
 #include "settings/AdvancedSettingsFile.h"
 #include "settings/AdvancedSettingsViewModel.h"
+#include "settings/ScratchFolderFixture.h"
 
 #include "core/config/AppConfig.h"
-#include "support/EventLoop.h"
-#include "support/SettingsReset.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <variant>
 
 namespace {
 
-class SettingsFileTest : public DefaultsTest {
+class SettingsFileTest : public ScratchFolderTest {
 protected:
     QString pathOf(const QString& name) const { return folder.filePath(name); }
-    static void writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    static QByteArray readFile(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     static AdvancedSettingsUpdate decoded(const QByteArray& bytes)
     {
         auto result = AdvancedSettingsFile::decode(bytes);
@@ -40,44 +22,11 @@ protected:
         return std::holds_alternative<AdvancedSettingsUpdate>(result) ? std::get<AdvancedSettingsUpdate>(result)
                                                                       : AdvancedSettingsUpdate();
     }
-    static QFileDialog* openDialog()
-    {
-        QFileDialog* found = nullptr;
-        pumpUntil([&] {
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible())
-                    found = dialog;
-            return found != nullptr;
-        });
-        return found;
-    }
-
-    QTemporaryDir folder;
 };
 
 } // namespace
 
-TEST_F(SettingsFileTest, DefaultsRoundTripAndTheFileIsPrettyJsonOfElevenMembers)
-{
-    AdvancedSettingsViewModel model;
-    ASSERT_FALSE(model.exportSettingsTo(pathOf("out.json")).has_value());
-    const QByteArray bytes = readFile(pathOf("out.json"));
-    EXPECT_TRUE(bytes.contains("\n    \""));
-    const QJsonObject root = QJsonDocument::fromJson(bytes).object();
-    EXPECT_EQ(root.size(), 11);
-    EXPECT_EQ(root.value("whisperBeamSize").toInt(), 5);
-    EXPECT_EQ(root.value("whisperEntropyThreshold").toDouble(), 2.4);
-    EXPECT_EQ(root.value("vadThreshold").toDouble(), 0.5);
-
-    AdvancedSettingsViewModel other;
-    other.setEnableStreamingMode(true);
-    other.setWhisperTemperature("0.9");
-    ASSERT_FALSE(other.importSettingsFrom(pathOf("out.json")).has_value());
-    EXPECT_EQ(other.settings(), AdvancedSettings());
-    EXPECT_FALSE(AppConfig::enableStreamingMode());
-}
-
-TEST_F(SettingsFileTest, EveryChangedValueSurvivesTheRoundTrip)
+TEST_F(SettingsFileTest, ChangedAndDefaultValuesSurviveTheRoundTrip)
 {
     AdvancedSettings changed;
     changed.enableStreamingMode = true;
@@ -98,6 +47,12 @@ TEST_F(SettingsFileTest, EveryChangedValueSurvivesTheRoundTrip)
     EXPECT_EQ(AppConfig::whisperTemperature(), 0.7f);
     EXPECT_EQ(AppConfig::whisperBestOf(), 9);
     EXPECT_EQ(AppConfig::vadThreshold(), 0.35);
+
+    // A file of the defaults puts every changed value back.
+    writeFile(pathOf("defaults.json"), AdvancedSettingsFile::encode(AdvancedSettings()));
+    ASSERT_FALSE(model.importSettingsFrom(pathOf("defaults.json")).has_value());
+    EXPECT_EQ(model.settings(), AdvancedSettings());
+    EXPECT_FALSE(AppConfig::enableStreamingMode());
 }
 
 TEST_F(SettingsFileTest, UnparseableTextsAreExportedAsTheirDefaults)
@@ -187,10 +142,7 @@ TEST_F(SettingsFileTest, ExportAndImportThroughTheFileChooser)
     QFileDialog* saver = openDialog();
     ASSERT_NE(saver, nullptr);
     EXPECT_EQ(saver->acceptMode(), QFileDialog::AcceptSave);
-    EXPECT_EQ(saver->selectedFiles().value(0).section('/', -1), "tallowind-settings.json");
-    saver->setDirectory(folder.path());
-    saver->selectFile(pathOf("chosen.json"));
-    QMetaObject::invokeMethod(saver, "accept");
+    choose(saver, pathOf("chosen.json"));
     ASSERT_TRUE(pumpUntil([&] { return exported.has_value(); }));
     EXPECT_FALSE(exported->has_value());
     EXPECT_EQ(QJsonDocument::fromJson(readFile(pathOf("chosen.json"))).object().value("enableDebugLogging"), true);
@@ -199,9 +151,7 @@ TEST_F(SettingsFileTest, ExportAndImportThroughTheFileChooser)
     model.importSettings([&](const std::optional<QString>& error) { imported = error; });
     QFileDialog* opener = openDialog();
     ASSERT_NE(opener, nullptr);
-    opener->setDirectory(folder.path());
-    opener->selectFile(pathOf("chosen.json"));
-    QMetaObject::invokeMethod(opener, "accept");
+    choose(opener, pathOf("chosen.json"));
     ASSERT_TRUE(pumpUntil([&] { return imported.has_value(); }));
     EXPECT_FALSE(imported->has_value());
     EXPECT_TRUE(model.enableDebugLogging());

