@@ -140,30 +140,26 @@ TEST_F(AppEnvironmentTest, ARecordingRoundTripPresentsNothingAndAnEmptyOneIsAToa
     EXPECT_EQ(hub.errorCoordinator().toastErrors().first(), TallowindError::emptyTranscriptionResult());
 }
 
-TEST_F(AppEnvironmentTest, StopWhenNotRecordingAndDownloadsArePresented)
+TEST_F(AppEnvironmentTest, RefusedOperationsArePresentedAfterTheyReturn)
 {
     await([&](auto done) { hub.stopRecording(done); });
     EXPECT_EQ(presented(), TallowindError::recordingFailed("No active recording"));
     hub.errorCoordinator().dismissCurrentError();
 
-    await([&](auto done) { hub.downloadModel(WhisperModel::largeV3Turbo, done); });
-    EXPECT_EQ(presented(), TallowindError::modelDownloadFailed("Model download not implemented"));
-}
-
-TEST_F(AppEnvironmentTest, ToggleFollowsTheHubsOwnCopy)
-{
-    ASSERT_TRUE(Dispatch::drainMainQueue());
-    hub.setIsRecording(true); // the store is not recording
+    // Toggle follows the hub's own copy: it believes a recording runs, the store does not.
+    hub.setIsRecording(true);
     await([&](auto done) { hub.toggleRecording(done); });
     EXPECT_EQ(presented(), TallowindError::recordingFailed("No active recording"));
-}
+    hub.errorCoordinator().dismissCurrentError();
 
-TEST_F(AppEnvironmentTest, SwitchReturnsBeforeItsErrorIsPresented)
-{
+    await([&](auto done) { hub.downloadModel(WhisperModel::largeV3Turbo, done); });
+    EXPECT_EQ(presented(), TallowindError::modelDownloadFailed("Model download not implemented"));
+    hub.errorCoordinator().dismissCurrentError();
+
     bool done = false;
     hub.switchModel(WhisperModel::largeV3TurboQ8, [&] { done = true; });
     EXPECT_TRUE(done);
-    EXPECT_FALSE(presented().has_value());
+    EXPECT_FALSE(presented().has_value()) << "the switch returns first";
     ASSERT_TRUE(Dispatch::drainMainQueue());
     EXPECT_EQ(presented(), TallowindError::modelNotFound("Large v3 Turbo Q8"));
 }

@@ -53,38 +53,30 @@ protected:
 
 } // namespace
 
-TEST_F(ErrorAlertTest, ShowsWhileTheErrorIsSetAndOkClearsItAndReportsOnce)
+TEST_F(ErrorAlertTest, OkClearsTheErrorReportsOnceAndBringsUpTheNextWaitingOne)
 {
     EXPECT_EQ(modifier->alert(), nullptr);
-    coordinator.present(TallowindError::recordingFailed("the microphone vanished"));
+    coordinator.present(TallowindError::recordingFailed("first"));
+    coordinator.present(TallowindError::transcriptionFailed("second"));
     ASSERT_NE(modifier->alert(), nullptr);
-    EXPECT_EQ(modifier->alert()->windowTitle(), "Error");
-    EXPECT_EQ(modifier->alert()->text(), "Recording failed: the microphone vanished");
+    EXPECT_EQ(modifier->alert()->text(), "Recording failed: first");
     // No recovery suggestion: "OK" only.
     EXPECT_EQ(buttonTitles(), QStringList{"OK"});
     EXPECT_EQ(modifier->alert()->windowModality(), Qt::WindowModal);
 
     click("OK");
-    EXPECT_FALSE(coordinator.currentError().has_value());
     EXPECT_EQ(dismissals, 1);
+    ASSERT_NE(modifier->alert(), nullptr);
+    EXPECT_EQ(modifier->alert()->text(), "Transcription failed: second");
+    click("OK");
+    EXPECT_FALSE(coordinator.currentError().has_value());
+    EXPECT_EQ(dismissals, 2);
     EXPECT_TRUE(workspace->opened.isEmpty());
     pumpUntil([&] { return modifier->alert() == nullptr; });
     EXPECT_EQ(modifier->alert(), nullptr);
 }
 
-TEST_F(ErrorAlertTest, OkBringsUpTheNextWaitingError)
-{
-    coordinator.present(TallowindError::recordingFailed("first"));
-    coordinator.present(TallowindError::transcriptionFailed("second"));
-    click("OK");
-    ASSERT_NE(modifier->alert(), nullptr);
-    EXPECT_EQ(modifier->alert()->text(), "Transcription failed: second");
-    click("OK");
-    EXPECT_EQ(modifier->alert(), nullptr);
-    EXPECT_EQ(dismissals, 2);
-}
-
-TEST_F(ErrorAlertTest, OpenSettingsClearsTheErrorOpensTheSoundSettingsAndSkipsOnDismiss)
+TEST_F(ErrorAlertTest, OpenSettingsClearsTheErrorOpensTheMatchingPageAndSkipsOnDismiss)
 {
     coordinator.present(TallowindError::microphoneAccessDenied());
     EXPECT_EQ(buttonTitles(), (QStringList{"OK", "Open Settings"}));
@@ -95,17 +87,13 @@ TEST_F(ErrorAlertTest, OpenSettingsClearsTheErrorOpensTheSoundSettingsAndSkipsOn
     EXPECT_FALSE(coordinator.currentError().has_value());
     EXPECT_EQ(dismissals, 0);
     EXPECT_EQ(workspace->opened, QList<QUrl>{Workspace::microphoneSettingsURL()});
-}
 
-TEST_F(ErrorAlertTest, ErrorsWithSuggestionsOpenTheMatchingSettingsPage)
-{
     EXPECT_EQ(ErrorAlertModifier::settingsURLFor(TallowindError::noAudioInput()), Workspace::microphoneSettingsURL());
-    EXPECT_EQ(ErrorAlertModifier::settingsURLFor(TallowindError::networkError("x")), Workspace::systemSettingsURL());
     EXPECT_EQ(
         ErrorAlertModifier::settingsURLFor(TallowindError::accessibilityNotEnabled()), Workspace::systemSettingsURL());
     coordinator.present(TallowindError::networkError("offline"));
     click("Open Settings");
-    EXPECT_EQ(workspace->opened, QList<QUrl>{Workspace::systemSettingsURL()});
+    EXPECT_EQ(workspace->opened.last(), Workspace::systemSettingsURL());
 }
 
 TEST_F(ErrorAlertTest, OpenSettingsIsHiddenWhereNoSettingsProgramIsInstalled)
@@ -119,24 +107,20 @@ TEST_F(ErrorAlertTest, OpenSettingsIsHiddenWhereNoSettingsProgramIsInstalled)
     EXPECT_EQ(buttonTitles(), (QStringList{"OK", "Open Settings"}));
 }
 
-TEST_F(ErrorAlertTest, ClosingTheAlertWithEscapeCountsAsOk)
+TEST_F(ErrorAlertTest, EscapeCountsAsOkButClearingTheErrorElsewhereReportsNothing)
 {
     coordinator.present(TallowindError::noAudioInput());
-    QMessageBox* box = modifier->alert();
-    ASSERT_NE(box, nullptr);
-    box->reject();
+    ASSERT_NE(modifier->alert(), nullptr);
+    modifier->alert()->reject();
     EXPECT_FALSE(coordinator.currentError().has_value());
     EXPECT_EQ(dismissals, 1);
     EXPECT_TRUE(workspace->opened.isEmpty());
-}
 
-TEST_F(ErrorAlertTest, ClearingTheErrorElsewhereClosesTheAlertWithoutReporting)
-{
     coordinator.present(TallowindError::recordingFailed("x"));
     ASSERT_NE(modifier->alert(), nullptr);
     coordinator.setCurrentError(std::nullopt);
     EXPECT_EQ(modifier->alert(), nullptr);
-    EXPECT_EQ(dismissals, 0);
+    EXPECT_EQ(dismissals, 1);
 }
 
 TEST_F(ErrorAlertTest, LooksRightInLightAndDark)

@@ -42,28 +42,21 @@ protected:
 
 } // namespace
 
-TEST_F(StatusItemTest, ShowsTheIdleIconAndHandsBothClicksToTheHost)
+TEST_F(StatusItemTest, HandsBothClicksToTheHostAndEachStateDrawsItsOwnIcon)
 {
     StatusItem item(tray, host);
     EXPECT_TRUE(tray->shown);
-    EXPECT_FALSE(tray->icon.isNull());
-    EXPECT_EQ(item.symbolName(), "mic.circle");
-
     tray->click(TrayClick::left);
     tray->click(TrayClick::right);
     tray->click(TrayClick::left);
     EXPECT_EQ(host.clicks, (std::vector<TrayClick>{TrayClick::left, TrayClick::right, TrayClick::left}));
-}
 
-TEST_F(StatusItemTest, EachStateDrawsItsOwnIcon)
-{
-    StatusItem item(tray, host);
     const QImage idleImage = tray->icon.pixmap(22).toImage();
+    EXPECT_FALSE(idleImage.isNull());
     item.setSymbolName("mic.circle.fill");
     const QImage recordingImage = tray->icon.pixmap(22).toImage();
     item.setSymbolName("mic.badge.ellipsis");
     const QImage transcribingImage = tray->icon.pixmap(22).toImage();
-    EXPECT_EQ(item.symbolName(), "mic.badge.ellipsis");
     EXPECT_NE(idleImage, recordingImage);
     EXPECT_NE(recordingImage, transcribingImage);
     EXPECT_NE(idleImage, transcribingImage);
