@@ -78,7 +78,6 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     StudioView* studio = popover->studio();
-    EXPECT_EQ(popover->height(), 80);
 
     // Another application has the focus while the studio records: its field
     // must stay empty.
@@ -90,7 +89,6 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
     QTest::mouseClick(studio->recordButton(), Qt::LeftButton);
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the studio did not start a recording";
     EXPECT_EQ(controller.recordingStateManager().currentState().mode, RecordingMode::studio);
-    EXPECT_EQ(studio->centre(), StudioView::Centre::levelMeter);
     pumpFor(200);
 
     QProcess player;
@@ -106,13 +104,11 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
     const QString transcript = studio->state().transcribedText();
     EXPECT_EQ(studio->editor()->toPlainText(), transcript);
     EXPECT_TRUE(viewModel->isExpanded());
-    EXPECT_EQ(popover->height(), 320);
     EXPECT_TRUE(studio->editor()->isVisible());
 
     QGuiApplication::clipboard()->setText(QStringLiteral("the user's clipboard"));
     QTest::mouseClick(studio->copyButton(), Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), transcript);
-    EXPECT_EQ(studio->copyButton()->symbolName(), "checkmark");
 
     // Give a stray paste time to arrive before looking.
     pumpFor(1000);

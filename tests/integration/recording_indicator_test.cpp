@@ -5,8 +5,6 @@
 #include "app/LinuxPlatformServices.h"
 #include "base/NotificationCenter.h"
 #include "controller/AppDelegate.h"
-#include "core/config/AppConfig.h"
-#include "core/speech/ModelManager.h"
 #include "platform/FocusSource.h"
 #include "recording/RecordingManager.h"
 #include "shell/FocusFieldDetector.h"
@@ -22,18 +20,12 @@
 #include "support/XTestKeyboard.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
-#include <cstdio>
 
 namespace {
 
@@ -54,42 +46,6 @@ bool windowManagerRuns()
     return xprop.readAllStandardOutput().contains("window id");
 }
 
-// The longest the main thread went without serving its event loop, measured
-// by a 1 ms timer, in two phases.
-class StallMeter {
-public:
-    StallMeter()
-    {
-        ticker.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker, &QTimer::timeout, [this] {
-            const qint64 gap = sinceTick.restart();
-            qint64& worst = afterRelease ? worstAfterRelease : worstWhileRecording;
-            worst = std::max(worst, gap);
-        });
-        sinceTick.start();
-        ticker.start(1);
-    }
-    void released() { afterRelease = true; }
-    // The test's own blocking calls (starting processes, asking X) are not
-    // the application's stalls.
-    template <typename Call> auto excluding(Call&& call)
-    {
-        struct Resume {
-            QElapsedTimer& clock;
-            ~Resume() { clock.restart(); }
-        } resume{sinceTick};
-        return call();
-    }
-
-    qint64 worstWhileRecording = 0;
-    qint64 worstAfterRelease = 0;
-
-private:
-    QTimer ticker;
-    QElapsedTimer sinceTick;
-    bool afterRelease = false;
-};
-
 class RecordingIndicatorOnTheDesktop : public DefaultsTest {
 protected:
     void SetUp() override
@@ -102,6 +58,7 @@ protected:
         ASSERT_TRUE(pumpUntil(windowManagerRuns, 10000)) << "no window manager";
         // Qt applications join the accessibility bus only when asked to.
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        ASSERT_TRUE(keyboard.isOpen());
 
         ASSERT_TRUE(WhisperTestModel::installActiveMicroModel());
 
@@ -135,9 +92,13 @@ protected:
         return shown && shown->isVisible() && !windowGeometry(QString::number(shown->winId())).isEmpty();
     }
 
-    // The target's field as the accessibility service describes it now.
-    std::optional<QRectF> freshFieldOf(const PasteTarget& target)
+    // The target's window where the indicator has room above its field,
+    // focused, and its field as the accessibility service describes it now.
+    std::optional<QRectF> focusedFieldOf(const PasteTarget& target)
     {
+        if (QProcess::execute("xdotool", {"windowmove", "--sync", target.windowId(), "400", "300"}) != 0
+            || !target.activate())
+            return std::nullopt;
         std::optional<QRectF> field;
         pumpUntil(
             [&] {
@@ -152,7 +113,17 @@ protected:
                 return field.has_value();
             },
             15000);
+        pressEachModifierOnce(keyboard);
         return field;
+    }
+
+    void toggleRecording()
+    {
+        keyboard.press("Alt_L");
+        keyboard.press("Super_L");
+        keyboard.tap("w");
+        keyboard.release("Super_L");
+        keyboard.release("Alt_L");
     }
 
     void dictateInto(PasteTarget& target);
@@ -161,34 +132,25 @@ protected:
     QTemporaryDir folder;
     QString speech;
     PlatformServices services;
+    XTestKeyboard keyboard;
 };
 
 void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
 {
-    // Room above the field for the indicator.
-    ASSERT_EQ(QProcess::execute("xdotool", {"windowmove", "--sync", target.windowId(), "400", "300"}), 0);
-    ASSERT_TRUE(target.activate());
-    const std::optional<QRectF> field = freshFieldOf(target);
+    const std::optional<QRectF> field = focusedFieldOf(target);
     ASSERT_TRUE(field) << "the accessibility service never described the field";
 
     QStringList announced;
     NotificationObservation observation("TranscriptionUpdated",
         [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
     LogCapture log;
-    XTestKeyboard keyboard;
-    ASSERT_TRUE(keyboard.isOpen());
-    pressEachModifierOnce(keyboard);
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
     pumpFor(300);
 
     // A toggled recording: the indicator shows, and typing goes on reaching
     // the field (the indicator took no focus).
-    keyboard.press("Alt_L");
-    keyboard.press("Super_L");
-    keyboard.tap("w");
-    keyboard.release("Super_L");
-    keyboard.release("Alt_L");
+    toggleRecording();
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000))
         << "the toggle did not start a recording; field: " << target.text().toStdString() << "\n"
         << log.systemLines().join("\n").toStdString();
@@ -206,30 +168,26 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
     const QString before = target.text();
     EXPECT_EQ(before, QStringLiteral("xyz"));
 
-    // A held shortcut: the indicator just above the field, and the speech
-    // played meanwhile ends up in the field.
-    StallMeter stalls;
+    // A held shortcut: the indicator where the X server shows it, above the
+    // field, and the speech played meanwhile ends up in the field.
     keyboard.press("Alt_L");
     keyboard.press("w");
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
-    const QPoint expected = IndicatorPlacement::originFor(QSize(220, 56), field, IndicatorPlacement::desktopScreens());
-    EXPECT_TRUE(pumpUntil([&] { return stalls.excluding(panelShown) && panel()->pos() == expected; }, 5000))
+    ASSERT_TRUE(pumpUntil(panelShown, 5000));
+    const QPoint expected = IndicatorPlacement::originFor(panel()->size(), field, IndicatorPlacement::desktopScreens());
+    EXPECT_TRUE(pumpUntil([&] { return panel()->pos() == expected; }, 5000))
         << "indicator at " << panel()->x() << "," << panel()->y() << ", expected " << expected.x() << ","
         << expected.y();
-    const QRect onScreen = stalls.excluding([&] { return windowGeometry(QString::number(panel()->winId())); });
-    EXPECT_EQ(onScreen, QRect(expected, QSize(220, 56)));
-    EXPECT_EQ(onScreen.bottom() + 1 + IndicatorPlacement::fieldGap, qRound(field->top())) << "not just above the field";
-    EXPECT_NEAR(onScreen.center().x(), field->center().x(), 1.5);
+    const QRect onScreen = windowGeometry(QString::number(panel()->winId()));
+    EXPECT_EQ(onScreen, QRect(expected, panel()->size()));
+    EXPECT_LT(onScreen.bottom(), field->top()) << "the indicator covers the field";
 
     QProcess player;
-    ASSERT_TRUE(stalls.excluding([&] {
-        player.start("paplay", {speech});
-        return player.waitForStarted(5000);
-    }));
+    player.start("paplay", {speech});
+    ASSERT_TRUE(player.waitForStarted(5000));
     ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
     pumpFor(300);
     EXPECT_TRUE(panel()->isVisible());
-    stalls.released();
     keyboard.release("w");
     keyboard.release("Alt_L");
     EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000)) << "the indicator stayed after the release";
@@ -244,40 +202,35 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
         },
         10000))
         << "field: " << pasted.toStdString() << "\nexpected: " << expectedText.toStdString();
-    std::printf("[ figures  ] worst main-thread stall while recording %lld ms, from the release to the paste %lld ms\n",
-        static_cast<long long>(stalls.worstWhileRecording), static_cast<long long>(stalls.worstAfterRelease));
     controller.applicationWillTerminate();
+}
+
+bool startGtkTarget(PasteTarget& target)
+{
+    return target.start(QStringLiteral("/usr/bin/python3"),
+        {qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py")});
 }
 
 } // namespace
 
-TEST_F(RecordingIndicatorOnTheDesktop, GtkEntry)
+TEST_F(RecordingIndicatorOnTheDesktop, ShowsAboveGtkAndQtFieldsAndTheirTextLands)
 {
-    PasteTarget target;
-    ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"),
-        {qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py")}));
-    dictateInto(target);
-}
-
-TEST_F(RecordingIndicatorOnTheDesktop, QtLineEdit)
-{
-    PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    dictateInto(target);
+    for (const bool gtk : {true, false}) {
+        SCOPED_TRACE(gtk ? "GTK entry" : "Qt line edit");
+        PasteTarget target;
+        ASSERT_TRUE(gtk ? startGtkTarget(target) : target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+        dictateInto(target);
+        if (HasFatalFailure())
+            return;
+    }
 }
 
 TEST_F(RecordingIndicatorOnTheDesktop, AHungFieldHoldsUpNeitherTheShortcutNorTheIndicator)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"),
-        {qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py")}));
-    ASSERT_EQ(QProcess::execute("xdotool", {"windowmove", "--sync", target.windowId(), "400", "300"}), 0);
-    ASSERT_TRUE(target.activate());
-    const std::optional<QRectF> field = freshFieldOf(target);
+    ASSERT_TRUE(startGtkTarget(target));
+    const std::optional<QRectF> field = focusedFieldOf(target);
     ASSERT_TRUE(field);
-    XTestKeyboard keyboard;
-    ASSERT_TRUE(keyboard.isOpen());
-    pressEachModifierOnce(keyboard);
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
     pumpFor(300);
@@ -291,24 +244,17 @@ TEST_F(RecordingIndicatorOnTheDesktop, AHungFieldHoldsUpNeitherTheShortcutNorThe
 
     // A toggled recording, cancelled with Escape at the end: nothing is
     // transcribed or pasted into the stopped application.
-    StallMeter stalls;
-    keyboard.press("Alt_L");
-    keyboard.press("Super_L");
-    keyboard.tap("w");
-    keyboard.release("Super_L");
-    keyboard.release("Alt_L");
+    toggleRecording();
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
     // Placed from what the focus cache knows, without waiting for the field.
-    const QPoint expected = IndicatorPlacement::originFor(QSize(220, 56), field, IndicatorPlacement::desktopScreens());
-    EXPECT_TRUE(pumpUntil([&] { return stalls.excluding(panelShown) && panel()->pos() == expected; }, 5000));
+    ASSERT_TRUE(pumpUntil(panelShown, 5000));
+    const QPoint expected = IndicatorPlacement::originFor(panel()->size(), field, IndicatorPlacement::desktopScreens());
+    EXPECT_TRUE(pumpUntil([&] { return panel()->pos() == expected; }, 5000));
     // Long enough for the detector's poll to ask the hung application.
     pumpFor(2500);
     EXPECT_TRUE(controller.isRecording());
-    stalls.released();
     keyboard.tap("Escape");
     ASSERT_TRUE(pumpUntil([&] { return !controller.isRecording(); }, 5000));
     EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000));
-    std::printf("[ figures  ] hung field: worst main-thread stall while recording %lld ms, after Escape %lld ms\n",
-        static_cast<long long>(stalls.worstWhileRecording), static_cast<long long>(stalls.worstAfterRelease));
     controller.applicationWillTerminate();
 }

@@ -94,7 +94,6 @@ TEST_F(SettingsShortcutCapture, ACapturedShortcutReplacesTheOldOneAtOnce)
     EXPECT_TRUE(tap->isEnabled());
     EXPECT_EQ(KeyboardShortcutManager::shared().shortcut(ShortcutAction::quickTranscribe),
         (KeyboardShortcut{14, KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag}));
-    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌥⇧E"));
     EXPECT_FALSE(controller->isRecording());
 
     // Alt+W no longer dictates; Alt+Shift+E does, without a restart.
