@@ -9,7 +9,7 @@
 #include "settings/LibraryFixture.h"
 #include "support/FakeWorkspace.h"
 
-#include "../tools/gallery/GalleryPalettes.h"
+#include "gallery/GalleryPalettes.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

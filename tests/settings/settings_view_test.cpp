@@ -1,6 +1,6 @@
 #include "settings/SettingsFixture.h"
 
-#include "../tools/gallery/GalleryPalettes.h"
+#include "gallery/GalleryPalettes.h"
 
 #include "settings/SettingsModelCard.h"
 #include "settings/SettingsModelsTabView.h"

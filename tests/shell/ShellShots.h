@@ -1,7 +1,7 @@
 #pragma once
 
 // The same light and dark palettes the developer galleries use.
-#include "../../tools/gallery/GalleryPalettes.h"
+#include "gallery/GalleryPalettes.h"
 
 #include <QDir>
 #include <QWidget>
