@@ -1,0 +1,113 @@
+#include "platform/update/CappedFetch.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+namespace {
+
+// What Qt may hold for us between reads. Without a limit its network thread
+// reads as fast as the server sends and queues it all for the main thread,
+// so a cap checked there comes far too late.
+constexpr qint64 replyBufferBytes = 64 * 1024;
+
+bool isSuccess(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
+} // namespace
+
+CappedFetch::CappedFetch(
+    QNetworkAccessManager& network, const QNetworkRequest& request, qint64 capBytes, Finished onFinished)
+    : cap(capBytes), finished(std::move(onFinished))
+{
+    reply = network.get(request);
+    reply->setReadBufferSize(replyBufferBytes);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &CappedFetch::checkHeaders);
+    connect(reply, &QNetworkReply::readyRead, this, &CappedFetch::readBody);
+    connect(reply, &QNetworkReply::finished, this, &CappedFetch::onFinished);
+}
+
+CappedFetch::~CappedFetch()
+{
+    release();
+}
+
+void CappedFetch::checkHeaders()
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // A redirect that Qt follows is not the answer yet.
+    if (!status.isValid() || (status.toInt() >= 300 && status.toInt() <= 399))
+        return;
+    if (!isSuccess(status.toInt())) {
+        // Its error page is of no use to anyone.
+        stop(Result{Outcome::HttpError, {}, status.toInt(),
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()});
+        return;
+    }
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > cap)
+        stop(Result{Outcome::TooLarge, {}, status.toInt(), {}});
+}
+
+void CappedFetch::readBody()
+{
+    if (done)
+        return;
+    // Reading one byte past the cap is how we learn it has been passed.
+    const qint64 room = cap + 1 - body.size();
+    body += reply->read(std::min(room, reply->bytesAvailable()));
+    if (body.size() > cap)
+        stop(Result{Outcome::TooLarge, {}, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), {}});
+}
+
+void CappedFetch::onFinished()
+{
+    if (done)
+        return;
+    readBody();
+    if (done)
+        return;
+    Result result;
+    result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (result.httpStatus != 0 && !isSuccess(result.httpStatus)) {
+        result.outcome = Outcome::HttpError;
+        result.detail = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+        // Only the transfer timeout cancels a reply we did not stop.
+        result.outcome = Outcome::TimedOut;
+    } else if (reply->error() != QNetworkReply::NoError) {
+        result.outcome = Outcome::NetworkError;
+        result.detail = reply->errorString();
+    } else {
+        result.outcome = Outcome::Received;
+        result.body = std::exchange(body, {});
+    }
+    stop(std::move(result));
+}
+
+void CappedFetch::stop(Result result)
+{
+    done = true;
+    release();
+    // Reported from the event loop, never from inside a reply's signal.
+    QTimer::singleShot(0, this, [this, result = std::move(result)] {
+        if (finished)
+            std::exchange(finished, {})(result);
+    });
+}
+
+void CappedFetch::release()
+{
+    body = QByteArray();
+    if (!reply)
+        return;
+    reply->disconnect(this);
+    // No abort(): Qt's network thread may already have queued its own error
+    // for this reply, and a second one makes Qt complain. Deleting the reply
+    // closes the connection and drops whatever it still has queued.
+    reply->deleteLater();
+    reply = nullptr;
+}
