@@ -1,0 +1,123 @@
+// What the user reads when the model server misbehaves: the first-launch
+// status line against a local server that answers 404, cuts the body short,
+// sends a web page or stops sending for a while.
+#include "DownloadFixture.h"
+
+#include "downloads/FirstLaunchViewModel.h"
+#include "support/LogCapture.h"
+#include "support/QtMessageCapture.h"
+
+namespace {
+
+class ServerFaultsTest : public DownloadTest {
+protected:
+    // Runs a first-launch download to its end and returns the status line.
+    QString failureLine()
+    {
+        state.startDownload();
+        EXPECT_TRUE(pumpUntil([&] { return state.downloadFailed() || state.downloadComplete(); }, 30000));
+        EXPECT_TRUE(state.downloadFailed());
+        EXPECT_FALSE(QFileInfo::exists(pathOf(model)));
+        EXPECT_TRUE(modelsFolderEntries().isEmpty()) << "no part-file is left behind";
+        return state.statusText();
+    }
+    QString address() const { return server.baseUrl() + routeOf(model); }
+    QStringList downloadLogLines() const { return log.systemLines().filter("[Download]"); }
+
+    LogCapture log;
+    QtMessageCapture qtMessages;
+    FirstLaunchViewModel state{[] {}};
+};
+
+} // namespace
+
+TEST_F(ServerFaultsTest, AMissingFileNamesTheAddressAndIsReportedOnce)
+{
+    HttpRoute missing;
+    missing.status = 404;
+    missing.body = "<html><body>Not Found</body></html>";
+    serve(model, missing);
+
+    const QString line = failureLine();
+    EXPECT_EQ(line, "Download failed: Model download failed: The server has no file for this model at " + address());
+    ASSERT_EQ(downloadLogLines().size(), 1) << downloadLogLines().join('\n').toStdString();
+    const QString logged = downloadLogLines().front();
+    EXPECT_TRUE(logged.contains(model.rawValue()) && logged.contains(address()) && logged.contains("no file"))
+        << logged.toStdString();
+    // Qt complains when its reply is told of an error twice.
+    EXPECT_TRUE(QtMessageCapture::messages().filter("only be called once").isEmpty())
+        << QtMessageCapture::messages().join('\n').toStdString();
+}
+
+TEST_F(ServerFaultsTest, OtherStatusesGiveTheStatusAndItsText)
+{
+    HttpRoute broken;
+    broken.status = 500;
+    broken.body = "oops";
+    serve(model, broken);
+    const QString line = failureLine();
+    EXPECT_TRUE(line.startsWith("Download failed: Network error: ")) << line.toStdString();
+    EXPECT_TRUE(line.contains("500") && line.contains("Internal Server Error")) << line.toStdString();
+    EXPECT_EQ(downloadLogLines().size(), 1);
+}
+
+TEST_F(ServerFaultsTest, ABodyCutShortSaysHowMuchOfHowMuchArrived)
+{
+    HttpRoute cut = generated(4 * 1024 * 1024, 256 * 1024);
+    cut.cutAfter = 1536 * 1024;
+    serve(model, cut);
+    const QString line = failureLine();
+    EXPECT_TRUE(line.startsWith("Download failed: Network error: The download ended early"))
+        << line.toStdString();
+    EXPECT_TRUE(line.contains("1.5 MB of 4.0 MB")) << line.toStdString();
+    EXPECT_EQ(downloadLogLines().size(), 1);
+}
+
+TEST_F(ServerFaultsTest, AWebPageOrOtherBodyIsNamedForWhatItIs)
+{
+    HttpRoute page;
+    page.body = "  \n<!DOCTYPE html><html><head><title>Sign in</title></head><body>"
+        + QByteArray(2 * 1024 * 1024, 'x') + "</body></html>";
+    serve(model, page);
+    EXPECT_EQ(failureLine(), "Download failed: Model download failed: The server sent a web page instead of the model file");
+
+    HttpRoute binary;
+    binary.body = QByteArray(64 * 1024, '\x7f');
+    serve(model, binary);
+    const QString line = failureLine();
+    EXPECT_TRUE(line.startsWith("Download failed: Model download failed: ")) << line.toStdString();
+    EXPECT_TRUE(line.contains("not a model file")) << line.toStdString();
+    EXPECT_EQ(downloadLogLines().size(), 2);
+}
+
+TEST_F(ServerFaultsTest, ASilentServerIsNamedUntilDataComesAgain)
+{
+    // Half the file, a long pause, the other half.
+    HttpRoute pausing = generated(1024 * 1024, 512 * 1024);
+    pausing.chunkDelayMs = 3000;
+    serve(model, pausing);
+    state.setStallNoticeAfter(std::chrono::milliseconds(100));
+    QStringList lines;
+    QObject::connect(&state, &FirstLaunchViewModel::statusTextChanged, [&](const QString& text) { lines << text; });
+
+    state.startDownload();
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
+    const qsizetype waiting = lines.indexOf("Waiting for the server... 0.5 MB / 1.0 MB");
+    ASSERT_GE(waiting, 0) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.mid(waiting + 1).filter("Downloading... 1.0 MB / 1.0 MB").size(), 1)
+        << "the progress line returns with the data: " << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.filter("Waiting").size() == 1) << lines.join('\n').toStdString();
+}
+
+TEST_F(ServerFaultsTest, AServerThatNeverAnswersIsNamedBeforeAnyByte)
+{
+    HttpRoute silent = generated(1024 * 1024);
+    silent.stallAfter = 0;
+    serve(model, silent);
+    state.setStallNoticeAfter(std::chrono::milliseconds(100));
+    state.startDownload();
+    ASSERT_TRUE(pumpUntil([&] { return state.statusText() == "Waiting for the server..."; }, 10000))
+        << state.statusText().toStdString();
+    EXPECT_TRUE(state.isDownloading());
+}
