@@ -2,7 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
+#include <QLabel>
 #include <QMessageBox>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -18,6 +21,12 @@ struct AlertClicker {
     QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
+    int width = 0;
+    // What the user reads in each label, and in the details box if any.
+    QStringList labelTexts;
+    std::optional<QString> details;
+    // Runs while the alert is up, before the click.
+    std::function<void(QMessageBox&)> whileShown;
 
     void arm()
     {
@@ -35,6 +44,14 @@ struct AlertClicker {
         icon = box->icon();
         for (QAbstractButton* button : box->buttons())
             buttons << button->text();
+        width = box->width();
+        for (const QLabel* label : box->findChildren<QLabel*>())
+            if (label->isVisible() && !label->text().isEmpty())
+                labelTexts << (label->textFormat() == Qt::PlainText ? label->text() : QStringLiteral("<rich>"));
+        if (const auto* browser = box->findChild<QTextBrowser*>())
+            details = browser->toPlainText();
+        if (whileShown)
+            whileShown(*box);
         for (QAbstractButton* button : box->buttons()) {
             if (button->text() == title) {
                 button->click();
@@ -74,3 +91,65 @@ TEST(QtAlertPresenter, ShowsASingleOkWhenNoButtonsAreGiven)
     EXPECT_EQ(ok.buttons, QStringList{"OK"});
     EXPECT_EQ(ok.icon, QMessageBox::Critical);
 }
+
+// Records the web links handed to the desktop.
+class LinkCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    LinkCatcher()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+    }
+    ~LinkCatcher() override
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+TEST(QtAlertPresenter, ShortSentencesGetAReadableWidthAndStayPlainText)
+{
+    QtAlertPresenter presenter;
+    AlertClicker ok("OK");
+    ok.arm();
+    presenter.runModal(Alert{"Update check failed", "The update feed did not answer in <b>time</b>.",
+        AlertStyle::Warning, {}});
+    EXPECT_GE(ok.width, QtAlertPresenter::minimumWidth);
+    EXPECT_TRUE(ok.labelTexts.contains("The update feed did not answer in <b>time</b>."))
+        << ok.labelTexts.join('|').toStdString();
+    EXPECT_FALSE(ok.labelTexts.contains("<rich>")) << "words from a server are never markup";
+    EXPECT_FALSE(ok.details.has_value()) << "no details box without details";
+}
+
+TEST(QtAlertPresenter, RichDetailsKeepTheirStructureAndOnlyWebLinksLeave)
+{
+    LinkCatcher links;
+    QtAlertPresenter presenter;
+    Alert alert{"Tallowind 1.1 is available", "You have version 1.0.", AlertStyle::Informational, {"Later"}};
+    alert.detailsHtml = "<h2>What's new</h2><ul><li>Faster start</li><li>Fixes</li></ul>"
+                        "<p><img src=\"file:///etc/hostname\">See <a href=\"https://tallowind.example/n\">notes</a></p>";
+    AlertClicker later("Later");
+    later.whileShown = [](QMessageBox& box) {
+        auto* browser = box.findChild<QTextBrowser*>();
+        ASSERT_NE(browser, nullptr);
+        emit browser->anchorClicked(QUrl("https://tallowind.example/n"));
+        emit browser->anchorClicked(QUrl("file:///etc/hostname"));
+        EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl("file:///etc/hostname")).isValid());
+    };
+    later.arm();
+    presenter.runModal(alert);
+    ASSERT_TRUE(later.details.has_value());
+    const QStringList lines = later.details->split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains("What's new") && lines.contains("Faster start") && lines.contains("Fixes"))
+        << later.details->toStdString();
+    EXPECT_EQ(links.opened, QList<QUrl>{QUrl("https://tallowind.example/n")});
+    EXPECT_GE(later.width, QtAlertPresenter::minimumWidth);
+}
+
+#include "qt_alert_presenter_test.moc"
