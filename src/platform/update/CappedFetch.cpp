@@ -56,7 +56,12 @@ void CappedFetch::readBody()
 {
     if (done)
         return;
-    // Reading one byte past the cap is how we learn it has been passed.
+    // Room for the cap and the one byte past it by which we learn it has
+    // been passed, taken at once: growing step by step would copy, holding
+    // the old buffer and a new one of twice its size. Large untouched
+    // allocations are not resident, so a small feed costs little.
+    if (body.capacity() == 0)
+        body.reserve(cap + 1);
     const qint64 room = cap + 1 - body.size();
     body += reply->read(std::min(room, reply->bytesAvailable()));
     if (body.size() > cap)
