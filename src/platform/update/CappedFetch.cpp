@@ -9,8 +9,9 @@ namespace {
 
 // What Qt may hold for us between reads. Without a limit its network thread
 // reads as fast as the server sends and queues it all for the main thread,
-// so a cap checked there comes far too late.
-constexpr qint64 replyBufferBytes = 64 * 1024;
+// so a cap checked there comes far too late. Feeds are small: a small
+// buffer costs no speed that matters.
+constexpr qint64 replyBufferBytes = 16 * 1024;
 
 bool isSuccess(int status)
 {

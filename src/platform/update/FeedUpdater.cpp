@@ -11,6 +11,10 @@
 
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #ifndef TALLOWIND_UPDATE_FEED_ADDRESS
 #define TALLOWIND_UPDATE_FEED_ADDRESS ""
 #endif
@@ -166,8 +170,14 @@ void FeedUpdater::finishCheck(const CappedFetch::Result& result)
     QString detail;
     std::optional<AppcastItem> newer;
     const QString failure = failureOf(result, newer, detail);
-    // The fetch holds the body; it goes now, not with the next check.
-    fetch.reset();
+    // This runs inside the fetch's own callback, which `result` lives in.
+    fetch.release()->deleteLater();
+#ifdef __GLIBC__
+    // The cap's worth of buffer, freed by now, would otherwise stay in the
+    // allocator's free lists for the life of a tray tool.
+    if (result.outcome == CappedFetch::Outcome::TooLarge)
+        malloc_trim(0);
+#endif
     const bool showToUser = userWaiting;
     userWaiting = false;
     lastAttempt = clock();
