@@ -7,8 +7,11 @@ namespace ModelDownloadFailures {
 
 TallowindError noFileAt(const QUrl& address)
 {
+    // Server and file name, not the whole address: it must fit the status
+    // line, and the log has the rest.
+    const QString server = address.port() < 0 ? address.host() : QStringLiteral("%1:%2").arg(address.host()).arg(address.port());
     return TallowindError::modelDownloadFailed(
-        QStringLiteral("The server has no file for this model at %1").arg(address.toDisplayString()));
+        QStringLiteral("The server at %1 has no file %2").arg(server, address.fileName()));
 }
 
 TallowindError unexpectedStatus(int status, const QString& phrase)

@@ -11,7 +11,8 @@
 // texts follow "Model download failed: " or "Network error: ".
 namespace ModelDownloadFailures {
 
-// The server answered 404 or 410 for the address.
+// The server answered 404 or 410 for the address; names the server and
+// the file.
 TallowindError noFileAt(const QUrl& address);
 // Any other status outside 2xx; `phrase` is the server's own.
 TallowindError unexpectedStatus(int status, const QString& phrase);

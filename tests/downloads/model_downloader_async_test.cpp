@@ -240,7 +240,7 @@ TEST_F(ModelDownloaderAsyncTest, DownloadAndWaitPublishesProgressAndPlacesTheFil
     downloader.downloadModelAndWait(model, [&](std::optional<TallowindError> error) { outcome = error; });
     ASSERT_TRUE(pumpUntil([&] { return outcome.has_value(); }));
     ASSERT_TRUE(outcome->has_value());
-    EXPECT_TRUE((*outcome)->errorDescription().contains("no file for this model"));
+    EXPECT_TRUE((*outcome)->errorDescription().contains("has no file " + model.fileName()));
     EXPECT_EQ(contents(pathOf(model)), generatedBody(size));
 }
 

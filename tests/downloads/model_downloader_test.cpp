@@ -103,8 +103,8 @@ TEST_F(ModelDownloaderTest, ErrorStatusesFailWithTheirReasonAndNeverBecomeTheMod
         TallowindError::Kind kind;
         QStringList reason;
     };
-    const QString address = server.baseUrl() + routeOf(model);
-    for (const Case& c : {Case{404, TallowindError::Kind::modelDownloadFailed, {"no file for this model", address}},
+    const QString host = QUrl(server.baseUrl()).authority();
+    for (const Case& c : {Case{404, TallowindError::Kind::modelDownloadFailed, {host, "no file " + model.fileName()}},
              Case{500, TallowindError::Kind::networkError, {"500", "Internal Server Error"}}}) {
         SCOPED_TRACE(c.status);
         HttpRoute route;

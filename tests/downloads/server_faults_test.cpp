@@ -7,6 +7,8 @@
 #include "support/LogCapture.h"
 #include "support/QtMessageCapture.h"
 
+#include <QUrl>
+
 namespace {
 
 class ServerFaultsTest : public DownloadTest {
@@ -39,10 +41,14 @@ TEST_F(ServerFaultsTest, AMissingFileNamesTheAddressAndIsReportedOnce)
     serve(model, missing);
 
     const QString line = failureLine();
-    EXPECT_EQ(line, "Download failed: Model download failed: The server has no file for this model at " + address());
+    const QUrl where(address());
+    EXPECT_EQ(line,
+        QStringLiteral("Download failed: Model download failed: The server at 127.0.0.1:%1 has no file %2")
+            .arg(where.port())
+            .arg(model.fileName()));
     ASSERT_EQ(downloadLogLines().size(), 1) << downloadLogLines().join('\n').toStdString();
     const QString logged = downloadLogLines().front();
-    EXPECT_TRUE(logged.contains(model.rawValue()) && logged.contains(address()) && logged.contains("no file"))
+    EXPECT_TRUE(logged.contains(model.rawValue()) && logged.contains(address()) && logged.contains("has no file"))
         << logged.toStdString();
     // Qt complains when its reply is told of an error twice.
     EXPECT_TRUE(QtMessageCapture::messages().filter("only be called once").isEmpty())

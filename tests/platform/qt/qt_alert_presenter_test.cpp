@@ -5,8 +5,11 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -153,3 +156,57 @@ TEST(QtAlertPresenter, RichDetailsKeepTheirStructureAndOnlyWebLinksLeave)
 }
 
 #include "qt_alert_presenter_test.moc"
+
+namespace {
+
+double luminance(const QColor& color)
+{
+    const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+// The colour each run of the details' text is drawn in, by its text.
+QHash<QString, QColor> textColours(QTextBrowser& browser)
+{
+    QHash<QString, QColor> colours;
+    for (QTextBlock block = browser.document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            colours.insert(it.fragment().text().trimmed(),
+                format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color()
+                                                                 : browser.palette().color(QPalette::Text));
+        }
+    return colours;
+}
+
+} // namespace
+
+TEST(QtAlertPresenter, DetailsStayReadableInADarkPaletteWhateverColoursTheyBring)
+{
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, QColor(28, 28, 30));
+    dark.setColor(QPalette::Text, QColor(235, 235, 240));
+    dark.setColor(QPalette::Link, QColor(0, 0, 255));
+    QApplication::setPalette(dark);
+
+    QtAlertPresenter presenter;
+    Alert alert{"Tallowind 1.1 is available", "You have version 1.0.", AlertStyle::Informational, {"Later"}};
+    alert.detailsHtml = "<style>p { color: black }</style><p style=\"color:#101010\"><font color=black>Dark</font> "
+                        "words, a <a href=\"https://tallowind.example/n\">link</a>, and color=blue as text.</p>";
+    QHash<QString, QColor> colours;
+    AlertClicker later("Later");
+    later.whileShown = [&](QMessageBox& box) {
+        if (auto* browser = box.findChild<QTextBrowser*>())
+            colours = textColours(*browser);
+    };
+    later.arm();
+    presenter.runModal(alert);
+    QApplication::setPalette(before);
+
+    const double background = luminance(dark.color(QPalette::Base));
+    ASSERT_TRUE(colours.contains("link") && colours.size() >= 2) << QStringList(colours.keys()).join('|').toStdString();
+    for (const QString& text : colours.keys())
+        EXPECT_GE((luminance(colours[text]) + 0.05) / (background + 0.05), 4.5) << text.toStdString();
+    EXPECT_TRUE(later.details->contains("color=blue as text")) << "the words are kept: " << later.details->toStdString();
+}
