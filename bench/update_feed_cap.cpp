@@ -66,7 +66,8 @@ int main(int argc, char** argv)
 
     LocalHttpServer server;
     auto alerts = std::make_shared<LastAlert>();
-    FeedUpdater updater(QUrl(server.baseUrl() + QStringLiteral("/appcast.xml")), QStringLiteral("1.0"), alerts, nullptr);
+    FeedUpdater updater(
+        QUrl(server.baseUrl() + QStringLiteral("/appcast.xml")), QStringLiteral("1.0"), alerts, nullptr);
     // Sets up the network access once, outside the measured runs.
     server.setRoute(QStringLiteral("/appcast.xml"), HttpRoute{});
     updater.checkForUpdates();
@@ -104,8 +105,8 @@ int main(int argc, char** argv)
             worstGrowth = std::max(worstGrowth, growth);
         }
     }
-    std::printf("resident memory after all runs: %+.1f MiB against the start\n",
-        (statusKiB("VmRSS:") - start) / 1024.0);
+    std::printf(
+        "resident memory after all runs: %+.1f MiB against the start\n", (statusKiB("VmRSS:") - start) / 1024.0);
     std::printf("update feed check, worst peak resident memory growth: %.1f MiB (target < 8 MiB)\n", worstGrowth);
     return 0;
 }

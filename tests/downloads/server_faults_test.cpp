@@ -73,8 +73,7 @@ TEST_F(ServerFaultsTest, ABodyCutShortSaysHowMuchOfHowMuchArrived)
     cut.cutAfter = 1536 * 1024;
     serve(model, cut);
     const QString line = failureLine();
-    EXPECT_TRUE(line.startsWith("Download failed: Network error: The download ended early"))
-        << line.toStdString();
+    EXPECT_TRUE(line.startsWith("Download failed: Network error: The download ended early")) << line.toStdString();
     EXPECT_TRUE(line.contains("1.5 MB of 4.0 MB")) << line.toStdString();
     EXPECT_EQ(downloadLogLines().size(), 1);
 }
@@ -82,10 +81,11 @@ TEST_F(ServerFaultsTest, ABodyCutShortSaysHowMuchOfHowMuchArrived)
 TEST_F(ServerFaultsTest, AWebPageOrOtherBodyIsNamedForWhatItIs)
 {
     HttpRoute page;
-    page.body = "  \n<!DOCTYPE html><html><head><title>Sign in</title></head><body>"
-        + QByteArray(2 * 1024 * 1024, 'x') + "</body></html>";
+    page.body = "  \n<!DOCTYPE html><html><head><title>Sign in</title></head><body>" + QByteArray(2 * 1024 * 1024, 'x')
+        + "</body></html>";
     serve(model, page);
-    EXPECT_EQ(failureLine(), "Download failed: Model download failed: The server sent a web page instead of the model file");
+    EXPECT_EQ(
+        failureLine(), "Download failed: Model download failed: The server sent a web page instead of the model file");
 
     HttpRoute binary;
     binary.body = QByteArray(64 * 1024, '\x7f');

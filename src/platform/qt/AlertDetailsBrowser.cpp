@@ -52,8 +52,8 @@ QColor readableLinkColor(const QPalette& palette)
     const QColor text = palette.color(QPalette::Text);
     QColor link = palette.color(QPalette::Link);
     for (int step = 0; step < 8 && contrast(link, base) < 4.5; ++step)
-        link = QColor::fromRgbF((link.redF() + text.redF()) / 2, (link.greenF() + text.greenF()) / 2,
-            (link.blueF() + text.blueF()) / 2);
+        link = QColor::fromRgbF(
+            (link.redF() + text.redF()) / 2, (link.greenF() + text.greenF()) / 2, (link.blueF() + text.blueF()) / 2);
     return link;
 }
 
@@ -63,8 +63,7 @@ AlertDetailsBrowser::AlertDetailsBrowser(const QString& html, QWidget* parent) :
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
-    document()->setDefaultStyleSheet(
-        QStringLiteral("a { color: %1; }").arg(readableLinkColor(palette()).name()));
+    document()->setDefaultStyleSheet(QStringLiteral("a { color: %1; }").arg(readableLinkColor(palette()).name()));
     setHtml(withoutStyling(html));
     setAccessibleName(QStringLiteral("Details"));
     setMinimumHeight(fontMetrics().lineSpacing() * 8);

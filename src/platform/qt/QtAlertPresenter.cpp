@@ -61,8 +61,8 @@ void keepReadableWidth(QMessageBox& box, QGridLayout& grid)
     int width = QtAlertPresenter::minimumWidth;
     if (const QScreen* screen = box.screen())
         width = std::min(width, screen->availableGeometry().width() * 3 / 4);
-    grid.addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid.rowCount(), 0, 1,
-        grid.columnCount());
+    grid.addItem(
+        new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid.rowCount(), 0, 1, grid.columnCount());
 }
 
 } // namespace

@@ -188,7 +188,8 @@ void FeedUpdater::finishCheck(const CappedFetch::Result& result)
                           : QStringLiteral("[Updater] Up to date (%1)").arg(version));
     } else {
         Log::system(QStringLiteral("[Updater] Update check failed for %1: %2%3")
-                .arg(feed.toDisplayString(), failure, detail.isEmpty() ? QString() : QStringLiteral(" (") + detail + u')'));
+                        .arg(feed.toDisplayString(), failure,
+                            detail.isEmpty() ? QString() : QStringLiteral(" (") + detail + u')'));
     }
     scheduleNextCheck();
     // A scheduled check speaks up only when there is something new.

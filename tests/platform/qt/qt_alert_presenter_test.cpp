@@ -121,8 +121,8 @@ TEST(QtAlertPresenter, ShortSentencesGetAReadableWidthAndStayPlainText)
     QtAlertPresenter presenter;
     AlertClicker ok("OK");
     ok.arm();
-    presenter.runModal(Alert{"Update check failed", "The update feed did not answer in <b>time</b>.",
-        AlertStyle::Warning, {}});
+    presenter.runModal(
+        Alert{"Update check failed", "The update feed did not answer in <b>time</b>.", AlertStyle::Warning, {}});
     EXPECT_GE(ok.width, QtAlertPresenter::minimumWidth);
     EXPECT_TRUE(ok.labelTexts.contains("The update feed did not answer in <b>time</b>."))
         << ok.labelTexts.join('|').toStdString();
@@ -135,8 +135,9 @@ TEST(QtAlertPresenter, RichDetailsKeepTheirStructureAndOnlyWebLinksLeave)
     LinkCatcher links;
     QtAlertPresenter presenter;
     Alert alert{"Tallowind 1.1 is available", "You have version 1.0.", AlertStyle::Informational, {"Later"}};
-    alert.detailsHtml = "<h2>What's new</h2><ul><li>Faster start</li><li>Fixes</li></ul>"
-                        "<p><img src=\"file:///etc/hostname\">See <a href=\"https://tallowind.example/n\">notes</a></p>";
+    alert.detailsHtml =
+        "<h2>What's new</h2><ul><li>Faster start</li><li>Fixes</li></ul>"
+        "<p><img src=\"file:///etc/hostname\">See <a href=\"https://tallowind.example/n\">notes</a></p>";
     AlertClicker later("Later");
     later.whileShown = [](QMessageBox& box) {
         auto* browser = box.findChild<QTextBrowser*>();
@@ -208,5 +209,6 @@ TEST(QtAlertPresenter, DetailsStayReadableInADarkPaletteWhateverColoursTheyBring
     ASSERT_TRUE(colours.contains("link") && colours.size() >= 2) << QStringList(colours.keys()).join('|').toStdString();
     for (const QString& text : colours.keys())
         EXPECT_GE((luminance(colours[text]) + 0.05) / (background + 0.05), 4.5) << text.toStdString();
-    EXPECT_TRUE(later.details->contains("color=blue as text")) << "the words are kept: " << later.details->toStdString();
+    EXPECT_TRUE(later.details->contains("color=blue as text"))
+        << "the words are kept: " << later.details->toStdString();
 }
