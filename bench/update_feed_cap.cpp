@@ -2,6 +2,7 @@
 // while the check reads 50 MiB and 1 GiB bodies from a local server (with
 // and without an announced length), what stays held afterwards, and how
 // much the server got to send before the check stopped it.
+#include "ProcessMemory.h"
 #include "platform/AlertPresenter.h"
 #include "platform/update/FeedUpdater.h"
 #include "support/LocalHttpServer.h"
@@ -26,25 +27,6 @@ public:
     }
     QString text;
 };
-
-qint64 statusKiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').front().toLongLong();
-    }
-    return -1;
-}
-
-void resetPeakRss()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 // Lets queued deletions and the network thread settle.
 void settle()

@@ -55,45 +55,42 @@ TEST_F(ServerFaultsTest, AMissingFileNamesTheAddressAndIsReportedOnce)
         << QtMessageCapture::messages().join('\n').toStdString();
 }
 
-TEST_F(ServerFaultsTest, OtherStatusesGiveTheStatusAndItsText)
+TEST_F(ServerFaultsTest, OtherFaultsAreNamedForWhatWentWrongAndLogged)
 {
+    struct Case {
+        const char* name;
+        HttpRoute route;
+        QString start;
+        QStringList words;
+    };
     HttpRoute broken;
     broken.status = 500;
     broken.body = "oops";
-    serve(model, broken);
-    const QString line = failureLine();
-    EXPECT_TRUE(line.startsWith("Download failed: Network error: ")) << line.toStdString();
-    EXPECT_TRUE(line.contains("500") && line.contains("Internal Server Error")) << line.toStdString();
-    EXPECT_EQ(downloadLogLines().size(), 1);
-}
-
-TEST_F(ServerFaultsTest, ABodyCutShortSaysHowMuchOfHowMuchArrived)
-{
     HttpRoute cut = generated(4 * 1024 * 1024, 256 * 1024);
     cut.cutAfter = 1536 * 1024;
-    serve(model, cut);
-    const QString line = failureLine();
-    EXPECT_TRUE(line.startsWith("Download failed: Network error: The download ended early")) << line.toStdString();
-    EXPECT_TRUE(line.contains("1.5 MB of 4.0 MB")) << line.toStdString();
-    EXPECT_EQ(downloadLogLines().size(), 1);
-}
-
-TEST_F(ServerFaultsTest, AWebPageOrOtherBodyIsNamedForWhatItIs)
-{
     HttpRoute page;
     page.body = "  \n<!DOCTYPE html><html><head><title>Sign in</title></head><body>" + QByteArray(2 * 1024 * 1024, 'x')
         + "</body></html>";
-    serve(model, page);
-    EXPECT_EQ(
-        failureLine(), "Download failed: Model download failed: The server sent a web page instead of the model file");
-
     HttpRoute binary;
     binary.body = QByteArray(64 * 1024, '\x7f');
-    serve(model, binary);
-    const QString line = failureLine();
-    EXPECT_TRUE(line.startsWith("Download failed: Model download failed: ")) << line.toStdString();
-    EXPECT_TRUE(line.contains("not a model file")) << line.toStdString();
-    EXPECT_EQ(downloadLogLines().size(), 2);
+    const QString network = "Download failed: Network error: ";
+    const QString download = "Download failed: Model download failed: ";
+    const std::vector<Case> cases{
+        {"other status", broken, network, {"HTTP status 500", "Internal Server Error"}},
+        {"cut short", cut, network + "The download ended early", {"1.5 MB of 4.0 MB"}},
+        {"web page", page, download, {"web page instead of the model file"}},
+        {"other body", binary, download, {"not a model file"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        serve(model, c.route);
+        const qsizetype logged = downloadLogLines().size();
+        const QString line = failureLine();
+        EXPECT_TRUE(line.startsWith(c.start)) << line.toStdString();
+        for (const QString& words : c.words)
+            EXPECT_TRUE(line.contains(words)) << line.toStdString();
+        EXPECT_EQ(downloadLogLines().size(), logged + 1);
+    }
 }
 
 TEST_F(ServerFaultsTest, ASilentServerIsNamedUntilDataComesAgain)
