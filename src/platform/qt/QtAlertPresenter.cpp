@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
