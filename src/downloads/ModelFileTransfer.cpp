@@ -92,8 +92,10 @@ void ModelFileTransfer::closeReply()
     // No abort(): Qt's network thread may already have queued its own error
     // for this reply (it does for every 4xx), and a second one makes Qt
     // complain. Deleting the reply closes the connection and drops whatever
-    // it still has queued.
-    reply->deleteLater();
+    // it still has queued. Not deleteLater(): called outside any slot, as a
+    // cancel may be, that waits for an event loop to return.
+    QMetaObject::invokeMethod(
+        reply, [closing = reply.data()] { delete closing; }, Qt::QueuedConnection);
     reply = nullptr;
 }
 

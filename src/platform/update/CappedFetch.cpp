@@ -113,7 +113,9 @@ void CappedFetch::release()
     reply->disconnect(this);
     // No abort(): Qt's network thread may already have queued its own error
     // for this reply, and a second one makes Qt complain. Deleting the reply
-    // closes the connection and drops whatever it still has queued.
-    reply->deleteLater();
+    // on the next turn closes the connection and drops whatever it still has
+    // queued (deleteLater() would wait for a nested event loop to return).
+    QMetaObject::invokeMethod(
+        reply, [closing = reply.data()] { delete closing; }, Qt::QueuedConnection);
     reply = nullptr;
 }
