@@ -1,5 +1,6 @@
 #include "downloads/ModelFileTransfer.h"
 
+#include "base/DeleteOnNextTurn.h"
 #include "core/speech/WhisperModelFile.h"
 #include "downloads/ModelDownloadFailures.h"
 
@@ -92,10 +93,8 @@ void ModelFileTransfer::closeReply()
     // No abort(): Qt's network thread may already have queued its own error
     // for this reply (it does for every 4xx), and a second one makes Qt
     // complain. Deleting the reply closes the connection and drops whatever
-    // it still has queued. Not deleteLater(): called outside any slot, as a
-    // cancel may be, that waits for an event loop to return.
-    QMetaObject::invokeMethod(
-        reply, [closing = reply.data()] { delete closing; }, Qt::QueuedConnection);
+    // it still has queued.
+    deleteOnNextTurn(reply);
     reply = nullptr;
 }
 

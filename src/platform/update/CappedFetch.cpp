@@ -1,5 +1,7 @@
 #include "platform/update/CappedFetch.h"
 
+#include "base/DeleteOnNextTurn.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -111,11 +113,9 @@ void CappedFetch::release()
     if (!reply)
         return;
     reply->disconnect(this);
-    // No abort(): Qt's network thread may already have queued its own error
-    // for this reply, and a second one makes Qt complain. Deleting the reply
-    // on the next turn closes the connection and drops whatever it still has
-    // queued (deleteLater() would wait for a nested event loop to return).
-    QMetaObject::invokeMethod(
-        reply, [closing = reply.data()] { delete closing; }, Qt::QueuedConnection);
+    // Deleted, not aborted: Qt may have queued an error of its own for the
+    // reply already, and it complains of a second; the deletion closes the
+    // connection and drops what the reply still has queued.
+    deleteOnNextTurn(reply);
     reply = nullptr;
 }
