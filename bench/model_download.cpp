@@ -1,6 +1,7 @@
 // Prints what downloading a 1 GiB model costs: the downloader's throughput
 // next to curl writing the same URL from the same local server in the same
 // run, and how much the downloader's peak resident memory grows.
+#include "ProcessMemory.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/ModelDownloader.h"
 #include "support/LocalHttpServer.h"
@@ -38,25 +39,6 @@ public:
     bool done = false;
     QString failure;
 };
-
-qint64 statusKiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').front().toLongLong();
-    }
-    return -1;
-}
-
-void resetPeakRss()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 double secondsOfCurl(const QString& url, const QString& target)
 {

@@ -9,6 +9,22 @@
 FirstLaunchViewModel::FirstLaunchViewModel(std::function<void()> completion, QObject* parent)
     : QObject(parent), onComplete(std::move(completion))
 {
+    stallNotice.setSingleShot(true);
+    stallNotice.setInterval(defaultStallNotice);
+    connect(&stallNotice, &QTimer::timeout, this, &FirstLaunchViewModel::showWaiting);
+}
+
+void FirstLaunchViewModel::heardFromServer()
+{
+    stallNotice.start();
+}
+
+void FirstLaunchViewModel::showWaiting()
+{
+    if (!downloading)
+        return;
+    setStatusText(receivedFigures.isEmpty() ? QStringLiteral("Waiting for the server...")
+                                            : QStringLiteral("Waiting for the server... ") + receivedFigures);
 }
 
 void FirstLaunchViewModel::setIsDownloading(bool value)
@@ -55,6 +71,8 @@ void FirstLaunchViewModel::startDownload()
     setIsDownloading(true);
     setDownloadFailed(false);
     setStatusText(QStringLiteral("Connecting..."));
+    receivedFigures.clear();
+    heardFromServer();
     downloader = ModelDownloader::create();
     downloader->setDelegate(this);
     downloader->downloadModel(model);
@@ -77,8 +95,10 @@ void FirstLaunchViewModel::downloadDidStart(WhisperModel)
 {
     QPointer<FirstLaunchViewModel> self(this);
     Dispatch::main().async([self] {
-        if (self)
-            self->setStatusText(QStringLiteral("Downloading..."));
+        if (!self)
+            return;
+        self->setStatusText(QStringLiteral("Downloading..."));
+        self->heardFromServer();
     });
 }
 
@@ -92,9 +112,11 @@ void FirstLaunchViewModel::downloadDidUpdateProgress(
         self->setDownloadProgress(fraction);
         const double written = static_cast<double>(bytesWritten) / 1024 / 1024;
         // A server that announced no length gets no made-up total.
-        self->setStatusText(totalBytes > 0 ? QString::asprintf("Downloading... %.1f MB / %.1f MB", written,
-                                static_cast<double>(totalBytes) / 1024 / 1024)
-                                           : QString::asprintf("Downloading... %.1f MB", written));
+        self->receivedFigures = totalBytes > 0
+            ? QString::asprintf("%.1f MB / %.1f MB", written, static_cast<double>(totalBytes) / 1024 / 1024)
+            : QString::asprintf("%.1f MB", written);
+        self->setStatusText(QStringLiteral("Downloading... ") + self->receivedFigures);
+        self->heardFromServer();
     });
 }
 
@@ -104,6 +126,7 @@ void FirstLaunchViewModel::downloadDidComplete(WhisperModel)
     Dispatch::main().async([self] {
         if (!self)
             return;
+        self->stallNotice.stop();
         self->setIsDownloading(false);
         self->setDownloadComplete(true);
         self->setStatusText(QString());
@@ -117,6 +140,7 @@ void FirstLaunchViewModel::downloadDidFail(const TallowindError& error, WhisperM
     Dispatch::main().async([self, reason] {
         if (!self)
             return;
+        self->stallNotice.stop();
         self->setIsDownloading(false);
         self->setDownloadFailed(true);
         self->setStatusText(QStringLiteral("Download failed: ") + reason);

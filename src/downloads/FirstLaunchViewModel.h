@@ -5,7 +5,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -38,6 +40,10 @@ public:
     QString descriptionText() const;
     QString downloadButtonTitle() const;
     WhisperModel defaultModel() const { return model; }
+    // How long a download may receive nothing before the status line says
+    // that it waits for the server.
+    static constexpr std::chrono::milliseconds defaultStallNotice{5000};
+    void setStallNoticeAfter(std::chrono::milliseconds interval) { stallNotice.setInterval(interval); }
 
     // Starts a fresh download of the recommended model.
     void startDownload();
@@ -61,6 +67,10 @@ signals:
     void continuedChanged();
 
 private:
+    // Each sign of life from the server restarts the stall notice.
+    void heardFromServer();
+    void showWaiting();
+
     bool downloading = false;
     double progress = 0.0;
     bool complete = false;
@@ -70,4 +80,7 @@ private:
     const WhisperModel model = WhisperModel(WhisperModel::largeV3TurboQ5);
     const std::function<void()> onComplete;
     bool continued = false;
+    QTimer stallNotice;
+    // "1.5 MB / 7.6 MB" of the last progress line, for the waiting line.
+    QString receivedFigures;
 };

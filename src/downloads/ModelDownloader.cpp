@@ -3,6 +3,7 @@
 #include "base/Dispatch.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/ModelDownloadAddress.h"
+#include "downloads/ModelDownloadFailures.h"
 #include "downloads/PartFiles.h"
 
 #include <QDir>
@@ -59,6 +60,7 @@ void ModelDownloader::downloadModel(WhisperModel newModel)
 
     const std::optional<QUrl> url = modelDownloadAddress(newModel);
     if (!url) {
+        ModelDownloadFailures::log(newModel, QUrl(newModel.downloadURL()), TallowindError::invalidModelURL());
         report([newModel](ModelDownloadDelegate& target) {
             target.downloadDidFail(TallowindError::invalidModelURL(), newModel);
         });
@@ -89,6 +91,7 @@ void ModelDownloader::onFinished(
     if (!error)
         error = PartFiles::replaceDestination(transfer->partFile(), destination);
     if (error) {
+        ModelDownloadFailures::log(finishedModel, transfer->address(), *error);
         report([finishedModel, failure = *error](
                    ModelDownloadDelegate& target) { target.downloadDidFail(failure, finishedModel); },
             true);

@@ -5,6 +5,7 @@
 #include "downloads/DownloadToFile.h"
 #include "downloads/MebibyteMarks.h"
 #include "downloads/ModelDownloadAddress.h"
+#include "downloads/ModelDownloadFailures.h"
 #include "downloads/PartFiles.h"
 
 #include <QDir>
@@ -102,6 +103,7 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
     const QString destination = destinationOf(model);
     const std::optional<TallowindError> refusal = refusalOf(url, destination);
     if (refusal) {
+        ModelDownloadFailures::log(model, url.value_or(QUrl(model.downloadURL())), *refusal);
         setStatus(model, ModelDownloadStatus::failed(*refusal));
         endJob(id);
         // An address that is no URL ends the stream with that error itself.
@@ -127,7 +129,7 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
             });
             *reported = written;
         },
-        [this, id, model, stream, partFile](std::optional<TallowindError> error) {
+        [this, id, model, stream, partFile, address = *url](std::optional<TallowindError> error) {
             if (!isRunning(id))
                 return;
             if (!error) {
@@ -136,6 +138,7 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
                 error = placeFile(partFile, model);
             }
             if (error) {
+                ModelDownloadFailures::log(model, address, *error);
                 setStatus(model, ModelDownloadStatus::failed(*error));
                 endJob(id);
                 stream->finish(TallowindError::modelDownloadFailed(error->localizedDescription()));
@@ -157,6 +160,7 @@ void ModelDownloaderAsync::downloadModelAndWait(WhisperModel model, Completion c
     const QString destination = destinationOf(model);
     const std::optional<TallowindError> refusal = refusalOf(url, destination);
     if (refusal) {
+        ModelDownloadFailures::log(model, url.value_or(QUrl(model.downloadURL())), *refusal);
         setStatus(model, ModelDownloadStatus::failed(*refusal));
         endJob(id);
         QTimer::singleShot(0, this, [completion, failure = *refusal] { completion(failure); });
@@ -172,7 +176,7 @@ void ModelDownloaderAsync::downloadModelAndWait(WhisperModel model, Completion c
             setCurrentProgress(value);
             setStatus(model, ModelDownloadStatus::downloading(value.progress(), completed, total));
         },
-        [this, id, model, completion](DownloadResult result) {
+        [this, id, model, completion, address = *url](DownloadResult result) {
             if (!isRunning(id))
                 return;
             std::optional<TallowindError> error;
@@ -180,6 +184,8 @@ void ModelDownloaderAsync::downloadModelAndWait(WhisperModel model, Completion c
                 error = *failure;
             else
                 error = placeFile(std::get<DownloadedFile>(result).path, model);
+            if (error)
+                ModelDownloadFailures::log(model, address, *error);
             setStatus(model, error ? ModelDownloadStatus::failed(*error) : ModelDownloadStatus::downloaded());
             endJob(id);
             completion(error);

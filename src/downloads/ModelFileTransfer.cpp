@@ -1,6 +1,8 @@
 #include "downloads/ModelFileTransfer.h"
 
+#include "base/DeleteOnNextTurn.h"
 #include "core/speech/WhisperModelFile.h"
+#include "downloads/ModelDownloadFailures.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -15,10 +17,20 @@ constexpr qsizetype chunkSize = 1 << 20;
 // What Qt may hold for us between reads; bounds memory when the disk is
 // slower than the network.
 constexpr qint64 replyBufferSize = 4 << 20;
+// Enough of the body's start to tell a model file from a web page.
+constexpr qsizetype headSize = 64;
 
 TallowindError invalidResponse()
 {
     return TallowindError::networkError(QStringLiteral("Invalid response from server"));
+}
+
+bool startsLikeAModel(const QByteArray& head)
+{
+    uint32_t magic = 0;
+    if (head.size() >= 4)
+        std::memcpy(&magic, head.constData(), sizeof magic);
+    return magic == ggmlFileMagic;
 }
 
 } // namespace
@@ -78,11 +90,11 @@ void ModelFileTransfer::closeReply()
     if (!reply)
         return;
     reply->disconnect(this);
-    // A reply that already carries an error must not be aborted again; its
-    // deletion closes the connection all the same.
-    if (!reply->isFinished() && reply->error() == QNetworkReply::NoError)
-        reply->abort();
-    reply->deleteLater();
+    // No abort(): Qt's network thread may already have queued its own error
+    // for this reply (it does for every 4xx), and a second one makes Qt
+    // complain. Deleting the reply closes the connection and drops whatever
+    // it still has queued.
+    deleteOnNextTurn(reply);
     reply = nullptr;
 }
 
@@ -92,8 +104,11 @@ std::optional<TallowindError> ModelFileTransfer::responseError() const
     if (!code.isValid())
         return std::nullopt;
     const int value = code.toInt();
+    if (value == 404 || value == 410)
+        return ModelDownloadFailures::noFileAt(reply->url());
     if (value < 200 || value > 299)
-        return invalidResponse();
+        return ModelDownloadFailures::unexpectedStatus(
+            value, reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
     return std::nullopt;
 }
 
@@ -110,14 +125,22 @@ void ModelFileTransfer::readAvailable()
         }
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         total = length.isValid() ? length.toLongLong() : -1;
+        contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
     }
     bool wrote = false;
     while (reply->bytesAvailable() > 0) {
         const qint64 count = reply->read(chunk.data(), static_cast<qint64>(chunk.size()));
         if (count <= 0)
             break;
-        if (head.size() < 4)
-            head.append(chunk.data(), std::min<qint64>(count, 4 - head.size()));
+        const bool judged = head.size() >= 4;
+        if (head.size() < headSize)
+            head.append(chunk.data(), std::min<qint64>(count, headSize - head.size()));
+        // A web page or any other wrong body stops at once, not after
+        // however much the server cares to send.
+        if (!judged && head.size() >= 4 && !startsLikeAModel(head)) {
+            fail(ModelDownloadFailures::notAModelFile(head, contentType));
+            return;
+        }
         if (file.write(chunk.data(), count) != count) {
             fail(TallowindError::fileOperationFailed(QStringLiteral("write"), partFilePath));
             return;
@@ -143,7 +166,13 @@ void ModelFileTransfer::onReplyFinished()
             return;
         }
     }
-    switch (reply->error()) {
+    const QNetworkReply::NetworkError transferError = reply->error();
+    if (total >= 0 && written < total
+        && (transferError == QNetworkReply::NoError || transferError == QNetworkReply::RemoteHostClosedError)) {
+        fail(ModelDownloadFailures::endedEarly(written, total));
+        return;
+    }
+    switch (transferError) {
     case QNetworkReply::NoError:
         break;
     case QNetworkReply::OperationCanceledError:
@@ -159,16 +188,12 @@ void ModelFileTransfer::onReplyFinished()
         fail(invalidResponse());
         return;
     }
-    if (total >= 0 && written != total) {
-        fail(TallowindError::networkError(
-            QStringLiteral("The download ended after %1 of %2 bytes").arg(written).arg(total)));
+    if (total >= 0 && written > total) {
+        fail(ModelDownloadFailures::longerThanAnnounced(written, total));
         return;
     }
-    uint32_t magic = 0;
-    if (head.size() == 4)
-        std::memcpy(&magic, head.constData(), sizeof magic);
-    if (magic != ggmlFileMagic) {
-        fail(TallowindError::modelDownloadFailed(QStringLiteral("The server did not send a model file")));
+    if (!startsLikeAModel(head)) {
+        fail(ModelDownloadFailures::notAModelFile(head, contentType));
         return;
     }
     file.close();

@@ -45,6 +45,7 @@ public:
     qint64 totalBytes() const { return total; }
     // The final HTTP status, 0 before the response.
     int statusCode() const { return status; }
+    const QUrl& address() const { return url; }
 
 private:
     void readAvailable();
@@ -64,7 +65,9 @@ private:
     QPointer<QNetworkReply> reply;
     QFile file;
     std::vector<char> chunk;
+    // The body's first bytes.
     QByteArray head;
+    QString contentType;
     qint64 written = 0;
     qint64 total = -1;
     int status = 0;

@@ -10,6 +10,10 @@ struct Alert {
     QString informativeText;
     AlertStyle style = AlertStyle::Warning;
     QStringList buttons; // first is the default button; empty means a single "OK"
+    // Rich text (for example release notes) shown in a scrolling box under
+    // the informative text. Web links in it open in the browser; nothing
+    // else it names is fetched or opened.
+    QString detailsHtml = {};
 };
 
 // Modal alerts. Called on the main thread.

@@ -96,12 +96,19 @@ TEST_F(ModelDownloaderTest, FollowsARedirect)
     EXPECT_EQ(contents(pathOf(model)), generatedBody(200 * 1024));
 }
 
-TEST_F(ModelDownloaderTest, ErrorStatusesFailAndNeverBecomeTheModelFile)
+TEST_F(ModelDownloaderTest, ErrorStatusesFailWithTheirReasonAndNeverBecomeTheModelFile)
 {
-    for (int status : {404, 500}) {
-        SCOPED_TRACE(status);
+    struct Case {
+        int status;
+        TallowindError::Kind kind;
+        QStringList reason;
+    };
+    const QString host = QUrl(server.baseUrl()).authority();
+    for (const Case& c : {Case{404, TallowindError::Kind::modelDownloadFailed, {host, "no file " + model.fileName()}},
+             Case{500, TallowindError::Kind::networkError, {"500", "Internal Server Error"}}}) {
+        SCOPED_TRACE(c.status);
         HttpRoute route;
-        route.status = status;
+        route.status = c.status;
         // Even a page that starts like a model must not be kept.
         route.body = generatedBody(5000);
         serve(model, route);
@@ -109,7 +116,11 @@ TEST_F(ModelDownloaderTest, ErrorStatusesFailAndNeverBecomeTheModelFile)
         delegate.reports.clear();
 
         auto downloader = start();
-        expectFailure(TallowindError::networkError("Invalid response from server"));
+        ASSERT_TRUE(pumpUntil([&] { return delegate.ended(); }));
+        ASSERT_TRUE(delegate.failure().has_value());
+        EXPECT_EQ(delegate.failure()->kind(), c.kind);
+        for (const QString& words : c.reason)
+            EXPECT_TRUE(delegate.failure()->payload().contains(words)) << delegate.failure()->payload().toStdString();
         EXPECT_TRUE(std::holds_alternative<DownloadStarted>(delegate.reports.front()));
         EXPECT_EQ(delegate.progressCount(), 0);
         EXPECT_EQ(contents(pathOf(model)), "the model the user has");

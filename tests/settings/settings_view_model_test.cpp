@@ -139,7 +139,9 @@ TEST_F(SettingsTest, AFailedDownloadShowsWhyAndCanBeStartedAgain)
     viewModel->loadInitialData();
     viewModel->downloadModel(q8);
     ASSERT_TRUE(pumpUntil([&] { return status(q8).kind() == Status::Kind::error; }));
-    EXPECT_FALSE(status(q8).message().isEmpty());
+    // The card says what is wrong and where.
+    EXPECT_TRUE(status(q8).message().contains(QUrl(server.baseUrl()).authority() + " has no file " + q8.fileName()))
+        << status(q8).message().toStdString();
     EXPECT_FALSE(viewModel->isDownloading(q8));
     EXPECT_EQ(modelsFolderEntries(), QStringList());
 

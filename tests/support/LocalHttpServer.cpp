@@ -133,6 +133,7 @@ private:
                 socket->write(route.body.constData() + sent, count);
             }
             sent += count;
+            server.bodyBytes += count;
             if (route.chunkDelayMs > 0) {
                 waiting = true;
                 QTimer::singleShot(route.chunkDelayMs, this, [this] {

@@ -47,11 +47,14 @@ public:
     int requestCount(const QString& path) const;
     // Connections the server still holds open.
     int openConnections() const { return connections.load(); }
+    // Body bytes handed to the sockets so far, over every path.
+    qint64 bodyBytesSent() const { return bodyBytes.load(); }
 
     // Used by the server thread.
     HttpRoute route(const QString& path, bool* found);
     void countRequest(const QString& path);
     std::atomic<int> connections{0};
+    std::atomic<qint64> bodyBytes{0};
 
 private:
     QThread thread;

@@ -1,9 +1,16 @@
 #include "platform/qt/QtAlertPresenter.h"
 
+#include "platform/qt/AlertDetailsBrowser.h"
+
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -21,6 +28,44 @@ QMessageBox::Icon iconFor(AlertStyle style)
     return QMessageBox::NoIcon;
 }
 
+// Texts may carry words from elsewhere (a feed's titles); none of them is
+// markup.
+void showAsPlainText(QMessageBox& box)
+{
+    box.setTextFormat(Qt::PlainText);
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
+}
+
+// Puts the details between the texts and the buttons, across the text column.
+void addDetails(QMessageBox& box, QGridLayout& grid, const QString& html)
+{
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    const int index = buttons ? grid.indexOf(buttons) : -1;
+    if (index < 0)
+        return;
+    int row = 0;
+    int column = 0;
+    int rowSpan = 0;
+    int columnSpan = 0;
+    grid.getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    grid.removeWidget(buttons);
+    const int textColumn = grid.columnCount() - 1;
+    grid.addWidget(new AlertDetailsBrowser(html, &box), row, textColumn);
+    grid.addWidget(buttons, row + 1, column, rowSpan, columnSpan);
+}
+
+// The stock box sizes itself to its longest word, so short sentences wrap
+// over several lines; a spacer row gives it a floor.
+void keepReadableWidth(QMessageBox& box, QGridLayout& grid)
+{
+    int width = QtAlertPresenter::minimumWidth;
+    if (const QScreen* screen = box.screen())
+        width = std::min(width, screen->availableGeometry().width() * 3 / 4);
+    grid.addItem(
+        new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid.rowCount(), 0, 1, grid.columnCount());
+}
+
 } // namespace
 
 int QtAlertPresenter::runModal(const Alert& alert)
@@ -29,6 +74,7 @@ int QtAlertPresenter::runModal(const Alert& alert)
     box.setIcon(iconFor(alert.style));
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
+    showAsPlainText(box);
     const QStringList titles = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;
     std::vector<QAbstractButton*> buttons;
     for (qsizetype i = 0; i < titles.size(); ++i) {
@@ -38,6 +84,12 @@ int QtAlertPresenter::runModal(const Alert& alert)
         buttons.push_back(box.addButton(titles[i], role));
     }
     box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+    // After every setter: each of them lays the box out anew.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        if (!alert.detailsHtml.isEmpty())
+            addDetails(box, *grid, alert.detailsHtml);
+        keepReadableWidth(box, *grid);
+    }
     box.exec();
     for (size_t i = 0; i < buttons.size(); ++i) {
         if (box.clickedButton() == buttons[i])

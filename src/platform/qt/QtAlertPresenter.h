@@ -4,5 +4,8 @@
 
 class QtAlertPresenter final : public AlertPresenter {
 public:
+    // Wide enough for a short sentence on one or two lines.
+    static constexpr int minimumWidth = 420;
+
     int runModal(const Alert& alert) override;
 };

@@ -64,7 +64,10 @@ AppcastParseResult parse(const QByteArray& xml)
     AppcastParseResult result;
     QXmlStreamReader reader(xml);
     if (!reader.readNextStartElement() || reader.name() != u"rss") {
-        result.error = QStringLiteral("The update feed is not an RSS feed.");
+        result.error = QStringLiteral("The update feed could not be read: the server did not send an RSS feed.");
+        result.detail = reader.hasError()
+            ? QStringLiteral("%1 at line %2").arg(reader.errorString()).arg(reader.lineNumber())
+            : QStringLiteral("the document starts with <%1>, not <rss>").arg(reader.name());
         return result;
     }
     while (reader.readNextStartElement()) {
@@ -89,9 +92,8 @@ AppcastParseResult parse(const QByteArray& xml)
     }
     if (reader.hasError()) {
         result.items.clear();
-        result.error = QStringLiteral("The update feed could not be read (%1 at line %2).")
-                           .arg(reader.errorString())
-                           .arg(reader.lineNumber());
+        result.error = QStringLiteral("The update feed could not be read.");
+        result.detail = QStringLiteral("%1 at line %2").arg(reader.errorString()).arg(reader.lineNumber());
     }
     return result;
 }
@@ -126,6 +128,20 @@ int compareVersions(const QString& a, const QString& b)
             return order < 0 ? -1 : 1;
     }
     return 0;
+}
+
+QString notesAsHtml(const QString& notes)
+{
+    const QString trimmed = notes.trimmed();
+    static const QRegularExpression tag(QStringLiteral("</?[a-zA-Z][^>]*>"));
+    if (trimmed.isEmpty() || tag.match(trimmed).hasMatch())
+        return trimmed;
+    static const QRegularExpression blankLines(QStringLiteral("\\n\\s*\\n"));
+    QString html;
+    for (const QString& paragraph : trimmed.split(blankLines, Qt::SkipEmptyParts))
+        html += QStringLiteral("<p>") + paragraph.trimmed().toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"))
+            + QStringLiteral("</p>");
+    return html;
 }
 
 std::optional<AppcastItem> newerThan(const std::vector<AppcastItem>& items, const QString& currentVersion)

@@ -23,8 +23,10 @@ struct AppcastItem {
 
 struct AppcastParseResult {
     std::vector<AppcastItem> items;
-    // Empty when the feed was read.
+    // Empty when the feed was read; otherwise a sentence for the user.
     QString error;
+    // What exactly the parser met, for the log (parser wording, line).
+    QString detail;
 };
 
 namespace Appcast {
@@ -39,6 +41,10 @@ AppcastParseResult parse(const QByteArray& xml);
 // than `b`. Parts are split at dots and dashes; numbers compare as numbers,
 // missing parts count as zero ("1.2" equals "1.2.0").
 int compareVersions(const QString& a, const QString& b);
+
+// Release notes as rich text: markup as the feed gave it, plain text with
+// its paragraphs and lines kept. Empty for empty notes.
+QString notesAsHtml(const QString& notes);
 
 // The newest item that is newer than `currentVersion`, if any.
 std::optional<AppcastItem> newerThan(const std::vector<AppcastItem>& items, const QString& currentVersion);

@@ -6,12 +6,14 @@
 #include "platform/Workspace.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <algorithm>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #ifndef TALLOWIND_UPDATE_FEED_ADDRESS
 #define TALLOWIND_UPDATE_FEED_ADDRESS ""
@@ -24,8 +26,14 @@ namespace {
 
 // A feed that does not answer within this time counts as unreachable.
 constexpr int feedTimeoutMs = 30 * 1000;
-// Feeds are small; anything larger is not one.
-constexpr qint64 largestFeedBytes = 4 * 1024 * 1024;
+
+// "404 Not Found"; the phrase is the server's, so it is kept short.
+QString httpStatusText(const CappedFetch::Result& result)
+{
+    const QString phrase = result.detail.simplified().left(60);
+    return phrase.isEmpty() ? QString::number(result.httpStatus)
+                            : QStringLiteral("%1 %2").arg(result.httpStatus).arg(phrase);
+}
 
 } // namespace
 
@@ -51,11 +59,7 @@ FeedUpdater::FeedUpdater(QUrl feedAddress, QString currentVersion, std::shared_p
     QObject::connect(&dailyTimer, &QTimer::timeout, [this] { beginCheck(false); });
 }
 
-FeedUpdater::~FeedUpdater()
-{
-    if (reply)
-        reply->abort();
-}
+FeedUpdater::~FeedUpdater() = default;
 
 void FeedUpdater::start()
 {
@@ -119,11 +123,11 @@ void FeedUpdater::checkForUpdates()
 void FeedUpdater::beginCheck(bool userInitiated)
 {
     userWaiting = userWaiting || userInitiated;
-    if (reply)
+    if (fetch)
         return; // the check under way answers this request too
     if (!feed.isValid() || feed.isEmpty()) {
         if (userInitiated)
-            showOutcome(std::nullopt, QStringLiteral("This build of Tallowind has no update feed."));
+            showNoFeed();
         userWaiting = false;
         return;
     }
@@ -133,53 +137,76 @@ void FeedUpdater::beginCheck(bool userInitiated)
     request.setTransferTimeout(feedTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tallowind/%1").arg(version));
-    reply = network->get(request);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [this](qint64 received, qint64) {
-        if (received > largestFeedBytes && reply)
-            reply->abort();
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &dailyTimer, [this] { finishCheck(); });
+    fetch = std::make_unique<CappedFetch>(
+        *network, request, largestFeedBytes, [this](const CappedFetch::Result& result) { finishCheck(result); });
 }
 
-void FeedUpdater::finishCheck()
+QString FeedUpdater::failureOf(
+    const CappedFetch::Result& result, std::optional<AppcastItem>& newer, QString& detail) const
 {
-    QNetworkReply* finished = reply;
-    reply = nullptr;
-    if (!finished)
-        return;
-    finished->deleteLater();
+    switch (result.outcome) {
+    case CappedFetch::Outcome::TooLarge:
+        return QStringLiteral("The update feed is too large (more than %1 MB), so it was not read.")
+            .arg(largestFeedBytes / (1024 * 1024));
+    case CappedFetch::Outcome::TimedOut:
+        return QStringLiteral("The update feed did not answer in time.");
+    case CappedFetch::Outcome::HttpError:
+        return QStringLiteral("The update feed could not be reached: the server answered HTTP %1.")
+            .arg(httpStatusText(result));
+    case CappedFetch::Outcome::NetworkError:
+        return QStringLiteral("The update feed could not be reached: %1").arg(result.detail);
+    case CappedFetch::Outcome::Received:
+        break;
+    }
+    const AppcastParseResult parsed = Appcast::parse(result.body);
+    detail = parsed.detail;
+    if (parsed.error.isEmpty())
+        newer = Appcast::newerThan(parsed.items, version);
+    return parsed.error;
+}
+
+void FeedUpdater::finishCheck(const CappedFetch::Result& result)
+{
+    QString detail;
+    std::optional<AppcastItem> newer;
+    const QString failure = failureOf(result, newer, detail);
+    // This runs inside the fetch's own callback, which `result` lives in.
+    fetch.release()->deleteLater();
+#ifdef __GLIBC__
+    // The cap's worth of buffer, freed by now, would otherwise stay in the
+    // allocator's free lists for the life of a tray tool.
+    if (result.outcome == CappedFetch::Outcome::TooLarge)
+        malloc_trim(0);
+#endif
     const bool showToUser = userWaiting;
     userWaiting = false;
     lastAttempt = clock();
-
-    QString failure;
-    std::optional<AppcastItem> newer;
-    const int status = finished->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (finished->error() != QNetworkReply::NoError) {
-        failure = finished->error() == QNetworkReply::OperationCanceledError
-            ? QStringLiteral("The update feed did not answer in time or is too large.")
-            : QStringLiteral("The update feed could not be reached: %1").arg(finished->errorString());
-    } else if (status != 0 && (status < 200 || status > 299)) {
-        failure = QStringLiteral("The update feed could not be reached (HTTP status %1).").arg(status);
-    } else {
-        const AppcastParseResult parsed = Appcast::parse(finished->readAll());
-        if (!parsed.error.isEmpty())
-            failure = parsed.error;
-        else
-            newer = Appcast::newerThan(parsed.items, version);
-    }
 
     if (failure.isEmpty()) {
         Defaults::setValue(lastCheckKey, clock().toSecsSinceEpoch());
         Log::system(newer ? QStringLiteral("[Updater] Version %1 is available").arg(newer->displayVersion)
                           : QStringLiteral("[Updater] Up to date (%1)").arg(version));
     } else {
-        Log::system(QStringLiteral("[Updater] Update check failed: %1").arg(failure));
+        Log::system(QStringLiteral("[Updater] Update check failed for %1: %2%3")
+                        .arg(feed.toDisplayString(), failure,
+                            detail.isEmpty() ? QString() : QStringLiteral(" (") + detail + u')'));
     }
     scheduleNextCheck();
     // A scheduled check speaks up only when there is something new.
     if (showToUser || newer)
         showOutcome(newer, failure);
+}
+
+void FeedUpdater::showNoFeed()
+{
+    if (!alerts)
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("No update feed");
+    alert.informativeText =
+        QStringLiteral("This build of Tallowind has no update feed, so it does not look for newer versions.");
+    alert.style = AlertStyle::Informational;
+    alerts->runModal(alert);
 }
 
 void FeedUpdater::showOutcome(const std::optional<AppcastItem>& newer, const QString& failure)
@@ -202,16 +229,10 @@ void FeedUpdater::showOutcome(const std::optional<AppcastItem>& newer, const QSt
         return;
     }
     alert.messageText = QStringLiteral("Tallowind %1 is available").arg(newer->displayVersion);
-    QString details = QStringLiteral("You have version %1.").arg(version);
+    alert.informativeText = QStringLiteral("You have version %1.").arg(version);
     if (!newer->title.isEmpty())
-        details += QStringLiteral("\n\n") + newer->title;
-    // Feeds often carry their notes as HTML; the dialog shows plain text.
-    QString notes = newer->notes;
-    notes.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-    notes = notes.trimmed();
-    if (!notes.isEmpty())
-        details += QStringLiteral("\n\n") + notes;
-    alert.informativeText = details;
+        alert.informativeText += QStringLiteral("\n\n") + newer->title;
+    alert.detailsHtml = Appcast::notesAsHtml(newer->notes);
     alert.style = AlertStyle::Informational;
     QList<QUrl> targets;
     if (newer->downloadLink.isValid() && !newer->downloadLink.isEmpty()) {

@@ -2,10 +2,9 @@
 
 #include "platform/Updater.h"
 #include "platform/update/Appcast.h"
+#include "platform/update/CappedFetch.h"
 
 #include <QDateTime>
-#include <QNetworkReply>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -28,6 +27,8 @@ public:
     static constexpr const char* automaticChecksKey = "AutomaticallyCheckForUpdates";
     static constexpr const char* lastCheckKey = "LastUpdateCheckTime";
     static constexpr int checkIntervalSeconds = 24 * 60 * 60;
+    // Feeds are small; anything larger is not one.
+    static constexpr qint64 largestFeedBytes = 4 * 1024 * 1024;
 
     // The feed named by the build, unless TALLOWIND_UPDATE_FEED_URL is set.
     static QUrl configuredFeedAddress();
@@ -43,7 +44,7 @@ public:
 
     // Tests replace the clock.
     void setClock(std::function<QDateTime()> now) { clock = std::move(now); }
-    bool isChecking() const { return reply != nullptr; }
+    bool isChecking() const { return fetch != nullptr; }
     // Milliseconds until the next scheduled check; -1 when none is planned.
     int scheduledCheckInMs() const;
 
@@ -51,8 +52,12 @@ private:
     void askAboutAutomaticChecks();
     void scheduleNextCheck();
     void beginCheck(bool userInitiated);
-    void finishCheck();
+    void finishCheck(const CappedFetch::Result& result);
+    // The failure as the user reads it, or empty; `detail` gets what only
+    // the log needs.
+    QString failureOf(const CappedFetch::Result& result, std::optional<AppcastItem>& newer, QString& detail) const;
     void showOutcome(const std::optional<AppcastItem>& newer, const QString& failure);
+    void showNoFeed();
 
     QUrl feed;
     QString version;
@@ -60,7 +65,7 @@ private:
     std::shared_ptr<Workspace> workspace;
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
     std::unique_ptr<QNetworkAccessManager> network;
-    QPointer<QNetworkReply> reply;
+    std::unique_ptr<CappedFetch> fetch;
     // Whether someone asked to see the outcome of the check under way.
     bool userWaiting = false;
     // Failed checks are not stored, but still wait a day before the next.

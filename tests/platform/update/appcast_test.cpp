@@ -52,13 +52,31 @@ TEST(Appcast, ReadsVersionsLinksAndNotesFromElementsOrTheEnclosure)
 
 TEST(Appcast, MalformedOrForeignDocumentsAreErrorsNotEmptyFeeds)
 {
-    EXPECT_FALSE(Appcast::parse("<rss><channel><item><title>cut off").error.isEmpty());
-    EXPECT_FALSE(Appcast::parse("<html><body>Not found</body></html>").error.isEmpty());
-    EXPECT_FALSE(Appcast::parse("").error.isEmpty());
-    EXPECT_FALSE(Appcast::parse("\x89PNG binary").error.isEmpty());
+    for (const char* document :
+        {"<rss><channel><item><title>cut off", "<html><body>Not found</body></html>", "", "\x89PNG binary"}) {
+        SCOPED_TRACE(document);
+        const AppcastParseResult broken = Appcast::parse(document);
+        EXPECT_TRUE(broken.items.empty());
+        EXPECT_TRUE(broken.error.startsWith("The update feed could not be read")) << broken.error.toStdString();
+        // The parser's wording is for the log, never for the user.
+        EXPECT_FALSE(broken.detail.isEmpty());
+        EXPECT_FALSE(broken.error.contains(broken.detail));
+    }
     const AppcastParseResult empty = Appcast::parse("<rss version=\"2.0\"><channel><title>t</title></channel></rss>");
     EXPECT_TRUE(empty.error.isEmpty());
     EXPECT_TRUE(empty.items.empty());
+}
+
+TEST(Appcast, NotesBecomeRichTextWithoutLosingTheirShape)
+{
+    const QString markup = "<h2>What's new</h2><ul><li>Faster start</li></ul>";
+    EXPECT_EQ(Appcast::notesAsHtml("  " + markup + "\n"), markup) << "markup is the feed's own";
+
+    const QString plain = Appcast::notesAsHtml("What's new\n\n- Faster start\n- Fixes for 1 < 2 & more");
+    EXPECT_EQ(plain.count("<p>"), 2) << plain.toStdString();
+    EXPECT_TRUE(plain.contains("- Faster start<br>- Fixes")) << plain.toStdString();
+    EXPECT_TRUE(plain.contains("1 &lt; 2 &amp; more")) << "plain text is never read as markup";
+    EXPECT_TRUE(Appcast::notesAsHtml(" \n ").isEmpty());
 }
 
 TEST(Appcast, VersionsCompareByNumberNotByText)

@@ -6,6 +6,7 @@
 #include "support/FakeWorkspace.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
+#include "support/QtMessageCapture.h"
 #include "support/SettingsReset.h"
 
 #include <QTcpServer>
@@ -88,7 +89,8 @@ TEST_F(FeedUpdaterTest, ANewerVersionIsOfferedWithItsNotesAndOpensTheDownloadPag
     const Alert& offer = alerts->shown[0];
     EXPECT_EQ(offer.messageText, "Tallowind 1.1 is available");
     EXPECT_TRUE(offer.informativeText.contains("You have version 1.0.")) << offer.informativeText.toStdString();
-    EXPECT_TRUE(offer.informativeText.contains("Fewer surprises.")) << "notes as plain text";
+    EXPECT_TRUE(offer.detailsHtml.contains("Fewer <b>surprises</b>.")) << "notes keep their markup";
+    EXPECT_FALSE(offer.informativeText.contains("surprises"));
     EXPECT_EQ(offer.buttons, QStringList({"Open Download Page", "Release Notes", "Later"}));
     ASSERT_EQ(workspace->opened.size(), 1);
     EXPECT_EQ(workspace->opened[0], QUrl("https://tallowind.example/download"));
@@ -101,34 +103,77 @@ TEST_F(FeedUpdaterTest, ANewerVersionIsOfferedWithItsNotesAndOpensTheDownloadPag
     EXPECT_EQ(workspace->opened.size(), 2) << "Later opens nothing";
 }
 
-TEST_F(FeedUpdaterTest, FailuresAreShownClearlyToTheUserWhoAsked)
+TEST_F(FeedUpdaterTest, FailuresAreShownInPlainWordsAndLoggedWithTheParsersDetail)
 {
-    auto malformed = updater(feedAddress());
+    LogCapture log;
+    QtMessageCapture qtMessages;
+    auto checker = updater(feedAddress());
     server.setRoute("/appcast.xml", body("<rss><channel><item>"));
-    checkAndWait(*malformed);
-    ASSERT_EQ(alerts->shown.size(), 1u);
-    EXPECT_EQ(alerts->shown[0].messageText, "Update check failed");
-    EXPECT_TRUE(alerts->shown[0].informativeText.contains("could not be read"))
-        << alerts->shown[0].informativeText.toStdString();
-
+    checkAndWait(*checker);
+    server.setRoute("/appcast.xml", body("<!DOCTYPE html><html><body>Sign in</body></html>"));
+    checkAndWait(*checker);
     server.setRoute("/appcast.xml", body("gone", 404));
-    checkAndWait(*malformed);
-    ASSERT_EQ(alerts->shown.size(), 2u);
-    EXPECT_TRUE(alerts->shown[1].informativeText.contains("404")
-        || alerts->shown[1].informativeText.contains("could not be reached"))
-        << alerts->shown[1].informativeText.toStdString();
-
+    checkAndWait(*checker);
     auto unreachable = updater(unreachableAddress());
     checkAndWait(*unreachable);
-    ASSERT_EQ(alerts->shown.size(), 3u);
-    EXPECT_EQ(alerts->shown[2].messageText, "Update check failed");
-    EXPECT_TRUE(alerts->shown[2].informativeText.contains("could not be reached"));
+
+    ASSERT_EQ(alerts->shown.size(), 4u);
+    for (const Alert& shown : alerts->shown) {
+        EXPECT_EQ(shown.messageText, "Update check failed");
+        EXPECT_EQ(shown.style, AlertStyle::Warning);
+    }
+    EXPECT_EQ(alerts->shown[0].informativeText, "The update feed could not be read.");
+    EXPECT_TRUE(alerts->shown[1].informativeText.startsWith("The update feed could not be read"));
+    EXPECT_FALSE(alerts->shown[1].informativeText.contains("line")) << "no parser wording for the user";
+    EXPECT_TRUE(alerts->shown[2].informativeText.contains("HTTP 404 Not Found"))
+        << alerts->shown[2].informativeText.toStdString();
+    EXPECT_TRUE(alerts->shown[3].informativeText.contains("could not be reached"));
     EXPECT_FALSE(Defaults::contains(FeedUpdater::lastCheckKey)) << "a failed check is not a check";
 
+    // Each failure is logged with the feed's address; the parser's own
+    // wording goes there instead.
+    const QStringList failures = log.systemLines().filter("[Updater] Update check failed");
+    ASSERT_EQ(failures.size(), 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(failures[i].contains(feedAddress().toString())) << failures[i].toStdString();
+    EXPECT_TRUE(failures[0].contains("Premature end of document")) << failures[0].toStdString();
+    EXPECT_TRUE(failures[1].contains("<html>")) << failures[1].toStdString();
+    EXPECT_TRUE(QtMessageCapture::messages().filter("only be called once").isEmpty());
+}
+
+TEST_F(FeedUpdaterTest, ABuildWithoutAFeedSaysSoAsInformationNotAsAFailure)
+{
     auto unconfigured = updater(QUrl());
     unconfigured->checkForUpdates();
-    ASSERT_EQ(alerts->shown.size(), 4u);
-    EXPECT_TRUE(alerts->shown[3].informativeText.contains("no update feed"));
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_NE(alerts->shown[0].messageText, "Update check failed");
+    EXPECT_EQ(alerts->shown[0].style, AlertStyle::Informational);
+    EXPECT_TRUE(alerts->shown[0].informativeText.contains("no update feed"));
+}
+
+TEST_F(FeedUpdaterTest, AnOversizedFeedIsCutOffAtTheCapWhetherAnnouncedOrNot)
+{
+    constexpr qint64 hugeFeed = 50 * 1024 * 1024;
+    for (bool announced : {true, false}) {
+        SCOPED_TRACE(announced);
+        HttpRoute huge;
+        huge.generatedSize = hugeFeed;
+        huge.announceLength = announced;
+        huge.chunkSize = 256 * 1024;
+        server.setRoute("/appcast.xml", huge);
+        alerts->shown.clear();
+        const qint64 sentBefore = server.bodyBytesSent();
+
+        auto checker = updater(feedAddress());
+        checkAndWait(*checker);
+        ASSERT_EQ(alerts->shown.size(), 1u);
+        EXPECT_TRUE(alerts->shown[0].informativeText.contains("too large"))
+            << alerts->shown[0].informativeText.toStdString();
+        // The transfer stops at the cap; only what the sockets' buffers
+        // took on the way was sent beyond it.
+        ASSERT_TRUE(pumpUntil([&] { return server.openConnections() == 0; }, 20000));
+        EXPECT_LT(server.bodyBytesSent() - sentBefore, hugeFeed / 2);
+    }
 }
 
 TEST_F(FeedUpdaterTest, AskingTwiceDuringOneCheckReadsTheFeedOnceAndAnswersOnce)
