@@ -9,6 +9,7 @@
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/PopoverPlacement.h"
+#include "shell/SettingsShortcut.h"
 #include "shell/SettingsWindow.h"
 #include "shell/StatusItem.h"
 
@@ -70,6 +71,11 @@ void AppDelegate::showPopover()
         panel->setContentWidget(makePopoverContent());
         // Moves are reported until the first close.
         panel->setDelegate(this);
+        QPointer<AppDelegate> self(this);
+        SettingsShortcut::install(panel, [self] {
+            if (self)
+                self->showSettings();
+        });
         popoverWindow = panel;
     }
     if (!statusItem->isOnScreen())

@@ -1,6 +1,7 @@
 #include "platform/qt/QtAlertPresenter.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -21,19 +22,34 @@ QMessageBox::Icon iconFor(AlertStyle style)
     return QMessageBox::NoIcon;
 }
 
+// Escape and the window's close button dismiss the alert without choosing any
+// of its buttons. QMessageBox would click a rejecting button for them, and a
+// button such as "Quit" must only act when the user clicks it.
+class AlertBox final : public QMessageBox {
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
+};
+
 } // namespace
 
 int QtAlertPresenter::runModal(const Alert& alert)
 {
-    QMessageBox box;
+    AlertBox box;
     box.setIcon(iconFor(alert.style));
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
     const QStringList titles = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;
     std::vector<QAbstractButton*> buttons;
     for (qsizetype i = 0; i < titles.size(); ++i) {
-        // The first button accepts; any later one is a rejecting choice, so
-        // Escape picks the last of them as a desktop user expects.
+        // The first button accepts; any later one is a rejecting choice.
         const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
         buttons.push_back(box.addButton(titles[i], role));
     }
