@@ -4,6 +4,7 @@
 #include "core/speech/WhisperModelFile.h"
 #include "core/speech/WhisperWrapper.h"
 #include "platform/AlertPresenter.h"
+#include "popover/PopoverViewModel.h"
 #include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 
 #include <QSet>
+
+#include <algorithm>
 
 #include <atomic>
 #include <memory>
@@ -332,4 +335,32 @@ TEST_F(ModelLoadingTest, ASwitchDuringALoadIsFollowed)
     EXPECT_TRUE(switched);
     EXPECT_EQ(answer, false);
     EXPECT_FALSE(Access::hasBridge(*appDelegate));
+}
+
+// The popover's model picker and Settings' must agree: a choice in the
+// popover lets the loaded model go, and the next dictation loads the file
+// chosen there.
+TEST_F(ModelLoadingTest, ThePopoversChoiceIsTheModelTheNextDictationLoads)
+{
+    install(WhisperModel::largeV3TurboQ5);
+    install(WhisperModel::largeV3TurboQ8);
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
+    appDelegate->applicationDidFinishLaunching();
+    ASSERT_EQ(load(), true);
+
+    PopoverViewModel popover(appDelegate.get());
+    const QList<WhisperModelInfo> rows = popover.models();
+    const auto chosen = std::find_if(rows.begin(), rows.end(),
+        [](const WhisperModelInfo& row) { return row.whisperModel == WhisperModel::largeV3TurboQ8; });
+    ASSERT_NE(chosen, rows.end());
+    LogCapture log;
+    popover.selectModel(*chosen);
+    Dispatch::drainMainQueue();
+
+    EXPECT_EQ(load(), true);
+    EXPECT_TRUE(log.hasSystemLine(
+        "[AppDelegate] Loading model " + ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ8)))
+        << log.systemLines().join("\n").toStdString();
+    ASSERT_TRUE(popover.activeModel().has_value());
+    EXPECT_EQ(popover.activeModel()->whisperModel, WhisperModel::largeV3TurboQ8);
 }
