@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <QSet>
 
@@ -269,6 +271,30 @@ TEST_F(ModelLoadingTest, ModelErrorAlertOffersSettingsOrQuit)
     EXPECT_EQ(alert.informativeText, "The model file is damaged.");
     EXPECT_EQ(alert.style, AlertStyle::Critical);
     EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Quit"}));
+}
+
+// Escape or the window's close button answer no button (-1): the tool must
+// keep running. Only the "Quit" button ends it.
+TEST_F(ModelLoadingTest, OnlyTheQuitButtonOfTheModelErrorEndsTheTool)
+{
+    const auto exitCodeAfterAnswer = [](int response) {
+        auto alerts = std::make_shared<RecordingAlertPresenter>();
+        alerts->response = response;
+        PlatformServices services;
+        services.alertPresenter = alerts;
+        AppDelegate controller(services);
+        controller.showModelError(QStringLiteral("The model file is damaged."));
+        // A quit from the answer ends the loop before this timer sees it.
+        QTimer answered;
+        QObject::connect(&answered, &QTimer::timeout, [&] {
+            if (!alerts->shown.empty())
+                QCoreApplication::exit(7);
+        });
+        answered.start(5);
+        return QCoreApplication::exec();
+    };
+    EXPECT_EQ(exitCodeAfterAnswer(-1), 7);
+    EXPECT_EQ(exitCodeAfterAnswer(1), 0);
 }
 
 TEST_F(ModelLoadingTest, WithoutAModelTheExpectedPlaceIsLogged)

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -73,4 +74,25 @@ TEST(QtAlertPresenter, ShowsASingleOkWhenNoButtonsAreGiven)
     EXPECT_EQ(presenter.runModal(Alert{"Audio Setup Failed", "Restart.", AlertStyle::Critical, {}}), 0);
     EXPECT_EQ(ok.buttons, QStringList{"OK"});
     EXPECT_EQ(ok.icon, QMessageBox::Critical);
+}
+
+// An alert whose buttons can end the tool: Escape and the window's close
+// button dismiss it without choosing "Quit", or any other button.
+TEST(QtAlertPresenter, EscapeAndTheCloseButtonChooseNoButton)
+{
+    QtAlertPresenter presenter;
+    const Alert alert{"Model Loading Failed", "Damaged.", AlertStyle::Critical, {"Open Settings", "Quit"}};
+    const auto answerWhenShown = [&](std::function<void(QMessageBox*)> dismiss) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                poll.stop();
+                dismiss(box);
+            }
+        });
+        poll.start(10);
+        return presenter.runModal(alert);
+    };
+    EXPECT_EQ(answerWhenShown([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }), -1);
+    EXPECT_EQ(answerWhenShown([](QMessageBox* box) { box->close(); }), -1);
 }
