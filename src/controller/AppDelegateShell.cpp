@@ -3,7 +3,10 @@
 // the shell's classes; these operations decide when.
 #include "controller/AppDelegate.h"
 
+#include "base/Log.h"
+
 #include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "platform/Updater.h"
 #include "shell/FirstLaunchWindow.h"
@@ -158,8 +161,16 @@ void AppDelegate::windowWillClose(QWidget* window)
         if (self)
             self->applicationPolicy->setPolicy(ActivationPolicy::Policy::accessory);
     });
-    if (welcome)
-        firstLaunchWindow = nullptr;
+    if (!welcome)
+        return;
+    firstLaunchWindow = nullptr;
+    // Without a model the shortcuts stay off and a press does nothing at
+    // all: this is the one place that says why.
+    ModelManager& store = ModelManager::shared();
+    if (store.downloadedModels().isEmpty())
+        Log::system(QStringLiteral("[AppDelegate] No speech model is installed, so the shortcuts do nothing. Put a "
+                                   "model file in %1, or download one from the tray menu: \"Settings...\" → Models")
+                        .arg(store.modelsDirectory()));
 }
 
 void AppDelegate::checkForUpdates()

@@ -13,6 +13,7 @@
 #include "support/FakeHotkeyTap.h"
 #include "support/FakeTrayIcon.h"
 #include "support/FakeUpdater.h"
+#include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 
 #include <QAction>
@@ -285,11 +286,29 @@ TEST_F(AppDelegateShellTest, ALaunchWithoutAModelOpensTheWelcomeWindowWhichGoesW
 
     auto* view = qobject_cast<FirstLaunchView*>(window->contentWidget());
     ASSERT_NE(view, nullptr);
+    LogCapture log;
     view->closeButton()->click();
     settle();
     EXPECT_FALSE(window) << "released on close";
     EXPECT_EQ(ShellTestAccess::welcome(*controller), nullptr);
     EXPECT_EQ(tap->createCalls, 0) << "closing is not continuing";
+
+    // The shortcuts now do nothing: the log says why, where models go and
+    // how to get one, once.
+    const QStringList said = log.systemLines().filter(ModelManager::shared().modelsDirectory());
+    ASSERT_EQ(said.size(), 1) << log.systemLines().join("\n").toStdString();
+    EXPECT_TRUE(said.first().contains(QStringLiteral("\"Settings...\" → Models"))) << said.first().toStdString();
+}
+
+TEST_F(AppDelegateShellTest, ClosingTheWelcomeWindowWithAModelOnDiskLogsNoWarning)
+{
+    controller->showFirstLaunchWindow();
+    putModelOnDisk();
+    LogCapture log;
+    ShellTestAccess::welcome(*controller)->close();
+    settle();
+    EXPECT_TRUE(log.systemLines().filter(ModelManager::shared().modelsDirectory()).isEmpty())
+        << log.systemLines().join("\n").toStdString();
 }
 
 TEST_F(AppDelegateShellTest, ContinueArmsTheShortcutsOnceAndLeavesTheWindowOpen)
