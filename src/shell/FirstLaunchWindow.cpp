@@ -33,6 +33,8 @@ void FirstLaunchWindow::present()
     show();
     raise();
     activateWindow();
+    // Through the content's focus proxy, onto the control it opens with.
+    setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void FirstLaunchWindow::closeEvent(QCloseEvent* event)
