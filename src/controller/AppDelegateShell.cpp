@@ -165,12 +165,15 @@ void AppDelegate::windowWillClose(QWidget* window)
         return;
     firstLaunchWindow = nullptr;
     // Without a model the shortcuts stay off and a press does nothing at
-    // all: this is the one place that says why.
-    ModelManager& store = ModelManager::shared();
-    if (store.downloadedModels().isEmpty())
-        Log::system(QStringLiteral("[AppDelegate] No speech model is installed, so the shortcuts do nothing. Put a "
-                                   "model file in %1, or download one from the tray menu: \"Settings...\" → Models")
-                        .arg(store.modelsDirectory()));
+    // all: this is the one place that says why. Queued, so a close because
+    // the tool quits says nothing.
+    Dispatch::main().async([] {
+        ModelManager& store = ModelManager::shared();
+        if (store.downloadedModels().isEmpty())
+            Log::system(QStringLiteral("[AppDelegate] No speech model is installed, so the shortcuts do nothing. Put a "
+                                       "model file in %1, or download one from the tray menu: \"Settings...\" → Models")
+                            .arg(store.modelsDirectory()));
+    });
 }
 
 void AppDelegate::checkForUpdates()

@@ -1,15 +1,17 @@
 #pragma once
 
-class QObject;
+class QApplication;
 
 // Every window of the tool shows which control has the keyboard focus from
-// the moment it opens. Qt's styles draw the focus ring only once the user
-// has moved the focus with Tab, yet the first Space or Return already acts
-// on the focused control: without the ring that control is a guess.
+// the moment it opens, with a ring that stands out. Qt's styles draw their
+// faint focus frame only once the user has moved the focus with Tab, yet the
+// first Space or Return already acts on the focused control: without a clear
+// ring that control is a guess.
 namespace FocusVisibility {
 
-// Watches `application` for windows being shown and marks each as having
-// had a keyboard focus change, which makes the styles draw the ring.
-void install(QObject* application);
+// Marks each window shown as having had a keyboard focus change, which makes
+// the style draw focus, and draws the focus frame as a ring in the accent
+// colour.
+void install(QApplication* application);
 
 } // namespace FocusVisibility
