@@ -20,20 +20,27 @@ TEST(FocusVisibility, TheControlFocusedWhenAWindowOpensShowsItsRing)
     close->setText(QStringLiteral("x"));
     close->setAutoRaise(true);
     close->setFocusPolicy(Qt::StrongFocus);
+    close->setAccessibleName(QStringLiteral("close"));
     auto* push = new QPushButton(QStringLiteral("Download"), &window);
+    auto* flat = new QPushButton(QStringLiteral("Retry"), &window);
+    flat->setFlat(true);
+    flat->setAccessibleName(QStringLiteral("flat"));
+    push->setAccessibleName(QStringLiteral("push"));
     auto* other = new QPushButton(QStringLiteral("Other"), &window);
-    for (QWidget* control : {static_cast<QWidget*>(close), static_cast<QWidget*>(push), static_cast<QWidget*>(other)})
+    const QList<QWidget*> controls = {close, push, flat};
+    for (QWidget* control : controls)
         layout->addWidget(control);
+    layout->addWidget(other);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
-    for (QWidget* control : {static_cast<QWidget*>(close), static_cast<QWidget*>(push)}) {
+    for (QWidget* control : controls) {
         control->setFocus(Qt::ActiveWindowFocusReason);
         ASSERT_TRUE(control->hasFocus());
         const QImage focused = control->grab().toImage();
         other->setFocus(Qt::ActiveWindowFocusReason);
         const QImage unfocused = control->grab().toImage();
-        EXPECT_NE(focused, unfocused) << control->metaObject()->className();
+        EXPECT_NE(focused, unfocused) << control->accessibleName().toStdString();
     }
 }
