@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -125,6 +126,19 @@ TEST_F(AppDelegateShellTest, LeftClicksToggleOnePopoverThatReopensWhereItWasClos
     tray->click(TrayClick::left);
     settle();
     EXPECT_EQ(first->pos(), QPoint(100, 300)) << "the saved place, not the one under the icon";
+}
+
+TEST_F(AppDelegateShellTest, ControlCommaInThePopoverOpensSettings)
+{
+    tray->click(TrayClick::left);
+    settle();
+    ASSERT_NE(panel(), nullptr);
+    panel()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel()));
+    QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : panel();
+    QTest::keyClick(focused, Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_NE(ShellTestAccess::settings(*controller), nullptr);
+    EXPECT_TRUE(ShellTestAccess::settings(*controller)->isVisible());
 }
 
 TEST_F(AppDelegateShellTest, ADragDuringTheFirstOpeningIsStoredWithoutAClose)
