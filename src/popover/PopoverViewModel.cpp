@@ -52,7 +52,7 @@ void PopoverViewModel::selectModel(const WhisperModelInfo& model)
     // use is let go and the next dictation loads the chosen one.
     ModelManager& store = ModelManager::shared();
     if (store.isModelDownloaded(model.whisperModel))
-        store.switchModel(model.whisperModel, [](const std::optional<TallowindError>&) { });
+        store.switchModel(model.whisperModel, [](const std::optional<TallowindError>&) {});
     else
         store.setActiveModel(model.whisperModel);
     loadModels();

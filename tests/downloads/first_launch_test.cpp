@@ -5,11 +5,11 @@
 #include "shell/FirstLaunchWindow.h"
 #include "shell/theme/GlassButton.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QApplication>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>

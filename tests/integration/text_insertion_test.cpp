@@ -243,8 +243,7 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
     const QString vPress = QStringLiteral("press 86");
     XTestKeyboard keyboard;
     const auto sendChordTo = [&](KeystrokeRecorder& window, const QString& key) {
-        return keys->sendPasteChord(keys->chordForFocusedWindow())
-            && pumpUntil([&] { return window.saw(key); });
+        return keys->sendPasteChord(keys->chordForFocusedWindow()) && pumpUntil([&] { return window.saw(key); });
     };
     {
         KeystrokeRecorder vte;

@@ -140,8 +140,8 @@ void TextInserter::runSequence(const QString& text)
             std::lock_guard lock(textStep->mutex);
             if (textStep->abandoned)
                 return;
-            textStep->placed = std::all_of(
-                boards.begin(), boards.end(), [&text](const auto& board) { return board->setText(text); });
+            textStep->placed =
+                std::all_of(boards.begin(), boards.end(), [&text](const auto& board) { return board->setText(text); });
         },
         pasteTiming.stepTimeout);
     bool placed = false;

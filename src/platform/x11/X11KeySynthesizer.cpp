@@ -220,9 +220,10 @@ PasteChord X11KeySynthesizer::chordForWindowClass(const std::string& instanceNam
     // A terminal missing from the list would get a control character
     // instead of the text; naming the class lets the user report it.
     if ((!instanceName.empty() || !className.empty()) && loggedClasses.insert(instanceName + '\n' + className).second)
-        Log::system(QStringLiteral("[X11KeySynthesizer] Pasting with Ctrl+V into window class \"%1\" (instance \"%2\"), "
-                                   "which is not a known terminal")
-                        .arg(QString::fromStdString(className), QString::fromStdString(instanceName)));
+        Log::system(
+            QStringLiteral("[X11KeySynthesizer] Pasting with Ctrl+V into window class \"%1\" (instance \"%2\"), "
+                           "which is not a known terminal")
+                .arg(QString::fromStdString(className), QString::fromStdString(instanceName)));
     return PasteChord::controlV;
 }
 

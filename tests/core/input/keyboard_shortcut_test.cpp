@@ -19,8 +19,8 @@ TEST(KeyboardShortcutDisplay, ModifiersInFixedOrderThenKeyName)
     EXPECT_EQ((KeyboardShortcut{kEscape, 0}).displayString(), "Esc");
     EXPECT_EQ((KeyboardShortcut{kLeftArrow, KeyboardShortcut::optionFlag}).displayString(), "Alt");
     EXPECT_EQ((KeyboardShortcut{kLeftArrow, 0}).displayString(), "");
-    EXPECT_EQ(
-        (KeyboardShortcut{65535, KeyboardShortcut::optionFlag | KeyboardShortcut::commandFlag}).displayString(), "Alt+Super");
+    EXPECT_EQ((KeyboardShortcut{65535, KeyboardShortcut::optionFlag | KeyboardShortcut::commandFlag}).displayString(),
+        "Alt+Super");
     // Caps Lock has no symbol.
     EXPECT_EQ((KeyboardShortcut{0, KeyboardShortcut::capsLockFlag}).displayString(), "A");
     EXPECT_EQ((KeyboardShortcut{42, 0}).displayString(), "\\");
@@ -34,8 +34,8 @@ TEST(KeyboardShortcutDisplay, ReadsLikeQtsNativeKeySequenceText)
     const struct {
         uint16_t keyCode;
         int qtKey;
-    } keys[] = {{13, Qt::Key_W}, {36, Qt::Key_Return}, {48, Qt::Key_Tab}, {49, Qt::Key_Space},
-        {51, Qt::Key_Backspace}, {53, Qt::Key_Escape}, {122, Qt::Key_F1}, {43, Qt::Key_Comma}};
+    } keys[] = {{13, Qt::Key_W}, {36, Qt::Key_Return}, {48, Qt::Key_Tab}, {49, Qt::Key_Space}, {51, Qt::Key_Backspace},
+        {53, Qt::Key_Escape}, {122, Qt::Key_F1}, {43, Qt::Key_Comma}};
     const struct {
         uint32_t flags;
         Qt::KeyboardModifiers qt;
@@ -48,8 +48,8 @@ TEST(KeyboardShortcutDisplay, ReadsLikeQtsNativeKeySequenceText)
         for (const auto& modifier : modifiers) {
             const QString native =
                 QKeySequence(QKeyCombination(modifier.qt, Qt::Key(key.qtKey))).toString(QKeySequence::NativeText);
-            EXPECT_EQ((KeyboardShortcut{key.keyCode, modifier.flags}).displayString().toStdString(),
-                native.toStdString());
+            EXPECT_EQ(
+                (KeyboardShortcut{key.keyCode, modifier.flags}).displayString().toStdString(), native.toStdString());
         }
     }
 }
