@@ -32,8 +32,9 @@ struct PasteTiming {
 // Types text into the focused application: saves the user's clipboard, puts
 // the text on it, sends the paste chord and, once the target has taken the
 // text, puts the user's clipboard back. For a terminal that pastes the
-// PRIMARY selection, PRIMARY is saved, filled and given back the same way. Pastes run one after the other on a
-// queue of their own; the clipboard is only touched on the main thread.
+// PRIMARY selection, PRIMARY is saved, filled and given back the same way.
+// Pastes run one after the other on a queue of their own; the clipboard is
+// only touched on the main thread.
 class TextInserter {
 public:
     // While `shortcutHeld` answers true the user holds one of our shortcut

@@ -10,10 +10,9 @@
 #include <memory>
 
 // One X selection (CLIPBOARD, or PRIMARY for the terminals that paste it)
-// through QClipboard. Qt answers other applications'
-// requests for our selection from the main event loop; the text we offer
-// records each request, so the paste sequence can tell when the target has
-// taken it.
+// through QClipboard. Qt answers other applications' requests for our
+// selection from the main event loop; the text we offer records each
+// request, so the paste sequence can tell when the target has taken it.
 class QtPasteboard final : public Pasteboard {
 public:
     explicit QtPasteboard(QClipboard::Mode mode = QClipboard::Clipboard);
