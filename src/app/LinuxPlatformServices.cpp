@@ -23,6 +23,7 @@ PlatformServices makeLinuxPlatformServices()
     services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
     services.keySynthesizer = std::make_shared<X11KeySynthesizer>();
     services.pasteboard = std::make_shared<QtPasteboard>();
+    services.primarySelection = std::make_shared<QtPasteboard>(QClipboard::Selection);
     services.audioCapture = std::make_shared<QtAudioCapture>();
     services.microphonePermission = std::make_shared<AlwaysAuthorizedMicrophone>();
     services.alertPresenter = std::make_shared<QtAlertPresenter>();

@@ -10,6 +10,7 @@
 #include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
 #include "shell/theme/Appearance.h"
+#include "shell/theme/FocusVisibility.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -30,6 +31,7 @@ int TallowindApp::main(int argc, char** argv)
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     QuitOnSignal::install();
+    FocusVisibility::install(app);
     // Without a compositing manager, windows are opaque instead of translucent.
     Appearance::shared().setCompositor(std::make_shared<X11DesktopCompositor>());
 

@@ -33,8 +33,8 @@ TextInserter* AppDelegate::textInserter()
         std::function<bool()> shortcutHeld;
         if (std::shared_ptr<HotkeyTap> tap = platformServices.hotkeyTap)
             shortcutHeld = [tap] { return tap->isShortcutKeyHeld(); };
-        sharedTextInserter = std::make_shared<TextInserter>(
-            platformServices.pasteboard, platformServices.keySynthesizer, PasteTiming{}, std::move(shortcutHeld));
+        sharedTextInserter = std::make_shared<TextInserter>(platformServices.pasteboard,
+            platformServices.keySynthesizer, PasteTiming{}, std::move(shortcutHeld), platformServices.primarySelection);
     });
     return sharedTextInserter.get();
 }

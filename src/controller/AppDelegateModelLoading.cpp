@@ -257,11 +257,13 @@ void AppDelegate::showModelError(const QString& message)
         alert.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Quit")};
         const int response =
             weak->platformServices.alertPresenter ? weak->platformServices.alertPresenter->runModal(alert) : -1;
+        // Only the "Quit" button quits; an alert dismissed with Escape or its
+        // close button leaves the tool running.
         if (response == 0) {
             if (weak)
                 weak->showSettings();
-            return;
+        } else if (response == 1) {
+            QCoreApplication::quit();
         }
-        QCoreApplication::quit();
     });
 }

@@ -3,12 +3,16 @@
 // the shell's classes; these operations decide when.
 #include "controller/AppDelegate.h"
 
+#include "base/Log.h"
+
 #include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "platform/Updater.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/PopoverPlacement.h"
+#include "shell/SettingsShortcut.h"
 #include "shell/SettingsWindow.h"
 #include "shell/StatusItem.h"
 
@@ -70,6 +74,11 @@ void AppDelegate::showPopover()
         panel->setContentWidget(makePopoverContent());
         // Moves are reported until the first close.
         panel->setDelegate(this);
+        QPointer<AppDelegate> self(this);
+        SettingsShortcut::install(panel, [self] {
+            if (self)
+                self->showSettings();
+        });
         popoverWindow = panel;
     }
     if (!statusItem->isOnScreen())
@@ -152,8 +161,19 @@ void AppDelegate::windowWillClose(QWidget* window)
         if (self)
             self->applicationPolicy->setPolicy(ActivationPolicy::Policy::accessory);
     });
-    if (welcome)
-        firstLaunchWindow = nullptr;
+    if (!welcome)
+        return;
+    firstLaunchWindow = nullptr;
+    // Without a model the shortcuts stay off and a press does nothing at
+    // all: this is the one place that says why. Queued, so a close because
+    // the tool quits says nothing.
+    Dispatch::main().async([] {
+        ModelManager& store = ModelManager::shared();
+        if (store.downloadedModels().isEmpty())
+            Log::system(QStringLiteral("[AppDelegate] No speech model is installed, so the shortcuts do nothing. Put a "
+                                       "model file in %1, or download one from the tray menu: \"Settings...\" → Models")
+                            .arg(store.modelsDirectory()));
+    });
 }
 
 void AppDelegate::checkForUpdates()

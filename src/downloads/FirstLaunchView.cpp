@@ -148,6 +148,9 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     setTabOrder(download, proceed);
     setTabOrder(proceed, retry);
     setTabOrder(retry, close);
+    // The window opens on the download: a first Space or Return starts it
+    // rather than closing the window through the close button.
+    setFocusProxy(download);
     restyle();
     refresh();
 }

@@ -23,6 +23,8 @@ struct PlatformServices {
     std::shared_ptr<AccessibilityTrust> accessibilityTrust;
     std::shared_ptr<KeySynthesizer> keySynthesizer;
     std::shared_ptr<Pasteboard> pasteboard;
+    // The PRIMARY selection, for the terminals that paste it.
+    std::shared_ptr<Pasteboard> primarySelection;
     std::shared_ptr<AudioCapture> audioCapture;
     std::shared_ptr<MicrophonePermission> microphonePermission;
     std::shared_ptr<AlertPresenter> alertPresenter;

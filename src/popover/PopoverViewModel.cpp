@@ -48,7 +48,13 @@ void PopoverViewModel::loadModels()
 
 void PopoverViewModel::selectModel(const WhisperModelInfo& model)
 {
-    ModelManager::shared().setActiveModel(model.whisperModel);
+    // A model on disk is switched to as Settings does it, so the model in
+    // use is let go and the next dictation loads the chosen one.
+    ModelManager& store = ModelManager::shared();
+    if (store.isModelDownloaded(model.whisperModel))
+        store.switchModel(model.whisperModel, [](const std::optional<TallowindError>&) {});
+    else
+        store.setActiveModel(model.whisperModel);
     loadModels();
 }
 

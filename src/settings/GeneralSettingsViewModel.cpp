@@ -95,7 +95,7 @@ void GeneralSettingsViewModel::updateDockIconVisibility(bool show)
 
 void GeneralSettingsViewModel::resetToDefaults()
 {
-    setSelectedHotkey(QStringLiteral("Option+W"));
+    setSelectedHotkey(QStringLiteral("Alt+W"));
     setLaunchAtLogin(false);
     setShowDockIcon(false);
     setEnableSoundEffects(true);

@@ -66,7 +66,7 @@ private:
     void updateLaunchAtLogin(bool enabled);
     void updateDockIconVisibility(bool show);
 
-    QString hotkey = QStringLiteral("Option+W");
+    QString hotkey = QStringLiteral("Alt+W");
     bool startsAtLogin = false;
     bool showsTaskbarEntry = false;
     bool soundEffects = true;

@@ -1,5 +1,6 @@
 #include "shell/FirstLaunchWindow.h"
 
+#include "shell/SettingsShortcut.h"
 #include "shell/SettingsWindow.h"
 #include "shell/ShellHost.h"
 #include "shell/theme/WindowShape.h"
@@ -18,6 +19,10 @@ FirstLaunchWindow::FirstLaunchWindow(QWidget* view, ShellHost* shellHost, QWidge
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);
     setFocusProxy(content);
+    SettingsShortcut::install(this, [this] {
+        if (delegate)
+            delegate->showSettings();
+    });
     setFixedSize(contentWidth, contentHeight);
     WindowShape::apply(this, cornerRadius);
     centreOnScreen(this);
@@ -28,6 +33,8 @@ void FirstLaunchWindow::present()
     show();
     raise();
     activateWindow();
+    // Through the content's focus proxy, onto the control it opens with.
+    setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void FirstLaunchWindow::closeEvent(QCloseEvent* event)

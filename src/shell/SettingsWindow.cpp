@@ -1,6 +1,7 @@
 #include "shell/SettingsWindow.h"
 
 #include "shell/ContentHost.h"
+#include "shell/SettingsShortcut.h"
 #include "shell/ShellHost.h"
 
 #include <QCloseEvent>
@@ -19,6 +20,10 @@ SettingsWindow::SettingsWindow(ShellHost* shellHost, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(host);
     setFocusProxy(host);
+    SettingsShortcut::install(this, [this] {
+        if (delegate)
+            delegate->showSettings();
+    });
     resize(contentWidth, contentHeight);
     centreOnScreen(this);
 }

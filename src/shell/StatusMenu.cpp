@@ -1,5 +1,6 @@
 #include "shell/StatusMenu.h"
 
+#include "shell/SettingsShortcut.h"
 #include "shell/ShellHost.h"
 
 #include <QApplication>
@@ -18,6 +19,12 @@ QMenu* build(ShellHost& host)
     QAction* settings = menu->addAction(QStringLiteral("Settings..."));
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QObject::connect(settings, &QAction::triggered, menu, [target] { target->showSettings(); });
+    // The item only shows the keys: a menu's own actions take no shortcuts
+    // while it is open on its own, without a menu bar.
+    SettingsShortcut::install(menu, [menu, target] {
+        menu->close();
+        target->showSettings();
+    });
     menu->addSeparator();
     QAction* updates = menu->addAction(QStringLiteral("Check for Updates..."));
     QObject::connect(updates, &QAction::triggered, menu, [target] { target->checkForUpdates(); });

@@ -15,6 +15,7 @@
 namespace {
 
 const PasteboardContents userClipboard = {{QStringLiteral("text/plain"), QByteArray("user's own")}};
+const PasteboardContents userSelection = {{QStringLiteral("text/plain"), QByteArray("user's selection")}};
 
 class InjectTextTest : public ::testing::Test {
 protected:
@@ -22,6 +23,7 @@ protected:
     {
         PlatformServices services;
         services.pasteboard = board;
+        services.primarySelection = primary;
         services.keySynthesizer = keys;
         services.hotkeyTap = tap;
         controller = std::make_unique<AppDelegate>(services);
@@ -39,6 +41,7 @@ protected:
     }
 
     std::shared_ptr<FakePasteboard> board = std::make_shared<FakePasteboard>(userClipboard);
+    std::shared_ptr<FakePasteboard> primary = std::make_shared<FakePasteboard>(userSelection);
     std::shared_ptr<FakeKeySynthesizer> keys = std::make_shared<FakeKeySynthesizer>();
     std::shared_ptr<FakeHotkeyTap> tap = std::make_shared<FakeHotkeyTap>();
     std::unique_ptr<AppDelegate> controller;
@@ -64,6 +67,21 @@ TEST_F(InjectTextTest, HotkeyModesAnnounceTheRawTextAndPasteItCleanedWithOneSpac
     EXPECT_EQ(announced, QStringList({raw, QStringLiteral("again")}));
     EXPECT_TRUE(announcedOnMain);
     EXPECT_EQ(pastedTexts, QStringList({QStringLiteral("Hello world "), QStringLiteral("again ")}));
+    EXPECT_EQ(board->contents(), userClipboard);
+}
+
+// A terminal that pastes PRIMARY reads the dictation from there.
+TEST_F(InjectTextTest, ATerminalPastingThePrimarySelectionFindsTheTextThere)
+{
+    keys->setFocusedChord(PasteChord::shiftInsert);
+    keys->setOnChord([this] {
+        pastedTexts << primary->text();
+        primary->simulateFetch();
+    });
+    injectFromWorker(QStringLiteral("ls"), RecordingMode::pushToTalk);
+    ASSERT_TRUE(pumpUntil([&] { return primary->restoreCount() == 1; }));
+    EXPECT_EQ(pastedTexts, QStringList({QStringLiteral("ls ")}));
+    EXPECT_EQ(primary->contents(), userSelection);
     EXPECT_EQ(board->contents(), userClipboard);
 }
 

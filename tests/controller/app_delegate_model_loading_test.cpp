@@ -4,18 +4,23 @@
 #include "core/speech/WhisperModelFile.h"
 #include "core/speech/WhisperWrapper.h"
 #include "platform/AlertPresenter.h"
+#include "popover/PopoverViewModel.h"
 #include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <QSet>
+
+#include <algorithm>
 
 #include <atomic>
 #include <memory>
@@ -268,6 +273,30 @@ TEST_F(ModelLoadingTest, ModelErrorAlertOffersSettingsOrQuit)
     EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Quit"}));
 }
 
+// Escape or the window's close button answer no button (-1): the tool must
+// keep running. Only the "Quit" button ends it.
+TEST_F(ModelLoadingTest, OnlyTheQuitButtonOfTheModelErrorEndsTheTool)
+{
+    const auto exitCodeAfterAnswer = [](int response) {
+        auto alerts = std::make_shared<RecordingAlertPresenter>();
+        alerts->response = response;
+        PlatformServices services;
+        services.alertPresenter = alerts;
+        AppDelegate controller(services);
+        controller.showModelError(QStringLiteral("The model file is damaged."));
+        // A quit from the answer ends the loop before this timer sees it.
+        QTimer answered;
+        QObject::connect(&answered, &QTimer::timeout, [&] {
+            if (!alerts->shown.empty())
+                QCoreApplication::exit(7);
+        });
+        answered.start(5);
+        return QCoreApplication::exec();
+    };
+    EXPECT_EQ(exitCodeAfterAnswer(-1), 7);
+    EXPECT_EQ(exitCodeAfterAnswer(1), 0);
+}
+
 TEST_F(ModelLoadingTest, WithoutAModelTheExpectedPlaceIsLogged)
 {
     LogCapture log;
@@ -332,4 +361,32 @@ TEST_F(ModelLoadingTest, ASwitchDuringALoadIsFollowed)
     EXPECT_TRUE(switched);
     EXPECT_EQ(answer, false);
     EXPECT_FALSE(Access::hasBridge(*appDelegate));
+}
+
+// The popover's model picker and Settings' must agree: a choice in the
+// popover lets the loaded model go, and the next dictation loads the file
+// chosen there.
+TEST_F(ModelLoadingTest, ThePopoversChoiceIsTheModelTheNextDictationLoads)
+{
+    install(WhisperModel::largeV3TurboQ5);
+    install(WhisperModel::largeV3TurboQ8);
+    ModelManager::shared().setActiveModel(WhisperModel::largeV3TurboQ5);
+    appDelegate->applicationDidFinishLaunching();
+    ASSERT_EQ(load(), true);
+
+    PopoverViewModel popover(appDelegate.get());
+    const QList<WhisperModelInfo> rows = popover.models();
+    const auto chosen = std::find_if(rows.begin(), rows.end(),
+        [](const WhisperModelInfo& row) { return row.whisperModel == WhisperModel::largeV3TurboQ8; });
+    ASSERT_NE(chosen, rows.end());
+    LogCapture log;
+    popover.selectModel(*chosen);
+    Dispatch::drainMainQueue();
+
+    EXPECT_EQ(load(), true);
+    EXPECT_TRUE(log.hasSystemLine(
+        "[AppDelegate] Loading model " + ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ8)))
+        << log.systemLines().join("\n").toStdString();
+    ASSERT_TRUE(popover.activeModel().has_value());
+    EXPECT_EQ(popover.activeModel()->whisperModel, WhisperModel::largeV3TurboQ8);
 }

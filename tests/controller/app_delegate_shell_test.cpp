@@ -13,6 +13,7 @@
 #include "support/FakeHotkeyTap.h"
 #include "support/FakeTrayIcon.h"
 #include "support/FakeUpdater.h"
+#include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -124,6 +126,19 @@ TEST_F(AppDelegateShellTest, LeftClicksToggleOnePopoverThatReopensWhereItWasClos
     tray->click(TrayClick::left);
     settle();
     EXPECT_EQ(first->pos(), QPoint(100, 300)) << "the saved place, not the one under the icon";
+}
+
+TEST_F(AppDelegateShellTest, ControlCommaInThePopoverOpensSettings)
+{
+    tray->click(TrayClick::left);
+    settle();
+    ASSERT_NE(panel(), nullptr);
+    panel()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel()));
+    QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : panel();
+    QTest::keyClick(focused, Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_NE(ShellTestAccess::settings(*controller), nullptr);
+    EXPECT_TRUE(ShellTestAccess::settings(*controller)->isVisible());
 }
 
 TEST_F(AppDelegateShellTest, ADragDuringTheFirstOpeningIsStoredWithoutAClose)
@@ -285,11 +300,29 @@ TEST_F(AppDelegateShellTest, ALaunchWithoutAModelOpensTheWelcomeWindowWhichGoesW
 
     auto* view = qobject_cast<FirstLaunchView*>(window->contentWidget());
     ASSERT_NE(view, nullptr);
+    LogCapture log;
     view->closeButton()->click();
     settle();
     EXPECT_FALSE(window) << "released on close";
     EXPECT_EQ(ShellTestAccess::welcome(*controller), nullptr);
     EXPECT_EQ(tap->createCalls, 0) << "closing is not continuing";
+
+    // The shortcuts now do nothing: the log says why, where models go and
+    // how to get one, once.
+    const QStringList said = log.systemLines().filter(ModelManager::shared().modelsDirectory());
+    ASSERT_EQ(said.size(), 1) << log.systemLines().join("\n").toStdString();
+    EXPECT_TRUE(said.first().contains(QStringLiteral("\"Settings...\" → Models"))) << said.first().toStdString();
+}
+
+TEST_F(AppDelegateShellTest, ClosingTheWelcomeWindowWithAModelOnDiskLogsNoWarning)
+{
+    controller->showFirstLaunchWindow();
+    putModelOnDisk();
+    LogCapture log;
+    ShellTestAccess::welcome(*controller)->close();
+    settle();
+    EXPECT_TRUE(log.systemLines().filter(ModelManager::shared().modelsDirectory()).isEmpty())
+        << log.systemLines().join("\n").toStdString();
 }
 
 TEST_F(AppDelegateShellTest, ContinueArmsTheShortcutsOnceAndLeavesTheWindowOpen)

@@ -2,12 +2,16 @@
 
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
+#include "shell/FirstLaunchWindow.h"
 #include "shell/theme/GlassButton.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QToolButton>
 
 namespace {
@@ -148,4 +152,22 @@ TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
         EXPECT_FALSE(control->accessibleName().isEmpty());
         EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();
     }
+}
+
+// The first key a user presses in the new window starts the download; it
+// must not land on the close button and end the first launch.
+TEST_F(FirstLaunchTest, TheWindowOpensOnTheDownloadSoTheFirstKeyStartsIt)
+{
+    serve(model, generated(64 * 1024));
+    auto* view = new FirstLaunchView([this] { ++completions; });
+    QPointer<FirstLaunchWindow> window = new FirstLaunchWindow(view, nullptr);
+    window->present();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_EQ(QApplication::focusWidget(), view->downloadButton());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(view->viewModel()->isDownloading());
+    EXPECT_TRUE(window && window->isVisible());
+    EXPECT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, 30000));
+    delete window.data();
 }

@@ -5,6 +5,7 @@
 #include "platform/x11/X11KeyCodes.h"
 #include "platform/x11/X11KeySynthesizer.h"
 #include "support/EventLoop.h"
+#include "support/LogCapture.h"
 #include "support/PasteTarget.h"
 #include "support/XTestKeyboard.h"
 
@@ -232,22 +233,42 @@ TEST_F(PasteIntoOtherApplications, PasteWaitsWhileTheShortcutIsHeld)
     EXPECT_EQ(target.text(), QStringLiteral("after release "));
 }
 
-TEST_F(PasteIntoOtherApplications, TerminalsGetControlShiftV)
+// Each window gets the chord its class pastes with; a class not on the list
+// gets Control+V and is named in the log once.
+TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
 {
-    XTestKeyboard keyboard;
     const QString shiftPress = QStringLiteral("press 16777248");
+    const QString controlPress = QStringLiteral("press 16777249");
+    const QString insertPress = QStringLiteral("press 16777222");
+    const QString vPress = QStringLiteral("press 86");
+    XTestKeyboard keyboard;
+    const auto sendChordTo = [&](KeystrokeRecorder& window, const QString& key) {
+        return keys->sendPasteChord(keys->chordForFocusedWindow()) && pumpUntil([&] { return window.saw(key); });
+    };
     {
-        KeystrokeRecorder terminal;
-        ASSERT_TRUE(terminal.start({QStringLiteral("-name"), QStringLiteral("xterm")}));
-        ASSERT_TRUE(keys->sendPasteChord());
-        ASSERT_TRUE(pumpUntil([&] { return terminal.saw(QStringLiteral("press 86")); }));
-        EXPECT_TRUE(terminal.saw(shiftPress));
+        KeystrokeRecorder vte;
+        ASSERT_TRUE(vte.start({QStringLiteral("-name"), QStringLiteral("lxterminal")}));
+        ASSERT_TRUE(sendChordTo(vte, vPress));
+        EXPECT_TRUE(vte.saw(shiftPress));
+        EXPECT_TRUE(vte.saw(controlPress));
     }
+    {
+        KeystrokeRecorder urxvt;
+        ASSERT_TRUE(urxvt.start({QStringLiteral("-name"), QStringLiteral("urxvt")}));
+        ASSERT_TRUE(sendChordTo(urxvt, insertPress));
+        EXPECT_TRUE(urxvt.saw(shiftPress));
+        EXPECT_FALSE(urxvt.saw(controlPress));
+        EXPECT_FALSE(urxvt.saw(vPress));
+    }
+    LogCapture log;
     KeystrokeRecorder editor;
     ASSERT_TRUE(editor.start());
-    ASSERT_TRUE(keys->sendPasteChord());
-    ASSERT_TRUE(pumpUntil([&] { return editor.saw(QStringLiteral("press 86")); }));
+    ASSERT_TRUE(sendChordTo(editor, vPress));
+    EXPECT_TRUE(editor.saw(controlPress));
     EXPECT_FALSE(editor.saw(shiftPress));
+    ASSERT_TRUE(keys->sendPasteChord(keys->chordForFocusedWindow()));
+    EXPECT_EQ(log.systemLines().filter(QStringLiteral("keystroke_recorder")).size(), 1)
+        << log.systemLines().join(QLatin1Char('\n')).toStdString();
 }
 
 // The layout changes while the tool runs: the chord goes out on the key

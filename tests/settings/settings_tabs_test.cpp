@@ -230,7 +230,7 @@ TEST_F(SettingsTabsTest, AdvancedSwitchesResetAlertAndShortcutRows)
 
     // "Reset Shortcuts" restores the defaults at once and the rows follow.
     tab->resetShortcutsButton()->click();
-    EXPECT_EQ(tab->shortcutRows().at(0)->captureButton()->text(), QStringLiteral("⌥W"));
+    EXPECT_EQ(tab->shortcutRows().at(0)->captureButton()->text(), QStringLiteral("Alt+W"));
 }
 
 TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFileAndEntry)

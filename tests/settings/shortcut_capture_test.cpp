@@ -137,7 +137,7 @@ protected:
 
 TEST_F(CaptureViewTest, AKeyPressAnywhereBecomesTheShortcutAndNeverReachesTheWindow)
 {
-    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌥W"));
+    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("Alt+W"));
     QTest::mouseClick(row->captureButton(), Qt::LeftButton);
     EXPECT_TRUE(row->isCapturing());
     EXPECT_TRUE(row->cancelButton()->isVisibleTo(window.get()));
@@ -151,7 +151,7 @@ TEST_F(CaptureViewTest, AKeyPressAnywhereBecomesTheShortcutAndNeverReachesTheWin
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_EQ(stored(ShortcutAction::quickTranscribe), (KeyboardShortcut{40, control}));
     EXPECT_FALSE(row->isCapturing());
-    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌃K"));
+    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("Ctrl+K"));
     EXPECT_EQ(host.calls, (QList<bool>{true, false}));
 
     // Disarmed: keys reach the field again.
@@ -175,7 +175,7 @@ TEST_F(CaptureViewTest, EscapeIsStoredAndALoneModifierPassesOn)
     EXPECT_TRUE(row->isCapturing());
     QTest::keyRelease(field, Qt::Key_Shift, Qt::AltModifier | Qt::ShiftModifier);
     EXPECT_EQ(stored(ShortcutAction::quickTranscribe), (KeyboardShortcut{0xFFFF, option | shift}));
-    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌥⇧"));
+    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("Alt+Shift"));
 }
 
 TEST_F(CaptureViewTest, SecondClickAndCancelEndWithoutChange)
@@ -188,7 +188,7 @@ TEST_F(CaptureViewTest, SecondClickAndCancelEndWithoutChange)
     QTest::mouseClick(row->cancelButton(), Qt::LeftButton);
     EXPECT_FALSE(row->isCapturing());
     EXPECT_FALSE(row->cancelButton()->isVisibleTo(window.get()));
-    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("⌥W"));
+    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("Alt+W"));
     EXPECT_EQ(stored(ShortcutAction::quickTranscribe), before);
     EXPECT_EQ(host.calls, (QList<bool>{true, false, true, false}));
 }

@@ -4,6 +4,8 @@
 //   copy large the same with a 2048x2048 image (red first pixel)
 //   text       -> "text <base64 of the line edit's text>"
 //   clipboard  -> "clipboard <base64 of the text> <width>x<height> <first pixel #rrggbb>"
+//   select     puts "user selection" on the PRIMARY selection -> "selected"
+//   selection  -> "selection <base64 of the PRIMARY selection's text>"
 // It starts by printing "ready <window id>".
 #include <QApplication>
 #include <QClipboard>
@@ -88,6 +90,11 @@ int main(int argc, char** argv)
                 reply("text " + edit->text().toUtf8().toBase64());
             } else if (command == "clipboard") {
                 reply(describeClipboard());
+            } else if (command == "select") {
+                QGuiApplication::clipboard()->setText(QStringLiteral("user selection"), QClipboard::Selection);
+                reply("selected");
+            } else if (command == "selection") {
+                reply("selection " + QGuiApplication::clipboard()->text(QClipboard::Selection).toUtf8().toBase64());
             }
         }
     });

@@ -3,6 +3,7 @@
 #include "core/config/AppConfig.h"
 
 #include <QHash>
+#include <QStringList>
 
 std::optional<QString> keyName(uint16_t keyCode)
 {
@@ -42,7 +43,7 @@ std::optional<QString> keyName(uint16_t keyCode)
         {33, QStringLiteral("[")},
         {34, QStringLiteral("I")},
         {35, QStringLiteral("P")},
-        {36, QStringLiteral("↩")},
+        {36, QStringLiteral("Return")},
         {37, QStringLiteral("L")},
         {38, QStringLiteral("J")},
         {39, QStringLiteral("'")},
@@ -54,16 +55,16 @@ std::optional<QString> keyName(uint16_t keyCode)
         {45, QStringLiteral("N")},
         {46, QStringLiteral("M")},
         {47, QStringLiteral(".")},
-        {48, QStringLiteral("⇥")},
+        {48, QStringLiteral("Tab")},
         {49, QStringLiteral("Space")},
         {50, QStringLiteral("`")},
-        {51, QStringLiteral("⌫")},
-        {53, QStringLiteral("⎋")},
-        {55, QStringLiteral("⌘")},
-        {56, QStringLiteral("⇧")},
-        {57, QStringLiteral("⇪")},
-        {58, QStringLiteral("⌥")},
-        {59, QStringLiteral("⌃")},
+        {51, QStringLiteral("Backspace")},
+        {53, QStringLiteral("Esc")},
+        {55, QStringLiteral("Super")},
+        {56, QStringLiteral("Shift")},
+        {57, QStringLiteral("CapsLock")},
+        {58, QStringLiteral("Alt")},
+        {59, QStringLiteral("Ctrl")},
         {96, QStringLiteral("F5")},
         {97, QStringLiteral("F6")},
         {98, QStringLiteral("F7")},
@@ -85,18 +86,18 @@ std::optional<QString> keyName(uint16_t keyCode)
 
 QString KeyboardShortcut::displayString() const
 {
-    QString text;
+    QStringList parts;
     if (modifierFlags & controlFlag)
-        text += QStringLiteral("⌃");
+        parts << QStringLiteral("Ctrl");
     if (modifierFlags & optionFlag)
-        text += QStringLiteral("⌥");
+        parts << QStringLiteral("Alt");
     if (modifierFlags & shiftFlag)
-        text += QStringLiteral("⇧");
+        parts << QStringLiteral("Shift");
     if (modifierFlags & commandFlag)
-        text += QStringLiteral("⌘");
+        parts << QStringLiteral("Super");
     if (const auto name = keyName(keyCode))
-        text += *name;
-    return text;
+        parts << *name;
+    return parts.join(QLatin1Char('+'));
 }
 
 std::optional<ShortcutAction> ShortcutAction::fromRawValue(const QString& rawValue)

@@ -30,8 +30,9 @@ struct KeyboardShortcut {
                 | (control ? controlFlag : 0u)};
     }
 
-    // Modifier symbols in the fixed order ⌃⌥⇧⌘, then the key's name when it
-    // has one; Caps Lock shows nothing.
+    // The names this desktop gives the modifiers, in the fixed order Ctrl,
+    // Alt, Shift, Super, then the key's name when it has one, joined with "+"
+    // ("Alt+Shift+W"); Caps Lock shows nothing.
     QString displayString() const;
 
     // Exact match of key code and of every device-independent modifier bit,
@@ -61,7 +62,7 @@ public:
     constexpr Case value() const { return actionCase; }
     QString rawValue() const;
     QString displayName() const;
-    // Option-W, Option-Shift-W and Option-Command-W.
+    // Alt+W, Alt+Shift+W and Alt+Super+W.
     KeyboardShortcut defaultShortcut() const;
 
     friend constexpr bool operator==(ShortcutAction, ShortcutAction) = default;

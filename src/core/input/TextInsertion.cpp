@@ -8,8 +8,11 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -81,8 +84,9 @@ QString TextInsertion::sanitizeText(const QString& text)
 }
 
 TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
-    PasteTiming timing, std::function<bool()> shortcutHeld)
+    PasteTiming timing, std::function<bool()> shortcutHeld, std::shared_ptr<Pasteboard> primary)
     : targetPasteboard(std::move(pasteboard)),
+      primarySelection(std::move(primary)),
       keySynthesizer(std::move(keys)),
       pasteTiming(timing),
       shortcutKeyHeld(std::move(shortcutHeld)),
@@ -109,21 +113,35 @@ void TextInserter::runSequence(const QString& text)
     while (shortcutKeyHeld && shortcutKeyHeld())
         Dispatch::sleepFor(0.01);
 
-    std::shared_ptr<Pasteboard> board = targetPasteboard;
-    auto copy = std::make_shared<ClipboardCopy>(board, pasteTiming.copyBudget);
-    copy->start();
-    if (!copy->waitUntilFinished(pasteTiming.stepTimeout) && copy->hasStarted())
-        copy->waitUntilFinished(copyUnderWayTimeout);
+    // A terminal that pastes PRIMARY gets the text there too; the chord then
+    // reads PRIMARY, CLIPBOARD only keeps the two selections alike.
+    const PasteChord chord = keySynthesizer->chordForFocusedWindow();
+    std::vector<std::shared_ptr<Pasteboard>> boards{targetPasteboard};
+    if (chord == PasteChord::shiftInsert && primarySelection)
+        boards.push_back(primarySelection);
+    const std::shared_ptr<Pasteboard> pastedFrom = boards.back();
 
-    // The text step ends the copy first: a read still queued behind it would
-    // otherwise copy our own text.
+    std::vector<std::shared_ptr<ClipboardCopy>> copies;
+    for (const auto& board : boards) {
+        auto copy = std::make_shared<ClipboardCopy>(board, pasteTiming.copyBudget);
+        copy->start();
+        if (!copy->waitUntilFinished(pasteTiming.stepTimeout) && copy->hasStarted())
+            copy->waitUntilFinished(copyUnderWayTimeout);
+        copies.push_back(std::move(copy));
+    }
+
+    // The text step ends the copies first: a read still queued behind it
+    // would otherwise copy our own text.
     auto textStep = std::make_shared<TextStep>();
     runOnMain(
-        [board, copy, textStep, text] {
-            copy->finishAndClose();
+        [boards, copies, textStep, text] {
+            for (const auto& copy : copies)
+                copy->finishAndClose();
             std::lock_guard lock(textStep->mutex);
-            if (!textStep->abandoned)
-                textStep->placed = board->setText(text);
+            if (textStep->abandoned)
+                return;
+            textStep->placed =
+                std::all_of(boards.begin(), boards.end(), [&text](const auto& board) { return board->setText(text); });
         },
         pasteTiming.stepTimeout);
     bool placed = false;
@@ -132,43 +150,52 @@ void TextInserter::runSequence(const QString& text)
         textStep->abandoned = true;
         placed = textStep->placed;
     }
-    // Without our text on the clipboard the chord would paste whatever the
-    // user had copied, possibly something private, into another window.
-    if (!placed) {
+    // Without our text in every selection the chord reads, it would paste
+    // whatever the user had copied or selected, possibly something private,
+    // into another window.
+    if (placed) {
+        Dispatch::sleepFor(pasteTiming.readyDelay);
+        const uint64_t requestsBefore = pastedFrom->fetchCount();
+        const bool sent = keySynthesizer->sendPasteChord(chord);
+        const auto chordSent = Pasteboard::Clock::now();
+        Dispatch::sleepFor(pasteTiming.restoreDelay);
+        if (sent)
+            waitForTargetFetch(*pastedFrom, requestsBefore, chordSent);
+    } else {
         Log::system(QStringLiteral("[TextInserter] Text did not reach the clipboard; paste skipped"));
-        return;
     }
 
-    Dispatch::sleepFor(pasteTiming.readyDelay);
-    const uint64_t requestsBefore = board->fetchCount();
-    const bool sent = keySynthesizer->sendPasteChord();
-    const auto chordSent = Pasteboard::Clock::now();
-    Dispatch::sleepFor(pasteTiming.restoreDelay);
-    if (sent)
-        waitForTargetFetch(requestsBefore, chordSent);
-
-    // Once the text is placed the copy is closed and complete, even a late one.
-    auto saved = copy->contents();
-    if (!saved)
+    // Once the text is placed the copies are closed and complete, even a late
+    // one. A selection that took our text before another one refused it is
+    // given back all the same.
+    std::vector<std::pair<std::shared_ptr<Pasteboard>, PasteboardContents>> saved;
+    for (size_t i = 0; i < boards.size(); ++i) {
+        if (auto contents = copies[i]->contents())
+            saved.emplace_back(boards[i], std::move(*contents));
+    }
+    if (saved.empty())
         return;
     // If something else was copied meanwhile, that is the user's clipboard now.
     runOnMain(
-        [board, contents = std::move(*saved)] {
-            if (board->holdsPastedText())
-                board->restore(contents);
+        [saved = std::move(saved)] {
+            for (const auto& [board, contents] : saved) {
+                if (board->holdsPastedText())
+                    board->restore(contents);
+            }
         },
         pasteTiming.stepTimeout);
 }
 
 // X11 pastes are asynchronous: the target asks for our text some time after
 // the chord. Restoring before it has read it would paste the old contents.
-void TextInserter::waitForTargetFetch(uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const
+void TextInserter::waitForTargetFetch(
+    const Pasteboard& board, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const
 {
     const auto settle = seconds(pasteTiming.fetchSettle);
     const auto fallback = chordSent + seconds(pasteTiming.fetchFallback);
     for (;;) {
         const auto now = Pasteboard::Clock::now();
-        if (targetPasteboard->fetchCount() > requestsBefore && now - targetPasteboard->lastFetchTime() >= settle)
+        if (board.fetchCount() > requestsBefore && now - board.lastFetchTime() >= settle)
             return;
         if (now >= fallback)
             return;

@@ -31,15 +31,18 @@ struct PasteTiming {
 
 // Types text into the focused application: saves the user's clipboard, puts
 // the text on it, sends the paste chord and, once the target has taken the
-// text, puts the user's clipboard back. Pastes run one after the other on a
-// queue of their own; the clipboard is only touched on the main thread.
+// text, puts the user's clipboard back. For a terminal that pastes the
+// PRIMARY selection, PRIMARY is saved, filled and given back the same way.
+// Pastes run one after the other on a queue of their own; the clipboard is
+// only touched on the main thread.
 class TextInserter {
 public:
     // While `shortcutHeld` answers true the user holds one of our shortcut
     // keys: the desktop then hands every key event to us, the chord included,
-    // so the paste waits (callable from any thread).
+    // so the paste waits (callable from any thread). Without `primary`, a
+    // chord that pastes PRIMARY gets the text on CLIPBOARD only.
     TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {},
-        std::function<bool()> shortcutHeld = {});
+        std::function<bool()> shortcutHeld = {}, std::shared_ptr<Pasteboard> primary = {});
     // Lets the queued pastes finish.
     ~TextInserter();
     TextInserter(const TextInserter&) = delete;
@@ -52,9 +55,11 @@ public:
 
 private:
     void runSequence(const QString& text);
-    void waitForTargetFetch(uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const;
+    void waitForTargetFetch(
+        const Pasteboard& board, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const;
 
     std::shared_ptr<Pasteboard> targetPasteboard;
+    std::shared_ptr<Pasteboard> primarySelection;
     std::shared_ptr<KeySynthesizer> keySynthesizer;
     PasteTiming pasteTiming;
     std::function<bool()> shortcutKeyHeld;

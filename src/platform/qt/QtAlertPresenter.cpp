@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -66,11 +67,27 @@ void keepReadableWidth(QMessageBox& box, QGridLayout& grid)
         new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid.rowCount(), 0, 1, grid.columnCount());
 }
 
+// Escape and the window's close button dismiss the alert without choosing any
+// of its buttons. QMessageBox would click a rejecting button for them, and a
+// button such as "Quit" must only act when the user clicks it.
+class AlertBox final : public QMessageBox {
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
+};
+
 } // namespace
 
 int QtAlertPresenter::runModal(const Alert& alert)
 {
-    QMessageBox box;
+    AlertBox box;
     box.setIcon(iconFor(alert.style));
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
@@ -78,8 +95,7 @@ int QtAlertPresenter::runModal(const Alert& alert)
     const QStringList titles = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;
     std::vector<QAbstractButton*> buttons;
     for (qsizetype i = 0; i < titles.size(); ++i) {
-        // The first button accepts; any later one is a rejecting choice, so
-        // Escape picks the last of them as a desktop user expects.
+        // The first button accepts; any later one is a rejecting choice.
         const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
         buttons.push_back(box.addButton(titles[i], role));
     }

@@ -51,7 +51,7 @@ QClipboard* clipboard()
 
 } // namespace
 
-QtPasteboard::QtPasteboard() : fetchLog(std::make_shared<FetchLog>()) { }
+QtPasteboard::QtPasteboard(QClipboard::Mode mode) : selection(mode), fetchLog(std::make_shared<FetchLog>()) { }
 
 std::optional<QStringList> QtPasteboard::offeredFormats()
 {
@@ -60,7 +60,7 @@ std::optional<QStringList> QtPasteboard::offeredFormats()
         return std::nullopt;
     QStringList formats;
     // No data at all is an empty clipboard, not an unreadable one.
-    const QMimeData* data = board->mimeData(QClipboard::Clipboard);
+    const QMimeData* data = board->mimeData(selection);
     if (!data)
         return formats;
     for (const QString& format : data->formats()) {
@@ -73,7 +73,7 @@ std::optional<QStringList> QtPasteboard::offeredFormats()
 QByteArray QtPasteboard::read(const QString& format)
 {
     QClipboard* board = clipboard();
-    const QMimeData* data = board ? board->mimeData(QClipboard::Clipboard) : nullptr;
+    const QMimeData* data = board ? board->mimeData(selection) : nullptr;
     return data ? data->data(format) : QByteArray();
 }
 
@@ -89,14 +89,14 @@ bool QtPasteboard::setText(const QString& text)
     // Clipboard managers keep no history of a dictation passing through.
     data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     pasted = data;
-    board->setMimeData(data, QClipboard::Clipboard);
+    board->setMimeData(data, selection);
     return holdsPastedText();
 }
 
 bool QtPasteboard::holdsPastedText()
 {
     QClipboard* board = clipboard();
-    return board && pasted && board->mimeData(QClipboard::Clipboard) == pasted.data();
+    return board && pasted && board->mimeData(selection) == pasted.data();
 }
 
 void QtPasteboard::restore(const PasteboardContents& contents)
@@ -106,13 +106,13 @@ void QtPasteboard::restore(const PasteboardContents& contents)
         return;
     pasted.clear();
     if (contents.isEmpty()) {
-        board->clear(QClipboard::Clipboard);
+        board->clear(selection);
         return;
     }
     auto* data = new QMimeData;
     for (const auto& [format, bytes] : contents)
         data->setData(format, bytes);
-    board->setMimeData(data, QClipboard::Clipboard);
+    board->setMimeData(data, selection);
 }
 
 uint64_t QtPasteboard::fetchCount() const

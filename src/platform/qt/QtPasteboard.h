@@ -2,19 +2,20 @@
 
 #include "platform/Pasteboard.h"
 
+#include <QClipboard>
 #include <QMimeData>
 #include <QPointer>
 
 #include <atomic>
 #include <memory>
 
-// The CLIPBOARD selection through QClipboard. Qt answers other applications'
-// requests for our selection from the main event loop; the text we offer
-// records each request, so the paste sequence can tell when the target has
-// taken it.
+// One X selection (CLIPBOARD, or PRIMARY for the terminals that paste it)
+// through QClipboard. Qt answers other applications' requests for our
+// selection from the main event loop; the text we offer records each
+// request, so the paste sequence can tell when the target has taken it.
 class QtPasteboard final : public Pasteboard {
 public:
-    QtPasteboard();
+    explicit QtPasteboard(QClipboard::Mode mode = QClipboard::Clipboard);
 
     std::optional<QStringList> offeredFormats() override;
     QByteArray read(const QString& format) override;
@@ -33,6 +34,7 @@ public:
     };
 
 private:
+    QClipboard::Mode selection;
     std::shared_ptr<FetchLog> fetchLog;
     QPointer<QMimeData> pasted;
 };

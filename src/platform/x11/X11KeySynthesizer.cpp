@@ -1,6 +1,7 @@
 #include "platform/x11/X11KeySynthesizer.h"
 
 #include "base/Dispatch.h"
+#include "base/Log.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -11,14 +12,16 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace {
 
 // Keycodes of the modifier keys that are down now and would change the
-// chord: Shift, Alt, Super and the like. Control is part of the chord
-// anyway; Caps Lock and Num Lock are locks, not held keys.
-std::vector<KeyCode> heldModifierKeys(Display* display)
+// chord: Shift, Alt, Super and the like, and Control unless the chord holds
+// it anyway; Caps Lock and Num Lock are locks, not held keys.
+std::vector<KeyCode> heldModifierKeys(Display* display, bool chordHasControl)
 {
     std::vector<KeyCode> held;
     char keys[32] = {};
@@ -28,7 +31,7 @@ std::vector<KeyCode> heldModifierKeys(Display* display)
         return held;
     const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
     for (int modifier = 0; modifier < 8; ++modifier) {
-        if (modifier == LockMapIndex || modifier == ControlMapIndex)
+        if (modifier == LockMapIndex || (modifier == ControlMapIndex && chordHasControl))
             continue;
         for (int i = 0; i < map->max_keypermod; ++i) {
             const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i];
@@ -94,6 +97,40 @@ KeyCode spareKeyFor(Display* display, KeySym keysym)
     return spare;
 }
 
+// The WM_CLASS of the window with the keyboard focus: instance and class
+// name, both empty when no window names one. The focus may sit on a child of
+// the application's top-level window (or on the window manager's frame
+// around it): the nearest window up the tree that names its class decides.
+std::pair<std::string, std::string> focusedWindowClass(Display* display)
+{
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    for (int depth = 0; focus != 0 && focus != PointerRoot && depth < 16; ++depth) {
+        XClassHint hint{};
+        if (XGetClassHint(display, focus, &hint)) {
+            std::pair<std::string, std::string> names(
+                hint.res_name ? hint.res_name : "", hint.res_class ? hint.res_class : "");
+            if (hint.res_name)
+                XFree(hint.res_name);
+            if (hint.res_class)
+                XFree(hint.res_class);
+            return names;
+        }
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, focus, &root, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            break;
+        focus = parent;
+    }
+    return {};
+}
+
 std::string lowered(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -110,14 +147,49 @@ X11KeySynthesizer::~X11KeySynthesizer()
         XCloseDisplay(display);
 }
 
-bool X11KeySynthesizer::isTerminalClass(const std::string& wmClassPart)
+std::optional<PasteChord> X11KeySynthesizer::terminalChord(
+    const std::string& instanceName, const std::string& className)
 {
-    static const std::vector<std::string> terminals = {"xterm", "uxterm", "urxvt", "rxvt", "gnome-terminal",
-        "gnome-terminal-server", "konsole", "xfce4-terminal", "alacritty", "kitty", "tilix", "terminator", "st",
-        "st-256color", "foot", "footclient", "wezterm", "org.wezfurlong.wezterm", "terminology", "lxterminal",
-        "mate-terminal", "qterminal", "sakura", "guake", "tilda", "yakuake", "org.gnome.console", "kgx", "ptyxis"};
-    const std::string name = lowered(wmClassPart);
-    return std::find(terminals.begin(), terminals.end(), name) != terminals.end();
+    // Each terminal's default paste binding. xterm and urxvt bind nothing to
+    // CLIPBOARD out of the box; both paste PRIMARY on Shift+Insert.
+    static const std::map<std::string, PasteChord> terminals = {
+        {"xterm", PasteChord::shiftInsert},
+        {"uxterm", PasteChord::shiftInsert},
+        {"urxvt", PasteChord::shiftInsert},
+        {"rxvt", PasteChord::shiftInsert},
+        {"rxvt-unicode", PasteChord::shiftInsert},
+        {"gnome-terminal", PasteChord::controlShiftV},
+        {"gnome-terminal-server", PasteChord::controlShiftV},
+        {"konsole", PasteChord::controlShiftV},
+        {"xfce4-terminal", PasteChord::controlShiftV},
+        {"alacritty", PasteChord::controlShiftV},
+        {"kitty", PasteChord::controlShiftV},
+        {"tilix", PasteChord::controlShiftV},
+        {"terminator", PasteChord::controlShiftV},
+        {"st", PasteChord::controlShiftV},
+        {"st-256color", PasteChord::controlShiftV},
+        {"foot", PasteChord::controlShiftV},
+        {"footclient", PasteChord::controlShiftV},
+        {"wezterm", PasteChord::controlShiftV},
+        {"org.wezfurlong.wezterm", PasteChord::controlShiftV},
+        {"terminology", PasteChord::controlShiftV},
+        {"lxterminal", PasteChord::controlShiftV},
+        {"mate-terminal", PasteChord::controlShiftV},
+        {"qterminal", PasteChord::controlShiftV},
+        {"sakura", PasteChord::controlShiftV},
+        {"guake", PasteChord::controlShiftV},
+        {"tilda", PasteChord::controlShiftV},
+        {"yakuake", PasteChord::controlShiftV},
+        {"org.gnome.console", PasteChord::controlShiftV},
+        {"kgx", PasteChord::controlShiftV},
+        {"ptyxis", PasteChord::controlShiftV},
+    };
+    for (const std::string& name : {instanceName, className}) {
+        const auto found = terminals.find(lowered(name));
+        if (found != terminals.end())
+            return found->second;
+    }
+    return std::nullopt;
 }
 
 bool X11KeySynthesizer::ensureDisplay()
@@ -132,55 +204,51 @@ bool X11KeySynthesizer::ensureDisplay()
     return xtestAvailable;
 }
 
-// The focus may sit on a child of the application's top-level window (or
-// on the window manager's frame around it): the nearest window up the tree
-// that names its class decides.
-bool X11KeySynthesizer::focusedWindowIsTerminal()
+PasteChord X11KeySynthesizer::chordForFocusedWindow()
 {
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
-    for (int depth = 0; focus != 0 && focus != PointerRoot && depth < 16; ++depth) {
-        XClassHint hint{};
-        if (XGetClassHint(display, focus, &hint)) {
-            const bool terminal = (hint.res_name && isTerminalClass(hint.res_name))
-                || (hint.res_class && isTerminalClass(hint.res_class));
-            if (hint.res_name)
-                XFree(hint.res_name);
-            if (hint.res_class)
-                XFree(hint.res_class);
-            return terminal;
-        }
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(display, focus, &root, &parent, &children, &count))
-            return false;
-        if (children)
-            XFree(children);
-        if (parent == root)
-            return false;
-        focus = parent;
-    }
-    return false;
+    std::lock_guard lock(mutex);
+    if (!ensureDisplay())
+        return PasteChord::controlV;
+    const auto [instanceName, className] = focusedWindowClass(display);
+    return chordForWindowClass(instanceName, className);
 }
 
-bool X11KeySynthesizer::sendPasteChord()
+PasteChord X11KeySynthesizer::chordForWindowClass(const std::string& instanceName, const std::string& className)
+{
+    if (const auto chord = terminalChord(instanceName, className))
+        return *chord;
+    // A terminal missing from the list would get a control character
+    // instead of the text; naming the class lets the user report it.
+    if ((!instanceName.empty() || !className.empty()) && loggedClasses.insert(instanceName + '\n' + className).second)
+        Log::system(
+            QStringLiteral("[X11KeySynthesizer] Pasting with Ctrl+V into window class \"%1\" (instance \"%2\"), "
+                           "which is not a known terminal")
+                .arg(QString::fromStdString(className), QString::fromStdString(instanceName)));
+    return PasteChord::controlV;
+}
+
+bool X11KeySynthesizer::sendPasteChord(PasteChord chord)
 {
     std::lock_guard lock(mutex);
     if (!ensureDisplay())
         return false;
 
-    const KeyCode control = XKeysymToKeycode(display, XK_Control_L);
-    if (control == 0)
+    // The chord: optional modifiers around one key.
+    std::vector<KeyCode> modifiers;
+    KeyCode key = 0;
+    if (chord == PasteChord::shiftInsert) {
+        modifiers.push_back(XKeysymToKeycode(display, XK_Shift_L));
+        key = XKeysymToKeycode(display, XK_Insert);
+    } else {
+        modifiers.push_back(XKeysymToKeycode(display, XK_Control_L));
+        if (chord == PasteChord::controlShiftV)
+            modifiers.push_back(XKeysymToKeycode(display, XK_Shift_L));
+        key = keyInActiveGroup(display, XK_v);
+        if (key == 0)
+            key = spareKeyFor(display, XK_v);
+    }
+    if (key == 0 || std::find(modifiers.begin(), modifiers.end(), KeyCode(0)) != modifiers.end())
         return false;
-    KeyCode v = keyInActiveGroup(display, XK_v);
-    if (v == 0)
-        v = spareKeyFor(display, XK_v);
-    if (v == 0)
-        return false;
-    const bool terminal = focusedWindowIsTerminal();
-    const KeyCode shift = terminal ? XKeysymToKeycode(display, XK_Shift_L) : 0;
 
     // Usually the shortcut's keys are already up. A modifier still held at
     // the bound is released for the chord and left released: pressing it
@@ -188,22 +256,21 @@ bool X11KeySynthesizer::sendPasteChord()
     const auto deadline = std::chrono::steady_clock::now()
         + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
             std::chrono::duration<double>(modifierReleaseWait));
-    std::vector<KeyCode> held = heldModifierKeys(display);
+    const bool chordHasControl = chord != PasteChord::shiftInsert;
+    std::vector<KeyCode> held = heldModifierKeys(display, chordHasControl);
     while (!held.empty() && std::chrono::steady_clock::now() < deadline) {
         Dispatch::sleepFor(0.01);
-        held = heldModifierKeys(display);
+        held = heldModifierKeys(display, chordHasControl);
     }
     for (KeyCode code : held)
         XTestFakeKeyEvent(display, code, False, CurrentTime);
 
-    XTestFakeKeyEvent(display, control, True, CurrentTime);
-    if (shift)
-        XTestFakeKeyEvent(display, shift, True, CurrentTime);
-    XTestFakeKeyEvent(display, v, True, CurrentTime);
-    XTestFakeKeyEvent(display, v, False, CurrentTime);
-    if (shift)
-        XTestFakeKeyEvent(display, shift, False, CurrentTime);
-    XTestFakeKeyEvent(display, control, False, CurrentTime);
+    for (KeyCode code : modifiers)
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, key, True, CurrentTime);
+    XTestFakeKeyEvent(display, key, False, CurrentTime);
+    for (auto code = modifiers.rbegin(); code != modifiers.rend(); ++code)
+        XTestFakeKeyEvent(display, *code, False, CurrentTime);
     XSync(display, False);
     return true;
 }

@@ -3,12 +3,15 @@
 #include "platform/KeySynthesizer.h"
 
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 
 typedef struct _XDisplay Display;
 
-// The paste chord through XTest on a connection of its own: Control+V, or
-// Control+Shift+V when the focused window is a terminal emulator (there
+// The paste chord through XTest on a connection of its own. The focused
+// window's WM_CLASS picks the chord: Control+V for most applications, the
+// chord a known terminal emulator pastes with by default otherwise (there
 // Control+V types a literal control character). The "v" key is looked up in
 // the keyboard map as it is at that moment, in the active layout, so the
 // chord means "paste" whatever the layout. The user's own modifiers (the Alt
@@ -27,17 +30,20 @@ public:
     X11KeySynthesizer(const X11KeySynthesizer&) = delete;
     X11KeySynthesizer& operator=(const X11KeySynthesizer&) = delete;
 
-    bool sendPasteChord() override;
+    PasteChord chordForFocusedWindow() override;
+    bool sendPasteChord(PasteChord chord) override;
 
-    // Whether a window of this WM_CLASS (instance or class name) is a
-    // terminal emulator.
-    static bool isTerminalClass(const std::string& wmClassPart);
+    // The chord a window of this WM_CLASS (instance and class name) pastes
+    // with; nothing when neither name is a known terminal emulator.
+    static std::optional<PasteChord> terminalChord(const std::string& instanceName, const std::string& className);
 
 private:
     bool ensureDisplay();
-    bool focusedWindowIsTerminal();
+    PasteChord chordForWindowClass(const std::string& instanceName, const std::string& className);
 
     std::mutex mutex;
     Display* display = nullptr;
     bool xtestAvailable = false;
+    // Unknown classes already logged, so each is named once.
+    std::set<std::string> loggedClasses;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeySequence>
+
 namespace {
 constexpr uint16_t kW = 13;
 constexpr uint16_t kSpace = 49;
@@ -12,17 +14,44 @@ constexpr uint16_t kLeftArrow = 123;
 TEST(KeyboardShortcutDisplay, ModifiersInFixedOrderThenKeyName)
 {
     EXPECT_EQ((KeyboardShortcut{kSpace, KeyboardShortcut::commandFlag | KeyboardShortcut::controlFlag}).displayString(),
-        "⌃⌘Space");
-    EXPECT_EQ((KeyboardShortcut{kW, 0x1F0000}).displayString(), "⌃⌥⇧⌘W");
-    EXPECT_EQ((KeyboardShortcut{kEscape, 0}).displayString(), "⎋");
-    EXPECT_EQ((KeyboardShortcut{kLeftArrow, KeyboardShortcut::optionFlag}).displayString(), "⌥");
+        "Ctrl+Super+Space");
+    EXPECT_EQ((KeyboardShortcut{kW, 0x1F0000}).displayString(), "Ctrl+Alt+Shift+Super+W");
+    EXPECT_EQ((KeyboardShortcut{kEscape, 0}).displayString(), "Esc");
+    EXPECT_EQ((KeyboardShortcut{kLeftArrow, KeyboardShortcut::optionFlag}).displayString(), "Alt");
     EXPECT_EQ((KeyboardShortcut{kLeftArrow, 0}).displayString(), "");
-    EXPECT_EQ(
-        (KeyboardShortcut{65535, KeyboardShortcut::optionFlag | KeyboardShortcut::commandFlag}).displayString(), "⌥⌘");
+    EXPECT_EQ((KeyboardShortcut{65535, KeyboardShortcut::optionFlag | KeyboardShortcut::commandFlag}).displayString(),
+        "Alt+Super");
     // Caps Lock has no symbol.
     EXPECT_EQ((KeyboardShortcut{0, KeyboardShortcut::capsLockFlag}).displayString(), "A");
     EXPECT_EQ((KeyboardShortcut{42, 0}).displayString(), "\\");
     EXPECT_EQ((KeyboardShortcut{50, 0}).displayString(), "`");
+}
+
+// Shortcuts read as this desktop writes them: Qt's own text for the same
+// keys. (Qt puts Meta first; the Super key keeps its place at the end.)
+TEST(KeyboardShortcutDisplay, ReadsLikeQtsNativeKeySequenceText)
+{
+    const struct {
+        uint16_t keyCode;
+        int qtKey;
+    } keys[] = {{13, Qt::Key_W}, {36, Qt::Key_Return}, {48, Qt::Key_Tab}, {49, Qt::Key_Space}, {51, Qt::Key_Backspace},
+        {53, Qt::Key_Escape}, {122, Qt::Key_F1}, {43, Qt::Key_Comma}};
+    const struct {
+        uint32_t flags;
+        Qt::KeyboardModifiers qt;
+    } modifiers[] = {{0, Qt::NoModifier}, {KeyboardShortcut::optionFlag, Qt::AltModifier},
+        {KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag, Qt::AltModifier | Qt::ShiftModifier},
+        {KeyboardShortcut::controlFlag | KeyboardShortcut::shiftFlag, Qt::ControlModifier | Qt::ShiftModifier},
+        {KeyboardShortcut::controlFlag | KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag,
+            Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier}};
+    for (const auto& key : keys) {
+        for (const auto& modifier : modifiers) {
+            const QString native =
+                QKeySequence(QKeyCombination(modifier.qt, Qt::Key(key.qtKey))).toString(QKeySequence::NativeText);
+            EXPECT_EQ(
+                (KeyboardShortcut{key.keyCode, modifier.flags}).displayString().toStdString(), native.toStdString());
+        }
+    }
 }
 
 TEST(KeyboardShortcutDisplay, SixtyNineKeysHaveNames)
@@ -73,9 +102,9 @@ TEST(ShortcutActions, NamesAndDefaults)
     EXPECT_EQ(all[0].defaultShortcut(), (KeyboardShortcut{kW, 524288}));
     EXPECT_EQ(all[1].defaultShortcut(), (KeyboardShortcut{kW, 655360}));
     EXPECT_EQ(all[2].defaultShortcut(), (KeyboardShortcut{kW, 1572864}));
-    EXPECT_EQ(all[0].defaultShortcut().displayString(), "⌥W");
-    EXPECT_EQ(all[1].defaultShortcut().displayString(), "⌥⇧W");
-    EXPECT_EQ(all[2].defaultShortcut().displayString(), "⌥⌘W");
+    EXPECT_EQ(all[0].defaultShortcut().displayString(), "Alt+W");
+    EXPECT_EQ(all[1].defaultShortcut().displayString(), "Alt+Shift+W");
+    EXPECT_EQ(all[2].defaultShortcut().displayString(), "Alt+Super+W");
 
     for (ShortcutAction action : all)
         EXPECT_EQ(ShortcutAction::fromRawValue(action.rawValue()), action);

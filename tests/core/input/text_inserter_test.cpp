@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 
 namespace {
@@ -247,4 +248,75 @@ TEST_F(TextInserterTest, MainLoopRunsBetweenTheReadsOfACopy)
     ASSERT_EQ(ticksAtRead.size(), 3);
     EXPECT_LT(ticksAtRead.first(), ticksAtRead.last());
     EXPECT_EQ(board->contents(), richContents());
+}
+
+namespace {
+
+// A terminal that pastes the PRIMARY selection: the user's selection is kept
+// in a board of its own.
+class PrimarySelectionPasteTest : public TextInserterTest {
+protected:
+    PrimarySelectionPasteTest() { keys->setFocusedChord(PasteChord::shiftInsert); }
+
+    static PasteboardContents selectedText() { return {{QStringLiteral("text/plain"), QByteArray("selected")}}; }
+
+    std::shared_ptr<FakePasteboard> primary = std::make_shared<FakePasteboard>(selectedText());
+};
+
+} // namespace
+
+TEST_F(PrimarySelectionPasteTest, BothSelectionsHoldTheTextAtTheChordAndComeBackAfterTheTargetReadPrimary)
+{
+    QStringList seenAtChord;
+    std::atomic<bool> chordSeen = false;
+    keys->setOnChord([&] {
+        seenAtChord << board->text() << primary->text();
+        chordSeen = true;
+    });
+    TextInserter inserter(board, keys, quickTiming(), {}, primary);
+    inserter.paste(QStringLiteral("ls "));
+    ASSERT_TRUE(pumpUntil([&] { return chordSeen.load(); }));
+    EXPECT_EQ(keys->lastChord(), PasteChord::shiftInsert);
+    EXPECT_EQ(seenAtChord, QStringList({QStringLiteral("ls "), QStringLiteral("ls ")}));
+
+    // The terminal reads PRIMARY: a request for CLIPBOARD is not the one
+    // that lets the selections go back.
+    board->simulateFetch();
+    pumpFor(100);
+    EXPECT_EQ(primary->text(), QStringLiteral("ls "));
+    primary->simulateFetch();
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(board->contents(), richContents());
+    EXPECT_EQ(primary->contents(), selectedText());
+    EXPECT_EQ(primary->callsOffMainThread(), 0);
+}
+
+TEST_F(PrimarySelectionPasteTest, OtherChordsLeavePrimaryAlone)
+{
+    for (PasteChord chord : {PasteChord::controlV, PasteChord::controlShiftV}) {
+        keys->setFocusedChord(chord);
+        keys->setOnChord([&] { board->simulateFetch(); });
+        TextInserter inserter(board, keys, quickTiming(), {}, primary);
+        inserter.paste(QStringLiteral("text "));
+        ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+        EXPECT_EQ(keys->lastChord(), chord);
+    }
+    EXPECT_EQ(primary->copiesStarted(), 0);
+    EXPECT_TRUE(primary->textsSet().empty());
+    EXPECT_EQ(board->contents(), richContents());
+}
+
+// Shift+Insert would paste the user's own selection into the terminal: no
+// chord, and the clipboard that did take the text is given back.
+TEST_F(PrimarySelectionPasteTest, PrimaryRefusingTheTextMeansNoChordAndTheClipboardComesBack)
+{
+    LogCapture log;
+    primary->setRefusesText(true);
+    TextInserter inserter(board, keys, quickTiming(), {}, primary);
+    inserter.paste(QStringLiteral("secret? "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(keys->chordCount(), 0);
+    EXPECT_TRUE(log.hasSystemLine(skippedLine));
+    EXPECT_EQ(board->contents(), richContents());
+    EXPECT_EQ(primary->contents(), selectedText());
 }

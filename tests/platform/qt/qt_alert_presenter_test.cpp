@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
@@ -211,4 +212,25 @@ TEST(QtAlertPresenter, DetailsStayReadableInADarkPaletteWhateverColoursTheyBring
         EXPECT_GE((luminance(colours[text]) + 0.05) / (background + 0.05), 4.5) << text.toStdString();
     EXPECT_TRUE(later.details->contains("color=blue as text"))
         << "the words are kept: " << later.details->toStdString();
+}
+
+// An alert whose buttons can end the tool: Escape and the window's close
+// button dismiss it without choosing "Quit", or any other button.
+TEST(QtAlertPresenter, EscapeAndTheCloseButtonChooseNoButton)
+{
+    QtAlertPresenter presenter;
+    const Alert alert{"Model Loading Failed", "Damaged.", AlertStyle::Critical, {"Open Settings", "Quit"}};
+    const auto answerWhenShown = [&](std::function<void(QMessageBox*)> dismiss) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                poll.stop();
+                dismiss(box);
+            }
+        });
+        poll.start(10);
+        return presenter.runModal(alert);
+    };
+    EXPECT_EQ(answerWhenShown([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }), -1);
+    EXPECT_EQ(answerWhenShown([](QMessageBox* box) { box->close(); }), -1);
 }
