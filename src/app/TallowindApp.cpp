@@ -9,6 +9,7 @@
 #include "platform/x11/X11DisplayCheck.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
+#include "shell/AccessibleWindows.h"
 #include "shell/theme/Appearance.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ int TallowindApp::main(int argc, char** argv)
     }
     X11HotkeyTap::prepareProcess();
     auto* app = new QApplication(argc, argv);
+    AccessibleWindows::install();
     QApplication::setApplicationName(QStringLiteral("Tallowind"));
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);

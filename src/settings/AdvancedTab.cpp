@@ -4,6 +4,7 @@
 #include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/SettingsTabParts.h"
 #include "settings/SettingsViewModel.h"
+#include "shell/theme/OutlinedIndicatorStyle.h"
 #include "shell/theme/TallowindTheme.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace TallowindTheme;
@@ -77,6 +79,7 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     QVBoxLayout* preview = section(column);
     preview->addWidget(SettingsTabParts::headline(QStringLiteral("Live Transcription Preview"), content));
     streaming = new QCheckBox(QStringLiteral("Enable streaming mode (uses on-device speech recognition)"), content);
+    OutlinedIndicatorStyle::apply(streaming);
     preview->addWidget(streaming);
     preview->addWidget(new SecondaryLabel(QStringLiteral("When enabled, shows live transcription preview while "
                                                          "recording. Final transcription still uses Whisper."),
@@ -121,6 +124,7 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     QVBoxLayout* detection = section(column);
     detection->addWidget(SettingsTabParts::headline(QStringLiteral("Voice Activity Detection"), content));
     voiceActivity = new QCheckBox(QStringLiteral("Enable voice activity detection"), content);
+    OutlinedIndicatorStyle::apply(voiceActivity);
     detection->addWidget(voiceActivity);
     detection->addWidget(new SecondaryLabel(QStringLiteral("When enabled, removes silence from recordings to improve "
                                                            "transcription speed. Disable if words are being cut off."),
@@ -158,6 +162,12 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
+    // Tab moves through the controls, and the area scrolls to each; the
+    // area and its bar are no stops of their own.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setAccessibleName(QStringLiteral("Advanced settings"));
+    scroll->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    scroll->verticalScrollBar()->setAccessibleName(QStringLiteral("Scroll advanced settings"));
     content->setAutoFillBackground(false);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
