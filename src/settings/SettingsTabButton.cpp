@@ -100,7 +100,8 @@ void SettingsTabButton::paintEvent(QPaintEvent*)
         painter.drawRoundedRect(plate.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
     }
     if (selected > 0.0) {
-        painter.fillPath(shape, withAlpha(accent, 0.9 * selected));
+        // The fill that keeps white ink legible under the sheen.
+        painter.fillPath(shape, withAlpha(TallowindTheme::Colors::accentFill(palette()), selected));
         QLinearGradient sheen(plate.topLeft(), plate.bottomRight());
         sheen.setColorAt(0, withAlpha(Qt::white, 0.2 * selected));
         sheen.setColorAt(1, withAlpha(Qt::white, 0.05 * selected));

@@ -23,8 +23,9 @@ QString knownOrIdle(const QString& name)
 QIcon icon(const QString& symbolName, const std::optional<QColor>& panel)
 {
     const QString name = knownOrIdle(symbolName);
-    const QColor dark(28, 28, 30);
-    const QColor light(242, 242, 245);
+    // Near black and near white: a glyph of either reads even on mid grey.
+    const QColor dark(12, 12, 14);
+    const QColor light(250, 250, 250);
     const QColor ink = panel && Contrast::ratio(light, *panel) > Contrast::ratio(dark, *panel) ? light : dark;
     QIcon result;
     for (int side : {16, 22, 24, 32, 48, 64}) {

@@ -2,8 +2,10 @@
 // the popover panel and Settings window with their placeholders, the
 // welcome window in each of its states and the tray menu.
 //
-//   shell_gallery DIR     saves shell-*-light.png and shell-*-dark.png
+//   shell_gallery DIR     saves shell-*-light.png and shell-*-dark.png, and
+//                         the same in a desktop's Breeze schemes
 //   --solid               as without a compositing manager
+#include "DesktopPalettes.h"
 #include "GalleryPalettes.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
@@ -80,7 +82,9 @@ int main(int argc, char** argv)
     NoHost host;
     bool ok = true;
     for (const auto& [scheme, palette] :
-        {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()}}) {
+        {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()},
+            std::pair{QStringLiteral("breeze-light"), breezePalette(false)},
+            std::pair{QStringLiteral("breeze-dark"), breezePalette(true)}}) {
         QApplication::setPalette(palette);
         const QString suffix = QStringLiteral("-%1.png").arg(scheme);
 

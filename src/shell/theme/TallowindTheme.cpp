@@ -138,10 +138,14 @@ QColor textTertiary(const QPalette& palette)
 {
     return inkTowardsWindow(palette, tertiaryRatio);
 }
+// From the field's text colour, or the window's where a half-set palette
+// left the field's at its light default on a dark field.
 QColor placeholderText(const QPalette& palette)
 {
-    const QColor ink = palette.color(QPalette::Text);
     const QColor field = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    const QColor windowText = palette.color(QPalette::WindowText);
+    const QColor ink = Contrast::ratio(text, field) >= Contrast::ratio(windowText, field) ? text : windowText;
     const QColor halfway = QColor::fromRgbF((ink.redF() + field.redF()) / 2.0f, (ink.greenF() + field.greenF()) / 2.0f,
         (ink.blueF() + field.blueF()) / 2.0f);
     return Contrast::reaching(halfway, field, tertiaryRatio);
