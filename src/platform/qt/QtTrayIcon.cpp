@@ -56,9 +56,12 @@ std::optional<QColor> QtTrayIcon::panelBackground() const
 {
     const QRect area = icon.geometry();
     QScreen* screen = area.isEmpty() ? nullptr : QGuiApplication::screenAt(area.center());
-    if (!screen)
+    // An icon not docked yet sits at the screen's corner, with no panel
+    // around it to read.
+    const QRect around = area.adjusted(-1, -1, 1, 1);
+    if (!screen || !screen->geometry().contains(around))
         return std::nullopt;
-    const QRect ring = area.adjusted(-1, -1, 1, 1).translated(-screen->geometry().topLeft());
+    const QRect ring = around.translated(-screen->geometry().topLeft());
     const QImage shot = screen->grabWindow(0, ring.x(), ring.y(), ring.width(), ring.height()).toImage();
     if (shot.width() < 3 || shot.height() < 3)
         return std::nullopt;
