@@ -4,7 +4,6 @@
 #include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/SettingsTabParts.h"
 #include "settings/SettingsViewModel.h"
-#include "shell/theme/OutlinedIndicatorStyle.h"
 #include "shell/theme/TallowindTheme.h"
 
 #include <QCheckBox>
@@ -79,7 +78,6 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     QVBoxLayout* preview = section(column);
     preview->addWidget(SettingsTabParts::headline(QStringLiteral("Live Transcription Preview"), content));
     streaming = new QCheckBox(QStringLiteral("Enable streaming mode (uses on-device speech recognition)"), content);
-    OutlinedIndicatorStyle::apply(streaming);
     preview->addWidget(streaming);
     preview->addWidget(new SecondaryLabel(QStringLiteral("When enabled, shows live transcription preview while "
                                                          "recording. Final transcription still uses Whisper."),
@@ -124,7 +122,6 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     QVBoxLayout* detection = section(column);
     detection->addWidget(SettingsTabParts::headline(QStringLiteral("Voice Activity Detection"), content));
     voiceActivity = new QCheckBox(QStringLiteral("Enable voice activity detection"), content);
-    OutlinedIndicatorStyle::apply(voiceActivity);
     detection->addWidget(voiceActivity);
     detection->addWidget(new SecondaryLabel(QStringLiteral("When enabled, removes silence from recordings to improve "
                                                            "transcription speed. Disable if words are being cut off."),

@@ -8,16 +8,21 @@
 #include "popover/PopoverFixture.h"
 #include "popover/PopoverView.h"
 #include "popover/PopoverViewModel.h"
+#include "settings/AdvancedTab.h"
 #include "settings/SettingsTab.h"
 #include "settings/SettingsView.h"
+#include "settings/SettingsViewModel.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
 #include "shell/ShellHost.h"
 #include "shell/theme/Contrast.h"
+#include "shell/theme/OutlinedIndicatorStyle.h"
 #include "support/TextContrast.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QStyleOptionButton>
 
 #include <functional>
 
@@ -116,4 +121,28 @@ TEST_F(WindowTextContrast, SettingsOnEveryTab)
             window->setContentWidget(view);
             return window;
         });
+}
+
+// An unchecked box is only its edge: in the application's style, that edge
+// stands out from the window by the ratio user-interface parts need.
+TEST_F(WindowTextContrast, AnUncheckedBoxShowsItsEdgeInEveryScheme)
+{
+    QApplication::setStyle(new OutlinedIndicatorStyle);
+    for (const Scheme& scheme : schemes()) {
+        SCOPED_TRACE(scheme.name);
+        QApplication::setPalette(scheme.palette);
+        SettingsViewModel model;
+        SettingsAdvancedTabView page(&model);
+        page.resize(640, 480);
+        page.setAutoFillBackground(true);
+        QCheckBox* box = page.streamingSwitch();
+        box->setChecked(false);
+        page.show();
+        QApplication::processEvents();
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        const QImage shot = page.grab().toImage();
+        EXPECT_GE(inkContrast(shot, indicator.adjusted(-2, -2, 2, 2).translated(box->mapTo(&page, QPoint()))), 3.0);
+    }
 }

@@ -4,7 +4,6 @@
 #include "shell/theme/TallowindTheme.h"
 
 #include <QPainter>
-#include <QPointer>
 #include <QStyleOption>
 #include <QWidget>
 
@@ -35,12 +34,4 @@ void OutlinedIndicatorStyle::drawPrimitive(
     else
         painter->drawEllipse(frame);
     painter->restore();
-}
-
-void OutlinedIndicatorStyle::apply(QWidget* widget)
-{
-    static QPointer<OutlinedIndicatorStyle> shared;
-    if (!shared)
-        shared = new OutlinedIndicatorStyle;
-    widget->setStyle(shared);
 }
