@@ -1,5 +1,6 @@
 #include "support/TextContrast.h"
 
+#include "popover/TranscriptPreview.h"
 #include "shell/theme/Contrast.h"
 
 #include <QAbstractButton>
@@ -35,6 +36,9 @@ QRect textArea(QWidget* widget)
         const bool showsHint = field->text().isEmpty() && !field->placeholderText().isEmpty();
         return showsHint || !field->text().isEmpty() ? field->rect().adjusted(3, 3, -3, -3) : QRect();
     }
+    // Painted text of our own, with no text property.
+    if (auto* preview = qobject_cast<TranscriptPreview*>(widget))
+        return preview->rect();
     auto* button = qobject_cast<QAbstractButton*>(widget);
     if (!button || button->text().trimmed().isEmpty())
         return {};
@@ -58,6 +62,8 @@ QString describe(QWidget* widget)
         text = label->text();
     else if (auto* field = qobject_cast<QLineEdit*>(widget))
         text = field->text().isEmpty() ? field->placeholderText() : field->text();
+    else if (auto* preview = qobject_cast<TranscriptPreview*>(widget))
+        text = preview->shownText();
     else if (auto* button = qobject_cast<QAbstractButton*>(widget))
         text = button->text();
     return QString::fromLatin1(widget->metaObject()->className()) + QStringLiteral(" \"") + text.left(40)
