@@ -112,11 +112,8 @@ namespace SettingsAccessibility {
 
 void install()
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    QAccessible::installFactory(factory);
+    // Once: Qt asks every installed factory in turn.
+    [[maybe_unused]] static const bool installed = (QAccessible::installFactory(factory), true);
 }
 
 void announceState(QWidget* widget, QAccessible::State changed)

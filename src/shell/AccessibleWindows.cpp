@@ -83,11 +83,8 @@ namespace AccessibleWindows {
 
 void install()
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    QAccessible::installFactory(factory);
+    // Once: Qt asks every installed factory in turn.
+    [[maybe_unused]] static const bool installed = (QAccessible::installFactory(factory), true);
 }
 
 } // namespace AccessibleWindows

@@ -5,6 +5,7 @@
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
 #include "gallery/DesktopPalettes.h"
+#include "gallery/IdleShellHost.h"
 #include "popover/PopoverFixture.h"
 #include "popover/PopoverView.h"
 #include "popover/PopoverViewModel.h"
@@ -15,7 +16,6 @@
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
-#include "shell/ShellHost.h"
 #include "shell/theme/Contrast.h"
 #include "shell/theme/OutlinedIndicatorStyle.h"
 #include "support/TextContrast.h"
@@ -27,15 +27,6 @@
 #include <functional>
 
 namespace {
-
-class NoHost final : public ShellHost {
-public:
-    void togglePopover(TrayClick) override { }
-    void showSettings() override { }
-    void checkForUpdates() override { }
-    void windowDidMove(QWidget*) override { }
-    void windowWillClose(QWidget*) override { }
-};
 
 struct Scheme {
     const char* name;
@@ -73,7 +64,7 @@ protected:
         }
     }
 
-    NoHost host;
+    IdleShellHost host;
 };
 
 } // namespace

@@ -7,12 +7,12 @@
 //   --solid               as without a compositing manager
 #include "DesktopPalettes.h"
 #include "GalleryPalettes.h"
+#include "IdleShellHost.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
-#include "shell/ShellHost.h"
 #include "shell/StatusMenu.h"
 #include "shell/theme/Appearance.h"
 
@@ -26,15 +26,6 @@
 #include <functional>
 
 namespace {
-
-class NoHost final : public ShellHost {
-public:
-    void togglePopover(TrayClick) override { }
-    void showSettings() override { }
-    void checkForUpdates() override { }
-    void windowDidMove(QWidget*) override { }
-    void windowWillClose(QWidget*) override { }
-};
 
 // A window as it would sit on a desktop: over a calm backdrop, 24 pixels
 // of it showing around the window.
@@ -79,7 +70,7 @@ int main(int argc, char** argv)
     QDir().mkpath(folder);
     Appearance::shared().setReduceTransparency(parser.isSet(solid));
 
-    NoHost host;
+    IdleShellHost host;
     bool ok = true;
     for (const auto& [scheme, palette] :
         {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()},
