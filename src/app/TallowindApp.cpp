@@ -9,8 +9,10 @@
 #include "platform/x11/X11DisplayCheck.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
+#include "shell/AccessibleWindows.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/FocusVisibility.h"
+#include "shell/theme/OutlinedIndicatorStyle.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -27,6 +29,8 @@ int TallowindApp::main(int argc, char** argv)
     }
     X11HotkeyTap::prepareProcess();
     auto* app = new QApplication(argc, argv);
+    AccessibleWindows::install();
+    QApplication::setStyle(new OutlinedIndicatorStyle);
     QApplication::setApplicationName(QStringLiteral("Tallowind"));
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -199,7 +199,7 @@ void FirstLaunchView::restyle()
     setInk(description, Colors::textSecondary(scheme));
     setInk(progressStatus, Colors::textSecondary(scheme));
     setInk(doneText, Colors::textPrimary(scheme));
-    setInk(failureStatus, Colors::destructiveColor());
+    setInk(failureStatus, Colors::destructiveColor(scheme));
     setInk(retry, Colors::accentColor(scheme));
     close->setIcon(QIcon(SymbolIcons::pixmap(QStringLiteral("xmark.circle.fill"), 16,
         SymbolTint{Colors::textSecondary(scheme), {}, SymbolRendering::monochrome}, devicePixelRatioF())));

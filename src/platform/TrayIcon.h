@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QRect>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QIcon;
 class QMenu;
@@ -22,6 +24,9 @@ public:
     virtual bool isVisible() const = 0;
     // The icon's rectangle in screen coordinates; empty while unknown.
     virtual QRect geometry() const = 0;
+    // The colour of the panel around the icon, where the host lets it be
+    // known; nothing before the icon docks.
+    virtual std::optional<QColor> panelBackground() const { return std::nullopt; }
     // Shows `menu` at the pointer and returns at once.
     virtual void popUpMenu(QMenu* menu) = 0;
     // Called on the main thread for each left or right click.

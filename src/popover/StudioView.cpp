@@ -126,13 +126,13 @@ QWidget* StudioView::buildStatusLine()
     row->addWidget(new PulsingDot(status));
     auto* title = new QLabel(QStringLiteral("Recording"), status);
     title->setFont(sizedFont(font(), 11, QFont::Medium));
-    setTextColour(title, TallowindTheme::Colors::destructiveColor());
+    setTextColour(title, TallowindTheme::Colors::destructiveColor(palette()));
     row->addWidget(title);
     elapsedTime = new QLabel(StudioState::formatTime(0), status);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     elapsedTime->setFont(sizedFont(mono, 11, QFont::Normal));
     elapsedTime->setAccessibleName(QStringLiteral("Elapsed time"));
-    setTextColour(elapsedTime, withAlpha(TallowindTheme::Colors::destructiveColor(), 0.8));
+    setTextColour(elapsedTime, TallowindTheme::Colors::destructiveColor(palette()));
     row->addWidget(elapsedTime);
     row->addStretch(1);
     return status;

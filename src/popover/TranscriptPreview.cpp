@@ -62,10 +62,9 @@ void TranscriptPreview::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     QColor ink = TallowindTheme::Colors::textPrimary(palette());
-    if (fullText.isEmpty()) {
-        ink = TallowindTheme::Colors::textSecondary(palette());
-        ink.setAlphaF(ink.alphaF() * 0.6F);
-    }
+    // The faintest text colour that still reads.
+    if (fullText.isEmpty())
+        ink = TallowindTheme::Colors::textTertiary(palette());
     painter.setPen(ink);
     painter.setFont(font());
     // One line: what does not fit the width ends in an ellipsis.

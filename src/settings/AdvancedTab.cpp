@@ -13,6 +13,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace TallowindTheme;
@@ -158,6 +159,12 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
+    // Tab moves through the controls, and the area scrolls to each; the
+    // area and its bar are no stops of their own.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setAccessibleName(QStringLiteral("Advanced settings"));
+    scroll->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    scroll->verticalScrollBar()->setAccessibleName(QStringLiteral("Scroll advanced settings"));
     content->setAutoFillBackground(false);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);

@@ -85,7 +85,7 @@ SettingsDictionaryTabView::SettingsDictionaryTabView(SettingsViewModel* model, Q
     root->addLayout(editor, 1);
 
     connect(viewModel, &SettingsViewModel::dictionaryWordsChanged, this, &SettingsDictionaryTabView::showWords);
-    applyIcons();
+    applyColours();
     showWords();
 }
 
@@ -137,12 +137,16 @@ void SettingsDictionaryTabView::showWords()
 void SettingsDictionaryTabView::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange)
-        applyIcons();
+        applyColours();
     QWidget::changeEvent(event);
 }
 
-void SettingsDictionaryTabView::applyIcons()
+void SettingsDictionaryTabView::applyColours()
 {
     add->setIcon(
         SymbolIcons::icon(QStringLiteral("plus.circle.fill"), SymbolTint::mono(Colors::accentColor(palette()))));
+    // A palette's own hint colour can sink below the field's in dark schemes.
+    QPalette hint = field->palette();
+    hint.setColor(QPalette::PlaceholderText, Colors::placeholderText(palette()));
+    field->setPalette(hint);
 }

@@ -32,7 +32,7 @@ protected:
 
 private:
     void showWords();
-    void applyIcons();
+    void applyColours();
 
     SettingsViewModel* viewModel;
     QLineEdit* field = nullptr;

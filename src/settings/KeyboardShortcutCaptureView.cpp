@@ -116,7 +116,7 @@ void KeyboardShortcutCaptureView::refresh()
     button->setAccessibleDescription(capturing ? title : QStringLiteral("Click to change: ") + title);
     QPalette colours = button->palette();
     colours.setColor(QPalette::ButtonText,
-        capturing ? TallowindTheme::Colors::accentColor(palette()) : TallowindTheme::Colors::textSecondary(palette()));
+        capturing ? TallowindTheme::Colors::accentColor(palette()) : TallowindTheme::Colors::textPrimary(palette()));
     button->setPalette(colours);
     QPalette link = cancel->palette();
     link.setColor(QPalette::ButtonText, TallowindTheme::Colors::accentColor(palette()));

@@ -81,6 +81,8 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     location->setWordWrap(true);
     location->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     location->setAccessibleName(QStringLiteral("Save location"));
+    // Text that can be selected from the keyboard is a stop of the Tab chain.
+    location->setFocusPolicy(Qt::StrongFocus);
     openFolder = new QPushButton(QStringLiteral("Open in File Manager"), this);
     openFolder->setAutoDefault(false);
     connect(openFolder, &QPushButton::clicked, viewModel, &SettingsViewModel::openRecordingsFolder);

@@ -1,6 +1,7 @@
 #include "settings/SettingsModelCard.h"
 
 #include "settings/DownloadProgressBar.h"
+#include "settings/SettingsAccessibility.h"
 #include "settings/SettingsStyle.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/SymbolIcons.h"
@@ -111,9 +112,22 @@ SettingsModelCard::SettingsModelCard(
       actions(std::move(cardActions)),
       hover(this)
 {
+    // Before anything that makes Qt build the card's interface.
+    SettingsAccessibility::install();
     setAccessibleName(model.displayName());
     buildContent();
     refresh();
+}
+
+QWidget* SettingsModelCard::selectionIndicator() const
+{
+    return indicator;
+}
+
+void SettingsModelCard::choose()
+{
+    if (isDownloaded() && actions.onSelect)
+        actions.onSelect();
 }
 
 void SettingsModelCard::buildContent()
@@ -167,15 +181,20 @@ void SettingsModelCard::buildContent()
     progress->setFixedWidth(200);
     progress->setAccessibleName(QStringLiteral("Download progress"));
     progressRow->addWidget(progress);
+    const QString modelName = modelValue.displayName();
     stopAction = makeIconButton(QStringLiteral("Stop download"), progressArea);
+    stopAction->setAccessibleName(QStringLiteral("Stop Downloading ") + modelName);
     stopAction->setIconSize(QSize(24, 24));
     progressRow->addWidget(stopAction);
     row->addWidget(progressArea);
 
+    // Every card has these buttons: each is named after its model.
     deleteAction = makeIconButton(QStringLiteral("Delete model"), this);
+    deleteAction->setAccessibleName(QStringLiteral("Delete ") + modelName);
     deleteAction->setIconSize(QSize(16, 16));
     row->addWidget(deleteAction);
     downloadAction = makeIconButton(QStringLiteral("Download model"), this);
+    downloadAction->setAccessibleName(QStringLiteral("Download ") + modelName);
     downloadAction->setIconSize(QSize(20, 20));
     row->addWidget(downloadAction);
 
@@ -199,7 +218,6 @@ void SettingsModelCard::refreshIcons()
     indicator->setPixmap(
         SymbolIcons::pixmap(selectedValue ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), 20,
             SymbolTint::mono(selectedValue ? accent : TallowindTheme::Colors::textSecondary(colours)), dpr));
-    indicator->setAccessibleName(selectedValue ? QStringLiteral("Selected") : QStringLiteral("Not selected"));
     stopAction->setIcon(stopIcon(dpr));
     deleteAction->setIcon(
         SymbolIcons::icon(QStringLiteral("trash"), SymbolTint::mono(TallowindTheme::Colors::destructiveColor())));
@@ -208,14 +226,20 @@ void SettingsModelCard::refreshIcons()
     secondaryColours.setColor(QPalette::WindowText, TallowindTheme::Colors::textSecondary(colours));
     descriptionLabel->setPalette(secondaryColours);
     QPalette errorColours = errorLabel->palette();
-    errorColours.setColor(QPalette::WindowText, TallowindTheme::Colors::destructiveColor());
+    errorColours.setColor(QPalette::WindowText, TallowindTheme::Colors::destructiveColor(colours));
     errorLabel->setPalette(errorColours);
 }
 
 void SettingsModelCard::setSelected(bool selected)
 {
+    const bool changed = selected != selectedValue;
     selectedValue = selected;
     refresh();
+    if (changed) {
+        QAccessible::State state;
+        state.checked = true;
+        SettingsAccessibility::announceState(this, state);
+    }
 }
 
 void SettingsModelCard::setDownloadStatus(const DownloadStatus& value)
@@ -236,7 +260,7 @@ void SettingsModelCard::refresh()
     errorLabel->setText(kind == DownloadStatus::Kind::error ? status.message() : QString());
     errorLabel->setVisible(kind == DownloadStatus::Kind::error && !status.message().isEmpty());
 
-    setAccessibleDescription((selectedValue ? QStringLiteral("Selected. ") : QString()) + modelValue.description());
+    setAccessibleDescription(modelValue.description());
 
     // Only a downloaded model can be chosen, by click or keyboard.
     setFocusPolicy(isDownloaded() ? Qt::StrongFocus : Qt::NoFocus);
@@ -311,8 +335,7 @@ void SettingsModelCard::leaveEvent(QEvent* event)
 void SettingsModelCard::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && isDownloaded() && plateRect().contains(event->position().toPoint())) {
-        if (actions.onSelect)
-            actions.onSelect();
+        choose();
         event->accept();
         return;
     }
@@ -324,8 +347,7 @@ void SettingsModelCard::keyPressEvent(QKeyEvent* event)
     const bool activates =
         event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (activates && isDownloaded()) {
-        if (actions.onSelect)
-            actions.onSelect();
+        choose();
         event->accept();
         return;
     }

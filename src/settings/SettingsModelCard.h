@@ -39,6 +39,8 @@ public:
     WhisperModel model() const { return modelValue; }
     bool isSelected() const { return selectedValue; }
     void setSelected(bool selected);
+    // Makes a downloaded model the chosen one, as a click on the card does.
+    void choose();
     const DownloadStatus& downloadStatus() const { return status; }
     void setDownloadStatus(const DownloadStatus& value);
     bool isDownloaded() const { return status.isDownloaded(); }
@@ -52,6 +54,7 @@ public:
     QToolButton* deleteButton() const { return deleteAction; }
     QProgressBar* progressBar() const { return progress; }
     QLabel* errorCaption() const { return errorLabel; }
+    QWidget* selectionIndicator() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

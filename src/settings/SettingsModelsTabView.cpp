@@ -7,6 +7,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -55,6 +56,11 @@ SettingsModelsTabView::SettingsModelsTabView(SettingsViewModel* model, QWidget* 
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Tab moves through the cards and their buttons, and the area scrolls to
+    // each; the area and its bar are no stops of their own.
+    setFocusPolicy(Qt::NoFocus);
+    verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    verticalScrollBar()->setAccessibleName(QStringLiteral("Scroll models"));
     // The window's backdrop shows through.
     viewport()->setAutoFillBackground(false);
     list->setAutoFillBackground(false);

@@ -1,5 +1,6 @@
 #include "settings/SettingsTabButton.h"
 
+#include "settings/SettingsAccessibility.h"
 #include "settings/SettingsStyle.h"
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
@@ -38,6 +39,8 @@ QColor mixed(const QColor& from, const QColor& to, double amount)
 SettingsTabButton::SettingsTabButton(SettingsTab tab, QWidget* parent)
     : QAbstractButton(parent), tabValue(tab), selection(this), hover(this)
 {
+    // Before anything that makes Qt build the button's interface.
+    SettingsAccessibility::install();
     setText(SettingsTabs::title(tab));
     setAccessibleName(SettingsTabs::title(tab));
     setCheckable(false);
@@ -48,9 +51,13 @@ SettingsTabButton::SettingsTabButton(SettingsTab tab, QWidget* parent)
 
 void SettingsTabButton::setSelected(bool selected)
 {
+    const bool changed = selected != isSelected();
     selection.setOn(selected);
-    // Screen readers hear which page is shown.
-    setAccessibleDescription(selected ? QStringLiteral("Selected") : QString());
+    if (changed) {
+        QAccessible::State state;
+        state.selected = true;
+        SettingsAccessibility::announceState(this, state);
+    }
     update();
 }
 
@@ -93,7 +100,8 @@ void SettingsTabButton::paintEvent(QPaintEvent*)
         painter.drawRoundedRect(plate.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
     }
     if (selected > 0.0) {
-        painter.fillPath(shape, withAlpha(accent, 0.9 * selected));
+        // The fill that keeps white ink legible under the sheen.
+        painter.fillPath(shape, withAlpha(TallowindTheme::Colors::accentFill(palette()), selected));
         QLinearGradient sheen(plate.topLeft(), plate.bottomRight());
         sheen.setColorAt(0, withAlpha(Qt::white, 0.2 * selected));
         sheen.setColorAt(1, withAlpha(Qt::white, 0.05 * selected));

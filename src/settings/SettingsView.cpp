@@ -3,6 +3,7 @@
 #include "settings/AdvancedTab.h"
 #include "settings/DictionaryTab.h"
 #include "settings/RecordingsTab.h"
+#include "settings/SettingsAccessibility.h"
 #include "settings/SettingsModelsTabView.h"
 #include "settings/SettingsTabButton.h"
 #include "settings/SettingsViewModel.h"
@@ -40,6 +41,7 @@ SettingsView::SettingsView(QWidget* parent)
           VisualEffectView::Material::popover, VisualEffectView::BlendingMode::behindWindow, this)),
       pages(new QStackedWidget(this))
 {
+    SettingsAccessibility::install();
     setAccessibleName(QStringLiteral("Settings"));
     setFixedSize(contentWidth, contentHeight);
     backdrop->lower();

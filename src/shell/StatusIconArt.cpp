@@ -1,10 +1,9 @@
 #include "shell/StatusIconArt.h"
 
+#include "shell/theme/Contrast.h"
 #include "shell/theme/SymbolIcons.h"
 
-#include <QGuiApplication>
 #include <QPainter>
-#include <QPalette>
 #include <QPixmap>
 
 #include <algorithm>
@@ -21,26 +20,31 @@ QString knownOrIdle(const QString& name)
 
 } // namespace
 
-QIcon icon(const QString& symbolName, const QColor& colour)
+QIcon icon(const QString& symbolName, const std::optional<QColor>& panel)
 {
     const QString name = knownOrIdle(symbolName);
-    const QColor ink = colour.isValid() ? colour : QGuiApplication::palette().color(QPalette::WindowText);
-    // The panel behind a tray icon may be light or dark: a thin halo of the
-    // opposite lightness keeps the glyph readable on either.
-    const QColor halo = ink.lightness() < 128 ? QColor(255, 255, 255, 170) : QColor(0, 0, 0, 170);
+    // Near black and near white: a glyph of either reads even on mid grey.
+    const QColor dark(12, 12, 14);
+    const QColor light(250, 250, 250);
+    const QColor ink = panel && Contrast::ratio(light, *panel) > Contrast::ratio(dark, *panel) ? light : dark;
     QIcon result;
     for (int side : {16, 22, 24, 32, 48, 64}) {
         const int inset = std::max(1, side / 22);
         const int inner = side - 2 * inset;
         const QPixmap glyph = SymbolIcons::pixmap(name, inner, SymbolTint{ink, {}, SymbolRendering::monochrome});
-        const QPixmap outline = SymbolIcons::pixmap(name, inner, SymbolTint{halo, {}, SymbolRendering::monochrome});
         QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                if (dx || dy)
-                    painter.drawPixmap(inset + dx * inset, inset + dy * inset, outline);
+        if (!panel) {
+            // A crisp outline one device pixel wide, opaque so it does not
+            // blur into a second ring.
+            const QPixmap outline =
+                SymbolIcons::pixmap(name, inner, SymbolTint{light, {}, SymbolRendering::monochrome});
+            for (int dx = -1; dx <= 1; ++dx)
+                for (int dy = -1; dy <= 1; ++dy)
+                    if (dx || dy)
+                        painter.drawPixmap(inset + dx * inset, inset + dy * inset, outline);
+        }
         painter.drawPixmap(inset, inset, glyph);
         painter.end();
         result.addPixmap(pixmap);

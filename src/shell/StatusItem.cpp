@@ -11,10 +11,14 @@
 StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
     : icon(std::move(trayIcon)), host(shellHost), symbol(QStringLiteral("mic.circle"))
 {
-    icon->setIcon(StatusIconArt::icon(symbol));
+    refreshIcon();
     icon->setToolTip(QStringLiteral("Tallowind"));
     ShellHost* target = &host;
-    icon->setClickHandler([target](TrayClick click) { target->togglePopover(click); });
+    icon->setClickHandler([this, target](TrayClick click) {
+        // The panel behind the icon is known once it has docked.
+        refreshIcon();
+        target->togglePopover(click);
+    });
     icon->show();
     if (!icon->isHostAvailable())
         Log::system(
@@ -30,7 +34,12 @@ StatusItem::~StatusItem()
 void StatusItem::setSymbolName(const QString& name)
 {
     symbol = name;
-    icon->setIcon(StatusIconArt::icon(name));
+    refreshIcon();
+}
+
+void StatusItem::refreshIcon()
+{
+    icon->setIcon(StatusIconArt::icon(symbol, icon->panelBackground()));
 }
 
 bool StatusItem::isOnScreen() const

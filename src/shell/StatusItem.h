@@ -31,6 +31,7 @@ public:
     TrayIcon& trayIcon() const { return *icon; }
 
 private:
+    void refreshIcon();
     std::shared_ptr<TrayIcon> icon;
     ShellHost& host;
     QString symbol;

@@ -5,6 +5,7 @@
 #include "support/LogCapture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QTimer>
@@ -32,6 +33,21 @@ QAction* entry(QMenu* menu, const QString& title)
         if (action->text() == title)
             return action;
     return nullptr;
+}
+
+// The mean lightness of the icon's well-covered pixels.
+int inkLightness(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(22).toImage().convertToFormat(QImage::Format_ARGB32);
+    long sum = 0;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).alpha() > 200) {
+                sum += image.pixelColor(x, y).lightness();
+                ++count;
+            }
+    return count ? static_cast<int>(sum / count) : -1;
 }
 
 class StatusItemTest : public ::testing::Test {
@@ -117,4 +133,30 @@ TEST_F(StatusItemTest, WithoutATrayHostItSaysOnceThatTheShortcutsAreTheWayIn)
 
     tray->hostAvailable = true;
     EXPECT_TRUE(item.isOnScreen());
+}
+
+TEST_F(StatusItemTest, TheIconFollowsThePanelBehindItNotTheApplicationsScheme)
+{
+    // A dark application on a light panel, then a dark panel.
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(38, 38, 42));
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 240));
+    QApplication::setPalette(dark);
+    StatusItem item(tray, host);
+    tray->panel = QColor(240, 240, 240);
+    item.setSymbolName("mic.circle.fill");
+    EXPECT_LT(inkLightness(tray->icon), 60);
+
+    tray->panel = QColor(30, 30, 34);
+    // A click on the docked icon is a moment its panel is known.
+    tray->click(TrayClick::left);
+    EXPECT_GT(inkLightness(tray->icon), 200);
+
+    // Unknown: a dark glyph in a light outline, for either panel.
+    tray->panel.reset();
+    item.setSymbolName("mic.circle");
+    const int unknown = inkLightness(tray->icon);
+    EXPECT_GT(unknown, 60);
+    EXPECT_LT(unknown, 200);
+    QApplication::setPalette(QPalette());
 }

@@ -27,6 +27,7 @@ public:
     void show() override { shown = true; }
     bool isVisible() const override { return shown; }
     QRect geometry() const override { return rect; }
+    std::optional<QColor> panelBackground() const override { return panel; }
     void popUpMenu(QMenu* menu) override { menus.emplace_back(menu); }
     void setClickHandler(std::function<void(TrayClick)> handler) override { onClick = std::move(handler); }
 
@@ -39,6 +40,7 @@ public:
 
     bool hostAvailable = true;
     QRect rect{400, 0, 24, 24};
+    std::optional<QColor> panel;
     QIcon icon;
     int iconChanges = 0;
     QString toolTip;

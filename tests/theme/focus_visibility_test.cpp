@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -43,4 +44,16 @@ TEST(FocusVisibility, TheControlFocusedWhenAWindowOpensShowsItsRing)
         const QImage unfocused = control->grab().toImage();
         EXPECT_NE(focused, unfocused) << control->accessibleName().toStdString();
     }
+}
+
+// The ring is laid over the style the application chose before, never in
+// its place: the outlined check boxes must survive it.
+TEST(FocusVisibility, KeepsTheStyleSetBeforeIt)
+{
+    auto* chosen = new QProxyStyle;
+    QApplication::setStyle(chosen);
+    FocusVisibility::install(qApp);
+    auto* ring = qobject_cast<QProxyStyle*>(QApplication::style());
+    ASSERT_NE(ring, nullptr);
+    EXPECT_EQ(ring->baseStyle(), chosen);
 }

@@ -1,7 +1,10 @@
 #include "ThemeFixture.h"
 
 #include "shell/StatusIconArt.h"
+#include "shell/theme/Contrast.h"
 #include "shell/theme/SymbolIcons.h"
+
+#include <QPainter>
 
 namespace {
 
@@ -127,9 +130,8 @@ TEST_F(SymbolIconsTest, SharpAtHighDensity)
 
 TEST_F(SymbolIconsTest, TrayIconsDifferByStateAndUnknownStatesShowIdle)
 {
-    const QColor ink(20, 20, 20);
     auto image = [&](const char* name) {
-        return StatusIconArt::icon(QString::fromLatin1(name), ink)
+        return StatusIconArt::icon(QString::fromLatin1(name))
             .pixmap(22, 22)
             .toImage()
             .convertToFormat(QImage::Format_ARGB32);
@@ -142,11 +144,41 @@ TEST_F(SymbolIconsTest, TrayIconsDifferByStateAndUnknownStatesShowIdle)
     EXPECT_NE(recording, transcribing);
     EXPECT_EQ(image("something.else"), idle);
     EXPECT_GE(inkedPixels(idle), 22);
-    // A light halo around dark ink, for dark panels.
-    bool halo = false;
-    for (int x = 0; x < 22 && !halo; ++x)
-        halo = QColor::fromRgba(idle.pixel(x, 11)).lightness() > 200 && qAlpha(idle.pixel(x, 11)) > 60;
-    EXPECT_TRUE(halo);
+}
+
+// The icon laid on a panel: the contrast between the panel and the glyph's
+// most distinct opaque pixel.
+double iconContrastOn(const QColor& panel, const std::optional<QColor>& known)
+{
+    QImage canvas(22, 22, QImage::Format_ARGB32);
+    canvas.fill(panel);
+    QPainter painter(&canvas);
+    painter.drawPixmap(0, 0, StatusIconArt::icon(QStringLiteral("mic.circle"), known).pixmap(22, 22));
+    painter.end();
+    double best = 1.0;
+    for (int y = 0; y < 22; ++y)
+        for (int x = 0; x < 22; ++x)
+            best = std::max(best, Contrast::ratio(canvas.pixelColor(x, y), panel));
+    return best;
+}
+
+TEST_F(SymbolIconsTest, TrayIconReadsOnItsPanelAndOnAnyPanelWhenTheColourIsUnknown)
+{
+    const QList<QColor> panels = {
+        Qt::white, QColor(236, 236, 236), QColor(128, 128, 128), QColor(40, 40, 44), Qt::black};
+    for (const QColor& panel : panels) {
+        SCOPED_TRACE(panel.name().toStdString());
+        EXPECT_GE(iconContrastOn(panel, panel), Contrast::textRatio) << "known panel";
+        EXPECT_GE(iconContrastOn(panel, std::nullopt), Contrast::textRatio) << "unknown panel";
+    }
+    // A known panel gets a plain glyph: no outline of the other lightness.
+    const QImage onLight =
+        StatusIconArt::icon(QStringLiteral("mic.circle"), QColor(Qt::white)).pixmap(22, 22).toImage();
+    int lightPixels = 0;
+    for (int y = 0; y < 22; ++y)
+        for (int x = 0; x < 22; ++x)
+            lightPixels += onLight.pixelColor(x, y).alpha() > 60 && onLight.pixelColor(x, y).lightness() > 160;
+    EXPECT_EQ(lightPixels, 0);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "support/EventLoop.h"
 
+#include "gallery/DesktopPalettes.h"
+#include "shell/theme/Contrast.h"
 #include "shell/theme/ParallaxEffect.h"
 #include "shell/theme/RecordingProgressTheme.h"
 #include "shell/theme/SpringAnimation.h"
@@ -16,15 +18,80 @@ namespace {
 using namespace TallowindTheme;
 using TokensTest = ThemeTest;
 
-// Platform colours come from the palette; secondary lies between ink and window.
-TEST_F(TokensTest, PlatformColoursFollowThePalette)
+struct NamedPalette {
+    const char* name;
+    QPalette palette;
+};
+
+QList<NamedPalette> palettes()
 {
-    const QPalette dark = darkPalette();
-    EXPECT_EQ(Colors::accentColor(dark), dark.color(QPalette::Highlight));
-    EXPECT_EQ(Colors::textPrimary(dark), dark.color(QPalette::WindowText));
-    const int secondary = Colors::textSecondary(dark).lightness();
-    EXPECT_LT(secondary, dark.color(QPalette::WindowText).lightness());
-    EXPECT_GT(secondary, dark.color(QPalette::Window).lightness());
+    return {{"light", lightPalette()}, {"dark", darkPalette()}, {"breeze light", breezePalette(false)},
+        {"breeze dark", breezePalette(true)}};
+}
+
+bool between(int value, int a, int b)
+{
+    return value > std::min(a, b) && value < std::max(a, b);
+}
+
+double hueDistance(const QColor& a, const QColor& b)
+{
+    const double distance = std::abs(a.toHsl().hslHueF() - b.toHsl().hslHueF());
+    return std::min(distance, 1.0 - distance) * 360.0;
+}
+
+// Every colour text is drawn in reads on what it is drawn on, in each
+// scheme, and keeps the hue and rank it stands for.
+TEST_F(TokensTest, TextColoursReachTheBarOnTheirBackgroundInEveryScheme)
+{
+    for (const auto& [name, palette] : palettes()) {
+        SCOPED_TRACE(name);
+        const QColor window = palette.color(QPalette::Window);
+        const QColor ink = palette.color(QPalette::WindowText);
+        EXPECT_EQ(Colors::textPrimary(palette), ink);
+        const QColor secondary = Colors::textSecondary(palette);
+        const QColor tertiary = Colors::textTertiary(palette);
+        EXPECT_GE(Contrast::ratio(tertiary, window), Contrast::textRatio);
+        EXPECT_GT(Contrast::ratio(secondary, window), Contrast::ratio(tertiary, window));
+        EXPECT_TRUE(between(secondary.lightness(), ink.lightness(), window.lightness()));
+        EXPECT_TRUE(between(tertiary.lightness(), ink.lightness(), window.lightness()));
+
+        const QColor field = palette.color(QPalette::Base);
+        const QColor hint = Colors::placeholderText(palette);
+        EXPECT_GE(Contrast::ratio(hint, field), Contrast::textRatio);
+        EXPECT_TRUE(between(hint.lightness(), ink.lightness(), field.lightness()));
+
+        const QColor highlight = palette.color(QPalette::Highlight);
+        EXPECT_GE(Contrast::ratio(Colors::accentColor(palette), window), Contrast::textRatio);
+        EXPECT_LT(hueDistance(Colors::accentColor(palette), highlight), 2.0);
+        const QColor fill = Contrast::over(Colors::glassOverlay(), Colors::accentFill(palette));
+        EXPECT_GE(Contrast::ratio(Qt::white, fill), Contrast::textRatio);
+        EXPECT_LT(hueDistance(fill, highlight), 2.0);
+
+        const QColor red = Colors::destructiveColor(palette);
+        EXPECT_GE(Contrast::ratio(red, window), Contrast::textRatio);
+        EXPECT_LT(hueDistance(red, QColor(224, 62, 54)), 2.0);
+    }
+}
+
+TEST_F(TokensTest, AnAccentThatAlreadyReadsIsLeftAsTheDesktopGaveIt)
+{
+    QPalette palette = lightPalette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Highlight, QColor(0, 60, 160));
+    EXPECT_EQ(Colors::accentColor(palette), palette.color(QPalette::Highlight));
+}
+
+TEST_F(TokensTest, ContrastRatiosFollowTheLuminanceScale)
+{
+    EXPECT_NEAR(Contrast::ratio(Qt::black, Qt::white), 21.0, 1e-9);
+    EXPECT_NEAR(Contrast::ratio(Qt::white, Qt::black), 21.0, 1e-9);
+    EXPECT_NEAR(Contrast::ratio(QColor(118, 118, 118), Qt::white), 4.54, 0.01);
+    EXPECT_EQ(Contrast::over(QColor(255, 255, 255, 0), Qt::black), QColor(Qt::black));
+    EXPECT_EQ(Contrast::over(QColor(255, 0, 0), Qt::black), QColor(Qt::red));
+    // An impossible target goes as far as the scale does.
+    EXPECT_EQ(Contrast::reaching(QColor(128, 128, 128), Qt::white, 30.0).lightness(), 0);
+    EXPECT_EQ(Contrast::reaching(QColor(128, 128, 128), Qt::black, 30.0).lightness(), 255);
 }
 
 TEST_F(TokensTest, EaseInOutStartsAndEndsSlowly)

@@ -2,15 +2,17 @@
 // the popover panel and Settings window with their placeholders, the
 // welcome window in each of its states and the tray menu.
 //
-//   shell_gallery DIR     saves shell-*-light.png and shell-*-dark.png
+//   shell_gallery DIR     saves shell-*-light.png and shell-*-dark.png, and
+//                         the same in a desktop's Breeze schemes
 //   --solid               as without a compositing manager
+#include "DesktopPalettes.h"
 #include "GalleryPalettes.h"
+#include "IdleShellHost.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
-#include "shell/ShellHost.h"
 #include "shell/StatusMenu.h"
 #include "shell/theme/Appearance.h"
 
@@ -24,15 +26,6 @@
 #include <functional>
 
 namespace {
-
-class NoHost final : public ShellHost {
-public:
-    void togglePopover(TrayClick) override { }
-    void showSettings() override { }
-    void checkForUpdates() override { }
-    void windowDidMove(QWidget*) override { }
-    void windowWillClose(QWidget*) override { }
-};
 
 // A window as it would sit on a desktop: over a calm backdrop, 24 pixels
 // of it showing around the window.
@@ -77,10 +70,12 @@ int main(int argc, char** argv)
     QDir().mkpath(folder);
     Appearance::shared().setReduceTransparency(parser.isSet(solid));
 
-    NoHost host;
+    IdleShellHost host;
     bool ok = true;
     for (const auto& [scheme, palette] :
-        {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()}}) {
+        {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()},
+            std::pair{QStringLiteral("breeze-light"), breezePalette(false)},
+            std::pair{QStringLiteral("breeze-dark"), breezePalette(true)}}) {
         QApplication::setPalette(palette);
         const QString suffix = QStringLiteral("-%1.png").arg(scheme);
 

@@ -256,7 +256,7 @@ QWidget* symbolsSection(const QPalette& palette)
     for (const char* name : {"mic.circle", "mic.circle.fill", "mic.badge.ellipsis"}) {
         auto* image = new QLabel;
         image->setPixmap(
-            StatusIconArt::icon(QString::fromLatin1(name), palette.color(QPalette::WindowText)).pixmap(22, 22));
+            StatusIconArt::icon(QString::fromLatin1(name), palette.color(QPalette::Window)).pixmap(22, 22));
         trayLayout->addWidget(image);
     }
     trayLayout->addStretch();

@@ -1,7 +1,13 @@
 #include "platform/qt/QtTrayIcon.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
+#include <QPixmap>
+#include <QScreen>
+
+#include <algorithm>
 
 QtTrayIcon::QtTrayIcon()
 {
@@ -44,6 +50,35 @@ bool QtTrayIcon::isVisible() const
 QRect QtTrayIcon::geometry() const
 {
     return icon.geometry();
+}
+
+std::optional<QColor> QtTrayIcon::panelBackground() const
+{
+    const QRect area = icon.geometry();
+    QScreen* screen = area.isEmpty() ? nullptr : QGuiApplication::screenAt(area.center());
+    // An icon not docked yet sits at the screen's corner, with no panel
+    // around it to read.
+    const QRect around = area.adjusted(-1, -1, 1, 1);
+    if (!screen || !screen->geometry().contains(around))
+        return std::nullopt;
+    const QRect ring = around.translated(-screen->geometry().topLeft());
+    const QImage shot = screen->grabWindow(0, ring.x(), ring.y(), ring.width(), ring.height()).toImage();
+    if (shot.width() < 3 || shot.height() < 3)
+        return std::nullopt;
+    // The frame one pixel outside the icon is the panel; its median
+    // lightness ignores a neighbour's glyph that reaches into it.
+    QList<QColor> frame;
+    for (int x = 0; x < shot.width(); ++x) {
+        frame.append(shot.pixelColor(x, 0));
+        frame.append(shot.pixelColor(x, shot.height() - 1));
+    }
+    for (int y = 1; y + 1 < shot.height(); ++y) {
+        frame.append(shot.pixelColor(0, y));
+        frame.append(shot.pixelColor(shot.width() - 1, y));
+    }
+    std::sort(
+        frame.begin(), frame.end(), [](const QColor& a, const QColor& b) { return a.lightness() < b.lightness(); });
+    return frame.at(frame.size() / 2);
 }
 
 void QtTrayIcon::popUpMenu(QMenu* menu)

@@ -15,6 +15,8 @@ public:
     void show() override;
     bool isVisible() const override;
     QRect geometry() const override;
+    // Read off the screen, from the pixels just around the icon.
+    std::optional<QColor> panelBackground() const override;
     void popUpMenu(QMenu* menu) override;
     void setClickHandler(std::function<void(TrayClick)> handler) override;
 

@@ -50,6 +50,8 @@ void paintRing(QPainter* painter, QRect marked, const QPalette& palette, const Q
 // button, which the style marks with no frame at all, gets one too.
 class FocusRingStyle final : public QProxyStyle {
 public:
+    using QProxyStyle::QProxyStyle;
+
     void drawPrimitive(
         PrimitiveElement element, const QStyleOption* option, QPainter* painter, const QWidget* widget) const override
     {
@@ -74,6 +76,7 @@ public:
 
 void FocusVisibility::install(QApplication* application)
 {
-    QApplication::setStyle(new FocusRingStyle);
+    // Over whatever style the application set before, which the ring keeps.
+    QApplication::setStyle(new FocusRingStyle(QApplication::style()));
     application->installEventFilter(new WindowWatcher(application));
 }

@@ -95,7 +95,7 @@ void GlassButton::paintEvent(QPaintEvent*)
     QPainterPath shape;
     const double radius = capsule.height() / 2.0;
     shape.addRoundedRect(capsule, radius, radius);
-    painter.fillPath(shape, Colors::accentColor(palette()));
+    painter.fillPath(shape, Colors::accentFill(palette()));
     painter.fillPath(shape, Colors::glassOverlay());
 
     if (hasFocus()) {

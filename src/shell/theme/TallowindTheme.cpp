@@ -1,5 +1,7 @@
 #include "shell/theme/TallowindTheme.h"
 
+#include "shell/theme/Contrast.h"
+
 #include <QApplication>
 
 namespace TallowindTheme {
@@ -27,12 +29,6 @@ QColor grey(double level, double opacity)
 {
     const auto l = static_cast<float>(level);
     return QColor::fromRgbF(l, l, l, static_cast<float>(opacity));
-}
-
-QColor withOpacity(QColor colour, double opacity)
-{
-    colour.setAlphaF(static_cast<float>(colour.alphaF() * opacity));
-    return colour;
 }
 
 } // namespace
@@ -115,19 +111,44 @@ QColor textPrimary(const QPalette& palette)
     return palette.color(QPalette::WindowText);
 }
 
-// Secondary text is the primary ink pulled halfway towards the window
-// colour, so it stays legible in both schemes.
-QColor textSecondary(const QPalette& palette)
+// Secondary and tertiary text are the primary ink pulled towards the window
+// colour, only as far as stays legible on it: tertiary to the bar for body
+// text, secondary a step above it. The margin over the bar absorbs the faint
+// veils that plates lay over the window.
+namespace {
+constexpr double secondaryRatio = 5.5;
+constexpr double tertiaryRatio = 4.7;
+
+QColor inkTowardsWindow(const QPalette& palette, double ratio)
 {
     const QColor ink = palette.color(QPalette::WindowText);
     const QColor window = palette.color(QPalette::Window);
-    return QColor::fromRgbF((ink.redF() + window.redF()) / 2.0f, (ink.greenF() + window.greenF()) / 2.0f,
-        (ink.blueF() + window.blueF()) / 2.0f, ink.alphaF());
+    const QColor halfway = QColor::fromRgbF((ink.redF() + window.redF()) / 2.0f,
+        (ink.greenF() + window.greenF()) / 2.0f, (ink.blueF() + window.blueF()) / 2.0f);
+    return Contrast::reaching(halfway, window, ratio);
+}
+} // namespace
+
+QColor textSecondary(const QPalette& palette)
+{
+    return inkTowardsWindow(palette, secondaryRatio);
 }
 
 QColor textTertiary(const QPalette& palette)
 {
-    return withOpacity(textSecondary(palette), 0.7);
+    return inkTowardsWindow(palette, tertiaryRatio);
+}
+// From the field's text colour, or the window's where a half-set palette
+// left the field's at its light default on a dark field.
+QColor placeholderText(const QPalette& palette)
+{
+    const QColor field = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    const QColor windowText = palette.color(QPalette::WindowText);
+    const QColor ink = Contrast::ratio(text, field) >= Contrast::ratio(windowText, field) ? text : windowText;
+    const QColor halfway = QColor::fromRgbF((ink.redF() + field.redF()) / 2.0f, (ink.greenF() + field.greenF()) / 2.0f,
+        (ink.blueF() + field.blueF()) / 2.0f);
+    return Contrast::reaching(halfway, field, tertiaryRatio);
 }
 QColor highContrastText()
 {
@@ -137,9 +158,17 @@ QColor highContrastBackground()
 {
     return black(0.4);
 }
+// The desktop's accent, darkened or lightened until it reads as text on
+// the window.
 QColor accentColor(const QPalette& palette)
 {
-    return palette.color(QPalette::Highlight);
+    return Contrast::reaching(palette.color(QPalette::Highlight), palette.color(QPalette::Window), tertiaryRatio);
+}
+// The accent under white text and the glass overlay: dark enough that the
+// text stays legible once the overlay lightens it.
+QColor accentFill(const QPalette& palette)
+{
+    return Contrast::reaching(palette.color(QPalette::Highlight), Qt::white, tertiaryRatio, glassOverlay());
 }
 QColor controlBackground(const QPalette& palette)
 {
@@ -153,9 +182,9 @@ QColor warningColor()
 {
     return QColor(240, 146, 38);
 }
-QColor destructiveColor()
+QColor destructiveColor(const QPalette& palette)
 {
-    return QColor(224, 62, 54);
+    return Contrast::reaching(QColor(224, 62, 54), palette.color(QPalette::Window), tertiaryRatio);
 }
 QColor cautionColor()
 {

@@ -24,7 +24,9 @@ QFont badge(); // 10, medium
 } // namespace Typography
 
 // Colours. The palette-dependent ones read the given palette (the
-// application's by default) so a widget passes its own.
+// application's by default) so a widget passes its own. Every colour that
+// text is drawn in keeps its hue but takes the lightness that reaches
+// Contrast::textRatio on the background it is drawn on, in light and dark.
 namespace Colors {
 QColor glassBackground();
 QColor glassOverlay();
@@ -38,14 +40,17 @@ QColor glassGradientDarkEnd();
 QColor textPrimary(const QPalette& palette = QGuiApplication::palette());
 QColor textSecondary(const QPalette& palette = QGuiApplication::palette());
 QColor textTertiary(const QPalette& palette = QGuiApplication::palette());
+// The hint in an empty text field, on the field's own colour.
+QColor placeholderText(const QPalette& palette = QGuiApplication::palette());
 QColor highContrastText();
 QColor highContrastBackground();
 QColor accentColor(const QPalette& palette = QGuiApplication::palette());
+QColor accentFill(const QPalette& palette = QGuiApplication::palette());
 QColor controlBackground(const QPalette& palette = QGuiApplication::palette());
 // Named colours of our own where other desktops have system colours.
 QColor successColor();
 QColor warningColor();
-QColor destructiveColor();
+QColor destructiveColor(const QPalette& palette = QGuiApplication::palette());
 QColor cautionColor();
 QColor systemGray();
 } // namespace Colors
