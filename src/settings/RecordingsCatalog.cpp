@@ -130,22 +130,33 @@ void RecordingsCatalog::refresh()
         reloadWanted = true;
         return;
     }
+    const QString folder = store.recordingsDirectory();
+    // A folder removed by other means lists nothing, whatever was read.
+    if (!QFileInfo(folder).isDir()) {
+        const bool hadRows = !list.isEmpty();
+        list.clear();
+        loaded = false;
+        if (hadRows)
+            emit rowsChanged();
+        return;
+    }
     loading = true;
     heldWhileLoading.clear();
     QPointer<RecordingsCatalog> self(this);
-    const QString folder = store.recordingsDirectory();
     store.listRecordings([self, folder](const QList<RecordingMetadata>& indexed, quint64 generation) {
         if (!self)
             return;
-        if (self->loaded && generation == self->loadedGeneration) {
+        if (self->loaded && generation == self->loadedGeneration && folder == self->loadedFolder) {
             self->finishLoading(self->list, generation);
             return;
         }
         Dispatch::global(Dispatch::QoS::UserInitiated).async([self, folder, indexed, generation] {
             QList<RecordingInfo> rows = listFolder(folder, indexed);
-            Dispatch::main().async([self, rows = std::move(rows), generation]() mutable {
-                if (self)
-                    self->finishLoading(std::move(rows), generation);
+            Dispatch::main().async([self, rows = std::move(rows), generation, folder]() mutable {
+                if (!self)
+                    return;
+                self->loadedFolder = folder;
+                self->finishLoading(std::move(rows), generation);
             });
         });
     });

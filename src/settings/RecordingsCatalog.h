@@ -27,6 +27,7 @@ public:
 
     const QList<RecordingInfo>& rows() const { return list; }
     bool isLoaded() const { return loaded; }
+    bool isLoading() const { return loading; }
 
     // Reads the list again when the index changed since it was read (or by
     // means the store did not report); otherwise nothing.
@@ -61,5 +62,6 @@ private:
     bool loading = false;
     bool reloadWanted = false;
     quint64 loadedGeneration = 0;
+    QString loadedFolder;
     std::deque<Change> heldWhileLoading;
 };

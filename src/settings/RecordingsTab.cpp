@@ -211,6 +211,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     location->setText(RecordingManager::shared().recordingsDirectory());
     updateIcons();
     showRecordings();
+    followSelection();
 }
 
 bool SettingsRecordingsTabView::isEmptyStateShown() const

@@ -1,7 +1,9 @@
 #include "settings/AdvancedTab.h"
 #include "settings/DictionaryTab.h"
 #include "settings/KeyboardShortcutCaptureView.h"
+#include "settings/RecordingActionsDelegate.h"
 #include "settings/RecordingsTab.h"
+#include "settings/RecordingsTableModel.h"
 #include "settings/SettingsViewModel.h"
 
 #include "core/config/AppConfig.h"
@@ -21,7 +23,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 
@@ -65,6 +67,22 @@ protected:
             writeFile(pathOf(base + ".txt"), QByteArray("text ") + QByteArray::number(i));
         }
         model->loadInitialData();
+        ASSERT_TRUE(waitForRows(count));
+    }
+
+    // The list is read off the GUI thread: wait for it to arrive.
+    bool waitForRows(int count)
+    {
+        return QTest::qWaitFor([&] { return model->recordings().size() == count; }, 10000);
+    }
+
+    // Clicks one of the icons the table draws in a row's actions cell.
+    static void clickAction(SettingsRecordingsTabView& tab, int row, RecordingActionsDelegate::Action action)
+    {
+        QTableView* table = tab.table();
+        const QRect cell = table->visualRect(table->model()->index(row, SettingsRecordingsTabView::actionsColumn));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+            RecordingActionsDelegate::actionRect(cell, action).center());
     }
 
     std::unique_ptr<SettingsViewModel> model;
@@ -144,7 +162,7 @@ TEST_F(SettingsTabsTest, ClearAllAsksWithTheCountAndCancelKeepsEverything)
     addSidecarRecordings(3);
     auto tab = show<SettingsRecordingsTabView>();
     ASSERT_FALSE(tab->isEmptyStateShown());
-    ASSERT_EQ(tab->table()->rowCount(), 3);
+    ASSERT_EQ(tab->tableModel()->rowCount(), 3);
 
     tab->clearAllButton()->click();
     QMessageBox* box = tab->clearConfirmation();
@@ -161,7 +179,7 @@ TEST_F(SettingsTabsTest, ClearAllAsksWithTheCountAndCancelKeepsEverything)
             clear = button;
     ASSERT_TRUE(clear);
     clear->click();
-    EXPECT_TRUE(model->recordings().isEmpty());
+    ASSERT_TRUE(waitForRows(0));
     EXPECT_TRUE(tab->isEmptyStateShown());
     EXPECT_FALSE(tab->clearAllButton()->isEnabled());
 }
@@ -179,14 +197,13 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
 
     // Trash of row 0 deletes at once, without asking.
     const QString firstPath = model->recordings().first().filePath;
-    auto buttons = tab->table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
-    ASSERT_EQ(buttons.size(), 2);
-    buttons.at(0)->click();
+    clickAction(*tab, 0, RecordingActionsDelegate::Action::reveal);
     EXPECT_EQ(workspace->revealed, QStringList{firstPath});
-    buttons.at(1)->click();
+    clickAction(*tab, 0, RecordingActionsDelegate::Action::remove);
     EXPECT_FALSE(tab->clearConfirmation());
+    ASSERT_TRUE(waitForRows(3));
     EXPECT_FALSE(QFile::exists(firstPath));
-    ASSERT_EQ(tab->table()->rowCount(), 3);
+    EXPECT_EQ(tab->tableModel()->rowCount(), 3);
 
     // Three selected: one is revealed, all three are deleted.
     tab->table()->selectAll();
@@ -194,8 +211,8 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
     tab->contextMenu()->actions().at(0)->trigger();
     EXPECT_EQ(workspace->revealed.size(), 2);
     tab->contextMenu()->actions().at(2)->trigger();
-    EXPECT_TRUE(model->recordings().isEmpty());
     EXPECT_TRUE(tab->selectedRecordings().isEmpty());
+    ASSERT_TRUE(waitForRows(0));
     EXPECT_TRUE(tab->isEmptyStateShown());
 }
 
@@ -242,13 +259,14 @@ TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFile
     ASSERT_EQ(indexNames().size(), 1);
     const QString saved = pathOf(indexNames().first());
     model->loadInitialData();
+    ASSERT_TRUE(waitForRows(1));
     auto tab = show<SettingsRecordingsTabView>();
-    ASSERT_EQ(tab->table()->rowCount(), 1);
-    EXPECT_EQ(tab->table()->item(0, SettingsRecordingsTabView::transcriptionColumn)->text(), "hello there");
+    ASSERT_EQ(tab->tableModel()->rowCount(), 1);
+    EXPECT_EQ(tab->tableModel()->index(0, SettingsRecordingsTabView::transcriptionColumn).data().toString(),
+        "hello there");
 
-    auto buttons = tab->table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
-    ASSERT_EQ(buttons.size(), 2);
-    buttons.at(1)->click();
+    clickAction(*tab, 0, RecordingActionsDelegate::Action::remove);
+    ASSERT_TRUE(waitForRows(0));
     EXPECT_FALSE(QFile::exists(saved));
     EXPECT_TRUE(indexNames().isEmpty());
     EXPECT_TRUE(tab->isEmptyStateShown());
