@@ -2,6 +2,7 @@
 
 #include "base/FileAside.h"
 #include "base/Log.h"
+#include "recording/ByteCounts.h"
 #include "recording/WavFile.h"
 
 #include <QFile>
@@ -124,9 +125,17 @@ bool RecordingsArchive::rewriteIndex(const RecordingsIndex::Contents& previous, 
         Log::out(failurePrefix + error);
         return false;
     }
+    const uint64_t before = indexCache.generation();
+    const bool onlyAdds = !previous.unreadable && kept.size() == previous.entries.size();
     if (!indexCache.rewrite(metadataFile(), kept, added, error)) {
         Log::out(failurePrefix + error);
         return false;
+    }
+    // Adding keeps the running total; anything else has it summed again.
+    if (onlyAdds && storageTotalGeneration == before) {
+        for (const RecordingMetadata& entry : added)
+            storageTotal = ByteCounts::add(storageTotal, sizeOnDisk(entry.filename));
+        storageTotalGeneration = indexCache.generation();
     }
     announce(added, removed);
     return true;

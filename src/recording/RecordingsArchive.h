@@ -106,6 +106,10 @@ private:
     Environment archiveEnvironment;
     RecordingsIndexCache indexCache;
     QHash<QString, int64_t> measuredSizes;
+    // The sum of sizeOnDisk over the index's entries, kept across saves so
+    // that a save does not add up every entry; valid for one generation.
+    int64_t storageTotal = 0;
+    std::optional<uint64_t> storageTotalGeneration;
 };
 
 // Positions 0 .. count-1, for keeping every entry.

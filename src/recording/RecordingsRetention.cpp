@@ -61,9 +61,13 @@ void RecordingsArchive::enforceStorageLimit()
     // What the files take, not what the index claims: an entry with a stale
     // or huge size and no file must not push real recordings out.
     const RecordingsIndex::Contents index = loadForRewrite();
-    int64_t total = 0;
-    for (const RecordingMetadata& entry : index.entries)
-        total = ByteCounts::add(total, sizeOnDisk(entry.filename));
+    if (storageTotalGeneration != indexCache.generation()) {
+        storageTotal = 0;
+        for (const RecordingMetadata& entry : index.entries)
+            storageTotal = ByteCounts::add(storageTotal, sizeOnDisk(entry.filename));
+        storageTotalGeneration = indexCache.generation();
+    }
+    int64_t total = storageTotal;
     if (total <= limit)
         return;
 
