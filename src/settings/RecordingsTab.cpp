@@ -13,7 +13,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QAction>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -172,11 +172,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
         [this](const QModelIndex& index) { viewModel->deleteRecording(listModel->recordingAt(index.row())); });
     // Return (and a double click) reveals; Delete or Backspace deletes.
     connect(rows, &QTableView::activated, this, &SettingsRecordingsTabView::showSelectedInFileManager);
-    auto* deleteKey = new QAction(rows);
-    deleteKey->setShortcuts({QKeySequence(QKeySequence::Delete), QKeySequence(Qt::Key_Backspace)});
-    deleteKey->setShortcutContext(Qt::WidgetShortcut);
-    connect(deleteKey, &QAction::triggered, this, &SettingsRecordingsTabView::deleteSelected);
-    rows->addAction(deleteKey);
+    rows->installEventFilter(this);
     connect(rows->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &SettingsRecordingsTabView::followSelection);
     connect(listModel, &QAbstractItemModel::modelReset, this, &SettingsRecordingsTabView::followSelection);
@@ -321,6 +317,18 @@ void SettingsRecordingsTabView::updateIcons()
     revealSelected->setIcon(reveal);
     removeSelected->setIcon(remove);
     rows->viewport()->update();
+}
+
+bool SettingsRecordingsTabView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == rows && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace) && key->modifiers() == Qt::NoModifier) {
+            deleteSelected();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SettingsRecordingsTabView::showEvent(QShowEvent* event)

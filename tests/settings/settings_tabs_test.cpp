@@ -272,6 +272,40 @@ TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFile
     EXPECT_TRUE(tab->isEmptyStateShown());
 }
 
+TEST_F(SettingsTabsTest, KeysAndNamedButtonsActOnTheSelectedRecordings)
+{
+    auto workspace = std::make_shared<FakeWorkspace>();
+    model->setWorkspace(workspace);
+    addSidecarRecordings(3);
+    auto tab = show<SettingsRecordingsTabView>();
+    QTableView* table = tab->table();
+    EXPECT_FALSE(tab->revealSelectedButton()->isEnabled());
+    EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
+
+    // The buttons say which recording they act on.
+    table->setFocus();
+    table->selectRow(1);
+    const SettingsViewModel::RecordingInfo chosen = model->recordings().at(1);
+    const QString date = tab->tableModel()->index(1, SettingsRecordingsTabView::dateColumn).data().toString();
+    EXPECT_TRUE(tab->deleteSelectedButton()->accessibleName().contains(date));
+    EXPECT_TRUE(tab->revealSelectedButton()->accessibleName().contains(date));
+    EXPECT_TRUE(tab->deleteSelectedButton()->isEnabled());
+
+    QTest::keyClick(table, Qt::Key_Return);
+    EXPECT_EQ(workspace->revealed, QStringList{chosen.filePath});
+    QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_TRUE(waitForRows(2));
+    EXPECT_FALSE(QFile::exists(chosen.filePath));
+    EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
+
+    // Two selected: the delete button names the count and removes both.
+    table->selectAll();
+    EXPECT_TRUE(tab->deleteSelectedButton()->accessibleName().contains(QLatin1String("2")));
+    tab->deleteSelectedButton()->click();
+    ASSERT_TRUE(waitForRows(0));
+    EXPECT_TRUE(tab->isEmptyStateShown());
+}
+
 // Every control can be reached with the keyboard and names itself.
 TEST_F(SettingsTabsTest, EveryControlIsKeyboardReachableAndNamed)
 {
