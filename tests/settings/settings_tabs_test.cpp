@@ -2,6 +2,7 @@
 #include "settings/DictionaryTab.h"
 #include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/RecordingActionsDelegate.h"
+#include "settings/RecordingsCatalog.h"
 #include "settings/RecordingsTab.h"
 #include "settings/RecordingsTableModel.h"
 #include "settings/SettingsViewModel.h"
@@ -355,6 +356,7 @@ TEST_F(SettingsTabsTest, Screenshots)
                 AppConfig::setWhisperDictionaryWords({});
             }
             model->loadInitialData();
+            ASSERT_TRUE(QTest::qWaitFor([] { return !RecordingsCatalog::shared().isLoading(); }, 10000));
             std::vector<std::pair<QString, std::unique_ptr<QWidget>>> tabs;
             tabs.emplace_back("dictionary", std::make_unique<SettingsDictionaryTabView>(model.get()));
             tabs.emplace_back("recordings", std::make_unique<SettingsRecordingsTabView>(model.get()));
@@ -368,6 +370,8 @@ TEST_F(SettingsTabsTest, Screenshots)
                 // Show the pressed looks too: an armed row, a selected word.
                 if (auto* advanced = qobject_cast<SettingsAdvancedTabView*>(tab.get()))
                     advanced->shortcutRows().at(1)->startCapturing();
+                if (auto* recordings = qobject_cast<SettingsRecordingsTabView*>(tab.get()))
+                    recordings->table()->selectRow(0);
                 if (auto* dictionary = qobject_cast<SettingsDictionaryTabView*>(tab.get());
                     dictionary && dictionary->wordList()->count() > 1)
                     dictionary->wordList()->item(1)->setSelected(true);
