@@ -104,8 +104,8 @@ QList<RecordingMetadata> RecordingsArchive::loadMetadata()
 void RecordingsArchive::saveMetadata(const RecordingMetadata& metadata)
 {
     const RecordingsIndex::Contents previous = loadForRewrite();
-    rewriteIndex(previous, allPositions(previous.entries.size()), {metadata}, {},
-        QStringLiteral("Failed to save metadata: "));
+    rewriteIndex(
+        previous, allPositions(previous.entries.size()), {metadata}, {}, QStringLiteral("Failed to save metadata: "));
 }
 
 RecordingsIndex::Contents RecordingsArchive::loadForRewrite()

@@ -31,8 +31,8 @@ const RecordingsIndex::Contents& RecordingsIndexCache::current(const QString& pa
 void RecordingsIndexCache::reload(const QString& path, const Stamp& stamp)
 {
     RecordingsIndex::Contents fresh = RecordingsIndex::load(path);
-    const bool same = loaded && path == cachedPath && !fresh.unreadable && !contents.unreadable
-        && fresh.entries == contents.entries;
+    const bool same =
+        loaded && path == cachedPath && !fresh.unreadable && !contents.unreadable && fresh.entries == contents.entries;
     contents = std::move(fresh);
     encoded.clear();
     encoded.reserve(contents.entries.size());

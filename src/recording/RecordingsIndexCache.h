@@ -21,8 +21,8 @@ public:
     // Replaces the file atomically with the entries at `kept` (positions in
     // the current entries, in the order wanted) followed by `added`. Only the
     // added entries are encoded; nothing is read back.
-    bool rewrite(const QString& path, const QList<qsizetype>& kept, const QList<RecordingMetadata>& added,
-        QString& error);
+    bool rewrite(
+        const QString& path, const QList<qsizetype>& kept, const QList<RecordingMetadata>& added, QString& error);
 
     // The file was removed or moved aside: the index is empty now.
     void forgetFile(const QString& path);

@@ -97,8 +97,8 @@ QList<RecordingsCatalog::RecordingInfo> RecordingsCatalog::listFolder(
 
     // Audio files placed there by other means, listed when a text file with
     // the transcription lies beside them.
-    QDirIterator walk(folder, {QStringLiteral("*.wav")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
-        QDirIterator::Subdirectories);
+    QDirIterator walk(
+        folder, {QStringLiteral("*.wav")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString path = walk.next();
         if (indexedPaths.contains(path))
@@ -184,7 +184,8 @@ void RecordingsCatalog::finishLoading(QList<RecordingInfo> rows, quint64 generat
     }
 }
 
-void RecordingsCatalog::storeChanged(const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation)
+void RecordingsCatalog::storeChanged(
+    const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation)
 {
     const Change change{added, removed, generation};
     if (loading) {
@@ -205,7 +206,8 @@ void RecordingsCatalog::apply(const Change& change)
     loadedGeneration = change.generation;
     const QSet<QString> removed(change.removed.cbegin(), change.removed.cend());
     if (!removed.isEmpty())
-        list.removeIf([&](const RecordingInfo& row) { return !row.indexedName.isEmpty() && removed.contains(row.indexedName); });
+        list.removeIf(
+            [&](const RecordingInfo& row) { return !row.indexedName.isEmpty() && removed.contains(row.indexedName); });
     if (!change.added.isEmpty()) {
         const QString folder = store.recordingsDirectory();
         for (const RecordingMetadata& entry : change.added) {

@@ -165,9 +165,8 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     // Every row two lines high: the view never measures rows one by one.
     rows->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     rows->verticalHeader()->setDefaultSectionSize(rows->fontMetrics().lineSpacing() * 2 + 12);
-    connect(actions, &RecordingActionsDelegate::revealClicked, this, [this](const QModelIndex& index) {
-        viewModel->openRecordingInFinder(listModel->recordingAt(index.row()));
-    });
+    connect(actions, &RecordingActionsDelegate::revealClicked, this,
+        [this](const QModelIndex& index) { viewModel->openRecordingInFinder(listModel->recordingAt(index.row())); });
     connect(actions, &RecordingActionsDelegate::removeClicked, this,
         [this](const QModelIndex& index) { viewModel->deleteRecording(listModel->recordingAt(index.row())); });
     // Return (and a double click) reveals; Delete or Backspace deletes.

@@ -1,8 +1,8 @@
 #include "settings/SettingsViewModel.h"
 
+#include "base/Dispatch.h"
 #include "platform/Workspace.h"
 #include "recording/RecordingManager.h"
-#include "base/Dispatch.h"
 #include "settings/RecordingsCatalog.h"
 
 #include <QDir>
@@ -37,7 +37,8 @@ void SettingsViewModel::loadRecordings()
     RecordingsCatalog& catalog = RecordingsCatalog::shared();
     if (!followsRecordingsCatalog) {
         followsRecordingsCatalog = true;
-        connect(&catalog, &RecordingsCatalog::rowsChanged, this, [this] { setRecordings(RecordingsCatalog::shared().rows()); });
+        connect(&catalog, &RecordingsCatalog::rowsChanged, this,
+            [this] { setRecordings(RecordingsCatalog::shared().rows()); });
     }
     if (catalog.isLoaded())
         setRecordings(catalog.rows());

@@ -23,9 +23,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTableView>
 #include <QToolButton>
 
 #include <gtest/gtest.h>

@@ -35,7 +35,8 @@ TEST(RecordingsIndexCodec, RecordsEncodedOneByOneJoinToTheWholeEncoding)
     awkward.timestamp = -1e-7;
     awkward.duration = 1e300;
     awkward.sampleRate = 44100.5;
-    awkward.transcription = QString::fromUtf8("tab\there\nnew line \x01 control, emoji \xf0\x9f\x8e\xa4, ") + QChar(0xd800);
+    awkward.transcription =
+        QString::fromUtf8("tab\there\nnew line \x01 control, emoji \xf0\x9f\x8e\xa4, ") + QChar(0xd800);
     awkward.modelUsed = "";
     awkward.fileSize = std::numeric_limits<int64_t>::max();
     entries = {plain, awkward, plain};

@@ -82,8 +82,8 @@ protected:
     {
         QTableView* table = tab.table();
         const QRect cell = table->visualRect(table->model()->index(row, SettingsRecordingsTabView::actionsColumn));
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-            RecordingActionsDelegate::actionRect(cell, action).center());
+        QTest::mouseClick(
+            table->viewport(), Qt::LeftButton, {}, RecordingActionsDelegate::actionRect(cell, action).center());
     }
 
     std::unique_ptr<SettingsViewModel> model;
@@ -263,8 +263,8 @@ TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFile
     ASSERT_TRUE(waitForRows(1));
     auto tab = show<SettingsRecordingsTabView>();
     ASSERT_EQ(tab->tableModel()->rowCount(), 1);
-    EXPECT_EQ(tab->tableModel()->index(0, SettingsRecordingsTabView::transcriptionColumn).data().toString(),
-        "hello there");
+    EXPECT_EQ(
+        tab->tableModel()->index(0, SettingsRecordingsTabView::transcriptionColumn).data().toString(), "hello there");
 
     clickAction(*tab, 0, RecordingActionsDelegate::Action::remove);
     ASSERT_TRUE(waitForRows(0));

@@ -41,9 +41,9 @@ TEST(ProcessorAllowance, TheTightestQuotaOnTheGroupsPathApplies)
     EXPECT_EQ(ProcessorAllowance::quotaFor("0::/\n", "/cg", v2), std::nullopt);
 
     // cgroup v1, controllers sharing one hierarchy.
-    const auto v1 = filesOf({{"/cg/cpu,cpuacct/docker/cpu.cfs_quota_us", "150000"},
-        {"/cg/cpu,cpuacct/docker/cpu.cfs_period_us", "100000"}, {"/cg/cpu,cpuacct/cpu.cfs_quota_us", "-1"},
-        {"/cg/cpu,cpuacct/cpu.cfs_period_us", "100000"}});
+    const auto v1 = filesOf(
+        {{"/cg/cpu,cpuacct/docker/cpu.cfs_quota_us", "150000"}, {"/cg/cpu,cpuacct/docker/cpu.cfs_period_us", "100000"},
+            {"/cg/cpu,cpuacct/cpu.cfs_quota_us", "-1"}, {"/cg/cpu,cpuacct/cpu.cfs_period_us", "100000"}});
     EXPECT_EQ(ProcessorAllowance::quotaFor("4:memory:/docker\n3:cpu,cpuacct:/docker\n", "/cg", v1), 2);
     // Unreadable files and lines that are not memberships set no quota.
     EXPECT_EQ(ProcessorAllowance::quotaFor("nonsense\n3:cpuset:/x\n", "/cg", v1), std::nullopt);
