@@ -34,6 +34,8 @@
 #include "support/TestSpeech.h"
 #include "support/WhisperTestModel.h"
 
+#include "ResidentMemory.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -67,18 +69,6 @@ namespace {
 double ms(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-long residentKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
-    }
-    return -1;
 }
 
 struct Marks {

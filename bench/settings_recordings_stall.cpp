@@ -13,6 +13,8 @@
 #include "settings/SettingsView.h"
 #include "settings/SettingsViewModel.h"
 
+#include "ResidentMemory.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -32,18 +34,6 @@
 #include <vector>
 
 namespace {
-
-long residentKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
-    }
-    return -1;
-}
 
 // The longest gap between ticks of a 1 ms timer since the last reset.
 class StallMeter {
