@@ -118,7 +118,8 @@ Run dictate(
     controller.stopRecordingAndTranscribe();
     QElapsedTimer limit;
     limit.start();
-    while (!chord && limit.elapsed() < 120000)
+    // Generous: a confined run with too many threads takes minutes.
+    while (!chord && limit.elapsed() < 900000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     Dispatch::drainMainQueue(3000, true);
     Log::removeSink(sink);

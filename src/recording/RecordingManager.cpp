@@ -91,7 +91,9 @@ RecordingManager::RecordingManager()
     environment.maxStorageSizeMB = [this] { return maxStorageSizeMB(); };
     environment.autoDeleteAfterDays = [this] { return autoDeleteAfterDays(); };
     environment.changed = [this](const RecordingsArchive::Change& change) {
-        onMainThread([this, change] { emit recordingsChanged(change.added, change.removed, change.generation); });
+        onMainThread([this, change] {
+            emit recordingsChanged(change.added, change.removed, change.generation, change.folderVersion);
+        });
     };
     recordingsArchive = std::make_shared<RecordingsArchive>(std::move(environment));
     archiveQueue = std::make_unique<Dispatch::SerialQueue>(QStringLiteral("com.tallowind.recordings"));
@@ -202,9 +204,11 @@ void RecordingManager::listRecordings(ListCompletion completion)
     archiveQueue->async([archive, completion = std::move(completion)] {
         QList<RecordingMetadata> recordings;
         uint64_t generation = 0;
+        uint64_t folderVersion = 0;
         if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
-            recordings = strong->getRecordings(generation);
-        onMainThread([completion, recordings, generation] { completion(recordings, generation); });
+            recordings = strong->getRecordings(generation, folderVersion);
+        onMainThread(
+            [completion, recordings, generation, folderVersion] { completion(recordings, generation, folderVersion); });
     });
 }
 

@@ -79,8 +79,10 @@ public:
     int64_t getTotalStorageUsed() const;
 
     // Return at once; the completion runs on the main thread. A listing is
-    // newest first, with the generation of the index it was taken from.
-    using ListCompletion = std::function<void(const QList<RecordingMetadata>& recordings, quint64 generation)>;
+    // newest first, with the generation of the index it was taken from and
+    // the version of the folder then.
+    using ListCompletion =
+        std::function<void(const QList<RecordingMetadata>& recordings, quint64 generation, quint64 folderVersion)>;
     void listRecordings(ListCompletion completion);
     // One batch with one index write; the completion gets the names whose
     // files are gone (a file that stays keeps its entry).
@@ -114,8 +116,10 @@ public:
 signals:
     // Every write of the index that added or removed entries (saves,
     // deletions, retention), in order; `generation` counts the index's
-    // changes, so a gap means some change was not seen.
-    void recordingsChanged(const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation);
+    // changes, so a gap means some change was not seen; `folderVersion` is
+    // the folder's version right after the write.
+    void recordingsChanged(
+        const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation, quint64 folderVersion);
     void isRecordingChanged(bool isRecording);
     void audioLevelChanged(float audioLevel);
     void currentTranscriptionChanged(const QString& currentTranscription);

@@ -144,7 +144,7 @@ bool RecordingsArchive::rewriteIndex(const RecordingsIndex::Contents& previous, 
 void RecordingsArchive::announce(const QList<RecordingMetadata>& added, const QStringList& removed)
 {
     if (archiveEnvironment.changed && (!added.isEmpty() || !removed.isEmpty()))
-        archiveEnvironment.changed(Change{added, removed, indexCache.generation()});
+        archiveEnvironment.changed(Change{added, removed, indexCache.generation(), folderVersion()});
 }
 
 QList<qsizetype> allPositions(qsizetype count)

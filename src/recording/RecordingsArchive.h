@@ -22,11 +22,13 @@
 // other threads may read the file itself at any time.
 class RecordingsArchive {
 public:
-    // What one index write changed; `generation` counts the index's changes.
+    // What one index write changed; `generation` counts the index's
+    // changes, `folderVersion` tells the folder's state right after it.
     struct Change {
         QList<RecordingMetadata> added;
         QStringList removed;
         uint64_t generation = 0;
+        uint64_t folderVersion = 0;
     };
 
     struct Environment {
@@ -68,8 +70,10 @@ public:
     std::optional<int64_t> getAvailableDiskSpace();
 
     QList<RecordingMetadata> getRecordings(); // newest first
-    // The same, with the index generation it belongs to.
-    QList<RecordingMetadata> getRecordings(uint64_t& generation);
+    // The same, with the index generation it belongs to and the folder's
+    // version (which changes when files are added or removed at its top).
+    QList<RecordingMetadata> getRecordings(uint64_t& generation, uint64_t& folderVersion);
+    uint64_t folderVersion() const;
     // Removes the file and its index entries; a file that cannot be removed
     // keeps its entries, so the index never loses a recording that is still
     // there. False only then.

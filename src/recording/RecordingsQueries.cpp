@@ -3,6 +3,7 @@
 #include "recording/ByteCounts.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -24,11 +25,18 @@ QList<RecordingMetadata> RecordingsArchive::getRecordings()
     return newestFirst(loadMetadata());
 }
 
-QList<RecordingMetadata> RecordingsArchive::getRecordings(uint64_t& generation)
+QList<RecordingMetadata> RecordingsArchive::getRecordings(uint64_t& generation, uint64_t& folder)
 {
     QList<RecordingMetadata> entries = getRecordings();
     generation = indexCache.generation();
+    folder = folderVersion();
     return entries;
+}
+
+uint64_t RecordingsArchive::folderVersion() const
+{
+    const RecordingsIndexCache::Stamp stamp = RecordingsIndexCache::stampOf(recordingsDirectory());
+    return qHashMulti(0, stamp.exists, stamp.device, stamp.inode, stamp.modifiedNs, stamp.changedNs);
 }
 
 bool RecordingsArchive::deleteRecording(const QString& filename)

@@ -142,31 +142,41 @@ void RecordingsCatalog::refresh()
     }
     loading = true;
     heldWhileLoading.clear();
+    forgottenWhileLoading.clear();
     QPointer<RecordingsCatalog> self(this);
-    store.listRecordings([self, folder](const QList<RecordingMetadata>& indexed, quint64 generation) {
-        if (!self)
-            return;
-        if (self->loaded && generation == self->loadedGeneration && folder == self->loadedFolder) {
-            self->finishLoading(self->list, generation);
-            return;
-        }
-        Dispatch::global(Dispatch::QoS::UserInitiated).async([self, folder, indexed, generation] {
-            QList<RecordingInfo> rows = listFolder(folder, indexed);
-            Dispatch::main().async([self, rows = std::move(rows), generation, folder]() mutable {
-                if (!self)
-                    return;
-                self->loadedFolder = folder;
-                self->finishLoading(std::move(rows), generation);
+    store.listRecordings(
+        [self, folder](const QList<RecordingMetadata>& indexed, quint64 generation, quint64 folderVersion) {
+            if (!self)
+                return;
+            // Unchanged index and folder: the rows are up to date. Files added
+            // or removed by other means change the folder's version.
+            if (self->loaded && generation == self->loadedGeneration && folder == self->loadedFolder
+                && folderVersion == self->loadedFolderVersion) {
+                self->finishLoading(self->list, generation, folderVersion);
+                return;
+            }
+            Dispatch::global(Dispatch::QoS::UserInitiated).async([self, folder, indexed, generation, folderVersion] {
+                QList<RecordingInfo> rows = listFolder(folder, indexed);
+                Dispatch::main().async([self, rows = std::move(rows), generation, folderVersion, folder]() mutable {
+                    if (!self)
+                        return;
+                    self->loadedFolder = folder;
+                    self->finishLoading(std::move(rows), generation, folderVersion);
+                });
             });
         });
-    });
 }
 
-void RecordingsCatalog::finishLoading(QList<RecordingInfo> rows, quint64 generation)
+void RecordingsCatalog::finishLoading(QList<RecordingInfo> rows, quint64 generation, quint64 folderVersion)
 {
     const bool changed = !loaded || generation != loadedGeneration || rows.constData() != list.constData();
     list = std::move(rows);
+    if (!forgottenWhileLoading.isEmpty()) {
+        list.removeIf([this](const RecordingInfo& row) { return forgottenWhileLoading.contains(row.filePath); });
+        forgottenWhileLoading.clear();
+    }
     loadedGeneration = generation;
+    loadedFolderVersion = folderVersion;
     loaded = true;
     loading = false;
     // Changes the listing did not see yet, in the order they happened.
@@ -185,9 +195,9 @@ void RecordingsCatalog::finishLoading(QList<RecordingInfo> rows, quint64 generat
 }
 
 void RecordingsCatalog::storeChanged(
-    const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation)
+    const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation, quint64 folderVersion)
 {
-    const Change change{added, removed, generation};
+    const Change change{added, removed, generation, folderVersion};
     if (loading) {
         heldWhileLoading.push_back(change);
         return;
@@ -204,6 +214,7 @@ void RecordingsCatalog::apply(const Change& change)
         return;
     }
     loadedGeneration = change.generation;
+    loadedFolderVersion = change.folderVersion;
     const QSet<QString> removed(change.removed.cbegin(), change.removed.cend());
     if (!removed.isEmpty())
         list.removeIf(
@@ -220,10 +231,13 @@ void RecordingsCatalog::apply(const Change& change)
     emit rowsChanged();
 }
 
-void RecordingsCatalog::forget(const QSet<QUuid>& ids)
+void RecordingsCatalog::forget(const QStringList& filePaths)
 {
-    if (ids.isEmpty())
+    if (filePaths.isEmpty())
         return;
-    if (list.removeIf([&](const RecordingInfo& row) { return ids.contains(row.id); }) > 0)
+    const QSet<QString> paths(filePaths.cbegin(), filePaths.cend());
+    if (loading)
+        forgottenWhileLoading.unite(paths);
+    if (list.removeIf([&](const RecordingInfo& row) { return paths.contains(row.filePath); }) > 0)
         emit rowsChanged();
 }

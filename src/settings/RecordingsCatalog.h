@@ -33,8 +33,9 @@ public:
     // means the store did not report); otherwise nothing.
     void refresh();
     // Rows whose files were removed without the store (files listed only
-    // because a text file lies beside them).
-    void forget(const QSet<QUuid>& ids);
+    // because a text file lies beside them), by audio file path; a listing
+    // under way drops them too.
+    void forget(const QStringList& filePaths);
 
     // Builds the rows for a folder from the index's entries (newest first)
     // plus the unindexed audio files that have a text file beside them.
@@ -51,9 +52,11 @@ private:
         QList<RecordingMetadata> added;
         QStringList removed;
         quint64 generation = 0;
+        quint64 folderVersion = 0;
     };
-    void storeChanged(const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation);
-    void finishLoading(QList<RecordingInfo> rows, quint64 generation);
+    void storeChanged(
+        const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation, quint64 folderVersion);
+    void finishLoading(QList<RecordingInfo> rows, quint64 generation, quint64 folderVersion);
     void apply(const Change& change);
 
     RecordingManager& store;
@@ -63,5 +66,7 @@ private:
     bool reloadWanted = false;
     quint64 loadedGeneration = 0;
     QString loadedFolder;
+    quint64 loadedFolderVersion = 0;
     std::deque<Change> heldWhileLoading;
+    QSet<QString> forgottenWhileLoading;
 };

@@ -90,17 +90,14 @@ void SettingsViewModel::deleteRecordings(const QList<RecordingInfo>& recordings)
     if (unindexed.isEmpty())
         return;
     Dispatch::global(Dispatch::QoS::UserInitiated).async([unindexed] {
-        QSet<QUuid> gone;
         QStringList paths;
         for (const RecordingInfo& recording : unindexed) {
             // Only a regular file is removed, never a folder named like one.
-            if (isRegularFile(QFileInfo(recording.filePath)) && QFile::remove(recording.filePath)) {
-                gone.insert(recording.id);
+            if (isRegularFile(QFileInfo(recording.filePath)) && QFile::remove(recording.filePath))
                 paths.append(recording.filePath);
-            }
         }
         removeTextFilesBeside(paths);
-        Dispatch::main().async([gone] { RecordingsCatalog::shared().forget(gone); });
+        Dispatch::main().async([paths] { RecordingsCatalog::shared().forget(paths); });
     });
 }
 

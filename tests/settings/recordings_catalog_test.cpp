@@ -76,6 +76,22 @@ TEST_F(RecordingsCatalogTest, AnIndexChangedBehindItsBackIsReadAgainOnRefresh)
     EXPECT_EQ(texts(catalog.rows()), (QStringList{"x", "y"}));
 }
 
+TEST_F(RecordingsCatalogTest, FilesAddedOrRemovedByOtherMeansAreSeenOnRefresh)
+{
+    writeIndexed({entry("recording_a.wav", QDateTime::currentDateTime(), "a")});
+    RecordingsCatalog catalog(RecordingManager::shared());
+    ASSERT_TRUE(loaded(catalog, 1));
+    save("b");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return catalog.rows().size() == 2; }, 10000));
+
+    // The index did not change, the folder did.
+    writeFile(pathOf("take_2024_m.wav"), "RIFF");
+    writeFile(pathOf("take_2024_m.txt"), "sidecar");
+    ASSERT_TRUE(loaded(catalog, 3));
+    QFile::remove(pathOf("take_2024_m.wav"));
+    ASSERT_TRUE(loaded(catalog, 2));
+}
+
 TEST_F(RecordingsCatalogTest, ChangesMadeWhileTheListIsReadAreNeitherLostNorDoubled)
 {
     RecordingsCatalog catalog(RecordingManager::shared());
@@ -97,7 +113,7 @@ TEST_F(RecordingsCatalogTest, ForgettingRowsAndLosingTheFolderEmptyTheList)
     writeFile(pathOf("take_2024_m.txt"), "sidecar");
     RecordingsCatalog catalog(RecordingManager::shared());
     ASSERT_TRUE(loaded(catalog, 1));
-    catalog.forget({catalog.rows().first().id});
+    catalog.forget({pathOf("take_2024_m.wav")});
     EXPECT_TRUE(catalog.rows().isEmpty());
 
     // The sidecar files are still there: read again, they are listed again.
