@@ -1,6 +1,10 @@
 // Key release to paste chord for one dictation, on fake desktop services and
 // a whisper model of the published "tiny" shape (random weights) transcribing
-// on 4 threads. Run by hand: bench_dictation_latency [runs]
+// on as many threads as the dictation path would use. Run by hand:
+//   bench_dictation_latency [runs] [allowed|machine]
+// "allowed" (the default) counts the processors this process may run on, as
+// the tool does; "machine" counts every processor of the machine, the old
+// rule, for an A/B under `taskset -c 0,1`.
 //
 // Phases, from the log lines the controller writes on its way:
 //   tail+stop+finalize  release -> "[VAD] Speech" (0.3 s of it is the tail wait)
@@ -14,6 +18,7 @@
 #include "core/audio/VoiceActivityDetector.h"
 #include "core/config/AppConfig.h"
 #include "core/speech/ModelManager.h"
+#include "core/speech/WhisperPassParameters.h"
 #include "core/speech/WhisperWrapper.h"
 #include "core/state/RecordingState.h"
 #include "platform/MicrophonePermission.h"
@@ -29,6 +34,8 @@
 #include "support/TestSpeech.h"
 #include "support/WhisperTestModel.h"
 
+#include "ResidentMemory.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,10 +49,12 @@
 #include <map>
 #include <mutex>
 
+#include <unistd.h>
+
 using Clock = std::chrono::steady_clock;
 
-// Gives the benchmark the bridge it built itself (4 threads) instead of the
-// one the loader would make with every processor.
+// Gives the benchmark the bridge it built itself, with the thread rule it
+// was asked for, instead of the one the loader would make.
 class ModelLoadingTestAccess {
 public:
     static void setBridge(AppDelegate& controller, std::shared_ptr<WhisperWrapper> bridge)
@@ -60,18 +69,6 @@ namespace {
 double ms(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-long residentKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
-    }
-    return -1;
 }
 
 struct Marks {
@@ -121,7 +118,8 @@ Run dictate(
     controller.stopRecordingAndTranscribe();
     QElapsedTimer limit;
     limit.start();
-    while (!chord && limit.elapsed() < 120000)
+    // Generous: a confined run with too many threads takes minutes.
+    while (!chord && limit.elapsed() < 900000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     Dispatch::drainMainQueue(3000, true);
     Log::removeSink(sink);
@@ -177,6 +175,12 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
+    const bool machineRule = argc > 2 && QByteArray(argv[2]) == "machine";
+    const int processors = machineRule ? static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_CONF)))
+                                       : WhisperPassParameters::configuredProcessorCount();
+    std::printf("thread rule: %s, %d processors -> %d whisper threads\n",
+        machineRule ? "every processor of the machine" : "processors this process may run on", processors,
+        WhisperPassParameters::threadCount(processors));
 
     const QString modelPath = home.filePath("ggml-tiny-shaped.bin");
     if (!WhisperTestModel::write(modelPath, WhisperTestModel::Shape::tiny(), WhisperTestModel::WeightType::F16)) {
@@ -200,7 +204,7 @@ int main(int argc, char** argv)
     const long idleKiB = residentKiB();
     AppDelegate controller(services);
     const auto loadStart = Clock::now();
-    ModelLoadingTestAccess::setBridge(controller, WhisperWrapper::create(modelPath, 4));
+    ModelLoadingTestAccess::setBridge(controller, WhisperWrapper::create(modelPath, processors));
     const double loadMs = ms(loadStart, Clock::now());
     const long loadedKiB = residentKiB();
 

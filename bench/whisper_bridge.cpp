@@ -23,7 +23,8 @@
 
 namespace {
 
-constexpr int threads = 4;
+// The count the tool itself would use here.
+const int threads = WhisperPassParameters::threadCount(WhisperPassParameters::configuredProcessorCount());
 constexpr int runs = 7;
 
 double secondsOf(const std::function<void()>& work)

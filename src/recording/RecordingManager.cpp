@@ -90,6 +90,11 @@ RecordingManager::RecordingManager()
     environment.now = [] { return QDateTime::currentDateTime(); };
     environment.maxStorageSizeMB = [this] { return maxStorageSizeMB(); };
     environment.autoDeleteAfterDays = [this] { return autoDeleteAfterDays(); };
+    environment.changed = [this](const RecordingsArchive::Change& change) {
+        onMainThread([this, change] {
+            emit recordingsChanged(change.added, change.removed, change.generation, change.folderVersion);
+        });
+    };
     recordingsArchive = std::make_shared<RecordingsArchive>(std::move(environment));
     archiveQueue = std::make_unique<Dispatch::SerialQueue>(QStringLiteral("com.tallowind.recordings"));
 
@@ -188,7 +193,35 @@ void RecordingManager::saveRecording(
 
 QList<RecordingMetadata> RecordingManager::getRecordings() const
 {
-    return recordingsArchive->getRecordings();
+    QList<RecordingMetadata> recordings;
+    archiveQueue->sync([this, &recordings] { recordings = recordingsArchive->getRecordings(); });
+    return recordings;
+}
+
+void RecordingManager::listRecordings(ListCompletion completion)
+{
+    std::weak_ptr<RecordingsArchive> archive = recordingsArchive;
+    archiveQueue->async([archive, completion = std::move(completion)] {
+        QList<RecordingMetadata> recordings;
+        uint64_t generation = 0;
+        uint64_t folderVersion = 0;
+        if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
+            recordings = strong->getRecordings(generation, folderVersion);
+        onMainThread(
+            [completion, recordings, generation, folderVersion] { completion(recordings, generation, folderVersion); });
+    });
+}
+
+void RecordingManager::deleteRecordings(const QStringList& filenames, RemovalCompletion completion)
+{
+    std::weak_ptr<RecordingsArchive> archive = recordingsArchive;
+    archiveQueue->async([archive, filenames, completion = std::move(completion)] {
+        QStringList removed;
+        if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
+            removed = strong->deleteRecordings(filenames);
+        if (completion)
+            onMainThread([completion, removed] { completion(removed); });
+    });
 }
 
 bool RecordingManager::deleteRecording(const QString& filename)
@@ -205,7 +238,9 @@ void RecordingManager::deleteAllRecordings()
 
 int64_t RecordingManager::getTotalStorageUsed() const
 {
-    return recordingsArchive->getTotalStorageUsed();
+    int64_t total = 0;
+    archiveQueue->sync([this, &total] { total = recordingsArchive->getTotalStorageUsed(); });
+    return total;
 }
 
 void RecordingManager::waitForPendingWork()

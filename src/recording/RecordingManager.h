@@ -70,11 +70,24 @@ public:
     void saveRecording(
         std::vector<float> audioData, double sampleRate, const QString& transcription, const QString& modelName);
 
+    // These four wait for the archive queue: for tests and for callers off
+    // the GUI thread. The GUI lists and deletes through the calls below.
     QList<RecordingMetadata> getRecordings() const; // newest first
     // False when the file is still there (its index entry is kept).
     bool deleteRecording(const QString& filename);
     void deleteAllRecordings();
     int64_t getTotalStorageUsed() const;
+
+    // Return at once; the completion runs on the main thread. A listing is
+    // newest first, with the generation of the index it was taken from and
+    // the version of the folder then.
+    using ListCompletion =
+        std::function<void(const QList<RecordingMetadata>& recordings, quint64 generation, quint64 folderVersion)>;
+    void listRecordings(ListCompletion completion);
+    // One batch with one index write; the completion gets the names whose
+    // files are gone (a file that stays keeps its entry).
+    using RemovalCompletion = std::function<void(const QStringList& removed)>;
+    void deleteRecordings(const QStringList& filenames, RemovalCompletion completion = {});
 
     // Blocks until every save queued so far has finished (used at quit so
     // that no dictation is lost, and by tests).
@@ -101,6 +114,12 @@ public:
     QTimer* audioLevelTimer() const;
 
 signals:
+    // Every write of the index that added or removed entries (saves,
+    // deletions, retention), in order; `generation` counts the index's
+    // changes, so a gap means some change was not seen; `folderVersion` is
+    // the folder's version right after the write.
+    void recordingsChanged(
+        const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation, quint64 folderVersion);
     void isRecordingChanged(bool isRecording);
     void audioLevelChanged(float audioLevel);
     void currentTranscriptionChanged(const QString& currentTranscription);

@@ -105,21 +105,51 @@ Decoded decode(const QByteArray& bytes)
     return {std::move(entries), {}};
 }
 
+namespace {
+
+QJsonObject recordObject(const RecordingMetadata& entry)
+{
+    return QJsonObject{
+        {kFilename, entry.filename},
+        {kTimestamp, entry.timestamp},
+        {kDuration, entry.duration},
+        {kSampleRate, entry.sampleRate},
+        {kTranscription, entry.transcription},
+        {kModelUsed, entry.modelUsed},
+        {kFileSize, static_cast<qint64>(entry.fileSize)},
+    };
+}
+
+} // namespace
+
 QByteArray encode(const QList<RecordingMetadata>& entries)
 {
     QJsonArray array;
-    for (const RecordingMetadata& entry : entries) {
-        array.append(QJsonObject{
-            {kFilename, entry.filename},
-            {kTimestamp, entry.timestamp},
-            {kDuration, entry.duration},
-            {kSampleRate, entry.sampleRate},
-            {kTranscription, entry.transcription},
-            {kModelUsed, entry.modelUsed},
-            {kFileSize, static_cast<qint64>(entry.fileSize)},
-        });
-    }
+    for (const RecordingMetadata& entry : entries)
+        array.append(recordObject(entry));
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+QByteArray encodeRecord(const RecordingMetadata& entry)
+{
+    return QJsonDocument(recordObject(entry)).toJson(QJsonDocument::Compact);
+}
+
+QByteArray joinRecords(const QList<QByteArray>& records)
+{
+    qsizetype length = 2 + (records.isEmpty() ? 0 : records.size() - 1);
+    for (const QByteArray& record : records)
+        length += record.size();
+    QByteArray bytes;
+    bytes.reserve(length);
+    bytes += '[';
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (i > 0)
+            bytes += ',';
+        bytes += records.at(i);
+    }
+    bytes += ']';
+    return bytes;
 }
 
 } // namespace RecordingsIndexCodec

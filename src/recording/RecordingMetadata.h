@@ -38,5 +38,10 @@ struct Decoded {
 
 Decoded decode(const QByteArray& bytes);
 QByteArray encode(const QList<RecordingMetadata>& entries);
+// One record as encode() writes it inside the array, and the array made of
+// such records: joinRecords(each encodeRecord) equals encode(all), so an
+// index can be rewritten without encoding the entries it already had.
+QByteArray encodeRecord(const RecordingMetadata& entry);
+QByteArray joinRecords(const QList<QByteArray>& records);
 
 } // namespace RecordingsIndexCodec

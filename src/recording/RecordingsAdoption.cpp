@@ -32,7 +32,7 @@ void RecordingsArchive::indexUnlistedRecordings()
     for (const RecordingMetadata& entry : index.entries)
         listed.insert(entry.filename);
 
-    QList<RecordingMetadata> entries = index.entries;
+    QList<RecordingMetadata> adopted;
     const QFileInfoList files =
         QDir(recordingsDirectory())
             .entryInfoList({QStringLiteral("recording_*.wav")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
@@ -50,9 +50,11 @@ void RecordingsArchive::indexUnlistedRecordings()
         }
         metadata.modelUsed = QStringLiteral("unknown");
         metadata.fileSize = file.size();
-        entries.append(metadata);
+        adopted.append(metadata);
+        measuredSizes.insert(metadata.filename, metadata.fileSize);
         Log::out(QStringLiteral("Added %1 to the recordings index: no entry named it").arg(metadata.filename));
     }
-    if (entries.size() != index.entries.size())
-        rewriteIndex(index, entries, QStringLiteral("Failed to add unlisted recordings to metadata: "));
+    if (!adopted.isEmpty())
+        rewriteIndex(index, allPositions(index.entries.size()), adopted, {},
+            QStringLiteral("Failed to add unlisted recordings to metadata: "));
 }

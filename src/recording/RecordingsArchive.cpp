@@ -2,6 +2,7 @@
 
 #include "base/FileAside.h"
 #include "base/Log.h"
+#include "recording/ByteCounts.h"
 #include "recording/WavFile.h"
 
 #include <QFile>
@@ -68,6 +69,7 @@ void RecordingsArchive::saveRecording(
     metadata.transcription = transcription;
     metadata.modelUsed = modelName;
     metadata.fileSize = written.exists() ? written.size() : 0;
+    measuredSizes.insert(filename, written.isFile() && !written.isSymLink() ? written.size() : 0);
     saveMetadata(metadata);
     performMaintenance();
 }
@@ -96,41 +98,61 @@ bool RecordingsArchive::writeWAVFile(std::span<const float> audioData, double sa
 
 QList<RecordingMetadata> RecordingsArchive::loadMetadata()
 {
-    RecordingsIndex::Contents contents = RecordingsIndex::load(metadataFile());
-    if (contents.unreadable)
-        Log::out(QStringLiteral("Failed to load metadata: ") + contents.error);
-    return std::move(contents.entries);
+    return loadForRewrite().entries;
 }
 
 void RecordingsArchive::saveMetadata(const RecordingMetadata& metadata)
 {
     const RecordingsIndex::Contents previous = loadForRewrite();
-    QList<RecordingMetadata> entries = previous.entries;
-    entries.append(metadata);
-    rewriteIndex(previous, entries, QStringLiteral("Failed to save metadata: "));
+    rewriteIndex(
+        previous, allPositions(previous.entries.size()), {metadata}, {}, QStringLiteral("Failed to save metadata: "));
 }
 
 RecordingsIndex::Contents RecordingsArchive::loadForRewrite()
 {
-    RecordingsIndex::Contents contents = RecordingsIndex::load(metadataFile());
+    // A copy is cheap: the lists share their data until one changes.
+    RecordingsIndex::Contents contents = indexCache.current(metadataFile());
     if (contents.unreadable)
         Log::out(QStringLiteral("Failed to load metadata: ") + contents.error);
     return contents;
 }
 
-bool RecordingsArchive::rewriteIndex(
-    const RecordingsIndex::Contents& previous, const QList<RecordingMetadata>& entries, const QString& failurePrefix)
+bool RecordingsArchive::rewriteIndex(const RecordingsIndex::Contents& previous, const QList<qsizetype>& kept,
+    const QList<RecordingMetadata>& added, const QStringList& removed, const QString& failurePrefix)
 {
     QString error;
     if (previous.unreadable && !keepUnreadableIndexAside(error)) {
         Log::out(failurePrefix + error);
         return false;
     }
-    if (!RecordingsIndex::write(metadataFile(), entries, error)) {
+    const uint64_t before = indexCache.generation();
+    const bool onlyAdds = !previous.unreadable && kept.size() == previous.entries.size();
+    if (!indexCache.rewrite(metadataFile(), kept, added, error)) {
         Log::out(failurePrefix + error);
         return false;
     }
+    // Adding keeps the running total; anything else has it summed again.
+    if (onlyAdds && storageTotalGeneration == before) {
+        for (const RecordingMetadata& entry : added)
+            storageTotal = ByteCounts::add(storageTotal, sizeOnDisk(entry.filename));
+        storageTotalGeneration = indexCache.generation();
+    }
+    announce(added, removed);
     return true;
+}
+
+void RecordingsArchive::announce(const QList<RecordingMetadata>& added, const QStringList& removed)
+{
+    if (archiveEnvironment.changed && (!added.isEmpty() || !removed.isEmpty()))
+        archiveEnvironment.changed(Change{added, removed, indexCache.generation(), folderVersion()});
+}
+
+QList<qsizetype> allPositions(qsizetype count)
+{
+    QList<qsizetype> positions(count);
+    for (qsizetype i = 0; i < count; ++i)
+        positions[i] = i;
+    return positions;
 }
 
 bool RecordingsArchive::keepUnreadableIndexAside(QString& error)
@@ -141,6 +163,7 @@ bool RecordingsArchive::keepUnreadableIndexAside(QString& error)
         return false;
     }
     Log::out(QStringLiteral("Kept unreadable metadata as ") + QFileInfo(target).fileName());
+    indexCache.forgetFile(metadataFile());
     return true;
 }
 
@@ -156,13 +179,16 @@ RecordingsArchive::Removal RecordingsArchive::removeRecordingFile(const QString&
         return Removal::Failed;
     const QString path = recordingsDirectory() + QLatin1Char('/') + filename;
     const QFileInfo info(path);
+    Removal removal = Removal::Failed;
     if (info.isSymLink())
-        return QFile::remove(path) ? Removal::Removed : Removal::Failed; // the link only, never its target
-    if (!info.exists())
-        return Removal::AlreadyMissing;
-    if (!info.isFile())
-        return Removal::Failed;
-    return QFile::remove(path) ? Removal::Removed : Removal::Failed;
+        removal = QFile::remove(path) ? Removal::Removed : Removal::Failed; // the link only, never its target
+    else if (!info.exists())
+        removal = Removal::AlreadyMissing;
+    else if (info.isFile())
+        removal = QFile::remove(path) ? Removal::Removed : Removal::Failed;
+    if (removal != Removal::Failed)
+        measuredSizes.remove(filename);
+    return removal;
 }
 
 std::optional<int64_t> RecordingsArchive::getAvailableDiskSpace()

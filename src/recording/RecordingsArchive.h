@@ -2,10 +2,13 @@
 
 #include "recording/RecordingMetadata.h"
 #include "recording/RecordingsIndex.h"
+#include "recording/RecordingsIndexCache.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -13,12 +16,21 @@
 #include <span>
 
 // The recordings folder: WAV files plus the "metadata.json" index, and the
-// rules that keep it within its age and size limits. Not thread-safe on its
-// own: RecordingManager runs every operation that rewrites the index on one
-// serial queue. Reads are safe at any time because the index is only ever
-// replaced by an atomic rename.
+// rules that keep it within its age and size limits. Not thread-safe:
+// RecordingManager runs every operation on one serial queue. The index is
+// kept in memory and only ever replaced on disk by an atomic rename, so
+// other threads may read the file itself at any time.
 class RecordingsArchive {
 public:
+    // What one index write changed; `generation` counts the index's
+    // changes, `folderVersion` tells the folder's state right after it.
+    struct Change {
+        QList<RecordingMetadata> added;
+        QStringList removed;
+        uint64_t generation = 0;
+        uint64_t folderVersion = 0;
+    };
+
     struct Environment {
         std::function<QString()> directory; // worked out anew at every use
         std::function<QDateTime()> now;
@@ -27,6 +39,9 @@ public:
         // Free bytes on the folder's volume, or nothing when unknown. Unset:
         // ask the file system.
         std::function<std::optional<int64_t>()> availableDiskSpace;
+        // Told after every write that added or removed entries, on the
+        // archive's thread. Optional.
+        std::function<void(const Change&)> changed;
     };
 
     // Free space kept beyond the raw samples before a recording is written.
@@ -55,11 +70,18 @@ public:
     std::optional<int64_t> getAvailableDiskSpace();
 
     QList<RecordingMetadata> getRecordings(); // newest first
+    // The same, with the index generation it belongs to and the folder's
+    // version (which changes when files are added or removed at its top).
+    QList<RecordingMetadata> getRecordings(uint64_t& generation, uint64_t& folderVersion);
+    uint64_t folderVersion() const;
     // Removes the file and its index entries; a file that cannot be removed
     // keeps its entries, so the index never loses a recording that is still
     // there. False only then.
     bool deleteRecording(const QString& filename);
-    void deleteAllRecordings();
+    // The same for many, with one index write. Answers the names removed.
+    QStringList deleteRecordings(const QStringList& filenames);
+    // Removes every indexed file and the index; answers the names removed.
+    QStringList deleteAllRecordings();
     int64_t getTotalStorageUsed();
 
     // A name from the index or a caller may only name a file directly inside
@@ -71,15 +93,28 @@ private:
 
     QString newRecordingName(const QDateTime& timestamp) const;
     Removal removeRecordingFile(const QString& filename);
-    // The size of a recording's file; 0 when it is missing or not a plain file.
-    int64_t sizeOnDisk(const QString& filename) const;
-    // Reads the index for a change; prints the load failure line.
+    // The size of a recording's file; 0 when it is missing or not a plain
+    // file. Measured once, then kept until the file is removed.
+    int64_t sizeOnDisk(const QString& filename);
+    // The index for a change; prints the load failure line.
     RecordingsIndex::Contents loadForRewrite();
-    // Writes `entries` as the new index. An unreadable index is moved aside
-    // first and never overwritten. Failures print `failurePrefix` + reason.
-    bool rewriteIndex(const RecordingsIndex::Contents& previous, const QList<RecordingMetadata>& entries,
-        const QString& failurePrefix);
+    // Writes the entries at `kept` (positions in `previous`) followed by
+    // `added` as the new index, and tells the observer. An unreadable index
+    // is moved aside first and never overwritten. Failures print
+    // `failurePrefix` + reason.
+    bool rewriteIndex(const RecordingsIndex::Contents& previous, const QList<qsizetype>& kept,
+        const QList<RecordingMetadata>& added, const QStringList& removed, const QString& failurePrefix);
     bool keepUnreadableIndexAside(QString& error);
+    void announce(const QList<RecordingMetadata>& added, const QStringList& removed);
 
     Environment archiveEnvironment;
+    RecordingsIndexCache indexCache;
+    QHash<QString, int64_t> measuredSizes;
+    // The sum of sizeOnDisk over the index's entries, kept across saves so
+    // that a save does not add up every entry; valid for one generation.
+    int64_t storageTotal = 0;
+    std::optional<uint64_t> storageTotalGeneration;
 };
+
+// Positions 0 .. count-1, for keeping every entry.
+QList<qsizetype> allPositions(qsizetype count);

@@ -35,12 +35,16 @@ Contents load(const QString& path)
 
 bool write(const QString& path, const QList<RecordingMetadata>& entries, QString& error)
 {
+    return writeBytes(path, RecordingsIndexCodec::encode(entries), error);
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes, QString& error)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
         return false;
     }
-    const QByteArray bytes = RecordingsIndexCodec::encode(entries);
     if (file.write(bytes) != bytes.size()) {
         error = file.errorString();
         file.cancelWriting();

@@ -23,5 +23,7 @@ Contents load(const QString& path);
 // Replaces the file through a temporary file in the same folder, so a crash
 // mid-write leaves the previous index whole.
 bool write(const QString& path, const QList<RecordingMetadata>& entries, QString& error);
+// The same, for an index already encoded.
+bool writeBytes(const QString& path, const QByteArray& bytes, QString& error);
 
 } // namespace RecordingsIndex

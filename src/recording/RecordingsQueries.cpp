@@ -3,6 +3,8 @@
 #include "recording/ByteCounts.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -23,39 +25,71 @@ QList<RecordingMetadata> RecordingsArchive::getRecordings()
     return newestFirst(loadMetadata());
 }
 
-bool RecordingsArchive::deleteRecording(const QString& filename)
+QList<RecordingMetadata> RecordingsArchive::getRecordings(uint64_t& generation, uint64_t& folder)
 {
-    if (removeRecordingFile(filename) == Removal::Failed)
-        return false;
-    const RecordingsIndex::Contents index = loadForRewrite();
-    QList<RecordingMetadata> remaining;
-    for (const RecordingMetadata& entry : index.entries) {
-        if (entry.filename != filename)
-            remaining.append(entry);
-    }
-    rewriteIndex(index, remaining, QStringLiteral("Failed to update metadata after deletion: "));
-    return true;
+    QList<RecordingMetadata> entries = getRecordings();
+    generation = indexCache.generation();
+    folder = folderVersion();
+    return entries;
 }
 
-void RecordingsArchive::deleteAllRecordings()
+uint64_t RecordingsArchive::folderVersion() const
+{
+    const RecordingsIndexCache::Stamp stamp = RecordingsIndexCache::stampOf(recordingsDirectory());
+    return qHashMulti(0, stamp.exists, stamp.device, stamp.inode, stamp.modifiedNs, stamp.changedNs);
+}
+
+bool RecordingsArchive::deleteRecording(const QString& filename)
+{
+    return !deleteRecordings({filename}).isEmpty();
+}
+
+QStringList RecordingsArchive::deleteRecordings(const QStringList& filenames)
+{
+    QSet<QString> gone;
+    for (const QString& filename : filenames) {
+        if (!gone.contains(filename) && removeRecordingFile(filename) != Removal::Failed)
+            gone.insert(filename);
+    }
+    if (gone.isEmpty())
+        return {};
+    const RecordingsIndex::Contents index = loadForRewrite();
+    QList<qsizetype> kept;
+    for (qsizetype i = 0; i < index.entries.size(); ++i) {
+        if (!gone.contains(index.entries.at(i).filename))
+            kept.append(i);
+    }
+    const QStringList removed = gone.values();
+    rewriteIndex(index, kept, {}, removed, QStringLiteral("Failed to update metadata after deletion: "));
+    return removed;
+}
+
+QStringList RecordingsArchive::deleteAllRecordings()
 {
     const RecordingsIndex::Contents index = loadForRewrite();
-    for (const RecordingMetadata& entry : newestFirst(index.entries))
-        removeRecordingFile(entry.filename);
+    QSet<QString> gone;
+    for (const RecordingMetadata& entry : newestFirst(index.entries)) {
+        if (!gone.contains(entry.filename) && removeRecordingFile(entry.filename) != Removal::Failed)
+            gone.insert(entry.filename);
+    }
+    const QStringList removed = gone.values();
 
     // An index that could not be read still names recordings: keep it.
     if (index.unreadable) {
         QString error;
         keepUnreadableIndexAside(error);
-        return;
+        return removed;
     }
     QFile::remove(metadataFile());
+    indexCache.forgetFile(metadataFile());
+    announce({}, removed);
+    return removed;
 }
 
 int64_t RecordingsArchive::getTotalStorageUsed()
 {
     int64_t total = 0;
-    for (const RecordingMetadata& entry : getRecordings())
+    for (const RecordingMetadata& entry : loadMetadata())
         total = ByteCounts::add(total, entry.fileSize);
     return total;
 }

@@ -25,7 +25,7 @@ void RecordingsArchive::deleteOldRecordings()
     const RecordingsIndex::Contents index = loadForRewrite();
     QSet<QString> expiredNames;
     for (const RecordingMetadata& entry : index.entries) {
-        if (entry.timestamp < cutoff) {
+        if (entry.timestamp < cutoff && !expiredNames.contains(entry.filename)) {
             if (removeRecordingFile(entry.filename) == Removal::Removed)
                 Log::out(QStringLiteral("Retention removed %1: older than %2 days").arg(entry.filename).arg(days));
             expiredNames.insert(entry.filename);
@@ -34,58 +34,71 @@ void RecordingsArchive::deleteOldRecordings()
     if (expiredNames.isEmpty())
         return;
 
-    QList<RecordingMetadata> remaining;
-    for (const RecordingMetadata& entry : index.entries) {
-        if (!expiredNames.contains(entry.filename))
-            remaining.append(entry);
+    QList<qsizetype> kept;
+    for (qsizetype i = 0; i < index.entries.size(); ++i) {
+        if (!expiredNames.contains(index.entries.at(i).filename))
+            kept.append(i);
     }
-    rewriteIndex(index, remaining, QStringLiteral("Failed to update metadata after deletion: "));
+    rewriteIndex(index, kept, {}, expiredNames.values(), QStringLiteral("Failed to update metadata after deletion: "));
 }
 
-int64_t RecordingsArchive::sizeOnDisk(const QString& filename) const
+int64_t RecordingsArchive::sizeOnDisk(const QString& filename)
 {
     if (!isPlainFileName(filename))
         return 0;
+    if (const auto known = measuredSizes.constFind(filename); known != measuredSizes.cend())
+        return *known;
     const QFileInfo info(recordingsDirectory() + QLatin1Char('/') + filename);
-    return info.isFile() && !info.isSymLink() ? info.size() : 0;
+    const int64_t size = info.isFile() && !info.isSymLink() ? info.size() : 0;
+    measuredSizes.insert(filename, size);
+    return size;
 }
 
 void RecordingsArchive::enforceStorageLimit()
 {
     const int64_t limit = ByteCounts::fromMegabytes(archiveEnvironment.maxStorageSizeMB());
 
-    const RecordingsIndex::Contents index = loadForRewrite();
-    QList<RecordingMetadata> sorted = index.entries;
-    std::stable_sort(sorted.begin(), sorted.end(),
-        [](const RecordingMetadata& a, const RecordingMetadata& b) { return a.timestamp < b.timestamp; });
-
     // What the files take, not what the index claims: an entry with a stale
     // or huge size and no file must not push real recordings out.
-    QList<int64_t> sizes;
-    int64_t total = 0;
-    for (const RecordingMetadata& entry : sorted) {
-        sizes.append(sizeOnDisk(entry.filename));
-        total = ByteCounts::add(total, sizes.last());
+    const RecordingsIndex::Contents index = loadForRewrite();
+    if (storageTotalGeneration != indexCache.generation()) {
+        storageTotal = 0;
+        for (const RecordingMetadata& entry : index.entries)
+            storageTotal = ByteCounts::add(storageTotal, sizeOnDisk(entry.filename));
+        storageTotalGeneration = indexCache.generation();
     }
+    int64_t total = storageTotal;
+    if (total <= limit)
+        return;
 
-    bool removedAny = false;
+    QList<qsizetype> oldestFirst = allPositions(index.entries.size());
+    std::stable_sort(oldestFirst.begin(), oldestFirst.end(),
+        [&](qsizetype a, qsizetype b) { return index.entries.at(a).timestamp < index.entries.at(b).timestamp; });
+
+    // An entry whose file cannot be removed stays listed: the file is there.
+    QList<qsizetype> kept;
+    QStringList removed;
     qsizetype next = 0;
-    while (total > limit && next < sorted.size()) {
-        const qsizetype at = next++;
-        const RecordingMetadata& oldest = sorted.at(at);
+    while (total > limit && next < oldestFirst.size()) {
+        const qsizetype at = oldestFirst.at(next++);
+        const RecordingMetadata& oldest = index.entries.at(at);
+        const int64_t size = sizeOnDisk(oldest.filename);
         const Removal removal = removeRecordingFile(oldest.filename);
-        if (removal == Removal::Failed)
+        if (removal == Removal::Failed) {
+            kept.append(at);
             continue;
+        }
         if (removal == Removal::Removed)
             Log::out(QStringLiteral("Retention removed %1: recordings take %2 bytes, over the limit of %3 bytes")
                          .arg(oldest.filename)
                          .arg(total)
                          .arg(limit));
-        total = ByteCounts::subtract(total, sizes.at(at));
-        removedAny = true;
+        total = ByteCounts::subtract(total, size);
+        removed.append(oldest.filename);
     }
-    if (!removedAny)
+    if (removed.isEmpty())
         return;
 
-    rewriteIndex(index, sorted.mid(next), QStringLiteral("Failed to update metadata after storage cleanup: "));
+    kept.append(oldestFirst.mid(next));
+    rewriteIndex(index, kept, {}, removed, QStringLiteral("Failed to update metadata after storage cleanup: "));
 }

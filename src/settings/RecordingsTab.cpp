@@ -1,6 +1,8 @@
 #include "settings/RecordingsTab.h"
 
 #include "recording/RecordingManager.h"
+#include "settings/RecordingActionsDelegate.h"
+#include "settings/RecordingsTableModel.h"
 #include "settings/SettingsTabParts.h"
 #include "settings/SettingsViewModel.h"
 #include "shell/theme/SymbolIcons.h"
@@ -11,13 +13,13 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLocale>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -25,8 +27,6 @@ using namespace TallowindTheme;
 using SettingsTabParts::SecondaryLabel;
 
 namespace {
-
-constexpr int idRole = Qt::UserRole + 1;
 
 // Only the transcription wraps (to two lines); the other columns elide.
 class SingleLineDelegate : public QStyledItemDelegate {
@@ -41,11 +41,13 @@ protected:
     }
 };
 
-QString dateText(const QDateTime& date)
+QToolButton* selectionButton(QWidget* parent)
 {
-    const QLocale locale;
-    return locale.toString(date.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(date.time(), QLocale::ShortFormat);
+    auto* button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setEnabled(false);
+    return button;
 }
 
 } // namespace
@@ -113,15 +115,23 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     listHeader->setContentsMargins(20, 0, 20, 0);
     listHeader->addWidget(SettingsTabParts::headline(QStringLiteral("Saved Recordings"), this));
     listHeader->addStretch(1);
+    revealSelected = selectionButton(this);
+    removeSelected = selectionButton(this);
+    connect(revealSelected, &QToolButton::clicked, this, &SettingsRecordingsTabView::showSelectedInFileManager);
+    connect(removeSelected, &QToolButton::clicked, this, &SettingsRecordingsTabView::deleteSelected);
+    listHeader->addWidget(revealSelected);
+    listHeader->addWidget(removeSelected);
     listHeader->addWidget(clearAll);
 
     emptyState = new SettingsTabParts::EmptyStateView(QStringLiteral("mic.slash"),
         QStringLiteral("No recordings saved"), QStringLiteral("Enable recording saving above to start"), this);
 
-    rows = new QTableWidget(0, 4, this);
-    rows->setHorizontalHeaderLabels(
-        {QStringLiteral("Date"), QStringLiteral("Transcription"), QStringLiteral("Model"), QStringLiteral("Actions")});
+    listModel = new RecordingsTableModel(this);
+    rows = new QTableView(this);
+    rows->setModel(listModel);
     rows->setAccessibleName(QStringLiteral("Saved recordings"));
+    rows->setAccessibleDescription(QStringLiteral(
+        "Return shows the selected recording in the file manager; Delete deletes the selected recordings"));
     rows->setSelectionBehavior(QAbstractItemView::SelectRows);
     rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
     rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -152,9 +162,22 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     auto* singleLine = new SingleLineDelegate(rows);
     rows->setItemDelegateForColumn(dateColumn, singleLine);
     rows->setItemDelegateForColumn(modelColumn, singleLine);
-    // Two lines of transcription per row.
+    actions = new RecordingActionsDelegate(rows);
+    rows->setItemDelegateForColumn(actionsColumn, actions);
+    // Every row two lines high: the view never measures rows one by one.
     rows->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     rows->verticalHeader()->setDefaultSectionSize(rows->fontMetrics().lineSpacing() * 2 + 12);
+    connect(actions, &RecordingActionsDelegate::revealClicked, this,
+        [this](const QModelIndex& index) { viewModel->openRecordingInFinder(listModel->recordingAt(index.row())); });
+    connect(actions, &RecordingActionsDelegate::removeClicked, this,
+        [this](const QModelIndex& index) { viewModel->deleteRecording(listModel->recordingAt(index.row())); });
+    // Return (and a double click) reveals; Delete or Backspace deletes.
+    connect(rows, &QTableView::activated, this, &SettingsRecordingsTabView::showSelectedInFileManager);
+    rows->installEventFilter(this);
+    connect(rows->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &SettingsRecordingsTabView::followSelection);
+    connect(listModel, &QAbstractItemModel::modelReset, this, &SettingsRecordingsTabView::followSelection);
+    connect(listModel, &QAbstractItemModel::rowsRemoved, this, &SettingsRecordingsTabView::followSelection);
 
     menu = new QMenu(this);
     QAction* reveal = menu->addAction(QStringLiteral("Show in File Manager"));
@@ -162,7 +185,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     QAction* remove = menu->addAction(QStringLiteral("Delete Selected"));
     connect(reveal, &QAction::triggered, this, &SettingsRecordingsTabView::showSelectedInFileManager);
     connect(remove, &QAction::triggered, this, &SettingsRecordingsTabView::deleteSelected);
-    connect(rows, &QTableWidget::customContextMenuRequested, this,
+    connect(rows, &QTableView::customContextMenuRequested, this,
         [this](const QPoint& at) { contextMenu()->popup(rows->viewport()->mapToGlobal(at)); });
 
     listArea = new QStackedWidget(this);
@@ -183,7 +206,9 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
 
     connect(viewModel, &SettingsViewModel::recordingsChanged, this, &SettingsRecordingsTabView::showRecordings);
     location->setText(RecordingManager::shared().recordingsDirectory());
+    updateIcons();
     showRecordings();
+    followSelection();
 }
 
 bool SettingsRecordingsTabView::isEmptyStateShown() const
@@ -195,7 +220,7 @@ QSet<QUuid> SettingsRecordingsTabView::selectedRecordings() const
 {
     QSet<QUuid> ids;
     for (const QModelIndex& index : rows->selectionModel()->selectedRows(dateColumn))
-        ids.insert(index.data(idRole).toUuid());
+        ids.insert(index.data(RecordingsTableModel::idRole).toUuid());
     return ids;
 }
 
@@ -224,15 +249,14 @@ void SettingsRecordingsTabView::showSelectedInFileManager()
 void SettingsRecordingsTabView::deleteSelected()
 {
     const QSet<QUuid> selected = selectedRecordings();
-    for (const QUuid& id : selected) {
-        const QList<SettingsViewModel::RecordingInfo> current = viewModel->recordings();
-        for (const SettingsViewModel::RecordingInfo& recording : current) {
-            if (recording.id == id) {
-                viewModel->deleteRecording(recording);
-                break;
-            }
-        }
+    if (selected.isEmpty())
+        return;
+    QList<SettingsViewModel::RecordingInfo> chosen;
+    for (const SettingsViewModel::RecordingInfo& recording : viewModel->recordings()) {
+        if (selected.contains(recording.id))
+            chosen.append(recording);
     }
+    viewModel->deleteRecordings(chosen);
     rows->clearSelection();
 }
 
@@ -259,61 +283,53 @@ void SettingsRecordingsTabView::askToClearAll()
     confirmation->open();
 }
 
-QWidget* SettingsRecordingsTabView::actionsCell(int row)
-{
-    const SettingsViewModel::RecordingInfo recording = viewModel->recordings().at(row);
-    auto* cell = new QWidget;
-    auto* buttons = new QHBoxLayout(cell);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(8);
-    buttons->setAlignment(Qt::AlignCenter);
-
-    auto* reveal = new QToolButton(cell);
-    reveal->setAutoRaise(true);
-    reveal->setIcon(SymbolIcons::icon(QStringLiteral("folder"), palette()));
-    reveal->setToolTip(QStringLiteral("Show in File Manager"));
-    reveal->setAccessibleName(QStringLiteral("Show in File Manager"));
-    reveal->setFocusPolicy(Qt::StrongFocus);
-    auto* trash = new QToolButton(cell);
-    trash->setAutoRaise(true);
-    trash->setIcon(SymbolIcons::icon(QStringLiteral("trash"), SymbolTint::mono(Colors::destructiveColor())));
-    trash->setToolTip(QStringLiteral("Delete recording"));
-    trash->setAccessibleName(QStringLiteral("Delete recording"));
-    trash->setFocusPolicy(Qt::StrongFocus);
-    const QString which = dateText(recording.date);
-    reveal->setAccessibleDescription(which);
-    trash->setAccessibleDescription(which);
-    buttons->addWidget(reveal);
-    buttons->addWidget(trash);
-
-    connect(reveal, &QToolButton::clicked, this, [this, recording] { viewModel->openRecordingInFinder(recording); });
-    connect(trash, &QToolButton::clicked, this, [this, recording] { viewModel->deleteRecording(recording); });
-    return cell;
-}
-
 void SettingsRecordingsTabView::showRecordings()
 {
-    const QSet<QUuid> selected = selectedRecordings();
-    const QList<SettingsViewModel::RecordingInfo> recordings = viewModel->recordings();
-    rows->clearContents();
-    rows->setRowCount(static_cast<int>(recordings.size()));
-    for (int row = 0; row < recordings.size(); ++row) {
-        const SettingsViewModel::RecordingInfo& recording = recordings.at(row);
-        auto* date = new QTableWidgetItem(dateText(recording.date));
-        date->setData(idRole, recording.id);
-        auto* transcription = new QTableWidgetItem(recording.transcription);
-        transcription->setToolTip(recording.transcription);
-        rows->setItem(row, dateColumn, date);
-        rows->setItem(row, transcriptionColumn, transcription);
-        rows->setItem(row, modelColumn, new QTableWidgetItem(recording.model));
-        rows->setItem(row, actionsColumn, new QTableWidgetItem);
-        rows->setCellWidget(row, actionsColumn, actionsCell(row));
-        if (selected.contains(recording.id))
-            rows->selectionModel()->select(
-                rows->model()->index(row, dateColumn), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    const QList<SettingsViewModel::RecordingInfo>& recordings = viewModel->recordings();
+    listModel->setRecordings(recordings);
     clearAll->setEnabled(!recordings.isEmpty());
     listArea->setCurrentWidget(recordings.isEmpty() ? static_cast<QWidget*>(emptyState) : rows);
+}
+
+void SettingsRecordingsTabView::followSelection()
+{
+    const QModelIndexList selected = rows->selectionModel()->selectedRows(dateColumn);
+    QString revealName = QStringLiteral("Show in File Manager");
+    QString deleteName = QStringLiteral("Delete recording");
+    if (!selected.isEmpty()) {
+        const QString which = RecordingsTableModel::dateText(listModel->recordingAt(selected.first().row()).date);
+        revealName = QStringLiteral("Show the recording of %1 in File Manager").arg(which);
+        deleteName = selected.size() == 1 ? QStringLiteral("Delete the recording of %1").arg(which)
+                                          : QStringLiteral("Delete %1 selected recordings").arg(selected.size());
+    }
+    revealSelected->setAccessibleName(revealName);
+    revealSelected->setToolTip(revealName);
+    removeSelected->setAccessibleName(deleteName);
+    removeSelected->setToolTip(deleteName);
+    revealSelected->setEnabled(!selected.isEmpty());
+    removeSelected->setEnabled(!selected.isEmpty());
+}
+
+void SettingsRecordingsTabView::updateIcons()
+{
+    const QIcon reveal = SymbolIcons::icon(QStringLiteral("folder"), palette());
+    const QIcon remove = SymbolIcons::icon(QStringLiteral("trash"), SymbolTint::mono(Colors::destructiveColor()));
+    actions->setIcons(reveal, remove);
+    revealSelected->setIcon(reveal);
+    removeSelected->setIcon(remove);
+    rows->viewport()->update();
+}
+
+bool SettingsRecordingsTabView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == rows && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace) && key->modifiers() == Qt::NoModifier) {
+            deleteSelected();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SettingsRecordingsTabView::showEvent(QShowEvent* event)
@@ -324,7 +340,7 @@ void SettingsRecordingsTabView::showEvent(QShowEvent* event)
 
 void SettingsRecordingsTabView::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::PaletteChange)
-        showRecordings();
+    if (event->type() == QEvent::PaletteChange && actions)
+        updateIcons();
     QWidget::changeEvent(event);
 }

@@ -10,7 +10,10 @@ class QMenu;
 class QMessageBox;
 class QPushButton;
 class QStackedWidget;
-class QTableWidget;
+class QTableView;
+class QToolButton;
+class RecordingActionsDelegate;
+class RecordingsTableModel;
 class SettingsViewModel;
 namespace SettingsTabParts {
 class EmptyStateView;
@@ -19,7 +22,13 @@ class EmptyStateView;
 // The "Recordings" tab: the two saving switches, the recordings folder with
 // "Open in File Manager", and the table of saved recordings with reveal and
 // delete per row, a context menu for the selection and "Clear All" behind a
-// confirmation.
+// confirmation. The table is a view over a model: it stays quick at tens of
+// thousands of rows. From the keyboard, Return reveals and Delete deletes
+// the selected rows, and two buttons beside "Clear All" do the same, named
+// after the recording they act on. The table is a view over a model: it stays quick at tens of
+// thousands of rows. From the keyboard, Return reveals and Delete deletes
+// the selected rows, and two buttons beside "Clear All" do the same, named
+// after the recording they act on.
 class SettingsRecordingsTabView : public QWidget {
     Q_OBJECT
 public:
@@ -31,7 +40,11 @@ public:
     QCheckBox* showAfterSavingSwitch() const { return showAfterSaving; }
     QPushButton* openFolderButton() const { return openFolder; }
     QPushButton* clearAllButton() const { return clearAll; }
-    QTableWidget* table() const { return rows; }
+    QTableView* table() const { return rows; }
+    RecordingsTableModel* tableModel() const { return listModel; }
+    RecordingActionsDelegate* actionsDelegate() const { return actions; }
+    QToolButton* revealSelectedButton() const { return revealSelected; }
+    QToolButton* deleteSelectedButton() const { return removeSelected; }
     QLabel* locationLabel() const { return location; }
     bool isEmptyStateShown() const;
     // The ids of the selected rows.
@@ -46,13 +59,15 @@ public:
     void deleteSelected();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void showRecordings();
     void askToClearAll();
-    QWidget* actionsCell(int row);
+    void followSelection();
+    void updateIcons();
 
     SettingsViewModel* viewModel;
     QCheckBox* saving = nullptr;
@@ -62,7 +77,11 @@ private:
     QPushButton* clearAll = nullptr;
     QStackedWidget* listArea = nullptr;
     SettingsTabParts::EmptyStateView* emptyState = nullptr;
-    QTableWidget* rows = nullptr;
+    QTableView* rows = nullptr;
+    RecordingsTableModel* listModel = nullptr;
+    RecordingActionsDelegate* actions = nullptr;
+    QToolButton* revealSelected = nullptr;
+    QToolButton* removeSelected = nullptr;
     QMenu* menu = nullptr;
     QMessageBox* confirmation = nullptr;
 };

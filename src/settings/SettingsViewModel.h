@@ -137,7 +137,12 @@ public:
     virtual void openRecordingInFinder(const RecordingInfo& recording);
     // Creates the recordings folder when it does not exist yet, then opens it.
     virtual void openRecordingsFolder();
+    // Deleting returns at once: the files go on the recording store's queue
+    // (or a worker, for files the index does not list) and the rows leave
+    // `recordings` when they are gone; a file that stays keeps its row.
     virtual void deleteRecording(const RecordingInfo& recording);
+    // Many recordings as one batch: one index write for all of them.
+    virtual void deleteRecordings(const QList<RecordingInfo>& recordings);
     virtual void clearAllRecordings();
     virtual void updateEnableRecordingSaving(bool value);
     virtual void updateShowInFinderAfterSaving(bool value);
@@ -174,6 +179,7 @@ private:
     // Dictionary, recordings, switches and reset
     void loadDictionary();
     void loadRecordings();
+    bool followsRecordingsCatalog = false;
 
     QStringList words;
     QList<RecordingInfo> recordingRows;

@@ -1,105 +1,48 @@
 #include "settings/SettingsViewModel.h"
 
+#include "base/Dispatch.h"
 #include "platform/Workspace.h"
 #include "recording/RecordingManager.h"
-#include "recording/RecordingsArchive.h"
+#include "settings/RecordingsCatalog.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
-#include <QStringDecoder>
 #include <QUrl>
 
-#include <algorithm>
-#include <optional>
-
 namespace {
-
-QString textFileBeside(const QString& audioPath)
-{
-    const QFileInfo audio(audioPath);
-    return audio.path() + QLatin1Char('/') + audio.completeBaseName() + QStringLiteral(".txt");
-}
-
-// The whole file as UTF-8; nothing when it cannot be read or is not UTF-8.
-std::optional<QString> readUtf8(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-// The third "_"-separated part of the name and everything after it.
-QString modelFromName(const QString& baseName)
-{
-    const QStringList parts = baseName.split(QLatin1Char('_'), Qt::SkipEmptyParts);
-    if (parts.size() < 3)
-        return QStringLiteral("Unknown");
-    return parts.mid(2).join(QLatin1Char('_'));
-}
 
 bool isRegularFile(const QFileInfo& info)
 {
     return info.isFile() && !info.isSymLink();
 }
 
+// The text file beside each removed audio file goes too; a missing one is
+// fine. For a worker thread.
+void removeTextFilesBeside(const QStringList& audioPaths)
+{
+    for (const QString& path : audioPaths) {
+        const QString textFile = RecordingsCatalog::textFileBeside(path);
+        if (QFileInfo(textFile).isFile())
+            QFile::remove(textFile);
+    }
+}
+
 } // namespace
 
 void SettingsViewModel::loadRecordings()
 {
-    const QString folder = RecordingManager::shared().recordingsDirectory();
-    if (!QFileInfo(folder).isDir()) {
-        setRecordings({});
-        return;
+    RecordingsCatalog& catalog = RecordingsCatalog::shared();
+    if (!followsRecordingsCatalog) {
+        followsRecordingsCatalog = true;
+        connect(&catalog, &RecordingsCatalog::rowsChanged, this,
+            [this] { setRecordings(RecordingsCatalog::shared().rows()); });
     }
-
-    // The recordings the tool saved itself, from its index.
-    QList<RecordingInfo> rows;
-    QSet<QString> indexedPaths;
-    for (const RecordingMetadata& entry : RecordingManager::shared().getRecordings()) {
-        if (!RecordingsArchive::isPlainFileName(entry.filename))
-            continue;
-        const QString path = folder + QLatin1Char('/') + entry.filename;
-        if (!isRegularFile(QFileInfo(path)) || indexedPaths.contains(path))
-            continue;
-        indexedPaths.insert(path);
-        RecordingInfo row(entry.date(), entry.transcription, entry.modelUsed, path);
-        row.indexedName = entry.filename;
-        rows.append(row);
-    }
-
-    // Audio files placed there by other means, listed when a text file with
-    // the transcription lies beside them.
-    QDirIterator walk(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
-    while (walk.hasNext()) {
-        const QFileInfo audio(walk.next());
-        if (audio.suffix() != QStringLiteral("wav") || !isRegularFile(audio))
-            continue;
-        const QString path = audio.filePath();
-        if (indexedPaths.contains(path))
-            continue;
-        const std::optional<QString> transcription = readUtf8(textFileBeside(path));
-        if (!transcription)
-            continue;
-        QDateTime date = audio.birthTime();
-        if (!date.isValid())
-            date = QDateTime::currentDateTime();
-        rows.append(RecordingInfo(date, *transcription, modelFromName(audio.completeBaseName()), path));
-    }
-
-    std::stable_sort(
-        rows.begin(), rows.end(), [](const RecordingInfo& a, const RecordingInfo& b) { return a.date > b.date; });
-    setRecordings(rows);
+    if (catalog.isLoaded())
+        setRecordings(catalog.rows());
+    catalog.refresh();
 }
 
 void SettingsViewModel::openRecordingInFinder(const RecordingInfo& recording)
@@ -118,27 +61,47 @@ void SettingsViewModel::openRecordingsFolder()
 
 void SettingsViewModel::deleteRecording(const RecordingInfo& recording)
 {
-    if (!recording.indexedName.isEmpty()) {
-        // Through the store, so that the file and its index entry go together.
-        if (!RecordingManager::shared().deleteRecording(recording.indexedName))
-            return;
-    } else {
-        // Only a regular file is removed, never a folder named like one.
-        if (!isRegularFile(QFileInfo(recording.filePath)) || !QFile::remove(recording.filePath))
-            return;
-    }
-    const QString textFile = textFileBeside(recording.filePath);
-    if (QFileInfo(textFile).isFile())
-        QFile::remove(textFile);
+    deleteRecordings({recording});
+}
 
-    QList<RecordingInfo> remaining = recordingRows;
-    remaining.removeIf([&](const RecordingInfo& row) { return row.id == recording.id; });
-    setRecordings(remaining);
+void SettingsViewModel::deleteRecordings(const QList<RecordingInfo>& recordings)
+{
+    // Through the store, so that the files and their index entries go
+    // together, in one batch.
+    QStringList indexedNames;
+    QHash<QString, QString> pathsByName;
+    QList<RecordingInfo> unindexed;
+    for (const RecordingInfo& recording : recordings) {
+        if (recording.indexedName.isEmpty()) {
+            unindexed.append(recording);
+        } else if (!pathsByName.contains(recording.indexedName)) {
+            indexedNames.append(recording.indexedName);
+            pathsByName.insert(recording.indexedName, recording.filePath);
+        }
+    }
+    if (!indexedNames.isEmpty()) {
+        RecordingManager::shared().deleteRecordings(indexedNames, [pathsByName](const QStringList& removed) {
+            QStringList paths;
+            for (const QString& name : removed)
+                paths.append(pathsByName.value(name));
+            Dispatch::global(Dispatch::QoS::Utility).async([paths] { removeTextFilesBeside(paths); });
+        });
+    }
+    if (unindexed.isEmpty())
+        return;
+    Dispatch::global(Dispatch::QoS::UserInitiated).async([unindexed] {
+        QStringList paths;
+        for (const RecordingInfo& recording : unindexed) {
+            // Only a regular file is removed, never a folder named like one.
+            if (isRegularFile(QFileInfo(recording.filePath)) && QFile::remove(recording.filePath))
+                paths.append(recording.filePath);
+        }
+        removeTextFilesBeside(paths);
+        Dispatch::main().async([paths] { RecordingsCatalog::shared().forget(paths); });
+    });
 }
 
 void SettingsViewModel::clearAllRecordings()
 {
-    const QList<RecordingInfo> listed = recordingRows;
-    for (const RecordingInfo& recording : listed)
-        deleteRecording(recording);
+    deleteRecordings(recordingRows);
 }

@@ -8,6 +8,7 @@
 #include "core/speech/ModelManager.h"
 #include "recording/RecordingManager.h"
 #include "settings/RecordingsTab.h"
+#include "settings/RecordingsTableModel.h"
 #include "settings/SettingsViewModel.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -170,14 +172,14 @@ TEST_F(DictationEndToEnd, ADictationSavedWithSavingOnIsARowOfTheRecordingsTabUnt
 
     SettingsViewModel model;
     model.loadInitialData();
+    ASSERT_TRUE(pumpUntil([&] { return model.recordings().size() == 1; }, 10000));
     SettingsRecordingsTabView tab(&model);
     tab.show();
-    ASSERT_EQ(tab.table()->rowCount(), 1);
-    EXPECT_EQ(tab.table()->item(0, SettingsRecordingsTabView::transcriptionColumn)->text(), saved.transcription);
-    const auto buttons =
-        tab.table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
-    ASSERT_EQ(buttons.size(), 2);
-    buttons.at(1)->click();
+    EXPECT_EQ(tab.tableModel()->index(0, SettingsRecordingsTabView::transcriptionColumn).data().toString(),
+        saved.transcription);
+    tab.table()->selectRow(0);
+    tab.deleteSelectedButton()->click();
+    ASSERT_TRUE(pumpUntil([&] { return model.recordings().isEmpty(); }, 10000));
     EXPECT_FALSE(QFileInfo::exists(wav));
     EXPECT_TRUE(store.getRecordings().isEmpty());
     EXPECT_TRUE(tab.isEmptyStateShown());

@@ -27,6 +27,7 @@ protected:
         environment.maxStorageSizeMB = [this] { return maxMB; };
         environment.autoDeleteAfterDays = [this] { return days; };
         environment.availableDiskSpace = [this] { return freeBytes; };
+        environment.changed = [this](const RecordingsArchive::Change& change) { changes.append(change); };
         archive = std::make_unique<RecordingsArchive>(std::move(environment));
         archive->createRecordingsDirectoryIfNeeded();
     }
@@ -96,5 +97,6 @@ protected:
     int64_t days = 30;
     std::optional<int64_t> freeBytes;
     std::unique_ptr<RecordingsArchive> archive;
+    QList<RecordingsArchive::Change> changes; // as the archive reported them
     LogCapture log;
 };

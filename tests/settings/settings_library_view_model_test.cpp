@@ -2,10 +2,13 @@
 
 #include "base/Defaults.h"
 #include "core/config/AppConfig.h"
+#include "recording/RecordingManager.h"
 #include "settings/LibraryFixture.h"
+#include "settings/RecordingsCatalog.h"
 #include "support/FakeWorkspace.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <algorithm>
 
@@ -14,6 +17,20 @@
 namespace {
 
 using RecordingInfo = SettingsViewModel::RecordingInfo;
+
+// The list is read off the GUI thread: load, then wait for the listing.
+void loadAndWait(SettingsViewModel& model)
+{
+    model.loadInitialData();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !RecordingsCatalog::shared().isLoading(); }, 10000));
+}
+
+// Lets the store's queue finish and its reports reach the main thread.
+void settle()
+{
+    RecordingManager::shared().waitForPendingWork();
+    QCoreApplication::processEvents();
+}
 
 class SettingsViewModelTest : public SettingsFixture { };
 
@@ -40,7 +57,7 @@ TEST_F(SettingsViewModelTest, BeforeLoadingOnlyTheSwitchesHoldStoredValues)
     EXPECT_TRUE(QFile::exists(pathOf("x_2020_m.wav")));
 
     // Loading sorts what is read and writes nothing back.
-    model.loadInitialData();
+    loadAndWait(model);
     EXPECT_EQ(model.dictionaryWords(), (QStringList{"a", "b"}));
     EXPECT_EQ(AppConfig::whisperDictionaryWords(), (QStringList{"b", "a"}));
 }
@@ -48,7 +65,7 @@ TEST_F(SettingsViewModelTest, BeforeLoadingOnlyTheSwitchesHoldStoredValues)
 TEST_F(SettingsViewModelTest, AddingWordsTrimsSortsPlainlyAndSkipsDuplicates)
 {
     SettingsViewModel model;
-    model.loadInitialData();
+    loadAndWait(model);
     QSignalSpy changes(&model, &SettingsViewModel::dictionaryWordsChanged);
 
     model.addDictionaryWord(QStringLiteral("  Kubernetes \n"));
@@ -75,7 +92,7 @@ TEST_F(SettingsViewModelTest, RemovingComparesExactlyAndAlwaysWrites)
 {
     AppConfig::setWhisperDictionaryWords({QStringLiteral("beta"), QStringLiteral("alpha"), QStringLiteral("alpha")});
     SettingsViewModel model;
-    model.loadInitialData();
+    loadAndWait(model);
 
     model.removeDictionaryWord(QStringLiteral(" alpha"));
     EXPECT_EQ(model.dictionaryWords(), (QStringList{"alpha", "alpha", "beta"}));
@@ -141,7 +158,7 @@ TEST_F(SettingsViewModelTest, ListsIndexedRecordingsAndSidecarFilesNewestFirst)
     writeFile(pathOf("recording_b.txt"), "sidecar");
 
     SettingsViewModel model;
-    model.loadInitialData();
+    loadAndWait(model);
     const QList<RecordingInfo> rows = model.recordings();
     ASSERT_EQ(rows.size(), 5) << models(rows).join(",").toStdString();
     EXPECT_EQ(rows.first().transcription, "newest");
@@ -163,11 +180,11 @@ TEST_F(SettingsViewModelTest, ListsIndexedRecordingsAndSidecarFilesNewestFirst)
         }
     }
 
-    // A second listing gives the same rows new ids.
-    model.loadInitialData();
-    EXPECT_EQ(model.recordings().size(), rows.size());
-    EXPECT_NE(model.recordings().first().id, rows.first().id);
-    EXPECT_EQ(model.recordings().first().filePath, rows.first().filePath);
+    // Opening again while the index is unchanged reads nothing and keeps
+    // the very same rows (no copy per opening).
+    SettingsViewModel again;
+    loadAndWait(again);
+    EXPECT_EQ(again.recordings().constData(), rows.constData());
 }
 
 TEST_F(SettingsViewModelTest, DeletingKeepsTheIndexAndTheFolderConsistent)
@@ -179,14 +196,15 @@ TEST_F(SettingsViewModelTest, DeletingKeepsTheIndexAndTheFolderConsistent)
     writeFile(pathOf("other_2024_m.txt"), "other");
 
     SettingsViewModel model;
-    model.loadInitialData();
+    loadAndWait(model);
     ASSERT_EQ(model.recordings().size(), 3);
     const RecordingInfo indexed = model.recordings().first();
     ASSERT_EQ(indexed.filePath, pathOf("recording_a.wav"));
 
     model.deleteRecording(indexed);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.recordings().size() == 2; }, 10000));
     EXPECT_FALSE(QFile::exists(pathOf("recording_a.wav")));
-    EXPECT_FALSE(QFile::exists(pathOf("recording_a.txt")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(pathOf("recording_a.txt")); }, 10000));
     EXPECT_EQ(indexNames(), QStringList{"recording_b.wav"});
     EXPECT_EQ(model.recordings().size(), 2);
 
@@ -198,6 +216,7 @@ TEST_F(SettingsViewModelTest, DeletingKeepsTheIndexAndTheFolderConsistent)
     const RecordingInfo sidecar = *found;
     QFile::remove(sidecar.filePath);
     model.deleteRecording(sidecar);
+    settle();
     EXPECT_EQ(model.recordings().size(), 2);
     EXPECT_TRUE(QFile::exists(pathOf("other_2024_m.txt")));
 }
@@ -206,7 +225,7 @@ TEST_F(SettingsViewModelTest, ARecordingThatCannotBeRemovedKeepsItsRowAndIndexEn
 {
     writeIndexed({entry("recording_a.wav", QDateTime::currentDateTime(), "a")});
     SettingsViewModel model;
-    model.loadInitialData();
+    loadAndWait(model);
     ASSERT_EQ(model.recordings().size(), 1);
 
     // The file is replaced by a folder of the same name: never removed.
@@ -214,6 +233,7 @@ TEST_F(SettingsViewModelTest, ARecordingThatCannotBeRemovedKeepsItsRowAndIndexEn
     QDir(folder).mkdir("recording_a.wav");
     writeFile(pathOf("recording_a.wav/inside"), "keep");
     model.clearAllRecordings();
+    settle();
     EXPECT_EQ(model.recordings().size(), 1);
     EXPECT_EQ(indexNames(), QStringList{"recording_a.wav"});
     EXPECT_TRUE(QFile::exists(pathOf("recording_a.wav/inside")));
@@ -226,10 +246,10 @@ TEST_F(SettingsViewModelTest, ClearAllDeletesEveryListedRow)
     writeFile(pathOf("x_2020_m.wav"), "RIFF");
     writeFile(pathOf("x_2020_m.txt"), "x");
     SettingsViewModel model;
-    model.loadInitialData();
+    loadAndWait(model);
     ASSERT_EQ(model.recordings().size(), 3);
     model.clearAllRecordings();
-    EXPECT_TRUE(model.recordings().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.recordings().isEmpty(); }, 10000));
     EXPECT_TRUE(indexNames().isEmpty());
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"metadata.json"});
 }
@@ -240,7 +260,7 @@ TEST_F(SettingsViewModelTest, RevealsFilesAndOpensTheFolderCreatingItFirst)
     writeFile(pathOf("x_2020_m.txt"), "x");
     auto workspace = std::make_shared<FakeWorkspace>();
     SettingsViewModel model;
-    model.loadInitialData();
+    loadAndWait(model);
     model.openRecordingInFinder(model.recordings().first()); // no workspace yet: nothing happens
     model.setWorkspace(workspace);
     model.openRecordingInFinder(model.recordings().first());
@@ -254,7 +274,7 @@ TEST_F(SettingsViewModelTest, RevealsFilesAndOpensTheFolderCreatingItFirst)
 
     // A missing folder lists nothing.
     QDir(folder).removeRecursively();
-    model.loadInitialData();
+    loadAndWait(model);
     EXPECT_TRUE(model.recordings().isEmpty());
 }
 

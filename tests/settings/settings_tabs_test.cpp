@@ -1,7 +1,10 @@
 #include "settings/AdvancedTab.h"
 #include "settings/DictionaryTab.h"
 #include "settings/KeyboardShortcutCaptureView.h"
+#include "settings/RecordingActionsDelegate.h"
+#include "settings/RecordingsCatalog.h"
 #include "settings/RecordingsTab.h"
+#include "settings/RecordingsTableModel.h"
 #include "settings/SettingsViewModel.h"
 
 #include "core/config/AppConfig.h"
@@ -21,7 +24,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 
@@ -65,6 +68,22 @@ protected:
             writeFile(pathOf(base + ".txt"), QByteArray("text ") + QByteArray::number(i));
         }
         model->loadInitialData();
+        ASSERT_TRUE(waitForRows(count));
+    }
+
+    // The list is read off the GUI thread: wait for it to arrive.
+    bool waitForRows(int count)
+    {
+        return QTest::qWaitFor([&] { return model->recordings().size() == count; }, 10000);
+    }
+
+    // Clicks one of the icons the table draws in a row's actions cell.
+    static void clickAction(SettingsRecordingsTabView& tab, int row, RecordingActionsDelegate::Action action)
+    {
+        QTableView* table = tab.table();
+        const QRect cell = table->visualRect(table->model()->index(row, SettingsRecordingsTabView::actionsColumn));
+        QTest::mouseClick(
+            table->viewport(), Qt::LeftButton, {}, RecordingActionsDelegate::actionRect(cell, action).center());
     }
 
     std::unique_ptr<SettingsViewModel> model;
@@ -144,7 +163,7 @@ TEST_F(SettingsTabsTest, ClearAllAsksWithTheCountAndCancelKeepsEverything)
     addSidecarRecordings(3);
     auto tab = show<SettingsRecordingsTabView>();
     ASSERT_FALSE(tab->isEmptyStateShown());
-    ASSERT_EQ(tab->table()->rowCount(), 3);
+    ASSERT_EQ(tab->tableModel()->rowCount(), 3);
 
     tab->clearAllButton()->click();
     QMessageBox* box = tab->clearConfirmation();
@@ -161,7 +180,7 @@ TEST_F(SettingsTabsTest, ClearAllAsksWithTheCountAndCancelKeepsEverything)
             clear = button;
     ASSERT_TRUE(clear);
     clear->click();
-    EXPECT_TRUE(model->recordings().isEmpty());
+    ASSERT_TRUE(waitForRows(0));
     EXPECT_TRUE(tab->isEmptyStateShown());
     EXPECT_FALSE(tab->clearAllButton()->isEnabled());
 }
@@ -179,14 +198,13 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
 
     // Trash of row 0 deletes at once, without asking.
     const QString firstPath = model->recordings().first().filePath;
-    auto buttons = tab->table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
-    ASSERT_EQ(buttons.size(), 2);
-    buttons.at(0)->click();
+    clickAction(*tab, 0, RecordingActionsDelegate::Action::reveal);
     EXPECT_EQ(workspace->revealed, QStringList{firstPath});
-    buttons.at(1)->click();
+    clickAction(*tab, 0, RecordingActionsDelegate::Action::remove);
     EXPECT_FALSE(tab->clearConfirmation());
+    ASSERT_TRUE(waitForRows(3));
     EXPECT_FALSE(QFile::exists(firstPath));
-    ASSERT_EQ(tab->table()->rowCount(), 3);
+    EXPECT_EQ(tab->tableModel()->rowCount(), 3);
 
     // Three selected: one is revealed, all three are deleted.
     tab->table()->selectAll();
@@ -194,8 +212,8 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
     tab->contextMenu()->actions().at(0)->trigger();
     EXPECT_EQ(workspace->revealed.size(), 2);
     tab->contextMenu()->actions().at(2)->trigger();
-    EXPECT_TRUE(model->recordings().isEmpty());
     EXPECT_TRUE(tab->selectedRecordings().isEmpty());
+    ASSERT_TRUE(waitForRows(0));
     EXPECT_TRUE(tab->isEmptyStateShown());
 }
 
@@ -242,15 +260,50 @@ TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFile
     ASSERT_EQ(indexNames().size(), 1);
     const QString saved = pathOf(indexNames().first());
     model->loadInitialData();
+    ASSERT_TRUE(waitForRows(1));
     auto tab = show<SettingsRecordingsTabView>();
-    ASSERT_EQ(tab->table()->rowCount(), 1);
-    EXPECT_EQ(tab->table()->item(0, SettingsRecordingsTabView::transcriptionColumn)->text(), "hello there");
+    ASSERT_EQ(tab->tableModel()->rowCount(), 1);
+    EXPECT_EQ(
+        tab->tableModel()->index(0, SettingsRecordingsTabView::transcriptionColumn).data().toString(), "hello there");
 
-    auto buttons = tab->table()->cellWidget(0, SettingsRecordingsTabView::actionsColumn)->findChildren<QToolButton*>();
-    ASSERT_EQ(buttons.size(), 2);
-    buttons.at(1)->click();
+    clickAction(*tab, 0, RecordingActionsDelegate::Action::remove);
+    ASSERT_TRUE(waitForRows(0));
     EXPECT_FALSE(QFile::exists(saved));
     EXPECT_TRUE(indexNames().isEmpty());
+    EXPECT_TRUE(tab->isEmptyStateShown());
+}
+
+TEST_F(SettingsTabsTest, KeysAndNamedButtonsActOnTheSelectedRecordings)
+{
+    auto workspace = std::make_shared<FakeWorkspace>();
+    model->setWorkspace(workspace);
+    addSidecarRecordings(3);
+    auto tab = show<SettingsRecordingsTabView>();
+    QTableView* table = tab->table();
+    EXPECT_FALSE(tab->revealSelectedButton()->isEnabled());
+    EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
+
+    // The buttons say which recording they act on.
+    table->setFocus();
+    table->selectRow(1);
+    const SettingsViewModel::RecordingInfo chosen = model->recordings().at(1);
+    const QString date = tab->tableModel()->index(1, SettingsRecordingsTabView::dateColumn).data().toString();
+    EXPECT_TRUE(tab->deleteSelectedButton()->accessibleName().contains(date));
+    EXPECT_TRUE(tab->revealSelectedButton()->accessibleName().contains(date));
+    EXPECT_TRUE(tab->deleteSelectedButton()->isEnabled());
+
+    QTest::keyClick(table, Qt::Key_Return);
+    EXPECT_EQ(workspace->revealed, QStringList{chosen.filePath});
+    QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_TRUE(waitForRows(2));
+    EXPECT_FALSE(QFile::exists(chosen.filePath));
+    EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
+
+    // Two selected: the delete button names the count and removes both.
+    table->selectAll();
+    EXPECT_TRUE(tab->deleteSelectedButton()->accessibleName().contains(QLatin1String("2")));
+    tab->deleteSelectedButton()->click();
+    ASSERT_TRUE(waitForRows(0));
     EXPECT_TRUE(tab->isEmptyStateShown());
 }
 
@@ -303,6 +356,7 @@ TEST_F(SettingsTabsTest, Screenshots)
                 AppConfig::setWhisperDictionaryWords({});
             }
             model->loadInitialData();
+            ASSERT_TRUE(QTest::qWaitFor([] { return !RecordingsCatalog::shared().isLoading(); }, 10000));
             std::vector<std::pair<QString, std::unique_ptr<QWidget>>> tabs;
             tabs.emplace_back("dictionary", std::make_unique<SettingsDictionaryTabView>(model.get()));
             tabs.emplace_back("recordings", std::make_unique<SettingsRecordingsTabView>(model.get()));
@@ -316,6 +370,8 @@ TEST_F(SettingsTabsTest, Screenshots)
                 // Show the pressed looks too: an armed row, a selected word.
                 if (auto* advanced = qobject_cast<SettingsAdvancedTabView*>(tab.get()))
                     advanced->shortcutRows().at(1)->startCapturing();
+                if (auto* recordings = qobject_cast<SettingsRecordingsTabView*>(tab.get()))
+                    recordings->table()->selectRow(0);
                 if (auto* dictionary = qobject_cast<SettingsDictionaryTabView*>(tab.get());
                     dictionary && dictionary->wordList()->count() > 1)
                     dictionary->wordList()->item(1)->setSelected(true);

@@ -2,8 +2,7 @@
 
 #include "base/Log.h"
 #include "core/config/AppConfig.h"
-
-#include <unistd.h>
+#include "core/speech/ProcessorAllowance.h"
 
 #include <algorithm>
 #include <atomic>
@@ -79,9 +78,10 @@ int WhisperPassParameters::configuredProcessorCount()
     // not the library's, so its passes take one processor.
     return 1;
 #endif
-    // Every processor of the machine, not only those online right now.
-    const long count = sysconf(_SC_NPROCESSORS_CONF);
-    return count > 0 ? static_cast<int>(count) : 1;
+    // The processors this process may run on, not the machine's: a
+    // confined process given more spinning threads than it may run waits
+    // on them. Unconfined, that is every processor.
+    return ProcessorAllowance::current();
 }
 
 int WhisperPassParameters::threadCount(int processorCount)

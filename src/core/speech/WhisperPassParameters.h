@@ -23,14 +23,15 @@ public:
     static constexpr const char* suppressPattern =
         "\\[Music\\]|\\[Applause\\]|\\[Laughter\\]|\u266A|\u266B|\u266C|\u2669";
 
-    // Reads the decoding settings now; `processorCount` is the machine's
-    // configured processor count.
+    // Reads the decoding settings now; `processorCount` is the number of
+    // processors this process may run on.
     explicit WhisperPassParameters(const QString& modelPath, int processorCount = configuredProcessorCount());
     WhisperPassParameters(const WhisperPassParameters&) = delete;
     WhisperPassParameters& operator=(const WhisperPassParameters&) = delete;
 
     const whisper_full_params& record() const { return params; }
 
+    // The processors this process may run on (affinity mask and CPU quota).
     static int configuredProcessorCount();
     static int threadCount(int processorCount);
     // English-only model files carry ".en.bin" in their name.

@@ -18,7 +18,7 @@ class WhisperWrapper {
 public:
     // Nothing when the file does not exist or whisper.cpp cannot load it.
     // Passes use min(processors, 8) threads; `processorCount` 0 means the
-    // machine's configured processor count (benchmarks pin it).
+    // processors this process may run on (benchmarks pin it).
     static std::shared_ptr<WhisperWrapper> create(const QString& modelPath, int processorCount = 0);
     ~WhisperWrapper();
     WhisperWrapper(const WhisperWrapper&) = delete;
