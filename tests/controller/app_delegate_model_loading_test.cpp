@@ -5,6 +5,7 @@
 #include "core/speech/WhisperWrapper.h"
 #include "platform/AlertPresenter.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 
@@ -102,7 +103,7 @@ protected:
     }
     static void waitFor(const std::function<bool()>& done)
     {
-        QDeadlineTimer deadline(60000);
+        QDeadlineTimer deadline(Patience::transcription);
         while (!done() && !deadline.hasExpired())
             Dispatch::drainMainQueue(20);
     }

@@ -3,6 +3,7 @@
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
 #include "shell/theme/GlassButton.h"
+#include "support/Patience.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -58,7 +59,7 @@ TEST_F(FirstLaunchTest, ADownloadShowsItsProgressThenContinueArmsOnce)
     EXPECT_EQ(visibleAreas(view), QStringList{"progress"});
     EXPECT_EQ(view.progressBar()->value(), 0);
 
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, Patience::transfer));
     ASSERT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
     EXPECT_FALSE(state.isDownloading());
     EXPECT_TRUE(state.statusText().isEmpty());
@@ -93,7 +94,7 @@ TEST_F(FirstLaunchTest, AFailureShowsTheReasonAndARetryThatStartsAFreshAttempt)
     FirstLaunchViewModel& state = *view.viewModel();
 
     state.startDownload();
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadFailed(); }, Patience::transfer));
     EXPECT_FALSE(state.isDownloading());
     EXPECT_TRUE(state.statusText().startsWith("Download failed: ")) << state.statusText().toStdString();
     EXPECT_GT(state.statusText().size(), QStringLiteral("Download failed: ").size());
@@ -110,7 +111,7 @@ TEST_F(FirstLaunchTest, AFailureShowsTheReasonAndARetryThatStartsAFreshAttempt)
     EXPECT_EQ(state.statusText(), "Connecting...");
     EXPECT_EQ(state.downloadProgress(), reached);
     EXPECT_EQ(visibleAreas(view), QStringList{"progress"});
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, Patience::transfer));
     EXPECT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
     EXPECT_EQ(completions, 0) << "only Continue arms the dictation";
 }
@@ -124,7 +125,7 @@ TEST_F(FirstLaunchTest, AServerWithoutALengthGetsNoMadeUpTotal)
     QStringList seen;
     QObject::connect(&state, &FirstLaunchViewModel::statusTextChanged, [&](const QString& text) { seen << text; });
     state.startDownload();
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, Patience::transfer));
     for (const QString& text : seen)
         EXPECT_FALSE(text.contains("-0.0") || text.contains(" / ")) << text.toStdString();
 }
@@ -135,7 +136,7 @@ TEST_F(FirstLaunchTest, AClosedViewLetsItsDownloadFinish)
     auto view = std::make_unique<FirstLaunchView>([this] { ++completions; });
     view->viewModel()->startDownload();
     view.reset();
-    EXPECT_TRUE(pumpUntil([&] { return QFileInfo::exists(pathOf(model)); }, 30000));
+    EXPECT_TRUE(pumpUntil([&] { return QFileInfo::exists(pathOf(model)); }, Patience::transfer));
     EXPECT_EQ(completions, 0);
 }
 

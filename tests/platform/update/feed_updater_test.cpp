@@ -6,6 +6,7 @@
 #include "support/FakeWorkspace.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 
 #include <QTcpServer>
@@ -56,7 +57,7 @@ protected:
     void checkAndWait(FeedUpdater& checker)
     {
         checker.checkForUpdates();
-        ASSERT_TRUE(pumpUntil([&] { return !checker.isChecking(); }, 20000));
+        ASSERT_TRUE(pumpUntil([&] { return !checker.isChecking(); }, Patience::transfer));
     }
 
     LocalHttpServer server;
@@ -190,7 +191,8 @@ TEST_F(FeedUpdaterTest, AutomaticChecksRunDailyAndSpeakOnlyOfNewVersions)
     auto fresh = updater(feedAddress());
     fresh->setClock([now] { return now; });
     fresh->start();
-    ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/appcast.xml") == 1 && !fresh->isChecking(); }, 20000));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return server.requestCount("/appcast.xml") == 1 && !fresh->isChecking(); }, Patience::transfer));
     EXPECT_TRUE(alerts->shown.empty());
     EXPECT_EQ(Defaults::value(FeedUpdater::lastCheckKey).toLongLong(), now.toSecsSinceEpoch());
     EXPECT_NEAR(fresh->scheduledCheckInMs(), 24 * 3600 * 1000, 5000);
@@ -203,7 +205,8 @@ TEST_F(FeedUpdaterTest, AScheduledCheckThatFailsOnlyWritesALogLine)
     LogCapture log;
     auto checker = updater(unreachableAddress());
     checker->start();
-    ASSERT_TRUE(pumpUntil([&] { return !log.systemLines().filter("[Updater] Update check failed").isEmpty(); }, 20000));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return !log.systemLines().filter("[Updater] Update check failed").isEmpty(); }, Patience::transfer));
     EXPECT_TRUE(alerts->shown.empty());
     EXPECT_GT(checker->scheduledCheckInMs(), 0) << "tried again later";
 }
