@@ -3,15 +3,34 @@
 # session bus, openbox as window manager and a PulseAudio daemon whose
 # default source "virtual_mic" hears whatever is played into the default
 # sink "virtual_speaker" (paplay). Everything stops when the command ends.
+# Several sessions may run at once: each takes a display number the X
+# server itself finds free.
 set -euo pipefail
 
 if [[ "${TALLOWIND_IN_TEST_SESSION:-}" != 1 ]]; then
   export TALLOWIND_IN_TEST_SESSION=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- "$0" "$@"
+  exec dbus-run-session -- "$0" "$@"
 fi
 
 runtime=$(mktemp -d)
 chmod 700 "$runtime"
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+
+# -displayfd: the server picks a free number and writes it once it listens.
+mkfifo "$runtime/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$runtime/display" </dev/null >"$runtime/xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 30 number <"$runtime/display" || { echo "Xvfb did not start:" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$number"
+unset XAUTHORITY
+dbus-update-activation-environment DISPLAY
 export XDG_RUNTIME_DIR=$runtime
 export PULSE_RUNTIME_PATH=$runtime/pulse
 export PULSE_SERVER=unix:$runtime/pulse/native
@@ -24,14 +43,6 @@ load-module module-remap-source master=virtual_speaker.monitor source_name=virtu
 set-default-sink virtual_speaker
 set-default-source virtual_mic
 PA
-
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$runtime"
-}
-trap cleanup EXIT
 
 pulseaudio -n -F "$runtime/pulse.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
   </dev/null >"$runtime/pulse.log" 2>&1 &
@@ -50,5 +61,17 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start:" >&2; cat "$runtime/pulse.log" >&2; exit 1; }
+
+# A desktop session brings up its accessibility bus and registry at login,
+# before any application starts; an application that starts while they are
+# still coming up may never announce its focus.
+a11y=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress 2>/dev/null | tr -d ' ' || true)
+if [[ -n "$a11y" ]]; then
+  for _ in $(seq 100); do
+    dbus-send --bus="$a11y" --print-reply --dest=org.a11y.atspi.Registry /org/a11y/atspi/accessible/root \
+      org.freedesktop.DBus.Properties.Get string:org.a11y.atspi.Accessible string:Name >/dev/null 2>&1 && break
+    sleep 0.05
+  done
+fi
 
 "$@"

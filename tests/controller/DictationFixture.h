@@ -13,6 +13,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeSpeechRecognizer.h"
 #include "support/FakeWorkspace.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 
 #include <QElapsedTimer>
@@ -84,7 +85,7 @@ protected:
     }
 
     // Runs the main queue until `done` holds; false after `timeoutMs`.
-    static bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000)
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs = Patience::transcription)
     {
         QElapsedTimer timer;
         timer.start();

@@ -6,6 +6,7 @@
 #include "platform/AlertPresenter.h"
 #include "popover/PopoverViewModel.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 
@@ -107,7 +108,7 @@ protected:
     }
     static void waitFor(const std::function<bool()>& done)
     {
-        QDeadlineTimer deadline(60000);
+        QDeadlineTimer deadline(Patience::transcription);
         while (!done() && !deadline.hasExpired())
             Dispatch::drainMainQueue(20);
     }

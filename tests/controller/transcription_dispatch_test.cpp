@@ -5,6 +5,7 @@
 #include "core/speech/WhisperModelFile.h"
 #include "recording/RecordingManager.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/TestSpeech.h"
 #include "support/WhisperTestModel.h"
 
@@ -212,7 +213,7 @@ TEST_F(TranscriptionTest, QuickDictationsAreTranscribedOneAfterTheOtherInOrder)
             const QStringList lines = log.systemLines();
             return std::count_if(lines.begin(), lines.end(), finished) == lengths.size();
         },
-        90000));
+        Patience::transcription));
     QStringList steps;
     for (const QString& line : log.systemLines()) {
         if (line == "[AppDelegate] Calling whisperWrapper.transcribe")

@@ -4,6 +4,7 @@
 #include "downloads/FirstLaunchViewModel.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/theme/GlassButton.h"
+#include "support/Patience.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -62,7 +63,7 @@ TEST_F(FirstLaunchTest, ADownloadShowsItsProgressThenContinueArmsOnce)
     EXPECT_EQ(visibleAreas(view), QStringList{"progress"});
     EXPECT_EQ(view.progressBar()->value(), 0);
 
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, Patience::transfer));
     ASSERT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
     EXPECT_FALSE(state.isDownloading());
     EXPECT_TRUE(state.statusText().isEmpty());
@@ -97,7 +98,7 @@ TEST_F(FirstLaunchTest, AFailureShowsTheReasonAndARetryThatStartsAFreshAttempt)
     FirstLaunchViewModel& state = *view.viewModel();
 
     state.startDownload();
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadFailed(); }, Patience::transfer));
     EXPECT_FALSE(state.isDownloading());
     EXPECT_TRUE(state.statusText().startsWith("Download failed: ")) << state.statusText().toStdString();
     EXPECT_GT(state.statusText().size(), QStringLiteral("Download failed: ").size());
@@ -114,7 +115,7 @@ TEST_F(FirstLaunchTest, AFailureShowsTheReasonAndARetryThatStartsAFreshAttempt)
     EXPECT_EQ(state.statusText(), "Connecting...");
     EXPECT_EQ(state.downloadProgress(), reached);
     EXPECT_EQ(visibleAreas(view), QStringList{"progress"});
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, Patience::transfer));
     EXPECT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
     EXPECT_EQ(completions, 0) << "only Continue arms the dictation";
 }
@@ -128,7 +129,7 @@ TEST_F(FirstLaunchTest, AServerWithoutALengthGetsNoMadeUpTotal)
     QStringList seen;
     QObject::connect(&state, &FirstLaunchViewModel::statusTextChanged, [&](const QString& text) { seen << text; });
     state.startDownload();
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, Patience::transfer));
     for (const QString& text : seen)
         EXPECT_FALSE(text.contains("-0.0") || text.contains(" / ")) << text.toStdString();
 }
@@ -139,7 +140,7 @@ TEST_F(FirstLaunchTest, AClosedViewLetsItsDownloadFinish)
     auto view = std::make_unique<FirstLaunchView>([this] { ++completions; });
     view->viewModel()->startDownload();
     view.reset();
-    EXPECT_TRUE(pumpUntil([&] { return QFileInfo::exists(pathOf(model)); }, 30000));
+    EXPECT_TRUE(pumpUntil([&] { return QFileInfo::exists(pathOf(model)); }, Patience::transfer));
     EXPECT_EQ(completions, 0);
 }
 
@@ -168,6 +169,6 @@ TEST_F(FirstLaunchTest, TheWindowOpensOnTheDownloadSoTheFirstKeyStartsIt)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_TRUE(view->viewModel()->isDownloading());
     EXPECT_TRUE(window && window->isVisible());
-    EXPECT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, 30000));
+    EXPECT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, Patience::transfer));
     delete window.data();
 }

@@ -1,6 +1,7 @@
 #include "downloads/ModelDownloader.h"
 
 #include "downloads/DownloadFixture.h"
+#include "support/Patience.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ TEST_F(ModelDownloaderTest, StalledBodyFailsAfterTheStallTimeout)
     serve(model, route);
 
     auto downloader = start(std::chrono::milliseconds(500));
-    ASSERT_TRUE(pumpUntil([&] { return delegate.ended(); }, 20000));
+    ASSERT_TRUE(pumpUntil([&] { return delegate.ended(); }, Patience::transfer));
     ASSERT_TRUE(delegate.failure().has_value());
     EXPECT_EQ(delegate.failure()->kind(), TallowindError::Kind::networkError);
     EXPECT_GT(delegate.progressCount(), 0);

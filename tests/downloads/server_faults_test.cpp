@@ -5,6 +5,7 @@
 
 #include "downloads/FirstLaunchViewModel.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/QtMessageCapture.h"
 
 #include <QUrl>
@@ -17,7 +18,7 @@ protected:
     QString failureLine()
     {
         state.startDownload();
-        EXPECT_TRUE(pumpUntil([&] { return state.downloadFailed() || state.downloadComplete(); }, 30000));
+        EXPECT_TRUE(pumpUntil([&] { return state.downloadFailed() || state.downloadComplete(); }, Patience::transfer));
         EXPECT_TRUE(state.downloadFailed());
         EXPECT_FALSE(QFileInfo::exists(pathOf(model)));
         EXPECT_TRUE(modelsFolderEntries().isEmpty()) << "no part-file is left behind";
@@ -105,7 +106,7 @@ TEST_F(ServerFaultsTest, ASilentServerIsNamedUntilDataComesAgain)
     QObject::connect(&state, &FirstLaunchViewModel::statusTextChanged, [&](const QString& text) { lines << text; });
 
     state.startDownload();
-    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return state.downloadComplete() || state.downloadFailed(); }, Patience::transfer));
     ASSERT_TRUE(state.downloadComplete()) << state.statusText().toStdString();
     const qsizetype waiting = lines.lastIndexOf("Waiting for the server... 0.5 MB / 1.0 MB");
     ASSERT_GE(waiting, 0) << lines.join('\n').toStdString();

@@ -4,6 +4,7 @@
 // controls share a name and role, and Tab reaches every control that takes
 // the focus.
 #include "support/EventLoop.h"
+#include "support/Patience.h"
 #include "support/XTestKeyboard.h"
 
 #include <QCoreApplication>
@@ -96,7 +97,7 @@ public:
     QJsonObject ask(const QString& command)
     {
         process.write(command.toUtf8() + '\n');
-        if (!pumpUntil([this] { return process.canReadLine(); }, 30000))
+        if (!pumpUntil([this] { return process.canReadLine(); }, Patience::transfer))
             return {{"error", "no answer to " + command}};
         return QJsonDocument::fromJson(process.readLine()).object();
     }

@@ -14,6 +14,7 @@
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
@@ -72,7 +73,7 @@ protected:
         QProcess player;
         player.start("paplay", {speech});
         ASSERT_TRUE(player.waitForStarted(5000));
-        ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+        ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
         pumpFor(300);
         keyboard.release("w");
         keyboard.release("Alt_L");
@@ -110,7 +111,8 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
 
     ASSERT_NO_FATAL_FAILURE(dictate(controller, speech));
 
-    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000)) << log.systemLines().join("\n").toStdString();
+    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, Patience::transcription))
+        << log.systemLines().join("\n").toStdString();
     const QString text = announced.front();
     ASSERT_FALSE(text.trimmed().isEmpty());
     const QString expected = AppDelegate::sanitizeText(text + " ");
@@ -166,7 +168,7 @@ TEST_F(DictationEndToEnd, ADictationSavedWithSavingOnIsARowOfTheRecordingsTabUnt
             store.waitForPendingWork();
             return !store.getRecordings().isEmpty();
         },
-        60000));
+        Patience::transcription));
     const RecordingMetadata saved = store.getRecordings().front();
     const QString wav = QDir(store.recordingsDirectory()).filePath(saved.filename);
 

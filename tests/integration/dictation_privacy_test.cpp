@@ -7,6 +7,7 @@
 #include "core/speech/ModelManager.h"
 #include "support/EventLoop.h"
 #include "support/PasteTarget.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
@@ -101,7 +102,7 @@ TEST_F(DictationPrivacy, DictationOpensNoInternetSocket)
     QProcess player;
     player.start("paplay", {speech});
     ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
     pumpFor(300);
     keyboard.release("w");
     keyboard.release("Alt_L");
@@ -112,13 +113,13 @@ TEST_F(DictationPrivacy, DictationOpensNoInternetSocket)
             pasted = target.text();
             return !pasted.trimmed().isEmpty();
         },
-        60000))
+        Patience::transcription))
         << "nothing was pasted";
 
     const qint64 pid = tracedChild(traced.processId());
     ASSERT_GT(pid, 0);
     ::kill(static_cast<pid_t>(pid), SIGTERM);
-    ASSERT_TRUE(traced.waitForFinished(20000));
+    ASSERT_TRUE(traced.waitForFinished(Patience::transfer));
 
     const QString lines = traceText(trace);
     // The trace saw the tool's own connections (display, sound, bus)...

@@ -4,6 +4,7 @@
 #include "platform/sphinx/PocketSphinxRecognizer.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "recording/RecordingManager.h"
+#include "support/Patience.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -57,7 +58,7 @@ TEST(LivePreviewCapture, SpokenWordsGivePartialTextFromTheMicrophone)
     ASSERT_TRUE(stream->start(&error)) << error.toStdString();
 
     ASSERT_TRUE(speak(folder.path(), QStringLiteral("this is a test of the live preview")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !collector.partials.isEmpty(); }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !collector.partials.isEmpty(); }, Patience::transcription));
     transcriber.finishRecognition();
     stream->removeTap();
     stream->stop();

@@ -17,6 +17,7 @@
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 
@@ -94,12 +95,12 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
     QProcess player;
     player.start("paplay", {speech});
     ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
     pumpFor(300);
     QTest::mouseClick(studio->recordButton(), Qt::LeftButton);
     EXPECT_FALSE(controller.isRecording());
 
-    ASSERT_TRUE(pumpUntil([&] { return !studio->state().transcribedText().isEmpty(); }, 60000))
+    ASSERT_TRUE(pumpUntil([&] { return !studio->state().transcribedText().isEmpty(); }, Patience::transcription))
         << log.systemLines().join("\n").toStdString();
     const QString transcript = studio->state().transcribedText();
     EXPECT_EQ(studio->editor()->toPlainText(), transcript);

@@ -14,6 +14,7 @@
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 #include "support/WindowGeometry.h"
@@ -185,14 +186,15 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
     QProcess player;
     player.start("paplay", {speech});
     ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
     pumpFor(300);
     EXPECT_TRUE(panel()->isVisible());
     keyboard.release("w");
     keyboard.release("Alt_L");
     EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000)) << "the indicator stayed after the release";
 
-    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000)) << log.systemLines().join("\n").toStdString();
+    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, Patience::transcription))
+        << log.systemLines().join("\n").toStdString();
     const QString expectedText = before + AppDelegate::sanitizeText(announced.front() + " ");
     QString pasted;
     EXPECT_TRUE(pumpUntil(

@@ -15,6 +15,7 @@
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LocalHttpServer.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 
@@ -120,14 +121,14 @@ TEST_F(SettingsModelsOnDesktop, ADownloadedAndChosenModelRunsTheNextDictation)
     QSet<int> barValues;
     QObject::connect(q8Card->progressBar(), &QProgressBar::valueChanged, [&](int value) { barValues.insert(value); });
     QTest::mouseClick(q8Card->downloadButton(), Qt::LeftButton);
-    ASSERT_TRUE(pumpUntil([&] { return q8Card->isDownloaded(); }, 60000));
+    ASSERT_TRUE(pumpUntil([&] { return q8Card->isDownloaded(); }, Patience::transfer));
     EXPECT_GE(barValues.size(), 3);
     EXPECT_TRUE(page->card(q5)->isSelected()) << "a download does not change the choice";
 
     // Q5 is loaded.
     bool loaded = false;
     controller.ensureModelLoaded([&](bool ok) { loaded = ok; });
-    ASSERT_TRUE(pumpUntil([&] { return loaded; }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return loaded; }, Patience::transcription));
     ASSERT_TRUE(ModelLoadingTestAccess::hasBridge(controller));
 
     // Choosing Q8: the controller lets go of the loaded Q5.
@@ -149,10 +150,10 @@ TEST_F(SettingsModelsOnDesktop, ADownloadedAndChosenModelRunsTheNextDictation)
     QProcess player;
     player.start("paplay", {speech});
     ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
     pumpFor(300);
     controller.stopRecording();
-    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000));
+    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, Patience::transcription));
     EXPECT_TRUE(ModelLoadingTestAccess::hasBridge(controller));
     RecordingManager::shared().waitForPendingWork();
     const auto saved = RecordingManager::shared().getRecordings();

@@ -4,6 +4,7 @@
 #include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
+#include "support/Patience.h"
 #include "support/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +47,7 @@ public:
         process.start(program, command);
         if (!process.waitForStarted(10000))
             return false;
-        return pumpUntil([&] { return QFile::exists(logPath + QStringLiteral(".ready")); }, 20000);
+        return pumpUntil([&] { return QFile::exists(logPath + QStringLiteral(".ready")); }, Patience::transfer);
     }
 
     // Gives the terminal window the keyboard focus, as the user's click would.

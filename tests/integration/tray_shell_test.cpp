@@ -18,6 +18,7 @@
 #include "support/FakeSpeechRecognizer.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
@@ -166,8 +167,8 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     auto* view = qobject_cast<FirstLaunchView*>(welcome->contentWidget());
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(clickAt(view->downloadButton()->mapToGlobal(view->downloadButton()->rect().center()), 1));
-    ASSERT_TRUE(
-        pumpUntil([&] { return view->viewModel()->downloadComplete() || view->viewModel()->downloadFailed(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete() || view->viewModel()->downloadFailed(); },
+        Patience::transfer));
     ASSERT_TRUE(view->viewModel()->downloadComplete()) << view->viewModel()->statusText().toStdString();
     EXPECT_TRUE(QFile::exists(ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5)));
     ASSERT_TRUE(pumpUntil([&] { return view->continueButton()->isVisible(); }, 5000));
@@ -189,11 +190,12 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     QProcess player;
     player.start("paplay", {spoken});
     ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
     pumpFor(300);
     keyboard.release("w");
     keyboard.release("Alt_L");
-    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, 60000)) << log.systemLines().join("\n").toStdString();
+    ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, Patience::transcription))
+        << log.systemLines().join("\n").toStdString();
     EXPECT_FALSE(announced.front().trimmed().isEmpty());
 
     controller.applicationWillTerminate();

@@ -5,6 +5,7 @@
 #include "base/Defaults.h"
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
+#include "support/Patience.h"
 
 #include <QSignalSpy>
 
@@ -154,7 +155,7 @@ TEST_F(PopoverDownloads, ProgressIsKeptWhileItRunsAndTheRowShowsTheFileAfterward
     model.downloadModel(model.models()[1]);
     model.downloadModel(model.models()[1]);
     EXPECT_TRUE(model.isDownloading(WhisperModel::largeV3TurboQ8));
-    ASSERT_TRUE(pumpUntil([&] { return !model.isDownloading(WhisperModel::largeV3TurboQ8); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return !model.isDownloading(WhisperModel::largeV3TurboQ8); }, Patience::transfer));
 
     EXPECT_EQ(server.requestCount(routeOf(WhisperModel::largeV3TurboQ8)), 1) << "the second start is ignored";
     ASSERT_GE(seen.size(), 2U);
@@ -175,7 +176,7 @@ TEST_F(PopoverDownloads, AFailedDownloadLeavesNoEntriesBehind)
     QSignalSpy rows(&model, &PopoverViewModel::modelsChanged);
 
     model.downloadModel(model.models()[3]);
-    ASSERT_TRUE(pumpUntil([&] { return !model.isDownloading(WhisperModel::largeV3); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return !model.isDownloading(WhisperModel::largeV3); }, Patience::transfer));
     EXPECT_TRUE(model.downloadProgress().isEmpty());
     EXPECT_GE(rows.count(), 1) << "the rows are rebuilt";
     EXPECT_FALSE(model.models()[3].isDownloaded);
@@ -189,7 +190,8 @@ TEST_F(PopoverDownloads, CancellingForgetsTheDownloadForGood)
     EXPECT_TRUE(model.downloadProgress().isEmpty()) << "nothing to cancel";
 
     model.downloadModel(model.models()[0]);
-    ASSERT_TRUE(pumpUntil([&] { return model.downloadProgress().value("large-v3-turbo-q5_0") > 0.0; }, 30000));
+    ASSERT_TRUE(
+        pumpUntil([&] { return model.downloadProgress().value("large-v3-turbo-q5_0") > 0.0; }, Patience::transfer));
     model.cancelDownload(model.models()[0]);
     EXPECT_FALSE(model.isDownloading(WhisperModel::largeV3TurboQ5));
     EXPECT_TRUE(model.downloadProgress().isEmpty());

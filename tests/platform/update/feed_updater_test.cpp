@@ -6,6 +6,7 @@
 #include "support/FakeWorkspace.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/QtMessageCapture.h"
 #include "support/SettingsReset.h"
 
@@ -57,7 +58,7 @@ protected:
     void checkAndWait(FeedUpdater& checker)
     {
         checker.checkForUpdates();
-        ASSERT_TRUE(pumpUntil([&] { return !checker.isChecking(); }, 20000));
+        ASSERT_TRUE(pumpUntil([&] { return !checker.isChecking(); }, Patience::transfer));
     }
 
     LocalHttpServer server;
@@ -171,7 +172,7 @@ TEST_F(FeedUpdaterTest, AnOversizedFeedIsCutOffAtTheCapWhetherAnnouncedOrNot)
             << alerts->shown[0].informativeText.toStdString();
         // The transfer stops at the cap; only what the sockets' buffers
         // took on the way was sent beyond it.
-        ASSERT_TRUE(pumpUntil([&] { return server.openConnections() == 0; }, 20000));
+        ASSERT_TRUE(pumpUntil([&] { return server.openConnections() == 0; }, Patience::transfer));
         EXPECT_LT(server.bodyBytesSent() - sentBefore, hugeFeed / 2);
     }
 }
@@ -235,7 +236,8 @@ TEST_F(FeedUpdaterTest, AutomaticChecksRunDailyAndSpeakOnlyOfNewVersions)
     auto fresh = updater(feedAddress());
     fresh->setClock([now] { return now; });
     fresh->start();
-    ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/appcast.xml") == 1 && !fresh->isChecking(); }, 20000));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return server.requestCount("/appcast.xml") == 1 && !fresh->isChecking(); }, Patience::transfer));
     EXPECT_TRUE(alerts->shown.empty());
     EXPECT_EQ(Defaults::value(FeedUpdater::lastCheckKey).toLongLong(), now.toSecsSinceEpoch());
     EXPECT_NEAR(fresh->scheduledCheckInMs(), 24 * 3600 * 1000, 5000);
@@ -248,7 +250,8 @@ TEST_F(FeedUpdaterTest, AScheduledCheckThatFailsOnlyWritesALogLine)
     LogCapture log;
     auto checker = updater(unreachableAddress());
     checker->start();
-    ASSERT_TRUE(pumpUntil([&] { return !log.systemLines().filter("[Updater] Update check failed").isEmpty(); }, 20000));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return !log.systemLines().filter("[Updater] Update check failed").isEmpty(); }, Patience::transfer));
     EXPECT_TRUE(alerts->shown.empty());
     EXPECT_GT(checker->scheduledCheckInMs(), 0) << "tried again later";
 }
