@@ -46,12 +46,13 @@ test-sanitize: setup-test $(SAN_BUILD)/build.ninja
 
 # ThreadSanitizer instruments our code only; tests/tsan.supp names the
 # uninstrumented libraries whose internals it cannot see. The desktop suite
-# runs in the other two builds, so this one leaves it out.
+# runs in the other two builds, so this one leaves it out, and so the suites
+# whose code starts no thread.
 $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWIND_SANITIZE_THREAD=ON -DTALLOWIND_BENCH=OFF
 
 test-tsan: setup-test $(TSAN_BUILD)/build.ninja
-	cmake $(TSAN_BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_BENCH=OFF -DTALLOWIND_TOOLS=OFF -DTALLOWIND_INTEGRATION_TESTS=OFF
+	cmake $(TSAN_BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_BENCH=OFF -DTALLOWIND_TOOLS=OFF -DTALLOWIND_INTEGRATION_TESTS=OFF -DTALLOWIND_SINGLE_THREADED_TESTS=OFF
 	cmake --build $(TSAN_BUILD) -j$(JOBS)
 	cd $(TSAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
