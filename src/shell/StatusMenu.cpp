@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QShortcut>
 
 namespace StatusMenu {
 
@@ -32,6 +33,12 @@ QMenu* build(ShellHost& host)
     QAction* quit = menu->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QObject::connect(quit, &QAction::triggered, menu, [] { QCoreApplication::quit(); });
+    // Likewise the keys "Quit" shows.
+    auto* quitKeys = new QShortcut(quit->shortcut(), menu);
+    QObject::connect(quitKeys, &QShortcut::activated, menu, [menu] {
+        menu->close();
+        QCoreApplication::quit();
+    });
     return menu;
 }
 
