@@ -134,6 +134,19 @@ public:
     void showContextMenu();
     void showFocusIndicator();
     void hideFocusIndicator();
+    // Fixed layout values the controller holds; the indicator panel does not
+    // use them, its geometry comes from its own view.
+    static constexpr double controlCenterCornerRadius = 22;
+    static constexpr double windowWidth = 360;
+    static constexpr double windowHeight = 90;
+    static constexpr double windowMargin = 20;
+    static constexpr double windowTopMargin = 40;
+    static constexpr double contentPadding = 20;
+    static constexpr double iconTextSpacing = 14;
+    static constexpr double showAnimationDuration = 0.25;
+    static constexpr double hideAnimationDuration = 0.2;
+    static constexpr double animationSlideOffset = 20;
+    static constexpr double hideAnimationSlideOffset = 10;
     void createRecordingProgressWindow();
     // Without a field rectangle the panel goes to its fallback position.
     void showRecordingProgressWindow(const std::optional<QRectF>& near);

@@ -51,10 +51,9 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     connect(close, &QToolButton::clicked, this, [this] { window()->close(); });
 
     auto* column = new QVBoxLayout(this);
-    // The window is 340 high: with this desktop's fonts the full 48-pixel
-    // inset above and below would crowd out the failed state.
-    column->setContentsMargins(px(Spacing::xxLarge), px(Spacing::xLarge), px(Spacing::xxLarge), px(Spacing::xLarge));
-    column->setSpacing(20);
+    const int inset = px(Spacing::xxLarge);
+    column->setContentsMargins(inset, inset, inset, inset);
+    column->setSpacing(24);
     column->addStretch();
 
     title = new QLabel(QStringLiteral("Welcome to tallowind"), this);
@@ -68,8 +67,8 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     description->setFont(Typography::body());
     description->setAlignment(Qt::AlignCenter);
     description->setWordWrap(true);
-    description->setFixedWidth(460);
-    description->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
+    description->setMaximumWidth(400);
+    description->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     column->addWidget(description, 0, Qt::AlignHCenter);
 
     auto* actions = new QVBoxLayout;
@@ -143,7 +142,6 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     connect(model, &FirstLaunchViewModel::downloadCompleteChanged, this, &FirstLaunchView::refresh);
     connect(model, &FirstLaunchViewModel::downloadFailedChanged, this, &FirstLaunchView::refresh);
     connect(model, &FirstLaunchViewModel::statusTextChanged, this, &FirstLaunchView::refresh);
-    connect(model, &FirstLaunchViewModel::continuedChanged, this, &FirstLaunchView::refresh);
 
     setTabOrder(download, proceed);
     setTabOrder(proceed, retry);
@@ -161,7 +159,6 @@ void FirstLaunchView::refresh()
     bar->setValue(static_cast<int>(std::clamp(model->downloadProgress(), 0.0, 1.0) * 1000));
     progressStatus->setText(model->statusText());
     doneArea->setVisible(complete);
-    proceed->setEnabled(!model->hasContinued());
     failedArea->setVisible(model->downloadFailed());
     failureStatus->setText(model->statusText());
     placeCloseButton();
