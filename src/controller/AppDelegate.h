@@ -42,6 +42,8 @@ class StatusItem;
 class PopoverViewModel;
 class Updater;
 class TextInserter;
+class TaskbarEntries;
+class TaskbarPresence;
 struct HotkeyEvent;
 
 // The application controller: one object for the life of the process. It
@@ -160,6 +162,9 @@ public:
     void windowDidMove(QWidget* window) override;
     void windowWillClose(QWidget* window) override;
     ActivationPolicy::Policy activationPolicy() const { return applicationPolicy->policy(); }
+    // The taskbar switch of a general settings page: on is the regular
+    // policy, off the accessory one.
+    std::shared_ptr<TaskbarPresence> taskbarPresence() const;
 
     // What the popover's content asks of the controller (PopoverHost), in
     // AppDelegatePopover.cpp.
@@ -215,6 +220,8 @@ private:
     QPointer<FirstLaunchWindow> firstLaunchWindow;
     // Regular while the Settings or welcome window is open, else accessory.
     std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
+    // Applies the policy to the windows; none without the platform service.
+    std::unique_ptr<TaskbarEntries> taskbarEntries;
     mutable std::mutex statusIconMutex;
     QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;

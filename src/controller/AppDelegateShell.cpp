@@ -2,6 +2,7 @@
 // the Settings and welcome windows and the update check. The work is done by
 // the shell's classes; these operations decide when.
 #include "controller/AppDelegate.h"
+#include "controller/PolicyTaskbarPresence.h"
 
 #include "core/config/AppConfig.h"
 #include "downloads/FirstLaunchView.h"
@@ -154,6 +155,11 @@ void AppDelegate::windowWillClose(QWidget* window)
     });
     if (welcome)
         firstLaunchWindow = nullptr;
+}
+
+std::shared_ptr<TaskbarPresence> AppDelegate::taskbarPresence() const
+{
+    return std::make_shared<PolicyTaskbarPresence>(*applicationPolicy);
 }
 
 void AppDelegate::checkForUpdates()
