@@ -59,10 +59,11 @@ StudioView::StudioView(PopoverViewModel& model, StudioState::Scheduler scheduler
 {
     setAccessibleName(QStringLiteral("Studio"));
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
+    // The header sits where centring puts it in the collapsed frame, and the
+    // expanded layout fills the taller one just as evenly; the header keeps
+    // that place while the popover grows, shrinks or is made larger.
+    root->setContentsMargins(0, (PopoverViewModel::collapsedHeight - headerHeight) / 2, 0, 0);
     root->setSpacing(0);
-    // Centred in whatever height the popover has.
-    root->addStretch(1);
     root->addWidget(buildHeader());
     root->addWidget(buildExpandedArea());
     root->addStretch(1);
@@ -283,7 +284,9 @@ void StudioView::refreshTranscript()
     ViewTransition::setPresent(copy, !text.isEmpty(), ViewTransition::Style::scaleAndFade, curve);
     if (textEditor->toPlainText() != text)
         textEditor->setPlainText(text);
-    characterCount->setText(TranscriptText::characterCountText(text));
+    // An emptied transcript's count fades out showing its last number.
+    if (!text.isEmpty())
+        characterCount->setText(TranscriptText::characterCountText(text));
     ViewTransition::setPresent(characterCount, !text.isEmpty(), ViewTransition::Style::fade, curve);
     clear->setEnabled(!text.isEmpty());
 }

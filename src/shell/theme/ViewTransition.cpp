@@ -60,6 +60,18 @@ protected:
     }
 };
 
+// The widget's look on a clear ground (grab() would fill in the window
+// colour behind it).
+QPixmap lookOf(QWidget* widget)
+{
+    const qreal ratio = widget->devicePixelRatioF();
+    QPixmap look(widget->size() * ratio);
+    look.setDevicePixelRatio(ratio);
+    look.fill(Qt::transparent);
+    widget->render(&look, QPoint(), QRegion(), QWidget::DrawChildren);
+    return look;
+}
+
 TransitionEffect* transitionOf(const QWidget* widget)
 {
     return dynamic_cast<TransitionEffect*>(widget->graphicsEffect());
@@ -149,7 +161,7 @@ void crossfade(QWidget* widget, const std::function<void()>& change, const Motio
         change();
         return;
     }
-    const QPixmap before = widget->grab();
+    const QPixmap before = lookOf(widget);
     change();
     auto* effect = new TransitionEffect(Style::fade);
     effect->before = before;
