@@ -51,10 +51,14 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     connect(close, &QToolButton::clicked, this, [this] { window()->close(); });
 
     auto* column = new QVBoxLayout(this);
+    // 48 on every side. Above and below, the inset gives way where this
+    // desktop's fonts make a state taller than the 340-pixel window allows
+    // (the finished and failed states), rather than the text being cut.
     const int inset = px(Spacing::xxLarge);
-    column->setContentsMargins(inset, inset, inset, inset);
+    column->setContentsMargins(inset, 0, inset, 0);
     column->setSpacing(24);
-    column->addStretch();
+    const auto yieldingInset = [inset] { return new QSpacerItem(0, inset, QSizePolicy::Minimum, QSizePolicy::Preferred); };
+    column->addSpacerItem(yieldingInset());
 
     title = new QLabel(QStringLiteral("Welcome to tallowind"), this);
     title->setFont(Typography::largeTitle());
@@ -135,7 +139,7 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     connect(retry, &QPushButton::clicked, this, [this] { model->startDownload(); });
     failedColumn->addWidget(retry, 0, Qt::AlignHCenter);
     actions->addWidget(failedArea);
-    column->addStretch();
+    column->addSpacerItem(yieldingInset());
 
     connect(model, &FirstLaunchViewModel::isDownloadingChanged, this, &FirstLaunchView::refresh);
     connect(model, &FirstLaunchViewModel::downloadProgressChanged, this, &FirstLaunchView::refresh);

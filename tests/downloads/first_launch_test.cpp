@@ -4,11 +4,14 @@
 #include "downloads/FirstLaunchViewModel.h"
 #include "shell/theme/GlassButton.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
+
+#include <functional>
 
 namespace {
 
@@ -147,5 +150,43 @@ TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
     for (QWidget* control : controls) {
         EXPECT_FALSE(control->accessibleName().isEmpty());
         EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();
+    }
+}
+
+// The window is 340 high: in every state each text gets the whole height
+// it needs at its width, and the content stays inside the window.
+TEST_F(FirstLaunchTest, EveryStateFitsTheWindowWithoutCuttingAText)
+{
+    const std::vector<std::pair<const char*, std::function<void(FirstLaunchViewModel&)>>> states = {
+        {"ready", [](FirstLaunchViewModel&) {}},
+        {"downloading",
+            [](FirstLaunchViewModel& state) {
+                state.setIsDownloading(true);
+                state.setStatusText(QStringLiteral("Downloading... 229.9 MB / 547.4 MB"));
+            }},
+        {"done", [](FirstLaunchViewModel& state) { state.setDownloadComplete(true); }},
+        {"failed",
+            [](FirstLaunchViewModel& state) {
+                state.setDownloadFailed(true);
+                state.setStatusText(QStringLiteral("Download failed: Could not connect to the server."));
+            }},
+    };
+    for (const auto& [name, apply] : states) {
+        // The window's fixed size, which the view's layout cannot widen.
+        QWidget window;
+        window.setFixedSize(600, 340);
+        auto* view = new FirstLaunchView([] {}, &window);
+        view->setGeometry(window.rect());
+        apply(*view->viewModel());
+        window.show();
+        QApplication::processEvents();
+        for (const QLabel* label : view->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(view) || label->text().isEmpty())
+                continue;
+            const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+            EXPECT_GE(label->height(), needed) << name << ": " << label->text().toStdString();
+            const QRect placed(label->mapTo(view, QPoint(0, 0)), label->size());
+            EXPECT_TRUE(view->rect().contains(placed)) << name << ": " << label->text().toStdString();
+        }
     }
 }
