@@ -57,7 +57,9 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     const int inset = px(Spacing::xxLarge);
     column->setContentsMargins(inset, 0, inset, 0);
     column->setSpacing(24);
-    const auto yieldingInset = [inset] { return new QSpacerItem(0, inset, QSizePolicy::Minimum, QSizePolicy::Preferred); };
+    const auto yieldingInset = [inset] {
+        return new QSpacerItem(0, inset, QSizePolicy::Minimum, QSizePolicy::Preferred);
+    };
     column->addSpacerItem(yieldingInset());
 
     title = new QLabel(QStringLiteral("Welcome to tallowind"), this);

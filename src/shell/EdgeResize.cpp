@@ -43,13 +43,13 @@ QRect EdgeResize::resized(const QWidget* window, const QRect& start, Qt::Edges e
     const QSize most = window->maximumSize();
     QRect next = start;
     if (edges & Qt::LeftEdge)
-        next.setLeft(std::clamp(start.left() + delta.x(), start.right() + 1 - most.width(),
-            start.right() + 1 - least.width()));
+        next.setLeft(
+            std::clamp(start.left() + delta.x(), start.right() + 1 - most.width(), start.right() + 1 - least.width()));
     if (edges & Qt::RightEdge)
         next.setWidth(std::clamp(start.width() + delta.x(), least.width(), most.width()));
     if (edges & Qt::TopEdge)
-        next.setTop(std::clamp(start.top() + delta.y(), start.bottom() + 1 - most.height(),
-            start.bottom() + 1 - least.height()));
+        next.setTop(std::clamp(
+            start.top() + delta.y(), start.bottom() + 1 - most.height(), start.bottom() + 1 - least.height()));
     if (edges & Qt::BottomEdge)
         next.setHeight(std::clamp(start.height() + delta.y(), least.height(), most.height()));
     return next;
@@ -73,8 +73,7 @@ bool EdgeResize::press(QWidget* window, QMouseEvent* event)
 bool EdgeResize::move(QWidget* window, QMouseEvent* event)
 {
     if (edges) {
-        window->setGeometry(
-            resized(window, startGeometry, edges, event->globalPosition().toPoint() - startPointer));
+        window->setGeometry(resized(window, startGeometry, edges, event->globalPosition().toPoint() - startPointer));
         return true;
     }
     if (event->buttons() == Qt::NoButton) {

@@ -8,8 +8,8 @@
 #include "shell/theme/WindowShape.h"
 
 #include <QMouseEvent>
-#include <QVariantAnimation>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -75,9 +75,8 @@ void PopoverPanel::resizeKeepingTop(bool expanded)
     QVariantAnimation* grow = makeMotion(curve, this);
     grow->setStartValue(geometry());
     grow->setEndValue(to);
-    connect(grow, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        setGeometry(value.toRect());
-    });
+    connect(
+        grow, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) { setGeometry(value.toRect()); });
     connect(grow, &QVariantAnimation::finished, this, [floorAt, target] { floorAt(target); });
     animation = grow;
     grow->start(QAbstractAnimation::DeleteWhenStopped);

@@ -41,8 +41,8 @@ TEST_F(SettingsTest, SelectingMakesTheModelActiveAndTellsItsListeners)
 {
     viewModel->loadInitialData();
     QList<std::optional<WhisperModel>> announced;
-    const auto token = NotificationCenter::shared().addObserver(NotificationName::modelDidChange,
-        [&](const Notification& note) {
+    const auto token =
+        NotificationCenter::shared().addObserver(NotificationName::modelDidChange, [&](const Notification& note) {
             announced << WhisperModel::fromVariant(note.userInfo.value(ModelManager::modelUserInfoKey));
         });
     // Not on disk: still selected; the card offers selection only on downloaded models.

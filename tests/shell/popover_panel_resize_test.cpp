@@ -93,7 +93,7 @@ TEST(PopoverPanelResize, AGrowthInsideASpringFollowsItAndRaisesTheFloorAtItsEnd)
     ASSERT_NE(growth, nullptr);
     EXPECT_NE(dynamic_cast<SpringAnimation*>(growth), nullptr);
     EXPECT_EQ(panel.minimumHeight(), PopoverPanel::collapsedHeight) << "the floor must not jump ahead of the growth";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.height() == PopoverPanel::expandedHeight && !runningResize(panel); },
-        5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return panel.height() == PopoverPanel::expandedHeight && !runningResize(panel); }, 5000));
     EXPECT_EQ(panel.minimumHeight(), PopoverPanel::expandedHeight);
 }

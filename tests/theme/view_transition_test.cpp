@@ -86,14 +86,16 @@ TEST_F(ViewTransitionTest, ChangesAreImmediateWithoutLengthOrWindowAndLeaveForei
     EXPECT_EQ(part->graphicsEffect(), own);
 
     bool changed = false;
-    ViewTransition::crossfade(part, [&] { changed = true; }, curve);
+    ViewTransition::crossfade(
+        part, [&] { changed = true; }, curve);
     EXPECT_TRUE(changed);
 }
 
 TEST_F(ViewTransitionTest, ACrossfadeMakesItsChangeAtOnceAndThenSettles)
 {
     int changes = 0;
-    ViewTransition::crossfade(part, [&] { ++changes; }, curve);
+    ViewTransition::crossfade(
+        part, [&] { ++changes; }, curve);
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(ViewTransition::isMoving(part));
     ASSERT_TRUE(QTest::qWaitFor([&] { return settled(); }, 5000));
