@@ -4,6 +4,7 @@
 //
 //   studio_motion_gallery DIR   saves studio-motion-*-light.png and -dark.png
 #include "GalleryPalettes.h"
+#include "GalleryPictures.h"
 #include "popover/PopoverHost.h"
 #include "popover/PopoverView.h"
 #include "popover/PopoverViewModel.h"
@@ -76,24 +77,10 @@ QImage filmstrip(QWidget& panel, const std::function<void()>& change)
     const int width = static_cast<int>(shots.front().width() / shots.front().devicePixelRatio());
     QImage picture(QSize(frames * (width + gap) + gap, height + 2 * gap), QImage::Format_ARGB32);
     QPainter painter(&picture);
-    QLinearGradient wash(0, 0, picture.width(), picture.height());
-    wash.setColorAt(0, QColor(92, 120, 160));
-    wash.setColorAt(1, QColor(160, 110, 120));
-    painter.fillRect(picture.rect(), wash);
+    paintBackdrop(painter, picture.rect());
     for (int frame = 0; frame < frames; ++frame)
         painter.drawPixmap(gap + frame * (width + gap), gap, shots[frame]);
     return picture;
-}
-
-bool save(const QImage& picture, const QString& folder, const QString& name)
-{
-    const QString path = QDir(folder).filePath(name);
-    if (!picture.save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
 }
 
 } // namespace
@@ -124,7 +111,7 @@ int main(int argc, char** argv)
         QApplication::processEvents();
         StudioState& studio = view->studio()->state();
         const auto strip = [&](const QString& name, const std::function<void()>& change) {
-            ok &= save(filmstrip(panel, change), folder, QStringLiteral("studio-motion-%1").arg(name) + suffix);
+            ok &= savePicture(filmstrip(panel, change), folder, QStringLiteral("studio-motion-%1").arg(name) + suffix);
         };
 
         strip(QStringLiteral("meter-in"), [&] { studio.toggleRecording(); });
