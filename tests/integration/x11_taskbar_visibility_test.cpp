@@ -44,6 +44,14 @@ std::set<std::string> stateOf(WId window)
     return names;
 }
 
+std::string described(WId window)
+{
+    std::string text;
+    for (const std::string& name : stateOf(window))
+        text += name + " ";
+    return text;
+}
+
 bool skipsBoth(WId window)
 {
     const std::set<std::string> state = stateOf(window);
@@ -72,7 +80,7 @@ TEST(X11TaskbarVisibility, HiddenAndShownWindowsTakeTheChoiceWithTheirOtherState
     EXPECT_TRUE(stateOf(window.winId()).contains("_NET_WM_STATE_ABOVE"));
 
     taskbar.setSkipsTaskbar(window.windowHandle(), false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return skipsNeither(window.winId()); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return skipsNeither(window.winId()); }, 10000)) << described(window.winId());
     EXPECT_TRUE(stateOf(window.winId()).contains("_NET_WM_STATE_ABOVE"));
 
     taskbar.setSkipsTaskbar(window.windowHandle(), true);
