@@ -13,6 +13,7 @@
 #include "platform/x11/X11FrontmostApplication.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeySynthesizer.h"
+#include "platform/x11/X11TaskbarVisibility.h"
 
 #include <QLocale>
 
@@ -36,5 +37,6 @@ PlatformServices makeLinuxPlatformServices()
     // before a shortcut's grab makes its toolkit drop the focus.
     services.focusSource = std::make_shared<AtspiFocusSource>();
     services.frontmostApplication = std::make_shared<X11FrontmostApplication>();
+    services.taskbarVisibility = std::make_shared<X11TaskbarVisibility>();
     return services;
 }

@@ -22,7 +22,7 @@ void NotificationCenter::removeObserver(Token token)
     std::erase_if(entries, [token](const Entry& e) { return e.token == token; });
 }
 
-void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
+void NotificationCenter::post(const QString& name, const QVariantMap& userInfo, const void* object)
 {
     // Copy the matching observers so one may add or remove observers while
     // it runs without invalidating this loop.
@@ -33,7 +33,7 @@ void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
             if (e.name == name)
                 matching.push_back(e.observer);
     }
-    const Notification notification{name, userInfo};
+    const Notification notification{name, userInfo, object};
     for (const auto& observer : matching)
         (*observer)(notification);
 }

@@ -7,11 +7,14 @@
 #include <mutex>
 #include <vector>
 
-// In-process notifications by name with a user-info map. Observers run on the
-// posting thread, in the order they were added.
+// In-process notifications by name, with the object that posted them (or
+// none) and a user-info map. Observers run on the posting thread, in the
+// order they were added.
 struct Notification {
     QString name;
     QVariantMap userInfo;
+    // Compared only, never dereferenced by the center.
+    const void* object = nullptr;
 };
 
 class NotificationCenter {
@@ -23,7 +26,7 @@ public:
 
     Token addObserver(const QString& name, Observer observer);
     void removeObserver(Token token);
-    void post(const QString& name, const QVariantMap& userInfo = {});
+    void post(const QString& name, const QVariantMap& userInfo = {}, const void* object = nullptr);
 
 private:
     struct Entry {

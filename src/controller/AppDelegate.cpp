@@ -8,6 +8,7 @@
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
 #include "shell/StatusItem.h"
+#include "shell/TaskbarEntries.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -21,6 +22,8 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
     updaterController = platformServices.updater;
     if (updaterController)
         updaterController->start();
+    if (platformServices.taskbarVisibility)
+        taskbarEntries = std::make_unique<TaskbarEntries>(*applicationPolicy, platformServices.taskbarVisibility);
 }
 
 AppDelegate::~AppDelegate()

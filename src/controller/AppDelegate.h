@@ -42,6 +42,8 @@ class StatusItem;
 class PopoverViewModel;
 class Updater;
 class TextInserter;
+class TaskbarEntries;
+class TaskbarPresence;
 struct HotkeyEvent;
 
 // The application controller: one object for the life of the process. It
@@ -134,6 +136,19 @@ public:
     void showContextMenu();
     void showFocusIndicator();
     void hideFocusIndicator();
+    // Fixed layout values the controller holds; the indicator panel does not
+    // use them, its geometry comes from its own view.
+    static constexpr double controlCenterCornerRadius = 22;
+    static constexpr double windowWidth = 360;
+    static constexpr double windowHeight = 90;
+    static constexpr double windowMargin = 20;
+    static constexpr double windowTopMargin = 40;
+    static constexpr double contentPadding = 20;
+    static constexpr double iconTextSpacing = 14;
+    static constexpr double showAnimationDuration = 0.25;
+    static constexpr double hideAnimationDuration = 0.2;
+    static constexpr double animationSlideOffset = 20;
+    static constexpr double hideAnimationSlideOffset = 10;
     void createRecordingProgressWindow();
     // Without a field rectangle the panel goes to its fallback position.
     void showRecordingProgressWindow(const std::optional<QRectF>& near);
@@ -147,6 +162,9 @@ public:
     void windowDidMove(QWidget* window) override;
     void windowWillClose(QWidget* window) override;
     ActivationPolicy::Policy activationPolicy() const { return applicationPolicy->policy(); }
+    // The taskbar switch of a general settings page: on is the regular
+    // policy, off the accessory one.
+    std::shared_ptr<TaskbarPresence> taskbarPresence() const;
 
     // What the popover's content asks of the controller (PopoverHost), in
     // AppDelegatePopover.cpp.
@@ -202,6 +220,8 @@ private:
     QPointer<FirstLaunchWindow> firstLaunchWindow;
     // Regular while the Settings or welcome window is open, else accessory.
     std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
+    // Applies the policy to the windows; none without the platform service.
+    std::unique_ptr<TaskbarEntries> taskbarEntries;
     mutable std::mutex statusIconMutex;
     QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;

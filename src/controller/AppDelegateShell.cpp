@@ -2,6 +2,7 @@
 // the Settings and welcome windows and the update check. The work is done by
 // the shell's classes; these operations decide when.
 #include "controller/AppDelegate.h"
+#include "controller/PolicyTaskbarPresence.h"
 
 #include "base/Log.h"
 
@@ -174,6 +175,11 @@ void AppDelegate::windowWillClose(QWidget* window)
                                        "model file in %1, or download one from the tray menu: \"Settings...\" → Models")
                             .arg(store.modelsDirectory()));
     });
+}
+
+std::shared_ptr<TaskbarPresence> AppDelegate::taskbarPresence() const
+{
+    return std::make_shared<PolicyTaskbarPresence>(*applicationPolicy);
 }
 
 void AppDelegate::checkForUpdates()

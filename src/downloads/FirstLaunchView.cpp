@@ -51,11 +51,16 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     connect(close, &QToolButton::clicked, this, [this] { window()->close(); });
 
     auto* column = new QVBoxLayout(this);
-    // The window is 340 high: with this desktop's fonts the full 48-pixel
-    // inset above and below would crowd out the failed state.
-    column->setContentsMargins(px(Spacing::xxLarge), px(Spacing::xLarge), px(Spacing::xxLarge), px(Spacing::xLarge));
-    column->setSpacing(20);
-    column->addStretch();
+    // 48 on every side. Above and below, the inset gives way where this
+    // desktop's fonts make a state taller than the 340-pixel window allows
+    // (the finished and failed states), rather than the text being cut.
+    const int inset = px(Spacing::xxLarge);
+    column->setContentsMargins(inset, 0, inset, 0);
+    column->setSpacing(24);
+    const auto yieldingInset = [inset] {
+        return new QSpacerItem(0, inset, QSizePolicy::Minimum, QSizePolicy::Preferred);
+    };
+    column->addSpacerItem(yieldingInset());
 
     title = new QLabel(QStringLiteral("Welcome to tallowind"), this);
     title->setFont(Typography::largeTitle());
@@ -68,8 +73,8 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     description->setFont(Typography::body());
     description->setAlignment(Qt::AlignCenter);
     description->setWordWrap(true);
-    description->setFixedWidth(460);
-    description->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
+    description->setMaximumWidth(400);
+    description->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     column->addWidget(description, 0, Qt::AlignHCenter);
 
     auto* actions = new QVBoxLayout;
@@ -136,14 +141,13 @@ FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* pare
     connect(retry, &QPushButton::clicked, this, [this] { model->startDownload(); });
     failedColumn->addWidget(retry, 0, Qt::AlignHCenter);
     actions->addWidget(failedArea);
-    column->addStretch();
+    column->addSpacerItem(yieldingInset());
 
     connect(model, &FirstLaunchViewModel::isDownloadingChanged, this, &FirstLaunchView::refresh);
     connect(model, &FirstLaunchViewModel::downloadProgressChanged, this, &FirstLaunchView::refresh);
     connect(model, &FirstLaunchViewModel::downloadCompleteChanged, this, &FirstLaunchView::refresh);
     connect(model, &FirstLaunchViewModel::downloadFailedChanged, this, &FirstLaunchView::refresh);
     connect(model, &FirstLaunchViewModel::statusTextChanged, this, &FirstLaunchView::refresh);
-    connect(model, &FirstLaunchViewModel::continuedChanged, this, &FirstLaunchView::refresh);
 
     setTabOrder(download, proceed);
     setTabOrder(proceed, retry);
@@ -164,7 +168,6 @@ void FirstLaunchView::refresh()
     bar->setValue(static_cast<int>(std::clamp(model->downloadProgress(), 0.0, 1.0) * 1000));
     progressStatus->setText(model->statusText());
     doneArea->setVisible(complete);
-    proceed->setEnabled(!model->hasContinued());
     failedArea->setVisible(model->downloadFailed());
     failureStatus->setText(model->statusText());
     placeCloseButton();

@@ -80,11 +80,12 @@ void FirstLaunchViewModel::startDownload()
 
 void FirstLaunchViewModel::continueToApp()
 {
-    // Arming the dictation twice would install the shortcuts twice.
-    if (continued)
-        return;
-    continued = true;
-    emit continuedChanged();
+    // Every press arms the dictation; arming what is armed already does
+    // nothing, so the window may stay open and be pressed again.
+    if (!continued) {
+        continued = true;
+        emit continuedChanged();
+    }
     if (onComplete)
         onComplete();
 }

@@ -47,7 +47,7 @@ public:
 
     // Starts a fresh download of the recommended model.
     void startDownload();
-    // Arms the dictation; only the first call does anything.
+    // Arms the dictation, on every call.
     void continueToApp();
     bool hasContinued() const { return continued; }
 

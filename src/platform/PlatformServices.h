@@ -15,6 +15,7 @@ class Updater;
 class TrayIcon;
 class FocusSource;
 class FrontmostApplication;
+class TaskbarVisibility;
 
 // The desktop services the controller works through. The application fills
 // it with the Linux implementations; tests fill it with fakes.
@@ -35,4 +36,6 @@ struct PlatformServices {
     std::shared_ptr<TrayIcon> trayIcon;
     std::shared_ptr<FocusSource> focusSource;
     std::shared_ptr<FrontmostApplication> frontmostApplication;
+    // None: windows keep whatever taskbar entries the desktop gives them.
+    std::shared_ptr<TaskbarVisibility> taskbarVisibility;
 };

@@ -6,7 +6,7 @@
 #include "shell/theme/GlassmorphismView.h"
 #include "shell/theme/TallowindTheme.h"
 
-#include <QVBoxLayout>
+#include <QResizeEvent>
 
 #include <cmath>
 
@@ -19,13 +19,11 @@ PopoverView::PopoverView(std::shared_ptr<PopoverViewModel> viewModel, QWidget* p
 {
     setAccessibleName(QStringLiteral("Tallowind"));
     plate = glassBackground(this, cornerRadius);
-    // The studio sits centred in the frame, as the two heights leave it room.
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addStretch(1);
-    layout->addWidget(studioView);
-    layout->addStretch(1);
+    // The studio fills the frame and centres itself in it. It is placed by
+    // hand, not by a layout, so that its parts may take their time to leave
+    // while the panel around them already shrinks.
+    setMinimumSize(viewWidth, PopoverViewModel::collapsedHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(model.get(), &PopoverViewModel::isExpandedChanged, this, &PopoverView::followExpansion);
     followExpansion();
 }
@@ -46,8 +44,17 @@ QSize PopoverView::sizeHint() const
     return {viewWidth, targetHeight()};
 }
 
+// Inside a panel the panel follows the model (through the host) and this
+// view follows the panel; on its own it takes the height itself.
 void PopoverView::followExpansion()
 {
-    setFixedSize(viewWidth, targetHeight());
     updateGeometry();
+    if (isWindow())
+        resize(sizeHint());
+}
+
+void PopoverView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    studioView->setGeometry(rect());
 }

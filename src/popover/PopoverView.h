@@ -13,7 +13,8 @@ class StudioView;
 // The popover's root: the studio on the glass plate, 380 wide and 80 high
 // collapsed or 320 expanded, following the view model. A host embeds it as
 // the only content of its panel and sizes the panel to sizeHint() (the
-// view model asks the host to do so through PopoverHost).
+// view model asks the host to do so through PopoverHost); the user may make
+// the panel larger, and the view fills it.
 class PopoverView : public QWidget {
     Q_OBJECT
 
@@ -32,6 +33,9 @@ public:
     int targetHeight() const;
 
     QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void followExpansion();

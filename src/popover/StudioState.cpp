@@ -2,6 +2,7 @@
 
 #include "base/Published.h"
 #include "popover/PopoverViewModel.h"
+#include "shell/theme/MotionTransaction.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -107,9 +108,13 @@ void StudioState::copyText()
 {
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setText(text, QClipboard::Clipboard);
-    setShowCopiedAlert(true);
+    {
+        const MotionTransaction easing(TallowindTheme::Animation::easeInOut());
+        setShowCopiedAlert(true);
+    }
     QPointer<StudioState> self(this);
     schedule(copiedAlertSeconds, [self] {
+        const MotionTransaction easing(TallowindTheme::Animation::easeInOut());
         if (self)
             self->setShowCopiedAlert(false);
     });
@@ -117,6 +122,7 @@ void StudioState::copyText()
 
 void StudioState::clearText()
 {
+    const MotionTransaction easing(TallowindTheme::Animation::easeInOut());
     setTranscribedText(QString());
     if (viewModel.isExpanded())
         viewModel.setExpanded(false);

@@ -13,6 +13,7 @@
 
 #include "recording/RecordingManager.h"
 #include "shell/theme/TallowindTheme.h"
+#include "shell/theme/ViewTransition.h"
 
 #include <QEvent>
 #include <QFontDatabase>
@@ -37,6 +38,12 @@ QFont sizedFont(QFont font, int pixelSize, QFont::Weight weight)
     return font;
 }
 
+// How the studio's parts come and go when no caller animates the change.
+MotionCurve ownCurve()
+{
+    return MotionTransaction::currentOr(TallowindTheme::Animation::easeInOut());
+}
+
 void setTextColour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
@@ -52,10 +59,14 @@ StudioView::StudioView(PopoverViewModel& model, StudioState::Scheduler scheduler
 {
     setAccessibleName(QStringLiteral("Studio"));
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
+    // The header sits where centring puts it in the collapsed frame, and the
+    // expanded layout fills the taller one just as evenly; the header keeps
+    // that place while the popover grows, shrinks or is made larger.
+    root->setContentsMargins(0, (PopoverViewModel::collapsedHeight - headerHeight) / 2, 0, 0);
     root->setSpacing(0);
     root->addWidget(buildHeader());
     root->addWidget(buildExpandedArea());
+    root->addStretch(1);
     modelPopup = new ModelPickerPopup(this);
     applyTextColours();
     bind();
@@ -78,6 +89,8 @@ QWidget* StudioView::buildHeader()
     auto* centreBox = new QWidget(header);
     centreBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     centreStack = new QStackedLayout(centreBox);
+    // All pages share the place, so one can leave while the next comes in.
+    centreStack->setStackingMode(QStackedLayout::StackAll);
     centreStack->setContentsMargins(0, 0, 0, 0);
     blankCentre = new QWidget(centreBox);
     levelMeterBox = new QWidget(centreBox);
@@ -191,8 +204,13 @@ void StudioView::bind()
     });
     connect(&studio, &StudioState::transcribedTextChanged, this, &StudioView::refreshTranscript);
     connect(&studio, &StudioState::showCopiedAlertChanged, this, [this](bool copied) {
-        copy->setSymbolName(copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"));
-        copy->setPrimaryTint(copied);
+        ViewTransition::crossfade(
+            copy,
+            [this, copied] {
+                copy->setSymbolName(copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"));
+                copy->setPrimaryTint(copied);
+            },
+            ownCurve());
     });
     connect(&studio, &StudioState::recordingTimeChanged, this,
         [this](double seconds) { elapsedTime->setText(StudioState::formatTime(seconds)); });
@@ -206,7 +224,10 @@ void StudioView::bind()
         if (PopoverHost* host = viewModel.host())
             host->openSettings();
     });
-    connect(previewText, &TranscriptPreview::expandRequested, this, [this] { viewModel.setExpanded(true); });
+    connect(previewText, &TranscriptPreview::expandRequested, this, [this] {
+        const MotionTransaction spring(TallowindTheme::Animation::defaultSpring);
+        viewModel.setExpanded(true);
+    });
     connect(copy, &QAbstractButton::clicked, &studio, &StudioState::copyText);
     connect(record, &QAbstractButton::clicked, &studio, &StudioState::toggleRecording);
     connect(collapse, &QAbstractButton::clicked, this, [this] { viewModel.setExpanded(false); });
@@ -245,18 +266,13 @@ void StudioView::refreshModels()
 
 void StudioView::refreshLayout()
 {
-    switch (centre()) {
-    case Centre::nothing:
-        centreStack->setCurrentWidget(blankCentre);
-        break;
-    case Centre::levelMeter:
-        centreStack->setCurrentWidget(levelMeterBox);
-        break;
-    case Centre::preview:
-        centreStack->setCurrentWidget(previewText);
-        break;
-    }
-    expanded->setVisible(viewModel.isExpanded());
+    using ViewTransition::Style;
+    const Centre shown = centre();
+    const MotionCurve curve = ownCurve();
+    blankCentre->setVisible(shown == Centre::nothing);
+    ViewTransition::setPresent(levelMeterBox, shown == Centre::levelMeter, Style::scaleAndFade, curve);
+    ViewTransition::setPresent(previewText, shown == Centre::preview, Style::scaleAndFade, curve);
+    ViewTransition::setPresent(expanded, viewModel.isExpanded(), Style::slideFromTopAndFade, curve);
     status->setVisible(studio.isRecording());
 }
 
@@ -264,11 +280,14 @@ void StudioView::refreshTranscript()
 {
     const QString text = studio.transcribedText();
     previewText->setTranscript(text);
-    copy->setVisible(!text.isEmpty());
+    const MotionCurve curve = ownCurve();
+    ViewTransition::setPresent(copy, !text.isEmpty(), ViewTransition::Style::scaleAndFade, curve);
     if (textEditor->toPlainText() != text)
         textEditor->setPlainText(text);
-    characterCount->setText(TranscriptText::characterCountText(text));
-    characterCount->setVisible(!text.isEmpty());
+    // An emptied transcript's count fades out showing its last number.
+    if (!text.isEmpty())
+        characterCount->setText(TranscriptText::characterCountText(text));
+    ViewTransition::setPresent(characterCount, !text.isEmpty(), ViewTransition::Style::fade, curve);
     clear->setEnabled(!text.isEmpty());
 }
 

@@ -27,8 +27,9 @@ std::optional<bool> boolean(const QJsonObject& root, const char* name)
     return value.toBool();
 }
 
-// A number member converted to a 32-bit float, within [low, high].
-std::optional<QString> floatText(const QJsonObject& root, const char* name, float low, float high)
+// A number member converted to a 32-bit float. Range checks are the
+// validators' work: an out-of-range value is assigned and then reported.
+std::optional<QString> floatText(const QJsonObject& root, const char* name)
 {
     const QJsonValue value = root.value(QLatin1String(name));
     if (!value.isDouble())
@@ -36,18 +37,17 @@ std::optional<QString> floatText(const QJsonObject& root, const char* name, floa
     const double number = value.toDouble();
     if (!std::isfinite(number) || std::abs(number) > std::numeric_limits<float>::max())
         return std::nullopt;
-    const float converted = static_cast<float>(number);
-    if (!(converted >= low && converted <= high))
-        return std::nullopt;
-    return NumberText::fromFloat(converted);
+    return NumberText::fromFloat(static_cast<float>(number));
 }
 
-std::optional<QString> integerText(const QJsonObject& root, const char* name, int low, int high)
+std::optional<QString> integerText(const QJsonObject& root, const char* name)
 {
     const QJsonValue value = root.value(QLatin1String(name));
     if (!value.isDouble())
         return std::nullopt;
     const double number = value.toDouble();
+    constexpr double low = std::numeric_limits<int32_t>::min();
+    constexpr double high = std::numeric_limits<int32_t>::max();
     if (!std::isfinite(number) || number != std::trunc(number) || number < low || number > high)
         return std::nullopt;
     return NumberText::fromInt32(static_cast<int32_t>(number));
@@ -86,19 +86,18 @@ std::variant<AdvancedSettingsUpdate, QString> decode(const QByteArray& bytes)
             .arg(parseError.errorString())
             .arg(parseError.offset);
     const QJsonObject root = document.isObject() ? document.object() : QJsonObject();
-    constexpr float infinity = std::numeric_limits<float>::infinity();
 
     AdvancedSettingsUpdate update;
     update.enableStreamingMode = boolean(root, "enableStreamingMode");
     update.enableVoiceActivityDetection = boolean(root, "enableVoiceActivityDetection");
     const QJsonValue threshold = root.value(QStringLiteral("vadThreshold"));
-    if (threshold.isDouble() && threshold.toDouble() >= 0.0 && threshold.toDouble() <= 1.0)
+    if (threshold.isDouble() && std::isfinite(threshold.toDouble()))
         update.vadThreshold = threshold.toDouble();
-    update.whisperTemperature = floatText(root, "whisperTemperature", 0.0f, 1.0f);
-    update.whisperBeamSize = integerText(root, "whisperBeamSize", 1, 10);
-    update.whisperBestOf = integerText(root, "whisperBestOf", 1, 10);
-    update.whisperEntropyThreshold = floatText(root, "whisperEntropyThreshold", 0.0f, infinity);
-    update.whisperLogProbThreshold = floatText(root, "whisperLogProbThreshold", -infinity, infinity);
+    update.whisperTemperature = floatText(root, "whisperTemperature");
+    update.whisperBeamSize = integerText(root, "whisperBeamSize");
+    update.whisperBestOf = integerText(root, "whisperBestOf");
+    update.whisperEntropyThreshold = floatText(root, "whisperEntropyThreshold");
+    update.whisperLogProbThreshold = floatText(root, "whisperLogProbThreshold");
     update.whisperNoFallback = boolean(root, "whisperNoFallback");
     update.enableDebugLogging = boolean(root, "enableDebugLogging");
     update.enableBetaFeatures = boolean(root, "enableBetaFeatures");

@@ -70,11 +70,10 @@ void ModelSettingsViewModel::setupBindings()
 {
     QPointer<ModelSettingsViewModel> self(this);
     modelChanges = NotificationObservation(NotificationName::modelDidChange, [self](const Notification& note) {
-        const QVariant named = note.userInfo.value(ModelManager::modelUserInfoKey);
-        Dispatch::main().async([self, named] {
-            if (!self || named.typeId() != QMetaType::QString)
-                return;
-            if (const std::optional<WhisperModel> model = WhisperModel::fromRawValue(named.toString()))
+        const std::optional<WhisperModel> model =
+            WhisperModel::fromVariant(note.userInfo.value(ModelManager::modelUserInfoKey));
+        Dispatch::main().async([self, model] {
+            if (self && model)
                 self->setSelectedModel(*model);
         });
     });

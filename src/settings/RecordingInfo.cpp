@@ -3,8 +3,26 @@
 #include "settings/ByteCountText.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
+
+namespace {
+
+// Qt knows long and short date formats only. The medium style is the long
+// one without the weekday and with the month's abbreviated name
+// ("Jan 5, 2026", "5 Jan 2026").
+QString mediumDateFormat(const QLocale& locale)
+{
+    QString format = locale.dateFormat(QLocale::LongFormat);
+    static const QRegularExpression weekday(QStringLiteral("d{3,4}[,.\\s]*"));
+    format.remove(weekday);
+    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+    static const QRegularExpression loose(QStringLiteral("^[,\\s]+|[,\\s]+$"));
+    return format.remove(loose);
+}
+
+} // namespace
 
 RecordingInfo::RecordingInfo(const RecordingMetadata& record, const QString& path)
     : id(QUuid::createUuid()), metadata(record), filePath(path)
@@ -15,7 +33,7 @@ QString RecordingInfo::formattedDate() const
 {
     const QDateTime moment = metadata.date().toLocalTime();
     const QLocale locale;
-    return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+    return locale.toString(moment.date(), mediumDateFormat(locale)) + QLatin1Char(' ')
         + locale.toString(moment.time(), QLocale::ShortFormat);
 }
 

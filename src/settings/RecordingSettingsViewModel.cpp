@@ -166,7 +166,7 @@ void RecordingSettingsViewModel::updateTotalStorageUsed()
 void RecordingSettingsViewModel::showInFinder(const RecordingInfo& recording)
 {
     if (workspace)
-        workspace->openURL(QUrl::fromLocalFile(QFileInfo(recording.filePath).absolutePath()));
+        workspace->revealFile(recording.filePath);
 }
 
 void RecordingSettingsViewModel::playRecording(const RecordingInfo& recording)

@@ -53,11 +53,11 @@ void SettingsViewModel::loadModels()
 void SettingsViewModel::selectModel(WhisperModel model)
 {
     setSelectedModel(model);
-    ModelManager::shared().setActiveModel(model);
+    ModelManager& store = ModelManager::shared();
+    store.setActiveModel(model);
     // Whoever holds a loaded model (the controller) or shows the active one
     // (the popover) learns of the choice, so the next dictation uses it.
-    NotificationCenter::shared().post(
-        NotificationName::modelDidChange, {{ModelManager::modelUserInfoKey, model.rawValue()}});
+    store.announceModelChange(model);
 }
 
 void SettingsViewModel::downloadModel(WhisperModel model)

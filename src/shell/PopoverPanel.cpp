@@ -3,12 +3,13 @@
 #include "shell/ContentHost.h"
 #include "shell/ShellHost.h"
 #include "shell/theme/Motion.h"
+#include "shell/theme/MotionTransaction.h"
 #include "shell/theme/TallowindTheme.h"
 #include "shell/theme/WindowShape.h"
 
 #include <QMouseEvent>
-#include <QPropertyAnimation>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -23,6 +24,8 @@ PopoverPanel::PopoverPanel(QWidget* parent)
     layout->addWidget(host);
     setFocusProxy(host);
     WindowShape::apply(this, cornerRadius);
+    setMouseTracking(true);
+    setMinimumSize(static_cast<int>(TallowindTheme::Window::popoverWidth), collapsedHeight);
     resize(static_cast<int>(TallowindTheme::Window::popoverWidth), collapsedHeight);
 }
 
@@ -57,16 +60,24 @@ void PopoverPanel::resizeKeepingTop(bool expanded)
     const QRect to(from.topLeft(), QSize(from.width(), target));
     if (animation)
         animation->stop();
-    const int duration = Motion::milliseconds(TallowindTheme::Animation::defaultDuration);
-    if (duration <= 0 || !isVisible()) {
+    // Shrinking must be allowed before it starts; growing raises the floor
+    // once the panel is there.
+    const auto floorAt = [this](int height) { setMinimumHeight(height); };
+    if (target < minimumHeight())
+        floorAt(target);
+    const MotionCurve curve = MotionTransaction::currentOr(
+        TallowindTheme::TimingCurve{QEasingCurve::OutCubic, TallowindTheme::Animation::defaultDuration});
+    if (motionMilliseconds(curve) <= 0 || !isVisible()) {
         setGeometry(to);
+        floorAt(target);
         return;
     }
-    auto* grow = new QPropertyAnimation(this, "geometry", this);
-    grow->setDuration(duration);
-    grow->setEasingCurve(QEasingCurve::OutCubic);
+    QVariantAnimation* grow = makeMotion(curve, this);
     grow->setStartValue(geometry());
     grow->setEndValue(to);
+    connect(
+        grow, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) { setGeometry(value.toRect()); });
+    connect(grow, &QVariantAnimation::finished, this, [floorAt, target] { floorAt(target); });
     animation = grow;
     grow->start(QAbstractAnimation::DeleteWhenStopped);
 }
@@ -93,18 +104,19 @@ void PopoverPanel::moveEvent(QMoveEvent* event)
 
 void PopoverPanel::mousePressEvent(QMouseEvent* event)
 {
-    if (!drag.press(this, event))
+    if (!edgeResize.press(this, event) && !drag.press(this, event))
         QWidget::mousePressEvent(event);
 }
 
 void PopoverPanel::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!drag.move(this, event))
+    if (!edgeResize.move(this, event) && !drag.move(this, event))
         QWidget::mouseMoveEvent(event);
 }
 
 void PopoverPanel::mouseReleaseEvent(QMouseEvent* event)
 {
+    edgeResize.release();
     drag.release();
     QWidget::mouseReleaseEvent(event);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "shell/BackgroundDrag.h"
+#include "shell/EdgeResize.h"
+
 #include <QPointer>
 
 #include <QWidget>
@@ -8,13 +10,13 @@
 #include <optional>
 
 class ContentHost;
-class QPropertyAnimation;
+class QVariantAnimation;
 class ShellHost;
 
 // The floating panel under the tray icon that hosts the popover's view: a
 // frameless tool window that stays on top, takes the keyboard focus, can be
-// dragged by its background and grows or shrinks downwards. Built once and
-// then shown and hidden.
+// dragged by its background, resized from its edges, and grows or shrinks
+// downwards. Built once and then shown and hidden.
 class PopoverPanel : public QWidget {
     Q_OBJECT
 public:
@@ -34,7 +36,9 @@ public:
     ShellHost* currentDelegate() const { return delegate; }
 
     // Animates to the expanded or collapsed height keeping the top edge and
-    // the width; a change of less than one pixel is not made.
+    // the width, along the current motion transaction's curve if there is
+    // one; a change of less than one pixel is not made. The user may then
+    // make the panel larger, not smaller than that height.
     void resizeKeepingTop(bool expanded);
     // The geometry the panel has or is animating to.
     QRect targetGeometry() const;
@@ -54,7 +58,8 @@ protected:
 private:
     ContentHost* host;
     ShellHost* delegate = nullptr;
-    QPointer<QPropertyAnimation> animation;
+    QPointer<QVariantAnimation> animation;
     BackgroundDrag drag;
+    EdgeResize edgeResize;
     std::optional<QPoint> placedAt;
 };

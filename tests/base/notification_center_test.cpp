@@ -2,17 +2,23 @@
 
 #include <gtest/gtest.h>
 
-TEST(NotificationCenter, DeliversByNameUntilRemoved)
+TEST(NotificationCenter, DeliversByNameWithItsSenderUntilRemoved)
 {
     NotificationCenter center;
     QStringList seen;
-    const auto token =
-        center.addObserver("A", [&](const Notification& n) { seen << n.userInfo.value("text").toString(); });
+    QList<const void*> senders;
+    const auto token = center.addObserver("A", [&](const Notification& n) {
+        seen << n.userInfo.value("text").toString();
+        senders << n.object;
+    });
     center.addObserver("B", [&](const Notification&) { seen << "wrong"; });
-    center.post("A", {{"text", "one"}});
+    const int sender = 0;
+    center.post("A", {{"text", "one"}}, &sender);
+    center.post("A", {{"text", "anonymous"}});
     center.removeObserver(token);
     center.post("A", {{"text", "two"}});
-    EXPECT_EQ(seen, QStringList{"one"});
+    EXPECT_EQ(seen, QStringList({"one", "anonymous"}));
+    EXPECT_EQ(senders, (QList<const void*>{&sender, nullptr}));
 }
 
 TEST(NotificationCenter, ObserverMayRemoveItselfWhileRunning)

@@ -4,6 +4,7 @@
 #include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
+#include "settings/TaskbarPresence.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
@@ -11,6 +12,7 @@
 #include "support/EventLoop.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeHotkeyTap.h"
+#include "support/FakeTaskbarVisibility.h"
 #include "support/FakeTrayIcon.h"
 #include "support/FakeUpdater.h"
 #include "support/LogCapture.h"
@@ -59,6 +61,7 @@ protected:
         services.accessibilityTrust = trust;
         services.trayIcon = tray;
         services.updater = updater;
+        services.taskbarVisibility = taskbar;
         controller = std::make_unique<AppDelegate>(services);
         controller->setupMenuBar();
     }
@@ -93,6 +96,7 @@ protected:
     std::shared_ptr<FakeAccessibilityTrust> trust = std::make_shared<FakeAccessibilityTrust>();
     std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
     std::shared_ptr<FakeUpdater> updater = std::make_shared<FakeUpdater>();
+    std::shared_ptr<FakeTaskbarVisibility> taskbar = std::make_shared<FakeTaskbarVisibility>();
     PlatformServices services;
     std::unique_ptr<AppDelegate> controller;
 };
@@ -278,6 +282,31 @@ TEST_F(AppDelegateShellTest, SettingsIsOneWindowBroughtBackAndTheTaskbarStateFol
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->contentWidget(), content) << "its content kept its state";
     EXPECT_EQ(controller->activationPolicy(), Policy::regular);
+}
+
+TEST_F(AppDelegateShellTest, TheTaskbarSwitchSetsThePolicyThatPlacesTheWindows)
+{
+    controller->togglePopover();
+    QWindow* popover = panel()->windowHandle();
+    ASSERT_NE(popover, nullptr);
+    EXPECT_EQ(taskbar->skipsTaskbar(popover), true) << "shown while accessory";
+
+    const std::shared_ptr<TaskbarPresence> presence = controller->taskbarPresence();
+    presence->setShowsTaskbarEntry(true);
+    EXPECT_EQ(controller->activationPolicy(), Policy::regular);
+    EXPECT_EQ(taskbar->skipsTaskbar(popover), true) << "a panel never has an entry";
+
+    controller->showSettings();
+    QWindow* settings = ShellTestAccess::settings(*controller)->windowHandle();
+    EXPECT_EQ(taskbar->skipsTaskbar(settings), false) << "opened while regular";
+    presence->setShowsTaskbarEntry(false);
+    EXPECT_EQ(controller->activationPolicy(), Policy::accessory);
+    EXPECT_EQ(taskbar->skipsTaskbar(settings), true) << "an open window follows the switch";
+
+    ShellTestAccess::settings(*controller)->close();
+    settle();
+    controller->showSettings();
+    EXPECT_EQ(taskbar->skipsTaskbar(settings), false) << "the window's own policy change on showing";
 }
 
 TEST_F(AppDelegateShellTest, ALaunchWithoutAModelOpensTheWelcomeWindowWhichGoesWhenClosed)

@@ -3,6 +3,7 @@
 #include "core/speech/ModelManager.h"
 #include "popover/PopoverHost.h"
 #include "shell/theme/Motion.h"
+#include "shell/theme/MotionTransaction.h"
 #include "support/SettingsReset.h"
 
 #include <QDir>
@@ -16,13 +17,19 @@
 class FakePopoverHost final : public PopoverHost {
 public:
     std::vector<bool> resizes;
+    // The animation each resize was asked inside, if any.
+    std::vector<std::optional<MotionCurve>> resizeCurves;
     int settingsOpened = 0;
     int studioStarts = 0;
     int studioStops = 0;
     bool capturing = false;
     RecordingMode mode = RecordingMode::pushToTalk;
 
-    void resizePopoverPanel(bool expanded) override { resizes.push_back(expanded); }
+    void resizePopoverPanel(bool expanded) override
+    {
+        resizes.push_back(expanded);
+        resizeCurves.push_back(MotionTransaction::current());
+    }
     void openSettings() override { ++settingsOpened; }
     void startStudioRecording() override
     {

@@ -146,6 +146,43 @@ TEST_F(StudioLayout, ATranscriptFillsPreviewEditorCountAndCopy)
     EXPECT_TRUE(studio->preview()->showsPlaceholder());
 }
 
+// What moves how: the caller's animation reaches the panel and the studio's
+// parts through the current motion transaction.
+TEST_F(StudioLayout, ATapSpringsOpenCopyAndClearEaseAndTheRestUseTheirOwnMotion)
+{
+    const auto isSpring = [](const std::optional<MotionCurve>& curve) {
+        const auto* spring = curve ? std::get_if<TallowindTheme::SpringParameters>(&*curve) : nullptr;
+        return spring && spring->response == 0.3 && spring->dampingFraction == 0.8;
+    };
+    const auto isEaseInOut = [](const std::optional<MotionCurve>& curve) {
+        const auto* timing = curve ? std::get_if<TallowindTheme::TimingCurve>(&*curve) : nullptr;
+        return timing && timing->seconds == 0.2 && timing->curve.type() == QEasingCurve::BezierSpline;
+    };
+
+    studio->state().setTranscribedText(QStringLiteral("words"));
+    ASSERT_EQ(host->resizes, std::vector<bool>{true});
+    EXPECT_FALSE(host->resizeCurves.back().has_value()) << "an arriving transcript expands without an animation";
+    QTest::mouseClick(studio->collapseButton(), Qt::LeftButton);
+    EXPECT_FALSE(host->resizeCurves.back().has_value());
+
+    QTest::mouseClick(studio->preview(), Qt::LeftButton);
+    ASSERT_TRUE(viewModel->isExpanded());
+    EXPECT_TRUE(isSpring(host->resizeCurves.back()));
+    EXPECT_FALSE(MotionTransaction::current().has_value()) << "the spring ends with the tap";
+
+    std::vector<std::optional<MotionCurve>> alertCurves;
+    QObject::connect(&studio->state(), &StudioState::showCopiedAlertChanged, studio,
+        [&] { alertCurves.push_back(MotionTransaction::current()); });
+    QTest::mouseClick(studio->copyButton(), Qt::LeftButton);
+    clock.advance(1.5);
+    ASSERT_EQ(alertCurves.size(), 2U);
+    EXPECT_TRUE(isEaseInOut(alertCurves[0]) && isEaseInOut(alertCurves[1]));
+
+    QTest::mouseClick(studio->clearButton(), Qt::LeftButton);
+    EXPECT_FALSE(viewModel->isExpanded());
+    EXPECT_TRUE(isEaseInOut(host->resizeCurves.back()));
+}
+
 TEST_F(StudioLayout, ThePickerNamesTheActiveModelAndRefusesModelsNotOnDisk)
 {
     EXPECT_EQ(studio->modelButton()->text(), "Select Model");

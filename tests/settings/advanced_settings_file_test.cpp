@@ -3,6 +3,7 @@
 #include "settings/ScratchFolderFixture.h"
 
 #include "core/config/AppConfig.h"
+#include "support/EventLoop.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -67,16 +68,16 @@ TEST_F(SettingsFileTest, UnparseableTextsAreExportedAsTheirDefaults)
     EXPECT_EQ(root.value("whisperLogProbThreshold").toDouble(), -1.0);
 }
 
-TEST_F(SettingsFileTest, WrongTypesAndOutOfRangeValuesAreIgnored)
+TEST_F(SettingsFileTest, WrongTypesAreIgnored)
 {
     const AdvancedSettingsUpdate update = decoded(R"({
         "enableStreamingMode": 1,
         "enableVoiceActivityDetection": "false",
-        "vadThreshold": 1.5,
-        "whisperTemperature": 2,
+        "vadThreshold": "0.4",
+        "whisperTemperature": "0.2",
         "whisperBeamSize": 7.5,
         "whisperBestOf": "7",
-        "whisperEntropyThreshold": -1,
+        "whisperEntropyThreshold": null,
         "whisperLogProbThreshold": 1e300,
         "whisperNoFallback": true,
         "somethingElse": true
@@ -85,9 +86,40 @@ TEST_F(SettingsFileTest, WrongTypesAndOutOfRangeValuesAreIgnored)
         || update.whisperTemperature || update.whisperBeamSize || update.whisperBestOf || update.whisperEntropyThreshold
         || update.whisperLogProbThreshold || update.enableDebugLogging);
     EXPECT_EQ(update.whisperNoFallback, true);
-    EXPECT_EQ(decoded(R"({"whisperBeamSize": 20})").whisperBeamSize, std::nullopt);
-    EXPECT_EQ(decoded(R"({"whisperBeamSize": 10})").whisperBeamSize, QString("10"));
+    EXPECT_EQ(decoded(R"({"whisperBeamSize": 4294967296})").whisperBeamSize, std::nullopt);
     EXPECT_EQ(decoded(R"({"whisperTemperature": 0.1})").whisperTemperature, QString("0.1"));
+}
+
+TEST_F(SettingsFileTest, OutOfRangeValuesAreAssignedAndReportedButNeverStored)
+{
+    AppConfig::setWhisperBeamSize(5);
+    AppConfig::setWhisperTemperature(0.0f);
+    AppConfig::setWhisperEntropyThreshold(2.4f);
+    writeFile(pathOf("wild.json"), R"({
+        "vadThreshold": 1.5,
+        "whisperTemperature": 2,
+        "whisperBeamSize": 20,
+        "whisperBestOf": 0,
+        "whisperEntropyThreshold": -1
+    })");
+    AdvancedSettingsViewModel model;
+    ASSERT_FALSE(model.importSettingsFrom(pathOf("wild.json")).has_value());
+    EXPECT_EQ(model.whisperBeamSize(), "20");
+    EXPECT_EQ(model.whisperTemperature(), "2.0");
+    EXPECT_EQ(model.vadThreshold(), 1.5);
+    ASSERT_TRUE(pumpUntil([&] {
+        return model.beamSizeError() && model.bestOfError() && model.temperatureError()
+            && model.entropyThresholdError();
+    }));
+    EXPECT_EQ(*model.beamSizeError(), "Must be between 1 and 10");
+    EXPECT_EQ(*model.bestOfError(), "Must be between 1 and 10");
+    EXPECT_EQ(*model.temperatureError(), "Must be between 0.0 and 1.0");
+    EXPECT_EQ(*model.entropyThresholdError(), "Must be non-negative");
+    // What a transcription pass reads keeps the last valid values.
+    EXPECT_EQ(AppConfig::whisperBeamSize(), 5);
+    EXPECT_EQ(AppConfig::whisperBestOf(), 5);
+    EXPECT_EQ(AppConfig::whisperTemperature(), 0.0f);
+    EXPECT_EQ(AppConfig::whisperEntropyThreshold(), 2.4f);
 }
 
 TEST_F(SettingsFileTest, ImportOfOneMemberChangesOnlyThatSetting)

@@ -172,11 +172,12 @@ TEST_F(ModelSettingsTest, SelectionFollowsTheStoreAndItsNotifications)
     EXPECT_EQ(view.selectedModel(), WhisperModel(WhisperModel::largeV3TurboQ8));
     Dispatch::drainMainQueue();
 
+    // Only a model value counts, not its identifier.
     NotificationCenter::shared().post(NotificationName::modelDidChange, {{"model", 42}});
-    NotificationCenter::shared().post(NotificationName::modelDidChange, {{"model", "no-such-model"}});
+    NotificationCenter::shared().post(NotificationName::modelDidChange, {{"model", "large-v3"}});
     Dispatch::drainMainQueue();
     EXPECT_EQ(view.selectedModel(), WhisperModel(WhisperModel::largeV3TurboQ8));
-    NotificationCenter::shared().post(NotificationName::modelDidChange, {{"model", "large-v3"}});
+    ModelManager::shared().announceModelChange(WhisperModel::largeV3);
     Dispatch::drainMainQueue();
     EXPECT_EQ(view.selectedModel(), WhisperModel(WhisperModel::largeV3));
 

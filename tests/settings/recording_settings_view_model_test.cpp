@@ -44,6 +44,25 @@ TEST(RecordingInfo, OddDurationsShowAsNothingAndEachInfoIsNew)
     }
 }
 
+TEST(RecordingInfo, DatesShowTheAbbreviatedMonthWithoutWeekday)
+{
+    RecordingMetadata metadata;
+    metadata.timestamp = RecordingMetadata::timestampFrom(QDateTime(QDate(2026, 3, 14), QTime(15, 9)));
+    const QLocale before;
+    for (const char* name : {"en_US", "en_GB", "de_DE", "fr_FR"}) {
+        QLocale::setDefault(QLocale(name));
+        const QString shown = RecordingInfo(metadata, "").formattedDate();
+        const QLocale locale(name);
+        EXPECT_TRUE(shown.contains(locale.monthName(3, QLocale::ShortFormat))) << name << shown.toStdString();
+        EXPECT_FALSE(shown.contains(locale.dayName(6, QLocale::ShortFormat))) << name << shown.toStdString();
+        EXPECT_TRUE(shown.contains("2026") && shown.contains("14")) << name << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(locale.toString(QTime(15, 9), QLocale::ShortFormat))) << shown.toStdString();
+    }
+    QLocale::setDefault(QLocale("en_US"));
+    EXPECT_TRUE(RecordingInfo(metadata, "").formattedDate().startsWith("Mar 14, 2026"));
+    QLocale::setDefault(before);
+}
+
 TEST_F(RecordingSettingsTest, ConstructionShowsTheStoresAndWritesNothing)
 {
     Defaults::setValue("MaxRecordingsStorageSize", 250);
@@ -101,15 +120,15 @@ TEST_F(RecordingSettingsTest, DeletingTheSelectionClearsItAndLeavesFilesAlone)
     EXPECT_TRUE(QFile::exists(file));
 }
 
-TEST_F(RecordingSettingsTest, RevealOpensTheFolderAndPlayOpensTheFile)
+TEST_F(RecordingSettingsTest, RevealSelectsTheFileAndPlayOpensIt)
 {
     RecordingSettingsViewModel model(store(), workspace);
     const RecordingInfo info(record("recording_a.wav"), "/data/Recordings/recording_a.wav");
     model.showInFinder(info);
+    EXPECT_EQ(workspace->revealed, QStringList{"/data/Recordings/recording_a.wav"});
+    EXPECT_TRUE(workspace->opened.isEmpty()) << "the file manager shows the file, not just its folder";
     model.playRecording(info);
-    EXPECT_EQ(workspace->opened,
-        (QList<QUrl>{
-            QUrl::fromLocalFile("/data/Recordings"), QUrl::fromLocalFile("/data/Recordings/recording_a.wav")}));
+    EXPECT_EQ(workspace->opened, QList<QUrl>{QUrl::fromLocalFile("/data/Recordings/recording_a.wav")});
 }
 
 TEST_F(RecordingSettingsTest, ExportCopiesWholeAndAFailedOneKeepsTheOldFile)

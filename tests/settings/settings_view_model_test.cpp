@@ -40,9 +40,11 @@ TEST_F(SettingsTest, NothingIsReadBeforeLoadingAndEachLoadingReadsTheStoresAfres
 TEST_F(SettingsTest, SelectingMakesTheModelActiveAndTellsItsListeners)
 {
     viewModel->loadInitialData();
-    QStringList announced;
-    const auto token = NotificationCenter::shared().addObserver(NotificationName::modelDidChange,
-        [&](const Notification& note) { announced << note.userInfo.value(ModelManager::modelUserInfoKey).toString(); });
+    QList<std::optional<WhisperModel>> announced;
+    const auto token =
+        NotificationCenter::shared().addObserver(NotificationName::modelDidChange, [&](const Notification& note) {
+            announced << WhisperModel::fromVariant(note.userInfo.value(ModelManager::modelUserInfoKey));
+        });
     // Not on disk: still selected; the card offers selection only on downloaded models.
     viewModel->selectModel(v3);
     NotificationCenter::shared().removeObserver(token);
@@ -50,7 +52,7 @@ TEST_F(SettingsTest, SelectingMakesTheModelActiveAndTellsItsListeners)
     EXPECT_EQ(ModelManager::shared().activeModel(), std::optional<WhisperModel>(v3));
     EXPECT_EQ(status(v3), Status::notDownloaded());
     // A loaded model elsewhere must give way to the chosen one.
-    EXPECT_EQ(announced, QStringList{v3.rawValue()});
+    EXPECT_EQ(announced, QList<std::optional<WhisperModel>>{v3});
 }
 
 TEST_F(SettingsTest, DownloadRunsFromProgressToDownloadedWithoutSelecting)

@@ -7,6 +7,7 @@
 //   --solid               as without a compositing manager
 #include "DesktopPalettes.h"
 #include "GalleryPalettes.h"
+#include "GalleryPictures.h"
 #include "IdleShellHost.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
@@ -34,23 +35,9 @@ QImage onDesktop(QWidget* window)
     const QPixmap shot = window->grab();
     QImage picture(shot.size() / shot.devicePixelRatio() + QSize(48, 48), QImage::Format_ARGB32);
     QPainter painter(&picture);
-    QLinearGradient wash(0, 0, picture.width(), picture.height());
-    wash.setColorAt(0, QColor(92, 120, 160));
-    wash.setColorAt(1, QColor(160, 110, 120));
-    painter.fillRect(picture.rect(), wash);
+    paintBackdrop(painter, picture.rect());
     painter.drawPixmap(24, 24, shot);
     return picture;
-}
-
-bool save(const QImage& picture, const QString& folder, const QString& name)
-{
-    const QString path = QDir(folder).filePath(name);
-    if (!picture.save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
 }
 
 } // namespace
@@ -80,12 +67,12 @@ int main(int argc, char** argv)
         const QString suffix = QStringLiteral("-%1.png").arg(scheme);
 
         PopoverPanel popover;
-        ok &= save(onDesktop(&popover), folder, QStringLiteral("shell-popover") + suffix);
+        ok &= savePicture(onDesktop(&popover), folder, QStringLiteral("shell-popover") + suffix);
         popover.resizeKeepingTop(true);
-        ok &= save(onDesktop(&popover), folder, QStringLiteral("shell-popover-expanded") + suffix);
+        ok &= savePicture(onDesktop(&popover), folder, QStringLiteral("shell-popover-expanded") + suffix);
 
         SettingsWindow settings(&host);
-        ok &= save(onDesktop(&settings), folder, QStringLiteral("shell-settings") + suffix);
+        ok &= savePicture(onDesktop(&settings), folder, QStringLiteral("shell-settings") + suffix);
 
         const std::vector<std::pair<QString, std::function<void(FirstLaunchViewModel&)>>> states = {
             {QStringLiteral("ready"), [](FirstLaunchViewModel&) {}},
@@ -106,12 +93,12 @@ int main(int argc, char** argv)
             auto* view = new FirstLaunchView([] {});
             FirstLaunchWindow window(view, &host);
             apply(*view->viewModel());
-            ok &= save(onDesktop(&window), folder, QStringLiteral("shell-welcome-%1").arg(name) + suffix);
+            ok &= savePicture(onDesktop(&window), folder, QStringLiteral("shell-welcome-%1").arg(name) + suffix);
         }
 
         QMenu* menu = StatusMenu::build(host);
         menu->adjustSize();
-        ok &= save(onDesktop(menu), folder, QStringLiteral("shell-menu") + suffix);
+        ok &= savePicture(onDesktop(menu), folder, QStringLiteral("shell-menu") + suffix);
         delete menu;
     }
     return ok ? 0 : 1;

@@ -166,7 +166,8 @@ void ModelManager::deleteModelAsync(WhisperModel model, DeleteCompletion complet
         }
         if (activeModel() == model)
             setActiveModel(std::nullopt);
-        NotificationCenter::shared().post(NotificationName::modelWasDeleted, {{modelUserInfoKey, model.rawValue()}});
+        NotificationCenter::shared().post(
+            NotificationName::modelWasDeleted, {{modelUserInfoKey, model.toVariant()}}, this);
         completion(std::nullopt);
     });
 }
@@ -179,9 +180,14 @@ void ModelManager::switchModel(WhisperModel model, Completion completion)
             return;
         }
         setActiveModel(model);
-        NotificationCenter::shared().post(NotificationName::modelDidChange, {{modelUserInfoKey, model.rawValue()}});
+        announceModelChange(model);
         completion(std::nullopt);
     });
+}
+
+void ModelManager::announceModelChange(WhisperModel model)
+{
+    NotificationCenter::shared().post(NotificationName::modelDidChange, {{modelUserInfoKey, model.toVariant()}}, this);
 }
 
 void ModelManager::ensureModelLoaded(Completion completion)

@@ -10,9 +10,10 @@
 #include <optional>
 
 // In-process notification names of the model store. The two model
-// notifications carry the model's identifier string (WhisperModel::rawValue())
-// under the user-info key ModelManager::modelUserInfoKey ("model"); turn it
-// back into a model with WhisperModel::fromRawValue().
+// notifications come from the store (the ModelManager is their object) and
+// carry the model itself under the user-info key
+// ModelManager::modelUserInfoKey ("model"); read it with
+// WhisperModel::fromVariant().
 namespace NotificationName {
 inline const QString modelDidChange = QStringLiteral("ModelDidChange");
 inline const QString modelWasDeleted = QStringLiteral("ModelWasDeleted");
@@ -74,6 +75,9 @@ public:
     // Fails with modelNotFound when the model is not on disk; otherwise makes
     // it active and posts "ModelDidChange".
     void switchModel(WhisperModel model, Completion completion);
+    // Tells the listeners that `model` is now the active one: "ModelDidChange"
+    // from this store with the model under "model".
+    void announceModelChange(WhisperModel model);
     // Checks only that an active model exists on disk; loads nothing.
     void ensureModelLoaded(Completion completion);
     // Downloads are the downloader's work: these always fail.

@@ -13,6 +13,13 @@ std::optional<WhisperModel> WhisperModel::fromRawValue(const QString& identifier
     return std::nullopt;
 }
 
+std::optional<WhisperModel> WhisperModel::fromVariant(const QVariant& value)
+{
+    if (value.metaType() != QMetaType::fromType<WhisperModel>())
+        return std::nullopt;
+    return *static_cast<const WhisperModel*>(value.constData());
+}
+
 QList<WhisperModel> WhisperModel::allCases()
 {
     return {largeV3TurboQ5, largeV3TurboQ8, largeV3Turbo, largeV3};

@@ -3,6 +3,7 @@
 #include <QHashFunctions>
 #include <QList>
 #include <QString>
+#include <QVariant>
 
 #include <cstddef>
 #include <functional>
@@ -19,6 +20,10 @@ public:
 
     // Exact, case-sensitive match of a catalogue identifier.
     static std::optional<WhisperModel> fromRawValue(const QString& identifier);
+    // The model a variant holds as a value; none for anything else, an
+    // identifier string included.
+    static std::optional<WhisperModel> fromVariant(const QVariant& value);
+    QVariant toVariant() const { return QVariant::fromValue(*this); }
 
     // Declaration order; the recommended and by-size orders are the same.
     static QList<WhisperModel> allCases();

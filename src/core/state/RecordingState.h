@@ -11,6 +11,10 @@ struct RecordingState {
     RecordingMode mode = RecordingMode::pushToTalk;
     bool isActive = false;
 
+    // The recording indicator, with its finish button, accompanies every
+    // running shortcut recording; the studio has its own stop button.
+    constexpr bool showsDoneButton() const { return isActive && mode != RecordingMode::studio; }
+
     friend constexpr bool operator==(const RecordingState&, const RecordingState&) = default;
 };
 

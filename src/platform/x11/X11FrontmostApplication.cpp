@@ -1,6 +1,7 @@
 #include "platform/x11/X11FrontmostApplication.h"
 
 #include "base/Dispatch.h"
+#include "platform/x11/XcbAtoms.h"
 
 // xcb rather than Xlib: a window that closes between two reads yields an
 // error for that one request, with no process-wide error handler involved.
@@ -19,16 +20,6 @@
 namespace {
 
 constexpr int64_t unknownProcess = -1;
-
-xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
-{
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return atom;
-}
 
 // The first 32-bit value of a window's property; none when the window or
 // the property is gone.

@@ -259,14 +259,16 @@ TEST_F(ModelStore, FailedDeleteReportsTheErrorAndKeepsTheActiveChoice)
     EXPECT_EQ(store.activeModel(), WhisperModel::largeV3);
 }
 
-TEST_F(ModelStore, AsynchronousDeleteNotifiesWithTheIdentifier)
+TEST_F(ModelStore, AsynchronousDeleteNotifiesWithTheModel)
 {
     std::optional<DomainError> error;
     QVariantMap userInfo;
+    const void* sender = nullptr;
     int notifications = 0;
     NotificationObservation observation(NotificationName::modelWasDeleted, [&](const Notification& n) {
         ++notifications;
         userInfo = n.userInfo;
+        sender = n.object;
     });
 
     store.deleteModelAsync(WhisperModel::largeV3TurboQ8, [&](std::optional<DomainError> e) { error = e; });
@@ -286,15 +288,20 @@ TEST_F(ModelStore, AsynchronousDeleteNotifiesWithTheIdentifier)
     EXPECT_FALSE(store.isModelDownloaded(WhisperModel::largeV3TurboQ8));
     EXPECT_FALSE(store.activeModel());
     EXPECT_EQ(notifications, 1);
-    EXPECT_EQ(userInfo.value(ModelManager::modelUserInfoKey).toString(), "large-v3-turbo-q8_0");
+    EXPECT_EQ(WhisperModel::fromVariant(userInfo.value(ModelManager::modelUserInfoKey)),
+        WhisperModel(WhisperModel::largeV3TurboQ8));
+    EXPECT_EQ(sender, &store);
 }
 
 TEST_F(ModelStore, SwitchNeedsTheFileAndAnnouncesTheChange)
 {
     std::optional<TallowindError> error;
-    QStringList announced;
-    NotificationObservation observation(NotificationName::modelDidChange,
-        [&](const Notification& n) { announced << n.userInfo.value(ModelManager::modelUserInfoKey).toString(); });
+    QList<std::optional<WhisperModel>> announced;
+    const void* sender = nullptr;
+    NotificationObservation observation(NotificationName::modelDidChange, [&](const Notification& n) {
+        announced << WhisperModel::fromVariant(n.userInfo.value(ModelManager::modelUserInfoKey));
+        sender = n.object;
+    });
 
     store.setActiveModel(WhisperModel::largeV3);
     store.switchModel(WhisperModel::largeV3TurboQ5, [&](std::optional<TallowindError> e) { error = e; });
@@ -307,7 +314,8 @@ TEST_F(ModelStore, SwitchNeedsTheFileAndAnnouncesTheChange)
     store.switchModel(WhisperModel::largeV3TurboQ5, [&](std::optional<TallowindError> e) { error = e; });
     EXPECT_FALSE(error);
     EXPECT_EQ(store.activeModel(), WhisperModel::largeV3TurboQ5);
-    EXPECT_EQ(announced, QStringList{"large-v3-turbo-q5_0"});
+    EXPECT_EQ(announced, QList<std::optional<WhisperModel>>{WhisperModel::largeV3TurboQ5});
+    EXPECT_EQ(sender, &store);
 }
 
 TEST_F(ModelStore, AsynchronousWorkRunsOnTheMainThread)

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "settings/TaskbarPresence.h"
+#include "shell/ActivationPolicy.h"
+
+#include <QPointer>
+
+// The taskbar switch as the controller's activation policy: shown is the
+// regular policy, hidden the accessory one. Does nothing once the policy
+// is gone.
+class PolicyTaskbarPresence final : public TaskbarPresence {
+public:
+    explicit PolicyTaskbarPresence(ActivationPolicy& activationPolicy) : policy(&activationPolicy) { }
+
+    void setShowsTaskbarEntry(bool show) override
+    {
+        if (policy)
+            policy->setPolicy(show ? ActivationPolicy::Policy::regular : ActivationPolicy::Policy::accessory);
+    }
+
+private:
+    QPointer<ActivationPolicy> policy;
+};

@@ -1,0 +1,88 @@
+#include "platform/x11/X11TaskbarVisibility.h"
+#include "platform/x11/XcbAtoms.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool isMapped(xcb_connection_t* connection, xcb_window_t window)
+{
+    xcb_get_window_attributes_reply_t* reply =
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, window), nullptr);
+    const bool mapped = reply && reply->map_state != XCB_MAP_STATE_UNMAPPED;
+    std::free(reply);
+    return mapped;
+}
+
+std::vector<xcb_atom_t> stateOf(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t state)
+{
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, state, XCB_ATOM_ATOM, 0, 1024), nullptr);
+    std::vector<xcb_atom_t> atoms;
+    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+        const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        atoms.assign(values, values + xcb_get_property_value_length(reply) / sizeof(xcb_atom_t));
+    }
+    std::free(reply);
+    return atoms;
+}
+
+xcb_window_t rootOf(xcb_connection_t* connection, xcb_window_t window)
+{
+    xcb_query_tree_reply_t* reply = xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
+    const xcb_window_t root = reply ? reply->root : xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    std::free(reply);
+    return root;
+}
+
+} // namespace
+
+void X11TaskbarVisibility::setSkipsTaskbar(QWindow* window, bool skip)
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !window)
+        return;
+    // Qt's own connection, so that the state is in place before Qt maps a
+    // window it is about to show.
+    xcb_connection_t* connection = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+    const std::array<xcb_atom_t, 2> skipped = {
+        internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"), internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    if (state == XCB_ATOM_NONE)
+        return;
+
+    if (isMapped(connection, id)) {
+        // The window manager owns the state of a mapped window: ask it.
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = id;
+        message.type = state;
+        message.data.data32[0] = skip ? 1 : 0; // add or remove
+        message.data.data32[1] = skipped[0];
+        message.data.data32[2] = skipped[1];
+        message.data.data32[3] = 1; // from an application
+        xcb_send_event(connection, 0, rootOf(connection, id),
+            XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+            reinterpret_cast<const char*>(&message));
+    } else {
+        std::vector<xcb_atom_t> atoms = stateOf(connection, id, state);
+        std::erase_if(atoms, [&](xcb_atom_t atom) { return std::ranges::find(skipped, atom) != skipped.end(); });
+        if (skip)
+            atoms.insert(atoms.end(), skipped.begin(), skipped.end());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+            static_cast<uint32_t>(atoms.size()), atoms.data());
+    }
+    xcb_flush(connection);
+}
