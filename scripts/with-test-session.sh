@@ -30,11 +30,13 @@ pids+=($!)
 read -r -t 30 number <"$runtime/display" || { echo "Xvfb did not start:" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$number"
 unset XAUTHORITY
-dbus-update-activation-environment DISPLAY
 export XDG_RUNTIME_DIR=$runtime
 export PULSE_RUNTIME_PATH=$runtime/pulse
 export PULSE_SERVER=unix:$runtime/pulse/native
 mkdir -p "$PULSE_RUNTIME_PATH"
+# Services the bus starts (the accessibility bus) keep their sockets in this
+# session's runtime folder, not in one a session before it may still hold.
+dbus-update-activation-environment DISPLAY XDG_RUNTIME_DIR
 
 cat > "$runtime/pulse.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$runtime/pulse/native
