@@ -192,6 +192,13 @@ TEST_F(FirstLaunchTest, EveryStateFitsTheWindowWithoutCuttingAText)
                 state.setDownloadFailed(true);
                 state.setStatusText(QStringLiteral("Download failed: Could not connect to the server."));
             }},
+        // The longest reason a server gives: two lines at the window's width.
+        {"failed at length",
+            [](FirstLaunchViewModel& state) {
+                state.setDownloadFailed(true);
+                state.setStatusText(QStringLiteral("Download failed: Model download failed: The server at "
+                                                   "models.tallowind.org has no file ggml-large-v3-turbo-q5_0.bin"));
+            }},
     };
     for (const auto& [name, apply] : states) {
         // The window's fixed size, which the view's layout cannot widen.
