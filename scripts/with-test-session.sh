@@ -27,7 +27,7 @@ trap cleanup EXIT
 mkfifo "$runtime/display"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$runtime/display" </dev/null >"$runtime/xvfb.log" 2>&1 &
 pids+=($!)
-read -r -t 30 number <"$runtime/display" || { echo "Xvfb did not start:" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
+read -r -t 60 number <"$runtime/display" || { echo "Xvfb did not start:" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$number"
 unset XAUTHORITY
 export XDG_RUNTIME_DIR=$runtime
@@ -51,29 +51,30 @@ pulseaudio -n -F "$runtime/pulse.pa" --daemonize=no --exit-idle-time=-1 --use-pi
 pids+=($!)
 openbox </dev/null >/dev/null 2>&1 &
 pids+=($!)
+# Runs a check until it holds, for a minute at most: on two loaded cores a
+# dozen sessions may be starting at once.
+await() {
+  local deadline=$((SECONDS + 60))
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.05
+  done
+}
+wm_ready() { xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW; }
+
 # Tests activate windows through _NET_ACTIVE_WINDOW: wait until the window
 # manager announces it, or the first test races openbox's start.
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
-  sleep 0.05
-done
-
-for _ in $(seq 100); do
-  pactl info >/dev/null 2>&1 && break
-  sleep 0.05
-done
-pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start:" >&2; cat "$runtime/pulse.log" >&2; exit 1; }
+await wm_ready || { echo "openbox did not start" >&2; exit 1; }
+await pactl info || { echo "PulseAudio did not start:" >&2; cat "$runtime/pulse.log" >&2; exit 1; }
 
 # A desktop session brings up its accessibility bus and registry at login,
 # before any application starts; an application that starts while they are
 # still coming up may never announce its focus.
 a11y=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress 2>/dev/null | tr -d ' ' || true)
 if [[ -n "$a11y" ]]; then
-  for _ in $(seq 100); do
-    dbus-send --bus="$a11y" --print-reply --dest=org.a11y.atspi.Registry /org/a11y/atspi/accessible/root \
-      org.freedesktop.DBus.Properties.Get string:org.a11y.atspi.Accessible string:Name >/dev/null 2>&1 && break
-    sleep 0.05
-  done
+  await dbus-send --bus="$a11y" --print-reply --dest=org.a11y.atspi.Registry /org/a11y/atspi/accessible/root \
+    org.freedesktop.DBus.Properties.Get string:org.a11y.atspi.Accessible string:Name ||
+    { echo "the accessibility registry did not start" >&2; exit 1; }
 fi
 
 "$@"

@@ -75,6 +75,7 @@ TEST_F(HotkeyRulesOnX11Test, HoldingPushToTalkStartsOnceAndStopsOnceAtRelease)
 {
     keyboard.press("Alt_L");
     keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([this] { return starts > 0; }));
     pumpFor(1200); // the server auto-repeats W meanwhile
     EXPECT_EQ(starts, 1);
     EXPECT_EQ(stops, 0);
@@ -96,6 +97,9 @@ TEST_F(HotkeyRulesOnX11Test, ModifierReleasedFirstStillEndsPushToTalkOnce)
     keyboard.release("Alt_L");
     pumpFor(200);
     keyboard.release("w");
+    // The tap's events come by way of its own thread: wait for them, then
+    // for anything that would follow.
+    ASSERT_TRUE(pumpUntil([this] { return stops > 0; }));
     ASSERT_TRUE(settle());
 
     EXPECT_EQ(starts, 1);
@@ -110,6 +114,7 @@ TEST_F(HotkeyRulesOnX11Test, NumLockOnChangesNothing)
     keyboard.tap("w");
     keyboard.release("Alt_L");
     keyboard.tap("Num_Lock");
+    ASSERT_TRUE(pumpUntil([this] { return stops > 0; }));
     ASSERT_TRUE(settle());
 
     EXPECT_EQ(starts, 1);
