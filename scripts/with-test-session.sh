@@ -49,7 +49,7 @@ PA
 pulseaudio -n -F "$runtime/pulse.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
   </dev/null >"$runtime/pulse.log" 2>&1 &
 pids+=($!)
-openbox </dev/null >/dev/null 2>&1 &
+openbox </dev/null >"$runtime/openbox.log" 2>&1 &
 pids+=($!)
 # Runs a check until it holds, for a minute at most: on two loaded cores a
 # dozen sessions may be starting at once.
@@ -64,7 +64,7 @@ wm_ready() { xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW; }
 
 # Tests activate windows through _NET_ACTIVE_WINDOW: wait until the window
 # manager announces it, or the first test races openbox's start.
-await wm_ready || { echo "openbox did not start" >&2; exit 1; }
+await wm_ready || { echo "openbox did not start:" >&2; cat "$runtime/openbox.log" >&2; exit 1; }
 await pactl info || { echo "PulseAudio did not start:" >&2; cat "$runtime/pulse.log" >&2; exit 1; }
 
 # A desktop session brings up its accessibility bus and registry at login,

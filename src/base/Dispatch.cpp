@@ -35,6 +35,11 @@ void receiveHandOffs()
 class HandedWork {
 public:
     explicit HandedWork(Work handed) : work(std::move(handed)) { handOffs.fetch_add(1, std::memory_order_release); }
+    // Work that never ran (the application ended first) is released where it
+    // was received, which must see it built too.
+    ~HandedWork() { receiveHandOffs(); }
+    HandedWork(const HandedWork&) = delete;
+    HandedWork& operator=(const HandedWork&) = delete;
     void run()
     {
         receiveHandOffs();

@@ -45,7 +45,9 @@ bool TaskbarEntries::hasEntry(const QWidget* window, ActivationPolicy::Policy po
 
 bool TaskbarEntries::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+    // Only widgets' events: work posted from other threads passes this
+    // filter too, and its event is not ours to read before its receiver.
+    if (watched->isWidgetType() && event->type() == QEvent::Show) {
         auto* widget = static_cast<QWidget*>(watched);
         if (widget->isWindow())
             apply(widget);

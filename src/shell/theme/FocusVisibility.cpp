@@ -18,7 +18,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        // Only widgets' events: work posted from other threads passes this
+        // filter too, and its event is not ours to read before its receiver.
+        if (watched->isWidgetType() && event->type() == QEvent::Show) {
             auto* widget = static_cast<QWidget*>(watched);
             if (widget->isWindow())
                 widget->setAttribute(Qt::WA_KeyboardFocusChange);
