@@ -24,8 +24,11 @@ cleanup() {
 trap cleanup EXIT
 
 # -displayfd: the server picks a free number and writes it once it listens.
+# -noreset: a server resets when its last client leaves, and refuses
+# connections meanwhile; a check that comes and goes before openbox connects
+# would otherwise shut openbox out.
 mkfifo "$runtime/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$runtime/display" </dev/null >"$runtime/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$runtime/display" </dev/null >"$runtime/xvfb.log" 2>&1 &
 pids+=($!)
 read -r -t 60 number <"$runtime/display" || { echo "Xvfb did not start:" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$number"
