@@ -2,6 +2,7 @@
 #include "platform/x11/X11FrontmostApplication.h"
 #include "shell/FocusFieldDetector.h"
 #include "support/EventLoop.h"
+#include "support/Patience.h"
 #include "support/PasteTarget.h"
 #include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
@@ -34,7 +35,7 @@ protected:
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
         source = std::make_shared<AtspiFocusSource>(callTimeoutMs);
         frontmost = std::make_shared<X11FrontmostApplication>();
-        ASSERT_TRUE(pumpUntil([&] { return source->isListening(); }, 15000)) << "no accessibility bus";
+        ASSERT_TRUE(pumpUntil([&] { return source->isListening(); }, Patience::transfer)) << "no accessibility bus";
     }
 
     void startGtk(PasteTarget& target)
@@ -55,7 +56,7 @@ protected:
                         found = report;
                 return found.has_value();
             },
-            15000);
+            Patience::transfer);
         return found;
     }
 
@@ -121,7 +122,7 @@ TEST_F(FocusTracking, AHungApplicationNeverBlocksTheCaller)
             const auto focus = source->cachedFocus();
             return focus && focus->processId == gtk.processId() && focus->bounds;
         },
-        15000));
+        Patience::transfer));
 
     ASSERT_EQ(::kill(static_cast<pid_t>(gtk.processId()), SIGSTOP), 0);
     struct Resume {
@@ -180,7 +181,7 @@ TEST_F(FocusTracking, AHeldShortcutKeepsTheFieldKnown)
                 const auto field = detector.getCurrentFocusedField();
                 return field && field->processId == target.processId();
             },
-            15000));
+            Patience::transfer));
         const QRectF before = detector.getCurrentFocusedField()->bounds;
 
         keyboard.press("Alt_L");

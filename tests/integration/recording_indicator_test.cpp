@@ -113,7 +113,7 @@ protected:
                 pumpUntil([&] { return answered; }, 3000);
                 return field.has_value();
             },
-            15000);
+            Patience::transfer);
         pressEachModifierOnce(keyboard);
         return field;
     }
