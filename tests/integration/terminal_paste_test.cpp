@@ -21,16 +21,7 @@ namespace {
 // records every byte the terminal hands to the program inside it.
 class LoggedTerminal {
 public:
-    ~LoggedTerminal()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
+    ~LoggedTerminal() { stopProcess(process, 5000); }
 
     // `program` and the arguments that give it `title`; the logger's command
     // line follows them.
@@ -57,11 +48,7 @@ public:
         search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), title});
         if (!search.waitForFinished(10000))
             return false;
-        const QString window = QString::fromLatin1(search.readAllStandardOutput()).split(QLatin1Char('\n')).first();
-        return !window.isEmpty()
-            && QProcess::execute(
-                   QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window})
-            == 0;
+        return activateWindow(QString::fromLatin1(search.readAllStandardOutput()).split(QLatin1Char('\n')).first());
     }
 
     QByteArray bytes() const
@@ -74,10 +61,10 @@ public:
     // arrive right behind, so nothing stray came before it or in between.
     void expectExactly(const QByteArray& expected)
     {
-        pumpUntil([&] { return bytes().size() >= expected.size(); }, 15000);
+        pumpUntil([&] { return bytes().size() >= expected.size(); }, Patience::transfer);
         XTestKeyboard keyboard;
         keyboard.tap("z");
-        pumpUntil([&] { return bytes().endsWith('z'); }, 15000);
+        pumpUntil([&] { return bytes().endsWith('z'); }, Patience::transfer);
         EXPECT_EQ(bytes().toHex(' ').toStdString(), (expected + 'z').toHex(' ').toStdString());
     }
 

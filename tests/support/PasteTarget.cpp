@@ -9,15 +9,29 @@ QString testToolPath(const QString& name)
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
 }
 
-PasteTarget::~PasteTarget()
+bool activateWindow(const QString& windowId)
+{
+    return !windowId.isEmpty()
+        && QProcess::execute(
+               QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId})
+        == 0;
+}
+
+void stopProcess(QProcess& process, int graceMs)
 {
     if (process.state() == QProcess::NotRunning)
         return;
     process.closeWriteChannel();
-    if (!process.waitForFinished(3000)) {
+    process.terminate();
+    if (!process.waitForFinished(graceMs)) {
         process.kill();
-        process.waitForFinished(3000);
+        process.waitForFinished(graceMs);
     }
+}
+
+PasteTarget::~PasteTarget()
+{
+    stopProcess(process, 3000);
 }
 
 bool PasteTarget::start(const QString& program, const QStringList& arguments)
@@ -38,9 +52,7 @@ QByteArray PasteTarget::ask(const QByteArray& command, const QByteArray& answerP
 
 bool PasteTarget::activate() const
 {
-    return QProcess::execute(
-               QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), shownWindowId})
-        == 0;
+    return activateWindow(shownWindowId);
 }
 
 QString PasteTarget::text()

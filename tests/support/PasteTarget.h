@@ -7,6 +7,11 @@
 
 // The path of a program built from tests/tools, beside the test executables.
 QString testToolPath(const QString& name);
+// Gives the window with X id `windowId` the keyboard focus, as the user's
+// click would; false when the window manager refused.
+bool activateWindow(const QString& windowId);
+// Ends a helper process: asks first, then kills it after `graceMs`.
+void stopProcess(QProcess& process, int graceMs);
 
 // Another application (the paste targets in tests/tools) driven through its
 // standard input and output: it prints "ready <window id>" once shown, and
