@@ -15,7 +15,9 @@ StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
     icon->setToolTip(QStringLiteral("Tallowind"));
     ShellHost* target = &host;
     icon->setClickHandler([this, target](TrayClick click) {
-        // The panel behind the icon is known once it has docked.
+        // The panel behind the icon is known once it has docked, and a click
+        // is when the user looks at it: read it again, the theme may differ.
+        panel = icon->panelBackground();
         refreshIcon();
         target->togglePopover(click);
     });
@@ -39,7 +41,11 @@ void StatusItem::setSymbolName(const QString& name)
 
 void StatusItem::refreshIcon()
 {
-    icon->setIcon(StatusIconArt::icon(symbol, icon->panelBackground()));
+    // Reading the panel grabs pixels from the X server; a state change (the
+    // start of every dictation) reads it only while it is still unknown.
+    if (!panel)
+        panel = icon->panelBackground();
+    icon->setIcon(StatusIconArt::icon(symbol, panel));
 }
 
 bool StatusItem::isOnScreen() const

@@ -2,9 +2,11 @@
 
 #include "platform/TrayIcon.h"
 
+#include <QColor>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class ShellHost;
 
@@ -35,4 +37,6 @@ private:
     std::shared_ptr<TrayIcon> icon;
     ShellHost& host;
     QString symbol;
+    // The colour behind the icon, once it could be read.
+    std::optional<QColor> panel;
 };
