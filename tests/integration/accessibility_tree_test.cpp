@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -216,6 +217,19 @@ protected:
         return reader.ask("act " + QString::number(app.processId()) + " " + node.path)["done"].toBool();
     }
 
+    // Waits until no window of the application with this name is shown.
+    bool closed(const QString& name)
+    {
+        return pumpUntil(
+            [&] {
+                const QList<Node> windows = reader.windows(app.processId());
+                return reader.lastError.isEmpty()
+                    && std::none_of(windows.begin(), windows.end(),
+                        [&](const Node& each) { return each.name == name && each.shown(); });
+            },
+            Patience::reply);
+    }
+
     // The control of the window named `name` that has the focus.
     std::optional<Node> focused(const QString& name)
     {
@@ -313,6 +327,9 @@ TEST_F(AccessibilityTree, EveryWindowMenuAndListIsNamedUniqueAndReachedByTab)
     ASSERT_TRUE(press(*picker));
     expectNamedUniqueAndReachable("Models");
     keyboard.tap("Escape");
+    // The list holds the pointer until it closes: a click before then only
+    // closes it.
+    ASSERT_TRUE(closed("Models")) << "Escape left the model list open";
 
     // The tray menu, from which Settings opens.
     ASSERT_TRUE(clickAt(*icon, 3));
