@@ -162,7 +162,8 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
         << "typed keys did not reach the field: " << target.text().toStdString();
     EXPECT_TRUE(panel()->isVisible());
     // Escape ends it without a transcription, so nothing is pasted later.
-    pumpFor(100); // Escape is taken once the status icon shows the recording
+    // Escape is taken once the status icon shows the recording.
+    ASSERT_TRUE(pumpUntil([&] { return controller.statusIconName() == "mic.circle.fill"; }));
     keyboard.tap("Escape");
     ASSERT_TRUE(pumpUntil([&] { return !controller.isRecording(); }, 5000));
     EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000)) << "the indicator stayed after the recording";
@@ -255,6 +256,7 @@ TEST_F(RecordingIndicatorOnTheDesktop, AHungFieldHoldsUpNeitherTheShortcutNorThe
     // Long enough for the detector's poll to ask the hung application.
     pumpFor(2500);
     EXPECT_TRUE(controller.isRecording());
+    ASSERT_TRUE(pumpUntil([&] { return controller.statusIconName() == "mic.circle.fill"; }));
     keyboard.tap("Escape");
     ASSERT_TRUE(pumpUntil([&] { return !controller.isRecording(); }, 5000));
     EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000));

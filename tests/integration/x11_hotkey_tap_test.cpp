@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint16_t keyW = 13;
 constexpr uint32_t option = X11KeyCodes::flagOption;
+constexpr unsigned int altMask = 8; // Mod1, as X names Alt
 const QString pressW = QStringLiteral("press 87");
 const QString pressX = QStringLiteral("press 88");
 
@@ -211,7 +212,7 @@ TEST_F(X11HotkeyTapLayoutTest, AShortcutWhoseKeyTheMapLacksIsReportedNotArmed)
 
     // A map that has the key arms it.
     ASSERT_TRUE(keyboard.setLayout({QStringLiteral("us")}));
-    pumpFor(300);
+    ASSERT_TRUE(pumpUntil([this] { return keyboard.isGrabbedElsewhere("w", altMask); })) << "Alt+W was not armed";
     keyboard.press("Alt_L");
     keyboard.tap("w");
     keyboard.release("Alt_L");
@@ -226,7 +227,7 @@ TEST_F(X11HotkeyTapLayoutTest, ShortcutsFollowTheKeyAfterTheLayoutChanges)
 {
     ASSERT_TRUE(createTap({{keyW, option}, {53, 0}}));
     ASSERT_TRUE(keyboard.setLayout({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
-    pumpFor(300);
+    ASSERT_TRUE(pumpUntil([this] { return keyboard.isGrabbedElsewhere("w", altMask); })) << "Alt+W did not follow the key";
     keyboard.press("Alt_L");
     keyboard.tap("w");
     keyboard.release("Alt_L");
