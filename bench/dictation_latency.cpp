@@ -23,6 +23,7 @@
 #include "core/state/RecordingState.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/audio/QtAudioCapture.h"
+#include "platform/linux/ProcessorAllowance.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeAudioCapture.h"
@@ -174,6 +175,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    WhisperPassParameters::setProcessorAllowance(&ProcessorAllowance::current);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     const bool machineRule = argc > 2 && QByteArray(argv[2]) == "machine";
     const int processors = machineRule ? static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_CONF)))

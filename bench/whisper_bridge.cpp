@@ -6,6 +6,7 @@
 #include "core/speech/WhisperPassParameters.h"
 #include "core/speech/WhisperTranscriptText.h"
 #include "core/speech/WhisperWrapper.h"
+#include "platform/linux/ProcessorAllowance.h"
 #include "support/TestSpeech.h"
 #include "support/WhisperTestModel.h"
 
@@ -24,7 +25,7 @@
 namespace {
 
 // The count the tool itself would use here.
-const int threads = WhisperPassParameters::threadCount(WhisperPassParameters::configuredProcessorCount());
+const int threads = WhisperPassParameters::threadCount(ProcessorAllowance::current());
 constexpr int runs = 7;
 
 double secondsOf(const std::function<void()>& work)

@@ -2,7 +2,7 @@
 # Checks the layered house (see ARCHITECTURE.md): a file under src/ includes
 # only headers of its own layer or of layers below it, only app/ includes the
 # platform backends, and only src/platform/<backend>/ includes the headers of
-# X11, AT-SPI, Qt Multimedia, PulseAudio or pocketsphinx.
+# X11, AT-SPI, Qt Multimedia, PulseAudio, pocketsphinx or the scheduler.
 # Prints every violation as file:line and exits 1 when there is one.
 #
 # Usage: scripts/check-layers.sh [source-root]   (default: this checkout)
@@ -67,7 +67,7 @@ function report(msg) {
 }
 BEGIN {
     for (i = 1; i < ARGC; i++) exists[ARGV[i]] = 1
-    os = "^(X11/|xcb/|atspi/|atk|pulse/|pocketsphinx|sphinxbase/|QtMultimedia|QAudio|QMedia|QSoundEffect|QCamera|QVideo|QImageCapture|QScreenCapture|QWindowCapture)"
+    os = "^(sched\\.h|X11/|xcb/|atspi/|atk|pulse/|pocketsphinx|sphinxbase/|QtMultimedia|QAudio|QMedia|QSoundEffect|QCamera|QVideo|QImageCapture|QScreenCapture|QWindowCapture)"
 }
 FNR == 1 {
     own = layer(FILENAME)

@@ -4,7 +4,9 @@
 #include "app/QuitOnSignal.h"
 #include "controller/AppDelegate.h"
 #include "core/speech/ModelManager.h"
+#include "core/speech/WhisperPassParameters.h"
 #include "downloads/PartFiles.h"
+#include "platform/linux/ProcessorAllowance.h"
 #include "platform/x11/X11DesktopCompositor.h"
 #include "platform/x11/X11DisplayCheck.h"
 #include "platform/x11/X11HotkeyTap.h"
@@ -28,6 +30,7 @@ int TallowindApp::main(int argc, char** argv)
         return 1;
     }
     X11HotkeyTap::prepareProcess();
+    WhisperPassParameters::setProcessorAllowance(&ProcessorAllowance::current);
     auto* app = new QApplication(argc, argv);
     AccessibleWindows::install();
     QApplication::setStyle(new OutlinedIndicatorStyle);

@@ -1,5 +1,8 @@
 // Brings up a QApplication (offscreen unless the test environment says
 // otherwise) with private config and data folders, then runs GoogleTest.
+#include "core/speech/WhisperPassParameters.h"
+#include "platform/linux/ProcessorAllowance.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +23,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    // Whisper passes size their threads as the tool does.
+    WhisperPassParameters::setProcessorAllowance(&ProcessorAllowance::current);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

@@ -2,13 +2,20 @@
 
 #include "base/Log.h"
 #include "core/config/AppConfig.h"
-#include "core/speech/ProcessorAllowance.h"
+
+#include <QThread>
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
 
 namespace {
+
+std::function<int()>& processorAllowance()
+{
+    static std::function<int()> allowance;
+    return allowance;
+}
 
 // Logs an out-of-range setting the first time a pass meets that value, not
 // on every pass.
@@ -81,7 +88,14 @@ int WhisperPassParameters::configuredProcessorCount()
     // The processors this process may run on, not the machine's: a
     // confined process given more spinning threads than it may run waits
     // on them. Unconfined, that is every processor.
-    return ProcessorAllowance::current();
+    if (processorAllowance())
+        return std::max(1, processorAllowance()());
+    return std::max(1, QThread::idealThreadCount());
+}
+
+void WhisperPassParameters::setProcessorAllowance(std::function<int()> allowance)
+{
+    processorAllowance() = std::move(allowance);
 }
 
 int WhisperPassParameters::threadCount(int processorCount)

@@ -5,6 +5,7 @@
 
 #include <whisper.h>
 
+#include <functional>
 #include <string>
 
 // The decoding parameter record of one whisper pass, built from the current
@@ -31,8 +32,11 @@ public:
 
     const whisper_full_params& record() const { return params; }
 
-    // The processors this process may run on (affinity mask and CPU quota).
+    // The processors this process may run on: what the composition root
+    // set, else Qt's count of the processors the process may use.
     static int configuredProcessorCount();
+    // Set once at start, before any pass.
+    static void setProcessorAllowance(std::function<int()> allowance);
     static int threadCount(int processorCount);
     // English-only model files carry ".en.bin" in their name.
     static QString languageFor(const QString& modelPath);

@@ -1,4 +1,4 @@
-#include "core/speech/ProcessorAllowance.h"
+#include "platform/linux/ProcessorAllowance.h"
 
 #include <QFile>
 #include <QList>

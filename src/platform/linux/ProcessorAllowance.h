@@ -9,10 +9,9 @@
 // How many processors this process may actually keep busy: the processors
 // its affinity mask lets it run on, lowered by a CPU quota of its control
 // group where one is set (a container's limit, systemd's CPUQuota). On an
-// unconfined machine that is every processor.
-//
-// This reads the process's own scheduling limits, the same question the
-// processor count asks; it talks to no desktop service.
+// unconfined machine that is every processor. Read from the kernel, so it
+// lives with the backends; the composition root hands it to the whisper
+// bridge.
 namespace ProcessorAllowance {
 
 // Processors a cgroup v2 "cpu.max" line allows ("200000 100000" -> 2,
