@@ -16,6 +16,7 @@
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
+#include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
 
@@ -68,13 +69,7 @@ protected:
         keyboard.press("w");
         ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000))
             << "the shortcut did not start a recording";
-        pumpFor(300);
-
-        QProcess player;
-        player.start("paplay", {speech});
-        ASSERT_TRUE(player.waitForStarted(5000));
-        ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
-        pumpFor(300);
+        ASSERT_TRUE(VirtualMicrophone::play(speech));
         keyboard.release("w");
         keyboard.release("Alt_L");
     }
@@ -89,12 +84,9 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
 {
     QTemporaryDir folder;
     const QString speech = folder.filePath("speech.wav");
-    const QString spoken = folder.filePath("spoken.wav");
-    ASSERT_EQ(
-        QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "please write this sentence into the field"}), 0);
     // The virtual microphone is quiet while nothing plays, so the silence the
     // trim should cut is played too.
-    ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "2.5", "0"}), 0);
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(speech, "please write this sentence into the field", 2.5));
 
     PasteTarget target;
     ASSERT_TRUE(target.start(testToolPath("paste_target_qt")));
@@ -155,7 +147,7 @@ TEST_F(DictationEndToEnd, ADictationSavedWithSavingOnIsARowOfTheRecordingsTabUnt
 {
     QTemporaryDir folder;
     const QString speech = folder.filePath("note.wav");
-    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", speech, "note this down for later"}), 0);
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(speech, "note this down for later", 0.5));
 
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();

@@ -9,6 +9,7 @@
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
+#include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
 
@@ -68,10 +69,8 @@ TEST_F(DictationPrivacy, DictationOpensNoInternetSocket)
     ASSERT_TRUE(WhisperTestModel::installActiveMicroModel());
 
     QTemporaryDir folder;
-    const QString spoken = folder.filePath(QStringLiteral("spoken.wav"));
     const QString speech = folder.filePath(QStringLiteral("speech.wav"));
-    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "nothing of this leaves the machine"}), 0);
-    ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "1.0", "0"}), 0);
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(speech, "nothing of this leaves the machine", 1.0));
 
     PasteTarget target;
     ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
@@ -83,27 +82,16 @@ TEST_F(DictationPrivacy, DictationOpensNoInternetSocket)
     traced.start(strace, {"-f", "-qq", "-e", "trace=socket,connect", "-o", trace, "--", tool});
     ASSERT_TRUE(traced.waitForStarted(5000));
 
-    // Ready once the shortcut starts a recording; until the tool has taken
-    // its shortcuts, a press goes to the focused window and is let go.
+    // Ready once the tool holds its shortcut.
     XTestKeyboard keyboard;
     ASSERT_TRUE(keyboard.isOpen());
-    bool recording = false;
-    for (int attempt = 0; attempt < 30 && !recording; ++attempt) {
-        keyboard.press("Alt_L");
-        keyboard.press("w");
-        recording = pumpUntil([] { return microphoneInUse(); }, 1000);
-        if (!recording) {
-            keyboard.release("w");
-            keyboard.release("Alt_L");
-        }
-    }
-    ASSERT_TRUE(recording) << "the tool never started recording";
+    ASSERT_TRUE(pumpUntil([&] { return keyboard.isGrabbedElsewhere("w", 8 /* Mod1 */); }, Patience::transfer))
+        << "the tool never took its shortcut";
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([] { return microphoneInUse(); }, Patience::reply)) << "the tool never started recording";
 
-    QProcess player;
-    player.start("paplay", {speech});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
-    pumpFor(300);
+    ASSERT_TRUE(VirtualMicrophone::play(speech));
     keyboard.release("w");
     keyboard.release("Alt_L");
 

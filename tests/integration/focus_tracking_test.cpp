@@ -2,8 +2,8 @@
 #include "platform/x11/X11FrontmostApplication.h"
 #include "shell/FocusFieldDetector.h"
 #include "support/EventLoop.h"
-#include "support/Patience.h"
 #include "support/PasteTarget.h"
+#include "support/Patience.h"
 #include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
 

@@ -19,6 +19,7 @@
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
+#include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 
 #include <QClipboard>
@@ -60,9 +61,7 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
 {
     QTemporaryDir folder;
     const QString speech = folder.filePath("speech.wav");
-    const QString spoken = folder.filePath("spoken.wav");
-    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "this stays in the studio"}), 0);
-    ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "1.0", "0.5"}), 0);
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(speech, "this stays in the studio", 1.0, 0.5));
 
     LogCapture log;
     AppDelegate controller(services);
@@ -90,13 +89,7 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
     QTest::mouseClick(studio->recordButton(), Qt::LeftButton);
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the studio did not start a recording";
     EXPECT_EQ(controller.recordingStateManager().currentState().mode, RecordingMode::studio);
-    pumpFor(200);
-
-    QProcess player;
-    player.start("paplay", {speech});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
-    pumpFor(300);
+    ASSERT_TRUE(VirtualMicrophone::play(speech));
     QTest::mouseClick(studio->recordButton(), Qt::LeftButton);
     EXPECT_FALSE(controller.isRecording());
 

@@ -16,6 +16,7 @@
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
+#include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 #include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
@@ -68,9 +69,7 @@ protected:
         services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
 
         speech = folder.filePath("speech.wav");
-        const QString spoken = folder.filePath("spoken.wav");
-        ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "please write this into the field"}), 0);
-        ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "0.5", "0"}), 0);
+        ASSERT_TRUE(VirtualMicrophone::writeSpeech(speech, "please write this into the field", 0.5));
     }
 
     void TearDown() override
@@ -184,11 +183,7 @@ void RecordingIndicatorOnTheDesktop::dictateInto(PasteTarget& target)
     EXPECT_EQ(onScreen, QRect(expected, panel()->size()));
     EXPECT_LT(onScreen.bottom(), field->top()) << "the indicator covers the field";
 
-    QProcess player;
-    player.start("paplay", {speech});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
-    pumpFor(300);
+    ASSERT_TRUE(VirtualMicrophone::play(speech));
     EXPECT_TRUE(panel()->isVisible());
     keyboard.release("w");
     keyboard.release("Alt_L");

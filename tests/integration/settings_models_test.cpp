@@ -17,6 +17,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
+#include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 
 #include <QDir>
@@ -103,10 +104,8 @@ protected:
 TEST_F(SettingsModelsOnDesktop, ADownloadedAndChosenModelRunsTheNextDictation)
 {
     QTemporaryDir folder;
-    const QString spoken = folder.filePath("spoken.wav");
     const QString speech = folder.filePath("speech.wav");
-    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "write this into the studio"}), 0);
-    ASSERT_EQ(QProcess::execute("sox", {spoken, speech, "pad", "1", "0"}), 0);
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(speech, "write this into the studio", 1.0));
 
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
@@ -146,12 +145,7 @@ TEST_F(SettingsModelsOnDesktop, ADownloadedAndChosenModelRunsTheNextDictation)
     controller.recordingStateManager().startRecording(RecordingMode::studio);
     controller.startRecording();
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000));
-    pumpFor(300);
-    QProcess player;
-    player.start("paplay", {speech});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
-    pumpFor(300);
+    ASSERT_TRUE(VirtualMicrophone::play(speech));
     controller.stopRecording();
     ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, Patience::transcription));
     EXPECT_TRUE(ModelLoadingTestAccess::hasBridge(controller));

@@ -20,6 +20,7 @@
 #include "support/LogCapture.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
+#include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
 
@@ -178,7 +179,7 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     // A held shortcut now dictates.
     QTemporaryDir audio;
     const QString spoken = audio.filePath("spoken.wav");
-    ASSERT_EQ(QProcess::execute("espeak-ng", {"-s", "150", "-w", spoken, "this is a test of the tray"}), 0);
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(spoken, "this is a test of the tray", 0.5));
     QStringList announced;
     NotificationObservation observation("TranscriptionUpdated",
         [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
@@ -186,12 +187,7 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
     keyboard.press("Alt_L");
     keyboard.press("w");
     ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
-    pumpFor(300);
-    QProcess player;
-    player.start("paplay", {spoken});
-    ASSERT_TRUE(player.waitForStarted(5000));
-    ASSERT_TRUE(pumpUntil([&] { return player.state() == QProcess::NotRunning; }, Patience::transfer));
-    pumpFor(300);
+    ASSERT_TRUE(VirtualMicrophone::play(spoken));
     keyboard.release("w");
     keyboard.release("Alt_L");
     ASSERT_TRUE(pumpUntil([&] { return !announced.isEmpty(); }, Patience::transcription))

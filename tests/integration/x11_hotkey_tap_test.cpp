@@ -227,7 +227,8 @@ TEST_F(X11HotkeyTapLayoutTest, ShortcutsFollowTheKeyAfterTheLayoutChanges)
 {
     ASSERT_TRUE(createTap({{keyW, option}, {53, 0}}));
     ASSERT_TRUE(keyboard.setLayout({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
-    ASSERT_TRUE(pumpUntil([this] { return keyboard.isGrabbedElsewhere("w", altMask); })) << "Alt+W did not follow the key";
+    ASSERT_TRUE(pumpUntil([this] { return keyboard.isGrabbedElsewhere("w", altMask); }))
+        << "Alt+W did not follow the key";
     keyboard.press("Alt_L");
     keyboard.tap("w");
     keyboard.release("Alt_L");

@@ -80,8 +80,8 @@ bool XTestKeyboard::isGrabbedElsewhere(const char* key, unsigned int x11Modifier
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     xcb_generic_error_t* error = xcb_request_check(connection,
-        xcb_grab_key_checked(connection, 0, root, static_cast<uint16_t>(x11Modifiers), code, XCB_GRAB_MODE_ASYNC,
-            XCB_GRAB_MODE_ASYNC));
+        xcb_grab_key_checked(
+            connection, 0, root, static_cast<uint16_t>(x11Modifiers), code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     const bool refused = error && error->error_code == XCB_ACCESS;
     std::free(error);
     xcb_disconnect(connection);
