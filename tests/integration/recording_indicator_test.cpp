@@ -102,14 +102,17 @@ protected:
         std::optional<QRectF> field;
         pumpUntil(
             [&] {
-                bool answered = false;
-                services.focusSource->refresh([&](const std::optional<FocusedElement>& element) {
-                    answered = true;
-                    if (element && element->processId == target.processId()
-                        && FocusFieldDetector::isTextInputField(*element))
-                        field = FocusFieldDetector::fieldBounds(*element);
+                // A late answer to an earlier round still finds its state.
+                auto answered = std::make_shared<bool>(false);
+                auto found = std::make_shared<std::optional<QRectF>>();
+                const qint64 pid = target.processId();
+                services.focusSource->refresh([answered, found, pid](const std::optional<FocusedElement>& element) {
+                    *answered = true;
+                    if (element && element->processId == pid && FocusFieldDetector::isTextInputField(*element))
+                        *found = FocusFieldDetector::fieldBounds(*element);
                 });
-                pumpUntil([&] { return answered; }, 3000);
+                pumpUntil([&] { return *answered; }, Patience::reply);
+                field = *found;
                 return field.has_value();
             },
             Patience::transfer);

@@ -1,6 +1,7 @@
 #include "platform/atspi/AtspiFocusSource.h"
 
 #include "base/Dispatch.h"
+#include "base/Log.h"
 
 #include <atspi/atspi-constants.h>
 
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <mutex>
@@ -98,8 +100,9 @@ struct AtspiFocusSource::Delivery {
 
 class AtspiFocusSource::Worker {
 public:
-    Worker(int timeout, std::weak_ptr<Delivery> target)
+    Worker(int timeout, int reconnectInterval, std::weak_ptr<Delivery> target)
         : callTimeoutMs(timeout),
+          reconnectIntervalMs(reconnectInterval),
           delivery(std::move(target)),
           connectionName(QStringLiteral("tallowind-accessibility-%1").arg(++connectionCounter))
     {
@@ -157,13 +160,17 @@ private:
             const QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
                 QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
             const QDBusMessage answer = QDBusConnection::sessionBus().call(ask, QDBus::Block, busLookupTimeoutMs);
-            if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty())
+            if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) {
+                retryLater(answer.errorMessage());
                 return;
+            }
             address = answer.arguments().constFirst().toString();
         }
         QDBusConnection connection = QDBusConnection::connectToBus(address, connectionName);
         if (!connection.isConnected()) {
+            const QString reason = connection.lastError().message();
             QDBusConnection::disconnectFromBus(connectionName);
+            retryLater(reason);
             return;
         }
         connection.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
@@ -176,6 +183,21 @@ private:
         registration << QStringLiteral("object:state-changed:focused");
         const QDBusMessage registered = bus().call(registration, QDBus::Block, busLookupTimeoutMs);
         listening = registered.type() == QDBusMessage::ReplyMessage;
+        if (!listening) {
+            QDBusConnection::disconnectFromBus(connectionName);
+            retryLater(registered.errorMessage());
+        }
+    }
+
+    void retryLater(const QString& reason)
+    {
+        if (!retryLogged) {
+            retryLogged = true;
+            Log::system(QStringLiteral("[AtspiFocusSource] No accessibility bus yet (%1); looking again every %2 s")
+                            .arg(reason)
+                            .arg(reconnectIntervalMs / 1000.0));
+        }
+        QTimer::singleShot(reconnectIntervalMs, &receiver, [this] { connect(); });
     }
 
     void stateChanged(const QDBusMessage& message)
@@ -280,12 +302,16 @@ private:
     }
 
     const int callTimeoutMs;
+    // A bus that is not there yet (the tool started before the desktop's
+    // accessibility service) is looked for again this often.
+    const int reconnectIntervalMs;
     const std::weak_ptr<Delivery> delivery;
     const QString connectionName;
     QThread thread;
     AtspiBridge::SignalReceiver receiver;
 
     // Worker thread only.
+    bool retryLogged = false;
     QString focusService;
     QString focusPath;
     uint64_t focusId = 0;
@@ -296,8 +322,9 @@ private:
     std::optional<FocusedElement> cache;
 };
 
-AtspiFocusSource::AtspiFocusSource(int callTimeoutMs)
-    : delivery(std::make_shared<Delivery>()), worker(std::make_unique<Worker>(callTimeoutMs, delivery))
+AtspiFocusSource::AtspiFocusSource(int callTimeoutMs, int reconnectIntervalMs)
+    : delivery(std::make_shared<Delivery>()),
+      worker(std::make_unique<Worker>(callTimeoutMs, reconnectIntervalMs, delivery))
 {
 }
 

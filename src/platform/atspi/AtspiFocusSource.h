@@ -15,7 +15,9 @@
 // focused state of the field the text is meant for.
 class AtspiFocusSource final : public FocusSource {
 public:
-    explicit AtspiFocusSource(int callTimeoutMs = 500);
+    // Without an accessibility bus yet, it is looked for again every
+    // `reconnectIntervalMs`.
+    explicit AtspiFocusSource(int callTimeoutMs = 500, int reconnectIntervalMs = 10000);
     ~AtspiFocusSource() override;
     AtspiFocusSource(const AtspiFocusSource&) = delete;
     AtspiFocusSource& operator=(const AtspiFocusSource&) = delete;
@@ -25,7 +27,7 @@ public:
     void setChangeHandler(std::function<void()> handler) override;
 
     // True once focus events are subscribed (the bus is reached on the
-    // worker thread after construction); stays false without the bus.
+    // worker thread after construction, or later once it comes).
     bool isListening() const;
 
 private:
