@@ -64,6 +64,33 @@ protected:
         return found;
     }
 
+    // Waits until the source's cache holds `target`'s field with its
+    // rectangle. A target that took the focus before its accessibility
+    // bridge was up is asked to announce it; a first read that ran out of
+    // time on a loaded machine is read again, as the detector's poll does.
+    void awaitCachedFieldOf(PasteTarget& target)
+    {
+        std::optional<FocusedElement> known;
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                known = source->cachedFocus();
+                if (known && known->processId == target.processId() && known->bounds)
+                    return true;
+                if (!known || known->processId != target.processId())
+                    target.announceFocus();
+                auto answered = std::make_shared<bool>(false);
+                source->refresh([answered](const std::optional<FocusedElement>&) { *answered = true; });
+                pumpUntil([&] { return *answered; }, Patience::reply);
+                return false;
+            },
+            Patience::transfer))
+            << (known ? "the cache holds process " + std::to_string(known->processId)
+                           + (known->bounds ? " with a rectangle" : " without a rectangle")
+                      : std::string("the cache is empty: no focus event came"))
+            << "; role " << (known ? static_cast<int>(known->role) : -1) << "; the target is process "
+            << target.processId();
+    }
+
     static void expectInsideWindow(const QRectF& field, const PasteTarget& target)
     {
         const QRect window = windowGeometry(target.windowId());
@@ -91,6 +118,7 @@ TEST_F(FocusTracking, GtkAndQtFieldsAreReportedInTurnWithTheirRectangles)
 
     PasteTarget gtk;
     startGtk(gtk);
+    ASSERT_NO_FATAL_FAILURE(awaitCachedFieldOf(gtk));
     const std::optional<FocusedField> gtkField = awaitFieldOf(gtk);
     ASSERT_TRUE(gtkField) << "no report for the GTK entry";
     expectInsideWindow(gtkField->bounds, gtk);
@@ -99,6 +127,7 @@ TEST_F(FocusTracking, GtkAndQtFieldsAreReportedInTurnWithTheirRectangles)
     PasteTarget qt;
     ASSERT_TRUE(qt.start(testToolPath(QStringLiteral("paste_target_qt"))));
     ASSERT_TRUE(qt.activate());
+    ASSERT_NO_FATAL_FAILURE(awaitCachedFieldOf(qt));
     const std::optional<FocusedField> qtField = awaitFieldOf(qt);
     ASSERT_TRUE(qtField) << "no report for the Qt line edit";
     expectInsideWindow(qtField->bounds, qt);
@@ -121,24 +150,7 @@ TEST_F(FocusTracking, AHungApplicationNeverBlocksTheCaller)
 {
     PasteTarget gtk;
     startGtk(gtk);
-    // A loaded machine may let the first read of the field run out of time
-    // and leave it without a rectangle: read it again, as the detector's
-    // poll does.
-    std::optional<FocusedElement> known;
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            known = source->cachedFocus();
-            if (known && known->processId == gtk.processId() && known->bounds)
-                return true;
-            auto answered = std::make_shared<bool>(false);
-            source->refresh([answered](const std::optional<FocusedElement>&) { *answered = true; });
-            pumpUntil([&] { return *answered; }, Patience::reply);
-            return false;
-        },
-        Patience::transfer))
-        << (known ? "the cache holds process " + std::to_string(known->processId)
-                       + (known->bounds ? " with a rectangle" : " without a rectangle")
-                  : std::string("the cache is empty: no focus event came"));
+    ASSERT_NO_FATAL_FAILURE(awaitCachedFieldOf(gtk));
 
     ASSERT_EQ(::kill(static_cast<pid_t>(gtk.processId()), SIGSTOP), 0);
     struct Resume {
@@ -191,6 +203,7 @@ TEST_F(FocusTracking, AHeldShortcutKeepsTheFieldKnown)
             ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
             ASSERT_TRUE(target.activate());
         }
+        ASSERT_NO_FATAL_FAILURE(awaitCachedFieldOf(target));
         FocusFieldDetector detector(source, frontmost);
         ASSERT_TRUE(pumpUntil(
             [&] {

@@ -94,7 +94,9 @@ protected:
 
     // The target's window where the indicator has room above its field,
     // focused, and its field as the accessibility service describes it now.
-    std::optional<QRectF> focusedFieldOf(const PasteTarget& target)
+    // The target's field as the focus source reads it. A target that took the
+    // focus before its accessibility bridge was up is asked to announce it.
+    std::optional<QRectF> focusedFieldOf(PasteTarget& target)
     {
         if (QProcess::execute("xdotool", {"windowmove", "--sync", target.windowId(), "400", "300"}) != 0
             || !target.activate())
@@ -104,15 +106,20 @@ protected:
             [&] {
                 // A late answer to an earlier round still finds its state.
                 auto answered = std::make_shared<bool>(false);
+                auto targetFocused = std::make_shared<bool>(false);
                 auto found = std::make_shared<std::optional<QRectF>>();
                 const qint64 pid = target.processId();
-                services.focusSource->refresh([answered, found, pid](const std::optional<FocusedElement>& element) {
-                    *answered = true;
-                    if (element && element->processId == pid && FocusFieldDetector::isTextInputField(*element))
-                        *found = FocusFieldDetector::fieldBounds(*element);
-                });
+                services.focusSource->refresh(
+                    [answered, targetFocused, found, pid](const std::optional<FocusedElement>& element) {
+                        *answered = true;
+                        *targetFocused = element && element->processId == pid;
+                        if (*targetFocused && FocusFieldDetector::isTextInputField(*element))
+                            *found = FocusFieldDetector::fieldBounds(*element);
+                    });
                 pumpUntil([&] { return *answered; }, Patience::reply);
                 field = *found;
+                if (*answered && !*targetFocused)
+                    target.announceFocus();
                 return field.has_value();
             },
             Patience::transfer);

@@ -25,6 +25,9 @@ public:
     // Gives the target the keyboard focus, as the user's click would.
     bool activate() const;
     QString text();
+    // Focuses the field anew. An application may take the focus before its
+    // accessibility bridge is up and never announce it; this announces it.
+    bool announceFocus() { return !ask("focus", "focused").isEmpty(); }
     qint64 processId() const { return process.processId(); }
     const QString& windowId() const { return shownWindowId; }
 

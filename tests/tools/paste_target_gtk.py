@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """A GTK 3 application to paste into: one focused entry. Same commands and
-answers as paste_target_qt ("text", "clipboard"); prints "ready <xid>"."""
+answers as paste_target_qt ("text", "clipboard", "focus"); prints "ready <xid>"."""
 import base64
 import sys
 
@@ -48,6 +48,11 @@ def on_input(source, condition):
         reply("text " + b64(entry.get_text()))
     elif command == "clipboard":
         reply(describe_clipboard())
+    elif command == "focus":
+        # Off the entry and back: the entry is announced as focused anew.
+        window.set_focus(None)
+        entry.grab_focus()
+        reply("focused")
     return True
 
 

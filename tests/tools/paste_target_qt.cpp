@@ -6,6 +6,7 @@
 //   clipboard  -> "clipboard <base64 of the text> <width>x<height> <first pixel #rrggbb>"
 //   select     puts "user selection" on the PRIMARY selection -> "selected"
 //   selection  -> "selection <base64 of the PRIMARY selection's text>"
+//   focus      focuses the line edit anew -> "focused"
 // It starts by printing "ready <window id>".
 #include <QApplication>
 #include <QClipboard>
@@ -86,6 +87,12 @@ int main(int argc, char** argv)
                 data->setImageData(image);
                 QGuiApplication::clipboard()->setMimeData(data);
                 reply("copied");
+            } else if (command == "focus") {
+                // Moves the focus off the field and back, so the field is
+                // announced as focused anew.
+                edit->clearFocus();
+                edit->setFocus();
+                reply("focused");
             } else if (command == "text") {
                 reply("text " + edit->text().toUtf8().toBase64());
             } else if (command == "clipboard") {
