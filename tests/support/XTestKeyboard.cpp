@@ -6,9 +6,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <xcb/xcb.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -65,27 +62,6 @@ void XTestKeyboard::touchKeyMap()
     XChangeKeyboardMapping(display, maxCode, perCode, syms, 1);
     XFree(syms);
     XSync(display, False);
-}
-
-// Asks for the same grab on a connection of its own: the server refuses it
-// with an access error while another client holds it. A granted grab goes
-// with the connection.
-bool XTestKeyboard::isGrabbedElsewhere(const char* key, unsigned int x11Modifiers)
-{
-    const KeyCode code = XKeysymToKeycode(asDisplay(xDisplay), XStringToKeysym(key));
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return false;
-    }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_generic_error_t* error = xcb_request_check(connection,
-        xcb_grab_key_checked(
-            connection, 0, root, static_cast<uint16_t>(x11Modifiers), code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    const bool refused = error && error->error_code == XCB_ACCESS;
-    std::free(error);
-    xcb_disconnect(connection);
-    return refused;
 }
 
 ForeignKeyGrab::ForeignKeyGrab(const char* key, unsigned int x11Modifiers) : xDisplay(XOpenDisplay(nullptr))

@@ -34,9 +34,6 @@ public:
     // Rewrites one key of the map with what it already holds: every client
     // gets a key-map change that moves no key.
     void touchKeyMap();
-    // Whether another client holds a grab of this key, as it types in the
-    // current layout, with exactly these modifiers (an X mask: Mod1 = 8).
-    bool isGrabbedElsewhere(const char* key, unsigned int x11Modifiers);
 
 private:
     void send(const char* key, bool down);
