@@ -17,7 +17,7 @@ StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
     icon->setClickHandler([this, target](TrayClick click) {
         // The panel behind the icon is known once it has docked, and a click
         // is when the user looks at it: read it again, the theme may differ.
-        panel = icon->panelBackground();
+        panel.reset();
         refreshIcon();
         target->togglePopover(click);
     });

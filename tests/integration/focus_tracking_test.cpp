@@ -5,6 +5,7 @@
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
+#include "support/TargetFocus.h"
 #include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
 
@@ -65,30 +66,21 @@ protected:
     }
 
     // Waits until the source's cache holds `target`'s field with its
-    // rectangle. A target that took the focus before its accessibility
-    // bridge was up is asked to announce it; a first read that ran out of
-    // time on a loaded machine is read again, as the detector's poll does.
+    // rectangle. A first read that ran out of time on a loaded machine is
+    // read again, as the detector's poll does.
     void awaitCachedFieldOf(PasteTarget& target)
     {
         std::optional<FocusedElement> known;
         ASSERT_TRUE(pumpUntil(
             [&] {
-                known = source->cachedFocus();
-                if (known && known->processId == target.processId() && known->bounds)
-                    return true;
-                if (!known || known->processId != target.processId())
-                    target.announceFocus();
-                auto answered = std::make_shared<bool>(false);
-                source->refresh([answered](const std::optional<FocusedElement>&) { *answered = true; });
-                pumpUntil([&] { return *answered; }, Patience::reply);
-                return false;
+                known = readFocusOf(*source, target);
+                return known && known->processId == target.processId() && known->bounds;
             },
             Patience::transfer))
-            << (known ? "the cache holds process " + std::to_string(known->processId)
+            << (known ? "the source read process " + std::to_string(known->processId)
                            + (known->bounds ? " with a rectangle" : " without a rectangle")
-                      : std::string("the cache is empty: no focus event came"))
-            << "; role " << (known ? static_cast<int>(known->role) : -1) << "; the target is process "
-            << target.processId();
+                      : std::string("the source knows no focused element"))
+            << "; the target is process " << target.processId();
     }
 
     static void expectInsideWindow(const QRectF& field, const PasteTarget& target)

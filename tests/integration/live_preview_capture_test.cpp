@@ -5,8 +5,8 @@
 #include "recording/LiveSpeechTranscriber.h"
 #include "recording/RecordingManager.h"
 #include "support/Patience.h"
+#include "support/VirtualMicrophone.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,8 +17,7 @@ namespace {
 bool speak(const QString& folder, const QString& text)
 {
     const QString wav = folder + QStringLiteral("/speech.wav");
-    return QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wav, text}) == 0
-        && QProcess::execute(QStringLiteral("paplay"), {wav}) == 0;
+    return VirtualMicrophone::writeSpeech(wav, text) && VirtualMicrophone::play(wav);
 }
 
 class PartialCollector final : public StreamingTranscriberDelegate {

@@ -16,6 +16,7 @@
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
+#include "support/TargetFocus.h"
 #include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 #include "support/WindowGeometry.h"
@@ -94,8 +95,6 @@ protected:
 
     // The target's window where the indicator has room above its field,
     // focused, and its field as the accessibility service describes it now.
-    // The target's field as the focus source reads it. A target that took the
-    // focus before its accessibility bridge was up is asked to announce it.
     std::optional<QRectF> focusedFieldOf(PasteTarget& target)
     {
         if (QProcess::execute("xdotool", {"windowmove", "--sync", target.windowId(), "400", "300"}) != 0
@@ -104,22 +103,10 @@ protected:
         std::optional<QRectF> field;
         pumpUntil(
             [&] {
-                // A late answer to an earlier round still finds its state.
-                auto answered = std::make_shared<bool>(false);
-                auto targetFocused = std::make_shared<bool>(false);
-                auto found = std::make_shared<std::optional<QRectF>>();
-                const qint64 pid = target.processId();
-                services.focusSource->refresh(
-                    [answered, targetFocused, found, pid](const std::optional<FocusedElement>& element) {
-                        *answered = true;
-                        *targetFocused = element && element->processId == pid;
-                        if (*targetFocused && FocusFieldDetector::isTextInputField(*element))
-                            *found = FocusFieldDetector::fieldBounds(*element);
-                    });
-                pumpUntil([&] { return *answered; }, Patience::reply);
-                field = *found;
-                if (*answered && !*targetFocused)
-                    target.announceFocus();
+                const std::optional<FocusedElement> element = readFocusOf(*services.focusSource, target);
+                if (element && element->processId == target.processId()
+                    && FocusFieldDetector::isTextInputField(*element))
+                    field = FocusFieldDetector::fieldBounds(*element);
                 return field.has_value();
             },
             Patience::transfer);
