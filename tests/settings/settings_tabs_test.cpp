@@ -11,6 +11,7 @@
 #include "core/input/KeyboardShortcutManager.h"
 #include "settings/LibraryFixture.h"
 #include "support/FakeWorkspace.h"
+#include "support/Patience.h"
 
 #include "gallery/GalleryPalettes.h"
 
@@ -23,10 +24,12 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +145,11 @@ TEST_F(SettingsTabsTest, RecordingsSwitchesAndTheEmptyState)
     model->setWorkspace(workspace);
     auto tab = show<SettingsRecordingsTabView>();
 
+    // Nothing is listed yet: no empty state until the listing says so.
+    EXPECT_FALSE(tab->isEmptyStateShown());
+    EXPECT_FALSE(tab->clearAllButton()->isEnabled());
+    model->loadInitialData();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->recordingsListed(); }, Patience::reply));
     EXPECT_TRUE(tab->isEmptyStateShown());
     EXPECT_FALSE(tab->clearAllButton()->isEnabled());
     EXPECT_FALSE(tab->showAfterSavingSwitch()->isEnabled());
@@ -196,15 +204,34 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
     EXPECT_FALSE(menu->actions().at(0)->isEnabled());
     EXPECT_FALSE(menu->actions().at(2)->isEnabled());
 
-    // Trash of row 0 deletes at once, without asking.
+    // The icons name themselves.
+    QTableView* table = tab->table();
+    const QRect cell = table->visualRect(table->model()->index(0, SettingsRecordingsTabView::actionsColumn));
+    for (const auto action : {RecordingActionsDelegate::Action::reveal, RecordingActionsDelegate::Action::remove}) {
+        const QPoint at = RecordingActionsDelegate::actionRect(cell, action).center();
+        QHelpEvent help(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table->viewport(), &help);
+        EXPECT_EQ(QToolTip::text(), RecordingActionsDelegate::actionName(action));
+    }
+    EXPECT_EQ(RecordingActionsDelegate::actionName(RecordingActionsDelegate::Action::remove), "Delete recording");
+
+    // Trash of row 0 deletes at once, without asking; neither icon touches
+    // the selection made for "Delete Selected".
+    table->selectionModel()->select(
+        table->model()->index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    table->selectionModel()->select(
+        table->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QSet<QUuid> chosen = tab->selectedRecordings();
     const QString firstPath = model->recordings().first().filePath;
     clickAction(*tab, 0, RecordingActionsDelegate::Action::reveal);
     EXPECT_EQ(workspace->revealed, QStringList{firstPath});
+    EXPECT_EQ(tab->selectedRecordings(), chosen);
     clickAction(*tab, 0, RecordingActionsDelegate::Action::remove);
     EXPECT_FALSE(tab->clearConfirmation());
     ASSERT_TRUE(waitForRows(3));
     EXPECT_FALSE(QFile::exists(firstPath));
     EXPECT_EQ(tab->tableModel()->rowCount(), 3);
+    EXPECT_EQ(tab->selectedRecordings(), chosen);
 
     // Three selected: one is revealed, all three are deleted.
     tab->table()->selectAll();
@@ -283,6 +310,36 @@ TEST_F(SettingsTabsTest, KeysAndNamedButtonsActOnTheSelectedRecordings)
     EXPECT_FALSE(tab->revealSelectedButton()->isEnabled());
     EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
 
+    // Tab into the table selects the focused row: the buttons come alive.
+    tab->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tab.get()));
+    tab->clearAllButton()->setFocus();
+    QTest::keyClick(tab->clearAllButton(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), table);
+    EXPECT_EQ(tab->selectedRecordings().size(), 1);
+    EXPECT_TRUE(tab->revealSelectedButton()->isEnabled());
+    EXPECT_TRUE(tab->deleteSelectedButton()->isEnabled());
+
+    // A single click only selects, even where a click activates; a double
+    // click reveals.
+    struct ActivatesOnSingleClick : QProxyStyle {
+        int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+            QStyleHintReturn* returned) const override
+        {
+            return hint == SH_ItemView_ActivateItemOnSingleClick
+                ? 1
+                : QProxyStyle::styleHint(hint, option, widget, returned);
+        }
+    } activating;
+    table->setStyle(&activating);
+    const QRect second = table->visualRect(table->model()->index(2, SettingsRecordingsTabView::dateColumn));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_TRUE(workspace->revealed.isEmpty());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(workspace->revealed, QStringList{model->recordings().at(2).filePath});
+    workspace->revealed.clear();
+    table->setStyle(nullptr);
+
     // The buttons say which recording they act on.
     table->setFocus();
     table->selectRow(1);
@@ -294,7 +351,21 @@ TEST_F(SettingsTabsTest, KeysAndNamedButtonsActOnTheSelectedRecordings)
 
     QTest::keyClick(table, Qt::Key_Return);
     EXPECT_EQ(workspace->revealed, QStringList{chosen.filePath});
+
+    // Backspace deletes nothing; Delete asks first, naming the count.
+    QTest::keyClick(table, Qt::Key_Backspace);
+    EXPECT_FALSE(tab->deleteConfirmation());
     QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_TRUE(tab->deleteConfirmation());
+    EXPECT_TRUE(tab->deleteConfirmation()->text().contains(QStringLiteral("delete 1 recording?")))
+        << tab->deleteConfirmation()->text().toStdString();
+    tab->deleteConfirmation()->button(QMessageBox::Cancel)->click();
+    EXPECT_FALSE(tab->deleteConfirmation());
+    EXPECT_EQ(model->recordings().size(), 3);
+    QTest::keyClick(table, Qt::Key_Delete);
+    for (QAbstractButton* button : tab->deleteConfirmation()->buttons())
+        if (button->text() == QStringLiteral("Delete"))
+            button->click();
     ASSERT_TRUE(waitForRows(2));
     EXPECT_FALSE(QFile::exists(chosen.filePath));
     EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
