@@ -93,6 +93,9 @@ bool RecordingActionsDelegate::eventFilter(QObject* watched, QEvent* event)
     if (watched != view->viewport())
         return QStyledItemDelegate::eventFilter(watched, event);
     const QEvent::Type type = event->type();
+    // While an icon is held, a hand's slight move would drag a selection.
+    if (type == QEvent::MouseMove)
+        return pressedAction.has_value();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
         return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QTableView>
@@ -80,13 +81,18 @@ protected:
         return QTest::qWaitFor([&] { return model->recordings().size() == count; }, 10000);
     }
 
-    // Clicks one of the icons the table draws in a row's actions cell.
+    // Clicks one of the icons the table draws in a row's actions cell, with
+    // the pointer moving a little while the button is down, as a hand does.
     static void clickAction(SettingsRecordingsTabView& tab, int row, RecordingActionsDelegate::Action action)
     {
         QTableView* table = tab.table();
         const QRect cell = table->visualRect(table->model()->index(row, SettingsRecordingsTabView::actionsColumn));
-        QTest::mouseClick(
-            table->viewport(), Qt::LeftButton, {}, RecordingActionsDelegate::actionRect(cell, action).center());
+        const QPoint at = RecordingActionsDelegate::actionRect(cell, action).center();
+        QTest::mousePress(table->viewport(), Qt::LeftButton, {}, at);
+        QMouseEvent move(QEvent::MouseMove, at + QPoint(1, 1), table->viewport()->mapToGlobal(at + QPoint(1, 1)),
+            Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(table->viewport(), &move);
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at + QPoint(1, 1));
     }
 
     std::unique_ptr<SettingsViewModel> model;
@@ -217,10 +223,11 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
 
     // Trash of row 0 deletes at once, without asking; neither icon touches
     // the selection made for "Delete Selected".
-    table->selectionModel()->select(
-        table->model()->index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    table->selectionModel()->select(
-        table->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const auto dateCell = [&](int row) {
+        return table->visualRect(table->model()->index(row, SettingsRecordingsTabView::dateColumn)).center();
+    };
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, dateCell(2));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, dateCell(3));
     const QSet<QUuid> chosen = tab->selectedRecordings();
     const QString firstPath = model->recordings().first().filePath;
     clickAction(*tab, 0, RecordingActionsDelegate::Action::reveal);
