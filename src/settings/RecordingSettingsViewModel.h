@@ -69,7 +69,7 @@ public:
     void loadRecordings();
     void deleteRecording(const RecordingInfo& recording);
     void deleteSelectedRecordings();
-    // Opens the folder that holds the recording in the file manager.
+    // Shows the recording's file, selected, in the file manager.
     void showInFinder(const RecordingInfo& recording);
     // Opens the recording in the desktop's player for its type.
     void playRecording(const RecordingInfo& recording);

@@ -3,6 +3,7 @@
 #include "base/Dispatch.h"
 #include "recording/RecordingManager.h"
 #include "recording/RecordingsArchive.h"
+#include "recording/RecordingsIndexCache.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -54,6 +55,13 @@ SettingsViewModel::RecordingInfo indexedRow(const RecordingMetadata& entry, cons
     return row;
 }
 
+// Folds the path's stamp into a version of several paths.
+quint64 withStamp(quint64 version, const QString& path)
+{
+    const RecordingsIndexCache::Stamp stamp = RecordingsIndexCache::stampOf(path);
+    return qHashMulti(version, stamp.exists, stamp.device, stamp.inode, stamp.size, stamp.modifiedNs, stamp.changedNs);
+}
+
 bool newerFirst(const SettingsViewModel::RecordingInfo& a, const SettingsViewModel::RecordingInfo& b)
 {
     return a.date > b.date;
@@ -75,10 +83,14 @@ RecordingsCatalog::RecordingsCatalog(RecordingManager& recordingStore, QObject* 
 }
 
 QList<RecordingsCatalog::RecordingInfo> RecordingsCatalog::listFolder(
-    const QString& folder, const QList<RecordingMetadata>& indexed)
+    const QString& folder, const QList<RecordingMetadata>& indexed, Watched* watched)
 {
-    if (!QFileInfo(folder).isDir())
+    Watched read;
+    if (!QFileInfo(folder).isDir()) {
+        if (watched)
+            *watched = std::move(read);
         return {};
+    }
 
     // The recordings the tool saved itself, from its index.
     QList<RecordingInfo> rows;
@@ -96,17 +108,25 @@ QList<RecordingsCatalog::RecordingInfo> RecordingsCatalog::listFolder(
     }
 
     // Audio files placed there by other means, listed when a text file with
-    // the transcription lies beside them.
-    QDirIterator walk(
-        folder, {QStringLiteral("*.wav")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    // the transcription lies beside them. Each stamp is taken before the
+    // read, so an edit made meanwhile is seen by the next refresh.
+    QDirIterator walk(folder, {QStringLiteral("*.wav")},
+        QDir::Files | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks,
+        QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString path = walk.next();
-        if (indexedPaths.contains(path))
-            continue;
         const QFileInfo audio = walk.fileInfo();
-        if (audio.suffix() != QStringLiteral("wav") || !isRegularFile(audio))
+        if (audio.isDir()) {
+            read.paths.append(path);
+            read.version = withStamp(read.version, path);
             continue;
-        const std::optional<QString> transcription = readUtf8(textFileBeside(path));
+        }
+        if (indexedPaths.contains(path) || audio.suffix() != QStringLiteral("wav") || !isRegularFile(audio))
+            continue;
+        const QString textFile = textFileBeside(path);
+        read.paths.append(textFile);
+        read.version = withStamp(read.version, textFile);
+        const std::optional<QString> transcription = readUtf8(textFile);
         if (!transcription)
             continue;
         QDateTime date = audio.birthTime();
@@ -115,7 +135,17 @@ QList<RecordingsCatalog::RecordingInfo> RecordingsCatalog::listFolder(
         rows.append(RecordingInfo(date, *transcription, modelFromName(audio.completeBaseName()), path));
     }
     std::stable_sort(rows.begin(), rows.end(), newerFirst);
+    if (watched)
+        *watched = std::move(read);
     return rows;
+}
+
+quint64 RecordingsCatalog::versionOf(const QStringList& paths)
+{
+    quint64 version = 0;
+    for (const QString& path : paths)
+        version = withStamp(version, path);
+    return version;
 }
 
 QString RecordingsCatalog::textFileBeside(const QString& audioPath)
@@ -138,6 +168,7 @@ void RecordingsCatalog::refresh()
         loaded = false;
         if (hadRows)
             emit rowsChanged();
+        emit listed();
         return;
     }
     loading = true;
@@ -148,29 +179,44 @@ void RecordingsCatalog::refresh()
         [self, folder](const QList<RecordingMetadata>& indexed, quint64 generation, quint64 folderVersion) {
             if (!self)
                 return;
-            // Unchanged index and folder: the rows are up to date. Files added
-            // or removed by other means change the folder's version.
-            if (self->loaded && generation == self->loadedGeneration && folder == self->loadedFolder
-                && folderVersion == self->loadedFolderVersion) {
-                self->finishLoading(self->list, generation, folderVersion);
+            const bool unchanged = self->loaded && generation == self->loadedGeneration && folder == self->loadedFolder
+                && folderVersion == self->loadedFolderVersion;
+            // Unchanged index and folder, and nothing else was read: the rows
+            // are up to date. Files added or removed by other means change
+            // the folder's version.
+            if (unchanged && self->loadedWatched.paths.isEmpty()) {
+                self->finishLoading(self->list, self->loadedWatched, generation, folderVersion);
                 return;
             }
-            Dispatch::global(Dispatch::QoS::UserInitiated).async([self, folder, indexed, generation, folderVersion] {
-                QList<RecordingInfo> rows = listFolder(folder, indexed);
-                Dispatch::main().async([self, rows = std::move(rows), generation, folderVersion, folder]() mutable {
-                    if (!self)
-                        return;
-                    self->loadedFolder = folder;
-                    self->finishLoading(std::move(rows), generation, folderVersion);
+            // Otherwise the text files and sub-folders read last time tell
+            // whether to read everything again.
+            const std::optional<QList<RecordingInfo>> kept = unchanged ? std::optional(self->list) : std::nullopt;
+            const Watched watched = self->loadedWatched;
+            Dispatch::global(Dispatch::QoS::UserInitiated)
+                .async([self, folder, indexed, generation, folderVersion, kept, watched] {
+                    QList<RecordingInfo> rows;
+                    Watched read = watched;
+                    if (kept && versionOf(watched.paths) == watched.version)
+                        rows = *kept;
+                    else
+                        rows = listFolder(folder, indexed, &read);
+                    Dispatch::main().async([self, rows = std::move(rows), read = std::move(read), generation,
+                                               folderVersion, folder]() mutable {
+                        if (!self)
+                            return;
+                        self->loadedFolder = folder;
+                        self->finishLoading(std::move(rows), std::move(read), generation, folderVersion);
+                    });
                 });
-            });
         });
 }
 
-void RecordingsCatalog::finishLoading(QList<RecordingInfo> rows, quint64 generation, quint64 folderVersion)
+void RecordingsCatalog::finishLoading(
+    QList<RecordingInfo> rows, Watched read, quint64 generation, quint64 folderVersion)
 {
     const bool changed = !loaded || generation != loadedGeneration || rows.constData() != list.constData();
     list = std::move(rows);
+    loadedWatched = std::move(read);
     if (!forgottenWhileLoading.isEmpty()) {
         list.removeIf([this](const RecordingInfo& row) { return forgottenWhileLoading.contains(row.filePath); });
         forgottenWhileLoading.clear();
@@ -188,6 +234,7 @@ void RecordingsCatalog::finishLoading(QList<RecordingInfo> rows, quint64 generat
     }
     if (changed)
         emit rowsChanged();
+    emit listed();
     if (reloadWanted) {
         reloadWanted = false;
         refresh();

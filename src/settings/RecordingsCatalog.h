@@ -37,15 +37,28 @@ public:
     // under way drops them too.
     void forget(const QStringList& filePaths);
 
+    // What a listing read besides the index and the folder: the text files
+    // of unindexed audio files and the sub-folders walked. An edit in place
+    // or a change inside a sub-folder shows only in their own stamps.
+    struct Watched {
+        QStringList paths;
+        quint64 version = 0;
+    };
     // Builds the rows for a folder from the index's entries (newest first)
-    // plus the unindexed audio files that have a text file beside them.
-    // Reads the disk: for a worker thread.
-    static QList<RecordingInfo> listFolder(const QString& folder, const QList<RecordingMetadata>& indexed);
+    // plus the unindexed audio files that have a text file beside them, and
+    // tells what else it read. Reads the disk: for a worker thread.
+    static QList<RecordingInfo> listFolder(
+        const QString& folder, const QList<RecordingMetadata>& indexed, Watched* watched = nullptr);
+    // The version of those paths now. Reads the disk: for a worker thread.
+    static quint64 versionOf(const QStringList& paths);
     // "<folder>/<name>.txt" for "<folder>/<name>.wav".
     static QString textFileBeside(const QString& audioPath);
 
 signals:
     void rowsChanged();
+    // A refresh ended: the rows are what the folder holds (an empty list
+    // means no recordings, not "not read yet").
+    void listed();
 
 private:
     struct Change {
@@ -56,7 +69,7 @@ private:
     };
     void storeChanged(
         const QList<RecordingMetadata>& added, const QStringList& removed, quint64 generation, quint64 folderVersion);
-    void finishLoading(QList<RecordingInfo> rows, quint64 generation, quint64 folderVersion);
+    void finishLoading(QList<RecordingInfo> rows, Watched read, quint64 generation, quint64 folderVersion);
     void apply(const Change& change);
 
     RecordingManager& store;
@@ -67,6 +80,7 @@ private:
     quint64 loadedGeneration = 0;
     QString loadedFolder;
     quint64 loadedFolderVersion = 0;
+    Watched loadedWatched;
     std::deque<Change> heldWhileLoading;
     QSet<QString> forgottenWhileLoading;
 };

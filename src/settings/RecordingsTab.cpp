@@ -130,8 +130,8 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     rows = new QTableView(this);
     rows->setModel(listModel);
     rows->setAccessibleName(QStringLiteral("Saved recordings"));
-    rows->setAccessibleDescription(QStringLiteral(
-        "Return shows the selected recording in the file manager; Delete deletes the selected recordings"));
+    rows->setAccessibleDescription(QStringLiteral("Return shows the selected recording in the file manager; "
+                                                  "Delete asks to delete the selected recordings"));
     rows->setSelectionBehavior(QAbstractItemView::SelectRows);
     rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
     rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -162,7 +162,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     auto* singleLine = new SingleLineDelegate(rows);
     rows->setItemDelegateForColumn(dateColumn, singleLine);
     rows->setItemDelegateForColumn(modelColumn, singleLine);
-    actions = new RecordingActionsDelegate(rows);
+    actions = new RecordingActionsDelegate(rows, actionsColumn);
     rows->setItemDelegateForColumn(actionsColumn, actions);
     // Every row two lines high: the view never measures rows one by one.
     rows->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -171,8 +171,12 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
         [this](const QModelIndex& index) { viewModel->openRecordingInFinder(listModel->recordingAt(index.row())); });
     connect(actions, &RecordingActionsDelegate::removeClicked, this,
         [this](const QModelIndex& index) { viewModel->deleteRecording(listModel->recordingAt(index.row())); });
-    // Return (and a double click) reveals; Delete or Backspace deletes.
-    connect(rows, &QTableView::activated, this, &SettingsRecordingsTabView::showSelectedInFileManager);
+    // Return and a double click reveal, never a single click (which some
+    // styles take for activation); Delete asks first (see eventFilter).
+    connect(rows, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.column() != actionsColumn)
+            viewModel->openRecordingInFinder(listModel->recordingAt(index.row()));
+    });
     rows->installEventFilter(this);
     connect(rows->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &SettingsRecordingsTabView::followSelection);
@@ -205,6 +209,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     root->addLayout(recordingsSection, 1);
 
     connect(viewModel, &SettingsViewModel::recordingsChanged, this, &SettingsRecordingsTabView::showRecordings);
+    connect(viewModel, &SettingsViewModel::recordingsListedChanged, this, &SettingsRecordingsTabView::showRecordings);
     location->setText(RecordingManager::shared().recordingsDirectory());
     updateIcons();
     showRecordings();
@@ -246,18 +251,54 @@ void SettingsRecordingsTabView::showSelectedInFileManager()
     }
 }
 
-void SettingsRecordingsTabView::deleteSelected()
+QList<SettingsViewModel::RecordingInfo> SettingsRecordingsTabView::selectedRows() const
 {
     const QSet<QUuid> selected = selectedRecordings();
-    if (selected.isEmpty())
-        return;
     QList<SettingsViewModel::RecordingInfo> chosen;
+    if (selected.isEmpty())
+        return chosen;
     for (const SettingsViewModel::RecordingInfo& recording : viewModel->recordings()) {
         if (selected.contains(recording.id))
             chosen.append(recording);
     }
+    return chosen;
+}
+
+void SettingsRecordingsTabView::deleteSelected()
+{
+    const QList<SettingsViewModel::RecordingInfo> chosen = selectedRows();
+    if (chosen.isEmpty())
+        return;
     viewModel->deleteRecordings(chosen);
     rows->clearSelection();
+}
+
+// A key is one slip away: it deletes only what the answer confirms, the
+// rows selected when it was pressed.
+void SettingsRecordingsTabView::askToDeleteSelected()
+{
+    const QList<SettingsViewModel::RecordingInfo> chosen = selectedRows();
+    if (deletion || chosen.isEmpty())
+        return;
+    const QString what =
+        chosen.size() == 1 ? QStringLiteral("1 recording") : QStringLiteral("%1 recordings").arg(chosen.size());
+    deletion = new QMessageBox(QMessageBox::Warning, QStringLiteral("Delete Recordings"),
+        QStringLiteral("Are you sure you want to delete %1? This action cannot be undone.").arg(what),
+        QMessageBox::NoButton, this);
+    QPushButton* cancel = deletion->addButton(QMessageBox::Cancel);
+    QPushButton* remove = deletion->addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
+    deletion->setDefaultButton(cancel);
+    deletion->setEscapeButton(cancel);
+    connect(deletion, &QMessageBox::finished, this, [this, remove, chosen] {
+        const bool confirmed = deletion->clickedButton() == remove;
+        deletion->deleteLater();
+        deletion = nullptr;
+        if (!confirmed)
+            return;
+        viewModel->deleteRecordings(chosen);
+        rows->clearSelection();
+    });
+    deletion->open();
 }
 
 void SettingsRecordingsTabView::askToClearAll()
@@ -288,7 +329,10 @@ void SettingsRecordingsTabView::showRecordings()
     const QList<SettingsViewModel::RecordingInfo>& recordings = viewModel->recordings();
     listModel->setRecordings(recordings);
     clearAll->setEnabled(!recordings.isEmpty());
-    listArea->setCurrentWidget(recordings.isEmpty() ? static_cast<QWidget*>(emptyState) : rows);
+    // Until the first listing arrives an empty list means "not read yet":
+    // the empty table stays, not the empty state.
+    const bool empty = recordings.isEmpty() && viewModel->recordingsListed();
+    listArea->setCurrentWidget(empty ? static_cast<QWidget*>(emptyState) : rows);
 }
 
 void SettingsRecordingsTabView::followSelection()
@@ -320,14 +364,36 @@ void SettingsRecordingsTabView::updateIcons()
     rows->viewport()->update();
 }
 
+void SettingsRecordingsTabView::selectFocusedRow()
+{
+    if (listModel->rowCount() == 0 || rows->selectionModel()->hasSelection())
+        return;
+    const QModelIndex current = rows->currentIndex();
+    const QModelIndex row = listModel->index(current.isValid() ? current.row() : 0, dateColumn);
+    rows->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 bool SettingsRecordingsTabView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == rows && event->type() == QEvent::KeyPress) {
+    if (watched != rows)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace) && key->modifiers() == Qt::NoModifier) {
-            deleteSelected();
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (modifiers == Qt::NoModifier && key->key() == Qt::Key_Delete) {
+            askToDeleteSelected();
             return true;
         }
+        if (modifiers == Qt::NoModifier && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            showSelectedInFileManager();
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusIn) {
+        // Reached with Tab, the focused row is the selected one, so the
+        // buttons that act on the selection are live and reachable.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+            selectFocusedRow();
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/SettingsViewModel.h"
+
+#include <QList>
 #include <QSet>
 #include <QUuid>
 #include <QWidget>
@@ -14,7 +17,6 @@ class QTableView;
 class QToolButton;
 class RecordingActionsDelegate;
 class RecordingsTableModel;
-class SettingsViewModel;
 namespace SettingsTabParts {
 class EmptyStateView;
 }
@@ -23,12 +25,9 @@ class EmptyStateView;
 // "Open in File Manager", and the table of saved recordings with reveal and
 // delete per row, a context menu for the selection and "Clear All" behind a
 // confirmation. The table is a view over a model: it stays quick at tens of
-// thousands of rows. From the keyboard, Return reveals and Delete deletes
-// the selected rows, and two buttons beside "Clear All" do the same, named
-// after the recording they act on. The table is a view over a model: it stays quick at tens of
-// thousands of rows. From the keyboard, Return reveals and Delete deletes
-// the selected rows, and two buttons beside "Clear All" do the same, named
-// after the recording they act on.
+// thousands of rows. From the keyboard, Return reveals the selected row and
+// Delete asks before it deletes the selected rows; two buttons beside
+// "Clear All" reveal and delete too, named after the recording they act on.
 class SettingsRecordingsTabView : public QWidget {
     Q_OBJECT
 public:
@@ -54,6 +53,8 @@ public:
     QMenu* contextMenu();
     // The "Clear All Recordings" confirmation while it is open.
     QMessageBox* clearConfirmation() const { return confirmation; }
+    // The confirmation that the Delete key opens, while it is open.
+    QMessageBox* deleteConfirmation() const { return deletion; }
 
     void showSelectedInFileManager();
     void deleteSelected();
@@ -66,6 +67,9 @@ protected:
 private:
     void showRecordings();
     void askToClearAll();
+    void askToDeleteSelected();
+    QList<SettingsViewModel::RecordingInfo> selectedRows() const;
+    void selectFocusedRow();
     void followSelection();
     void updateIcons();
 
@@ -84,4 +88,5 @@ private:
     QToolButton* removeSelected = nullptr;
     QMenu* menu = nullptr;
     QMessageBox* confirmation = nullptr;
+    QMessageBox* deletion = nullptr;
 };

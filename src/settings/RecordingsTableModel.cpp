@@ -1,6 +1,7 @@
 #include "settings/RecordingsTableModel.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <optional>
 #include <utility>
@@ -31,6 +32,24 @@ std::optional<QList<std::pair<int, int>>> missingRuns(
     return runs;
 }
 
+// The locale's short time with seconds, so that two recordings a minute
+// apart do not read alike: the seconds follow the minutes with the
+// separator between hours and minutes ("HH:mm" gives "HH:mm:ss"). Where
+// that separator is not one mark, the long time without its time zone.
+QString timeFormatWithSeconds(const QLocale& locale)
+{
+    const QString shortFormat = locale.timeFormat(QLocale::ShortFormat);
+    static const QRegularExpression seconds(QStringLiteral("(^|[^'])s"));
+    if (shortFormat.contains(seconds))
+        return shortFormat;
+    static const QRegularExpression hoursAndMinutes(QStringLiteral("[Hh]{1,2}([:.])(m{1,2})"));
+    const QRegularExpressionMatch hit = hoursAndMinutes.match(shortFormat);
+    if (hit.hasMatch())
+        return QString(shortFormat).insert(hit.capturedEnd(2), hit.captured(1) + QStringLiteral("ss"));
+    static const QRegularExpression zone(QStringLiteral("\\s*\\(?\\bt+\\b\\)?"));
+    return locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
+}
+
 } // namespace
 
 RecordingsTableModel::RecordingsTableModel(QObject* parent) : QAbstractTableModel(parent) { }
@@ -40,7 +59,7 @@ QString RecordingsTableModel::dateText(const QDateTime& date)
     const QLocale locale;
     const QDateTime local = date.toLocalTime();
     return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(local.time(), QLocale::ShortFormat);
+        + locale.toString(local.time(), timeFormatWithSeconds(locale));
 }
 
 void RecordingsTableModel::setRecordings(const QList<RecordingInfo>& recordings)

@@ -22,7 +22,8 @@ public:
     const QList<RecordingInfo>& recordings() const { return list; }
     const RecordingInfo& recordingAt(int row) const { return list.at(row); }
 
-    // The date column's text: the locale's short date, a blank, its short time.
+    // The date column's text: the locale's short date, a blank, its short
+    // time with seconds.
     static QString dateText(const QDateTime& date);
 
     int rowCount(const QModelIndex& parent = {}) const override;

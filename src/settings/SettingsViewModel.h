@@ -32,7 +32,8 @@ class SettingsViewModel : public QObject, public ModelDownloadDelegate {
 
     // Dictionary, recordings, switches and reset
 public:
-    // One row of the Recordings tab. The id is new with every listing.
+    // One row of the Recordings tab. The id stays while the recordings
+    // catalogue keeps the row; a listing read afresh makes new ids.
     struct RecordingInfo {
         RecordingInfo() = default;
         RecordingInfo(
@@ -52,6 +53,7 @@ private:
     Q_PROPERTY(QStringList dictionaryWords READ dictionaryWords WRITE setDictionaryWords NOTIFY dictionaryWordsChanged)
     Q_PROPERTY(
         QList<SettingsViewModel::RecordingInfo> recordings READ recordings WRITE setRecordings NOTIFY recordingsChanged)
+    Q_PROPERTY(bool recordingsListed READ recordingsListed NOTIFY recordingsListedChanged)
     Q_PROPERTY(bool enableRecordingSaving READ enableRecordingSaving WRITE setEnableRecordingSaving NOTIFY
             enableRecordingSavingChanged)
     Q_PROPERTY(bool showInFinderAfterSaving READ showInFinderAfterSaving WRITE setShowInFinderAfterSaving NOTIFY
@@ -117,6 +119,9 @@ public:
     void setDictionaryWords(const QStringList& value);
     QList<RecordingInfo> recordings() const { return recordingRows; }
     void setRecordings(const QList<RecordingInfo>& value);
+    // Whether `recordings` holds a finished listing of the folder: until
+    // the first one, an empty list says nothing about what is saved.
+    bool recordingsListed() const { return listedRecordings; }
     bool enableRecordingSaving() const { return recordingSaving; }
     void setEnableRecordingSaving(bool value);
     bool showInFinderAfterSaving() const { return showAfterSaving; }
@@ -155,6 +160,7 @@ signals:
     // Dictionary, recordings, switches and reset
     void dictionaryWordsChanged(const QStringList& dictionaryWords);
     void recordingsChanged(const QList<SettingsViewModel::RecordingInfo>& recordings);
+    void recordingsListedChanged(bool recordingsListed);
     void enableRecordingSavingChanged(bool enableRecordingSaving);
     void showInFinderAfterSavingChanged(bool showInFinderAfterSaving);
     void enableStreamingModeChanged(bool enableStreamingMode);
@@ -179,10 +185,12 @@ private:
     // Dictionary, recordings, switches and reset
     void loadDictionary();
     void loadRecordings();
+    void setRecordingsListed(bool value);
     bool followsRecordingsCatalog = false;
 
     QStringList words;
     QList<RecordingInfo> recordingRows;
+    bool listedRecordings = false;
     // The switches are read from the settings store once, at construction;
     // later changes made elsewhere are not followed.
     bool recordingSaving = AppConfig::enableRecordingSaving();

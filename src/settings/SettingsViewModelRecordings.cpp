@@ -39,10 +39,21 @@ void SettingsViewModel::loadRecordings()
         followsRecordingsCatalog = true;
         connect(&catalog, &RecordingsCatalog::rowsChanged, this,
             [this] { setRecordings(RecordingsCatalog::shared().rows()); });
+        connect(&catalog, &RecordingsCatalog::listed, this, [this] { setRecordingsListed(true); });
     }
-    if (catalog.isLoaded())
+    if (catalog.isLoaded()) {
         setRecordings(catalog.rows());
+        setRecordingsListed(true);
+    }
     catalog.refresh();
+}
+
+void SettingsViewModel::setRecordingsListed(bool value)
+{
+    if (listedRecordings == value)
+        return;
+    listedRecordings = value;
+    emit recordingsListedChanged(value);
 }
 
 void SettingsViewModel::openRecordingInFinder(const RecordingInfo& recording)

@@ -2,6 +2,7 @@
 
 #include "core/config/AppConfig.h"
 #include "settings/LibraryFixture.h"
+#include "support/Patience.h"
 
 #include <QTest>
 
@@ -88,6 +89,17 @@ TEST_F(RecordingsCatalogTest, FilesAddedOrRemovedByOtherMeansAreSeenOnRefresh)
     writeFile(pathOf("take_2024_m.wav"), "RIFF");
     writeFile(pathOf("take_2024_m.txt"), "sidecar");
     ASSERT_TRUE(loaded(catalog, 3));
+
+    // A text file edited in place changes neither the index nor the folder.
+    {
+        QFile edit(pathOf("take_2024_m.txt"));
+        ASSERT_TRUE(edit.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        edit.write("edited in place");
+    }
+    catalog.refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return texts(catalog.rows()).contains("edited in place"); }, Patience::reply))
+        << texts(catalog.rows()).join(", ").toStdString();
+
     QFile::remove(pathOf("take_2024_m.wav"));
     ASSERT_TRUE(loaded(catalog, 2));
 }

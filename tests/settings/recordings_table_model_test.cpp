@@ -1,6 +1,7 @@
 #include "settings/RecordingsTableModel.h"
 
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -68,6 +69,24 @@ TEST(RecordingsTableModel, NewRowsArriveAsInsertionsAndAnythingElseResets)
     // Same length, other rows: not a removal or insertion either.
     model.setRecordings(recordings(5));
     EXPECT_EQ(resets.size(), 2);
+}
+
+// Two recordings a minute apart must not read alike, in any locale.
+TEST(RecordingsTableModel, TheDateShowsTheSecondsInEveryLocale)
+{
+    const QLocale before;
+    const QDateTime moment(QDate(2026, 12, 7), QTime(22, 7, 9));
+    for (const char* name : {"de_DE", "ja_JP", "en_US", "fi_FI", "fr_CA", "ko_KR", "zh_CN"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        const QString shown = RecordingsTableModel::dateText(moment);
+        EXPECT_NE(shown, RecordingsTableModel::dateText(moment.addSecs(1))) << name << " " << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QLatin1Char('9'))) << name << " " << shown.toStdString();
+    }
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    EXPECT_EQ(RecordingsTableModel::dateText(moment), QStringLiteral("07.12.26 22:07:09"));
+    QLocale::setDefault(QLocale(QStringLiteral("ja_JP")));
+    EXPECT_EQ(RecordingsTableModel::dateText(moment), QStringLiteral("2026/12/07 22:07:09"));
+    QLocale::setDefault(before);
 }
 
 TEST(RecordingsTableModel, TheActionsCellNamesItsRecordingForAssistiveTechnology)

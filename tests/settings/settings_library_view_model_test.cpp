@@ -6,6 +6,7 @@
 #include "settings/LibraryFixture.h"
 #include "settings/RecordingsCatalog.h"
 #include "support/FakeWorkspace.h"
+#include "support/Patience.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -194,30 +195,37 @@ TEST_F(SettingsViewModelTest, DeletingKeepsTheIndexAndTheFolderConsistent)
     writeFile(pathOf("recording_a.txt"), "stale sidecar");
     writeFile(pathOf("other_2024_m.wav"), "RIFF");
     writeFile(pathOf("other_2024_m.txt"), "other");
+    writeFile(pathOf("extra_2024_n.wav"), "RIFF");
+    writeFile(pathOf("extra_2024_n.txt"), "extra");
 
     SettingsViewModel model;
     loadAndWait(model);
-    ASSERT_EQ(model.recordings().size(), 3);
+    ASSERT_EQ(model.recordings().size(), 4);
     const RecordingInfo indexed = model.recordings().first();
     ASSERT_EQ(indexed.filePath, pathOf("recording_a.wav"));
 
     model.deleteRecording(indexed);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.recordings().size() == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.recordings().size() == 3; }, 10000));
     EXPECT_FALSE(QFile::exists(pathOf("recording_a.wav")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(pathOf("recording_a.txt")); }, 10000));
     EXPECT_EQ(indexNames(), QStringList{"recording_b.wav"});
-    EXPECT_EQ(model.recordings().size(), 2);
+    EXPECT_EQ(model.recordings().size(), 3);
 
-    // A sidecar row whose audio file went away meanwhile stays listed.
+    // A sidecar row whose audio file went away meanwhile stays listed. It
+    // goes in one batch with a row that can go: when that one has left,
+    // the batch's outcome is in.
     const auto rows = model.recordings();
-    const auto found =
-        std::find_if(rows.begin(), rows.end(), [](const RecordingInfo& row) { return row.model == "m"; });
-    ASSERT_NE(found, rows.end());
-    const RecordingInfo sidecar = *found;
-    QFile::remove(sidecar.filePath);
-    model.deleteRecording(sidecar);
-    settle();
+    const auto withModel = [&](const QString& name) {
+        return *std::find_if(rows.begin(), rows.end(), [&](const RecordingInfo& row) { return row.model == name; });
+    };
+    ASSERT_EQ(models(rows).count("m"), 1);
+    ASSERT_EQ(models(rows).count("n"), 1);
+    const RecordingInfo gone = withModel("m");
+    QFile::remove(gone.filePath);
+    model.deleteRecordings({gone, withModel("n")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !models(model.recordings()).contains("n"); }, Patience::reply));
     EXPECT_EQ(model.recordings().size(), 2);
+    EXPECT_TRUE(models(model.recordings()).contains("m"));
     EXPECT_TRUE(QFile::exists(pathOf("other_2024_m.txt")));
 }
 

@@ -11,6 +11,7 @@
 #include "core/input/KeyboardShortcutManager.h"
 #include "settings/LibraryFixture.h"
 #include "support/FakeWorkspace.h"
+#include "support/Patience.h"
 
 #include "gallery/GalleryPalettes.h"
 
@@ -23,10 +24,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -77,13 +81,18 @@ protected:
         return QTest::qWaitFor([&] { return model->recordings().size() == count; }, 10000);
     }
 
-    // Clicks one of the icons the table draws in a row's actions cell.
+    // Clicks one of the icons the table draws in a row's actions cell, with
+    // the pointer moving a little while the button is down, as a hand does.
     static void clickAction(SettingsRecordingsTabView& tab, int row, RecordingActionsDelegate::Action action)
     {
         QTableView* table = tab.table();
         const QRect cell = table->visualRect(table->model()->index(row, SettingsRecordingsTabView::actionsColumn));
-        QTest::mouseClick(
-            table->viewport(), Qt::LeftButton, {}, RecordingActionsDelegate::actionRect(cell, action).center());
+        const QPoint at = RecordingActionsDelegate::actionRect(cell, action).center();
+        QTest::mousePress(table->viewport(), Qt::LeftButton, {}, at);
+        QMouseEvent move(QEvent::MouseMove, at + QPoint(1, 1), table->viewport()->mapToGlobal(at + QPoint(1, 1)),
+            Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(table->viewport(), &move);
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at + QPoint(1, 1));
     }
 
     std::unique_ptr<SettingsViewModel> model;
@@ -142,6 +151,11 @@ TEST_F(SettingsTabsTest, RecordingsSwitchesAndTheEmptyState)
     model->setWorkspace(workspace);
     auto tab = show<SettingsRecordingsTabView>();
 
+    // Nothing is listed yet: no empty state until the listing says so.
+    EXPECT_FALSE(tab->isEmptyStateShown());
+    EXPECT_FALSE(tab->clearAllButton()->isEnabled());
+    model->loadInitialData();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->recordingsListed(); }, Patience::reply));
     EXPECT_TRUE(tab->isEmptyStateShown());
     EXPECT_FALSE(tab->clearAllButton()->isEnabled());
     EXPECT_FALSE(tab->showAfterSavingSwitch()->isEnabled());
@@ -196,15 +210,35 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
     EXPECT_FALSE(menu->actions().at(0)->isEnabled());
     EXPECT_FALSE(menu->actions().at(2)->isEnabled());
 
-    // Trash of row 0 deletes at once, without asking.
+    // The icons name themselves.
+    QTableView* table = tab->table();
+    const QRect cell = table->visualRect(table->model()->index(0, SettingsRecordingsTabView::actionsColumn));
+    for (const auto action : {RecordingActionsDelegate::Action::reveal, RecordingActionsDelegate::Action::remove}) {
+        const QPoint at = RecordingActionsDelegate::actionRect(cell, action).center();
+        QHelpEvent help(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table->viewport(), &help);
+        EXPECT_EQ(QToolTip::text(), RecordingActionsDelegate::actionName(action));
+    }
+    EXPECT_EQ(RecordingActionsDelegate::actionName(RecordingActionsDelegate::Action::remove), "Delete recording");
+
+    // Trash of row 0 deletes at once, without asking; neither icon touches
+    // the selection made for "Delete Selected".
+    const auto dateCell = [&](int row) {
+        return table->visualRect(table->model()->index(row, SettingsRecordingsTabView::dateColumn)).center();
+    };
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, dateCell(2));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, dateCell(3));
+    const QSet<QUuid> chosen = tab->selectedRecordings();
     const QString firstPath = model->recordings().first().filePath;
     clickAction(*tab, 0, RecordingActionsDelegate::Action::reveal);
     EXPECT_EQ(workspace->revealed, QStringList{firstPath});
+    EXPECT_EQ(tab->selectedRecordings(), chosen);
     clickAction(*tab, 0, RecordingActionsDelegate::Action::remove);
     EXPECT_FALSE(tab->clearConfirmation());
     ASSERT_TRUE(waitForRows(3));
     EXPECT_FALSE(QFile::exists(firstPath));
     EXPECT_EQ(tab->tableModel()->rowCount(), 3);
+    EXPECT_EQ(tab->selectedRecordings(), chosen);
 
     // Three selected: one is revealed, all three are deleted.
     tab->table()->selectAll();
@@ -283,6 +317,36 @@ TEST_F(SettingsTabsTest, KeysAndNamedButtonsActOnTheSelectedRecordings)
     EXPECT_FALSE(tab->revealSelectedButton()->isEnabled());
     EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
 
+    // Tab into the table selects the focused row: the buttons come alive.
+    tab->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tab.get()));
+    tab->clearAllButton()->setFocus();
+    QTest::keyClick(tab->clearAllButton(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), table);
+    EXPECT_EQ(tab->selectedRecordings().size(), 1);
+    EXPECT_TRUE(tab->revealSelectedButton()->isEnabled());
+    EXPECT_TRUE(tab->deleteSelectedButton()->isEnabled());
+
+    // A single click only selects, even where a click activates; a double
+    // click reveals.
+    struct ActivatesOnSingleClick : QProxyStyle {
+        int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+            QStyleHintReturn* returned) const override
+        {
+            return hint == SH_ItemView_ActivateItemOnSingleClick
+                ? 1
+                : QProxyStyle::styleHint(hint, option, widget, returned);
+        }
+    } activating;
+    table->setStyle(&activating);
+    const QRect second = table->visualRect(table->model()->index(2, SettingsRecordingsTabView::dateColumn));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_TRUE(workspace->revealed.isEmpty());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(workspace->revealed, QStringList{model->recordings().at(2).filePath});
+    workspace->revealed.clear();
+    table->setStyle(nullptr);
+
     // The buttons say which recording they act on.
     table->setFocus();
     table->selectRow(1);
@@ -294,7 +358,21 @@ TEST_F(SettingsTabsTest, KeysAndNamedButtonsActOnTheSelectedRecordings)
 
     QTest::keyClick(table, Qt::Key_Return);
     EXPECT_EQ(workspace->revealed, QStringList{chosen.filePath});
+
+    // Backspace deletes nothing; Delete asks first, naming the count.
+    QTest::keyClick(table, Qt::Key_Backspace);
+    EXPECT_FALSE(tab->deleteConfirmation());
     QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_TRUE(tab->deleteConfirmation());
+    EXPECT_TRUE(tab->deleteConfirmation()->text().contains(QStringLiteral("delete 1 recording?")))
+        << tab->deleteConfirmation()->text().toStdString();
+    tab->deleteConfirmation()->button(QMessageBox::Cancel)->click();
+    EXPECT_FALSE(tab->deleteConfirmation());
+    EXPECT_EQ(model->recordings().size(), 3);
+    QTest::keyClick(table, Qt::Key_Delete);
+    for (QAbstractButton* button : tab->deleteConfirmation()->buttons())
+        if (button->text() == QStringLiteral("Delete"))
+            button->click();
     ASSERT_TRUE(waitForRows(2));
     EXPECT_FALSE(QFile::exists(chosen.filePath));
     EXPECT_FALSE(tab->deleteSelectedButton()->isEnabled());
