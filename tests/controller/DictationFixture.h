@@ -32,8 +32,13 @@ protected:
         DefaultsTest::SetUp();
         services.hotkeyTap = std::make_shared<FakeHotkeyTap>();
         services.accessibilityTrust = std::make_shared<FakeAccessibilityTrust>();
-        services.keySynthesizer = std::make_shared<FakeKeySynthesizer>();
-        services.pasteboard = std::make_shared<FakePasteboard>();
+        // The focused application reads the pasted text as soon as the chord
+        // arrives, so a paste ends without waiting out the fallback.
+        auto keys = std::make_shared<FakeKeySynthesizer>();
+        auto board = std::make_shared<FakePasteboard>();
+        keys->setOnChord([board] { board->simulateFetch(); });
+        services.keySynthesizer = keys;
+        services.pasteboard = board;
         services.audioCapture = capture;
         services.microphonePermission = permission;
         services.alertPresenter = alerts;
