@@ -3,6 +3,7 @@
 #include "base/Defaults.h"
 #include "shell/theme/TallowindTheme.h"
 
+#include <QAccessible>
 #include <QEvent>
 
 UnsavedSettingsNotice::UnsavedSettingsNotice(QWidget* parent) : QLabel(parent)
@@ -23,9 +24,15 @@ void UnsavedSettingsNotice::refresh()
         ? QString()
         : QStringLiteral("Settings could not be saved: %1. Your changes are kept and saved with the next change.")
               .arg(reason);
+    const bool news = !message.isEmpty() && message != text();
     setText(message);
     setAccessibleDescription(message);
     setVisible(!reason.isEmpty());
+    // A screen reader hears it when it appears, wherever the focus is.
+    if (news && isVisible()) {
+        QAccessibleEvent alert(this, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
 }
 
 void UnsavedSettingsNotice::changeEvent(QEvent* event)
