@@ -12,8 +12,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStorageInfo>
 
 #include <mutex>
+#include <optional>
+#include <utility>
 
 // JSON alone cannot tell 1.0 from 1 or text from bytes, so doubles and byte
 // arrays are written as one-member objects {"@double": x} / {"@bytes": base64};
@@ -169,6 +172,40 @@ void announceChange()
     Dispatch::main().async([] { emit changes().changed(); });
 }
 
+bool saveAtQuit()
+{
+    if (const QCoreApplication* app = QCoreApplication::instance())
+        QObject::connect(app, &QCoreApplication::aboutToQuit, &changes(), [] { saveUnsaved(); });
+    return true;
+}
+
+void announceUnsaved()
+{
+    Dispatch::main().async([] {
+        // The last chance for what is still unsaved is the way out.
+        [[maybe_unused]] static const bool hooked = saveAtQuit();
+        emit changes().unsavedChanged();
+    });
+}
+
+// Qt reports every failed write as an access error; the free space tells a
+// full disk from a folder we may not write.
+QString describeWriteFailure(const QString& path)
+{
+    const QFileInfo file(path);
+    QFileInfo folder(file.absolutePath());
+    while (!folder.exists() && !folder.isRoot())
+        folder.setFile(folder.absolutePath());
+    // The file, and a block beside it for the copy that replaces it.
+    const qint64 needed = file.size() + 4096;
+    const QStorageInfo storage(folder.absoluteFilePath());
+    if (storage.isValid() && storage.bytesAvailable() < needed)
+        return QStringLiteral("no space left on the device");
+    if (!folder.isDir() || !folder.isWritable() || (file.exists() && !file.isWritable()))
+        return QStringLiteral("access denied");
+    return QStringLiteral("the file could not be written");
+}
+
 } // namespace
 
 Store::Store() : QSettings(jsonFormat(), QSettings::UserScope, QStringLiteral("Tallowind"), QStringLiteral("Tallowind"))
@@ -184,27 +221,52 @@ Store::~Store()
 void Store::setValue(QAnyStringView key, const QVariant& value)
 {
     QSettings::setValue(key, value);
+    edits.insert(key.toString(), value);
     written = true;
 }
 
 void Store::remove(QAnyStringView key)
 {
     QSettings::remove(key);
+    edits.insert(key.toString(), std::nullopt);
     written = true;
 }
 
 void Store::clear()
 {
+    // Whatever was kept unsaved is cleared with the rest.
+    if (SettingsBacklog::discard())
+        announceUnsaved();
+    for (const QString& key : allKeys())
+        edits.insert(key, std::nullopt);
     QSettings::clear();
     written = true;
 }
 
 void Store::sync()
 {
+    const bool carried = SettingsBacklog::applyTo(*this, edits);
     QSettings::sync();
-    if (!written)
+    if (!written && !carried)
         return;
-    written = false;
+    if (status() == QSettings::NoError) {
+        if (SettingsBacklog::discard()) {
+            if (carried)
+                Log::out(QStringLiteral("Saved the settings that could not be saved before to %1").arg(fileName()));
+            announceUnsaved();
+        }
+    } else {
+        const QString reason = describeWriteFailure(fileName());
+        // Logged when it starts or its reason changes, not at every write.
+        if (SettingsBacklog::keep(edits, reason)) {
+            Log::out(QStringLiteral("Failed to save settings to %1: %2; kept them to write again with the next change")
+                         .arg(fileName(), reason));
+            announceUnsaved();
+        }
+    }
+    edits.clear();
+    if (!std::exchange(written, false))
+        return;
     announceChange();
 }
 
@@ -219,13 +281,6 @@ QString describe(QSettings::Status status)
 {
     return status == QSettings::FormatError ? QStringLiteral("not valid settings JSON")
                                             : QStringLiteral("access denied");
-}
-
-void reportWrite(const QSettings& settings)
-{
-    if (settings.status() != QSettings::NoError)
-        Log::out(
-            QStringLiteral("Failed to save settings to %1: %2").arg(settings.fileName(), describe(settings.status())));
 }
 
 } // namespace
@@ -279,12 +334,16 @@ std::recursive_mutex& accessMutex()
 
 QVariant value(const QString& key)
 {
+    if (std::optional<QVariant> unsaved = SettingsBacklog::lookup(key))
+        return *unsaved;
     std::lock_guard lock(accessMutex());
     return open()->value(key);
 }
 
 bool contains(const QString& key)
 {
+    if (std::optional<QVariant> unsaved = SettingsBacklog::lookup(key))
+        return unsaved->isValid();
     std::lock_guard lock(accessMutex());
     return open()->contains(key);
 }
@@ -295,7 +354,6 @@ void setValue(const QString& key, const QVariant& value)
     auto settings = open();
     settings->setValue(key, value);
     settings->sync();
-    reportWrite(*settings);
 }
 
 void remove(const QString& key)
@@ -304,7 +362,20 @@ void remove(const QString& key)
     auto settings = open();
     settings->remove(key);
     settings->sync();
-    reportWrite(*settings);
+}
+
+QString unsavedReason()
+{
+    return SettingsBacklog::reason();
+}
+
+bool saveUnsaved()
+{
+    std::lock_guard lock(accessMutex());
+    if (SettingsBacklog::isEmpty())
+        return true;
+    open()->sync();
+    return SettingsBacklog::isEmpty();
 }
 
 } // namespace Defaults

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SettingsBacklog.h"
+
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -8,7 +10,10 @@
 #include <memory>
 
 // The user defaults store: QSettings in a typed JSON file at
-// ~/.config/Tallowind/Tallowind.json. Every write is synced at once.
+// ~/.config/Tallowind/Tallowind.json. Every write is synced at once. A write
+// that fails (a full disk) is kept in memory, read back as if it were
+// stored, and written again with the next write, by saveUnsaved() and at
+// quit.
 namespace Defaults {
 
 // Announces that the store was written. The signal is always emitted on the
@@ -18,6 +23,8 @@ class ChangeSignal final : public QObject {
     Q_OBJECT
 signals:
     void changed();
+    // Settings could not be written, or what could not be written now is.
+    void unsavedChanged();
 
 private:
     friend ChangeSignal& changes();
@@ -41,6 +48,8 @@ public:
     void sync();
 
 private:
+    // This handle's writes, kept when the file cannot take them.
+    SettingsBacklog::Edits edits;
     bool written = false;
 };
 
@@ -51,6 +60,12 @@ QVariant value(const QString& key);
 bool contains(const QString& key);
 void setValue(const QString& key, const QVariant& value);
 void remove(const QString& key);
+
+// Why some settings are not on disk yet ("no space left on the device");
+// empty when every setting is saved.
+QString unsavedReason();
+// Writes the settings an earlier write could not; true when none is left.
+bool saveUnsaved();
 
 // The conversions behind the file format, exposed for tests.
 QByteArray encode(const QSettings::SettingsMap& map);

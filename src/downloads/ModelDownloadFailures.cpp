@@ -3,6 +3,9 @@
 #include "base/Log.h"
 #include "downloads/ModelDownloadProgress.h"
 
+#include <QFileInfo>
+#include <QStorageInfo>
+
 namespace ModelDownloadFailures {
 
 TallowindError noFileAt(const QUrl& address)
@@ -36,6 +39,23 @@ TallowindError longerThanAnnounced(qint64 received, qint64 announced)
     const ModelDownloadProgress counts{received, announced};
     return TallowindError::networkError(QStringLiteral("The server sent %1 where it announced %2")
                                             .arg(counts.formattedBytesWritten(), counts.formattedTotalBytes()));
+}
+
+TallowindError writeFailed(const QString& partFile, qint64 written, qint64 announced)
+{
+    // Qt's write error does not say why; the free space does. Asked before
+    // the part-file goes, so what it holds does not count as free.
+    const QString folder = QFileInfo(partFile).absolutePath();
+    const QStorageInfo storage(folder);
+    const qint64 stillToCome = announced > written ? announced - written : 1;
+    if (!storage.isValid() || storage.bytesAvailable() >= stillToCome)
+        return TallowindError::fileOperationFailed(QStringLiteral("write"), partFile);
+    if (announced < 0)
+        return TallowindError::modelDownloadFailed(
+            QStringLiteral("The disk is full: there is no room for the model in %1").arg(folder));
+    const ModelDownloadProgress size{announced, announced};
+    return TallowindError::modelDownloadFailed(
+        QStringLiteral("The disk is full: the model needs %1 free in %2").arg(size.formattedTotalBytes(), folder));
 }
 
 TallowindError notAModelFile(const QByteArray& start, const QString& contentType)

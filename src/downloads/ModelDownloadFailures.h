@@ -20,6 +20,10 @@ TallowindError unexpectedStatus(int status, const QString& phrase);
 TallowindError endedEarly(qint64 received, qint64 announced);
 // More arrived than the server announced.
 TallowindError longerThanAnnounced(qint64 received, qint64 announced);
+// Writing the part-file failed. A full disk is named with the models folder
+// and the room the model needs (`announced`, or -1 when unknown); any
+// other failure names the file.
+TallowindError writeFailed(const QString& partFile, qint64 written, qint64 announced);
 // The body does not start like a model file; `start` is its first bytes.
 TallowindError notAModelFile(const QByteArray& start, const QString& contentType);
 

@@ -24,6 +24,16 @@ QString destinationOf(WhisperModel model)
     return ModelManager::shared().modelPath(model);
 }
 
+// What the stream ends with: a download failure, named once. Reasons that
+// already are one pass unchanged; others become its reason.
+TallowindError streamFailure(const TallowindError& error)
+{
+    if (error.kind() == TallowindError::Kind::modelDownloadFailed
+        || error.kind() == TallowindError::Kind::invalidModelURL)
+        return error;
+    return TallowindError::modelDownloadFailed(error.localizedDescription());
+}
+
 // Why a download cannot begin: no address, or no models folder to receive it.
 std::optional<TallowindError> refusalOf(const std::optional<QUrl>& url, const QString& destination)
 {
@@ -106,10 +116,7 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
         ModelDownloadFailures::log(model, url.value_or(QUrl(model.downloadURL())), *refusal);
         setStatus(model, ModelDownloadStatus::failed(*refusal));
         endJob(id);
-        // An address that is no URL ends the stream with that error itself.
-        const TallowindError ending = refusal->kind() == TallowindError::Kind::invalidModelURL
-            ? *refusal
-            : TallowindError::modelDownloadFailed(refusal->localizedDescription());
+        const TallowindError ending = streamFailure(*refusal);
         QTimer::singleShot(0, stream.get(), [stream, ending] { stream->finish(ending); });
         return stream;
     }
@@ -141,7 +148,7 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
                 ModelDownloadFailures::log(model, address, *error);
                 setStatus(model, ModelDownloadStatus::failed(*error));
                 endJob(id);
-                stream->finish(TallowindError::modelDownloadFailed(error->localizedDescription()));
+                stream->finish(streamFailure(*error));
                 return;
             }
             setStatus(model, ModelDownloadStatus::downloaded());

@@ -142,7 +142,7 @@ void ModelFileTransfer::readAvailable()
             return;
         }
         if (file.write(chunk.data(), count) != count) {
-            fail(TallowindError::fileOperationFailed(QStringLiteral("write"), partFilePath));
+            fail(ModelDownloadFailures::writeFailed(partFilePath, written, total));
             return;
         }
         written += count;
@@ -198,7 +198,7 @@ void ModelFileTransfer::onReplyFinished()
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {
-        fail(TallowindError::fileOperationFailed(QStringLiteral("write"), partFilePath));
+        fail(ModelDownloadFailures::writeFailed(partFilePath, written, total));
         return;
     }
     succeed();

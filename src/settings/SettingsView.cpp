@@ -1,5 +1,6 @@
 #include "settings/SettingsView.h"
 
+#include "base/Defaults.h"
 #include "settings/AdvancedTab.h"
 #include "settings/DictionaryTab.h"
 #include "settings/RecordingsTab.h"
@@ -7,6 +8,7 @@
 #include "settings/SettingsModelsTabView.h"
 #include "settings/SettingsTabButton.h"
 #include "settings/SettingsViewModel.h"
+#include "settings/UnsavedSettingsNotice.h"
 #include "shell/theme/TallowindTheme.h"
 #include "shell/theme/VisualEffectView.h"
 
@@ -55,7 +57,14 @@ SettingsView::SettingsView(QWidget* parent)
     pages->addWidget(makeDictionaryPage());
     pages->addWidget(makeRecordingsPage());
     pages->addWidget(makeAdvancedPage());
-    row->addWidget(pages, 1);
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    unsavedNotice = new UnsavedSettingsNotice(this);
+    unsavedNotice->setContentsMargins(20, 12, 20, 0);
+    column->addWidget(unsavedNotice);
+    column->addWidget(pages, 1);
+    row->addLayout(column, 1);
     setSelectedTab(SettingsTab::models);
 }
 
@@ -138,6 +147,13 @@ void SettingsView::showEvent(QShowEvent* event)
 {
     reload();
     QWidget::showEvent(event);
+}
+
+void SettingsView::hideEvent(QHideEvent* event)
+{
+    // Closing the window is a moment to try again what could not be saved.
+    Defaults::saveUnsaved();
+    QWidget::hideEvent(event);
 }
 
 void SettingsView::resizeEvent(QResizeEvent* event)

@@ -9,6 +9,7 @@ class QStackedWidget;
 class SettingsModelsTabView;
 class SettingsTabButton;
 class SettingsViewModel;
+class UnsavedSettingsNotice;
 class VisualEffectView;
 
 // The whole content of the Settings window, 850 by 540: a translucent
@@ -41,12 +42,15 @@ public:
     QWidget* page(SettingsTab tab) const;
     QWidget* currentPage() const;
     SettingsModelsTabView* modelsPage() const { return modelsTab; }
+    // Says why settings could not be saved; hidden while all are.
+    UnsavedSettingsNotice* unsavedSettingsNotice() const { return unsavedNotice; }
 
 signals:
     void selectedTabChanged(SettingsTab tab);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -61,5 +65,6 @@ private:
     VisualEffectView* backdrop;
     QStackedWidget* pages;
     SettingsModelsTabView* modelsTab = nullptr;
+    UnsavedSettingsNotice* unsavedNotice = nullptr;
     QList<SettingsTabButton*> buttons;
 };

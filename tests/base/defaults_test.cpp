@@ -1,8 +1,11 @@
 #include "base/Defaults.h"
 #include "base/Dispatch.h"
+#include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/SettingsReset.h"
+#include "support/SmallDisk.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -173,4 +176,55 @@ TEST_F(DefaultsStore, FailedWritesAreReported)
     ASSERT_TRUE(QDir().rename(folder + ".away", folder));
     EXPECT_EQ(log.outLines().filter("Failed to save settings to " + path + ": ").size(), 1)
         << log.outLines().join("\n").toStdString();
+}
+
+// A full disk must not lose what the user set: the value reads back at once,
+// and the next write that fits, or a plain retry, puts it in the file.
+TEST_F(DefaultsStore, AFullDiskIsNamedAndWhatItRefusedIsWrittenLater)
+{
+    const QString path = Defaults::open()->fileName();
+    SmallDisk disk(QFileInfo(path).absolutePath(), 64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "a tmpfs cannot be mounted here";
+    const auto onDisk = [&] {
+        QSettings::SettingsMap map;
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            Defaults::decode(file.readAll(), map);
+        return map;
+    };
+    QSignalSpy unsaved(&Defaults::changes(), &Defaults::ChangeSignal::unsavedChanged);
+    LogCapture log;
+    Defaults::setValue("Shortcut", QString("Alt+W"));
+    disk.fill();
+
+    Defaults::setValue("Words", QStringList{"Tallowind"});
+    Defaults::setValue("Sounds", false);
+    EXPECT_EQ(Defaults::unsavedReason(), "no space left on the device");
+    EXPECT_EQ(log.outLines(),
+        QStringList{"Failed to save settings to " + path
+            + ": no space left on the device; kept them to write again with the next change"})
+        << "named once, not at every write";
+    EXPECT_EQ(Defaults::value("Words").toStringList(), QStringList{"Tallowind"});
+    EXPECT_TRUE(Defaults::contains("Sounds"));
+    EXPECT_FALSE(onDisk().contains("Words"));
+    EXPECT_FALSE(Defaults::saveUnsaved()) << "still full";
+
+    disk.freeSpace();
+    Defaults::setValue("Language", QString("de"));
+    QSettings::SettingsMap stored = onDisk();
+    EXPECT_EQ(stored.value("Words").toStringList(), QStringList{"Tallowind"});
+    EXPECT_EQ(stored.value("Sounds"), QVariant(false));
+    EXPECT_EQ(stored.value("Language").toString(), "de");
+    EXPECT_EQ(stored.value("Shortcut").toString(), "Alt+W");
+    EXPECT_TRUE(Defaults::unsavedReason().isEmpty());
+    ASSERT_TRUE(pumpUntil([&] { return unsaved.count() >= 2; })) << "announced when it starts and when it ends";
+
+    // Quitting tries once more, with no new change.
+    disk.fill();
+    Defaults::remove("Language");
+    disk.freeSpace();
+    ASSERT_TRUE(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection));
+    EXPECT_TRUE(Defaults::unsavedReason().isEmpty());
+    EXPECT_FALSE(onDisk().contains("Language"));
 }

@@ -2,6 +2,7 @@
 
 #include "downloads/DownloadFixture.h"
 #include "downloads/DownloadToFile.h"
+#include "support/SmallDisk.h"
 
 #include <QSignalSpy>
 
@@ -106,8 +107,11 @@ TEST_F(ModelDownloaderAsyncTest, StatusesOutsideTwoHundredsEndTheStreamWithoutAF
         const QString reason = failed.failedError()->errorDescription();
         EXPECT_TRUE(reason.contains(status == 404 ? QStringLiteral("no file") : QString::number(status)))
             << reason.toStdString();
-        // The stream wraps the same reason as a download failure.
-        EXPECT_EQ(*stream->error(), TallowindError::modelDownloadFailed(reason));
+        // The stream ends with the same reason, named a download failure once.
+        const QString ending = stream->error()->errorDescription();
+        EXPECT_EQ(ending.count(QStringLiteral("Model download failed: ")), 1) << ending.toStdString();
+        EXPECT_TRUE(ending.startsWith(QStringLiteral("Model download failed: "))) << ending.toStdString();
+        EXPECT_TRUE(ending.endsWith(reason.section(QStringLiteral(": "), 1))) << ending.toStdString();
         EXPECT_TRUE(modelsFolderEntries().isEmpty());
     }
     HttpRoute edge = generated(100);
@@ -197,6 +201,21 @@ TEST_F(ModelDownloaderAsyncTest, CutAndStalledBodiesFailAndLeaveNoPartFile)
         EXPECT_EQ(downloader.status(model).kind(), ModelDownloadStatus::Kind::failed);
         EXPECT_TRUE(modelsFolderEntries().isEmpty());
     }
+}
+
+TEST_F(ModelDownloaderAsyncTest, AFullDiskIsNamedWithTheModelsFolderAndTheRoomTheModelNeeds)
+{
+    SmallDisk disk(modelsFolder(), 256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "a tmpfs cannot be mounted here";
+    serve(model, generated(3 * MiB));
+    const auto stream = downloader.downloadModel(model);
+    runStream(stream);
+    ASSERT_TRUE(stream->error().has_value());
+    const QString size = ModelDownloadProgress{3 * MiB, 3 * MiB}.formattedTotalBytes();
+    EXPECT_EQ(stream->error()->errorDescription(),
+        "Model download failed: The disk is full: the model needs " + size + " free in " + modelsFolder());
+    EXPECT_TRUE(modelsFolderEntries().isEmpty()) << "the part-file is gone";
 }
 
 TEST_F(ModelDownloaderAsyncTest, StatusPrefersTheFileOnDisk)

@@ -6,6 +6,7 @@
 #include "settings/SettingsModelsTabView.h"
 #include "settings/SettingsTabButton.h"
 #include "settings/SettingsView.h"
+#include "settings/UnsavedSettingsNotice.h"
 #include "shell/theme/SymbolIcons.h"
 
 #include <QAbstractButton>
@@ -115,6 +116,26 @@ TEST_F(SettingsTest, EveryControlIsReachableByKeyboardAndNamed)
     view.tabButton(SettingsTab::advanced)->setFocus();
     QTest::keyClick(view.tabButton(SettingsTab::advanced), Qt::Key_Space);
     EXPECT_EQ(view.selectedTab(), SettingsTab::advanced);
+}
+
+TEST_F(SettingsTest, SettingsThatCouldNotBeSavedAreNamedAndWrittenWhenTheWindowCloses)
+{
+    SettingsView view;
+    view.show();
+    const UnsavedSettingsNotice* notice = view.unsavedSettingsNotice();
+    EXPECT_FALSE(notice->isVisible());
+    {
+        UnwritableSettings refused;
+        Defaults::setValue("Dictionary", QStringList{"Tallowind"});
+        ASSERT_TRUE(pumpUntil([&] { return notice->isVisible(); }));
+        EXPECT_EQ(notice->text(),
+            "Settings could not be saved: access denied. Your changes are kept and saved with the next change.");
+        EXPECT_EQ(notice->accessibleDescription(), notice->text());
+    }
+    view.hide();
+    EXPECT_TRUE(Defaults::unsavedReason().isEmpty()) << "written when the window closed";
+    view.show();
+    EXPECT_TRUE(pumpUntil([&] { return !notice->isVisible(); }));
 }
 
 // Writes the window's content in light and dark to TALLOWIND_SNAPSHOT_DIR,

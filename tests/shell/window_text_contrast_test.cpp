@@ -18,6 +18,7 @@
 #include "shell/SettingsWindow.h"
 #include "shell/theme/Contrast.h"
 #include "shell/theme/OutlinedIndicatorStyle.h"
+#include "support/SettingsReset.h"
 #include "support/TextContrast.h"
 
 #include <QApplication>
@@ -112,6 +113,20 @@ TEST_F(WindowTextContrast, SettingsOnEveryTab)
             window->setContentWidget(view);
             return window;
         });
+}
+
+TEST_F(WindowTextContrast, SettingsSayingTheyCouldNotBeSaved)
+{
+    UnwritableSettings refused;
+    Defaults::setValue("Dictionary", QStringList{"Tallowind"});
+    ASSERT_FALSE(Defaults::unsavedReason().isEmpty());
+    expectLegible(QStringLiteral("settings-unsaved"), [&] {
+        auto window = std::make_unique<SettingsWindow>(&host);
+        auto* view = new SettingsView;
+        view->setSelectedTab(SettingsTab::dictionary);
+        window->setContentWidget(view);
+        return window;
+    });
 }
 
 // An unchecked box is only its edge: in the application's style, that edge
