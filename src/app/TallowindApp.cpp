@@ -12,6 +12,7 @@
 #include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
 #include "shell/AccessibleWindows.h"
+#include "shell/WindowManager.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/FocusVisibility.h"
 #include "shell/theme/OutlinedIndicatorStyle.h"
@@ -50,6 +51,7 @@ int TallowindApp::main(int argc, char** argv)
     const PlatformServices services = makeLinuxPlatformServices();
     RecordingManager::shared().setCaptureServices(services.audioCapture, services.microphonePermission);
     auto* delegate = new AppDelegate(services);
+    WindowManager::shared().setApplicationDelegate(delegate);
     QObject::connect(
         app, &QCoreApplication::aboutToQuit, delegate, [delegate] { delegate->applicationWillTerminate(); });
     // Launching has finished once the event loop runs.

@@ -9,6 +9,7 @@
 #include "shell/SettingsWindow.h"
 #include "shell/StatusItem.h"
 #include "shell/TaskbarEntries.h"
+#include "shell/WindowManager.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -28,6 +29,9 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    // The window manager must not open Settings through a controller that is gone.
+    if (WindowManager::shared().applicationDelegate() == this)
+        WindowManager::shared().setApplicationDelegate(nullptr);
     // The capture tap calls into this object; removing it waits for a call
     // that is still running.
     if (audioEngine) {

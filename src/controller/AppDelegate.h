@@ -11,6 +11,7 @@
 #include "shell/ActivationPolicy.h"
 #include "shell/RecordingIndicatorHost.h"
 #include "shell/ShellHost.h"
+#include "shell/WindowHost.h"
 
 #include <QObject>
 #include <QPointer>
@@ -57,7 +58,8 @@ class AppDelegate : public QObject,
                     public ShellHost,
                     public PopoverHost,
                     public ShortcutCaptureHost,
-                    public RecordingIndicatorHost {
+                    public RecordingIndicatorHost,
+                    public WindowHost {
     Q_OBJECT
     Q_PROPERTY(QString statusIconName READ statusIconName WRITE setStatusIconName NOTIFY statusIconNameChanged)
 
@@ -157,6 +159,7 @@ public:
     void finishIndicatedRecording() override;
     void updateStatusIcon(bool recording = false, bool transcribing = false);
     void checkForUpdates() override;
+    // Also what the window manager opens Settings through (WindowHost).
     void showSettings() override;
     void showFirstLaunchWindow();
     void windowDidMove(QWidget* window) override;
@@ -260,6 +263,9 @@ private:
     // Bumped (under modelMutex) by every change of the active model: a load
     // publishes its bridge only when no change came while it ran.
     uint64_t modelGeneration = 0;
+    // The file the bridge holds, or the one a running load reads; a choice
+    // of that same model keeps it. modelMutex guards it.
+    QString modelInUsePath;
     // "<file>: <reason>" of the last load that failed, empty after a
     // success; modelMutex guards it.
     QString modelLoadFailure;

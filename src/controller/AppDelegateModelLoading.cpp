@@ -140,6 +140,7 @@ bool AppDelegate::failModelLoad(const QString& path, const QString& reason)
     Log::system(QStringLiteral("[AppDelegate] Failed to load model %1: %2").arg(path, reason));
     std::lock_guard lock(modelMutex);
     modelLoadFailure = path + QStringLiteral(": ") + reason;
+    modelInUsePath.clear();
     return false;
 }
 
@@ -203,6 +204,11 @@ bool AppDelegate::loadWhisperModelSync()
             continue;
         }
 
+        {
+            std::lock_guard lock(modelMutex);
+            if (modelGeneration == generation)
+                modelInUsePath = path;
+        }
         Log::system(QStringLiteral("[AppDelegate] Loading model %1").arg(path));
         if (const std::optional<QString> problem = whisperModelFileProblem(path))
             return failModelLoad(path, *problem);

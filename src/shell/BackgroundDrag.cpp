@@ -1,12 +1,14 @@
 #include "shell/BackgroundDrag.h"
 
+#include "shell/WindowManager.h"
+
 #include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
 
 bool BackgroundDrag::press(QWidget* window, QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton || !WindowManager::isMovable(window))
         return false;
     if (window->windowHandle() && window->windowHandle()->startSystemMove())
         return true;

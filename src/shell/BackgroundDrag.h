@@ -9,6 +9,7 @@ class QWidget;
 
 // Moves a frameless window dragged by its background: the window manager
 // moves it where it can, elsewhere the window follows the pointer itself.
+// A window configured as not movable stays put.
 class BackgroundDrag {
 public:
     // Each returns true when it used the event.

@@ -183,6 +183,12 @@ void WindowManager::applyConfiguration(const WindowConfiguration& configuration,
         window->show();
 }
 
+bool WindowManager::isMovable(const QWidget* window)
+{
+    const QVariant movable = window->property(movableProperty);
+    return !movable.isValid() || movable.toBool();
+}
+
 void WindowManager::hideWindowsOnDeactivation()
 {
     for (const QPointer<QWidget>& window : std::as_const(references))

@@ -28,6 +28,7 @@ public:
     // The controller that can show the Settings window; none by default.
     // The host clears it before it goes.
     void setApplicationDelegate(WindowHost* host) { delegate = host; }
+    WindowHost* applicationDelegate() const { return delegate; }
 
     // The kinds openWindow() was asked for and no close has closed since.
     // Windows are not watched: one the user closed stays listed.
@@ -47,6 +48,9 @@ public:
     // Title, flags, sizes and deactivation behaviour of the kind; the
     // window is then the one this manager closes for the kind.
     void applyConfiguration(const WindowConfiguration& configuration, QWidget* window);
+    // False only for a window configured as not movable: dragging its
+    // background leaves it in place.
+    static bool isMovable(const QWidget* window);
     QWidget* window(WindowType type) const { return references.value(type); }
 
     static QString positionKey(WindowType type);

@@ -5,6 +5,7 @@
 #include "core/speech/WhisperWrapper.h"
 #include "platform/AlertPresenter.h"
 #include "popover/PopoverViewModel.h"
+#include "settings/SettingsViewModel.h"
 #include "support/LogCapture.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <QSet>
@@ -390,4 +392,55 @@ TEST_F(ModelLoadingTest, ThePopoversChoiceIsTheModelTheNextDictationLoads)
         << log.systemLines().join("\n").toStdString();
     ASSERT_TRUE(popover.activeModel().has_value());
     EXPECT_EQ(popover.activeModel()->whisperModel, WhisperModel::largeV3TurboQ8);
+}
+
+// The checked row of the popover or the selected card in Settings chosen
+// again: the loaded model stays, and a load under way is not begun anew.
+TEST_F(ModelLoadingTest, ChoosingTheModelInUseKeepsItLoaded)
+{
+    const WhisperModel inUse = WhisperModel::largeV3TurboQ5;
+    const QString loading = "[AppDelegate] Loading model " + ModelManager::shared().modelPath(inUse);
+    install(inUse);
+    ModelManager::shared().setActiveModel(inUse);
+    appDelegate->applicationDidFinishLaunching();
+    Dispatch::drainMainQueue(); // nothing of the start-up logs while the sink below waits
+
+    // Chosen again while it loads, as the load begins reading the file.
+    std::atomic<bool> chosenDuringLoad = false;
+    const int sink = Log::addSink([&](Log::Stream, const QString& line) {
+        if (line != loading || chosenDuringLoad.exchange(true))
+            return;
+        ModelManager::shared().announceModelChange(inUse);
+        // The controller hears of it on the main queue; wait until it has.
+        std::atomic<bool> heard = false;
+        Dispatch::main().async([&heard] { heard = true; });
+        QDeadlineTimer deadline(Patience::transcription);
+        while (!heard && !deadline.hasExpired())
+            QThread::msleep(1);
+    });
+    LogCapture log;
+    EXPECT_EQ(load(), true);
+    Log::removeSink(sink);
+    EXPECT_TRUE(chosenDuringLoad);
+    EXPECT_EQ(log.systemLines().filter(loading).size(), 1) << log.systemLines().join("\n").toStdString();
+
+    PopoverViewModel popover(appDelegate.get());
+    const QList<WhisperModelInfo> rows = popover.models();
+    const auto checked =
+        std::find_if(rows.begin(), rows.end(), [](const WhisperModelInfo& row) { return row.isActive; });
+    ASSERT_NE(checked, rows.end());
+    ASSERT_EQ(checked->whisperModel, inUse);
+    popover.selectModel(*checked);
+    Dispatch::drainMainQueue();
+    EXPECT_TRUE(Access::hasBridge(*appDelegate)) << "the popover's checked row";
+
+    SettingsViewModel settings;
+    settings.loadInitialData();
+    ASSERT_EQ(settings.selectedModel(), inUse);
+    settings.selectModel(inUse);
+    Dispatch::drainMainQueue();
+    EXPECT_TRUE(Access::hasBridge(*appDelegate)) << "the selected card in Settings";
+
+    EXPECT_EQ(load(), true);
+    EXPECT_EQ(log.systemLines().filter(loading).size(), 1) << "never read again";
 }

@@ -8,6 +8,7 @@
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
+#include "shell/WindowManager.h"
 #include "shell/theme/Motion.h"
 #include "support/EventLoop.h"
 #include "support/FakeAccessibilityTrust.h"
@@ -282,6 +283,23 @@ TEST_F(AppDelegateShellTest, SettingsIsOneWindowBroughtBackAndTheTaskbarStateFol
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->contentWidget(), content) << "its content kept its state";
     EXPECT_EQ(controller->activationPolicy(), Policy::regular);
+}
+
+// The controller is the window manager's host, as the composition root
+// makes it, and lets go of the manager when it goes.
+TEST_F(AppDelegateShellTest, TheWindowManagerOpensSettingsThroughTheController)
+{
+    WindowManager& windows = WindowManager::shared();
+    windows.setApplicationDelegate(controller.get());
+    windows.openWindow(WindowType::settings);
+    SettingsWindow* window = ShellTestAccess::settings(*controller);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(controller->activationPolicy(), Policy::regular);
+    windows.closeWindow(WindowType::settings);
+
+    controller.reset();
+    EXPECT_EQ(windows.applicationDelegate(), nullptr);
 }
 
 TEST_F(AppDelegateShellTest, TheTaskbarSwitchSetsThePolicyThatPlacesTheWindows)

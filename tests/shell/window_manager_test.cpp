@@ -1,3 +1,4 @@
+#include "shell/BackgroundDrag.h"
 #include "shell/WindowHost.h"
 #include "shell/WindowManager.h"
 
@@ -5,6 +6,7 @@
 #include "support/SettingsReset.h"
 
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QWidget>
@@ -145,4 +147,34 @@ TEST_F(WindowManagerTest, FloatingConfigurationMakesAPanelThatNeverTakesFocus)
     QMetaObject::invokeMethod(qGuiApp, "applicationStateChanged", Q_ARG(Qt::ApplicationState, Qt::ApplicationInactive));
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(popover.isVisible());
+}
+
+// Only a window configured as movable follows a drag of its background.
+TEST_F(WindowManagerTest, AWindowConfiguredAsNotMovableStaysWhenItsBackgroundIsDragged)
+{
+    // Each event is made once the one before it is handled: events of one
+    // pointing device share their point.
+    const auto dragBy = [](QWidget& window, QPoint distance) {
+        BackgroundDrag drag;
+        const QPointF start = window.geometry().center();
+        const QPointF local(10, 10);
+        QMouseEvent press(QEvent::MouseButtonPress, local, start, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        drag.press(&window, &press);
+        QMouseEvent move(
+            QEvent::MouseMove, local + distance, start + distance, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        drag.move(&window, &move);
+        drag.release();
+    };
+    QWidget window;
+    WindowConfiguration configuration = WindowConfiguration::configuration(WindowType::recordingProgress);
+    manager().applyConfiguration(configuration, &window);
+    window.move(100, 100);
+    dragBy(window, {30, 20});
+    EXPECT_EQ(window.pos(), QPoint(130, 120));
+
+    configuration.movable = false;
+    manager().applyConfiguration(configuration, &window);
+    window.move(100, 100);
+    dragBy(window, {30, 20});
+    EXPECT_EQ(window.pos(), QPoint(100, 100));
 }

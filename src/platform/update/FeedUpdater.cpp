@@ -88,8 +88,12 @@ void FeedUpdater::askAboutAutomaticChecks()
                        "\u201cCheck for Updates...\u201d in the tray menu.");
     alert.style = AlertStyle::Informational;
     alert.buttons = {QStringLiteral("Check Automatically"), QStringLiteral("Don't Check")};
-    const bool yes = alerts && alerts->runModal(alert) == 0;
-    Defaults::setValue(automaticChecksKey, yes);
+    const int answer = alerts ? alerts->runModal(alert) : -1;
+    // Only a button decides: an alert dismissed with Escape or its close
+    // button stores nothing, so the question comes again at the next start.
+    if (answer != 0 && answer != 1)
+        return;
+    Defaults::setValue(automaticChecksKey, answer == 0);
     scheduleNextCheck();
 }
 

@@ -190,7 +190,9 @@ TEST_F(FeedUpdaterTest, AskingTwiceDuringOneCheckReadsTheFeedOnceAndAnswersOnce)
     EXPECT_EQ(alerts->shown.size(), 1u);
 }
 
-TEST_F(FeedUpdaterTest, TheQuestionComesOnceOnTheSecondLaunchAndOnlyAYesSchedulesChecks)
+// Escape or the close button (no button, -1) decides nothing: the question
+// comes again at the next launch, until one of its buttons answers it.
+TEST_F(FeedUpdaterTest, TheQuestionComesFromTheSecondLaunchUntilAButtonAnswersIt)
 {
     server.setRoute("/appcast.xml", body(feedWith("1.0")));
     {
@@ -201,19 +203,28 @@ TEST_F(FeedUpdaterTest, TheQuestionComesOnceOnTheSecondLaunchAndOnlyAYesSchedule
         EXPECT_EQ(first->scheduledCheckInMs(), -1);
     }
     {
-        alerts->responses = {1}; // "Don't Check"
+        alerts->responses = {-1}; // Escape
         auto second = updater(feedAddress());
         second->start();
-        ASSERT_TRUE(pumpUntil([&] { return !alerts->shown.empty(); }, 5000));
+        ASSERT_TRUE(pumpUntil([&] { return alerts->shown.size() == 1; }, 5000));
         EXPECT_EQ(alerts->shown[0].buttons, QStringList({"Check Automatically", "Don't Check"}));
-        EXPECT_EQ(Defaults::value(FeedUpdater::automaticChecksKey).toBool(), false);
+        EXPECT_FALSE(Defaults::contains(FeedUpdater::automaticChecksKey));
         EXPECT_EQ(second->scheduledCheckInMs(), -1);
     }
     {
+        alerts->responses = {1}; // "Don't Check"
         auto third = updater(feedAddress());
         third->start();
+        ASSERT_TRUE(pumpUntil([&] { return alerts->shown.size() == 2; }, 5000)) << "asked again";
+        EXPECT_TRUE(Defaults::contains(FeedUpdater::automaticChecksKey));
+        EXPECT_EQ(Defaults::value(FeedUpdater::automaticChecksKey).toBool(), false);
+        EXPECT_EQ(third->scheduledCheckInMs(), -1);
+    }
+    {
+        auto fourth = updater(feedAddress());
+        fourth->start();
         pumpFor(50);
-        EXPECT_EQ(alerts->shown.size(), 1u) << "the answer is kept";
+        EXPECT_EQ(alerts->shown.size(), 2u) << "the answer is kept";
         EXPECT_EQ(server.requestCount("/appcast.xml"), 0);
     }
 }
