@@ -159,6 +159,8 @@ public:
     void checkForUpdates() override;
     void showSettings() override;
     void showFirstLaunchWindow();
+    // Another start in this session asks the running one to show itself.
+    void handleSecondStart();
     void windowDidMove(QWidget* window) override;
     void windowWillClose(QWidget* window) override;
     ActivationPolicy::Policy activationPolicy() const { return applicationPolicy->policy(); }
