@@ -6,13 +6,13 @@
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
 #include "support/Patience.h"
+#include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 
@@ -25,46 +25,30 @@ QString run(const QString& program, const QStringList& arguments)
     QProcess process;
     process.start(program, arguments);
     process.waitForFinished(Patience::reply);
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-struct Geometry {
-    QString id;
-    QRect rect;
-};
-
-// The application's windows whose title matches `name`: the shown ones, or
-// every one (a docked tray icon need not count as shown).
-QList<Geometry> windows(const QString& name, bool shownOnly = true)
+// Where the shown windows an xdotool search finds are.
+QList<QRect> shownWindows(const QStringList& search)
 {
-    QList<Geometry> found;
-    QStringList search{"search", "--class", "Tallowind"};
-    if (shownOnly)
-        search.insert(1, "--onlyvisible");
-    for (const QString& id : run("xdotool", search).split('\n', Qt::SkipEmptyParts)) {
-        if (!QRegularExpression(name).match(run("xdotool", {"getwindowname", id}).trimmed()).hasMatch())
-            continue;
-        QHash<QString, int> values;
-        for (const QString& line : run("xdotool", {"getwindowgeometry", "--shell", id}).split('\n'))
-            if (const int equals = line.indexOf('='); equals > 0)
-                values.insert(line.left(equals), line.mid(equals + 1).toInt());
-        found.append({id, QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"))});
-    }
+    QList<QRect> found;
+    for (const QString& id : run("xdotool", QStringList{"search"} + search).split('\n', Qt::SkipEmptyParts))
+        if (const QRect rect = windowGeometry(id); !rect.isEmpty())
+            found.append(rect);
     return found;
 }
 
 // Icons docked in the tray at the top of the screen.
-int trayIcons()
+qsizetype trayIcons()
 {
-    const QList<Geometry> all = windows(".*", false);
-    return std::count_if(all.begin(), all.end(),
-        [](const Geometry& each) { return each.rect.width() >= 16 && each.rect.width() <= 48 && each.rect.y() < 40; });
+    const QList<QRect> all = shownWindows({"--class", "Tallowind"});
+    return std::count_if(all.begin(), all.end(), [](QRect each) { return each.width() <= 48 && each.y() < 40; });
 }
 
 bool panelShown(const QString& title)
 {
-    const QList<Geometry> all = windows('^' + title + '$');
-    return std::any_of(all.begin(), all.end(), [](const Geometry& each) { return each.rect.width() > 100; });
+    const QList<QRect> all = shownWindows({"--name", '^' + title + '$'});
+    return std::any_of(all.begin(), all.end(), [](QRect each) { return each.width() > 100; });
 }
 
 class OneInstancePerSession : public ::testing::Test {
@@ -145,8 +129,11 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
     // button focused.
     start(first);
     ASSERT_TRUE(pumpUntil([] { return panelShown("Welcome to Tallowind"); }, Patience::transfer));
-    const QString welcome = windows("^Welcome to Tallowind$").value(0).id;
-    ASSERT_TRUE(pumpUntil([&] { return run("xdotool", {"getactivewindow"}).trimmed() == welcome; }, Patience::reply));
+    ASSERT_TRUE(pumpUntil(
+        [] {
+            return run("xdotool", {"getactivewindow", "getwindowname"}) == "Welcome to Tallowind";
+        },
+        Patience::reply));
     XTestKeyboard keyboard;
     ASSERT_TRUE(keyboard.isOpen());
     keyboard.tap("space");
