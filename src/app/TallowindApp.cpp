@@ -73,8 +73,10 @@ int TallowindApp::main(int argc, char** argv)
     // Before any file is touched: a second Tallowind in this session would
     // take the first's downloads and recordings for leftovers.
     auto* instance = new SingleInstance(SingleInstance::runtimeFolder(), app);
-    if (const std::optional<int> status = endIfAlreadyRunning(*instance))
+    if (const std::optional<int> status = endIfAlreadyRunning(*instance)) {
+        delete app;
         return *status;
+    }
     QuitOnSignal::install();
     FocusVisibility::install(app);
     // Without a compositing manager, windows are opaque instead of translucent.
