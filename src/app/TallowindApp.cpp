@@ -2,6 +2,8 @@
 
 #include "app/LinuxPlatformServices.h"
 #include "app/QuitOnSignal.h"
+#include "app/SingleInstance.h"
+#include "base/Log.h"
 #include "controller/AppDelegate.h"
 #include "core/speech/ModelManager.h"
 #include "core/speech/WhisperPassParameters.h"
@@ -22,6 +24,37 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+
+namespace {
+
+// The status to end with when another Tallowind runs in this session.
+std::optional<int> endIfAlreadyRunning(SingleInstance& instance)
+{
+    switch (instance.claim()) {
+    case SingleInstance::Claim::first:
+        if (!instance.problem().isEmpty())
+            Log::system(QStringLiteral("[Tallowind] A later start cannot reach this one: %1").arg(instance.problem()));
+        return std::nullopt;
+    case SingleInstance::Claim::unchecked:
+        Log::system(
+            QStringLiteral("[Tallowind] Cannot tell whether Tallowind already runs: %1").arg(instance.problem()));
+        return std::nullopt;
+    case SingleInstance::Claim::alreadyRunning:
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1); it was asked to "
+                                   "show itself")
+                        .arg(instance.holder()));
+        return 0;
+    case SingleInstance::Claim::unanswered:
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1), but %2")
+                        .arg(instance.holder())
+                        .arg(instance.problem()));
+        return 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 int TallowindApp::main(int argc, char** argv)
 {
@@ -38,6 +71,13 @@ int TallowindApp::main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tallowind"));
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Before any file is touched: a second Tallowind in this session would
+    // take the first's downloads and recordings for leftovers.
+    auto* instance = new SingleInstance(SingleInstance::runtimeFolder(), app);
+    if (const std::optional<int> status = endIfAlreadyRunning(*instance)) {
+        delete app;
+        return *status;
+    }
     QuitOnSignal::install();
     FocusVisibility::install(app);
     // Without a compositing manager, windows are opaque instead of translucent.
@@ -55,7 +95,11 @@ int TallowindApp::main(int argc, char** argv)
     QObject::connect(
         app, &QCoreApplication::aboutToQuit, delegate, [delegate] { delegate->applicationWillTerminate(); });
     // Launching has finished once the event loop runs.
-    QTimer::singleShot(0, delegate, [delegate] { delegate->applicationDidFinishLaunching(); });
+    QTimer::singleShot(0, delegate, [delegate, instance] {
+        delegate->applicationDidFinishLaunching();
+        QObject::connect(instance, &SingleInstance::showRequested, delegate, &AppDelegate::handleSecondStart);
+        instance->acceptRequests();
+    });
     const int status = QApplication::exec();
 
     // Termination has released the shortcuts and the microphone. Nothing is

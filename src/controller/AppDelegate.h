@@ -162,6 +162,8 @@ public:
     // Also what the window manager opens Settings through (WindowHost).
     void showSettings() override;
     void showFirstLaunchWindow();
+    // Another start in this session asks the running one to show itself.
+    void handleSecondStart();
     void windowDidMove(QWidget* window) override;
     void windowWillClose(QWidget* window) override;
     ActivationPolicy::Policy activationPolicy() const { return applicationPolicy->policy(); }

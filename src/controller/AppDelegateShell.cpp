@@ -147,6 +147,25 @@ void AppDelegate::showFirstLaunchWindow()
     applicationPolicy->setPolicy(ActivationPolicy::Policy::regular);
 }
 
+void AppDelegate::handleSecondStart()
+{
+    // Without a model the welcome window is what there is to show.
+    if (firstLaunchWindow) {
+        firstLaunchWindow->present();
+        return;
+    }
+    if (ModelManager::shared().downloadedModels().isEmpty()) {
+        showFirstLaunchWindow();
+        return;
+    }
+    // The popover hangs from the tray icon; with no tray the Settings window
+    // is the one window there is.
+    if (statusItem && statusItem->isOnScreen())
+        showPopover();
+    else
+        showSettings();
+}
+
 void AppDelegate::windowWillClose(QWidget* window)
 {
     if (!window)

@@ -16,6 +16,9 @@ namespace {
 // so any misplaced chunk shows, and filling is a few memcpy calls.
 constexpr qint64 patternLength = 65521;
 
+// How often a held transfer looks whether it may go on.
+constexpr int holdPollMs = 20;
+
 const QByteArray& pattern()
 {
     static const QByteArray bytes = [] {
@@ -122,6 +125,14 @@ private:
             if (sent >= limit) {
                 finished = true;
                 socket->disconnectFromHost();
+                return;
+            }
+            if (route.hold && *route.hold && sent > 0) {
+                waiting = true;
+                QTimer::singleShot(holdPollMs, this, [this] {
+                    waiting = false;
+                    sendMore();
+                });
                 return;
             }
             const qint64 count = std::min(route.chunkSize, limit - sent);

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 // What the local server answers for one path.
@@ -29,6 +30,9 @@ struct HttpRoute {
     int chunkDelayMs = 0;
     // Sent as Location (for 3xx).
     QByteArray location;
+    // While set, the body stops after its first chunk and goes on once it
+    // is cleared: a transfer held half-way for as long as a test needs.
+    std::shared_ptr<std::atomic<bool>> hold;
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 with its own thread, so neither the

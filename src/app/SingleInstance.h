@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+class QLockFile;
+
+// One Tallowind per desktop session. The first start holds a lock file in
+// the session's runtime folder and listens on a local socket beside it; a
+// later start finds the lock held, asks the holder through the socket to
+// show itself, and ends. The lock is the kernel's and names its holder's
+// process, so one left behind by a killed run is stale and taken over.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    enum class Claim {
+        // This process is the session's Tallowind.
+        first,
+        // Another one runs and was asked to show itself.
+        alreadyRunning,
+        // Another one holds the lock but took no request.
+        unanswered,
+        // No lock could be made (no runtime folder, or not writable): the
+        // start goes on unchecked.
+        unchecked,
+    };
+
+    // `folder` holds the lock and the socket.
+    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // The user's runtime folder, empty when none can be made.
+    static QString runtimeFolder();
+
+    // Takes the lock and listens, or asks the holder to show itself. Touches
+    // no file but the lock and the socket.
+    Claim claim();
+    // The process that holds the lock, after a claim that found one.
+    qint64 holder() const { return holderProcess; }
+    // What went wrong: after an unchecked or unanswered claim, or a first
+    // one whose socket could not be opened.
+    QString problem() const { return failure; }
+
+    // Requests that came before this call are delivered now, later ones as
+    // they come: the first start accepts them once it has launched.
+    void acceptRequests();
+
+signals:
+    void showRequested();
+
+private:
+    Claim listen();
+    void takeConnections();
+    void read(QLocalSocket* socket);
+    void request();
+    bool askHolder();
+
+    QString lockPath;
+    QString socketPath;
+    std::unique_ptr<QLockFile> lock;
+    QLocalServer* server = nullptr;
+    qint64 holderProcess = 0;
+    QString failure;
+    bool accepting = false;
+    bool pending = false;
+};
