@@ -2,6 +2,7 @@
 
 #include "core/input/KeyboardShortcutManager.h"
 #include "core/input/QtKeyCodes.h"
+#include "core/input/TakenShortcuts.h"
 #include "settings/ShortcutCaptureHost.h"
 #include "shell/theme/TallowindTheme.h"
 
@@ -47,10 +48,17 @@ KeyboardShortcutCaptureView::KeyboardShortcutCaptureView(ShortcutAction action, 
     cancel->hide();
     connect(cancel, &QPushButton::clicked, this, &KeyboardShortcutCaptureView::stopCapturing);
 
+    // Another program holds the shortcut: it cannot fire until changed.
+    takenMark = new QLabel(TakenShortcuts::markText(), this);
+    takenMark->setFont(TallowindTheme::Typography::caption());
+    takenMark->setAccessibleName(TakenShortcuts::markText());
+    takenMark->hide();
+
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(name);
     row->addStretch(1);
+    row->addWidget(takenMark);
     row->addWidget(button);
     row->addWidget(cancel);
     name->setBuddy(button);
@@ -111,9 +119,17 @@ void KeyboardShortcutCaptureView::setCapturing(bool value)
 
 void KeyboardShortcutCaptureView::refresh()
 {
-    const QString title = capturing ? QStringLiteral("Press keys...") : readShortcut().displayString();
+    const KeyboardShortcut shortcut = readShortcut();
+    const QString title = capturing ? QStringLiteral("Press keys...") : shortcut.displayString();
+    const bool taken = !capturing && host && host->isShortcutTaken(shortcut);
     button->setText(title);
-    button->setAccessibleDescription(capturing ? title : QStringLiteral("Click to change: ") + title);
+    button->setAccessibleDescription(capturing ? title
+            : taken ? TakenShortcuts::markText() + QStringLiteral(". Click to change: ") + title
+                    : QStringLiteral("Click to change: ") + title);
+    takenMark->setVisible(taken);
+    QPalette warning = takenMark->palette();
+    warning.setColor(QPalette::WindowText, TallowindTheme::Colors::destructiveColor(palette()));
+    takenMark->setPalette(warning);
     QPalette colours = button->palette();
     colours.setColor(QPalette::ButtonText,
         capturing ? TallowindTheme::Colors::accentColor(palette()) : TallowindTheme::Colors::textPrimary(palette()));
@@ -125,6 +141,11 @@ void KeyboardShortcutCaptureView::refresh()
 
 void KeyboardShortcutCaptureView::accept(const KeyboardShortcut& shortcut)
 {
+    // Another program holds it: the old shortcut stays.
+    if (host && host->refuseTakenShortcut(shortcut)) {
+        stopCapturing();
+        return;
+    }
     if (writeShortcut)
         writeShortcut(shortcut);
     KeyboardShortcutManager::shared().updateShortcut(shortcutAction, shortcut);
@@ -171,6 +192,13 @@ void KeyboardShortcutCaptureView::hideEvent(QHideEvent* event)
     // A closed window must not leave the global shortcuts suspended.
     stopCapturing();
     QWidget::hideEvent(event);
+}
+
+void KeyboardShortcutCaptureView::showEvent(QShowEvent* event)
+{
+    // Whether another program holds the shortcut may have changed meanwhile.
+    refresh();
+    QWidget::showEvent(event);
 }
 
 void KeyboardShortcutCaptureView::changeEvent(QEvent* event)
