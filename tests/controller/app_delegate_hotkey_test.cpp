@@ -2,6 +2,8 @@
 
 #include "core/input/KeyboardShortcutManager.h"
 #include "core/speech/ModelManager.h"
+#include "settings/KeyboardShortcutCaptureView.h"
+#include "settings/SettingsView.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeHotkeyTap.h"
@@ -11,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -174,8 +178,27 @@ TEST_F(AppDelegateHotkeyTest, AShortcutAnotherProgramHoldsIsNamedOnceAndMarkedUn
     ASSERT_EQ(alerts->shown.size(), 2u);
     EXPECT_EQ(alerts->shown.back().informativeText, alerts->shown.front().informativeText);
 
+    // The Settings window marks it, and its rows reach the controller.
+    putModelOnDisk();
+    controller->showSettings();
+    KeyboardShortcutCaptureView* row = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (!row && window->isVisible())
+            row = window->findChild<KeyboardShortcutCaptureView*>();
+    ASSERT_NE(row, nullptr);
+    ASSERT_EQ(row->action(), ShortcutAction(ShortcutAction::quickTranscribe));
+    auto* view = row->window()->findChild<SettingsView*>();
+    ASSERT_NE(view, nullptr);
+    view->setSelectedTab(SettingsTab::advanced);
+    EXPECT_TRUE(row->takenLabel()->isVisibleTo(row));
+    row->startCapturing();
+    EXPECT_FALSE(tap->isEnabled()) << "a capture suspends the shortcuts";
+    row->stopCapturing();
+    EXPECT_TRUE(tap->isEnabled());
+
     KeyboardShortcutManager::shared().updateShortcut(ShortcutAction::quickTranscribe, KeyboardShortcut{14, option});
     EXPECT_FALSE(controller->isShortcutTaken(altW));
+    EXPECT_FALSE(row->takenLabel()->isVisibleTo(row));
     KeyboardShortcutManager::shared().resetToDefaults();
 }
 
