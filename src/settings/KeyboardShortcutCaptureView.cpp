@@ -13,7 +13,11 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
+
+constexpr int minimumButtonWidth = 96;
 
 // The one row that captures now; a row clears it when it stops or goes.
 KeyboardShortcutCaptureView* armed = nullptr;
@@ -35,7 +39,6 @@ KeyboardShortcutCaptureView::KeyboardShortcutCaptureView(ShortcutAction action, 
     mono.setPixelSize(
         TallowindTheme::Typography::body().pixelSize() > 0 ? TallowindTheme::Typography::body().pixelSize() : 14);
     button->setFont(mono);
-    button->setMinimumWidth(96);
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, &KeyboardShortcutCaptureView::buttonClicked);
 
@@ -123,6 +126,10 @@ void KeyboardShortcutCaptureView::refresh()
     const QString title = capturing ? QStringLiteral("Press keys...") : shortcut.displayString();
     const bool taken = !capturing && host && host->isShortcutTaken(shortcut);
     button->setText(title);
+    // Monospaced glyphs fill their cells to the edge, so the style's narrow
+    // margin leaves the text touching the border: keep a clear inner margin.
+    const int padding = static_cast<int>(TallowindTheme::Spacing::small);
+    button->setMinimumWidth(std::max(minimumButtonWidth, button->fontMetrics().horizontalAdvance(title) + 2 * padding));
     button->setAccessibleDescription(capturing ? title
             : taken ? TakenShortcuts::markText() + QStringLiteral(". Click to change: ") + title
                     : QStringLiteral("Click to change: ") + title);
