@@ -3,6 +3,7 @@
 #include "base/Dispatch.h"
 #include "base/LifetimeGuard.h"
 #include "base/NotificationCenter.h"
+#include "core/input/TakenShortcuts.h"
 #include "core/state/RecordingState.h"
 #include "platform/PlatformServices.h"
 #include "popover/PopoverHost.h"
@@ -182,6 +183,8 @@ public:
 
     // While a shortcut is being captured in Settings, in AppDelegateHotkey.cpp.
     void setGlobalShortcutsSuspended(bool suspended) override;
+    bool refuseTakenShortcut(const KeyboardShortcut& shortcut) override;
+    bool isShortcutTaken(const KeyboardShortcut& shortcut) const override;
 
     QString statusIconName() const;
     void setStatusIconName(const QString& name);
@@ -216,6 +219,11 @@ private:
     QPointer<SettingsWindow> settingsWindow;
     // Present while the global shortcuts are armed.
     std::shared_ptr<HotkeyTap> eventTap;
+    // The stored shortcuts another program holds, each announced once.
+    TakenShortcuts takenShortcuts;
+    // Reads which stored shortcuts the tap could not arm; announces new ones.
+    void noteTakenShortcuts();
+    void announceTakenShortcut(const KeyboardShortcut& shortcut);
     QPointer<QTimer> permissionCheckTimer;
     bool hasAttemptedPermissionRequest = false;
     std::unique_ptr<StatusItem> statusItem;

@@ -2,6 +2,7 @@
 // turning its events into recordings.
 #include "controller/AppDelegate.h"
 
+#include "base/Log.h"
 #include "core/input/HotkeyDecision.h"
 #include "core/input/KeyboardShortcutManager.h"
 #include "core/state/RecordingState.h"
@@ -9,7 +10,10 @@
 #include "platform/HotkeyTap.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -43,6 +47,7 @@ void AppDelegate::setupGlobalHotkey()
         if (!created)
             return; // nothing reported; the next call tries again
         eventTap = tap;
+        noteTakenShortcuts();
         // Shortcuts edited in Settings take effect at once; Escape is taken
         // while a toggle recording runs. Every start, stop and failure of a
         // recording updates the status icon, so that is when to look.
@@ -52,6 +57,7 @@ void AppDelegate::setupGlobalHotkey()
             const bool toggleRunning =
                 isRecording() && ownedRecordingStateManager->currentState().mode == RecordingMode::toggle;
             eventTap->setGrabs(hotkeyGrabs(KeyboardShortcutManager::shared(), toggleRunning));
+            noteTakenShortcuts();
         };
         connect(&shortcuts, &KeyboardShortcutManager::shortcutsChanged, this, refreshGrabs);
         connect(this, &AppDelegate::statusIconNameChanged, this, refreshGrabs);
@@ -128,6 +134,52 @@ bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
 void AppDelegate::setGlobalShortcutsSuspended(bool suspended)
 {
     // Released grabs let the captured keys reach the Settings window.
-    if (eventTap)
-        eventTap->setEnabled(!suspended);
+    if (!eventTap)
+        return;
+    eventTap->setEnabled(!suspended);
+    if (!suspended)
+        noteTakenShortcuts();
+}
+
+void AppDelegate::noteTakenShortcuts()
+{
+    // A suspended tap holds nothing, so it has nothing to say.
+    if (!eventTap || !eventTap->isEnabled())
+        return;
+    const std::vector<HotkeyGrab> refused = eventTap->refusedGrabs();
+    QList<KeyboardShortcut> taken;
+    for (const ShortcutAction action : ShortcutAction::allCases()) {
+        const KeyboardShortcut shortcut = KeyboardShortcutManager::shared().shortcut(action);
+        const HotkeyGrab grab{shortcut.keyCode, shortcut.modifierFlags};
+        if (std::find(refused.begin(), refused.end(), grab) != refused.end() && !taken.contains(shortcut))
+            taken.append(shortcut);
+    }
+    for (const KeyboardShortcut& shortcut : takenShortcuts.update(taken))
+        announceTakenShortcut(shortcut);
+}
+
+bool AppDelegate::refuseTakenShortcut(const KeyboardShortcut& shortcut)
+{
+    if (!eventTap || !eventTap->isHeldByAnotherProgram(HotkeyGrab{shortcut.keyCode, shortcut.modifierFlags}))
+        return false;
+    announceTakenShortcut(shortcut);
+    return true;
+}
+
+bool AppDelegate::isShortcutTaken(const KeyboardShortcut& shortcut) const
+{
+    return takenShortcuts.contains(shortcut);
+}
+
+void AppDelegate::announceTakenShortcut(const KeyboardShortcut& shortcut)
+{
+    Log::system(QStringLiteral("[AppDelegate] The shortcut %1 cannot be used: another program holds it (the X "
+                               "server refused its key grab)")
+                    .arg(shortcut.displayString()));
+    // After the key event or the set-up that found it has been answered.
+    QPointer<AppDelegate> weak(this);
+    Dispatch::main().async([weak, alert = TakenShortcuts::alertFor(shortcut)] {
+        if (weak && weak->platformServices.alertPresenter)
+            weak->platformServices.alertPresenter->runModal(alert);
+    });
 }

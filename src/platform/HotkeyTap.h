@@ -43,17 +43,26 @@ public:
     virtual ~HotkeyTap() = default;
 
     // Creates the tap for `grabs`, enabled. False when it could not be made
-    // (no display, or another program holds one of the combinations); the
-    // tap then stays absent and create() may be tried again later. A
-    // combination whose key the keyboard map lacks is not armed (and logged)
-    // but does not keep the others from working.
+    // (no display); the tap then stays absent and create() may be tried
+    // again later. A combination another program holds (refusedGrabs()
+    // names it) or whose key the keyboard map lacks is not armed (and
+    // logged) but does not keep the others from working.
     virtual bool create(const std::vector<HotkeyGrab>& grabs, Handler handler) = 0;
     virtual bool exists() const = 0;
 
     // Replaces the set of grabbed combinations of an existing tap. False when
     // one of them could not be armed (taken by another program, or no key
-    // for it in the keyboard map); the others are held regardless.
+    // for it in the keyboard map); the others are held regardless. The same
+    // set again tries the refused combinations once more.
     virtual bool setGrabs(const std::vector<HotkeyGrab>& grabs) = 0;
+
+    // The requested combinations that another program held when the tap
+    // last tried to take them; none of them is armed.
+    virtual std::vector<HotkeyGrab> refusedGrabs() const = 0;
+
+    // Whether another program holds `grab` now, for a combination the tap
+    // does not hold itself. The tap may take it for a moment to find out.
+    virtual bool isHeldByAnotherProgram(const HotkeyGrab& grab) = 0;
 
     // A disabled tap keeps existing but takes and delivers nothing.
     virtual void setEnabled(bool enabled) = 0;

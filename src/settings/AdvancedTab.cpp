@@ -4,6 +4,7 @@
 #include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/SettingsTabParts.h"
 #include "settings/SettingsViewModel.h"
+#include "settings/ShortcutCaptureHost.h"
 #include "shell/theme/TallowindTheme.h"
 
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -43,6 +45,44 @@ protected:
     }
 };
 
+} // namespace
+
+// The view model's capture host as it is when asked: the controller hands it
+// over after the Settings view has built its tabs. The host that was told
+// to suspend is the one told to resume, even when the model has gone first.
+class SettingsAdvancedTabView::LateCaptureHost final : public ShortcutCaptureHost {
+public:
+    explicit LateCaptureHost(SettingsViewModel* viewModel) : model(viewModel) { }
+
+    void setGlobalShortcutsSuspended(bool suspended) override
+    {
+        if (suspended)
+            suspendedHost = current();
+        if (suspendedHost)
+            suspendedHost->setGlobalShortcutsSuspended(suspended);
+        if (!suspended)
+            suspendedHost = nullptr;
+    }
+    bool refuseTakenShortcut(const KeyboardShortcut& shortcut) override
+    {
+        ShortcutCaptureHost* host = current();
+        return host && host->refuseTakenShortcut(shortcut);
+    }
+    bool isShortcutTaken(const KeyboardShortcut& shortcut) const override
+    {
+        const ShortcutCaptureHost* host = current();
+        return host && host->isShortcutTaken(shortcut);
+    }
+
+private:
+    ShortcutCaptureHost* current() const { return model ? model->shortcutCaptureHost() : nullptr; }
+
+    QPointer<SettingsViewModel> model;
+    ShortcutCaptureHost* suspendedHost = nullptr;
+};
+
+namespace {
+
 QVBoxLayout* section(QVBoxLayout* into)
 {
     auto* column = new QVBoxLayout;
@@ -67,7 +107,7 @@ QPushButton* linkButton(const QString& text, QWidget* parent)
 } // namespace
 
 SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidget* parent)
-    : QWidget(parent), viewModel(model)
+    : QWidget(parent), viewModel(model), captureHost(std::make_unique<LateCaptureHost>(model))
 {
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
@@ -98,7 +138,7 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
         auto* row = new KeyboardShortcutCaptureView(
             action, [&manager, action] { return manager.shortcut(action); },
             [&manager, action](const KeyboardShortcut& shortcut) { manager.updateShortcut(action, shortcut); },
-            viewModel->shortcutCaptureHost(), box);
+            captureHost.get(), box);
         rows.append(row);
         boxRows->addWidget(row);
         if (i + 1 < actions.size())
@@ -169,6 +209,12 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->addWidget(scroll);
+}
+
+SettingsAdvancedTabView::~SettingsAdvancedTabView()
+{
+    // The rows resume the global shortcuts as they go, through the host.
+    qDeleteAll(rows);
 }
 
 void SettingsAdvancedTabView::askToReset()

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <memory>
+
 class QCheckBox;
 class QMessageBox;
 class QPushButton;
@@ -18,6 +20,7 @@ class SettingsAdvancedTabView : public QWidget {
     Q_OBJECT
 public:
     explicit SettingsAdvancedTabView(SettingsViewModel* viewModel, QWidget* parent = nullptr);
+    ~SettingsAdvancedTabView() override;
 
     QCheckBox* streamingSwitch() const { return streaming; }
     QCheckBox* voiceActivitySwitch() const { return voiceActivity; }
@@ -30,7 +33,9 @@ public:
 private:
     void askToReset();
 
+    class LateCaptureHost;
     SettingsViewModel* viewModel;
+    std::unique_ptr<LateCaptureHost> captureHost;
     QCheckBox* streaming = nullptr;
     QCheckBox* voiceActivity = nullptr;
     QList<KeyboardShortcutCaptureView*> rows;

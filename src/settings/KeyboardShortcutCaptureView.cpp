@@ -2,6 +2,7 @@
 
 #include "core/input/KeyboardShortcutManager.h"
 #include "core/input/QtKeyCodes.h"
+#include "core/input/TakenShortcuts.h"
 #include "settings/ShortcutCaptureHost.h"
 #include "shell/theme/TallowindTheme.h"
 
@@ -12,7 +13,11 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
+
+constexpr int minimumButtonWidth = 96;
 
 // The one row that captures now; a row clears it when it stops or goes.
 KeyboardShortcutCaptureView* armed = nullptr;
@@ -34,7 +39,6 @@ KeyboardShortcutCaptureView::KeyboardShortcutCaptureView(ShortcutAction action, 
     mono.setPixelSize(
         TallowindTheme::Typography::body().pixelSize() > 0 ? TallowindTheme::Typography::body().pixelSize() : 14);
     button->setFont(mono);
-    button->setMinimumWidth(96);
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, &KeyboardShortcutCaptureView::buttonClicked);
 
@@ -47,10 +51,17 @@ KeyboardShortcutCaptureView::KeyboardShortcutCaptureView(ShortcutAction action, 
     cancel->hide();
     connect(cancel, &QPushButton::clicked, this, &KeyboardShortcutCaptureView::stopCapturing);
 
+    // Another program holds the shortcut: it cannot fire until changed.
+    takenMark = new QLabel(TakenShortcuts::markText(), this);
+    takenMark->setFont(TallowindTheme::Typography::caption());
+    takenMark->setAccessibleName(TakenShortcuts::markText());
+    takenMark->hide();
+
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(name);
     row->addStretch(1);
+    row->addWidget(takenMark);
     row->addWidget(button);
     row->addWidget(cancel);
     name->setBuddy(button);
@@ -111,9 +122,21 @@ void KeyboardShortcutCaptureView::setCapturing(bool value)
 
 void KeyboardShortcutCaptureView::refresh()
 {
-    const QString title = capturing ? QStringLiteral("Press keys...") : readShortcut().displayString();
+    const KeyboardShortcut shortcut = readShortcut();
+    const QString title = capturing ? QStringLiteral("Press keys...") : shortcut.displayString();
+    const bool taken = !capturing && host && host->isShortcutTaken(shortcut);
     button->setText(title);
-    button->setAccessibleDescription(capturing ? title : QStringLiteral("Click to change: ") + title);
+    // Monospaced glyphs fill their cells to the edge, so the style's narrow
+    // margin leaves the text touching the border: keep a clear inner margin.
+    const int padding = static_cast<int>(TallowindTheme::Spacing::small);
+    button->setMinimumWidth(std::max(minimumButtonWidth, button->fontMetrics().horizontalAdvance(title) + 2 * padding));
+    button->setAccessibleDescription(capturing ? title
+            : taken ? TakenShortcuts::markText() + QStringLiteral(". Click to change: ") + title
+                    : QStringLiteral("Click to change: ") + title);
+    takenMark->setVisible(taken);
+    QPalette warning = takenMark->palette();
+    warning.setColor(QPalette::WindowText, TallowindTheme::Colors::destructiveColor(palette()));
+    takenMark->setPalette(warning);
     QPalette colours = button->palette();
     colours.setColor(QPalette::ButtonText,
         capturing ? TallowindTheme::Colors::accentColor(palette()) : TallowindTheme::Colors::textPrimary(palette()));
@@ -125,6 +148,11 @@ void KeyboardShortcutCaptureView::refresh()
 
 void KeyboardShortcutCaptureView::accept(const KeyboardShortcut& shortcut)
 {
+    // Another program holds it: the old shortcut stays.
+    if (host && host->refuseTakenShortcut(shortcut)) {
+        stopCapturing();
+        return;
+    }
     if (writeShortcut)
         writeShortcut(shortcut);
     KeyboardShortcutManager::shared().updateShortcut(shortcutAction, shortcut);
@@ -171,6 +199,13 @@ void KeyboardShortcutCaptureView::hideEvent(QHideEvent* event)
     // A closed window must not leave the global shortcuts suspended.
     stopCapturing();
     QWidget::hideEvent(event);
+}
+
+void KeyboardShortcutCaptureView::showEvent(QShowEvent* event)
+{
+    // Whether another program holds the shortcut may have changed meanwhile.
+    refresh();
+    QWidget::showEvent(event);
 }
 
 void KeyboardShortcutCaptureView::changeEvent(QEvent* event)

@@ -38,6 +38,8 @@ public:
 
     QPushButton* captureButton() const { return button; }
     QPushButton* cancelButton() const { return cancel; }
+    // Shown while another program holds the shortcut.
+    QLabel* takenLabel() const { return takenMark; }
 
 signals:
     void isCapturingChanged(bool isCapturing);
@@ -45,6 +47,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -61,4 +64,5 @@ private:
     QLabel* name = nullptr;
     QPushButton* button = nullptr;
     QPushButton* cancel = nullptr;
+    QLabel* takenMark = nullptr;
 };

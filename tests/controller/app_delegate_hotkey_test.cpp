@@ -1,15 +1,22 @@
 #include "controller/AppDelegate.h"
 
+#include "core/input/KeyboardShortcutManager.h"
 #include "core/speech/ModelManager.h"
+#include "settings/KeyboardShortcutCaptureView.h"
+#include "settings/SettingsView.h"
 #include "support/FakeAccessibilityTrust.h"
+#include "support/FakeAlertPresenter.h"
 #include "support/FakeHotkeyTap.h"
 #include "support/FakeTrayIcon.h"
+#include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -31,6 +38,7 @@ protected:
         services.hotkeyTap = tap;
         services.accessibilityTrust = trust;
         services.trayIcon = std::make_shared<FakeTrayIcon>();
+        services.alertPresenter = alerts;
         controller = std::make_unique<AppDelegate>(services);
     }
 
@@ -66,6 +74,7 @@ protected:
 
     std::shared_ptr<FakeHotkeyTap> tap = std::make_shared<FakeHotkeyTap>();
     std::shared_ptr<FakeAccessibilityTrust> trust = std::make_shared<FakeAccessibilityTrust>();
+    std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>();
     std::unique_ptr<AppDelegate> controller;
 };
 
@@ -132,6 +141,65 @@ TEST_F(AppDelegateHotkeyTest, RefusedTapStartsNoPollAndIsRetriedByTheNextCaller)
     tap->refuseCreation = false;
     controller->showSettings();
     EXPECT_TRUE(tap->exists());
+}
+
+TEST_F(AppDelegateHotkeyTest, AShortcutAnotherProgramHoldsIsNamedOnceAndMarkedUntilChanged)
+{
+    const KeyboardShortcut altW{keyW, option};
+    trust->trusted = true;
+    tap->heldElsewhere = {HotkeyGrab{keyW, option}};
+    LogCapture log;
+    controller->setupGlobalHotkey();
+    ASSERT_TRUE(tap->exists()) << "the other shortcuts still work";
+    EXPECT_TRUE(tap->isGrabbed(keyW, option | shift));
+    Dispatch::drainMainQueue();
+
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown.front().informativeText,
+        QStringLiteral("Another program already uses Alt+W, so Tallowind cannot use it. Choose another shortcut in "
+                       "Settings \u2192 Advanced."));
+    EXPECT_TRUE(log.hasSystemLine(QStringLiteral("[AppDelegate] The shortcut Alt+W cannot be used: another program "
+                                                 "holds it (the X server refused its key grab)")));
+    EXPECT_TRUE(controller->isShortcutTaken(altW));
+    EXPECT_FALSE(controller->isShortcutTaken(KeyboardShortcut{keyW, option | shift}));
+
+    // Refused again (the grabs are applied anew): still marked, not told twice.
+    controller->setGlobalShortcutsSuspended(true);
+    controller->setGlobalShortcutsSuspended(false);
+    Dispatch::drainMainQueue();
+    EXPECT_EQ(alerts->shown.size(), 1u);
+    EXPECT_TRUE(controller->isShortcutTaken(altW));
+
+    // A shortcut captured in Settings that another program holds is refused
+    // with the same words; a free one is not.
+    EXPECT_TRUE(controller->refuseTakenShortcut(altW));
+    EXPECT_FALSE(controller->refuseTakenShortcut(KeyboardShortcut{14, option}));
+    Dispatch::drainMainQueue();
+    ASSERT_EQ(alerts->shown.size(), 2u);
+    EXPECT_EQ(alerts->shown.back().informativeText, alerts->shown.front().informativeText);
+
+    // The Settings window marks it, and its rows reach the controller.
+    putModelOnDisk();
+    controller->showSettings();
+    KeyboardShortcutCaptureView* row = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (!row && window->isVisible())
+            row = window->findChild<KeyboardShortcutCaptureView*>();
+    ASSERT_NE(row, nullptr);
+    ASSERT_EQ(row->action(), ShortcutAction(ShortcutAction::quickTranscribe));
+    auto* view = row->window()->findChild<SettingsView*>();
+    ASSERT_NE(view, nullptr);
+    view->setSelectedTab(SettingsTab::advanced);
+    EXPECT_TRUE(row->takenLabel()->isVisibleTo(row));
+    row->startCapturing();
+    EXPECT_FALSE(tap->isEnabled()) << "a capture suspends the shortcuts";
+    row->stopCapturing();
+    EXPECT_TRUE(tap->isEnabled());
+
+    KeyboardShortcutManager::shared().updateShortcut(ShortcutAction::quickTranscribe, KeyboardShortcut{14, option});
+    EXPECT_FALSE(controller->isShortcutTaken(altW));
+    EXPECT_FALSE(row->takenLabel()->isVisibleTo(row));
+    KeyboardShortcutManager::shared().resetToDefaults();
 }
 
 TEST_F(AppDelegateHotkeyTest, OpeningThePopoverArmsOnlyOnceAModelExists)

@@ -6,10 +6,14 @@
 #include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/SettingsViewModel.h"
 #include "settings/ShortcutCaptureHost.h"
+#include "support/FakeAlertPresenter.h"
+#include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/XTestKeyboard.h"
 
+#include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -23,6 +27,8 @@ class TapSuspender final : public ShortcutCaptureHost {
 public:
     explicit TapSuspender(std::shared_ptr<HotkeyTap> hotkeys) : tap(std::move(hotkeys)) { }
     void setGlobalShortcutsSuspended(bool suspended) override { tap->setEnabled(!suspended); }
+    bool refuseTakenShortcut(const KeyboardShortcut&) override { return false; }
+    bool isShortcutTaken(const KeyboardShortcut&) const override { return false; }
     std::shared_ptr<HotkeyTap> tap;
 };
 
@@ -105,6 +111,88 @@ TEST_F(SettingsShortcutCapture, ACapturedShortcutReplacesTheOldOneAtOnce)
     EXPECT_TRUE(dictates("Shift_L", "e", Patience::reply));
     keyboard.release("Alt_L");
     pumpFor(200);
+}
+
+// Another program has held Alt+W since before the controller started, like
+// a desktop's own shortcut; as many programs do, it took no Num Lock variant.
+class SettingsShortcutTakenElsewhere : public SettingsShortcutCapture {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs the private test session";
+        holder.start(testToolPath(QStringLiteral("hold_key_grab")), {QStringLiteral("w"), QStringLiteral("8")});
+        ASSERT_TRUE(pumpUntil([this] { return holder.canReadLine(); }, Patience::reply));
+        ASSERT_EQ(holder.readLine().trimmed(), QByteArray("held"));
+        SettingsShortcutCapture::SetUp();
+    }
+
+    void TearDown() override
+    {
+        SettingsShortcutCapture::TearDown();
+        holder.closeWriteChannel();
+        holder.waitForFinished(Patience::reply);
+    }
+
+    const std::vector<Alert>& alerts() const
+    {
+        return std::static_pointer_cast<FakeAlertPresenter>(controller->services().alertPresenter)->shown;
+    }
+
+    QProcess holder;
+};
+
+TEST_F(SettingsShortcutTakenElsewhere, TheShortcutIsNamedMarkedAndRefusedWhenCapturedAgain)
+{
+    const QString words = QStringLiteral(
+        "Another program already uses Alt+W, so Tallowind cannot use it. Choose another shortcut in Settings "
+        "\u2192 Advanced.");
+    ASSERT_TRUE(pumpUntil([this] { return !alerts().empty(); }, Patience::reply)) << "the user was never told";
+    EXPECT_EQ(alerts().front().informativeText, words);
+
+    // Only that one is missing; the others are armed.
+    EXPECT_EQ(tap->refusedGrabs(), (std::vector<HotkeyGrab>{{13, KeyboardShortcut::optionFlag}}));
+
+    // Num Lock goes on before the window is there to see the key.
+    keyboard.tap("Num_Lock");
+    ASSERT_TRUE(pumpUntil([this] { return !keyboard.isDown("Num_Lock"); }, Patience::reply));
+
+    SettingsViewModel model;
+    model.setShortcutCaptureHost(controller.get());
+    SettingsAdvancedTabView tab(&model);
+    tab.resize(670, 540);
+    tab.show();
+    tab.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    KeyboardShortcutCaptureView* row = tab.shortcutRows().front();
+    EXPECT_TRUE(row->takenLabel()->isVisible());
+    EXPECT_FALSE(tab.shortcutRows().back()->takenLabel()->isVisible());
+
+    // With Num Lock on, Alt+W reaches the window, and the server still
+    // refuses it: the old shortcut stays, and the user is told again.
+    QTest::mouseClick(row->captureButton(), Qt::LeftButton);
+    ASSERT_TRUE(row->isCapturing());
+    keyboard.press("Alt_L");
+    keyboard.tap("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(pumpUntil([&] { return !row->isCapturing(); }, Patience::reply))
+        << "the key press never reached the row";
+    EXPECT_TRUE(pumpUntil([this] { return alerts().size() == 2; }, Patience::reply));
+    EXPECT_EQ(alerts().back().informativeText, words);
+    EXPECT_EQ(KeyboardShortcutManager::shared().shortcut(ShortcutAction::quickTranscribe),
+        (KeyboardShortcut{13, KeyboardShortcut::optionFlag}));
+    EXPECT_TRUE(row->takenLabel()->isVisible());
+
+    // Another shortcut chosen there works (Num Lock still on), and the mark
+    // goes.
+    QTest::mouseClick(row->captureButton(), Qt::LeftButton);
+    keyboard.press("Alt_L");
+    keyboard.tap("e");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(pumpUntil([&] { return !row->isCapturing(); }, Patience::reply));
+    EXPECT_FALSE(row->takenLabel()->isVisible());
+    EXPECT_TRUE(dictates("Alt_L", "e", Patience::reply));
+    EXPECT_EQ(alerts().size(), 2u);
 }
 
 } // namespace

@@ -38,18 +38,6 @@ TEST_F(Waveform, ANewLevelEntersAtTheRightSpreadsLeftOneStepPerTickAndOldValuesF
     EXPECT_EQ(WaveformView::barHeight(-0.25), 0.0);
 }
 
-TEST_F(Waveform, TheSameLevelAgainWritesNothing)
-{
-    view.setAudioLevel(0.5);
-    view.scrollOneStep();
-    view.scrollOneStep();
-    // The row has moved on; a repeated level must not reappear at the end
-    // as if it were new.
-    view.setAudioLevel(0.5);
-    EXPECT_EQ(view.audioHistory()[19], 0.5);
-    EXPECT_EQ(view.audioHistory()[16], 0.0);
-}
-
 TEST_F(Waveform, ScrollsOnlyWhileShown)
 {
     EXPECT_FALSE(view.isScrolling());

@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -283,6 +284,14 @@ TEST_F(SettingsTabsTest, AdvancedSwitchesResetAlertAndShortcutRows)
     // "Reset Shortcuts" restores the defaults at once and the rows follow.
     tab->resetShortcutsButton()->click();
     EXPECT_EQ(tab->shortcutRows().at(0)->captureButton()->text(), QStringLiteral("Alt+W"));
+
+    // The long shortcuts keep a clear margin inside their buttons.
+    QApplication::processEvents();
+    for (KeyboardShortcutCaptureView* row : tab->shortcutRows()) {
+        const QPushButton* button = row->captureButton();
+        const int textWidth = button->fontMetrics().horizontalAdvance(button->text());
+        EXPECT_GE(button->width() - textWidth, 2 * 12) << button->text().toStdString();
+    }
 }
 
 TEST_F(SettingsTabsTest, ARecordingSavedByTheStoreIsListedAndItsTrashRemovesFileAndEntry)

@@ -8,6 +8,7 @@
 #include "support/SettingsReset.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -96,7 +97,18 @@ TEST(QtKeyCodes, AgreesWithTheDesktopKeyTable)
 class RecordingHost : public ShortcutCaptureHost {
 public:
     void setGlobalShortcutsSuspended(bool suspended) override { calls.append(suspended); }
+    bool refuseTakenShortcut(const KeyboardShortcut& shortcut) override
+    {
+        if (!heldElsewhere.contains(shortcut))
+            return false;
+        refused.append(shortcut);
+        return true;
+    }
+    bool isShortcutTaken(const KeyboardShortcut& shortcut) const override { return marked.contains(shortcut); }
     QList<bool> calls;
+    QList<KeyboardShortcut> heldElsewhere;
+    QList<KeyboardShortcut> refused;
+    QList<KeyboardShortcut> marked;
 };
 
 class CaptureViewTest : public DefaultsTest {
@@ -206,6 +218,31 @@ TEST_F(CaptureViewTest, OneRowIsArmedAtATimeAndConflictsExchange)
     QTest::keyClick(field, Qt::Key_W, Qt::AltModifier);
     EXPECT_EQ(stored(ShortcutAction::continuousRecording), (KeyboardShortcut{13, option}));
     EXPECT_EQ(stored(ShortcutAction::quickTranscribe), (KeyboardShortcut{13, option | command}));
+}
+
+TEST_F(CaptureViewTest, AShortcutAnotherProgramHoldsIsRefusedAndMarked)
+{
+    const KeyboardShortcut ctrlK{40, control};
+    host.heldElsewhere = {ctrlK};
+    row->startCapturing();
+    QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_FALSE(row->isCapturing());
+    EXPECT_EQ(host.refused, QList<KeyboardShortcut>{ctrlK});
+    EXPECT_EQ(stored(ShortcutAction::quickTranscribe), (KeyboardShortcut{13, option})) << "the old one is kept";
+    EXPECT_EQ(row->captureButton()->text(), QStringLiteral("Alt+W"));
+    EXPECT_EQ(host.calls, (QList<bool>{true, false}));
+    EXPECT_FALSE(row->takenLabel()->isVisibleTo(window.get()));
+
+    // The stored shortcut that could not be armed is marked, in words a
+    // screen reader reads with the button.
+    host.marked = {KeyboardShortcut{13, option}};
+    row->refresh();
+    EXPECT_TRUE(row->takenLabel()->isVisibleTo(window.get()));
+    EXPECT_EQ(row->takenLabel()->text(), QStringLiteral("Taken by another program"));
+    EXPECT_TRUE(row->captureButton()->accessibleDescription().startsWith(QStringLiteral("Taken by another program")));
+    KeyboardShortcutManager::shared().updateShortcut(ShortcutAction::quickTranscribe, KeyboardShortcut{14, option});
+    row->refresh();
+    EXPECT_FALSE(row->takenLabel()->isVisibleTo(window.get()));
 }
 
 TEST_F(CaptureViewTest, HidingLeavingOrDestroyingAnArmedRowResumesTheGlobalShortcuts)

@@ -2,6 +2,7 @@
 #include "shell/SettingsWindow.h"
 #include "shell/ShellHost.h"
 #include "shell/StatusMenu.h"
+#include "support/Patience.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -58,5 +60,24 @@ TEST(SettingsShortcut, ControlCommaOpensSettingsFromEveryWindow)
     QTest::keyClick(menu, Qt::Key_Comma, Qt::ControlModifier);
     EXPECT_EQ(host.settings, 3);
     EXPECT_TRUE(!menu || !menu->isVisible());
+    delete menu.data();
+}
+
+// Ctrl+Q in the open tray menu closes it and ends the application's event
+// loop, as "Quit" shows.
+TEST(SettingsShortcut, ControlQInTheTrayMenuQuits)
+{
+    CountingHost host;
+    QPointer<QMenu> menu = StatusMenu::build(host);
+    menu->popup(QPoint(100, 100));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QTimer::singleShot(0, menu, [menu] { QTest::keyClick(menu, Qt::Key_Q, Qt::ControlModifier); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    watchdog.start(Patience::reply);
+    EXPECT_EQ(QCoreApplication::exec(), 0) << "Ctrl+Q did not quit";
+    EXPECT_TRUE(!menu || !menu->isVisible());
+    EXPECT_EQ(host.settings, 0);
     delete menu.data();
 }

@@ -13,6 +13,7 @@
 #include "settings/SettingsTab.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsViewModel.h"
+#include "settings/ShortcutCaptureHost.h"
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/SettingsWindow.h"
@@ -25,6 +26,7 @@
 #include <QCheckBox>
 #include <QStyleOptionButton>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -48,8 +50,10 @@ protected:
         PopoverTest::TearDown();
     }
 
-    // Measures `window` in every scheme, `build` making it afresh in each.
-    void expectLegible(const QString& name, const std::function<std::unique_ptr<QWidget>()>& build)
+    // Measures `window` in every scheme, `build` making it afresh in each;
+    // `shown`, when given, is a text that must be among those measured.
+    void expectLegible(
+        const QString& name, const std::function<std::unique_ptr<QWidget>()>& build, const QString& shown = {})
     {
         for (const Scheme& scheme : schemes()) {
             SCOPED_TRACE(std::string(scheme.name) + " " + name.toStdString());
@@ -62,6 +66,11 @@ protected:
             EXPECT_FALSE(texts.isEmpty());
             for (const MeasuredText& text : texts)
                 EXPECT_GE(text.ratio, Contrast::textRatio) << text.what.toStdString();
+            if (!shown.isEmpty()) {
+                EXPECT_TRUE(std::any_of(
+                    texts.begin(), texts.end(), [&](const MeasuredText& text) { return text.what.contains(shown); }))
+                    << shown.toStdString() << " is not shown";
+            }
         }
     }
 
@@ -127,6 +136,30 @@ TEST_F(WindowTextContrast, SettingsSayingTheyCouldNotBeSaved)
         window->setContentWidget(view);
         return window;
     });
+}
+
+// Settings marks the shortcut another program holds, legibly.
+TEST_F(WindowTextContrast, AShortcutTakenByAnotherProgram)
+{
+    struct AltWTaken final : ShortcutCaptureHost {
+        void setGlobalShortcutsSuspended(bool) override { }
+        bool refuseTakenShortcut(const KeyboardShortcut&) override { return false; }
+        bool isShortcutTaken(const KeyboardShortcut& shortcut) const override
+        {
+            return shortcut == KeyboardShortcut{13, KeyboardShortcut::optionFlag};
+        }
+    } taken;
+    expectLegible(
+        QStringLiteral("settings-advanced-taken"),
+        [&] {
+            auto window = std::make_unique<SettingsWindow>(&host);
+            auto* view = new SettingsView;
+            view->viewModel()->setShortcutCaptureHost(&taken);
+            view->setSelectedTab(SettingsTab::advanced);
+            window->setContentWidget(view);
+            return window;
+        },
+        QStringLiteral("Taken by another program"));
 }
 
 // An unchecked box is only its edge: in the application's style, that edge

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HotkeyTap.h"
+#include <algorithm>
 #include <atomic>
 
 #include <optional>
@@ -8,13 +9,15 @@
 // A hotkey tap driven by the test: send() plays an event through the handler
 // as the desktop would, and returns the handler's answer. By default it
 // behaves like the X11 tap (only grabbed combinations arrive, nothing can be
-// passed on); refuseCreation makes creation fail as a busy grab would.
+// passed on); refuseCreation makes creation fail as a missing display would,
+// and the combinations in heldElsewhere are refused as another program's.
 class FakeHotkeyTap final : public HotkeyTap {
 public:
     bool refuseCreation = false;
     bool passOnPossible = false;
     int createCalls = 0;
     int invalidateCalls = 0;
+    std::vector<HotkeyGrab> heldElsewhere;
 
     bool create(const std::vector<HotkeyGrab>& grabs, Handler handler) override
     {
@@ -26,6 +29,18 @@ public:
         currentGrabs = grabs;
         eventHandler = std::move(handler);
         return true;
+    }
+    std::vector<HotkeyGrab> refusedGrabs() const override
+    {
+        std::vector<HotkeyGrab> refused;
+        for (const HotkeyGrab& grab : currentGrabs)
+            if (std::find(heldElsewhere.begin(), heldElsewhere.end(), grab) != heldElsewhere.end())
+                refused.push_back(grab);
+        return refused;
+    }
+    bool isHeldByAnotherProgram(const HotkeyGrab& grab) override
+    {
+        return std::find(heldElsewhere.begin(), heldElsewhere.end(), grab) != heldElsewhere.end();
     }
     bool exists() const override { return tapExists; }
     bool setGrabs(const std::vector<HotkeyGrab>& grabs) override

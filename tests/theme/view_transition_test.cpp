@@ -129,6 +129,13 @@ TEST(ProgressWindowConfig, PaddingsFollowTheDoneButton)
     EXPECT_TRUE(shortcut.showsDoneButton);
     EXPECT_FALSE(studio.showsDoneButton);
     EXPECT_FALSE(idle.showsDoneButton);
-    EXPECT_GT(shortcut.durationRightMargin, studio.durationRightMargin) << "room for the button";
-    EXPECT_GT(shortcut.waveformRightPadding, studio.waveformRightPadding);
+    // With the button: room for it on the right.
+    EXPECT_EQ(shortcut.waveformLeftPadding, 16.0);
+    EXPECT_EQ(shortcut.waveformRightPadding, 105.0);
+    EXPECT_EQ(shortcut.durationRightMargin, 36.0);
+    for (const ProgressWindowConfig& plain : {studio, idle}) {
+        EXPECT_EQ(plain.waveformLeftPadding, 16.0);
+        EXPECT_EQ(plain.waveformRightPadding, 100.0);
+        EXPECT_EQ(plain.durationRightMargin, 16.0);
+    }
 }

@@ -1,6 +1,7 @@
 #include "platform/qt/QtAlertPresenter.h"
 
 #include "platform/qt/AlertDetailsBrowser.h"
+#include "platform/qt/AlertIcon.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
@@ -67,6 +68,18 @@ void keepReadableWidth(QMessageBox& box, QGridLayout& grid)
         new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid.rowCount(), 0, 1, grid.columnCount());
 }
 
+// QMessageBox draws its icon at 1x before it has a window of its own, and a
+// 2x screen then shows it blurred: draw it at the window's ratio.
+void drawIconAtDeviceRatio(QMessageBox& box)
+{
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+    if (!label || box.icon() == QMessageBox::NoIcon || label->pixmap().isNull())
+        return;
+    // The size it already has, so that the layout stays as it is.
+    const int size = qRound(label->pixmap().deviceIndependentSize().width());
+    label->setPixmap(alertIconPixmap(box, box.icon(), size, box.devicePixelRatio()));
+}
+
 // Escape and the window's close button dismiss the alert without choosing any
 // of its buttons. QMessageBox would click a rejecting button for them, and a
 // button such as "Quit" must only act when the user clicks it.
@@ -81,6 +94,11 @@ protected:
         QMessageBox::keyPressEvent(event);
     }
     void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        drawIconAtDeviceRatio(*this);
+    }
 };
 
 } // namespace

@@ -117,9 +117,9 @@ public:
     // them, or the keyboard map has no key for one (it cannot fire until a
     // map that has it arrives).
     struct Outcome {
-        bool refused = false;
+        std::vector<HotkeyGrab> refused;
         bool unmapped = false;
-        bool allArmed() const { return !refused && !unmapped; }
+        bool allArmed() const { return refused.empty() && !unmapped; }
     };
 
     // Replaces the grabbed combinations. A key with no X equivalent (a
@@ -130,6 +130,24 @@ public:
         return perform([this, grabs] {
             wanted = grabs;
             return applyGrabs();
+        });
+    }
+
+    // Takes the combination for a moment: false when it is free or ours.
+    bool heldElsewhere(const HotkeyGrab& grab)
+    {
+        return perform([this, grab] {
+            const bool ours =
+                std::any_of(heldGrabs.begin(), heldGrabs.end(), [&](const Held& held) { return held.grab == grab; });
+            Held probe = heldFor(grab);
+            if (ours || probe.keyCode == 0 || X11KeyCodes::keysymForKeyCode(grab.keyCode) == 0)
+                return false;
+            if (!grabOne(probe))
+                return true;
+            release(probe);
+            heldGrabs.pop_back();
+            XSync(xDisplay, False);
+            return false;
         });
     }
 
@@ -230,7 +248,8 @@ private:
                 outcome.unmapped = true;
                 continue;
             }
-            outcome.refused = !grabOne(std::move(held)) || outcome.refused;
+            if (!grabOne(std::move(held)))
+                outcome.refused.push_back(grab);
         }
         return outcome;
     }
@@ -250,6 +269,10 @@ private:
         checkedDisplay = nullptr;
 
         if (grabRefused) {
+            Log::system(QStringLiteral("[X11HotkeyTap] The X server refused the grab of key %1 with modifier mask "
+                                       "0x%2 (BadAccess): another program holds it")
+                            .arg(QString::fromLatin1(XKeysymToString(XkbKeycodeToKeysym(xDisplay, held.keyCode, 0, 0))))
+                            .arg(held.masks.front(), 0, 16));
             // Someone else holds (part of) this combination: take none of it.
             release(held);
             XSync(xDisplay, False);
@@ -401,9 +424,9 @@ bool X11HotkeyTap::create(const std::vector<HotkeyGrab>& grabs, Handler handler)
                 target->handler(event); // already taken from the stream: the answer cannot matter
         });
     });
-    if (!opened || connection->grab(grabs).refused)
-        return false; // the connection closes with its owner, releasing any grab it took
-
+    if (!opened)
+        return false;
+    refused = connection->grab(grabs).refused;
     x11Connection = std::move(connection);
     eventDelivery = std::move(delivery);
     requestedGrabs = grabs;
@@ -417,12 +440,24 @@ bool X11HotkeyTap::exists() const
 
 bool X11HotkeyTap::setGrabs(const std::vector<HotkeyGrab>& grabs)
 {
-    if (grabs == requestedGrabs)
+    if (grabs == requestedGrabs && refused.empty())
         return x11Connection != nullptr;
     requestedGrabs = grabs;
     if (!x11Connection || !isEnabled())
         return x11Connection != nullptr;
-    return x11Connection->grab(grabs).allArmed();
+    const Connection::Outcome outcome = x11Connection->grab(grabs);
+    refused = outcome.refused;
+    return outcome.allArmed();
+}
+
+std::vector<HotkeyGrab> X11HotkeyTap::refusedGrabs() const
+{
+    return refused;
+}
+
+bool X11HotkeyTap::isHeldByAnotherProgram(const HotkeyGrab& grab)
+{
+    return x11Connection && x11Connection->heldElsewhere(grab);
 }
 
 void X11HotkeyTap::setEnabled(bool enabled)
@@ -431,7 +466,7 @@ void X11HotkeyTap::setEnabled(bool enabled)
         return;
     eventDelivery->enabled = enabled;
     if (enabled)
-        x11Connection->grab(requestedGrabs);
+        refused = x11Connection->grab(requestedGrabs).refused;
     else
         x11Connection->ungrab();
 }
@@ -451,4 +486,5 @@ void X11HotkeyTap::invalidate()
     x11Connection.reset();
     eventDelivery.reset();
     requestedGrabs.clear();
+    refused.clear();
 }

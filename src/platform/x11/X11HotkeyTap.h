@@ -23,6 +23,8 @@ public:
     bool create(const std::vector<HotkeyGrab>& grabs, Handler handler) override;
     bool exists() const override;
     bool setGrabs(const std::vector<HotkeyGrab>& grabs) override;
+    std::vector<HotkeyGrab> refusedGrabs() const override;
+    bool isHeldByAnotherProgram(const HotkeyGrab& grab) override;
     void setEnabled(bool enabled) override;
     bool isEnabled() const override;
     void invalidate() override;
@@ -36,4 +38,5 @@ private:
     std::unique_ptr<Connection> x11Connection;
     std::shared_ptr<Delivery> eventDelivery;
     std::vector<HotkeyGrab> requestedGrabs;
+    std::vector<HotkeyGrab> refused;
 };

@@ -1,4 +1,5 @@
 #include "platform/qt/QtAlertPresenter.h"
+#include "shell/ShellShots.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -233,4 +234,26 @@ TEST(QtAlertPresenter, EscapeAndTheCloseButtonChooseNoButton)
     };
     EXPECT_EQ(answerWhenShown([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }), -1);
     EXPECT_EQ(answerWhenShown([](QMessageBox* box) { box->close(); }), -1);
+}
+
+// On a 2x screen the icon is drawn with twice the pixels, not magnified.
+TEST(QtAlertPresenter, TheIconIsSharpAtDoubleScale)
+{
+    if (qApp->devicePixelRatio() < 2)
+        GTEST_SKIP() << "runs with QT_SCALE_FACTOR=2";
+    QtAlertPresenter presenter;
+    AlertClicker ok("OK");
+    QPixmap icon;
+    ok.whileShown = [&](QMessageBox& box) {
+        if (const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label")))
+            icon = label->pixmap();
+        saveShot(box, QStringLiteral("alert-information-2x"));
+    };
+    ok.arm();
+    presenter.runModal(
+        Alert{"Shortcut Unavailable", "Another program already uses Alt+W.", AlertStyle::Informational, {}});
+    EXPECT_EQ(ok.icon, QMessageBox::Information);
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.devicePixelRatio(), 2.0);
+    EXPECT_EQ(icon.deviceIndependentSize().toSize(), QSize(32, 32));
 }
