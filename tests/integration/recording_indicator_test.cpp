@@ -220,6 +220,39 @@ TEST_F(RecordingIndicatorOnTheDesktop, ShowsAboveGtkAndQtFieldsAndTheirTextLands
     }
 }
 
+// On a 2560 x 1600 screen (see tests/CMakeLists.txt): GTK at 200 % reports
+// half of every coordinate, and the indicator still comes eight device
+// pixels above its entry.
+TEST_F(RecordingIndicatorOnTheDesktop, ShowsBesideTheFieldOfAToolkitAtTwiceTheScale)
+{
+    qputenv("GDK_SCALE", "2");
+    PasteTarget target;
+    const bool started = startGtkTarget(target);
+    qunsetenv("GDK_SCALE");
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(focusedFieldOf(target)) << "the accessibility service never described the field";
+    const QList<QByteArray> inWindow = target.ask("field", "field").split(' ');
+    ASSERT_EQ(inWindow.size(), 5);
+    const QRect window = windowGeometry(target.windowId());
+    const QRectF entry(
+        window.x() + inWindow[1].toInt(), window.y() + inWindow[2].toInt(), inWindow[3].toInt(), inWindow[4].toInt());
+
+    AppDelegate controller(services);
+    controller.applicationDidFinishLaunching();
+    controller.showFocusIndicator();
+    ASSERT_TRUE(pumpUntil(panelShown, 5000));
+    const QPoint expected = IndicatorPlacement::originFor(panel()->size(), entry, IndicatorPlacement::desktopScreens());
+    // The toolkit rounds its halves: a pixel either way.
+    const auto near = [&] { return (panel()->pos() - expected).manhattanLength() <= 2; };
+    EXPECT_TRUE(pumpUntil(near, 5000)) << "indicator at " << panel()->x() << "," << panel()->y() << ", expected "
+                                       << expected.x() << "," << expected.y();
+    const QRect onScreen = windowGeometry(QString::number(panel()->winId()));
+    EXPECT_NEAR(entry.top() - (onScreen.bottom() + 1), IndicatorPlacement::fieldGap, 1) << "not just above the entry";
+    controller.hideFocusIndicator();
+    EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000));
+    controller.applicationWillTerminate();
+}
+
 TEST_F(RecordingIndicatorOnTheDesktop, AHungFieldHoldsUpNeitherTheShortcutNorTheIndicator)
 {
     PasteTarget target;
