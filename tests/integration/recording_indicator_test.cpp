@@ -245,17 +245,17 @@ TEST_F(RecordingIndicatorOnTheDesktop, ShowsBesideTheFieldOfAToolkitAtTwiceTheSc
             inWindow[4].toInt());
 
         controller.showFocusIndicator();
-        ASSERT_TRUE(pumpUntil(panelShown, 5000));
+        ASSERT_TRUE(pumpUntil(panelShown, Patience::reply));
         const QPoint expected =
             IndicatorPlacement::originFor(panel()->size(), field, IndicatorPlacement::desktopScreens());
         // The toolkits round their halves: a pixel either way.
         const auto near = [&] { return (panel()->pos() - expected).manhattanLength() <= 2; };
-        EXPECT_TRUE(pumpUntil(near, 5000)) << "indicator at " << panel()->x() << "," << panel()->y() << ", expected "
-                                           << expected.x() << "," << expected.y();
+        EXPECT_TRUE(pumpUntil(near, Patience::reply)) << "indicator at " << panel()->x() << "," << panel()->y()
+                                                      << ", expected " << expected.x() << "," << expected.y();
         const QRect onScreen = windowGeometry(QString::number(panel()->winId()));
         EXPECT_NEAR(field.top() - (onScreen.bottom() + 1), IndicatorPlacement::fieldGap, 1) << "not just above it";
         controller.hideFocusIndicator();
-        EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, 5000));
+        EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, Patience::reply));
     }
     controller.applicationWillTerminate();
 }

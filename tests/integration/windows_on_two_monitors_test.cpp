@@ -14,6 +14,7 @@
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
 #include "support/PasteTarget.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 #include "support/WindowGeometry.h"
 
@@ -81,8 +82,8 @@ protected:
         tray.start("trayer",
             {"--monitor", "1", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
                 "--SetDockType", "true", "--SetPartialStrut", "true"});
-        ASSERT_TRUE(tray.waitForStarted(5000));
-        ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000));
+        ASSERT_TRUE(tray.waitForStarted(Patience::reply));
+        ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, Patience::reply));
 
         services = makeLinuxPlatformServices();
         services.alertPresenter = std::make_shared<FakeAlertPresenter>();
@@ -100,11 +101,11 @@ protected:
     QString startTerminal()
     {
         terminal.start("xterm", {"-geometry", "60x20+100+100"});
-        if (!terminal.waitForStarted(5000))
+        if (!terminal.waitForStarted(Patience::reply))
             return {};
         QProcess search;
         search.start("xdotool", {"search", "--sync", "--pid", QString::number(terminal.processId())});
-        search.waitForFinished(10000);
+        search.waitForFinished(Patience::reply);
         return QString::fromLatin1(search.readAllStandardOutput().split('\n').constFirst().trimmed());
     }
 
@@ -124,7 +125,7 @@ TEST_F(WindowsOnTwoMonitors, OpenWhereTheUserWorksAndSettingsWhereTheTrayIs)
     ASSERT_TRUE(movePointer(1900, 400));
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
-    ASSERT_TRUE(pumpUntil([] { return shown<FirstLaunchWindow>() && active<FirstLaunchWindow>(); }, 5000));
+    ASSERT_TRUE(pumpUntil([] { return shown<FirstLaunchWindow>() && active<FirstLaunchWindow>(); }, Patience::reply));
     EXPECT_TRUE(centredOn(shown<FirstLaunchWindow>(), second));
 
     // A terminal active on the first monitor, the pointer there too:
@@ -133,11 +134,12 @@ TEST_F(WindowsOnTwoMonitors, OpenWhereTheUserWorksAndSettingsWhereTheTrayIs)
     ASSERT_FALSE(terminalWindow.isEmpty());
     ASSERT_TRUE(activateWindow(terminalWindow));
     ASSERT_TRUE(movePointer(400, 400));
-    ASSERT_TRUE(pumpUntil(
-        [&] { return services.trayIcon->isVisible() && services.trayIcon->geometry().center().x() > 1280; }, 10000))
+    ASSERT_TRUE(
+        pumpUntil([&] { return services.trayIcon->isVisible() && services.trayIcon->geometry().center().x() > 1280; },
+            Patience::reply))
         << "the icon did not dock on the second monitor";
     controller.showSettings();
-    ASSERT_TRUE(pumpUntil([] { return shown<SettingsWindow>() && active<SettingsWindow>(); }, 5000));
+    ASSERT_TRUE(pumpUntil([] { return shown<SettingsWindow>() && active<SettingsWindow>(); }, Patience::reply));
     EXPECT_TRUE(centredOn(shown<SettingsWindow>(), second));
 
     // The terminal moved to the second monitor and active, the pointer on
@@ -152,12 +154,12 @@ TEST_F(WindowsOnTwoMonitors, OpenWhereTheUserWorksAndSettingsWhereTheTrayIs)
             return front && second->geometry().contains(front->frame.center())
                 && services.frontmostApplication->processId() == terminal.processId();
         },
-        5000))
+        Patience::reply))
         << "active: " << services.frontmostApplication->processId().value_or(0) << " at "
         << (front ? front->frame.x() : -1) << "," << (front ? front->frame.y() : -1) << "; terminal "
         << terminal.processId();
     controller.showFocusIndicator();
-    ASSERT_TRUE(pumpUntil([] { return shown<RecordingIndicatorPanel>() != nullptr; }, 5000));
+    ASSERT_TRUE(pumpUntil([] { return shown<RecordingIndicatorPanel>() != nullptr; }, Patience::reply));
     RecordingIndicatorPanel* panel = shown<RecordingIndicatorPanel>();
     const QPoint expected =
         IndicatorPlacement::originFor(panel->size(), std::nullopt, IndicatorPlacement::desktopScreens(second));
