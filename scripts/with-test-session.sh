@@ -5,6 +5,10 @@
 # sink "virtual_speaker" (paplay). Everything stops when the command ends.
 # Several sessions may run at once: each takes a display number the X
 # server itself finds free.
+#
+# The screen is 1280x800 with one monitor. TALLOWIND_TEST_SCREEN sets
+# another size (2560x1600), and TALLOWIND_TEST_MONITORS splits it into
+# monitors ("1280x800+0+0 1280x800+1280+0"), all at 96 dpi.
 set -euo pipefail
 
 if [[ "${TALLOWIND_IN_TEST_SESSION:-}" != 1 ]]; then
@@ -28,7 +32,7 @@ trap cleanup EXIT
 # connections meanwhile; a check that comes and goes before openbox connects
 # would otherwise shut openbox out.
 mkfifo "$runtime/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$runtime/display" </dev/null >"$runtime/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${TALLOWIND_TEST_SCREEN:-1280x800}x24" -nolisten tcp -noreset 3>"$runtime/display" </dev/null >"$runtime/xvfb.log" 2>&1 &
 pids+=($!)
 read -r -t 60 number <"$runtime/display" || { echo "Xvfb did not start:" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$number"
@@ -40,6 +44,17 @@ mkdir -p "$PULSE_RUNTIME_PATH"
 # Services the bus starts (the accessibility bus) keep their sockets in this
 # session's runtime folder, not in one a session before it may still hold.
 dbus-update-activation-environment DISPLAY XDG_RUNTIME_DIR
+
+# The first monitor takes over the server's one output, so it replaces the
+# monitor the server made for it; before any client sees the screen.
+output=screen
+for monitor in ${TALLOWIND_TEST_MONITORS:-}; do
+  [[ "$monitor" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || { echo "bad monitor: $monitor" >&2; exit 1; }
+  width=${BASH_REMATCH[1]} height=${BASH_REMATCH[2]}
+  xrandr --setmonitor "monitor-${BASH_REMATCH[3]}-${BASH_REMATCH[4]}" \
+    "$width/$((width * 254 / 960))x$height/$((height * 254 / 960))+${BASH_REMATCH[3]}+${BASH_REMATCH[4]}" "$output" >/dev/null
+  output=none
+done
 
 cat > "$runtime/pulse.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$runtime/pulse/native

@@ -6,6 +6,7 @@
 #include "shell/FocusFieldDetector.h"
 #include "shell/RecordingIndicatorPanel.h"
 #include "shell/RecordingProgressView.h"
+#include "shell/ScreenInUse.h"
 
 namespace {
 
@@ -60,7 +61,10 @@ void AppDelegate::hideFocusIndicator()
 
 void AppDelegate::createRecordingProgressWindow()
 {
-    auto* panel = new RecordingIndicatorPanel(this);
+    // Without a field it shows on the monitor the user works on.
+    auto* panel = new RecordingIndicatorPanel(this, [frontmost = platformServices.frontmostApplication] {
+        return IndicatorPlacement::desktopScreens(ScreenInUse::screen(frontmost.get()));
+    });
     recordingProgressWindow = panel;
     recordingProgressHostingController = panel->view();
 }

@@ -13,11 +13,29 @@
 #include "shell/FirstLaunchWindow.h"
 #include "shell/PopoverPanel.h"
 #include "shell/PopoverPlacement.h"
+#include "shell/ScreenInUse.h"
 #include "shell/SettingsShortcut.h"
 #include "shell/SettingsWindow.h"
 #include "shell/StatusItem.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+
+namespace {
+
+// Settings opens from the tray icon (its menu, its popover): on the icon's
+// monitor. Without an icon on screen, on the monitor the user works on.
+QScreen* screenForSettings(const StatusItem* item, const FrontmostApplication* frontmost)
+{
+    if (item && item->isOnScreen()) {
+        const QRect icon = item->anchor();
+        if (QScreen* screen = icon.isEmpty() ? nullptr : QGuiApplication::screenAt(icon.center()))
+            return screen;
+    }
+    return ScreenInUse::screen(frontmost);
+}
+
+} // namespace
 
 void AppDelegate::setupMenuBar()
 {
@@ -127,6 +145,8 @@ void AppDelegate::showSettings()
     if (!settingsWindow) {
         settingsWindow = new SettingsWindow(this);
         settingsWindow->setContentWidget(makeSettingsContent());
+        centreOnScreen(
+            settingsWindow, screenForSettings(statusItem.get(), platformServices.frontmostApplication.get()));
     }
     settingsWindow->present();
     applicationPolicy->setPolicy(ActivationPolicy::Policy::regular);
@@ -142,6 +162,7 @@ void AppDelegate::showFirstLaunchWindow()
             self->firstLaunchCompleted();
     });
     auto* window = new FirstLaunchWindow(view, this);
+    centreOnScreen(window, ScreenInUse::screen(platformServices.frontmostApplication.get()));
     window->present();
     firstLaunchWindow = window;
     applicationPolicy->setPolicy(ActivationPolicy::Policy::regular);

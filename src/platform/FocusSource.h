@@ -11,8 +11,11 @@
 enum class FocusRole { unreadable, entry, passwordText, text, paragraph, documentText, comboBox, other };
 
 // The element that has the keyboard focus, as the accessibility service last
-// described it. Rectangles are in Qt's screen coordinates: logical pixels,
-// origin at the top left of the virtual desktop, y growing downwards.
+// described it. Rectangles are screen coordinates (origin at the top left of
+// the whole desktop, y growing downwards) as the application reports them:
+// device pixels for most, but the toolkit's own logical pixels for a scaled
+// one (GDK_SCALE, QT_SCALE_FACTOR, Xft.dpi). `windowBounds`, in the same
+// pixels, is what tells them apart once set against the window's real size.
 struct FocusedElement {
     // Changes whenever the focus moves to another element.
     uint64_t elementId = 0;
@@ -26,6 +29,9 @@ struct FocusedElement {
     // gave one.
     bool hasParent = false;
     std::optional<QRectF> parentBounds;
+    // The rectangle of the top-level window that holds the element, if it
+    // gave one.
+    std::optional<QRectF> windowBounds;
 };
 
 // The desktop's keyboard focus, kept current by focus events. Events keep

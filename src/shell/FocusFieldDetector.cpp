@@ -2,6 +2,7 @@
 
 #include "base/Dispatch.h"
 #include "platform/FrontmostApplication.h"
+#include "shell/DevicePixels.h"
 
 #include <QCoreApplication>
 
@@ -61,7 +62,11 @@ struct FocusFieldDetector::State {
             return std::nullopt;
         if (!isTextInputField(*element))
             return std::nullopt;
-        const std::optional<QRectF> bounds = fieldBounds(*element);
+        // The field is in the active window, whose real size tells the
+        // scale of a scaled toolkit's pixels.
+        const FocusedElement placed = DevicePixels::inLogicalPixels(
+            *element, frontmost ? frontmost->windowGeometry() : std::nullopt, DevicePixels::desktopScreens());
+        const std::optional<QRectF> bounds = fieldBounds(placed);
         if (!bounds)
             return std::nullopt;
         return FocusedField{element->elementId, element->processId, *bounds};

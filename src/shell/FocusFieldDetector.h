@@ -15,7 +15,7 @@ class FrontmostApplication;
 struct FocusedField {
     uint64_t elementId = 0;
     int64_t processId = 0;
-    // Screen coordinates, top-left origin, logical pixels.
+    // Qt's screen coordinates: top-left origin, logical pixels.
     QRectF bounds;
 };
 
@@ -63,7 +63,8 @@ public:
 
     // The rules, exposed for tests.
     static bool isTextInputField(const FocusedElement& element);
-    // The rectangle to report for a text input: small ones take their
+    // The rectangle to report for a text input, from an element in Qt's
+    // logical pixels (DevicePixels::inLogicalPixels): small ones take their
     // parent's rectangle or grow around their centre. None without a usable
     // rectangle.
     static std::optional<QRectF> fieldBounds(const FocusedElement& element);

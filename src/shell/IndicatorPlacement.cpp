@@ -7,14 +7,15 @@
 
 namespace IndicatorPlacement {
 
-std::vector<Screen> desktopScreens()
+std::vector<Screen> desktopScreens(const QScreen* first)
 {
     std::vector<Screen> screens;
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (primary)
-        screens.push_back({primary->geometry(), primary->availableGeometry()});
+    if (!first)
+        first = QGuiApplication::primaryScreen();
+    if (first)
+        screens.push_back({first->geometry(), first->availableGeometry()});
     for (const QScreen* screen : QGuiApplication::screens())
-        if (screen != primary)
+        if (screen != first)
             screens.push_back({screen->geometry(), screen->availableGeometry()});
     return screens;
 }

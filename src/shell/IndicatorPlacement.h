@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+class QScreen;
+
 // Where the recording indicator goes: centred above the focused field (below
 // it when there is no room above), kept inside the usable area of the screen
 // that holds the field. All rectangles are screen coordinates with the origin
@@ -28,15 +30,16 @@ struct Screen {
     QRect availableGeometry;
 };
 
-// The desktop's screens as Qt sees them, the primary one first.
-std::vector<Screen> desktopScreens();
+// The desktop's screens as Qt sees them, `first` first (the primary screen
+// when none is given).
+std::vector<Screen> desktopScreens(const QScreen* first = nullptr);
 
-// The screen that holds the field's centre; the primary screen (the first
-// one) when none does. None without screens.
+// The screen that holds the field's centre; the first one when none does.
+// None without screens.
 std::optional<Screen> screenForField(const QRectF& field, const std::vector<Screen>& screens);
 
 // The indicator's top-left corner for a panel of `panelSize` next to `field`,
-// or, without a field, centred on the primary screen (the first of `screens`)
+// or, without a field, centred on the first of `screens` (the screen in use)
 // with its bottom edge a third of the way down.
 QPoint originFor(const QSize& panelSize, const std::optional<QRectF>& field, const std::vector<Screen>& screens);
 

@@ -11,7 +11,7 @@ RecordingIndicatorPanel::RecordingIndicatorPanel(RecordingIndicatorHost* host, S
         Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
             | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint),
       content(new RecordingProgressView(host, this)),
-      screens(screenList ? std::move(screenList) : ScreenList(IndicatorPlacement::desktopScreens))
+      screens(screenList ? std::move(screenList) : ScreenList([] { return IndicatorPlacement::desktopScreens(); }))
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Recording"));

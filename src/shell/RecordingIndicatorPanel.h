@@ -23,7 +23,8 @@ class RecordingIndicatorPanel : public QWidget {
 public:
     using ScreenList = std::function<std::vector<IndicatorPlacement::Screen>()>;
 
-    // `screens` defaults to the desktop's screens.
+    // `screens` defaults to the desktop's screens, the primary one first;
+    // without a field the panel shows on the first.
     explicit RecordingIndicatorPanel(RecordingIndicatorHost* host = nullptr, ScreenList screens = {});
 
     RecordingProgressView* view() const { return content; }

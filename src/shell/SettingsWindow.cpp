@@ -65,9 +65,10 @@ void SettingsWindow::moveEvent(QMoveEvent* event)
         delegate->windowDidMove(this);
 }
 
-void centreOnScreen(QWidget* window)
+void centreOnScreen(QWidget* window, const QScreen* screen)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     QRect frame(QPoint(), window->size());

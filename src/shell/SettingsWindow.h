@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class ContentHost;
+class QScreen;
 class ShellHost;
 
 // The "Settings" window: 850 by 540, resizable, built once; closing it
@@ -32,5 +33,6 @@ private:
     ShellHost* delegate;
 };
 
-// Moves `window` to the middle of the available area of the primary screen.
-void centreOnScreen(QWidget* window);
+// Moves `window` to the middle of the available area of `screen` (of the
+// primary screen when none is given).
+void centreOnScreen(QWidget* window, const QScreen* screen = nullptr);

@@ -29,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <string_view>
 
 namespace {
 
@@ -218,6 +219,45 @@ TEST_F(RecordingIndicatorOnTheDesktop, ShowsAboveGtkAndQtFieldsAndTheirTextLands
         if (HasFatalFailure())
             return;
     }
+}
+
+// On a 2560 x 1600 screen (see tests/CMakeLists.txt): GTK and Qt at 200 %
+// report half of every coordinate, and the indicator still comes eight
+// device pixels above their fields.
+TEST_F(RecordingIndicatorOnTheDesktop, ShowsBesideTheFieldOfAToolkitAtTwiceTheScale)
+{
+    AppDelegate controller(services);
+    controller.applicationDidFinishLaunching();
+    for (const char* scale : {"GDK_SCALE", "QT_SCALE_FACTOR"}) {
+        SCOPED_TRACE(scale);
+        qputenv(scale, "2");
+        PasteTarget target;
+        const bool started = std::string_view(scale) == "GDK_SCALE"
+            ? startGtkTarget(target)
+            : target.start(testToolPath(QStringLiteral("paste_target_qt")));
+        qunsetenv(scale);
+        ASSERT_TRUE(started);
+        ASSERT_TRUE(focusedFieldOf(target)) << "the accessibility service never described the field";
+        const QList<QByteArray> inWindow = target.ask("field", "field").split(' ');
+        ASSERT_EQ(inWindow.size(), 5);
+        const QRect window = windowGeometry(target.windowId());
+        const QRectF field(window.x() + inWindow[1].toInt(), window.y() + inWindow[2].toInt(), inWindow[3].toInt(),
+            inWindow[4].toInt());
+
+        controller.showFocusIndicator();
+        ASSERT_TRUE(pumpUntil(panelShown, Patience::reply));
+        const QPoint expected =
+            IndicatorPlacement::originFor(panel()->size(), field, IndicatorPlacement::desktopScreens());
+        // The toolkits round their halves: a pixel either way.
+        const auto near = [&] { return (panel()->pos() - expected).manhattanLength() <= 2; };
+        EXPECT_TRUE(pumpUntil(near, Patience::reply)) << "indicator at " << panel()->x() << "," << panel()->y()
+                                                      << ", expected " << expected.x() << "," << expected.y();
+        const QRect onScreen = windowGeometry(QString::number(panel()->winId()));
+        EXPECT_NEAR(field.top() - (onScreen.bottom() + 1), IndicatorPlacement::fieldGap, 1) << "not just above it";
+        controller.hideFocusIndicator();
+        EXPECT_TRUE(pumpUntil([&] { return !panel()->isVisible(); }, Patience::reply));
+    }
+    controller.applicationWillTerminate();
 }
 
 TEST_F(RecordingIndicatorOnTheDesktop, AHungFieldHoldsUpNeitherTheShortcutNorTheIndicator)

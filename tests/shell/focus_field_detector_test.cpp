@@ -271,6 +271,16 @@ TEST_F(FocusFieldDetectorTest, CurrentFieldIsAnsweredFromTheCacheAndChangesNothi
     EXPECT_EQ(source->refreshCount, 0);
     EXPECT_FALSE(detector.isCurrentlyObserving());
 
+    // A toolkit at 200 % reports half its window's real size: the field is
+    // placed in device pixels (the test screen's ratio is 1).
+    FocusedElement scaled = field(QRectF(60, 70, 100, 15));
+    scaled.windowBounds = QRectF(50, 50, 400, 300);
+    source->focus = scaled;
+    frontmost->geometry = ActiveWindowGeometry{QRect(99, 80, 802, 621), QRect(100, 100, 800, 600)};
+    ASSERT_TRUE(detector.getCurrentFocusedField());
+    EXPECT_EQ(detector.getCurrentFocusedField()->bounds, QRectF(120, 140, 200, 30));
+    source->focus = field(QRectF(100, 100, 200, 30));
+
     // The observation still reports the field first.
     start();
     source->answerAll();

@@ -7,8 +7,10 @@
 class FakeFrontmostApplication final : public FrontmostApplication {
 public:
     std::optional<int64_t> pid;
+    std::optional<ActiveWindowGeometry> geometry;
 
     std::optional<int64_t> processId() const override { return pid; }
+    std::optional<ActiveWindowGeometry> windowGeometry() const override { return geometry; }
     void setChangeHandler(std::function<void()> handler) override { changeHandler = std::move(handler); }
 
     bool hasChangeHandler() const { return static_cast<bool>(changeHandler); }

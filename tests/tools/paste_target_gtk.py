@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """A GTK 3 application to paste into: one focused entry. Same commands and
-answers as paste_target_qt ("text", "clipboard", "focus"); prints "ready <xid>"."""
+answers as paste_target_qt ("text", "clipboard", "focus"), and "field" (the
+entry's rectangle in its window, device pixels); prints "ready <xid>"."""
 import base64
 import sys
 
@@ -53,6 +54,13 @@ def on_input(source, condition):
         window.set_focus(None)
         entry.grab_focus()
         reply("focused")
+    elif command == "field":
+        # The entry within its window, in the X server's pixels: what the
+        # toolkit's own scale makes of it.
+        scale = entry.get_scale_factor()
+        x, y = entry.translate_coordinates(window, 0, 0)
+        reply("field %d %d %d %d" % (x * scale, y * scale, entry.get_allocated_width() * scale,
+                                     entry.get_allocated_height() * scale))
     return True
 
 

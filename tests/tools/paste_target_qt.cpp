@@ -7,6 +7,8 @@
 //   select     puts "user selection" on the PRIMARY selection -> "selected"
 //   selection  -> "selection <base64 of the PRIMARY selection's text>"
 //   focus      focuses the line edit anew -> "focused"
+//   field      -> "field <x> <y> <width> <height>": the line edit within the
+//              window, in device pixels
 // It starts by printing "ready <window id>".
 #include <QApplication>
 #include <QClipboard>
@@ -93,6 +95,17 @@ int main(int argc, char** argv)
                 edit->clearFocus();
                 edit->setFocus();
                 reply("focused");
+            } else if (command == "field") {
+                const QRectF inWindow(edit->mapTo(&window, QPoint(0, 0)), QSizeF(edit->size()));
+                const QRect device =
+                    QRectF(inWindow.topLeft() * window.devicePixelRatio(), inWindow.size() * window.devicePixelRatio())
+                        .toRect();
+                reply(QStringLiteral("field %1 %2 %3 %4")
+                          .arg(device.x())
+                          .arg(device.y())
+                          .arg(device.width())
+                          .arg(device.height())
+                          .toLatin1());
             } else if (command == "text") {
                 reply("text " + edit->text().toUtf8().toBase64());
             } else if (command == "clipboard") {

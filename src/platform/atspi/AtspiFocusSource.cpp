@@ -10,7 +10,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QGuiApplication>
 #include <QHash>
 #include <QThread>
 #include <QTimer>
@@ -53,25 +52,15 @@ FocusRole roleFrom(uint role)
     }
 }
 
-// The accessibility service speaks device pixels; Qt places windows in
-// logical ones.
-QRectF toLogical(const QRectF& rect, double ratio)
-{
-    return QRectF(rect.x() / ratio, rect.y() / ratio, rect.width() / ratio, rect.height() / ratio);
-}
+// The application's own object, the parent of its top-level windows.
+const QString applicationRootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
+// No window nests its fields deeper than this; a cycle would.
+constexpr int deepestTree = 100;
 
-std::optional<FocusedElement> toLogical(std::optional<FocusedElement> element)
-{
-    const auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    const double ratio = gui ? gui->devicePixelRatio() : 1.0;
-    if (!element || ratio == 1.0 || ratio <= 0)
-        return element;
-    if (element->bounds)
-        element->bounds = toLogical(*element->bounds, ratio);
-    if (element->parentBounds)
-        element->parentBounds = toLogical(*element->parentBounds, ratio);
-    return element;
-}
+struct ObjectReference {
+    QString service;
+    QString path;
+};
 
 } // namespace
 
@@ -139,7 +128,7 @@ public:
                 element = read(focusService, focusPath, focusId);
                 store(element);
             }
-            Dispatch::main().async([reply, element] { reply(toLogical(element)); });
+            Dispatch::main().async([reply, element] { reply(element); });
         });
     }
 
@@ -255,23 +244,58 @@ private:
         if (!element.bounds)
             return element;
 
+        const std::optional<ObjectReference> parent = parentOf(service, path);
+        if (parent) {
+            element.hasParent = true;
+            element.parentBounds = extentsOf(parent->service, parent->path);
+        }
+        element.windowBounds = windowExtentsOf(service, path, id, parent);
+        return element;
+    }
+
+    // None for the application object, whose parent is the desktop, and
+    // when the element did not answer.
+    std::optional<ObjectReference> parentOf(const QString& service, const QString& path) const
+    {
         const std::optional<QDBusMessage> parent =
             call(service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
                 {accessibleInterface, QStringLiteral("Parent")});
-        if (parent) {
-            const QDBusArgument reference =
-                qvariant_cast<QDBusArgument>(qvariant_cast<QDBusVariant>(parent->arguments().constFirst()).variant());
-            QString parentService;
-            QDBusObjectPath parentPath;
-            reference.beginStructure();
-            reference >> parentService >> parentPath;
-            reference.endStructure();
-            if (!parentService.isEmpty() && parentPath.path() != nullPath) {
-                element.hasParent = true;
-                element.parentBounds = extentsOf(parentService, parentPath.path());
+        if (!parent)
+            return std::nullopt;
+        const QDBusArgument reference =
+            qvariant_cast<QDBusArgument>(qvariant_cast<QDBusVariant>(parent->arguments().constFirst()).variant());
+        QString parentService;
+        QDBusObjectPath parentPath;
+        reference.beginStructure();
+        reference >> parentService >> parentPath;
+        reference.endStructure();
+        if (parentService.isEmpty() || parentPath.path() == nullPath)
+            return std::nullopt;
+        return ObjectReference{parentService, parentPath.path()};
+    }
+
+    // The extents of the top-level window that holds the element: the
+    // ancestor whose parent is the application. The walk is made once per
+    // focused element; its window is only measured again.
+    std::optional<QRectF> windowExtentsOf(
+        const QString& service, const QString& path, uint64_t id, std::optional<ObjectReference> parent)
+    {
+        if (windowOwnerId != id || windowPath.isEmpty()) {
+            windowPath.clear();
+            QString current = path;
+            for (int depth = 0; depth < deepestTree && parent && parent->service == service; ++depth) {
+                if (parent->path == applicationRootPath) {
+                    windowPath = current;
+                    break;
+                }
+                current = parent->path;
+                parent = parentOf(service, current);
             }
+            windowOwnerId = id;
         }
-        return element;
+        if (windowPath.isEmpty())
+            return std::nullopt;
+        return extentsOf(service, windowPath);
     }
 
     std::optional<QRectF> extentsOf(const QString& service, const QString& path) const
@@ -316,6 +340,8 @@ private:
     QString focusPath;
     uint64_t focusId = 0;
     uint64_t nextElementId = 0;
+    uint64_t windowOwnerId = 0;
+    QString windowPath;
     QHash<QString, int64_t> processes;
 
     mutable std::mutex cacheMutex;
@@ -332,7 +358,7 @@ AtspiFocusSource::~AtspiFocusSource() = default;
 
 std::optional<FocusedElement> AtspiFocusSource::cachedFocus() const
 {
-    return toLogical(worker->cached());
+    return worker->cached();
 }
 
 void AtspiFocusSource::refresh(Reply reply)

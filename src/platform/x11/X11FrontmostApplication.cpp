@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -36,6 +37,42 @@ std::optional<uint32_t> cardinalProperty(
     }
     std::free(reply);
     return value;
+}
+
+// The window's child of the root window: the window manager's frame around
+// it, or the window itself when nothing reparented it.
+xcb_window_t topLevelOf(xcb_connection_t* connection, xcb_window_t window, xcb_window_t root)
+{
+    // A window tree deeper than this is no frame a window manager made.
+    for (int depth = 0; depth < 16; ++depth) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
+        if (!tree)
+            return XCB_WINDOW_NONE;
+        const xcb_window_t parent = tree->parent;
+        std::free(tree);
+        if (parent == root || parent == XCB_WINDOW_NONE)
+            return window;
+        window = parent;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+// The window's rectangle in root coordinates, its border included; none
+// when it is gone.
+std::optional<QRect> rectangleOf(xcb_connection_t* connection, xcb_window_t window, xcb_window_t root)
+{
+    xcb_get_geometry_reply_t* size = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
+    xcb_translate_coordinates_reply_t* origin =
+        xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, window, root, 0, 0), nullptr);
+    std::optional<QRect> rect;
+    if (size && origin) {
+        const int border = size->border_width;
+        rect =
+            QRect(origin->dst_x - border, origin->dst_y - border, size->width + 2 * border, size->height + 2 * border);
+    }
+    std::free(size);
+    std::free(origin);
+    return rect;
 }
 
 } // namespace
@@ -83,14 +120,22 @@ public:
         if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
             return false;
 
-        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        // Substructure events tell when the active window's frame moves.
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
         readActiveProcess();
+        readActiveGeometry();
         thread = std::thread([this] { run(); });
         return true;
     }
 
     std::atomic<int64_t> processId{unknownProcess};
+
+    std::optional<ActiveWindowGeometry> geometry() const
+    {
+        std::lock_guard lock(geometryMutex);
+        return activeGeometry;
+    }
 
 private:
     void run()
@@ -103,15 +148,26 @@ private:
             if (fds[1].revents != 0)
                 return;
             bool activeChanged = false;
+            bool frameChanged = false;
             while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
-                if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+                const uint8_t type = event->response_type & 0x7f;
+                if (type == XCB_PROPERTY_NOTIFY) {
                     const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
                     activeChanged = activeChanged || change->atom == activeWindowAtom;
+                } else if (type == XCB_CONFIGURE_NOTIFY) {
+                    const auto* change = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+                    frameChanged = frameChanged || change->window == activeFrame;
+                } else if (type == XCB_REPARENT_NOTIFY) {
+                    // A window manager may frame the window after it is
+                    // already active.
+                    frameChanged = true;
                 }
                 std::free(event);
             }
             if (xcb_connection_has_error(connection))
                 return; // the X server went away
+            if (activeChanged || frameChanged)
+                readActiveGeometry();
             if (activeChanged && readActiveProcess())
                 Dispatch::main().async([target = delivery] {
                     const std::shared_ptr<Delivery> current = target.lock();
@@ -136,10 +192,31 @@ private:
         return changed;
     }
 
+    void readActiveGeometry()
+    {
+        const std::optional<uint32_t> window = cardinalProperty(connection, root, activeWindowAtom, XCB_ATOM_WINDOW);
+        const xcb_window_t active = window.value_or(XCB_WINDOW_NONE);
+        std::optional<ActiveWindowGeometry> read;
+        activeFrame = XCB_WINDOW_NONE;
+        if (active != XCB_WINDOW_NONE) {
+            activeFrame = topLevelOf(connection, active, root);
+            const std::optional<QRect> client = rectangleOf(connection, active, root);
+            const std::optional<QRect> frame =
+                activeFrame == XCB_WINDOW_NONE ? std::nullopt : rectangleOf(connection, activeFrame, root);
+            if (client && frame)
+                read = ActiveWindowGeometry{*frame, *client};
+        }
+        std::lock_guard lock(geometryMutex);
+        activeGeometry = read;
+    }
+
     std::weak_ptr<Delivery> delivery;
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
     xcb_window_t activeWindow = XCB_WINDOW_NONE;
+    xcb_window_t activeFrame = XCB_WINDOW_NONE;
+    mutable std::mutex geometryMutex;
+    std::optional<ActiveWindowGeometry> activeGeometry;
     xcb_atom_t activeWindowAtom = XCB_ATOM_NONE;
     xcb_atom_t pidAtom = XCB_ATOM_NONE;
     int wakePipe[2] = {-1, -1};
@@ -163,6 +240,11 @@ std::optional<int64_t> X11FrontmostApplication::processId() const
     if (pid == unknownProcess)
         return std::nullopt;
     return pid;
+}
+
+std::optional<ActiveWindowGeometry> X11FrontmostApplication::windowGeometry() const
+{
+    return watcher ? watcher->geometry() : std::nullopt;
 }
 
 void X11FrontmostApplication::setChangeHandler(std::function<void()> handler)

@@ -5,8 +5,8 @@
 #include <memory>
 
 // The active application from the window manager's _NET_ACTIVE_WINDOW and
-// that window's _NET_WM_PID, followed through property changes on the root
-// window. A connection and a thread of its own watch the root window, so the
+// that window's _NET_WM_PID and rectangles, followed through property and
+// structure changes on the root window. A connection and a thread of its own watch the root window, so the
 // main thread never waits on the X server.
 class X11FrontmostApplication final : public FrontmostApplication {
 public:
@@ -18,6 +18,7 @@ public:
     X11FrontmostApplication& operator=(const X11FrontmostApplication&) = delete;
 
     std::optional<int64_t> processId() const override;
+    std::optional<ActiveWindowGeometry> windowGeometry() const override;
     void setChangeHandler(std::function<void()> handler) override;
 
 private:
