@@ -80,7 +80,9 @@ public:
     // keeps its entries, so the index never loses a recording that is still
     // there. False only then.
     bool deleteRecording(const QString& filename);
-    // The same for many, with one index write. Answers the names removed.
+    // The same for many, with one index write, which also drops the entries
+    // whose files were removed by other means. Answers the names asked for
+    // whose files are gone now.
     QStringList deleteRecordings(const QStringList& filenames);
     // Removes every indexed file and the index; answers the names removed.
     QStringList deleteAllRecordings();
