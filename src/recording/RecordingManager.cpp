@@ -101,7 +101,7 @@ RecordingManager::RecordingManager()
     recordingsArchive->createRecordingsDirectoryIfNeeded();
     archiveQueue->async([archive = std::weak_ptr<RecordingsArchive>(recordingsArchive)] {
         if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
-            strong->indexUnlistedRecordings();
+            strong->checkIndexAtStart();
     });
 
     if (QCoreApplication* app = QCoreApplication::instance())

@@ -84,7 +84,8 @@ public:
     using ListCompletion =
         std::function<void(const QList<RecordingMetadata>& recordings, quint64 generation, quint64 folderVersion)>;
     void listRecordings(ListCompletion completion);
-    // One batch with one index write; the completion gets the names whose
+    // One batch with one index write, which also drops the entries of files
+    // removed by other means; the completion gets the names asked for whose
     // files are gone (a file that stays keeps its entry).
     using RemovalCompletion = std::function<void(const QStringList& removed)>;
     void deleteRecordings(const QStringList& filenames, RemovalCompletion completion = {});

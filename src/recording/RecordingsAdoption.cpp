@@ -3,9 +3,10 @@
 #include "base/Log.h"
 #include "recording/WavFile.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -20,11 +21,20 @@ QDateTime savedAt(const QFileInfo& file)
     return named.isValid() ? named : file.lastModified();
 }
 
+bool isRecordingName(const QString& name)
+{
+    return name.startsWith(QStringLiteral("recording_"), Qt::CaseInsensitive)
+        && name.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive);
+}
+
 } // namespace
 
-void RecordingsArchive::indexUnlistedRecordings()
+void RecordingsArchive::checkIndexAtStart()
 {
+    // The one full look at the folder: later saves count from it.
+    lookAtFolder();
     const RecordingsIndex::Contents index = loadForRewrite();
+    storageOnDisk(index);
     // An unreadable index may name these files; it is kept as it is.
     if (index.unreadable)
         return;
@@ -32,15 +42,18 @@ void RecordingsArchive::indexUnlistedRecordings()
     for (const RecordingMetadata& entry : index.entries)
         listed.insert(entry.filename);
 
+    QStringList unlisted;
+    folderContents.forEach([&](const QString& name, const RecordingsFolder::Item& item) {
+        if (item.plainFile && isRecordingName(name) && !listed.contains(name))
+            unlisted.append(name);
+    });
+    std::sort(unlisted.begin(), unlisted.end());
+
     QList<RecordingMetadata> adopted;
-    const QFileInfoList files =
-        QDir(recordingsDirectory())
-            .entryInfoList({QStringLiteral("recording_*.wav")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
-    for (const QFileInfo& file : files) {
-        if (listed.contains(file.fileName()))
-            continue;
+    for (const QString& name : std::as_const(unlisted)) {
+        const QFileInfo file(recordingsDirectory() + QLatin1Char('/') + name);
         RecordingMetadata metadata;
-        metadata.filename = file.fileName();
+        metadata.filename = name;
         metadata.timestamp = RecordingMetadata::timestampFrom(savedAt(file));
         metadata.sampleRate = 16000;
         if (const std::optional<WavFile::Format> format = WavFile::readFormat(file.filePath());
@@ -49,9 +62,8 @@ void RecordingsArchive::indexUnlistedRecordings()
             metadata.duration = static_cast<double>(format->sampleCount) / format->sampleRate;
         }
         metadata.modelUsed = QStringLiteral("unknown");
-        metadata.fileSize = file.size();
+        metadata.fileSize = folderContents.item(name).size;
         adopted.append(metadata);
-        measuredSizes.insert(metadata.filename, metadata.fileSize);
         Log::out(QStringLiteral("Added %1 to the recordings index: no entry named it").arg(metadata.filename));
     }
     if (!adopted.isEmpty())

@@ -69,7 +69,10 @@ void RecordingsArchive::saveRecording(
     metadata.transcription = transcription;
     metadata.modelUsed = modelName;
     metadata.fileSize = written.exists() ? written.size() : 0;
-    measuredSizes.insert(filename, written.isFile() && !written.isSymLink() ? written.size() : 0);
+    if (folderContents.isKnown()) {
+        const bool plainFile = written.isFile() && !written.isSymLink();
+        folderContents.put(filename, {plainFile, plainFile ? metadata.fileSize : 0});
+    }
     saveMetadata(metadata);
     performMaintenance();
 }
@@ -187,7 +190,7 @@ RecordingsArchive::Removal RecordingsArchive::removeRecordingFile(const QString&
     else if (info.isFile())
         removal = QFile::remove(path) ? Removal::Removed : Removal::Failed;
     if (removal != Removal::Failed)
-        measuredSizes.remove(filename);
+        folderContents.remove(filename);
     return removal;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "recording/RecordingMetadata.h"
+#include "recording/RecordingsFolder.h"
 #include "recording/RecordingsIndex.h"
 #include "recording/RecordingsIndexCache.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -62,9 +62,11 @@ public:
     void saveMetadata(const RecordingMetadata& metadata);
 
     void performMaintenance();
-    // Adds the recording files no index entry names (left by a crash between
-    // the audio and the index write), so retention counts and removes them.
-    void indexUnlistedRecordings();
+    // The look at the folder at start: measures every file once, so that no
+    // save has to, and adds the recording files no index entry names (left
+    // by a crash between the audio and the index write), so retention counts
+    // and removes them.
+    void checkIndexAtStart();
     void deleteOldRecordings();
     void enforceStorageLimit();
     std::optional<int64_t> getAvailableDiskSpace();
@@ -78,7 +80,9 @@ public:
     // keeps its entries, so the index never loses a recording that is still
     // there. False only then.
     bool deleteRecording(const QString& filename);
-    // The same for many, with one index write. Answers the names removed.
+    // The same for many, with one index write, which also drops the entries
+    // whose files were removed by other means. Answers the names asked for
+    // whose files are gone now.
     QStringList deleteRecordings(const QStringList& filenames);
     // Removes every indexed file and the index; answers the names removed.
     QStringList deleteAllRecordings();
@@ -93,9 +97,13 @@ private:
 
     QString newRecordingName(const QDateTime& timestamp) const;
     Removal removeRecordingFile(const QString& filename);
-    // The size of a recording's file; 0 when it is missing or not a plain
-    // file. Measured once, then kept until the file is removed.
+    // The size of a recording's file as last seen; 0 when it is missing or
+    // not a plain file.
     int64_t sizeOnDisk(const QString& filename);
+    // Reads the folder again, measuring only files not measured before.
+    void lookAtFolder();
+    // What the index's recordings take on disk by the last look.
+    int64_t storageOnDisk(const RecordingsIndex::Contents& index);
     // The index for a change; prints the load failure line.
     RecordingsIndex::Contents loadForRewrite();
     // Writes the entries at `kept` (positions in `previous`) followed by
@@ -109,9 +117,13 @@ private:
 
     Environment archiveEnvironment;
     RecordingsIndexCache indexCache;
-    QHash<QString, int64_t> measuredSizes;
+    // The folder as last looked at, kept up to date with the archive's own
+    // writes and removals. Unknown while the folder cannot be read: then each
+    // size is asked for anew.
+    RecordingsFolder folderContents;
     // The sum of sizeOnDisk over the index's entries, kept across saves so
-    // that a save does not add up every entry; valid for one generation.
+    // that a save does not add up every entry; valid for one generation and
+    // one look at the folder.
     int64_t storageTotal = 0;
     std::optional<uint64_t> storageTotalGeneration;
 };

@@ -53,14 +53,25 @@ QStringList RecordingsArchive::deleteRecordings(const QStringList& filenames)
     }
     if (gone.isEmpty())
         return {};
+    const QStringList removed = gone.values();
+
+    // Entries whose files were removed by other means go as well, so that
+    // clearing every listed recording leaves no entry behind. Nothing is
+    // dropped when the folder could not be read.
     const RecordingsIndex::Contents index = loadForRewrite();
+    lookAtFolder();
     QList<qsizetype> kept;
     for (qsizetype i = 0; i < index.entries.size(); ++i) {
-        if (!gone.contains(index.entries.at(i).filename))
-            kept.append(i);
+        const QString& name = index.entries.at(i).filename;
+        if (gone.contains(name))
+            continue;
+        if (folderContents.isKnown() && !folderContents.contains(name)) {
+            gone.insert(name);
+            continue;
+        }
+        kept.append(i);
     }
-    const QStringList removed = gone.values();
-    rewriteIndex(index, kept, {}, removed, QStringLiteral("Failed to update metadata after deletion: "));
+    rewriteIndex(index, kept, {}, gone.values(), QStringLiteral("Failed to update metadata after deletion: "));
     return removed;
 }
 

@@ -46,12 +46,29 @@ int64_t RecordingsArchive::sizeOnDisk(const QString& filename)
 {
     if (!isPlainFileName(filename))
         return 0;
-    if (const auto known = measuredSizes.constFind(filename); known != measuredSizes.cend())
-        return *known;
+    if (folderContents.isKnown())
+        return folderContents.item(filename).size;
     const QFileInfo info(recordingsDirectory() + QLatin1Char('/') + filename);
-    const int64_t size = info.isFile() && !info.isSymLink() ? info.size() : 0;
-    measuredSizes.insert(filename, size);
-    return size;
+    return info.isFile() && !info.isSymLink() ? info.size() : 0;
+}
+
+void RecordingsArchive::lookAtFolder()
+{
+    // Anything seen to change, or a folder that cannot be read, has the kept
+    // total summed again.
+    if (folderContents.look(recordingsDirectory()) != std::optional<bool>(false))
+        storageTotalGeneration.reset();
+}
+
+int64_t RecordingsArchive::storageOnDisk(const RecordingsIndex::Contents& index)
+{
+    if (storageTotalGeneration != indexCache.generation()) {
+        storageTotal = 0;
+        for (const RecordingMetadata& entry : index.entries)
+            storageTotal = ByteCounts::add(storageTotal, sizeOnDisk(entry.filename));
+        storageTotalGeneration = indexCache.generation();
+    }
+    return storageTotal;
 }
 
 void RecordingsArchive::enforceStorageLimit()
@@ -61,15 +78,20 @@ void RecordingsArchive::enforceStorageLimit()
     // What the files take, not what the index claims: an entry with a stale
     // or huge size and no file must not push real recordings out.
     const RecordingsIndex::Contents index = loadForRewrite();
-    if (storageTotalGeneration != indexCache.generation()) {
-        storageTotal = 0;
-        for (const RecordingMetadata& entry : index.entries)
-            storageTotal = ByteCounts::add(storageTotal, sizeOnDisk(entry.filename));
-        storageTotalGeneration = indexCache.generation();
-    }
-    int64_t total = storageTotal;
+    const bool lookedNow = !folderContents.isKnown();
+    if (lookedNow)
+        lookAtFolder();
+    int64_t total = storageOnDisk(index);
     if (total <= limit)
         return;
+    // Over by the last look. A recording removed by other means since then
+    // would still count there: look again before removing a real one.
+    if (!lookedNow) {
+        lookAtFolder();
+        total = storageOnDisk(index);
+        if (total <= limit)
+            return;
+    }
 
     QList<qsizetype> oldestFirst = allPositions(index.entries.size());
     std::stable_sort(oldestFirst.begin(), oldestFirst.end(),

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -86,6 +87,17 @@ protected:
         QStringList names;
         for (const RecordingMetadata& metadata : RecordingsIndex::load(indexPath()).entries)
             names << metadata.filename;
+        return names;
+    }
+    // The index entries whose files are there: what the Recordings list
+    // shows, and what "Clear All" asks to delete.
+    QStringList listedNames() const
+    {
+        QStringList names;
+        for (const QString& name : indexNames()) {
+            if (QFileInfo(pathOf(name)).isFile())
+                names << name;
+        }
         return names;
     }
     QStringList asideCopies() const { return QDir(folder).entryList({"metadata.json.unreadable-*"}, QDir::Files); }

@@ -33,7 +33,7 @@ TEST_F(ArchiveTest, RecordingsNoEntryNamesJoinTheIndex)
     writeFile(pathOf("other.wav"), "not ours");
     QDir(folder).mkdir("recording_folder.wav");
 
-    archive->indexUnlistedRecordings();
+    archive->checkIndexAtStart();
 
     const QList<RecordingMetadata> entries = RecordingsIndex::load(indexPath()).entries;
     ASSERT_EQ(entries.size(), 4);
@@ -62,7 +62,7 @@ TEST_F(ArchiveTest, RecordingsNoEntryNamesJoinTheIndex)
 
     // A second pass finds nothing new and leaves the index alone.
     const QByteArray before = readFile(indexPath());
-    archive->indexUnlistedRecordings();
+    archive->checkIndexAtStart();
     EXPECT_EQ(readFile(indexPath()), before);
 }
 
@@ -70,12 +70,12 @@ TEST_F(ArchiveTest, UnlistedRecordingsAreNotAddedOverAnUnreadableIndex)
 {
     writeFile(indexPath(), "{ not json");
     writeRecording(pathOf("recording_2026-03-01_10-20-30-123.wav"), 160, 16000);
-    archive->indexUnlistedRecordings();
+    archive->checkIndexAtStart();
     EXPECT_EQ(readFile(indexPath()), "{ not json");
     EXPECT_TRUE(asideCopies().isEmpty());
 
     // With no index at all they make a new one.
     QFile::remove(indexPath());
-    archive->indexUnlistedRecordings();
+    archive->checkIndexAtStart();
     EXPECT_EQ(indexNames(), QStringList{"recording_2026-03-01_10-20-30-123.wav"});
 }

@@ -127,4 +127,15 @@ TEST_F(ArchiveTest, RepeatedSavesStayWithinTheSizeLimitAndFollowRemovalsByOtherM
     now = now.addSecs(1);
     archive->saveRecording(quarterMegabyte, 16000, "9", "m");
     EXPECT_EQ(indexNames().size(), 3);
+
+    // So does one deleted in the file manager, whatever the archive counted
+    // before: the newest two go by hand, and the next save keeps the oldest.
+    const QList<RecordingMetadata> saved = archive->getRecordings();
+    ASSERT_TRUE(QFile::remove(pathOf(saved.at(0).filename)));
+    ASSERT_TRUE(QFile::remove(pathOf(saved.at(1).filename)));
+    const qsizetype linesBefore = log.outLines().size();
+    now = now.addSecs(1);
+    archive->saveRecording(quarterMegabyte, 16000, "10", "m");
+    EXPECT_TRUE(QFile::exists(pathOf(saved.at(2).filename)));
+    EXPECT_EQ(log.outLines().size(), linesBefore) << log.outLines().join('\n').toStdString();
 }

@@ -61,3 +61,23 @@ TEST_F(ArchiveTest, DeleteAllRemovesIndexedFilesAndTheIndexOnly)
     ASSERT_EQ(asideCopies().size(), 1);
     EXPECT_EQ(readFile(pathOf(asideCopies().at(0))), "{broken");
 }
+
+TEST_F(ArchiveTest, ClearingEveryListedRecordingAlsoDropsEntriesOfFilesRemovedByHand)
+{
+    writeIndex({entry("a.wav", 40, 1), entry("b.wav", 30, 1), entry("c.wav", 20, 1), entry("d.wav", 10, 1)});
+    archive->checkIndexAtStart();
+    ASSERT_TRUE(QFile::remove(pathOf("b.wav")));
+    ASSERT_TRUE(QFile::remove(pathOf("d.wav")));
+
+    const QStringList listed = listedNames();
+    ASSERT_EQ(listed, (QStringList{"a.wav", "c.wav"}));
+    // Only the names asked for come back: the caller tidies up beside those.
+    QStringList removed = archive->deleteRecordings(listed);
+    removed.sort();
+    EXPECT_EQ(removed, listed);
+    EXPECT_TRUE(indexNames().isEmpty());
+    ASSERT_FALSE(changes.isEmpty());
+    QStringList announced = changes.last().removed;
+    announced.sort();
+    EXPECT_EQ(announced, (QStringList{"a.wav", "b.wav", "c.wav", "d.wav"}));
+}
