@@ -15,9 +15,9 @@ constexpr int spacing = 8;
 } // namespace
 
 RecordingActionsDelegate::RecordingActionsDelegate(QAbstractItemView* itemView, int actionsColumn)
-    : QStyledItemDelegate(itemView), view(itemView), column(actionsColumn)
+    : QStyledItemDelegate(itemView), view(itemView), viewport(itemView->viewport()), column(actionsColumn)
 {
-    view->viewport()->installEventFilter(this);
+    viewport->installEventFilter(this);
 }
 
 void RecordingActionsDelegate::setIcons(const QIcon& reveal, const QIcon& remove)
@@ -90,7 +90,7 @@ std::optional<RecordingActionsDelegate::Hit> RecordingActionsDelegate::actionAt(
 
 bool RecordingActionsDelegate::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != view->viewport())
+    if (watched != viewport)
         return QStyledItemDelegate::eventFilter(watched, event);
     const QEvent::Type type = event->type();
     // While an icon is held, a hand's slight move would drag a selection.

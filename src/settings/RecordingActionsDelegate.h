@@ -49,6 +49,9 @@ private:
     std::optional<Hit> actionAt(const QPoint& at) const;
 
     QAbstractItemView* view;
+    // Kept apart from the view: a viewport event can arrive while the view
+    // is being destroyed, when asking the view for it is no longer allowed.
+    QWidget* viewport;
     int column;
     QIcon revealIcon;
     QIcon removeIcon;
