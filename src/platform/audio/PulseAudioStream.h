@@ -6,15 +6,16 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 #include <vector>
 
-struct pa_simple;
+struct pa_context;
+struct pa_stream;
+struct pa_threaded_mainloop;
 
-// One recording's connection to the sound server, read by a thread of its
-// own, so captured data is handed to the tap there, never on the GUI thread.
-// The server delivers float mono at the rate speech recognition works at and
-// does any resampling itself.
+// One recording's connection to the sound server. The server's data arrives
+// on the connection's own thread and is handed to the tap there, never on
+// the GUI thread. The server delivers float mono at the rate speech
+// recognition works at and does any resampling itself.
 class PulseAudioStream final : public AudioStream {
 public:
     static constexpr double sampleRate = 16000;
@@ -34,15 +35,22 @@ public:
     bool isRunning() const override { return running; }
 
 private:
-    void readUntilStopped();
+    // Both run on the connection's thread.
+    static void readAvailable(pa_stream* stream, size_t length, void* self);
+    static void streamStateChanged(pa_stream* stream, void* self);
+
+    // Empty when connected, else the reason. Called with the loop locked.
+    QString connect();
+    // Ends the connection's thread first, so nothing runs meanwhile.
+    void release();
 
     QByteArray server;
     std::atomic<bool> running{false};
-    std::atomic<bool> reading{false};
-    pa_simple* connection = nullptr;
-    std::thread reader;
+    pa_threaded_mainloop* mainloop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* recordStream = nullptr;
 
     std::mutex tapMutex; // held during each tap call
     Tap bufferTap;
-    std::vector<float> frames; // used by the reader only
+    std::vector<float> frames; // used on the connection's thread only
 };
