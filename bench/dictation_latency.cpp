@@ -22,7 +22,7 @@
 #include "core/speech/WhisperWrapper.h"
 #include "core/state/RecordingState.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/audio/QtAudioCapture.h"
+#include "platform/audio/PulseAudioCapture.h"
 #include "platform/linux/ProcessorAllowance.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeAlertPresenter.h"
@@ -139,7 +139,7 @@ Run dictate(
 
 double engineStopMs()
 {
-    QtAudioCapture capture;
+    PulseAudioCapture capture;
     auto stream = capture.makeStream();
     if (!stream->format().isValid())
         return -1;

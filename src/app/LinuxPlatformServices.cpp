@@ -2,7 +2,7 @@
 
 #include "platform/MicrophonePermission.h"
 #include "platform/atspi/AtspiFocusSource.h"
-#include "platform/audio/QtAudioCapture.h"
+#include "platform/audio/PulseAudioCapture.h"
 #include "platform/qt/DesktopWorkspace.h"
 #include "platform/qt/QtAlertPresenter.h"
 #include "platform/qt/QtPasteboard.h"
@@ -25,7 +25,7 @@ PlatformServices makeLinuxPlatformServices()
     services.keySynthesizer = std::make_shared<X11KeySynthesizer>();
     services.pasteboard = std::make_shared<QtPasteboard>();
     services.primarySelection = std::make_shared<QtPasteboard>(QClipboard::Selection);
-    services.audioCapture = std::make_shared<QtAudioCapture>();
+    services.audioCapture = std::make_shared<PulseAudioCapture>();
     services.microphonePermission = std::make_shared<AlwaysAuthorizedMicrophone>();
     services.alertPresenter = std::make_shared<QtAlertPresenter>();
     services.workspace = std::make_shared<DesktopWorkspace>();

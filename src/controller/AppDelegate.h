@@ -93,6 +93,8 @@ public:
     void stopAudioEngine();
     void handleAudioConversionError(const QString& message);
     void showAudioSetupError();
+    // The "Audio Recording Failed" alert, unless one is already up.
+    void showRecordingFailure(const QString& error);
 
     // Stopping and transcription. The recording mode is taken when the
     // recording stops and travels with the job.
@@ -251,6 +253,12 @@ private:
     uint64_t stopCount = 0;
     double lastToggleTime = 0;
     static constexpr double toggleDebounceInterval = 0.3;
+    // The key of the last key-down the tap delivered, until its key-up: a
+    // key-down of the same key meanwhile is its auto-repeat.
+    std::optional<uint16_t> heldKeyCode;
+    // An "Audio Recording Failed" alert is on screen: a failed start
+    // meanwhile is logged, not alerted again.
+    bool recordingFailureShown = false;
     std::shared_ptr<RecordingStateManager> ownedRecordingStateManager;
     double hardwareSampleRate = 48000;
     std::shared_ptr<AudioConverter> audioConverter;

@@ -197,18 +197,17 @@ void AppDelegate::startRecording()
     if (!audioEngine->isRunning()) {
         QString error;
         if (!audioEngine->start(&error)) {
+            Log::system(QStringLiteral("[AppDelegate] Audio recording could not start: ") + error);
             recordingInProgress = false;
             updateStatusIcon(false, false);
             ownedRecordingStateManager->cancelRecording();
             hideFocusIndicator();
             stopLiveSpeechStreaming();
+            // The next recording asks for a stream of its own.
+            stopAudioEngine();
             Dispatch::main().async([weak, error] {
-                if (!weak)
-                    return;
-                weak->platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Failed"),
-                    QStringLiteral("Failed to start audio recording: ") + error
-                        + QStringLiteral("\n\nPlease try again."),
-                    AlertStyle::Warning, {QStringLiteral("OK")}});
+                if (weak)
+                    weak->showRecordingFailure(error);
             });
             return;
         }
@@ -280,6 +279,21 @@ void AppDelegate::handleAudioConversionError(const QString& message)
     platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Error"),
         QStringLiteral("Failed to process audio: ") + message + QStringLiteral("\n\nPlease try recording again."),
         AlertStyle::Warning, {QStringLiteral("OK")}});
+}
+
+void AppDelegate::showRecordingFailure(const QString& error)
+{
+    // Every failed start is logged; the user is told once while the alert
+    // is up, however often the start fails meanwhile.
+    if (recordingFailureShown)
+        return;
+    recordingFailureShown = true;
+    QPointer<AppDelegate> weak(this);
+    platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Failed"),
+        QStringLiteral("Failed to start audio recording: ") + error + QStringLiteral("\n\nPlease try again."),
+        AlertStyle::Warning, {QStringLiteral("OK")}});
+    if (weak)
+        recordingFailureShown = false;
 }
 
 void AppDelegate::showAudioSetupError()

@@ -94,8 +94,16 @@ bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
     if (eventTap && !eventTap->isEnabled())
         eventTap->setEnabled(true);
 
+    // A held key repeats its key-down until its key-up.
+    const bool isAutoRepeat = event.type == HotkeyEvent::Type::keyDown && heldKeyCode == event.keyCode;
+    if (event.type == HotkeyEvent::Type::keyDown)
+        heldKeyCode = event.keyCode;
+    else if (event.type == HotkeyEvent::Type::keyUp && heldKeyCode == event.keyCode)
+        heldKeyCode.reset();
+
     const RecordingState state = ownedRecordingStateManager->currentState();
-    const HotkeyContext context{isRecording(), state.mode, secondsSince1970(), lastToggleTime, toggleDebounceInterval};
+    const HotkeyContext context{
+        isRecording(), state.mode, secondsSince1970(), lastToggleTime, toggleDebounceInterval, isAutoRepeat};
     const HotkeyDecision decision = decideHotkeyEvent(event, context, KeyboardShortcutManager::shared());
 
     QPointer<AppDelegate> self(this);
@@ -133,7 +141,9 @@ bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
 
 void AppDelegate::setGlobalShortcutsSuspended(bool suspended)
 {
-    // Released grabs let the captured keys reach the Settings window.
+    // Released grabs let the captured keys reach the Settings window. A key
+    // let go meanwhile sends its key-up there, so none is taken as held.
+    heldKeyCode.reset();
     if (!eventTap)
         return;
     eventTap->setEnabled(!suspended);

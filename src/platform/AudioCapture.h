@@ -47,6 +47,7 @@ public:
 class AudioCapture {
 public:
     virtual ~AudioCapture() = default;
-    // Never null; without an input device the stream's format is invalid.
+    // Never null. A stream that knows there is no input device reports an
+    // invalid format; otherwise its start() names what went wrong.
     virtual std::shared_ptr<AudioStream> makeStream() = 0;
 };

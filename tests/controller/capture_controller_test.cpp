@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 int transcribedSampleCount(const LogCapture& log)
@@ -119,6 +121,53 @@ TEST_F(CaptureTest, FailedStartAlertsAndEndsTheRecording)
         "Failed to start audio recording: The audio input device could not be opened.\n\nPlease try again.");
     EXPECT_EQ(alerts->shown[0].buttons, QStringList{"OK"});
     EXPECT_EQ(statusIcon(), "mic.circle");
+}
+
+// A held shortcut is one press: its auto-repeats do not try a failed start
+// again, and a press while the failure is still on screen is logged but not
+// alerted a second time.
+TEST_F(CaptureTest, AFailedStartIsTriedOncePerPressAndAlertedOnceAtATime)
+{
+    constexpr uint16_t keyW = 13;
+    constexpr uint32_t option = 0x80000;
+    const auto startCalls = [this] {
+        int calls = 0;
+        for (const auto& made : capture->streams)
+            calls += made->startCalls;
+        return calls;
+    };
+    capture->nextStartError = "The sound server could not be reached (Connection refused).";
+    auto tap = std::static_pointer_cast<FakeHotkeyTap>(services.hotkeyTap);
+    std::static_pointer_cast<FakeAccessibilityTrust>(services.accessibilityTrust)->trusted = true;
+    controller->setupGlobalHotkey();
+    ASSERT_TRUE(tap->exists());
+    LogCapture log;
+
+    bool pressedAgain = false;
+    alerts->whileShown = [&](const Alert&) {
+        if (std::exchange(pressedAgain, true))
+            return;
+        tap->keyUp(keyW, option);
+        tap->keyDown(keyW, option);
+        Dispatch::drainMainQueue();
+    };
+    for (int repeat = 0; repeat < 20; ++repeat)
+        EXPECT_EQ(tap->keyDown(keyW, option), HotkeyTap::Disposition::swallow);
+    EXPECT_EQ(startCalls(), 1);
+    Dispatch::drainMainQueue();
+    EXPECT_EQ(startCalls(), 2);
+    EXPECT_EQ(alerts->shown.size(), 1u);
+    const QStringList failures = log.systemLines().filter("[AppDelegate] Audio recording could not start: ");
+    ASSERT_EQ(failures.size(), 2);
+    EXPECT_EQ(failures[0],
+        "[AppDelegate] Audio recording could not start: The sound server could not be reached (Connection refused).");
+
+    // Once the alert is closed, the next failure is told again.
+    tap->keyUp(keyW, option);
+    tap->keyDown(keyW, option);
+    Dispatch::drainMainQueue();
+    EXPECT_EQ(alerts->shown.size(), 2u);
+    EXPECT_FALSE(controller->isRecording());
 }
 
 // The level is the RMS of the latest converted buffer alone, x50, capped at

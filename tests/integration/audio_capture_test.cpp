@@ -1,4 +1,4 @@
-#include "platform/audio/QtAudioCapture.h"
+#include "platform/audio/PulseAudioCapture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -37,10 +37,10 @@ bool playTone(const QString& folder, double seconds)
 
 // The private sound server's default source hears what is played into its
 // default sink.
-TEST(QtAudioCapture, DeliversWhatIsPlayedIntoTheMicrophoneOnTheCaptureThread)
+TEST(PulseAudioCapture, DeliversWhatIsPlayedIntoTheMicrophoneOnTheCaptureThread)
 {
     QTemporaryDir folder;
-    QtAudioCapture capture;
+    PulseAudioCapture capture;
     auto stream = capture.makeStream();
     ASSERT_TRUE(stream->format().isValid());
 
@@ -81,9 +81,9 @@ TEST(QtAudioCapture, DeliversWhatIsPlayedIntoTheMicrophoneOnTheCaptureThread)
 }
 
 // Each recording gets a stream of its own; a second one works after the first.
-TEST(QtAudioCapture, AFreshStreamWorksAfterAnEarlierOneIsReleased)
+TEST(PulseAudioCapture, AFreshStreamWorksAfterAnEarlierOneIsReleased)
 {
-    QtAudioCapture capture;
+    PulseAudioCapture capture;
     for (int round = 0; round < 2; ++round) {
         auto stream = capture.makeStream();
         std::atomic<int> calls{0};

@@ -1,6 +1,7 @@
-// One dictation through the whole tool on a private desktop: the shortcut
-// held through XTest, speech played into the virtual microphone, the text
-// pasted into another application and the recording archived.
+// Dictations through the whole tool on a private desktop: the shortcut held
+// through XTest, speech played into the virtual microphone, the text pasted
+// into another application and the recording archived; and what becomes of
+// them when the session's sound server goes away and comes back.
 #include "app/LinuxPlatformServices.h"
 #include "base/NotificationCenter.h"
 #include "controller/AppDelegate.h"
@@ -139,6 +140,66 @@ TEST_F(DictationEndToEnd, HeldShortcutDictatesIntoAnotherApplicationAndArchivesT
     EXPECT_GE(wav.size(), static_cast<qint64>(samples) * 4);
     EXPECT_TRUE(QFileInfo::exists(QDir(RecordingManager::shared().recordingsDirectory()).filePath("metadata.json")));
     EXPECT_TRUE(alerts->shown.empty());
+
+    controller.applicationWillTerminate();
+}
+
+// The sound server goes away during a dictation and comes back later (after
+// a suspend, a crash). What was heard before it went is still transcribed;
+// while it is away, a held shortcut is one failed press, logged with its
+// reason, with one alert that stays up while the key is held; once it is
+// back, the next dictation records from the new server.
+TEST_F(DictationEndToEnd, TheSoundServerGoingAwayAndComingBackCostsNoDictation)
+{
+    QTemporaryDir folder;
+    const QString first = folder.filePath("first.wav");
+    const QString second = folder.filePath("second.wav");
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(first, "the first sentence before the break", 0.5));
+    ASSERT_TRUE(VirtualMicrophone::writeSpeech(second, "the second sentence after the break", 0.5));
+
+    LogCapture log;
+    QStringList announced;
+    NotificationObservation observation("TranscriptionUpdated",
+        [&](const Notification& note) { announced.append(note.userInfo.value("text").toString()); });
+    AppDelegate controller(services);
+    controller.applicationDidFinishLaunching();
+    pumpFor(300);
+
+    VirtualMicrophone::SoundServerRestart soundServer;
+    XTestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isOpen());
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, Patience::reply));
+    ASSERT_TRUE(VirtualMicrophone::play(first));
+    ASSERT_TRUE(soundServer.stop());
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+    ASSERT_TRUE(pumpUntil([&] { return announced.size() == 1; }, Patience::transcription))
+        << log.systemLines().join("\n").toStdString();
+    EXPECT_FALSE(announced[0].trimmed().isEmpty());
+
+    // A modal alert runs an event loop of its own while it is up: here for
+    // the 2 s the key stays held, whose repeats arrive meanwhile.
+    alerts->whileShown = [](const Alert&) { pumpFor(2000); };
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([&] { return !alerts->shown.empty(); }, Patience::reply));
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+    alerts->whileShown = nullptr;
+
+    ASSERT_TRUE(soundServer.start());
+    ASSERT_NO_FATAL_FAILURE(dictate(controller, second));
+    ASSERT_TRUE(pumpUntil([&] { return announced.size() == 2; }, Patience::transcription))
+        << log.systemLines().join("\n").toStdString();
+    EXPECT_FALSE(announced[1].trimmed().isEmpty());
+
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].messageText, "Audio Recording Failed");
+    const QStringList failures = log.systemLines().filter("[AppDelegate] Audio recording could not start: ");
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains("The sound server could not be reached")) << failures[0].toStdString();
 
     controller.applicationWillTerminate();
 }

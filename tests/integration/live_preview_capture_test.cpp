@@ -1,6 +1,6 @@
 #include "base/Dispatch.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/audio/QtAudioCapture.h"
+#include "platform/audio/PulseAudioCapture.h"
 #include "platform/sphinx/PocketSphinxRecognizer.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "recording/RecordingManager.h"
@@ -45,7 +45,7 @@ TEST(LivePreviewCapture, SpokenWordsGivePartialTextFromTheMicrophone)
     PartialCollector collector;
     transcriber.setDelegate(&collector);
 
-    QtAudioCapture capture;
+    PulseAudioCapture capture;
     auto stream = capture.makeStream();
     ASSERT_TRUE(stream->format().isValid());
     stream->installTap([&](const AudioBuffer& buffer) {
@@ -69,7 +69,7 @@ TEST(LivePreviewCapture, RecordingManagerRecordsTheMicrophoneByItself)
 {
     QTemporaryDir folder;
     RecordingManager& manager = RecordingManager::shared();
-    manager.setCaptureServices(std::make_shared<QtAudioCapture>(), std::make_shared<AlwaysAuthorizedMicrophone>());
+    manager.setCaptureServices(std::make_shared<PulseAudioCapture>(), std::make_shared<AlwaysAuthorizedMicrophone>());
     std::optional<RecordingManager::CaptureError> startError;
     bool started = false;
     manager.startRecording([&](const std::optional<RecordingManager::CaptureError>& e) {

@@ -3,6 +3,7 @@
 #include "support/EventLoop.h"
 #include "support/Patience.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -32,6 +33,48 @@ bool play(const QString& wav)
     // after the sink played it.
     pumpFor(300);
     return player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;
+}
+
+namespace {
+
+bool serverAnswers()
+{
+    QProcess client;
+    client.setStandardOutputFile(QProcess::nullDevice());
+    client.setStandardErrorFile(QProcess::nullDevice());
+    client.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    return client.waitForFinished(Patience::reply) && client.exitStatus() == QProcess::NormalExit
+        && client.exitCode() == 0;
+}
+
+} // namespace
+
+SoundServerRestart::~SoundServerRestart()
+{
+    if (server.state() == QProcess::NotRunning)
+        return;
+    server.terminate();
+    if (!server.waitForFinished(Patience::reply))
+        server.kill();
+}
+
+bool SoundServerRestart::stop()
+{
+    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("exit")});
+    return pumpUntil([] { return !serverAnswers(); }, Patience::reply);
+}
+
+bool SoundServerRestart::start()
+{
+    // The test session wrote the configuration its server started with.
+    const QString configuration = QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(QStringLiteral("pulse.pa"));
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(QStringLiteral("pulseaudio"),
+        {"-n", "-F", configuration, "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no"});
+    if (!server.waitForStarted(Patience::reply))
+        return false;
+    return pumpUntil([] { return serverAnswers(); }, Patience::reply);
 }
 
 } // namespace VirtualMicrophone

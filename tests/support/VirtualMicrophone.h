@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 
 // Speech through the test session's virtual microphone: the sound server's
@@ -13,5 +14,24 @@ bool writeSpeech(const QString& wav, const QString& words, double leadSeconds = 
 // Plays `wav` with the event loop running and returns once the sound server
 // has played it all; false when it could not be played.
 bool play(const QString& wav);
+
+// Stops the session's sound server and starts it again, as the desktop's
+// own restart would: same configuration, same address. A server started
+// here ends with this object.
+class SoundServerRestart {
+public:
+    SoundServerRestart() = default;
+    ~SoundServerRestart();
+    SoundServerRestart(const SoundServerRestart&) = delete;
+    SoundServerRestart& operator=(const SoundServerRestart&) = delete;
+
+    // True once the running server has gone and nothing answers.
+    bool stop();
+    // True once the new server answers.
+    bool start();
+
+private:
+    QProcess server;
+};
 
 } // namespace VirtualMicrophone

@@ -42,9 +42,13 @@ HotkeyDecision keyDown(const HotkeyEvent& event, const HotkeyContext& context, c
     if (!action)
         return {};
 
+    // A held shortcut is one press: its repeats start nothing, also when the
+    // press itself could not start a recording, and toggle nothing either.
+    if (context.isAutoRepeat && action->value() != ShortcutAction::quickTranscribeWithWindow)
+        return swallowOnly();
+
     switch (action->value()) {
     case ShortcutAction::quickTranscribe:
-        // Auto-repeats of the held key land here too and start nothing.
         if (context.isRecording)
             return swallowOnly();
         return {HotkeyCommand::startPushToTalk, true, false};

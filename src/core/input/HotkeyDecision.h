@@ -26,6 +26,9 @@ struct HotkeyContext {
     double now = 0; // seconds since 1970
     double lastToggleTime = 0; // 0 lets the first toggle through
     double toggleDebounceInterval = 0.3;
+    // The key went down before and has not come up since: a held key's
+    // auto-repeat, not a new press.
+    bool isAutoRepeat = false;
 };
 
 HotkeyDecision decideHotkeyEvent(

@@ -68,6 +68,13 @@ TEST_F(HotkeyDecisionTest, HeldPushToTalkStartsOnceIgnoresRepeatsAndStopsOnRelea
     const HotkeyDecision release = decide(Type::keyUp, keyW, option);
     EXPECT_EQ(release.command, HotkeyCommand::stopAndTranscribe);
     EXPECT_TRUE(release.swallow);
+
+    // The repeats of a press whose recording never started start nothing,
+    // and a held toggle shortcut toggles once.
+    context.isRecording = false;
+    context.isAutoRepeat = true;
+    expectSwallowedOnly(decide(Type::keyDown, keyW, option));
+    expectSwallowedOnly(decide(Type::keyDown, keyW, option | command));
 }
 
 TEST_F(HotkeyDecisionTest, PushToTalkEndsWhenTheModifierIsLetGoFirst)
