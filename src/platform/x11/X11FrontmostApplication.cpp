@@ -141,12 +141,19 @@ private:
     void run()
     {
         const int xFd = xcb_get_file_descriptor(connection);
+        // Every reply read (in open() and below) may take events off the
+        // socket into xcb's queue, where poll() cannot see them: the queue
+        // is emptied before each sleep, or a change would wait for the next.
+        bool queued = true;
         for (;;) {
-            pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0)
-                continue;
-            if (fds[1].revents != 0)
-                return;
+            if (!queued) {
+                pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+                if (poll(fds, 2, -1) < 0)
+                    continue;
+                if (fds[1].revents != 0)
+                    return;
+            }
+            queued = false;
             bool activeChanged = false;
             bool frameChanged = false;
             while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
@@ -166,8 +173,10 @@ private:
             }
             if (xcb_connection_has_error(connection))
                 return; // the X server went away
-            if (activeChanged || frameChanged)
+            if (activeChanged || frameChanged) {
                 readActiveGeometry();
+                queued = true;
+            }
             if (activeChanged && readActiveProcess())
                 Dispatch::main().async([target = delivery] {
                     const std::shared_ptr<Delivery> current = target.lock();
