@@ -9,7 +9,7 @@
 //   TALLOWIND_SOURCE_DIR=$PWD scripts/with-test-session.sh build/bench/bench_focus_tracking_stall [rounds]
 #include "platform/atspi/AtspiFocusSource.h"
 #include "platform/x11/X11FrontmostApplication.h"
-#include "shell/FocusFieldDetector.h"
+#include "shell/indicator/FocusFieldDetector.h"
 #include "support/EventLoop.h"
 #include "support/PasteTarget.h"
 

@@ -13,11 +13,11 @@
 #include "platform/x11/X11DisplayCheck.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "recording/RecordingManager.h"
-#include "shell/AccessibleWindows.h"
-#include "shell/WindowManager.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/FocusVisibility.h"
 #include "shell/theme/OutlinedIndicatorStyle.h"
+#include "shell/windows/AccessibleWindows.h"
+#include "shell/windows/WindowManager.h"
 
 #include <QApplication>
 #include <QTimer>

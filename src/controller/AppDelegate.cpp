@@ -4,12 +4,12 @@
 #include "platform/HotkeyTap.h"
 
 #include "platform/Updater.h"
-#include "shell/FirstLaunchWindow.h"
-#include "shell/PopoverPanel.h"
-#include "shell/SettingsWindow.h"
-#include "shell/StatusItem.h"
-#include "shell/TaskbarEntries.h"
-#include "shell/WindowManager.h"
+#include "shell/tray/PopoverPanel.h"
+#include "shell/tray/StatusItem.h"
+#include "shell/windows/FirstLaunchWindow.h"
+#include "shell/windows/SettingsWindow.h"
+#include "shell/windows/TaskbarEntries.h"
+#include "shell/windows/WindowManager.h"
 
 #include <QTimer>
 #include <QWidget>

@@ -9,10 +9,10 @@
 #include "popover/PopoverHost.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "settings/ShortcutCaptureHost.h"
-#include "shell/ActivationPolicy.h"
-#include "shell/RecordingIndicatorHost.h"
 #include "shell/ShellHost.h"
-#include "shell/WindowHost.h"
+#include "shell/indicator/RecordingIndicatorHost.h"
+#include "shell/windows/ActivationPolicy.h"
+#include "shell/windows/WindowHost.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,10 +3,10 @@
 #include "controller/AppDelegate.h"
 
 #include "recording/RecordingManager.h"
-#include "shell/FocusFieldDetector.h"
-#include "shell/RecordingIndicatorPanel.h"
-#include "shell/RecordingProgressView.h"
-#include "shell/ScreenInUse.h"
+#include "shell/indicator/FocusFieldDetector.h"
+#include "shell/indicator/RecordingIndicatorPanel.h"
+#include "shell/indicator/RecordingProgressView.h"
+#include "shell/windows/ScreenInUse.h"
 
 namespace {
 

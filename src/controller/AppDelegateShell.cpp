@@ -10,13 +10,13 @@
 #include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "platform/Updater.h"
-#include "shell/FirstLaunchWindow.h"
-#include "shell/PopoverPanel.h"
-#include "shell/PopoverPlacement.h"
-#include "shell/ScreenInUse.h"
-#include "shell/SettingsShortcut.h"
-#include "shell/SettingsWindow.h"
-#include "shell/StatusItem.h"
+#include "shell/tray/PopoverPanel.h"
+#include "shell/tray/PopoverPlacement.h"
+#include "shell/tray/StatusItem.h"
+#include "shell/windows/FirstLaunchWindow.h"
+#include "shell/windows/ScreenInUse.h"
+#include "shell/windows/SettingsShortcut.h"
+#include "shell/windows/SettingsWindow.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings/TaskbarPresence.h"
-#include "shell/ActivationPolicy.h"
+#include "shell/windows/ActivationPolicy.h"
 
 #include <QPointer>
 

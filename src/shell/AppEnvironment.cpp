@@ -4,8 +4,8 @@
 #include "base/Published.h"
 #include "core/speech/ModelManager.h"
 #include "recording/RecordingManager.h"
-#include "shell/ErrorPresentationCoordinator.h"
-#include "shell/WindowManager.h"
+#include "shell/errors/ErrorPresentationCoordinator.h"
+#include "shell/windows/WindowManager.h"
 
 #include <QPointer>
 #include <QWidget>

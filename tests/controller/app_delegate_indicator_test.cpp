@@ -4,9 +4,9 @@
 #include "DictationFixture.h"
 
 #include "platform/HotkeyTap.h"
-#include "shell/IndicatorPlacement.h"
-#include "shell/RecordingIndicatorPanel.h"
-#include "shell/RecordingProgressView.h"
+#include "shell/indicator/IndicatorPlacement.h"
+#include "shell/indicator/RecordingIndicatorPanel.h"
+#include "shell/indicator/RecordingProgressView.h"
 #include "support/FakeFocusSource.h"
 #include "support/FakeFrontmostApplication.h"
 

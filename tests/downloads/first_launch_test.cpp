@@ -2,8 +2,8 @@
 
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
-#include "shell/FirstLaunchWindow.h"
 #include "shell/theme/GlassButton.h"
+#include "shell/windows/FirstLaunchWindow.h"
 #include "support/Patience.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "platform/atspi/AtspiFocusSource.h"
 #include "platform/x11/X11FrontmostApplication.h"
-#include "shell/FocusFieldDetector.h"
+#include "shell/indicator/FocusFieldDetector.h"
 #include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"

@@ -1,6 +1,6 @@
 // The popover panel resized by its edge with the pointer, on a desktop
 // with a window manager: the window manager does the resizing.
-#include "shell/PopoverPanel.h"
+#include "shell/tray/PopoverPanel.h"
 #include "support/EventLoop.h"
 #include "support/ToolRun.h"
 

@@ -1,7 +1,7 @@
 // The tray icon reads the colour of the panel it docks in, so the glyph can
 // be chosen for that panel rather than for the application's scheme.
 #include "platform/qt/QtTrayIcon.h"
-#include "shell/StatusIconArt.h"
+#include "shell/tray/StatusIconArt.h"
 #include "support/EventLoop.h"
 
 #include <QProcess>

@@ -1,8 +1,8 @@
 #include "ThemeFixture.h"
 
-#include "shell/StatusIconArt.h"
 #include "shell/theme/Contrast.h"
 #include "shell/theme/SymbolIcons.h"
+#include "shell/tray/StatusIconArt.h"
 
 #include <QPainter>
 

@@ -11,11 +11,11 @@
 #include "IdleShellHost.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
-#include "shell/FirstLaunchWindow.h"
-#include "shell/PopoverPanel.h"
-#include "shell/SettingsWindow.h"
-#include "shell/StatusMenu.h"
 #include "shell/theme/Appearance.h"
+#include "shell/tray/PopoverPanel.h"
+#include "shell/tray/StatusMenu.h"
+#include "shell/windows/FirstLaunchWindow.h"
+#include "shell/windows/SettingsWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

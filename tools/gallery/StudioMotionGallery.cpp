@@ -10,7 +10,7 @@
 #include "popover/PopoverViewModel.h"
 #include "popover/StudioView.h"
 #include "popover/TranscriptPreview.h"
-#include "shell/PopoverPanel.h"
+#include "shell/tray/PopoverPanel.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,7 +6,6 @@
 //                                    gallery-dark.png into DIR and quits
 //   --solid                          as without a compositing manager
 #include "GalleryPalettes.h"
-#include "shell/StatusIconArt.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/FloatingWindowStyle.h"
 #include "shell/theme/GlassBadge.h"
@@ -17,6 +16,7 @@
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
 #include "shell/theme/VisualEffectView.h"
+#include "shell/tray/StatusIconArt.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,8 +1,0 @@
-#include "shell/ActivationPolicy.h"
-
-#include "base/Published.h"
-
-void ActivationPolicy::setPolicy(Policy value)
-{
-    publish(this, current, value, &ActivationPolicy::policyChanged);
-}
