@@ -8,10 +8,10 @@
 #include "core/config/AppConfig.h"
 #include "recording/RecordingManager.h"
 #include "recording/RecordingsIndex.h"
-#include "settings/RecordingsTab.h"
-#include "settings/RecordingsTableModel.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsViewModel.h"
+#include "settings/recordings/RecordingsTableModel.h"
+#include "settings/tabs/RecordingsTab.h"
 
 #include "ResidentMemory.h"
 

@@ -8,7 +8,7 @@
 #include "platform/PlatformServices.h"
 #include "popover/PopoverHost.h"
 #include "recording/LiveSpeechTranscriber.h"
-#include "settings/ShortcutCaptureHost.h"
+#include "settings/shortcuts/ShortcutCaptureHost.h"
 #include "shell/ShellHost.h"
 #include "shell/indicator/RecordingIndicatorHost.h"
 #include "shell/windows/ActivationPolicy.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/TaskbarPresence.h"
+#include "settings/models/TaskbarPresence.h"
 #include "shell/windows/ActivationPolicy.h"
 
 #include <QPointer>

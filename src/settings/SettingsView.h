@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SettingsTab.h"
+#include "settings/tabs/SettingsTab.h"
 
 #include <QList>
 #include <QWidget>

@@ -3,7 +3,7 @@
 #include "base/Dispatch.h"
 #include "platform/Workspace.h"
 #include "recording/RecordingManager.h"
-#include "settings/RecordingsCatalog.h"
+#include "settings/recordings/RecordingsCatalog.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 
 #include "core/input/KeyboardShortcutManager.h"
 #include "core/speech/ModelManager.h"
-#include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/SettingsView.h"
+#include "settings/shortcuts/KeyboardShortcutCaptureView.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeHotkeyTap.h"

@@ -4,7 +4,7 @@
 #include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
-#include "settings/TaskbarPresence.h"
+#include "settings/models/TaskbarPresence.h"
 #include "shell/theme/Motion.h"
 #include "shell/tray/PopoverPanel.h"
 #include "shell/windows/FirstLaunchWindow.h"

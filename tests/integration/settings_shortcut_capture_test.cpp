@@ -2,10 +2,10 @@
 // the private desktop, then used to dictate.
 #include "core/input/KeyboardShortcutManager.h"
 #include "integration/ControllerOnRealTap.h"
-#include "settings/AdvancedTab.h"
-#include "settings/KeyboardShortcutCaptureView.h"
 #include "settings/SettingsViewModel.h"
-#include "settings/ShortcutCaptureHost.h"
+#include "settings/shortcuts/KeyboardShortcutCaptureView.h"
+#include "settings/shortcuts/ShortcutCaptureHost.h"
+#include "settings/tabs/AdvancedTab.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/PasteTarget.h"
 #include "support/Patience.h"

@@ -4,7 +4,7 @@
 #include "core/config/AppConfig.h"
 #include "recording/RecordingManager.h"
 #include "settings/LibraryFixture.h"
-#include "settings/RecordingsCatalog.h"
+#include "settings/recordings/RecordingsCatalog.h"
 #include "support/FakeWorkspace.h"
 #include "support/Patience.h"
 

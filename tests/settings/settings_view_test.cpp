@@ -2,11 +2,11 @@
 
 #include "gallery/GalleryPalettes.h"
 
-#include "settings/SettingsModelCard.h"
-#include "settings/SettingsModelsTabView.h"
-#include "settings/SettingsTabButton.h"
 #include "settings/SettingsView.h"
 #include "settings/UnsavedSettingsNotice.h"
+#include "settings/tabs/SettingsModelCard.h"
+#include "settings/tabs/SettingsModelsTabView.h"
+#include "settings/tabs/SettingsTabButton.h"
 #include "shell/theme/SymbolIcons.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
-#include "settings/KeyboardShortcutCaptureView.h"
-#include "settings/ShortcutCaptureDecision.h"
-#include "settings/ShortcutCaptureHost.h"
+#include "settings/shortcuts/KeyboardShortcutCaptureView.h"
+#include "settings/shortcuts/ShortcutCaptureDecision.h"
+#include "settings/shortcuts/ShortcutCaptureHost.h"
 
 #include "core/input/KeyboardShortcutManager.h"
 #include "core/input/QtKeyCodes.h"
