@@ -107,15 +107,15 @@ QString PulseAudioStream::connect()
         pa_threaded_mainloop_wait(mainloop);
     }
 
-    const pa_sample_spec spec = sampleSpec();
-    recordStream = pa_stream_new(context, "Dictation", &spec, nullptr);
+    const pa_sample_spec format = sampleSpec();
+    recordStream = pa_stream_new(context, "Dictation", &format, nullptr);
     if (!recordStream)
         return QStringLiteral("The audio input could not be opened (%1).").arg(reason(context));
     pa_stream_set_state_callback(recordStream, streamStateChanged, this);
     pa_stream_set_read_callback(recordStream, readAvailable, this);
     const auto unset = static_cast<uint32_t>(-1);
     const pa_buffer_attr buffering{
-        unset, unset, unset, unset, static_cast<uint32_t>(pa_usec_to_bytes(fragmentInterval, &spec))};
+        unset, unset, unset, unset, static_cast<uint32_t>(pa_usec_to_bytes(fragmentInterval, &format))};
     // No source named: the server's default one.
     if (pa_stream_connect_record(recordStream, nullptr, &buffering, PA_STREAM_ADJUST_LATENCY) < 0)
         return QStringLiteral("The audio input could not be opened (%1).").arg(reason(context));
