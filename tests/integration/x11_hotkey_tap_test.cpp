@@ -1,5 +1,6 @@
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeyCodes.h"
+#include "support/LogCapture.h"
 #include "support/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -115,12 +116,14 @@ TEST_F(X11HotkeyTapTest, ACombinationHeldByAnotherClientIsNamedAndTheOthersWork)
 {
     const std::vector<HotkeyGrab> grabs{{keyW, option}, {keyW, option | X11KeyCodes::flagShift}};
     {
+        LogCapture log;
         ForeignKeyGrab desktopShortcut("w", 8 /* Mod1 */);
         EXPECT_TRUE(createTap(grabs));
         EXPECT_EQ(tap.refusedGrabs(), (std::vector<HotkeyGrab>{{keyW, option}}));
         EXPECT_TRUE(tap.isHeldByAnotherProgram({keyW, option}));
         EXPECT_FALSE(tap.isHeldByAnotherProgram({keyW, option | X11KeyCodes::flagCommand}));
         EXPECT_FALSE(tap.setGrabs(grabs)) << "still held elsewhere";
+        EXPECT_EQ(log.systemLines().filter("(BadAccess)").size(), 1) << "each try again is not logged again";
     }
     EXPECT_FALSE(tap.isHeldByAnotherProgram({keyW, option}));
     EXPECT_TRUE(tap.setGrabs(grabs)) << "the same set again takes it once it is free";

@@ -251,6 +251,9 @@ private:
             if (!grabOne(std::move(held)))
                 outcome.refused.push_back(grab);
         }
+        // The grabs are tried again with every change of the set (each
+        // recording adds and drops Escape): a refusal is logged once.
+        reportedRefusals = outcome.refused;
         return outcome;
     }
 
@@ -269,10 +272,12 @@ private:
         checkedDisplay = nullptr;
 
         if (grabRefused) {
-            Log::system(QStringLiteral("[X11HotkeyTap] The X server refused the grab of key %1 with modifier mask "
-                                       "0x%2 (BadAccess): another program holds it")
-                            .arg(QString::fromLatin1(XKeysymToString(XkbKeycodeToKeysym(xDisplay, held.keyCode, 0, 0))))
-                            .arg(held.masks.front(), 0, 16));
+            if (std::find(reportedRefusals.begin(), reportedRefusals.end(), held.grab) == reportedRefusals.end())
+                Log::system(
+                    QStringLiteral("[X11HotkeyTap] The X server refused the grab of key %1 with modifier mask "
+                                   "0x%2 (BadAccess): another program holds it")
+                        .arg(QString::fromLatin1(XKeysymToString(XkbKeycodeToKeysym(xDisplay, held.keyCode, 0, 0))))
+                        .arg(held.masks.front(), 0, 16));
             // Someone else holds (part of) this combination: take none of it.
             release(held);
             XSync(xDisplay, False);
@@ -392,6 +397,7 @@ private:
     std::deque<std::function<void()>> pending;
     std::vector<HotkeyGrab> wanted;
     std::vector<Held> heldGrabs;
+    std::vector<HotkeyGrab> reportedRefusals;
     std::atomic<KeyCode> heldGrabbedKey{0};
     EventSink eventSink;
 };
