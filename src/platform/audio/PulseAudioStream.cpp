@@ -6,6 +6,7 @@
 #include <pulse/error.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
+#include <pulse/timeval.h>
 
 #include <cstring>
 
@@ -28,6 +29,46 @@ void contextStateChanged(pa_context*, void* mainloop)
 {
     wakeWaiter(mainloop);
 }
+
+// A recording starts on the GUI thread: a server that takes the connection
+// but never answers must not hold it up for longer than this.
+constexpr pa_usec_t answerWithin = 3 * PA_USEC_PER_SEC;
+
+// Wakes the waits of connect() once the server has had its time. Made, read
+// and freed with the loop locked.
+class AnswerDeadline {
+public:
+    explicit AnswerDeadline(pa_threaded_mainloop* loop) : mainloop(loop), api(pa_threaded_mainloop_get_api(loop))
+    {
+        timeval at{};
+        pa_timeval_add(pa_gettimeofday(&at), answerWithin);
+        event = api->time_new(api, &at, &AnswerDeadline::reached, this);
+    }
+    ~AnswerDeadline()
+    {
+        if (event)
+            api->time_free(event);
+    }
+    AnswerDeadline(const AnswerDeadline&) = delete;
+    AnswerDeadline& operator=(const AnswerDeadline&) = delete;
+
+    bool hasPassed() const { return passed; }
+
+private:
+    static void reached(pa_mainloop_api*, pa_time_event*, const timeval*, void* self)
+    {
+        auto* deadline = static_cast<AnswerDeadline*>(self);
+        deadline->passed = true;
+        pa_threaded_mainloop_signal(deadline->mainloop, 0);
+    }
+
+    pa_threaded_mainloop* mainloop;
+    pa_mainloop_api* api;
+    pa_time_event* event = nullptr;
+    bool passed = false;
+};
+
+const QString noAnswer = QStringLiteral("The sound server did not answer.");
 
 QString reason(pa_context* context)
 {
@@ -98,12 +139,15 @@ QString PulseAudioStream::connect()
     const QString unreachable = QStringLiteral("The sound server could not be reached (%1).");
     if (pa_context_connect(context, server.isEmpty() ? nullptr : server.constData(), PA_CONTEXT_NOFLAGS, nullptr) < 0)
         return unreachable.arg(reason(context));
+    const AnswerDeadline deadline(mainloop);
     for (;;) {
         const pa_context_state_t state = pa_context_get_state(context);
         if (state == PA_CONTEXT_READY)
             break;
         if (!PA_CONTEXT_IS_GOOD(state))
             return unreachable.arg(reason(context));
+        if (deadline.hasPassed())
+            return noAnswer;
         pa_threaded_mainloop_wait(mainloop);
     }
 
@@ -125,6 +169,8 @@ QString PulseAudioStream::connect()
             return {};
         if (!PA_STREAM_IS_GOOD(state))
             return QStringLiteral("The audio input could not be opened (%1).").arg(reason(context));
+        if (deadline.hasPassed())
+            return noAnswer;
         pa_threaded_mainloop_wait(mainloop);
     }
 }
