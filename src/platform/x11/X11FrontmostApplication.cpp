@@ -173,11 +173,12 @@ private:
             }
             if (xcb_connection_has_error(connection))
                 return; // the X server went away
+            const bool processChanged = activeChanged && readActiveProcess();
             if (activeChanged || frameChanged) {
                 readActiveGeometry();
                 queued = true;
             }
-            if (activeChanged && readActiveProcess())
+            if (processChanged)
                 Dispatch::main().async([target = delivery] {
                     const std::shared_ptr<Delivery> current = target.lock();
                     if (current && current->handler)
@@ -201,10 +202,10 @@ private:
         return changed;
     }
 
+    // Of the window readActiveProcess() last found active.
     void readActiveGeometry()
     {
-        const std::optional<uint32_t> window = cardinalProperty(connection, root, activeWindowAtom, XCB_ATOM_WINDOW);
-        const xcb_window_t active = window.value_or(XCB_WINDOW_NONE);
+        const xcb_window_t active = activeWindow;
         std::optional<ActiveWindowGeometry> read;
         activeFrame = XCB_WINDOW_NONE;
         if (active != XCB_WINDOW_NONE) {
