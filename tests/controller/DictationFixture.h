@@ -23,6 +23,10 @@
 #include <memory>
 #include <vector>
 
+// Alt+W, the default dictation shortcut, as the hotkey tap reports it.
+constexpr uint16_t keyW = 13;
+constexpr uint32_t option = 0x80000;
+
 // A controller on fake desktop services; the test plays the capture thread
 // by handing buffers to the fake stream.
 class DictationTest : public DefaultsTest {

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr uint16_t keyW = 13;
-constexpr uint32_t option = 0x80000;
 constexpr int64_t targetPid = 4242;
 
 FocusedElement fieldAt(uint64_t id, const QRectF& bounds)

@@ -128,8 +128,6 @@ TEST_F(CaptureTest, FailedStartAlertsAndEndsTheRecording)
 // alerted a second time.
 TEST_F(CaptureTest, AFailedStartIsTriedOncePerPressAndAlertedOnceAtATime)
 {
-    constexpr uint16_t keyW = 13;
-    constexpr uint32_t option = 0x80000;
     const auto startCalls = [this] {
         int calls = 0;
         for (const auto& made : capture->streams)

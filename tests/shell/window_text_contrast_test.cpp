@@ -74,6 +74,18 @@ protected:
         }
     }
 
+    // A Settings window open at `tab`, rows asking `capture` when given.
+    std::unique_ptr<QWidget> settingsWindow(SettingsTab tab, ShortcutCaptureHost* capture = nullptr)
+    {
+        auto window = std::make_unique<SettingsWindow>(&host);
+        auto* view = new SettingsView;
+        if (capture)
+            view->viewModel()->setShortcutCaptureHost(capture);
+        view->setSelectedTab(tab);
+        window->setContentWidget(view);
+        return window;
+    }
+
     IdleShellHost host;
 };
 
@@ -115,13 +127,8 @@ TEST_F(WindowTextContrast, PopoverWithItsEmptyTranscript)
 TEST_F(WindowTextContrast, SettingsOnEveryTab)
 {
     for (const SettingsTab tab : SettingsTabs::allCases())
-        expectLegible(QStringLiteral("settings-") + SettingsTabs::rawValue(tab), [&, tab] {
-            auto window = std::make_unique<SettingsWindow>(&host);
-            auto* view = new SettingsView;
-            view->setSelectedTab(tab);
-            window->setContentWidget(view);
-            return window;
-        });
+        expectLegible(
+            QStringLiteral("settings-") + SettingsTabs::rawValue(tab), [&, tab] { return settingsWindow(tab); });
 }
 
 TEST_F(WindowTextContrast, SettingsSayingTheyCouldNotBeSaved)
@@ -129,13 +136,9 @@ TEST_F(WindowTextContrast, SettingsSayingTheyCouldNotBeSaved)
     UnwritableSettings refused;
     Defaults::setValue("Dictionary", QStringList{"Tallowind"});
     ASSERT_FALSE(Defaults::unsavedReason().isEmpty());
-    expectLegible(QStringLiteral("settings-unsaved"), [&] {
-        auto window = std::make_unique<SettingsWindow>(&host);
-        auto* view = new SettingsView;
-        view->setSelectedTab(SettingsTab::dictionary);
-        window->setContentWidget(view);
-        return window;
-    });
+    expectLegible(
+        QStringLiteral("settings-unsaved"), [&] { return settingsWindow(SettingsTab::dictionary); },
+        QStringLiteral("Settings could not be saved"));
 }
 
 // Settings marks the shortcut another program holds, legibly.
@@ -150,15 +153,7 @@ TEST_F(WindowTextContrast, AShortcutTakenByAnotherProgram)
         }
     } taken;
     expectLegible(
-        QStringLiteral("settings-advanced-taken"),
-        [&] {
-            auto window = std::make_unique<SettingsWindow>(&host);
-            auto* view = new SettingsView;
-            view->viewModel()->setShortcutCaptureHost(&taken);
-            view->setSelectedTab(SettingsTab::advanced);
-            window->setContentWidget(view);
-            return window;
-        },
+        QStringLiteral("settings-advanced-taken"), [&] { return settingsWindow(SettingsTab::advanced, &taken); },
         QStringLiteral("Taken by another program"));
 }
 

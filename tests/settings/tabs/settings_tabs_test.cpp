@@ -214,13 +214,15 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
     // The icons name themselves.
     QTableView* table = tab->table();
     const QRect cell = table->visualRect(table->model()->index(0, SettingsRecordingsTabView::actionsColumn));
-    for (const auto action : {RecordingActionsDelegate::Action::reveal, RecordingActionsDelegate::Action::remove}) {
+    const std::pair<RecordingActionsDelegate::Action, QString> tips[] = {
+        {RecordingActionsDelegate::Action::reveal, QStringLiteral("Show in File Manager")},
+        {RecordingActionsDelegate::Action::remove, QStringLiteral("Delete recording")}};
+    for (const auto& [action, tip] : tips) {
         const QPoint at = RecordingActionsDelegate::actionRect(cell, action).center();
         QHelpEvent help(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
         QApplication::sendEvent(table->viewport(), &help);
-        EXPECT_EQ(QToolTip::text(), RecordingActionsDelegate::actionName(action));
+        EXPECT_EQ(QToolTip::text(), tip);
     }
-    EXPECT_EQ(RecordingActionsDelegate::actionName(RecordingActionsDelegate::Action::remove), "Delete recording");
 
     // Trash of row 0 deletes at once, without asking; neither icon touches
     // the selection made for "Delete Selected".
@@ -230,6 +232,7 @@ TEST_F(SettingsTabsTest, RowButtonsAndTheContextMenuActOnRecordings)
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, dateCell(2));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, dateCell(3));
     const QSet<QUuid> chosen = tab->selectedRecordings();
+    ASSERT_EQ(chosen.size(), 2);
     const QString firstPath = model->recordings().first().filePath;
     clickAction(*tab, 0, RecordingActionsDelegate::Action::reveal);
     EXPECT_EQ(workspace->revealed, QStringList{firstPath});
