@@ -13,11 +13,12 @@
 #include "support/XTestKeyboard.h"
 
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 
@@ -47,6 +48,9 @@ protected:
 
     void TearDown() override
     {
+        // The rows resume the shortcuts through their host as they go.
+        tab.reset();
+        model.reset();
         releaseController(controller);
         KeyboardShortcutManager::shared().resetToDefaults();
         DefaultsTest::TearDown();
@@ -67,24 +71,32 @@ protected:
         return started;
     }
 
+    // The Advanced tab, active on screen, its rows capturing through `host`.
+    void showAdvancedTab(ShortcutCaptureHost* host)
+    {
+        model.emplace();
+        model->setShortcutCaptureHost(host);
+        tab.emplace(&*model);
+        tab->resize(670, 540);
+        tab->show();
+        tab->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&*tab));
+    }
+
     XTestKeyboard keyboard;
     std::shared_ptr<X11HotkeyTap> tap = std::make_shared<X11HotkeyTap>();
     std::shared_ptr<FakeAudioCapture> capture = std::make_shared<FakeAudioCapture>();
     std::unique_ptr<AppDelegate> controller;
+    TapSuspender suspender{tap};
+    std::optional<SettingsViewModel> model;
+    std::optional<SettingsAdvancedTabView> tab;
 };
 
 TEST_F(SettingsShortcutCapture, ACapturedShortcutReplacesTheOldOneAtOnce)
 {
-    TapSuspender host(tap);
-    SettingsViewModel model;
-    model.setShortcutCaptureHost(&host);
-    SettingsAdvancedTabView tab(&model);
-    tab.resize(670, 540);
-    tab.show();
-    tab.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    ASSERT_NO_FATAL_FAILURE(showAdvancedTab(&suspender));
 
-    KeyboardShortcutCaptureView* row = tab.shortcutRows().front();
+    KeyboardShortcutCaptureView* row = tab->shortcutRows().front();
     ASSERT_EQ(row->action(), ShortcutAction(ShortcutAction::quickTranscribe));
     QTest::mouseClick(row->captureButton(), Qt::LeftButton);
     ASSERT_TRUE(row->isCapturing());
@@ -114,32 +126,19 @@ TEST_F(SettingsShortcutCapture, ACapturedShortcutReplacesTheOldOneAtOnce)
 }
 
 // Another program has held Alt+W since before the controller started, like
-// a desktop's own shortcut; as many programs do, it took no Num Lock variant.
+// a desktop's own shortcut; as many programs do, it took the Caps Lock
+// variant but no Num Lock one.
 class SettingsShortcutTakenElsewhere : public SettingsShortcutCapture {
 protected:
-    void SetUp() override
-    {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            GTEST_SKIP() << "needs the private test session";
-        holder.start(testToolPath(QStringLiteral("hold_key_grab")), {QStringLiteral("w"), QStringLiteral("8")});
-        ASSERT_TRUE(pumpUntil([this] { return holder.canReadLine(); }, Patience::reply));
-        ASSERT_EQ(holder.readLine().trimmed(), QByteArray("held"));
-        SettingsShortcutCapture::SetUp();
-    }
-
-    void TearDown() override
-    {
-        SettingsShortcutCapture::TearDown();
-        holder.closeWriteChannel();
-        holder.waitForFinished(Patience::reply);
-    }
-
     const std::vector<Alert>& alerts() const
     {
         return std::static_pointer_cast<FakeAlertPresenter>(controller->services().alertPresenter)->shown;
     }
 
-    QProcess holder;
+    // Members, so the grabs are in place before SetUp starts the controller
+    // and stay until the fixture goes. X masks: Mod1 = 8, Lock = 2.
+    ForeignKeyGrab altW{"w", 8};
+    ForeignKeyGrab altCapsW{"w", 8 | 2};
 };
 
 TEST_F(SettingsShortcutTakenElsewhere, TheShortcutIsNamedMarkedAndRefusedWhenCapturedAgain)
@@ -157,16 +156,10 @@ TEST_F(SettingsShortcutTakenElsewhere, TheShortcutIsNamedMarkedAndRefusedWhenCap
     keyboard.tap("Num_Lock");
     ASSERT_TRUE(pumpUntil([this] { return !keyboard.isDown("Num_Lock"); }, Patience::reply));
 
-    SettingsViewModel model;
-    model.setShortcutCaptureHost(controller.get());
-    SettingsAdvancedTabView tab(&model);
-    tab.resize(670, 540);
-    tab.show();
-    tab.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
-    KeyboardShortcutCaptureView* row = tab.shortcutRows().front();
+    ASSERT_NO_FATAL_FAILURE(showAdvancedTab(controller.get()));
+    KeyboardShortcutCaptureView* row = tab->shortcutRows().front();
     EXPECT_TRUE(row->takenLabel()->isVisible());
-    EXPECT_FALSE(tab.shortcutRows().back()->takenLabel()->isVisible());
+    EXPECT_FALSE(tab->shortcutRows().back()->takenLabel()->isVisible());
 
     // With Num Lock on, Alt+W reaches the window, and the server still
     // refuses it: the old shortcut stays, and the user is told again.
