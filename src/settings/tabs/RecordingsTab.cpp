@@ -321,7 +321,7 @@ void SettingsRecordingsTabView::followSelection()
     QString revealName = QStringLiteral("Show in File Manager");
     QString deleteName = QStringLiteral("Delete recording");
     if (!selected.isEmpty()) {
-        const QString which = RecordingsTableModel::dateText(listModel->recordingAt(selected.first().row()).date);
+        const QString which = listModel->dateText(listModel->recordingAt(selected.first().row()).date);
         revealName = QStringLiteral("Show the recording of %1 in File Manager").arg(which);
         deleteName = selected.size() == 1 ? QStringLiteral("Delete the recording of %1").arg(which)
                                           : QStringLiteral("Delete %1 selected recordings").arg(selected.size());
