@@ -184,7 +184,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     connect(listModel, &QAbstractItemModel::rowsRemoved, this, &SettingsRecordingsTabView::followSelection);
 
     menu = new QMenu(this);
-    QAction* reveal = menu->addAction(QStringLiteral("Show in File Manager"));
+    QAction* reveal = menu->addAction(RecordingActionsDelegate::actionName(RecordingActionsDelegate::Action::reveal));
     menu->addSeparator();
     QAction* remove = menu->addAction(QStringLiteral("Delete Selected"));
     connect(reveal, &QAction::triggered, this, &SettingsRecordingsTabView::showSelectedInFileManager);
@@ -318,8 +318,9 @@ void SettingsRecordingsTabView::showRecordings()
 void SettingsRecordingsTabView::followSelection()
 {
     const QModelIndexList selected = rows->selectionModel()->selectedRows(dateColumn);
-    QString revealName = QStringLiteral("Show in File Manager");
-    QString deleteName = QStringLiteral("Delete recording");
+    using Action = RecordingActionsDelegate::Action;
+    QString revealName = RecordingActionsDelegate::actionName(Action::reveal);
+    QString deleteName = RecordingActionsDelegate::actionName(Action::remove);
     if (!selected.isEmpty()) {
         const QString which = listModel->dateText(listModel->recordingAt(selected.first().row()).date);
         revealName = QStringLiteral("Show the recording of %1 in File Manager").arg(which);
