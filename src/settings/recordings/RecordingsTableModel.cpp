@@ -52,14 +52,16 @@ QString timeFormatWithSeconds(const QLocale& locale)
 
 } // namespace
 
-RecordingsTableModel::RecordingsTableModel(QObject* parent) : QAbstractTableModel(parent) { }
-
-QString RecordingsTableModel::dateText(const QDateTime& date)
+RecordingsTableModel::RecordingsTableModel(QObject* parent)
+    : QAbstractTableModel(parent), timeFormat(timeFormatWithSeconds(locale))
 {
-    const QLocale locale;
+}
+
+QString RecordingsTableModel::dateText(const QDateTime& date) const
+{
     const QDateTime local = date.toLocalTime();
     return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(local.time(), timeFormatWithSeconds(locale));
+        + locale.toString(local.time(), timeFormat);
 }
 
 void RecordingsTableModel::setRecordings(const QList<RecordingInfo>& recordings)

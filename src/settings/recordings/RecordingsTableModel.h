@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QLocale>
 
 // The Recordings tab's rows for a view that makes nothing per row. A new
 // list that only drops rows, or only adds them, reaches the view as those
@@ -24,7 +25,7 @@ public:
 
     // The date column's text: the locale's short date, a blank, its short
     // time with seconds.
-    static QString dateText(const QDateTime& date);
+    QString dateText(const QDateTime& date) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -36,4 +37,7 @@ private:
     bool insertNew(const QList<RecordingInfo>& next);
 
     QList<RecordingInfo> list;
+    // Worked out once: the default locale does not change while the app runs.
+    QLocale locale;
+    QString timeFormat;
 };

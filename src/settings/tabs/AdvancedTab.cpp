@@ -221,20 +221,10 @@ void SettingsAdvancedTabView::askToReset()
 {
     if (confirmation)
         return;
-    confirmation = new QMessageBox(QMessageBox::Warning, QStringLiteral("Reset Settings"),
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Reset Settings"),
         QStringLiteral("Are you sure you want to reset all advanced settings to their "
                        "default values?"),
         QMessageBox::NoButton, this);
-    QPushButton* cancel = confirmation->addButton(QMessageBox::Cancel);
-    QPushButton* reset = confirmation->addButton(QStringLiteral("Reset"), QMessageBox::DestructiveRole);
-    confirmation->setDefaultButton(cancel);
-    confirmation->setEscapeButton(cancel);
-    connect(confirmation, &QMessageBox::finished, this, [this, reset] {
-        const bool confirmed = confirmation->clickedButton() == reset;
-        confirmation->deleteLater();
-        confirmation = nullptr;
-        if (confirmed)
-            viewModel->resetToDefaults();
-    });
-    confirmation->open();
+    SettingsTabParts::confirmDestructive(
+        confirmation, box, QStringLiteral("Reset"), [this] { viewModel->resetToDefaults(); });
 }

@@ -3,12 +3,13 @@
 #include "core/input/KeyboardShortcut.h"
 
 #include <QList>
+#include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class QCheckBox;
-class QMessageBox;
 class QPushButton;
 class KeyboardShortcutCaptureView;
 class SettingsViewModel;
@@ -41,5 +42,5 @@ private:
     QList<KeyboardShortcutCaptureView*> rows;
     QPushButton* resetShortcuts = nullptr;
     QPushButton* resetDefaults = nullptr;
-    QMessageBox* confirmation = nullptr;
+    QPointer<QMessageBox> confirmation;
 };

@@ -184,7 +184,7 @@ SettingsRecordingsTabView::SettingsRecordingsTabView(SettingsViewModel* model, Q
     connect(listModel, &QAbstractItemModel::rowsRemoved, this, &SettingsRecordingsTabView::followSelection);
 
     menu = new QMenu(this);
-    QAction* reveal = menu->addAction(QStringLiteral("Show in File Manager"));
+    QAction* reveal = menu->addAction(RecordingActionsDelegate::actionName(RecordingActionsDelegate::Action::reveal));
     menu->addSeparator();
     QAction* remove = menu->addAction(QStringLiteral("Delete Selected"));
     connect(reveal, &QAction::triggered, this, &SettingsRecordingsTabView::showSelectedInFileManager);
@@ -282,46 +282,26 @@ void SettingsRecordingsTabView::askToDeleteSelected()
         return;
     const QString what =
         chosen.size() == 1 ? QStringLiteral("1 recording") : QStringLiteral("%1 recordings").arg(chosen.size());
-    deletion = new QMessageBox(QMessageBox::Warning, QStringLiteral("Delete Recordings"),
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Delete Recordings"),
         QStringLiteral("Are you sure you want to delete %1? This action cannot be undone.").arg(what),
         QMessageBox::NoButton, this);
-    QPushButton* cancel = deletion->addButton(QMessageBox::Cancel);
-    QPushButton* remove = deletion->addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
-    deletion->setDefaultButton(cancel);
-    deletion->setEscapeButton(cancel);
-    connect(deletion, &QMessageBox::finished, this, [this, remove, chosen] {
-        const bool confirmed = deletion->clickedButton() == remove;
-        deletion->deleteLater();
-        deletion = nullptr;
-        if (!confirmed)
-            return;
+    SettingsTabParts::confirmDestructive(deletion, box, QStringLiteral("Delete"), [this, chosen] {
         viewModel->deleteRecordings(chosen);
         rows->clearSelection();
     });
-    deletion->open();
 }
 
 void SettingsRecordingsTabView::askToClearAll()
 {
     if (confirmation)
         return;
-    confirmation = new QMessageBox(QMessageBox::Warning, QStringLiteral("Clear All Recordings"),
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Clear All Recordings"),
         QStringLiteral("Are you sure you want to delete all %1 recordings? This action "
                        "cannot be undone.")
             .arg(viewModel->recordings().size()),
         QMessageBox::NoButton, this);
-    QPushButton* cancel = confirmation->addButton(QMessageBox::Cancel);
-    QPushButton* clear = confirmation->addButton(QStringLiteral("Clear All"), QMessageBox::DestructiveRole);
-    confirmation->setDefaultButton(cancel);
-    confirmation->setEscapeButton(cancel);
-    connect(confirmation, &QMessageBox::finished, this, [this, clear] {
-        const bool confirmed = confirmation->clickedButton() == clear;
-        confirmation->deleteLater();
-        confirmation = nullptr;
-        if (confirmed)
-            viewModel->clearAllRecordings();
-    });
-    confirmation->open();
+    SettingsTabParts::confirmDestructive(
+        confirmation, box, QStringLiteral("Clear All"), [this] { viewModel->clearAllRecordings(); });
 }
 
 void SettingsRecordingsTabView::showRecordings()
@@ -338,10 +318,11 @@ void SettingsRecordingsTabView::showRecordings()
 void SettingsRecordingsTabView::followSelection()
 {
     const QModelIndexList selected = rows->selectionModel()->selectedRows(dateColumn);
-    QString revealName = QStringLiteral("Show in File Manager");
-    QString deleteName = QStringLiteral("Delete recording");
+    using Action = RecordingActionsDelegate::Action;
+    QString revealName = RecordingActionsDelegate::actionName(Action::reveal);
+    QString deleteName = RecordingActionsDelegate::actionName(Action::remove);
     if (!selected.isEmpty()) {
-        const QString which = RecordingsTableModel::dateText(listModel->recordingAt(selected.first().row()).date);
+        const QString which = listModel->dateText(listModel->recordingAt(selected.first().row()).date);
         revealName = QStringLiteral("Show the recording of %1 in File Manager").arg(which);
         deleteName = selected.size() == 1 ? QStringLiteral("Delete the recording of %1").arg(which)
                                           : QStringLiteral("Delete %1 selected recordings").arg(selected.size());

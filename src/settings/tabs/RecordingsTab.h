@@ -3,6 +3,8 @@
 #include "settings/SettingsViewModel.h"
 
 #include <QList>
+#include <QMessageBox>
+#include <QPointer>
 #include <QSet>
 #include <QUuid>
 #include <QWidget>
@@ -10,7 +12,6 @@
 class QCheckBox;
 class QLabel;
 class QMenu;
-class QMessageBox;
 class QPushButton;
 class QStackedWidget;
 class QTableView;
@@ -87,6 +88,6 @@ private:
     QToolButton* revealSelected = nullptr;
     QToolButton* removeSelected = nullptr;
     QMenu* menu = nullptr;
-    QMessageBox* confirmation = nullptr;
-    QMessageBox* deletion = nullptr;
+    QPointer<QMessageBox> confirmation;
+    QPointer<QMessageBox> deletion;
 };

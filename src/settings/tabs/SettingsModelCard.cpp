@@ -3,6 +3,7 @@
 #include "settings/tabs/DownloadProgressBar.h"
 #include "settings/tabs/SettingsAccessibility.h"
 #include "settings/tabs/SettingsStyle.h"
+#include "settings/tabs/SettingsTabParts.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/SymbolIcons.h"
 #include "shell/theme/TallowindTheme.h"
@@ -365,21 +366,12 @@ void SettingsModelCard::showDeleteConfirmation()
 {
     if (confirmation)
         return;
-    auto* alert = new QMessageBox(this);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setWindowTitle(QStringLiteral("Delete Model"));
-    alert->setText(QStringLiteral("Delete Model"));
-    alert->setInformativeText(QStringLiteral("Are you sure you want to delete ") + modelValue.displayName()
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Delete Model"), QStringLiteral("Delete Model"),
+        QMessageBox::NoButton, this);
+    box->setInformativeText(QStringLiteral("Are you sure you want to delete ") + modelValue.displayName()
         + QStringLiteral("? This action cannot be undone."));
-    QPushButton* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    QPushButton* remove = alert->addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
-    alert->setDefaultButton(cancel);
-    alert->setEscapeButton(cancel);
-    connect(alert, &QMessageBox::finished, this, [this, alert, remove] {
-        if (alert->clickedButton() == remove && actions.onDelete)
+    SettingsTabParts::confirmDestructive(confirmation, box, QStringLiteral("Delete"), [this] {
+        if (actions.onDelete)
             actions.onDelete();
     });
-    confirmation = alert;
-    alert->open();
 }

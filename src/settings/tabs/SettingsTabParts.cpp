@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace SettingsTabParts {
@@ -121,6 +122,26 @@ QLabel* headline(const QString& text, QWidget* parent)
     auto* label = new QLabel(text, parent);
     label->setFont(Typography::headline());
     return label;
+}
+
+void confirmDestructive(
+    QPointer<QMessageBox>& slot, QMessageBox* box, const QString& action, std::function<void()> onConfirm)
+{
+    box->setWindowModality(Qt::WindowModal);
+    QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+    QPushButton* confirm = box->addButton(action, QMessageBox::DestructiveRole);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    QObject::connect(
+        box, &QMessageBox::finished, box->parent(), [&slot, box, confirm, onConfirm = std::move(onConfirm)] {
+            const bool confirmed = box->clickedButton() == confirm;
+            box->deleteLater();
+            slot = nullptr;
+            if (confirmed)
+                onConfirm();
+        });
+    slot = box;
+    box->open();
 }
 
 } // namespace SettingsTabParts

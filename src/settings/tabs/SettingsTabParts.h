@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QWidget>
+
+#include <functional>
 
 // Small pieces shared by the Settings tabs.
 namespace SettingsTabParts {
@@ -63,5 +67,13 @@ private:
 };
 
 QLabel* headline(const QString& text, QWidget* parent);
+
+// Makes box, which says what is about to go for good, ask window-modally
+// with Cancel as the default and escape button, so a stray Return or Escape
+// destroys nothing, and one destructive button labelled action; runs
+// onConfirm only when that button was pressed. slot holds the box while it
+// is open.
+void confirmDestructive(
+    QPointer<QMessageBox>& slot, QMessageBox* box, const QString& action, std::function<void()> onConfirm);
 
 } // namespace SettingsTabParts

@@ -78,14 +78,15 @@ TEST(RecordingsTableModel, TheDateShowsTheSecondsInEveryLocale)
     const QDateTime moment(QDate(2026, 12, 7), QTime(22, 7, 9));
     for (const char* name : {"de_DE", "ja_JP", "en_US", "fi_FI", "fr_CA", "ko_KR", "zh_CN"}) {
         QLocale::setDefault(QLocale(QString::fromLatin1(name)));
-        const QString shown = RecordingsTableModel::dateText(moment);
-        EXPECT_NE(shown, RecordingsTableModel::dateText(moment.addSecs(1))) << name << " " << shown.toStdString();
+        const RecordingsTableModel model;
+        const QString shown = model.dateText(moment);
+        EXPECT_NE(shown, model.dateText(moment.addSecs(1))) << name << " " << shown.toStdString();
         EXPECT_TRUE(shown.contains(QLatin1Char('9'))) << name << " " << shown.toStdString();
     }
     QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
-    EXPECT_EQ(RecordingsTableModel::dateText(moment), QStringLiteral("07.12.26 22:07:09"));
+    EXPECT_EQ(RecordingsTableModel().dateText(moment), QStringLiteral("07.12.26 22:07:09"));
     QLocale::setDefault(QLocale(QStringLiteral("ja_JP")));
-    EXPECT_EQ(RecordingsTableModel::dateText(moment), QStringLiteral("2026/12/07 22:07:09"));
+    EXPECT_EQ(RecordingsTableModel().dateText(moment), QStringLiteral("2026/12/07 22:07:09"));
     QLocale::setDefault(before);
 }
 
