@@ -72,7 +72,11 @@ public:
     void applicationDidFinishLaunching();
     void ensureHotkeysSetupIfNeeded();
     void firstLaunchCompleted();
+    // Always lets the loaded model go; the next recording loads the active one.
     void activeModelChanged();
+    // A model chosen (or deleted) in the store: the loaded model stays when
+    // it is still the active one, and goes as above otherwise.
+    void modelChosen();
     void firstModelDownloaded();
     void applicationWillTerminate();
     void recordingStateDidChange(const RecordingState& state) override;
