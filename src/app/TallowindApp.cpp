@@ -28,7 +28,7 @@
 
 namespace {
 
-// The status to end with when another Tallowind runs in this session.
+// The status to end with when another Tallowind runs for this user.
 std::optional<int> endIfAlreadyRunning(SingleInstance& instance)
 {
     switch (instance.claim()) {
@@ -41,12 +41,12 @@ std::optional<int> endIfAlreadyRunning(SingleInstance& instance)
             QStringLiteral("[Tallowind] Cannot tell whether Tallowind already runs: %1").arg(instance.problem()));
         return std::nullopt;
     case SingleInstance::Claim::alreadyRunning:
-        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1); it was asked to "
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs for this user (process %1); it was asked to "
                                    "show itself")
                         .arg(instance.holder()));
         return 0;
     case SingleInstance::Claim::unanswered:
-        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1), but %2")
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs for this user (process %1), but %2")
                         .arg(instance.holder())
                         .arg(instance.problem()));
         return 1;
@@ -71,8 +71,8 @@ int TallowindApp::main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tallowind"));
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Before any file is touched: a second Tallowind in this session would
-    // take the first's downloads and recordings for leftovers.
+    // Before any file is touched: a second Tallowind of this user would take
+    // the first's downloads and recordings for leftovers.
     auto* instance = new SingleInstance(SingleInstance::runtimeFolder(), app);
     if (const std::optional<int> status = endIfAlreadyRunning(*instance)) {
         delete app;

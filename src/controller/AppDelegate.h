@@ -169,7 +169,7 @@ public:
     // Also what the window manager opens Settings through (WindowHost).
     void showSettings() override;
     void showFirstLaunchWindow();
-    // Another start in this session asks the running one to show itself.
+    // Another start by this user asks the running one to show itself.
     void handleSecondStart();
     void windowDidMove(QWidget* window) override;
     void windowWillClose(QWidget* window) override;
