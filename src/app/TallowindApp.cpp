@@ -41,12 +41,12 @@ std::optional<int> endIfAlreadyRunning(SingleInstance& instance)
             QStringLiteral("[Tallowind] Cannot tell whether Tallowind already runs: %1").arg(instance.problem()));
         return std::nullopt;
     case SingleInstance::Claim::alreadyRunning:
-        Log::system(QStringLiteral("[Tallowind] Tallowind already runs for this user (process %1); it was asked to "
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1); it was asked to "
                                    "show itself")
                         .arg(instance.holder()));
         return 0;
     case SingleInstance::Claim::unanswered:
-        Log::system(QStringLiteral("[Tallowind] Tallowind already runs for this user (process %1), but %2")
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1), but %2")
                         .arg(instance.holder())
                         .arg(instance.problem()));
         return 1;

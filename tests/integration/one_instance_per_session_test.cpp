@@ -105,7 +105,7 @@ protected:
         const QString log = QString::fromLocal8Bit(another.readAllStandardError());
         EXPECT_EQ(another.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(another.exitCode(), 0) << log.toStdString();
-        EXPECT_EQ(log.count("Tallowind already runs for this user"), 1) << log.toStdString();
+        EXPECT_EQ(log.count("Tallowind already runs in this session"), 1) << log.toStdString();
     }
 
     QString models() const { return home.filePath("data/Tallowind/Models"); }
