@@ -9,8 +9,10 @@ class QLocalServer;
 class QLocalSocket;
 class QLockFile;
 
-// One Tallowind per desktop session. The first start holds a lock file in
-// the session's runtime folder and listens on a local socket beside it; a
+// One Tallowind per user, not per desktop session: two sessions of one user
+// share the home folder, so a second Tallowind would take the first's
+// downloads and recordings for leftovers. The first start holds a lock file
+// in the user's runtime folder and listens on a local socket beside it; a
 // later start finds the lock held, asks the holder through the socket to
 // show itself, and ends. The lock is the kernel's and names its holder's
 // process, so one left behind by a killed run is stale and taken over.
@@ -18,7 +20,7 @@ class SingleInstance : public QObject {
     Q_OBJECT
 public:
     enum class Claim {
-        // This process is the session's Tallowind.
+        // This process is the user's Tallowind.
         first,
         // Another one runs and was asked to show itself.
         alreadyRunning,

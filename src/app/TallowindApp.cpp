@@ -28,7 +28,7 @@
 
 namespace {
 
-// The status to end with when another Tallowind runs in this session.
+// The status to end with when another Tallowind runs for this user.
 std::optional<int> endIfAlreadyRunning(SingleInstance& instance)
 {
     switch (instance.claim()) {
@@ -71,8 +71,8 @@ int TallowindApp::main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tallowind"));
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Before any file is touched: a second Tallowind in this session would
-    // take the first's downloads and recordings for leftovers.
+    // Before any file is touched: a second Tallowind of this user would take
+    // the first's downloads and recordings for leftovers.
     auto* instance = new SingleInstance(SingleInstance::runtimeFolder(), app);
     if (const std::optional<int> status = endIfAlreadyRunning(*instance)) {
         delete app;

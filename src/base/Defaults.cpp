@@ -172,10 +172,21 @@ void announceChange()
     Dispatch::main().async([] { emit changes().changed(); });
 }
 
+// The window promised that kept changes are saved later; when the way out
+// cannot save them either, they are lost, and the log says which and why.
+void saveBeforeQuitting()
+{
+    if (saveUnsaved())
+        return;
+    Log::out(
+        QStringLiteral("Quitting with settings that could not be saved to %1: %2; lost: %3")
+            .arg(open()->fileName(), SettingsBacklog::reason(), SettingsBacklog::keys().join(QStringLiteral(", "))));
+}
+
 bool saveAtQuit()
 {
     if (const QCoreApplication* app = QCoreApplication::instance())
-        QObject::connect(app, &QCoreApplication::aboutToQuit, &changes(), [] { saveUnsaved(); });
+        QObject::connect(app, &QCoreApplication::aboutToQuit, &changes(), [] { saveBeforeQuitting(); });
     return true;
 }
 

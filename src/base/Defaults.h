@@ -13,7 +13,7 @@
 // ~/.config/Tallowind/Tallowind.json. Every write is synced at once. A write
 // that fails (a full disk) is kept in memory, read back as if it were
 // stored, and written again with the next write, by saveUnsaved() and at
-// quit.
+// quit; what quitting cannot write either is named in the log.
 namespace Defaults {
 
 // Announces that the store was written. The signal is always emitted on the

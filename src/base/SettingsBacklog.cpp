@@ -72,6 +72,15 @@ bool isEmpty()
     return kept.edits.isEmpty() && kept.reason.isEmpty();
 }
 
+QStringList keys()
+{
+    Backlog& kept = backlog();
+    std::lock_guard lock(kept.mutex);
+    QStringList names = kept.edits.keys();
+    names.sort();
+    return names;
+}
+
 QString reason()
 {
     Backlog& kept = backlog();

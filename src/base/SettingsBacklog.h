@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -29,6 +30,8 @@ bool discard();
 // invalid variant for a removed key. Nothing when the key is not kept.
 std::optional<QVariant> lookup(const QString& key);
 bool isEmpty();
+// The keys kept, sorted.
+QStringList keys();
 // Why the kept edits are not on disk; empty while nothing is kept.
 QString reason();
 

@@ -72,7 +72,11 @@ public:
     void applicationDidFinishLaunching();
     void ensureHotkeysSetupIfNeeded();
     void firstLaunchCompleted();
+    // Always lets the loaded model go; the next recording loads the active one.
     void activeModelChanged();
+    // A model chosen (or deleted) in the store: the loaded model stays when
+    // it is still the active one, and goes as above otherwise.
+    void modelChosen();
     void firstModelDownloaded();
     void applicationWillTerminate();
     void recordingStateDidChange(const RecordingState& state) override;
@@ -165,7 +169,7 @@ public:
     // Also what the window manager opens Settings through (WindowHost).
     void showSettings() override;
     void showFirstLaunchWindow();
-    // Another start in this session asks the running one to show itself.
+    // Another start by this user asks the running one to show itself.
     void handleSecondStart();
     void windowDidMove(QWidget* window) override;
     void windowWillClose(QWidget* window) override;

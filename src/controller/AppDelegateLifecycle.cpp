@@ -50,8 +50,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // A model switched or deleted in the store must not stay loaded: the
     // next dictation loads the model the user chose.
     for (const QString& name : {NotificationName::modelDidChange, NotificationName::modelWasDeleted})
-        observations.emplace_back(
-            name, [self](const Notification&) { onMainThread(self, &AppDelegate::activeModelChanged); });
+        observations.emplace_back(name, [self](const Notification&) { onMainThread(self, &AppDelegate::modelChosen); });
 
     setupLiveSpeechTranscriber();
     ownedRecordingStateManager->setDelegate(this);
@@ -79,18 +78,11 @@ void AppDelegate::firstModelDownloaded()
 
 void AppDelegate::activeModelChanged()
 {
-    ModelManager& store = ModelManager::shared();
-    const std::optional<WhisperModel> active = store.activeModel();
-    const QString activePath = active ? store.modelPath(*active) : QString();
     // The next recording loads the then active model. The old bridge is
     // released outside the lock: a running transcription may still hold it.
     std::shared_ptr<WhisperWrapper> previous;
     {
         std::lock_guard lock(modelMutex);
-        // The model chosen again is the one in use: letting it go would make
-        // the next dictation read the whole file anew.
-        if (!activePath.isEmpty() && activePath == modelInUsePath && (whisperWrapper || isLoadingModel.load()))
-            return;
         modelInUsePath.clear();
         previous = std::move(whisperWrapper);
         whisperWrapper.reset();

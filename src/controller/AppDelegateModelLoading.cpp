@@ -72,6 +72,21 @@ void AppDelegate::ensureModelLoaded(std::function<void(bool)> completion)
     });
 }
 
+void AppDelegate::modelChosen()
+{
+    ModelManager& store = ModelManager::shared();
+    const std::optional<WhisperModel> active = store.activeModel();
+    const QString activePath = active ? store.modelPath(*active) : QString();
+    {
+        std::lock_guard lock(modelMutex);
+        // The model chosen again is the one in use: letting it go would make
+        // the next dictation read the whole file anew.
+        if (!activePath.isEmpty() && activePath == modelInUsePath && (whisperWrapper || isLoadingModel.load()))
+            return;
+    }
+    activeModelChanged();
+}
+
 void AppDelegate::performParkedTranscriptions()
 {
     QPointer<AppDelegate> weak(this);

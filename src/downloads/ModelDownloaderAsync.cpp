@@ -34,6 +34,15 @@ TallowindError streamFailure(const TallowindError& error)
     return TallowindError::modelDownloadFailed(error.localizedDescription());
 }
 
+// This downloader names any final status outside 2xx the same way, where the
+// transfer works out a clearer reason for the downloads the user starts.
+TallowindError ownFailure(const TallowindError& error, int status)
+{
+    if (status != 0 && (status < 200 || status > 299))
+        return TallowindError::networkError(QStringLiteral("Invalid response from server"));
+    return error;
+}
+
 // Why a download cannot begin: no address, or no models folder to receive it.
 std::optional<TallowindError> refusalOf(const std::optional<QUrl>& url, const QString& destination)
 {
@@ -139,13 +148,15 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
         [this, id, model, stream, partFile, address = *url](std::optional<TallowindError> error) {
             if (!isRunning(id))
                 return;
+            const ModelFileTransfer& transfer = *jobs.at(id).transfer;
             if (!error) {
-                const ModelFileTransfer& transfer = *jobs.at(id).transfer;
                 stream->yield(ModelDownloadProgress{transfer.bytesWritten(), transfer.totalBytes()});
                 error = placeFile(partFile, model);
             }
             if (error) {
+                // The log keeps the clearer reason.
                 ModelDownloadFailures::log(model, address, *error);
+                error = ownFailure(*error, transfer.statusCode());
                 setStatus(model, ModelDownloadStatus::failed(*error));
                 endJob(id);
                 stream->finish(streamFailure(*error));

@@ -214,11 +214,22 @@ void RecordingManager::listRecordings(ListCompletion completion)
 
 void RecordingManager::deleteRecordings(const QStringList& filenames, RemovalCompletion completion)
 {
+    removeOnArchiveQueue(&RecordingsArchive::deleteRecordings, filenames, std::move(completion));
+}
+
+void RecordingManager::clearRecordings(const QStringList& filenames, RemovalCompletion completion)
+{
+    removeOnArchiveQueue(&RecordingsArchive::clearRecordings, filenames, std::move(completion));
+}
+
+void RecordingManager::removeOnArchiveQueue(
+    QStringList (RecordingsArchive::*removal)(const QStringList&), QStringList filenames, RemovalCompletion completion)
+{
     std::weak_ptr<RecordingsArchive> archive = recordingsArchive;
-    archiveQueue->async([archive, filenames, completion = std::move(completion)] {
+    archiveQueue->async([archive, removal, filenames = std::move(filenames), completion = std::move(completion)] {
         QStringList removed;
         if (std::shared_ptr<RecordingsArchive> strong = archive.lock())
-            removed = strong->deleteRecordings(filenames);
+            removed = ((*strong).*removal)(filenames);
         if (completion)
             onMainThread([completion, removed] { completion(removed); });
     });

@@ -84,11 +84,13 @@ public:
     using ListCompletion =
         std::function<void(const QList<RecordingMetadata>& recordings, quint64 generation, quint64 folderVersion)>;
     void listRecordings(ListCompletion completion);
-    // One batch with one index write, which also drops the entries of files
-    // removed by other means; the completion gets the names asked for whose
-    // files are gone (a file that stays keeps its entry).
+    // One batch with one index write; the completion gets the names asked
+    // for whose files are gone (a file that stays keeps its entry).
     using RemovalCompletion = std::function<void(const QStringList& removed)>;
     void deleteRecordings(const QStringList& filenames, RemovalCompletion completion = {});
+    // "Clear All": the same, and the entries of files removed by other
+    // means go too.
+    void clearRecordings(const QStringList& filenames, RemovalCompletion completion = {});
 
     // Blocks until every save queued so far has finished (used at quit so
     // that no dictation is lost, and by tests).
@@ -136,6 +138,8 @@ private:
     std::optional<CaptureError> startAudioEngine();
     void stopAudioEngine();
     void processAudioBuffer(const AudioBuffer& buffer);
+    void removeOnArchiveQueue(QStringList (RecordingsArchive::*removal)(const QStringList&), QStringList filenames,
+        RemovalCompletion completion);
 
     std::atomic<bool> recordingInProgress{false};
     std::atomic<float> currentAudioLevel{0.0f};

@@ -80,10 +80,13 @@ public:
     // keeps its entries, so the index never loses a recording that is still
     // there. False only then.
     bool deleteRecording(const QString& filename);
-    // The same for many, with one index write, which also drops the entries
-    // whose files were removed by other means. Answers the names asked for
+    // The same for many, with one index write. Answers the names asked for
     // whose files are gone now.
     QStringList deleteRecordings(const QStringList& filenames);
+    // "Clear All" of the listed recordings: deletes them as above and also
+    // forgets the entries whose files were removed by other means, which no
+    // list shows. An entry whose file is still there stays.
+    QStringList clearRecordings(const QStringList& filenames);
     // Removes every indexed file and the index; answers the names removed.
     QStringList deleteAllRecordings();
     int64_t getTotalStorageUsed();
@@ -94,6 +97,10 @@ public:
 
 private:
     enum class Removal { Removed, AlreadyMissing, Failed };
+    enum class Leftovers { Keep, ForgetMissingFiles };
+
+    QStringList removeRecordings(const QStringList& filenames, Leftovers leftovers);
+    bool isSurelyMissing(const QString& filename) const;
 
     QString newRecordingName(const QDateTime& timestamp) const;
     Removal removeRecordingFile(const QString& filename);

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -46,33 +47,52 @@ bool RecordingsArchive::deleteRecording(const QString& filename)
 
 QStringList RecordingsArchive::deleteRecordings(const QStringList& filenames)
 {
+    return removeRecordings(filenames, Leftovers::Keep);
+}
+
+QStringList RecordingsArchive::clearRecordings(const QStringList& filenames)
+{
+    return removeRecordings(filenames, Leftovers::ForgetMissingFiles);
+}
+
+QStringList RecordingsArchive::removeRecordings(const QStringList& filenames, Leftovers leftovers)
+{
     QSet<QString> gone;
     for (const QString& filename : filenames) {
         if (!gone.contains(filename) && removeRecordingFile(filename) != Removal::Failed)
             gone.insert(filename);
     }
-    if (gone.isEmpty())
-        return {};
     const QStringList removed = gone.values();
+    if (gone.isEmpty() && leftovers == Leftovers::Keep)
+        return {};
 
-    // Entries whose files were removed by other means go as well, so that
-    // clearing every listed recording leaves no entry behind. Nothing is
-    // dropped when the folder could not be read.
     const RecordingsIndex::Contents index = loadForRewrite();
-    lookAtFolder();
     QList<qsizetype> kept;
     for (qsizetype i = 0; i < index.entries.size(); ++i) {
         const QString& name = index.entries.at(i).filename;
         if (gone.contains(name))
             continue;
-        if (folderContents.isKnown() && !folderContents.contains(name)) {
+        if (leftovers == Leftovers::ForgetMissingFiles && isSurelyMissing(name)) {
             gone.insert(name);
             continue;
         }
         kept.append(i);
     }
-    rewriteIndex(index, kept, {}, gone.values(), QStringLiteral("Failed to update metadata after deletion: "));
+    // A clear-up that found nothing to drop leaves the index as it is.
+    if (!removed.isEmpty() || kept.size() < index.entries.size())
+        rewriteIndex(index, kept, {}, gone.values(), QStringLiteral("Failed to update metadata after deletion: "));
     return removed;
+}
+
+bool RecordingsArchive::isSurelyMissing(const QString& filename) const
+{
+    // Asked of the file itself, not of the folder's top level: an entry may
+    // name a file below a sub-folder. A file that cannot be looked at (no
+    // permission) may still be there.
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(
+        QFile::encodeName(recordingsDirectory() + QLatin1Char('/') + filename).toStdString(), error);
+    return status.type() == std::filesystem::file_type::not_found;
 }
 
 QStringList RecordingsArchive::deleteAllRecordings()

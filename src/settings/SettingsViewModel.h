@@ -186,6 +186,10 @@ private:
     void loadDictionary();
     void loadRecordings();
     void setRecordingsListed(bool value);
+    // "Clear All" also has the store forget the entries of files removed
+    // by other means, which no row shows.
+    enum class Removal { Named, ClearingAll };
+    void removeRecordings(const QList<RecordingInfo>& recordings, Removal removal);
     bool followsRecordingsCatalog = false;
 
     QStringList words;

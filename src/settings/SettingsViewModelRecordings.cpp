@@ -77,6 +77,11 @@ void SettingsViewModel::deleteRecording(const RecordingInfo& recording)
 
 void SettingsViewModel::deleteRecordings(const QList<RecordingInfo>& recordings)
 {
+    removeRecordings(recordings, Removal::Named);
+}
+
+void SettingsViewModel::removeRecordings(const QList<RecordingInfo>& recordings, Removal removal)
+{
     // Through the store, so that the files and their index entries go
     // together, in one batch.
     QStringList indexedNames;
@@ -90,14 +95,16 @@ void SettingsViewModel::deleteRecordings(const QList<RecordingInfo>& recordings)
             pathsByName.insert(recording.indexedName, recording.filePath);
         }
     }
-    if (!indexedNames.isEmpty()) {
-        RecordingManager::shared().deleteRecordings(indexedNames, [pathsByName](const QStringList& removed) {
-            QStringList paths;
-            for (const QString& name : removed)
-                paths.append(pathsByName.value(name));
-            Dispatch::global(Dispatch::QoS::Utility).async([paths] { removeTextFilesBeside(paths); });
-        });
-    }
+    const auto removeTextFiles = [pathsByName](const QStringList& removed) {
+        QStringList paths;
+        for (const QString& name : removed)
+            paths.append(pathsByName.value(name));
+        Dispatch::global(Dispatch::QoS::Utility).async([paths] { removeTextFilesBeside(paths); });
+    };
+    if (removal == Removal::ClearingAll)
+        RecordingManager::shared().clearRecordings(indexedNames, removeTextFiles);
+    else if (!indexedNames.isEmpty())
+        RecordingManager::shared().deleteRecordings(indexedNames, removeTextFiles);
     if (unindexed.isEmpty())
         return;
     Dispatch::global(Dispatch::QoS::UserInitiated).async([unindexed] {
@@ -114,5 +121,5 @@ void SettingsViewModel::deleteRecordings(const QList<RecordingInfo>& recordings)
 
 void SettingsViewModel::clearAllRecordings()
 {
-    deleteRecordings(recordingRows);
+    removeRecordings(recordingRows, Removal::ClearingAll);
 }

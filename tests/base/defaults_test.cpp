@@ -213,6 +213,17 @@ TEST_F(DefaultsStore, AFullDiskIsNamedAndWhatItRefusedIsWrittenLater)
     EXPECT_TRUE(Defaults::unsavedReason().isEmpty());
     ASSERT_TRUE(pumpUntil([&] { return unsaved.count() >= 2; })) << "announced when it starts and when it ends";
 
+    // Quitting on a still full disk loses them: the log names them, and why.
+    disk.fill();
+    Defaults::setValue("Words", QStringList{"Tallowind", "whisper"});
+    Defaults::remove("Sounds");
+    ASSERT_TRUE(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection));
+    EXPECT_EQ(log.outLines().filter("Quitting").join("\n"),
+        "Quitting with settings that could not be saved to " + path
+            + ": no space left on the device; lost: Sounds, Words");
+    disk.freeSpace();
+    ASSERT_TRUE(Defaults::saveUnsaved());
+
     // Quitting tries once more, with no new change.
     disk.fill();
     Defaults::remove("Language");

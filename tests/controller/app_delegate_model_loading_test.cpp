@@ -1,4 +1,5 @@
 #include "base/Dispatch.h"
+#include "base/NotificationCenter.h"
 #include "controller/AppDelegate.h"
 #include "core/speech/ModelManager.h"
 #include "core/speech/WhisperModelFile.h"
@@ -396,6 +397,7 @@ TEST_F(ModelLoadingTest, ThePopoversChoiceIsTheModelTheNextDictationLoads)
 
 // The checked row of the popover or the selected card in Settings chosen
 // again: the loaded model stays, and a load under way is not begun anew.
+// "ActiveModelChanged" posted in-process is no choice: it always drops it.
 TEST_F(ModelLoadingTest, ChoosingTheModelInUseKeepsItLoaded)
 {
     const WhisperModel inUse = WhisperModel::largeV3TurboQ5;
@@ -443,4 +445,14 @@ TEST_F(ModelLoadingTest, ChoosingTheModelInUseKeepsItLoaded)
 
     EXPECT_EQ(load(), true);
     EXPECT_EQ(log.systemLines().filter(loading).size(), 1) << "never read again";
+
+    // The notification, though, always lets it go, and each time the next
+    // dictation loads the model again.
+    for (int posted = 1; posted <= 2; ++posted) {
+        NotificationCenter::shared().post(QStringLiteral("ActiveModelChanged"));
+        Dispatch::drainMainQueue();
+        EXPECT_FALSE(Access::hasBridge(*appDelegate));
+        EXPECT_EQ(load(), true);
+        EXPECT_EQ(log.systemLines().filter(loading).size(), 1 + posted);
+    }
 }

@@ -373,10 +373,7 @@ TEST_F(TranscriptionTest, ADictationThatFindsNoModelLoadedWaitsForTheNextLoad)
     std::atomic<bool> switched = false;
     const int sink = Log::addSink([&](Log::Stream, const QString& line) {
         // On the main thread, just before the job leaves for its queue.
-        // The choice is let go, as a deleted model's is; the next load
-        // takes the model on disk again.
         if (line.startsWith("[AppDelegate] performTranscription called with ") && !switched.exchange(true)) {
-            ModelManager::shared().setActiveModel(std::nullopt);
             controller->activeModelChanged();
         }
     });

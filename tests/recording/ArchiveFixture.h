@@ -95,7 +95,7 @@ protected:
     {
         QStringList names;
         for (const QString& name : indexNames()) {
-            if (QFileInfo(pathOf(name)).isFile())
+            if (RecordingsArchive::isPlainFileName(name) && QFileInfo(pathOf(name)).isFile())
                 names << name;
         }
         return names;

@@ -28,6 +28,12 @@ TEST_F(ArchiveTest, DeleteRecordingRemovesTheFileAndEveryEntryOfThatName)
     archive->deleteRecording("nope.wav");
     EXPECT_EQ(readFile(indexPath()), before);
     EXPECT_TRUE(log.outLines().isEmpty());
+
+    // Only the name asked for goes, not the entry of a file removed by hand.
+    writeIndex({entry("old.wav", 30, 1), entry("mid.wav", 20, 1), entry("new.wav", 10, 1)});
+    ASSERT_TRUE(QFile::remove(pathOf("old.wav")));
+    archive->deleteRecording("new.wav");
+    EXPECT_EQ(indexNames(), (QStringList{"old.wav", "mid.wav"}));
 }
 
 TEST_F(ArchiveTest, DeleteRecordingWithAnUnreadableIndexKeepsItAside)
@@ -62,9 +68,14 @@ TEST_F(ArchiveTest, DeleteAllRemovesIndexedFilesAndTheIndexOnly)
     EXPECT_EQ(readFile(pathOf(asideCopies().at(0))), "{broken");
 }
 
+// "Clear All" also forgets the entries of files removed by hand, which no
+// row shows, but never one whose file is there (below a sub-folder, say).
 TEST_F(ArchiveTest, ClearingEveryListedRecordingAlsoDropsEntriesOfFilesRemovedByHand)
 {
-    writeIndex({entry("a.wav", 40, 1), entry("b.wav", 30, 1), entry("c.wav", 20, 1), entry("d.wav", 10, 1)});
+    ASSERT_TRUE(QDir(folder).mkdir("kept"));
+    writeFile(pathOf("kept/e.wav"), "audio");
+    writeIndex({entry("a.wav", 40, 1), entry("b.wav", 30, 1), entry("c.wav", 20, 1), entry("d.wav", 10, 1),
+        entry("kept/e.wav", 5, 5)});
     archive->checkIndexAtStart();
     ASSERT_TRUE(QFile::remove(pathOf("b.wav")));
     ASSERT_TRUE(QFile::remove(pathOf("d.wav")));
@@ -72,10 +83,10 @@ TEST_F(ArchiveTest, ClearingEveryListedRecordingAlsoDropsEntriesOfFilesRemovedBy
     const QStringList listed = listedNames();
     ASSERT_EQ(listed, (QStringList{"a.wav", "c.wav"}));
     // Only the names asked for come back: the caller tidies up beside those.
-    QStringList removed = archive->deleteRecordings(listed);
+    QStringList removed = archive->clearRecordings(listed);
     removed.sort();
     EXPECT_EQ(removed, listed);
-    EXPECT_TRUE(indexNames().isEmpty());
+    EXPECT_EQ(indexNames(), QStringList{"kept/e.wav"});
     ASSERT_FALSE(changes.isEmpty());
     QStringList announced = changes.last().removed;
     announced.sort();

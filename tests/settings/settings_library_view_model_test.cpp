@@ -250,7 +250,9 @@ TEST_F(SettingsViewModelTest, ARecordingThatCannotBeRemovedKeepsItsRowAndIndexEn
 TEST_F(SettingsViewModelTest, ClearAllDeletesEveryListedRow)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    writeIndexed({entry("recording_a.wav", now, "a"), entry("recording_b.wav", now.addSecs(-1), "b")});
+    writeIndexed({entry("recording_a.wav", now, "a"), entry("recording_b.wav", now.addSecs(-1), "b"),
+        entry("recording_c.wav", now.addSecs(-2), "c")});
+    QFile::remove(pathOf("recording_c.wav")); // by hand: no row, and its entry goes too
     writeFile(pathOf("x_2020_m.wav"), "RIFF");
     writeFile(pathOf("x_2020_m.txt"), "x");
     SettingsViewModel model;
