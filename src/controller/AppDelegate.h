@@ -212,6 +212,8 @@ private:
     QWidget* makeSettingsContent();
     // The input tap: runs on the capture thread for every captured buffer.
     void handleCapturedBuffer(const AudioBuffer& buffer);
+    // Ends what a recording that failed to start, or broke off, still shows.
+    void abandonFailedRecording();
 
     struct PendingTranscription {
         std::vector<float> audioData;

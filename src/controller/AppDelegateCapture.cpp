@@ -11,6 +11,7 @@
 #include "platform/AudioCapture.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/Workspace.h"
+#include "popover/PopoverViewModel.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "recording/RecordingManager.h"
 
@@ -145,11 +146,7 @@ void AppDelegate::startRecording()
 
     case MicrophoneAuthorization::Restricted:
     case MicrophoneAuthorization::Denied:
-        // The recording that was about to start will not: leave no indicator,
-        // preview or recording state behind.
-        ownedRecordingStateManager->cancelRecording();
-        hideFocusIndicator();
-        stopLiveSpeechStreaming();
+        abandonFailedRecording();
         Dispatch::main().async([weak] {
             if (!weak)
                 return;
@@ -200,9 +197,7 @@ void AppDelegate::startRecording()
             Log::system(QStringLiteral("[AppDelegate] Audio recording could not start: ") + error);
             recordingInProgress = false;
             updateStatusIcon(false, false);
-            ownedRecordingStateManager->cancelRecording();
-            hideFocusIndicator();
-            stopLiveSpeechStreaming();
+            abandonFailedRecording();
             // The next recording asks for a stream of its own.
             stopAudioEngine();
             Dispatch::main().async([weak, error] {
@@ -264,10 +259,7 @@ void AppDelegate::handleAudioConversionError(const QString& message)
         audioEngine->stop();
     }
     updateStatusIcon(false, false);
-    // The recording is over: nothing may keep showing or listening for it.
-    ownedRecordingStateManager->cancelRecording();
-    hideFocusIndicator();
-    stopLiveSpeechStreaming();
+    abandonFailedRecording();
     {
         std::lock_guard lock(audioMutex);
         audioData.clear();
@@ -279,6 +271,17 @@ void AppDelegate::handleAudioConversionError(const QString& message)
     platformServices.alertPresenter->runModal(Alert{QStringLiteral("Audio Recording Error"),
         QStringLiteral("Failed to process audio: ") + message + QStringLiteral("\n\nPlease try recording again."),
         AlertStyle::Warning, {QStringLiteral("OK")}});
+}
+
+void AppDelegate::abandonFailedRecording()
+{
+    // The recording that failed to start or broke off is over: no indicator,
+    // preview, recording state or studio button may keep showing it.
+    ownedRecordingStateManager->cancelRecording();
+    hideFocusIndicator();
+    stopLiveSpeechStreaming();
+    if (popoverViewModel)
+        popoverViewModel->recordingDidFail();
 }
 
 void AppDelegate::showRecordingFailure(const QString& error)

@@ -36,6 +36,11 @@ void PopoverViewModel::setExpanded(bool value)
         current->resizePopoverPanel(value);
 }
 
+void PopoverViewModel::recordingDidFail()
+{
+    emit recordingFailed();
+}
+
 void PopoverViewModel::loadModels()
 {
     ModelManager& store = ModelManager::shared();

@@ -56,6 +56,9 @@ public:
 
     // Publishes the flag and asks the host to resize its panel, on every call.
     void setExpanded(bool value);
+    // The controller ended a recording that nobody asked to stop: its start
+    // failed or its capture broke. A studio recording it was goes idle.
+    void recordingDidFail();
     // Rebuilds the four rows in catalogue order from the model store.
     void loadModels();
     // Makes the row's model the active one. It refuses nothing: keeping
@@ -91,6 +94,7 @@ signals:
     void downloadProgressChanged(const QMap<QString, double>& downloadProgress);
     void dictionaryWordsChanged(const QStringList& dictionaryWords);
     void isExpandedChanged(bool isExpanded);
+    void recordingFailed();
 
 private:
     void setupObservers();

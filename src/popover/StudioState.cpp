@@ -28,6 +28,7 @@ StudioState::StudioState(PopoverViewModel& model, Scheduler scheduler, QObject* 
     }
     timer->setInterval(timerIntervalMs);
     connect(timer, &QTimer::timeout, this, &StudioState::timerDidFire);
+    connect(&viewModel, &PopoverViewModel::recordingFailed, this, &StudioState::recordingDidFail);
 }
 
 void StudioState::setTranscribedText(const QString& value)
@@ -63,6 +64,10 @@ void StudioState::startRecording()
     if (!host)
         return;
     host->startStudioRecording();
+    // A start that failed has already put the studio back to idle: as if it
+    // had never started, it keeps no observer either.
+    if (!recording)
+        return;
     observeTranscripts();
 }
 
@@ -75,6 +80,14 @@ void StudioState::stopRecording()
     PopoverHost* host = viewModel.host();
     if (host && studioWasRecording && host->isCapturing() && host->recordingMode() == RecordingMode::studio)
         host->stopStudioRecording();
+}
+
+void StudioState::recordingDidFail()
+{
+    if (!recording)
+        return;
+    setIsRecording(false);
+    timer->stop();
 }
 
 // Once registered the observer stays: the studio's transcript arrives after

@@ -67,6 +67,9 @@ signals:
     void showCopiedAlertChanged(bool showCopiedAlert);
 
 private:
+    // The controller's recording ended without a stop (a failed start or
+    // capture): back to idle without asking the controller for anything.
+    void recordingDidFail();
     void setIsRecording(bool value);
     void setRecordingTime(double value);
     void setShowCopiedAlert(bool value);

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -191,6 +192,31 @@ TEST_F(AppDelegateHotkeyTest, AShortcutAnotherProgramHoldsIsNamedOnceAndMarkedUn
     KeyboardShortcutManager::shared().updateShortcut(ShortcutAction::quickTranscribe, KeyboardShortcut{14, option});
     EXPECT_FALSE(controller->isShortcutTaken(altW));
     KeyboardShortcutManager::shared().resetToDefaults();
+}
+
+// Settings built before the shortcuts were armed, as at the first launch:
+// its rows read the taken set once the controller has updated it, without
+// the tab being shown again.
+TEST_F(AppDelegateHotkeyTest, SettingsBuiltBeforeArmingMarksATakenShortcutAtOnce)
+{
+    const KeyboardShortcut altW{keyW, option};
+    trust->trusted = true;
+    tap->heldElsewhere = {HotkeyGrab{keyW, option}};
+    controller->applicationDidFinishLaunching();
+    controller->showSettings();
+    ASSERT_FALSE(tap->exists());
+    KeyboardShortcutCaptureView* row = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        for (KeyboardShortcutCaptureView* each : window->findChildren<KeyboardShortcutCaptureView*>())
+            if (each->action() == ShortcutAction(ShortcutAction::quickTranscribe))
+                row = each;
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->takenLabel()->isHidden());
+
+    putModelOnDisk();
+    NotificationCenter::shared().post(QStringLiteral("FirstModelDownloaded"));
+    ASSERT_TRUE(controller->isShortcutTaken(altW));
+    EXPECT_FALSE(row->takenLabel()->isHidden());
 }
 
 TEST_F(AppDelegateHotkeyTest, OpeningThePopoverArmsOnlyOnceAModelExists)

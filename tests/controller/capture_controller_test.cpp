@@ -2,10 +2,15 @@
 
 #include "core/config/AppConfig.h"
 #include "platform/Workspace.h"
+#include "popover/RecordButton.h"
+#include "popover/StudioView.h"
 #include "recording/RecordingManager.h"
+#include "support/FakeTrayIcon.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 #include <utility>
 
@@ -121,6 +126,34 @@ TEST_F(CaptureTest, FailedStartAlertsAndEndsTheRecording)
         "Failed to start audio recording: The audio input device could not be opened.\n\nPlease try again.");
     EXPECT_EQ(alerts->shown[0].buttons, QStringList{"OK"});
     EXPECT_EQ(statusIcon(), "mic.circle");
+}
+
+// The studio's record button after a failed start: idle as if it had never
+// started, so that the next click starts a recording, not a stale stop.
+TEST_F(CaptureTest, AFailedStudioStartLeavesTheStudioIdle)
+{
+    services.trayIcon = std::make_shared<FakeTrayIcon>();
+    controller = std::make_unique<AppDelegate>(services);
+    controller->setupMenuBar();
+    controller->showPopover();
+    StudioView* studio = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (!studio)
+            studio = window->findChild<StudioView*>();
+    ASSERT_NE(studio, nullptr);
+    RecordButton* record = studio->recordButton();
+
+    capture->nextStartError = "The sound server could not be reached (Connection refused).";
+    record->click();
+    EXPECT_FALSE(studio->state().isTimerRunning());
+    EXPECT_FALSE(studio->state().isObservingTranscripts());
+    EXPECT_EQ(studio->centre(), StudioView::Centre::preview);
+    EXPECT_EQ(record->accessibleName(), "Start recording");
+
+    capture->nextStartError.clear();
+    record->click();
+    EXPECT_TRUE(controller->isRecording());
+    EXPECT_EQ(record->accessibleName(), "Stop recording");
 }
 
 // A held shortcut is one press: its auto-repeats do not try a failed start

@@ -11,9 +11,13 @@
 // again, and Settings marks them.
 class TakenShortcuts {
 public:
+    // Posted in-process by the set's owner whenever the set has changed.
+    static inline const QString changedNotification = QStringLiteral("TakenShortcutsChanged");
+
     // Replaces the set; returns the shortcuts in it not announced before.
     QList<KeyboardShortcut> update(const QList<KeyboardShortcut>& taken);
     bool contains(const KeyboardShortcut& shortcut) const { return current.contains(shortcut); }
+    const QList<KeyboardShortcut>& shortcuts() const { return current; }
 
     // What the user is told when `shortcut` is taken, at start-up or when
     // captured in Settings.

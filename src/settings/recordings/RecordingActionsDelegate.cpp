@@ -107,12 +107,16 @@ bool RecordingActionsDelegate::eventFilter(QObject* watched, QEvent* event)
             return false;
         pressedIndex = hit->index;
         pressedAction = hit->action;
+        // A double-click acts once, at its first click. Its second press may
+        // land on another row, moved up under the pointer by a deletion.
+        pressedTwice = type == QEvent::MouseButtonDblClick;
         return true;
     }
     // A release ends the press the view never saw, wherever it lands.
     if (!pressedAction)
         return false;
-    const bool clicked = hit && hit->action == *pressedAction && QPersistentModelIndex(hit->index) == pressedIndex;
+    const bool clicked =
+        !pressedTwice && hit && hit->action == *pressedAction && QPersistentModelIndex(hit->index) == pressedIndex;
     pressedAction.reset();
     pressedIndex = QPersistentModelIndex();
     if (clicked) {

@@ -11,7 +11,8 @@ class QAbstractItemView;
 // Draws a row's two actions, "Show in File Manager" and "Delete recording",
 // as icons in one column of a view and reports clicks on them, so a table
 // of any length holds no widget per row. A click on an icon acts on its row
-// and leaves the view's selection and current row alone.
+// and leaves the view's selection and current row alone; a double-click acts
+// once.
 class RecordingActionsDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -58,4 +59,6 @@ private:
     // The icon a press landed on, clicked when the release lands there too.
     QPersistentModelIndex pressedIndex;
     std::optional<Action> pressedAction;
+    // That press was the second of a double-click, whose release clicks nothing.
+    bool pressedTwice = false;
 };

@@ -1,6 +1,7 @@
 #include "settings/tabs/AdvancedTab.h"
 
 #include "core/input/KeyboardShortcutManager.h"
+#include "core/input/TakenShortcuts.h"
 #include "settings/SettingsViewModel.h"
 #include "settings/shortcuts/KeyboardShortcutCaptureView.h"
 #include "settings/shortcuts/ShortcutCaptureHost.h"
@@ -151,11 +152,16 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
     resetRow->addStretch(1);
     resetRow->addWidget(resetShortcuts);
     shortcuts->addLayout(resetRow);
-    // Every change of the table, from here or elsewhere, shows at once.
-    connect(&manager, &KeyboardShortcutManager::shortcutsChanged, this, [this] {
+    // Every change of the table, from here or elsewhere, shows at once; so
+    // does every change of the shortcuts another program holds, which the
+    // controller may learn only after the rows have heard of the table.
+    const auto refreshRows = [this] {
         for (KeyboardShortcutCaptureView* row : rows)
             row->refresh();
-    });
+    };
+    connect(&manager, &KeyboardShortcutManager::shortcutsChanged, this, refreshRows);
+    takenShortcutsChanges = NotificationObservation(
+        TakenShortcuts::changedNotification, [refreshRows](const Notification&) { refreshRows(); });
     column->addWidget(new SettingsTabParts::Divider(content));
 
     // Voice activity detection.
@@ -213,7 +219,9 @@ SettingsAdvancedTabView::SettingsAdvancedTabView(SettingsViewModel* model, QWidg
 
 SettingsAdvancedTabView::~SettingsAdvancedTabView()
 {
-    // The rows resume the global shortcuts as they go, through the host.
+    // The rows resume the global shortcuts as they go, through the host,
+    // which may then report taken shortcuts to rows already gone.
+    takenShortcutsChanges.reset();
     qDeleteAll(rows);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NotificationCenter.h"
 #include "core/input/KeyboardShortcut.h"
 
 #include <QList>
@@ -43,4 +44,5 @@ private:
     QPushButton* resetShortcuts = nullptr;
     QPushButton* resetDefaults = nullptr;
     QPointer<QMessageBox> confirmation;
+    NotificationObservation takenShortcutsChanges;
 };
