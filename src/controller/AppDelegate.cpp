@@ -1,5 +1,6 @@
 #include "controller/AppDelegate.h"
 
+#include "downloads/ModelDownloads.h"
 #include "platform/AudioCapture.h"
 #include "platform/HotkeyTap.h"
 
@@ -17,6 +18,7 @@
 AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
     : QObject(parent),
       platformServices(std::move(services)),
+      modelDownloads(std::make_shared<ModelDownloads>()),
       ownedRecordingStateManager(std::make_shared<RecordingStateManager>())
 {
     // The update check is started with the controller (see checkForUpdates).

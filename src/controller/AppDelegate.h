@@ -38,6 +38,7 @@ class AudioStream;
 struct AudioBuffer;
 class FocusFieldDetector;
 class FirstLaunchWindow;
+class ModelDownloads;
 class PopoverPanel;
 class SettingsWindow;
 class StatusItem;
@@ -239,6 +240,8 @@ private:
     std::shared_ptr<PopoverViewModel> popoverViewModel;
     QPointer<QObject> popoverEventMonitor;
     QPointer<FirstLaunchWindow> firstLaunchWindow;
+    // The model downloads every window shows, whichever started them.
+    std::shared_ptr<ModelDownloads> modelDownloads;
     // Regular while the Settings or welcome window is open, else accessory.
     std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
     // Applies the policy to the windows; none without the platform service.

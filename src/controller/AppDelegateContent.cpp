@@ -19,5 +19,6 @@ QWidget* AppDelegate::makeSettingsContent()
     auto* view = new SettingsView;
     view->viewModel()->setWorkspace(platformServices.workspace);
     view->viewModel()->setShortcutCaptureHost(this);
+    view->viewModel()->setModelDownloads(modelDownloads);
     return view;
 }

@@ -157,10 +157,12 @@ void AppDelegate::showFirstLaunchWindow()
     // "Continue" arms the dictation; it neither closes the window nor
     // changes the policy.
     QPointer<AppDelegate> self(this);
-    auto* view = new FirstLaunchView([self] {
-        if (self)
-            self->firstLaunchCompleted();
-    });
+    auto* view = new FirstLaunchView(
+        [self] {
+            if (self)
+                self->firstLaunchCompleted();
+        },
+        modelDownloads);
     auto* window = new FirstLaunchWindow(view, this);
     centreOnScreen(window, ScreenInUse::screen(platformServices.frontmostApplication.get()));
     window->present();

@@ -34,7 +34,13 @@ void setInk(QWidget* widget, const QColor& colour)
 } // namespace
 
 FirstLaunchView::FirstLaunchView(std::function<void()> onComplete, QWidget* parent)
-    : QWidget(parent), model(new FirstLaunchViewModel(std::move(onComplete), this))
+    : FirstLaunchView(std::move(onComplete), nullptr, parent)
+{
+}
+
+FirstLaunchView::FirstLaunchView(
+    std::function<void()> onComplete, std::shared_ptr<ModelDownloads> downloads, QWidget* parent)
+    : QWidget(parent), model(new FirstLaunchViewModel(std::move(onComplete), std::move(downloads), this))
 {
     using namespace TallowindTheme;
     setAccessibleName(QStringLiteral("Welcome to tallowind"));

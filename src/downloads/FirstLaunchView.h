@@ -3,8 +3,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class FirstLaunchViewModel;
+class ModelDownloads;
 class GlassButton;
 class QLabel;
 class QProgressBar;
@@ -17,6 +19,9 @@ class FirstLaunchView : public QWidget {
     Q_OBJECT
 public:
     explicit FirstLaunchView(std::function<void()> onComplete, QWidget* parent = nullptr);
+    // Shows the downloads of `downloads`, a running one included.
+    FirstLaunchView(
+        std::function<void()> onComplete, std::shared_ptr<ModelDownloads> downloads, QWidget* parent = nullptr);
 
     FirstLaunchViewModel* viewModel() const { return model; }
 

@@ -2,16 +2,45 @@
 
 #include "base/Dispatch.h"
 #include "base/Published.h"
-#include "downloads/ModelDownloader.h"
+#include "downloads/ModelDownloads.h"
 
 #include <QPointer>
 
-FirstLaunchViewModel::FirstLaunchViewModel(std::function<void()> completion, QObject* parent)
-    : QObject(parent), onComplete(std::move(completion))
+FirstLaunchViewModel::FirstLaunchViewModel(
+    std::function<void()> completion, std::shared_ptr<ModelDownloads> sharedDownloads, QObject* parent)
+    : QObject(parent),
+      downloads(sharedDownloads ? std::move(sharedDownloads) : std::make_shared<ModelDownloads>()),
+      onComplete(std::move(completion))
 {
     stallNotice.setSingleShot(true);
     stallNotice.setInterval(defaultStallNotice);
     connect(&stallNotice, &QTimer::timeout, this, &FirstLaunchViewModel::showWaiting);
+
+    // Only the recommended model's download concerns this window.
+    ModelDownloads* source = downloads.get();
+    connect(source, &ModelDownloads::started, this, [this](WhisperModel which) {
+        if (which == model)
+            downloadDidStart(which);
+    });
+    connect(source, &ModelDownloads::progressed, this,
+        [this](double fraction, qint64 bytesWritten, qint64 totalBytes, WhisperModel which) {
+            if (which == model)
+                downloadDidUpdateProgress(fraction, bytesWritten, totalBytes, which);
+        });
+    connect(source, &ModelDownloads::completed, this, [this](WhisperModel which) {
+        if (which == model)
+            downloadDidComplete(which);
+    });
+    connect(source, &ModelDownloads::failed, this, [this](const TallowindError& error, WhisperModel which) {
+        if (which == model)
+            downloadDidFail(error, which);
+    });
+    connect(source, &ModelDownloads::stopped, this, [this](WhisperModel which) {
+        if (which == model)
+            downloadStopped();
+    });
+    if (downloads->isDownloading(model))
+        showRunning();
 }
 
 void FirstLaunchViewModel::heardFromServer()
@@ -68,14 +97,39 @@ QString FirstLaunchViewModel::downloadButtonTitle() const
 
 void FirstLaunchViewModel::startDownload()
 {
+    if (downloads->isDownloading(model)) {
+        showRunning();
+        return;
+    }
     setIsDownloading(true);
     setDownloadFailed(false);
     setStatusText(QStringLiteral("Connecting..."));
     receivedFigures.clear();
     heardFromServer();
-    downloader = ModelDownloader::create();
-    downloader->setDelegate(this);
-    downloader->downloadModel(model);
+    downloads->start(model);
+}
+
+void FirstLaunchViewModel::showRunning()
+{
+    const std::optional<ModelDownloads::Running> running = downloads->download(model);
+    if (!running)
+        return;
+    setIsDownloading(true);
+    setDownloadComplete(false);
+    setDownloadFailed(false);
+    receivedFigures.clear();
+    if (running->received)
+        showProgress(running->received->progress(), running->received->bytesWritten, running->received->totalBytes);
+    else
+        setStatusText(running->started ? QStringLiteral("Downloading...") : QStringLiteral("Connecting..."));
+    heardFromServer();
+}
+
+void FirstLaunchViewModel::downloadStopped()
+{
+    stallNotice.stop();
+    setIsDownloading(false);
+    setStatusText(QString());
 }
 
 void FirstLaunchViewModel::continueToApp()
@@ -90,60 +144,72 @@ void FirstLaunchViewModel::continueToApp()
         onComplete();
 }
 
+void FirstLaunchViewModel::applyReport(std::function<void()> change)
+{
+    // No download of the model runs: a report from nowhere.
+    if (!downloads->isDownloading(model))
+        return;
+    const quint64 reporting = downloads->round(model);
+    QPointer<FirstLaunchViewModel> self(this);
+    Dispatch::main().async([self, reporting, change = std::move(change)] {
+        if (self && self->downloads->round(self->model) == reporting)
+            change();
+    });
+}
+
+void FirstLaunchViewModel::showProgress(double fraction, qint64 bytesWritten, qint64 totalBytes)
+{
+    setDownloadProgress(fraction);
+    const double written = static_cast<double>(bytesWritten) / 1024 / 1024;
+    // A server that announced no length gets no made-up total.
+    receivedFigures = totalBytes > 0
+        ? QString::asprintf("%.1f MB / %.1f MB", written, static_cast<double>(totalBytes) / 1024 / 1024)
+        : QString::asprintf("%.1f MB", written);
+    setStatusText(QStringLiteral("Downloading... ") + receivedFigures);
+}
+
 // Each report is applied one turn of the main queue later, in the order the
 // reports came.
 void FirstLaunchViewModel::downloadDidStart(WhisperModel)
 {
-    QPointer<FirstLaunchViewModel> self(this);
-    Dispatch::main().async([self] {
-        if (!self)
-            return;
-        self->setStatusText(QStringLiteral("Downloading..."));
-        self->heardFromServer();
+    applyReport([this] {
+        // A download started from another window shows here too.
+        if (!downloading) {
+            setIsDownloading(true);
+            setDownloadComplete(false);
+            setDownloadFailed(false);
+        }
+        setStatusText(QStringLiteral("Downloading..."));
+        heardFromServer();
     });
 }
 
 void FirstLaunchViewModel::downloadDidUpdateProgress(
     double fraction, qint64 bytesWritten, qint64 totalBytes, WhisperModel)
 {
-    QPointer<FirstLaunchViewModel> self(this);
-    Dispatch::main().async([self, fraction, bytesWritten, totalBytes] {
-        if (!self)
-            return;
-        self->setDownloadProgress(fraction);
-        const double written = static_cast<double>(bytesWritten) / 1024 / 1024;
-        // A server that announced no length gets no made-up total.
-        self->receivedFigures = totalBytes > 0
-            ? QString::asprintf("%.1f MB / %.1f MB", written, static_cast<double>(totalBytes) / 1024 / 1024)
-            : QString::asprintf("%.1f MB", written);
-        self->setStatusText(QStringLiteral("Downloading... ") + self->receivedFigures);
-        self->heardFromServer();
+    applyReport([this, fraction, bytesWritten, totalBytes] {
+        showProgress(fraction, bytesWritten, totalBytes);
+        heardFromServer();
     });
 }
 
 void FirstLaunchViewModel::downloadDidComplete(WhisperModel)
 {
-    QPointer<FirstLaunchViewModel> self(this);
-    Dispatch::main().async([self] {
-        if (!self)
-            return;
-        self->stallNotice.stop();
-        self->setIsDownloading(false);
-        self->setDownloadComplete(true);
-        self->setStatusText(QString());
+    applyReport([this] {
+        stallNotice.stop();
+        setIsDownloading(false);
+        setDownloadComplete(true);
+        setStatusText(QString());
     });
 }
 
 void FirstLaunchViewModel::downloadDidFail(const TallowindError& error, WhisperModel)
 {
     const QString reason = error.localizedDescription();
-    QPointer<FirstLaunchViewModel> self(this);
-    Dispatch::main().async([self, reason] {
-        if (!self)
-            return;
-        self->stallNotice.stop();
-        self->setIsDownloading(false);
-        self->setDownloadFailed(true);
-        self->setStatusText(QStringLiteral("Download failed: ") + reason);
+    applyReport([this, reason] {
+        stallNotice.stop();
+        setIsDownloading(false);
+        setDownloadFailed(true);
+        setStatusText(QStringLiteral("Download failed: ") + reason);
     });
 }

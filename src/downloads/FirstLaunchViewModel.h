@@ -11,10 +11,12 @@
 #include <functional>
 #include <memory>
 
-class ModelDownloader;
+class ModelDownloads;
 
 // The welcome window's state: downloads the recommended model and, once it
-// is in place, lets the user continue into the tool. Main thread only.
+// is in place, lets the user continue into the tool. It follows the
+// model's download wherever it was started, so a window opened during one
+// shows it rather than offering a second. Main thread only.
 class FirstLaunchViewModel : public QObject, public ModelDownloadDelegate {
     Q_OBJECT
     Q_PROPERTY(bool isDownloading READ isDownloading WRITE setIsDownloading NOTIFY isDownloadingChanged)
@@ -24,7 +26,9 @@ class FirstLaunchViewModel : public QObject, public ModelDownloadDelegate {
     Q_PROPERTY(QString statusText READ statusText WRITE setStatusText NOTIFY statusTextChanged)
 
 public:
-    explicit FirstLaunchViewModel(std::function<void()> onComplete, QObject* parent = nullptr);
+    // Without `downloads`, the view model keeps downloads of its own.
+    explicit FirstLaunchViewModel(std::function<void()> onComplete, std::shared_ptr<ModelDownloads> downloads = nullptr,
+        QObject* parent = nullptr);
 
     bool isDownloading() const { return downloading; }
     void setIsDownloading(bool value);
@@ -45,7 +49,8 @@ public:
     static constexpr std::chrono::milliseconds defaultStallNotice{5000};
     void setStallNoticeAfter(std::chrono::milliseconds interval) { stallNotice.setInterval(interval); }
 
-    // Starts a fresh download of the recommended model.
+    // Starts a fresh download of the recommended model, or shows the one
+    // that runs already.
     void startDownload();
     // Arms the dictation, on every call.
     void continueToApp();
@@ -70,13 +75,21 @@ private:
     // Each sign of life from the server restarts the stall notice.
     void heardFromServer();
     void showWaiting();
+    // Shows the running download of the model as far as it has come.
+    void showRunning();
+    // Runs `change` one turn of the main queue later, unless the download
+    // reporting now has been stopped or replaced by then.
+    void applyReport(std::function<void()> change);
+    void showProgress(double fraction, qint64 bytesWritten, qint64 totalBytes);
+    // Someone stopped the download: the window offers it again.
+    void downloadStopped();
 
     bool downloading = false;
     double progress = 0.0;
     bool complete = false;
     bool failed = false;
     QString status;
-    std::shared_ptr<ModelDownloader> downloader;
+    std::shared_ptr<ModelDownloads> downloads;
     const WhisperModel model = WhisperModel(WhisperModel::largeV3TurboQ5);
     const std::function<void()> onComplete;
     bool continued = false;

@@ -1,6 +1,11 @@
 #include "settings/SettingsViewModel.h"
 
-SettingsViewModel::SettingsViewModel(QObject* parent) : QObject(parent) { }
+#include "downloads/ModelDownloads.h"
+
+SettingsViewModel::SettingsViewModel(QObject* parent) : QObject(parent)
+{
+    setModelDownloads(std::make_shared<ModelDownloads>());
+}
 
 // Downloads still running keep themselves alive and land their files; they
 // just stop reporting here.

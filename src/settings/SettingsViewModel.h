@@ -3,7 +3,6 @@
 #include "core/config/AppConfig.h"
 #include "core/speech/WhisperModel.h"
 #include "downloads/ModelDownloadDelegate.h"
-#include "downloads/ModelDownloader.h"
 #include "settings/DownloadStatus.h"
 
 #include <QDateTime>
@@ -18,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+class ModelDownloads;
 class ShortcutCaptureHost;
 class Workspace;
 
@@ -26,7 +26,8 @@ using SettingsDownloadStatuses = QHash<WhisperModel, DownloadStatus>;
 
 // The one model behind every tab of the Settings window. It keeps nothing on
 // disk of its own: it reads and writes the model store, the settings store
-// and the downloads it starts. Lives on the main thread.
+// and the model downloads, its own and those started elsewhere. Lives on the
+// main thread.
 class SettingsViewModel : public QObject, public ModelDownloadDelegate {
     Q_OBJECT
 
@@ -94,19 +95,23 @@ public:
 
     // Selects the model and makes it the store's active model.
     virtual void selectModel(WhisperModel model);
-    // Starts a download of the model unless one started here still runs.
+    // Starts a download of the model unless one runs, wherever it was started.
     virtual void downloadModel(WhisperModel model);
-    // Stops the model's running download, if any; the status becomes notDownloaded.
+    // Stops the model's running download, if any, wherever it was started;
+    // the status becomes notDownloaded.
     virtual void cancelDownload(WhisperModel model);
     // Removes the model's file in a later turn of the event loop; the outcome
     // shows as the model's status.
     virtual void deleteModel(WhisperModel model);
-    // Whether a download started here still runs for the model.
-    bool isDownloading(WhisperModel model) const { return downloaders.contains(model); }
+    // Whether a download of the model runs, wherever it was started.
+    bool isDownloading(WhisperModel model) const;
+    // The downloads the cards follow and start; until one is set, the view
+    // model keeps its own. Set before the first loading.
+    void setModelDownloads(std::shared_ptr<ModelDownloads> downloads);
 
-    // Reports of the downloaders started here; each change is applied in a
-    // later turn of the event loop, and only while the reporting download is
-    // still the model's registered one.
+    // Reports of the running downloads; each change is applied in a later
+    // turn of the event loop, and only while the reporting download is
+    // still the model's running one.
     void downloadDidStart(WhisperModel model) override;
     void downloadDidUpdateProgress(
         double progress, qint64 bytesWritten, qint64 totalBytes, WhisperModel model) override;
@@ -173,14 +178,18 @@ signals:
 private:
     void loadModels();
     void setDownloadStatus(WhisperModel model, const DownloadStatus& status);
-    // Runs `change` later on the main thread if the download registered for
-    // the model then is still the one registered now.
+    // Runs `change` later on the main thread unless the download reporting
+    // now has been stopped or replaced by then.
     void applyReport(WhisperModel model, std::function<void()> change);
+    void downloadStopped(WhisperModel model);
+    // Puts the model's running download, if any, on its card unless the card
+    // shows it already; false when none runs.
+    bool showRunningDownload(WhisperModel model);
 
     SettingsModelList modelList;
     std::optional<WhisperModel> selected;
     SettingsDownloadStatuses statuses;
-    QHash<WhisperModel, std::shared_ptr<ModelDownloader>> downloaders;
+    std::shared_ptr<ModelDownloads> downloads;
 
     // Dictionary, recordings, switches and reset
     void loadDictionary();

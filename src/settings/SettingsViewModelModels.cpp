@@ -3,6 +3,7 @@
 #include "base/NotificationCenter.h"
 #include "base/Published.h"
 #include "core/speech/ModelManager.h"
+#include "downloads/ModelDownloads.h"
 
 #include <QPointer>
 
@@ -32,19 +33,46 @@ void SettingsViewModel::setDownloadStatus(WhisperModel model, const DownloadStat
     emit downloadStatusesChanged(statuses);
 }
 
+void SettingsViewModel::setModelDownloads(std::shared_ptr<ModelDownloads> shared)
+{
+    if (downloads)
+        disconnect(downloads.get(), nullptr, this, nullptr);
+    downloads = std::move(shared);
+    ModelDownloads* source = downloads.get();
+    connect(source, &ModelDownloads::started, this, &SettingsViewModel::downloadDidStart);
+    connect(source, &ModelDownloads::progressed, this, &SettingsViewModel::downloadDidUpdateProgress);
+    connect(source, &ModelDownloads::completed, this, &SettingsViewModel::downloadDidComplete);
+    connect(source, &ModelDownloads::failed, this, &SettingsViewModel::downloadDidFail);
+    connect(source, &ModelDownloads::stopped, this, &SettingsViewModel::downloadStopped);
+}
+
+bool SettingsViewModel::isDownloading(WhisperModel model) const
+{
+    return downloads->isDownloading(model);
+}
+
+bool SettingsViewModel::showRunningDownload(WhisperModel model)
+{
+    const std::optional<ModelDownloads::Running> running = downloads->download(model);
+    if (!running)
+        return false;
+    if (!downloadStatus(model).isDownloading()) {
+        const float fraction = running->received ? static_cast<float>(running->received->progress()) : 0.0f;
+        setDownloadStatus(model, DownloadStatus::downloading(fraction));
+    }
+    return true;
+}
+
 void SettingsViewModel::loadModels()
 {
     ModelManager& store = ModelManager::shared();
     setModels(WhisperModel::allCasesRecommendedOrder());
     setSelectedModel(store.activeModel());
     for (WhisperModel model : modelList) {
-        // A download started here has no file yet; showing Download again
-        // would invite a second transfer into the same file.
-        if (downloaders.contains(model)) {
-            if (!downloadStatus(model).isDownloading())
-                setDownloadStatus(model, DownloadStatus::downloading(0.0f));
+        // A running download has no file yet; showing Download again would
+        // invite a second transfer of the same file.
+        if (showRunningDownload(model))
             continue;
-        }
         setDownloadStatus(
             model, store.isModelDownloaded(model) ? DownloadStatus::downloaded() : DownloadStatus::notDownloaded());
     }
@@ -62,21 +90,24 @@ void SettingsViewModel::selectModel(WhisperModel model)
 
 void SettingsViewModel::downloadModel(WhisperModel model)
 {
-    // A second transfer would write into the same file as the running one.
-    if (downloaders.contains(model))
+    // One transfer per model, whoever started it: a second would fetch the
+    // whole file again. The card shows the running one instead.
+    if (showRunningDownload(model))
         return;
-    std::shared_ptr<ModelDownloader> downloader = ModelDownloader::create();
-    downloader->setDelegate(this);
-    downloaders.insert(model, downloader);
     setDownloadStatus(model, DownloadStatus::downloading(0.0f));
-    downloader->downloadModel(model);
+    downloads->start(model);
 }
 
 void SettingsViewModel::cancelDownload(WhisperModel model)
 {
-    if (std::shared_ptr<ModelDownloader> downloader = downloaders.take(model))
-        downloader->cancelDownload();
     setDownloadStatus(model, DownloadStatus::notDownloaded());
+    downloads->stop(model);
+}
+
+void SettingsViewModel::downloadStopped(WhisperModel model)
+{
+    if (downloadStatus(model).isDownloading())
+        setDownloadStatus(model, DownloadStatus::notDownloaded());
 }
 
 void SettingsViewModel::deleteModel(WhisperModel model)
@@ -112,19 +143,16 @@ void SettingsViewModel::deleteModel(WhisperModel model)
 
 void SettingsViewModel::applyReport(WhisperModel model, std::function<void()> change)
 {
-    const std::shared_ptr<ModelDownloader> sender = downloaders.value(model);
-    // No download of this model runs from here (stopped, or never started):
-    // a stopped card must not jump back to a progress bar.
-    if (!sender)
+    // No download of this model runs (stopped, or never started): a stopped
+    // card must not jump back to a progress bar.
+    if (!downloads->isDownloading(model))
         return;
-    const std::weak_ptr<ModelDownloader> expected = sender;
+    const quint64 reporting = downloads->round(model);
     QMetaObject::invokeMethod(
         this,
-        [this, model, expected, change = std::move(change)] {
-            const std::shared_ptr<ModelDownloader> current = downloaders.value(model);
-            if (!current || current != expected.lock())
-                return;
-            change();
+        [this, model, reporting, change = std::move(change)] {
+            if (downloads->round(model) == reporting)
+                change();
         },
         Qt::QueuedConnection);
 }
@@ -144,7 +172,6 @@ void SettingsViewModel::downloadDidComplete(WhisperModel model)
 {
     applyReport(model, [this, model] {
         setDownloadStatus(model, DownloadStatus::downloaded());
-        downloaders.remove(model);
         loadModels();
     });
 }
@@ -152,8 +179,5 @@ void SettingsViewModel::downloadDidComplete(WhisperModel model)
 void SettingsViewModel::downloadDidFail(const TallowindError& error, WhisperModel model)
 {
     const QString text = error.localizedDescription();
-    applyReport(model, [this, model, text] {
-        setDownloadStatus(model, DownloadStatus::error(text));
-        downloaders.remove(model);
-    });
+    applyReport(model, [this, model, text] { setDownloadStatus(model, DownloadStatus::error(text)); });
 }

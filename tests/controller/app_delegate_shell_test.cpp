@@ -4,7 +4,12 @@
 #include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsViewModel.h"
 #include "settings/models/TaskbarPresence.h"
+#include "settings/tabs/SettingsModelCard.h"
+#include "settings/tabs/SettingsModelsTabView.h"
+#include "shell/theme/GlassButton.h"
 #include "shell/theme/Motion.h"
 #include "shell/tray/PopoverPanel.h"
 #include "shell/windows/FirstLaunchWindow.h"
@@ -16,6 +21,7 @@
 #include "support/FakeTaskbarVisibility.h"
 #include "support/FakeTrayIcon.h"
 #include "support/FakeUpdater.h"
+#include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
 #include "support/SettingsReset.h"
 
@@ -23,7 +29,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -385,4 +393,59 @@ TEST_F(AppDelegateShellTest, ContinueArmsTheShortcutsOnceAndLeavesTheWindowOpen)
     view->viewModel()->continueToApp();
     EXPECT_EQ(tap->createCalls, 1) << "a second Continue does nothing";
     EXPECT_TRUE(window->isVisible());
+}
+
+// One transfer of a model, whichever window started it: a welcome window
+// shown again and the Settings card follow it, neither starts another, and
+// the card's stop ends it for both.
+TEST_F(AppDelegateShellTest, ARunningDownloadShowsInEveryWindowAndRunsOnce)
+{
+    const WhisperModel model = WhisperModel::largeV3TurboQ5;
+    const QString path = "/orvandel/whisper.cpp/resolve/main/" + model.fileName();
+    LocalHttpServer server;
+    HttpRoute held;
+    held.generatedSize = 1024 * 1024;
+    held.hold = std::make_shared<std::atomic<bool>>(true);
+    server.setRoute(path, held);
+    qputenv("TALLOWIND_MODEL_BASE_URL", server.baseUrl().toUtf8());
+    const auto welcomeView = [this] {
+        return qobject_cast<FirstLaunchView*>(ShellTestAccess::welcome(*controller)->contentWidget());
+    };
+
+    controller->showFirstLaunchWindow();
+    welcomeView()->downloadButton()->click();
+    // Held after its first 64 KiB.
+    ASSERT_TRUE(pumpUntil([&] { return welcomeView()->viewModel()->downloadProgress() == 0.0625; }));
+    ShellTestAccess::welcome(*controller)->close();
+    settle();
+
+    controller->handleSecondStart();
+    FirstLaunchView* again = welcomeView();
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(again->downloadButton()->isVisibleTo(again));
+    EXPECT_TRUE(again->progressBar()->isVisibleTo(again));
+    EXPECT_GT(again->progressBar()->value(), 0);
+    EXPECT_EQ(again->progressLine()->text(), "Downloading... 0.1 MB / 1.0 MB");
+
+    controller->showSettings();
+    auto* settings = qobject_cast<SettingsView*>(ShellTestAccess::settings(*controller)->contentWidget());
+    ASSERT_NE(settings, nullptr);
+    SettingsModelCard* card = settings->modelsPage()->card(model);
+    ASSERT_NE(card, nullptr);
+    EXPECT_FALSE(card->downloadButton()->isVisibleTo(card));
+    EXPECT_TRUE(card->stopButton()->isVisibleTo(card));
+    EXPECT_GT(card->progressBar()->value(), 0);
+    settings->viewModel()->downloadModel(model);
+    again->viewModel()->startDownload();
+    settle();
+    EXPECT_EQ(server.requestCount(path), 1);
+
+    card->stopButton()->click();
+    settle();
+    EXPECT_TRUE(again->downloadButton()->isVisibleTo(again));
+    EXPECT_FALSE(again->progressBar()->isVisibleTo(again));
+    EXPECT_TRUE(card->downloadButton()->isVisibleTo(card));
+    EXPECT_TRUE(pumpUntil([] { return QDir(ModelManager::shared().modelsDirectory()).isEmpty(); }));
+    *held.hold = false;
+    qunsetenv("TALLOWIND_MODEL_BASE_URL");
 }

@@ -1,7 +1,8 @@
 // Starts of the real binary in one session with one home folder: a second
 // start while the first downloads its first model finds the first, asks it
-// to show itself and ends without touching the download; after the first
-// is killed, the next start runs and answers a start after it.
+// to show itself and ends without touching the download, and a welcome
+// window shown again follows that download; after the first is killed, the
+// next start runs and answers a start after it.
 #include "core/speech/WhisperModel.h"
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
@@ -66,8 +67,7 @@ protected:
         route.chunkSize = 32 * 1024;
         route.chunkDelayMs = 10;
         route.hold = std::make_shared<std::atomic<bool>>(true);
-        server.setRoute(
-            "/orvandel/whisper.cpp/resolve/main/" + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(), route);
+        server.setRoute(modelPath, route);
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         environment.insert("XDG_DATA_HOME", home.filePath("data"));
         environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
@@ -110,6 +110,21 @@ protected:
 
     QString models() const { return home.filePath("data/Tallowind/Models"); }
 
+    // Closes the shown welcome window with its close button, as a user does.
+    void closeWelcomeWindow()
+    {
+        const QStringList ids = run("xdotool", {"search", "--name", "^Welcome to Tallowind$"}).split('\n');
+        for (const QString& id : ids) {
+            const QRect shown = windowGeometry(id);
+            if (shown.width() <= 100)
+                continue;
+            // The button sits 12 pixels in from the top right corner.
+            const QPoint button = shown.topRight() + QPoint(-23, 23);
+            run("xdotool", {"mousemove", QString::number(button.x()), QString::number(button.y()), "click", "1"});
+        }
+        ASSERT_TRUE(pumpUntil([] { return !panelShown("Welcome to Tallowind"); }, Patience::reply));
+    }
+
     QStringList partFiles() const { return QDir(models()).entryList({"*.part"}, QDir::Files); }
 
     QTemporaryDir home;
@@ -118,6 +133,8 @@ protected:
     QProcess third;
     LocalHttpServer server;
     HttpRoute route;
+    const QString modelPath =
+        "/orvandel/whisper.cpp/resolve/main/" + WhisperModel(WhisperModel::largeV3TurboQ5).fileName();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 
@@ -144,11 +161,25 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
     EXPECT_FALSE(partFiles().isEmpty()) << "the second start removed the first's part-file";
     EXPECT_TRUE(panelShown("Welcome to Tallowind"));
 
+    // Closed and asked for again: the new welcome window follows the running
+    // download, so the key that would start one starts no second transfer.
+    closeWelcomeWindow();
+    startAndExpectEnd("after the welcome window was closed");
+    ASSERT_TRUE(pumpUntil(
+        [] {
+            const QString active = run("xdotool", {"getactivewindow"});
+            return !windowGeometry(active).isEmpty()
+                && run("xdotool", {"getwindowname", active}) == "Welcome to Tallowind";
+        },
+        Patience::reply));
+    keyboard.tap("space");
+
     *route.hold = false;
     const QString model = QDir(models()).filePath(WhisperModel(WhisperModel::largeV3TurboQ5).fileName());
     ASSERT_TRUE(pumpUntil([&] { return QFile(model).size() == route.generatedSize; }, Patience::transfer))
         << "the download did not complete";
     EXPECT_TRUE(partFiles().isEmpty());
+    EXPECT_EQ(server.requestCount(modelPath), 1);
     EXPECT_TRUE(pumpUntil([] { return trayIcons() == 1; }, Patience::reply)) << trayIcons() << " tray icons";
 
     // A killed run leaves its lock and socket behind: the next start runs

@@ -1,6 +1,7 @@
 #include "settings/tabs/SettingsModelCard.h"
 
 #include "settings/tabs/DownloadProgressBar.h"
+#include "settings/tabs/LineLimitedLabel.h"
 #include "settings/tabs/SettingsAccessibility.h"
 #include "settings/tabs/SettingsStyle.h"
 #include "settings/tabs/SettingsTabParts.h"
@@ -157,13 +158,10 @@ void SettingsModelCard::buildContent()
     heading->addStretch(1);
     info->addLayout(heading);
 
-    auto* description = new QLabel(modelValue.description(), this);
-    description->setFont(SettingsStyle::font(12));
-    description->setWordWrap(true);
-    // At most two lines.
-    description->setMaximumHeight(2 * QFontMetrics(description->font()).lineSpacing());
-    descriptionLabel = description;
-    info->addWidget(description);
+    // At most two lines, however narrow the progress bar leaves it.
+    descriptionLabel = new LineLimitedLabel(modelValue.description(), 2, this);
+    descriptionLabel->setFont(SettingsStyle::font(12));
+    info->addWidget(descriptionLabel);
 
     // A failed download or deletion says why; the card still offers Download.
     errorLabel = new QLabel(this);

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class LineLimitedLabel;
 class QLabel;
 class QProgressBar;
 class QToolButton;
@@ -54,6 +55,7 @@ public:
     QToolButton* deleteButton() const { return deleteAction; }
     QProgressBar* progressBar() const { return progress; }
     QLabel* errorCaption() const { return errorLabel; }
+    LineLimitedLabel* descriptionText() const { return descriptionLabel; }
     QWidget* selectionIndicator() const;
 
 protected:
@@ -77,7 +79,7 @@ private:
     FadeLevel hover;
 
     QLabel* indicator = nullptr;
-    QLabel* descriptionLabel = nullptr;
+    LineLimitedLabel* descriptionLabel = nullptr;
     QLabel* errorLabel = nullptr;
     QWidget* progressArea = nullptr;
     QProgressBar* progress = nullptr;

@@ -1,10 +1,12 @@
 #include "settings/SettingsFixture.h"
 
+#include "settings/tabs/LineLimitedLabel.h"
 #include "settings/tabs/SettingsModelCard.h"
 #include "settings/tabs/SettingsModelsTabView.h"
 
 #include <QEnterEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -84,6 +86,29 @@ TEST_F(CardTest, EachStatusOffersItsOwnControlsAndTheyHandTheirActionsOn)
     EXPECT_EQ(card->errorCaption()->text(), QStringLiteral("Failed to delete: Model 'Large v3' not found"));
     card->setDownloadStatus(Status::notDownloaded());
     EXPECT_FALSE(card->errorCaption()->isVisibleTo(card.get()));
+}
+
+// Beside the progress bar the description has less room than it needs: it
+// keeps to two whole lines rather than being cut at the top and bottom.
+TEST_F(CardTest, TheDescriptionShowsTwoWholeLinesBesideTheProgressBar)
+{
+    // 640 is a card's width in the Settings window at its default size.
+    for (const int width : {640, 480}) {
+        auto card = makeCard(Status::downloading(0.3f), false, WhisperModel::largeV3TurboQ5);
+        card->resize(width, card->heightForWidth(width));
+        card->layout()->activate();
+        const LineLimitedLabel* text = card->descriptionText();
+        const QStringList lines = text->shownLines();
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_LE(lines.size(), 2) << width;
+        EXPECT_GE(text->height(), lines.size() * text->fontMetrics().lineSpacing()) << width;
+        for (const QString& line : lines)
+            EXPECT_LE(text->fontMetrics().horizontalAdvance(line), text->contentsRect().width()) << width;
+        if (width == 480) {
+            EXPECT_TRUE(lines.last().endsWith(QChar(0x2026))) << "what does not fit is elided";
+        }
+        EXPECT_EQ(text->text(), WhisperModel(WhisperModel::largeV3TurboQ5).description()) << "read whole";
+    }
 }
 
 TEST_F(CardTest, OnlyADownloadedCardCanBeChosen)
