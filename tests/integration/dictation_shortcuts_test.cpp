@@ -95,22 +95,21 @@ TEST_F(DictationShortcutsTest, AHoldEndsAtItsKeysReleaseAcrossAKeyboardMapChange
     keyboard.release("w");
     keyboard.release("Alt_L");
     const bool ended = pumpUntil([this] { return !controller->isRecording(); });
-    const bool paused = tap->isShortcutKeyHeld();
+    const bool insertionWaits = tap->isShortcutKeyHeld();
     const bool closed = pumpUntil([this] { return capture->lastStream()->stopCalls == 1; });
 
     keyboard.press("Alt_L");
     keyboard.press("w");
-    const bool restarted = pumpUntil([this] { return controller->isRecording(); });
+    const bool restarted = pumpUntil([this] { return capture->streams.size() == 2; });
     keyboard.release("w");
     keyboard.release("Alt_L");
     keyboard.setLayout({QStringLiteral("us")});
 
     ASSERT_TRUE(loaded);
     EXPECT_TRUE(ended) << "the release of the held key ends the recording";
-    EXPECT_FALSE(paused) << "text insertion waits while a shortcut key is held";
+    EXPECT_FALSE(insertionWaits);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(restarted) << "the next press is a dictation of its own";
-    EXPECT_EQ(capture->streams.size(), 2u);
 }
 
 } // namespace
