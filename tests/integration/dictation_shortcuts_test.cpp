@@ -83,4 +83,33 @@ TEST_F(DictationShortcutsTest, EscapeCancelsAToggleRecordingAndIsOnlyTakenMeanwh
     EXPECT_TRUE(pumpUntil([this] { return recorder.saw(pressEscape); })) << "Escape is released with the recording";
 }
 
+// A layout switcher loads another keyboard map while push-to-talk is held:
+// in "fr" the "w" key types "z", and the grab moves to the key that types
+// "w" now. The hold still ends at the release of the key that was pressed.
+TEST_F(DictationShortcutsTest, AHoldEndsAtItsKeysReleaseAcrossAKeyboardMapChange)
+{
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([this] { return controller->isRecording(); }));
+    const bool loaded = keyboard.setLayout({QStringLiteral("fr")});
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+    const bool ended = pumpUntil([this] { return !controller->isRecording(); });
+    const bool insertionWaits = tap->isShortcutKeyHeld();
+    const bool closed = pumpUntil([this] { return capture->lastStream()->stopCalls == 1; });
+
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    const bool restarted = pumpUntil([this] { return capture->streams.size() == 2; });
+    keyboard.release("w");
+    keyboard.release("Alt_L");
+    keyboard.setLayout({QStringLiteral("us")});
+
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(ended) << "the release of the held key ends the recording";
+    EXPECT_FALSE(insertionWaits);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(restarted) << "the next press is a dictation of its own";
+}
+
 } // namespace

@@ -27,7 +27,13 @@ XTestKeyboard::~XTestKeyboard()
 void XTestKeyboard::send(const char* key, bool down)
 {
     Display* display = asDisplay(xDisplay);
-    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XStringToKeysym(key)), down ? True : False, CurrentTime);
+    unsigned int code = XKeysymToKeycode(display, XStringToKeysym(key));
+    // A key comes up where it went down, whatever the map says by then.
+    if (down)
+        downKeys[key] = code;
+    else if (const auto pressed = downKeys.find(key); pressed != downKeys.end())
+        code = downKeys.extract(pressed).mapped();
+    XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
     XSync(display, False);
 }
 

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
+#include <string>
 
 // Types on the test display through XTest, on a connection of its own, like
 // the user's keyboard would. Keys are named by their keysym names ("Alt_L",
@@ -38,6 +40,7 @@ public:
 private:
     void send(const char* key, bool down);
     void* xDisplay;
+    std::map<std::string, unsigned int> downKeys; // key name -> key code it went down on
 };
 
 // Another client holding a key grab on the root window, as a desktop's own

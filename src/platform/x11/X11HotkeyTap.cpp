@@ -17,6 +17,7 @@
 #include <deque>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -162,13 +163,23 @@ public:
     // A grabbed key is down: the X server has turned its passive grab into
     // an active one, and every key event, synthesized ones included, comes
     // to us until it is released.
-    bool grabbedKeyHeld() const { return heldGrabbedKey.load() != 0; }
+    bool grabbedKeyHeld() const { return grabbedKeyDown.load(); }
 
 private:
     struct Held {
         HotkeyGrab grab;
         KeyCode keyCode;
         std::vector<unsigned int> masks;
+    };
+
+    // What a key that is down went down as. Its repeats and its release are
+    // reported as that, whatever the keyboard map says by then: a map loaded
+    // while a shortcut is held moves the grab to another key, not the finger.
+    struct PressedKey {
+        KeyCode keyCode = 0;
+        uint16_t code = 0; // the stored encoding
+        std::optional<uint32_t> modifier;
+        bool grabbed = false;
     };
 
     template <typename Work> auto perform(Work work) -> decltype(work())
@@ -330,7 +341,8 @@ private:
         for (const Held& held : heldGrabs)
             release(held);
         heldGrabs.clear();
-        heldGrabbedKey = 0;
+        pressedKeys.clear();
+        grabbedKeyDown = false;
         XSync(xDisplay, False);
     }
 
@@ -348,20 +360,23 @@ private:
             return;
         const XKeyEvent& key = event.xkey;
         const bool pressed = event.type == KeyPress;
-        const auto grabbed = std::find_if(heldGrabs.begin(), heldGrabs.end(),
-            [&](const Held& held) { return held.keyCode == static_cast<KeyCode>(key.keycode); });
-        if (grabbed != heldGrabs.end()) {
-            if (pressed)
-                heldGrabbedKey = grabbed->keyCode;
-            else if (heldGrabbedKey == grabbed->keyCode)
-                heldGrabbedKey = 0;
-        }
-        const KeySym keysym = XkbKeycodeToKeysym(xDisplay, static_cast<KeyCode>(key.keycode), 0, 0);
+        const auto keyCode = static_cast<KeyCode>(key.keycode);
+        const auto down = std::find_if(
+            pressedKeys.begin(), pressedKeys.end(), [&](const PressedKey& held) { return held.keyCode == keyCode; });
+        const std::optional<PressedKey> decoded = down != pressedKeys.end() ? *down : decode(keyCode);
+        if (pressed && down == pressedKeys.end() && decoded)
+            pressedKeys.push_back(*decoded);
+        else if (!pressed && down != pressedKeys.end())
+            pressedKeys.erase(down);
+        grabbedKeyDown =
+            std::any_of(pressedKeys.begin(), pressedKeys.end(), [](const PressedKey& held) { return held.grabbed; });
+        if (!decoded)
+            return; // a key no shortcut can name
+
         // The state bits describe the modifiers just before this event.
         uint32_t flags = X11KeyCodes::modifierFlagsForX11State(key.state);
-
         HotkeyEvent out;
-        if (auto modifier = X11KeyCodes::modifierFlagForKeysym(keysym)) {
+        if (const auto modifier = decoded->modifier) {
             out.type = HotkeyEvent::Type::flagsChanged;
             if (*modifier == X11KeyCodes::flagCapsLock)
                 flags = pressed ? flags ^ *modifier : flags;
@@ -370,6 +385,16 @@ private:
         } else {
             out.type = pressed ? HotkeyEvent::Type::keyDown : HotkeyEvent::Type::keyUp;
         }
+        out.keyCode = decoded->code;
+        out.modifierFlags = flags;
+        eventSink(out);
+    }
+
+    std::optional<PressedKey> decode(KeyCode keyCode) const
+    {
+        const auto grabbed =
+            std::find_if(heldGrabs.begin(), heldGrabs.end(), [&](const Held& held) { return held.keyCode == keyCode; });
+        const KeySym keysym = XkbKeycodeToKeysym(xDisplay, keyCode, 0, 0);
         // A grabbed key is the shortcut's key whatever the active layout
         // makes of it (with Russian active, the "w" key types a Cyrillic
         // letter but is still the key that was grabbed).
@@ -379,12 +404,10 @@ private:
         if (!code)
             code = X11KeyCodes::keyCodeForKeysym(keysym);
         if (!code)
-            code = X11KeyCodes::keyCodeForKeysym(XkbKeycodeToKeysym(xDisplay, static_cast<KeyCode>(key.keycode), 0, 1));
+            code = X11KeyCodes::keyCodeForKeysym(XkbKeycodeToKeysym(xDisplay, keyCode, 0, 1));
         if (!code)
-            return; // a key no shortcut can name
-        out.keyCode = *code;
-        out.modifierFlags = flags;
-        eventSink(out);
+            return std::nullopt;
+        return PressedKey{keyCode, *code, X11KeyCodes::modifierFlagForKeysym(keysym), grabbed != heldGrabs.end()};
     }
 
     Display* xDisplay = nullptr;
@@ -398,7 +421,8 @@ private:
     std::vector<HotkeyGrab> wanted;
     std::vector<Held> heldGrabs;
     std::vector<HotkeyGrab> reportedRefusals;
-    std::atomic<KeyCode> heldGrabbedKey{0};
+    std::vector<PressedKey> pressedKeys;
+    std::atomic<bool> grabbedKeyDown{false};
     EventSink eventSink;
 };
 
