@@ -342,6 +342,7 @@ private:
             release(held);
         heldGrabs.clear();
         pressedKeys.clear();
+        grabbingKey = 0;
         grabbedKeyDown = false;
         XSync(xDisplay, False);
     }
@@ -361,6 +362,11 @@ private:
         const XKeyEvent& key = event.xkey;
         const bool pressed = event.type == KeyPress;
         const auto keyCode = static_cast<KeyCode>(key.keycode);
+        // A press with no grab active is a grabbed key starting one, which
+        // lasts until that key comes up. Keys still noted from an earlier
+        // grab came up elsewhere: their releases were not ours to see.
+        if (pressed && !grabbingKey)
+            pressedKeys.clear();
         const auto down = std::find_if(
             pressedKeys.begin(), pressedKeys.end(), [&](const PressedKey& held) { return held.keyCode == keyCode; });
         const std::optional<PressedKey> decoded = down != pressedKeys.end() ? *down : decode(keyCode);
@@ -368,8 +374,11 @@ private:
             pressedKeys.push_back(*decoded);
         else if (!pressed && down != pressedKeys.end())
             pressedKeys.erase(down);
-        grabbedKeyDown =
-            std::any_of(pressedKeys.begin(), pressedKeys.end(), [](const PressedKey& held) { return held.grabbed; });
+        if (pressed && !grabbingKey && decoded && decoded->grabbed)
+            grabbingKey = keyCode;
+        else if (!pressed && keyCode == grabbingKey)
+            grabbingKey = 0;
+        grabbedKeyDown = grabbingKey != 0;
         if (!decoded)
             return; // a key no shortcut can name
 
@@ -422,6 +431,7 @@ private:
     std::vector<Held> heldGrabs;
     std::vector<HotkeyGrab> reportedRefusals;
     std::vector<PressedKey> pressedKeys;
+    KeyCode grabbingKey = 0;
     std::atomic<bool> grabbedKeyDown{false};
     EventSink eventSink;
 };
