@@ -1,9 +1,9 @@
 #include "settings/tabs/LineLimitedLabel.h"
 
-#include <QPainter>
+#include "shell/TextLines.h"
 
+#include <QPainter>
 #include <QStyle>
-#include <QTextLayout>
 #include <algorithm>
 
 LineLimitedLabel::LineLimitedLabel(const QString& text, int lines, QWidget* parent)
@@ -14,26 +14,7 @@ LineLimitedLabel::LineLimitedLabel(const QString& text, int lines, QWidget* pare
 
 QStringList LineLimitedLabel::linesFor(int width) const
 {
-    const QString whole = text();
-    QStringList lines;
-    if (whole.isEmpty() || width <= 0)
-        return lines;
-    QTextLayout layout(whole, font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (lines.size() == maximumLines - 1) {
-            // The last line allowed takes the rest, shortened to fit.
-            lines << fontMetrics().elidedText(whole.mid(line.textStart()).trimmed(), Qt::ElideRight, width);
-            break;
-        }
-        lines << whole.mid(line.textStart(), line.textLength()).trimmed();
-    }
-    layout.endLayout();
-    return lines;
+    return wrappedLines(text(), font(), width, maximumLines);
 }
 
 int LineLimitedLabel::heightForWidth(int width) const
