@@ -169,6 +169,7 @@ void FirstLaunchView::refresh()
 {
     const bool downloading = model->isDownloading();
     const bool complete = model->downloadComplete();
+    const bool continueAppears = complete && !doneArea->isVisibleTo(this);
     download->setVisible(!downloading && !complete);
     progressArea->setVisible(downloading);
     bar->setValue(static_cast<int>(std::clamp(model->downloadProgress(), 0.0, 1.0) * 1000));
@@ -176,6 +177,12 @@ void FirstLaunchView::refresh()
     doneArea->setVisible(complete);
     failedArea->setVisible(model->downloadFailed());
     failureStatus->setText(model->statusText());
+    // Once the model is in place a key press means "Continue", as it meant
+    // the download before: not the close button, which would end the first
+    // launch unarmed. A hidden proxy would also stop Tab at "Continue".
+    setFocusProxy(complete ? static_cast<QWidget*>(proceed) : download);
+    if (continueAppears)
+        proceed->setFocus(Qt::OtherFocusReason);
     placeCloseButton();
 }
 

@@ -157,9 +157,10 @@ TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
     }
 }
 
-// The first key a user presses in the new window starts the download; it
-// must not land on the close button and end the first launch.
-TEST_F(FirstLaunchTest, TheWindowOpensOnTheDownloadSoTheFirstKeyStartsIt)
+// The first key a user presses in the new window starts the download, the
+// next one continues; neither may land on the close button and end the
+// first launch unarmed.
+TEST_F(FirstLaunchTest, TheFirstKeyStartsTheDownloadAndTheNextContinues)
 {
     serve(model, generated(64 * 1024));
     auto* view = new FirstLaunchView([this] { ++completions; });
@@ -171,7 +172,21 @@ TEST_F(FirstLaunchTest, TheWindowOpensOnTheDownloadSoTheFirstKeyStartsIt)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_TRUE(view->viewModel()->isDownloading());
     EXPECT_TRUE(window && window->isVisible());
-    EXPECT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, Patience::transfer));
+    ASSERT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, Patience::transfer));
+
+    // "Continue" takes the focus as it appears: the next Space continues.
+    EXPECT_EQ(QApplication::focusWidget(), view->continueButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(completions, 1);
+    ASSERT_TRUE(window && window->isVisible());
+
+    // Tab goes round every control there is.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view->closeButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view->continueButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), view->closeButton());
     delete window.data();
 }
 
