@@ -158,9 +158,6 @@ FirstLaunchView::FirstLaunchView(
     setTabOrder(download, proceed);
     setTabOrder(proceed, retry);
     setTabOrder(retry, close);
-    // The window opens on the download: a first Space or Return starts it
-    // rather than closing the window through the close button.
-    setFocusProxy(download);
     restyle();
     refresh();
 }
@@ -177,10 +174,12 @@ void FirstLaunchView::refresh()
     doneArea->setVisible(complete);
     failedArea->setVisible(model->downloadFailed());
     failureStatus->setText(model->statusText());
-    // Once the model is in place a key press means "Continue", as it meant
-    // the download before: not the close button, which would end the first
-    // launch unarmed. A hidden proxy would also stop Tab at "Continue".
-    setFocusProxy(complete ? static_cast<QWidget*>(proceed) : download);
+    // A focus given to the window lands on the state's action, so that a
+    // first Space or Return starts the download, and continues once the model
+    // is in place, rather than closing the window unarmed. During the
+    // download the close button is all there is: a hidden proxy would leave
+    // the window without a focus and stop Tab.
+    setFocusProxy(complete ? static_cast<QWidget*>(proceed) : downloading ? static_cast<QWidget*>(close) : download);
     if (continueAppears)
         proceed->setFocus(Qt::OtherFocusReason);
     placeCloseButton();

@@ -2,6 +2,7 @@
 
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
+#include "downloads/ModelDownloads.h"
 #include "shell/theme/GlassButton.h"
 #include "shell/windows/FirstLaunchWindow.h"
 #include "support/Patience.h"
@@ -163,7 +164,8 @@ TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
 TEST_F(FirstLaunchTest, TheFirstKeyStartsTheDownloadAndTheNextContinues)
 {
     serve(model, generated(64 * 1024));
-    auto* view = new FirstLaunchView([this] { ++completions; });
+    const auto downloads = std::make_shared<ModelDownloads>();
+    auto* view = new FirstLaunchView([this] { ++completions; }, downloads);
     QPointer<FirstLaunchWindow> window = new FirstLaunchWindow(view, nullptr);
     window->present();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
@@ -172,6 +174,16 @@ TEST_F(FirstLaunchTest, TheFirstKeyStartsTheDownloadAndTheNextContinues)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_TRUE(view->viewModel()->isDownloading());
     EXPECT_TRUE(window && window->isVisible());
+    // A second start during the download opens a window on it: the focus
+    // lands on the one control there is.
+    {
+        FirstLaunchWindow again(new FirstLaunchView([] {}, downloads), nullptr);
+        again.present();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&again));
+        EXPECT_EQ(QApplication::focusWidget(), qobject_cast<FirstLaunchView*>(again.contentWidget())->closeButton());
+    }
+    window->present();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     ASSERT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, Patience::transfer));
 
     // "Continue" takes the focus as it appears: the next Space continues.
