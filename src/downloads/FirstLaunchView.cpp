@@ -167,6 +167,16 @@ void FirstLaunchView::refresh()
     const bool downloading = model->isDownloading();
     const bool complete = model->downloadComplete();
     const bool continueAppears = complete && !doneArea->isVisibleTo(this);
+    // The state's action takes a focus given to the window, so that a key
+    // press starts the download, and continues once the model is in place,
+    // rather than closing the window unarmed. The download has no action:
+    // the focus rests on the view, where a key does nothing and Tab reaches
+    // the close button. Qt would pass the focus of a control it hides on to
+    // the close button, and a hidden proxy would leave the window without any.
+    QWidget* action = complete ? static_cast<QWidget*>(proceed) : downloading ? nullptr : download;
+    setFocusProxy(action);
+    if (!action && focusWidget() && focusWidget() != close)
+        setFocus(Qt::OtherFocusReason);
     download->setVisible(!downloading && !complete);
     progressArea->setVisible(downloading);
     bar->setValue(static_cast<int>(std::clamp(model->downloadProgress(), 0.0, 1.0) * 1000));
@@ -174,14 +184,8 @@ void FirstLaunchView::refresh()
     doneArea->setVisible(complete);
     failedArea->setVisible(model->downloadFailed());
     failureStatus->setText(model->statusText());
-    // A focus given to the window lands on the state's action, so that a
-    // first Space or Return starts the download, and continues once the model
-    // is in place, rather than closing the window unarmed. During the
-    // download the close button is all there is: a hidden proxy would leave
-    // the window without a focus and stop Tab.
-    setFocusProxy(complete ? static_cast<QWidget*>(proceed) : downloading ? static_cast<QWidget*>(close) : download);
-    if (continueAppears)
-        proceed->setFocus(Qt::OtherFocusReason);
+    if (action && (continueAppears || focusWidget() == this))
+        action->setFocus(Qt::OtherFocusReason);
     placeCloseButton();
 }
 
