@@ -166,13 +166,13 @@ void FirstLaunchView::refresh()
 {
     const bool downloading = model->isDownloading();
     const bool complete = model->downloadComplete();
-    const bool continueAppears = complete && !doneArea->isVisibleTo(this);
-    // The state's action takes a focus given to the window, so that a key
-    // press starts the download, and continues once the model is in place,
-    // rather than closing the window unarmed. The download has no action:
-    // the focus rests on the view, where a key does nothing and Tab reaches
-    // the close button. Qt would pass the focus of a control it hides on to
-    // the close button, and a hidden proxy would leave the window without any.
+    // A focus given to the window, or resting on the view, goes to the
+    // state's action: a key press starts the download, and continues once
+    // the model is in place, rather than closing the window unarmed. The
+    // download has no action: the focus rests on the view, where a key does
+    // nothing and Tab reaches the close button. Qt would pass the focus of a
+    // control it hides on to the close button, and a hidden proxy would leave
+    // the window without any.
     QWidget* action = complete ? static_cast<QWidget*>(proceed) : downloading ? nullptr : download;
     setFocusProxy(action);
     if (!action && focusWidget() && focusWidget() != close)
@@ -184,7 +184,7 @@ void FirstLaunchView::refresh()
     doneArea->setVisible(complete);
     failedArea->setVisible(model->downloadFailed());
     failureStatus->setText(model->statusText());
-    if (action && (continueAppears || focusWidget() == this))
+    if (action && focusWidget() == this)
         action->setFocus(Qt::OtherFocusReason);
     placeCloseButton();
 }
