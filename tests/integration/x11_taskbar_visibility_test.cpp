@@ -33,34 +33,42 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
-// The window's state as another client (a taskbar) reads it.
+// A property of 32-bit values as another client (a taskbar) reads it.
+std::vector<unsigned long> propertyOf(Display* display, WId window, const char* name, Atom type)
+{
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, type, &actualType,
+            &format, &count, &remaining, &data)
+            == Success
+        && data && format == 32) {
+        const auto* items = reinterpret_cast<const unsigned long*>(data);
+        values.assign(items, items + count);
+    }
+    if (data)
+        XFree(data);
+    return values;
+}
+
 std::set<std::string> stateOf(WId window)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return {};
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
     std::set<std::string> names;
-    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 1024, False, XA_ATOM,
-            &type, &format, &count, &remaining, &data)
-            == Success
-        && data) {
-        const auto* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count; ++i) {
-            char* name = XGetAtomName(display, atoms[i]);
-            names.insert(name);
-            XFree(name);
-        }
+    for (const unsigned long atom : propertyOf(display, window, "_NET_WM_STATE", XA_ATOM)) {
+        char* name = XGetAtomName(display, atom);
+        names.insert(name);
+        XFree(name);
     }
-    if (data)
-        XFree(data);
     XCloseDisplay(display);
     return names;
 }
@@ -86,7 +94,7 @@ bool skipsNeither(WId window)
 }
 
 // Asks the window manager to add or remove a state, as a pager would.
-void askWindowManager(WId window, bool add, const char* stateName)
+void askForState(WId window, bool add, const char* stateName)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
@@ -108,10 +116,10 @@ void askWindowManager(WId window, bool add, const char* stateName)
 // another state makes the window manager write all of it from its own view.
 ::testing::AssertionResult heldWithATaskbarEntry(WId window)
 {
-    askWindowManager(window, true, "_NET_WM_STATE_ABOVE");
+    askForState(window, true, "_NET_WM_STATE_ABOVE");
     const bool rewritten = pumpUntil([&] { return stateOf(window).contains("_NET_WM_STATE_ABOVE"); });
     const std::string held = described(window);
-    askWindowManager(window, false, "_NET_WM_STATE_ABOVE");
+    askForState(window, false, "_NET_WM_STATE_ABOVE");
     const bool restored = pumpUntil([&] { return !stateOf(window).contains("_NET_WM_STATE_ABOVE"); });
     if (rewritten && restored && held.find("SKIP") == std::string::npos)
         return ::testing::AssertionSuccess();
@@ -128,21 +136,10 @@ WId activeByTheWindowManager()
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return 0;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    WId active = 0;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 1,
-            False, XA_WINDOW, &type, &format, &count, &remaining, &data)
-            == Success
-        && data && count == 1)
-        active = *reinterpret_cast<const Window*>(data);
-    if (data)
-        XFree(data);
+    const std::vector<unsigned long> active =
+        propertyOf(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
     XCloseDisplay(display);
-    return active;
+    return active.empty() ? 0 : active.front();
 }
 
 // Set before the window is first shown, the choice is in the state the
@@ -167,8 +164,6 @@ TEST(X11TaskbarVisibility, HiddenAndShownWindowsTakeTheChoiceWithTheirOtherState
     taskbar.setSkipsTaskbar(window.windowHandle(), true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return skipsBoth(window.winId()); }, 10000));
 }
-
-} // namespace
 
 // The controller shows Settings and then makes the tool a regular
 // application; the window manager reads the window's state as the window
@@ -252,3 +247,5 @@ TEST_F(ControllerWindowsOnTheDesktop, EachOpeningHasItsTaskbarEntryAndSettingsGe
     EXPECT_EQ(table->model()->rowCount(), 1);
     controller.applicationWillTerminate();
 }
+
+} // namespace
