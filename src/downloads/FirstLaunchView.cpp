@@ -158,9 +158,6 @@ FirstLaunchView::FirstLaunchView(
     setTabOrder(download, proceed);
     setTabOrder(proceed, retry);
     setTabOrder(retry, close);
-    // The window opens on the download: a first Space or Return starts it
-    // rather than closing the window through the close button.
-    setFocusProxy(download);
     restyle();
     refresh();
 }
@@ -169,6 +166,17 @@ void FirstLaunchView::refresh()
 {
     const bool downloading = model->isDownloading();
     const bool complete = model->downloadComplete();
+    // A focus given to the window, or resting on the view, goes to the
+    // state's action: a key press starts the download, and continues once
+    // the model is in place, rather than closing the window unarmed. The
+    // download has no action: the focus rests on the view, where a key does
+    // nothing and Tab reaches the close button. Qt would pass the focus of a
+    // control it hides on to the close button, and a hidden proxy would leave
+    // the window without any.
+    QWidget* action = complete ? static_cast<QWidget*>(proceed) : downloading ? nullptr : download;
+    setFocusProxy(action);
+    if (!action && focusWidget() && focusWidget() != close)
+        setFocus(Qt::OtherFocusReason);
     download->setVisible(!downloading && !complete);
     progressArea->setVisible(downloading);
     bar->setValue(static_cast<int>(std::clamp(model->downloadProgress(), 0.0, 1.0) * 1000));
@@ -176,6 +184,8 @@ void FirstLaunchView::refresh()
     doneArea->setVisible(complete);
     failedArea->setVisible(model->downloadFailed());
     failureStatus->setText(model->statusText());
+    if (action && focusWidget() == this)
+        action->setFocus(Qt::OtherFocusReason);
     placeCloseButton();
 }
 

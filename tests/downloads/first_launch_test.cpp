@@ -2,6 +2,7 @@
 
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
+#include "downloads/ModelDownloads.h"
 #include "shell/theme/GlassButton.h"
 #include "shell/windows/FirstLaunchWindow.h"
 #include "support/Patience.h"
@@ -157,21 +158,50 @@ TEST_F(FirstLaunchTest, EveryControlHasANameAndTakesTheKeyboardFocus)
     }
 }
 
-// The first key a user presses in the new window starts the download; it
-// must not land on the close button and end the first launch.
-TEST_F(FirstLaunchTest, TheWindowOpensOnTheDownloadSoTheFirstKeyStartsIt)
+// A key press in the welcome window acts on what the window shows: it
+// starts the download, then continues; it never lands on the close button
+// by itself and ends the first launch unarmed.
+TEST_F(FirstLaunchTest, EachKeyActsOnTheStateAndTabGoesRoundEveryControl)
 {
+    // As the user's keyboard would: to the focus widget of the active window.
+    const auto press = [](Qt::Key key) { QTest::keyClick(static_cast<QWidget*>(nullptr), key); };
     serve(model, generated(64 * 1024));
-    auto* view = new FirstLaunchView([this] { ++completions; });
+    const auto downloads = std::make_shared<ModelDownloads>();
+    auto* view = new FirstLaunchView([this] { ++completions; }, downloads);
     QPointer<FirstLaunchWindow> window = new FirstLaunchWindow(view, nullptr);
     window->present();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     ASSERT_EQ(QApplication::focusWidget(), view->downloadButton());
 
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    press(Qt::Key_Space);
     EXPECT_TRUE(view->viewModel()->isDownloading());
-    EXPECT_TRUE(window && window->isVisible());
-    EXPECT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, Patience::transfer));
+    press(Qt::Key_Space);
+    ASSERT_TRUE(window && window->isVisible()) << "a second Space closed the window";
+    // A second start during the download opens another window on it.
+    {
+        FirstLaunchWindow again(new FirstLaunchView([] {}, downloads), nullptr);
+        again.present();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&again));
+        press(Qt::Key_Space);
+        EXPECT_TRUE(again.isVisible());
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), qobject_cast<FirstLaunchView*>(again.contentWidget())->closeButton());
+    }
+    window->present();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(pumpUntil([&] { return view->viewModel()->downloadComplete(); }, Patience::transfer));
+
+    // "Continue" takes the focus as it appears.
+    press(Qt::Key_Space);
+    EXPECT_EQ(completions, 1);
+    ASSERT_TRUE(window && window->isVisible());
+
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view->closeButton());
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view->continueButton());
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), view->closeButton());
     delete window.data();
 }
 

@@ -1,7 +1,8 @@
 // The tray shell on a private desktop with a real tray host (trayer): the
 // icon docks, clicks reach it, the popover opens under it, the context menu
 // shows its entries, and a first launch downloads its model from a local
-// server, after which "Continue" arms a shortcut that dictates.
+// server, after which "Continue", pressed from the keyboard, arms a shortcut
+// that dictates.
 #include "app/LinuxPlatformServices.h"
 #include "controller/AppDelegate.h"
 #include "core/config/AppConfig.h"
@@ -172,8 +173,9 @@ TEST_F(TrayShell, TheIconDocksOpensThePopoverAndMenuAndAFirstLaunchEndsInADictat
         Patience::transfer));
     ASSERT_TRUE(view->viewModel()->downloadComplete()) << view->viewModel()->statusText().toStdString();
     EXPECT_TRUE(QFile::exists(ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5)));
-    ASSERT_TRUE(pumpUntil([&] { return view->continueButton()->isVisible(); }, 5000));
-    ASSERT_TRUE(clickAt(view->continueButton()->mapToGlobal(view->continueButton()->rect().center()), 1));
+    // "Continue" has the focus, so Space means it, not the close button.
+    ASSERT_TRUE(pumpUntil([&] { return view->continueButton()->hasFocus(); }, 5000));
+    keyboard.tap("space");
     ASSERT_TRUE(pumpUntil([&] { return view->viewModel()->hasContinued(); }, 5000)) << "Continue was not pressed";
 
     // A held shortcut now dictates.

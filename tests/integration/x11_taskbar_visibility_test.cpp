@@ -1,5 +1,26 @@
+#include "app/LinuxPlatformServices.h"
+#include "base/Dispatch.h"
+#include "controller/AppDelegate.h"
+#include "core/config/AppConfig.h"
+#include "core/speech/ModelManager.h"
 #include "platform/x11/X11TaskbarVisibility.h"
+#include "recording/RecordingManager.h"
+#include "settings/SettingsView.h"
+#include "settings/tabs/RecordingsTab.h"
+#include "shell/windows/FirstLaunchWindow.h"
+#include "shell/windows/SettingsWindow.h"
+#include "support/EventLoop.h"
+#include "support/FakeAlertPresenter.h"
+#include "support/FakeSpeechRecognizer.h"
+#include "support/Patience.h"
+#include "support/SettingsReset.h"
+#include "support/WindowGeometry.h"
+#include "support/XTestKeyboard.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTableView>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -12,34 +33,42 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
-// The window's state as another client (a taskbar) reads it.
+// A property of 32-bit values as another client (a taskbar) reads it.
+std::vector<unsigned long> propertyOf(Display* display, WId window, const char* name, Atom type)
+{
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, type, &actualType,
+            &format, &count, &remaining, &data)
+            == Success
+        && data && format == 32) {
+        const auto* items = reinterpret_cast<const unsigned long*>(data);
+        values.assign(items, items + count);
+    }
+    if (data)
+        XFree(data);
+    return values;
+}
+
 std::set<std::string> stateOf(WId window)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return {};
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
     std::set<std::string> names;
-    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 1024, False, XA_ATOM,
-            &type, &format, &count, &remaining, &data)
-            == Success
-        && data) {
-        const auto* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count; ++i) {
-            char* name = XGetAtomName(display, atoms[i]);
-            names.insert(name);
-            XFree(name);
-        }
+    for (const unsigned long atom : propertyOf(display, window, "_NET_WM_STATE", XA_ATOM)) {
+        char* name = XGetAtomName(display, atom);
+        names.insert(name);
+        XFree(name);
     }
-    if (data)
-        XFree(data);
     XCloseDisplay(display);
     return names;
 }
@@ -64,6 +93,55 @@ bool skipsNeither(WId window)
     return !state.contains("_NET_WM_STATE_SKIP_TASKBAR") && !state.contains("_NET_WM_STATE_SKIP_PAGER");
 }
 
+// Asks the window manager to add or remove a state, as a pager would.
+void askForState(WId window, bool add, const char* stateName)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = add ? 1 : 0;
+    event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, stateName, False));
+    event.xclient.data.l[3] = 2;
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XCloseDisplay(display);
+}
+
+// Whether the window manager holds the window as one with a taskbar entry.
+// The property alone may still show what the tool last wrote; a change of
+// another state makes the window manager write all of it from its own view.
+::testing::AssertionResult heldWithATaskbarEntry(WId window)
+{
+    askForState(window, true, "_NET_WM_STATE_ABOVE");
+    const bool rewritten = pumpUntil([&] { return stateOf(window).contains("_NET_WM_STATE_ABOVE"); });
+    const std::string held = described(window);
+    askForState(window, false, "_NET_WM_STATE_ABOVE");
+    const bool restored = pumpUntil([&] { return !stateOf(window).contains("_NET_WM_STATE_ABOVE"); });
+    if (rewritten && restored && held.find("SKIP") == std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "held as: " << held;
+}
+
+template <typename Window> Window* activeWindow()
+{
+    return qobject_cast<Window*>(QApplication::activeWindow());
+}
+
+WId activeByTheWindowManager()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 0;
+    const std::vector<unsigned long> active =
+        propertyOf(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    XCloseDisplay(display);
+    return active.empty() ? 0 : active.front();
+}
+
 // Set before the window is first shown, the choice is in the state the
 // window manager maps it with; on a shown window the window manager makes
 // each change, keeping the states Qt set (stays on top).
@@ -85,6 +163,89 @@ TEST(X11TaskbarVisibility, HiddenAndShownWindowsTakeTheChoiceWithTheirOtherState
 
     taskbar.setSkipsTaskbar(window.windowHandle(), true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return skipsBoth(window.winId()); }, 10000));
+}
+
+// The controller shows Settings and then makes the tool a regular
+// application; the window manager reads the window's state as the window
+// maps. Whatever it read, it ends up holding each opening as a normal window
+// with its entry, and such a window gets its focus back when a question
+// over it closes.
+class ControllerWindowsOnTheDesktop : public DefaultsTest {
+protected:
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+            GTEST_SKIP() << "needs the private test session";
+        // No model: the first launch's welcome window.
+        QDir(ModelManager::shared().modelsDirectory()).removeRecursively();
+        AppConfig::setEnableRecordingSaving(true);
+        RecordingManager::shared().deleteAllRecordings();
+        RecordingManager::shared().saveRecording(std::vector<float>(16000, 0.0f), 16000, "kept", "unknown");
+        RecordingManager::shared().waitForPendingWork();
+        services = makeLinuxPlatformServices();
+        services.alertPresenter = std::make_shared<FakeAlertPresenter>();
+        services.speechRecognizer = std::make_shared<FakeSpeechRecognizer>();
+    }
+
+    void TearDown() override
+    {
+        RecordingManager::shared().deleteAllRecordings();
+        DefaultsTest::TearDown();
+    }
+
+    PlatformServices services;
+};
+
+TEST_F(ControllerWindowsOnTheDesktop, EachOpeningHasItsTaskbarEntryAndSettingsGetsItsFocusBackFromAQuestion)
+{
+    AppDelegate controller(services);
+    controller.applicationDidFinishLaunching();
+    ASSERT_TRUE(pumpUntil([] { return activeWindow<FirstLaunchWindow>(); }, Patience::reply));
+    EXPECT_TRUE(heldWithATaskbarEntry(activeWindow<FirstLaunchWindow>()->winId())) << "the welcome window";
+    activeWindow<FirstLaunchWindow>()->close();
+    ASSERT_TRUE(Dispatch::drainMainQueue());
+
+    SettingsWindow* settings = nullptr;
+    for (int opening = 1; opening <= 10; ++opening) {
+        controller.showSettings();
+        ASSERT_TRUE(pumpUntil([&] { return (settings = activeWindow<SettingsWindow>()); }, Patience::reply));
+        EXPECT_TRUE(heldWithATaskbarEntry(settings->winId())) << "opening " << opening;
+        if (opening == 10)
+            break;
+        // Closed, and the tool an accessory again, as when the user closes it.
+        settings->close();
+        ASSERT_TRUE(Dispatch::drainMainQueue());
+        ASSERT_TRUE(pumpUntil([&] { return windowGeometry(QString::number(settings->winId())).isEmpty(); }));
+    }
+
+    // Delete on a row asks; Escape answers. The focus is back in Settings:
+    // the next Delete asks again.
+    auto* view = qobject_cast<SettingsView*>(settings->contentWidget());
+    ASSERT_NE(view, nullptr);
+    view->setSelectedTab(SettingsTab::recordings);
+    auto* recordings = view->findChild<SettingsRecordingsTabView*>();
+    ASSERT_NE(recordings, nullptr);
+    QTableView* table = recordings->table();
+    ASSERT_TRUE(pumpUntil([&] { return table->model()->rowCount() == 1; }, Patience::reply));
+    table->setFocus();
+    table->selectRow(0);
+    XTestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isOpen());
+    for (int question = 1; question <= 2; ++question) {
+        keyboard.tap("Delete");
+        ASSERT_TRUE(
+            pumpUntil([&] { return recordings->deleteConfirmation() && activeWindow<QMessageBox>(); }, Patience::reply))
+            << "question " << question << " did not open";
+        keyboard.tap("Escape");
+        ASSERT_TRUE(pumpUntil([&] { return !recordings->deleteConfirmation(); }, Patience::reply));
+        EXPECT_TRUE(
+            pumpUntil([&] { return activeWindow<SettingsWindow>() && activeByTheWindowManager() == settings->winId(); },
+                Patience::reply))
+            << "after question " << question << " the active window is " << activeByTheWindowManager();
+    }
+    EXPECT_EQ(table->model()->rowCount(), 1);
+    controller.applicationWillTerminate();
 }
 
 } // namespace

@@ -15,15 +15,6 @@
 
 namespace {
 
-bool isMapped(xcb_connection_t* connection, xcb_window_t window)
-{
-    xcb_get_window_attributes_reply_t* reply =
-        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, window), nullptr);
-    const bool mapped = reply && reply->map_state != XCB_MAP_STATE_UNMAPPED;
-    std::free(reply);
-    return mapped;
-}
-
 std::vector<xcb_atom_t> stateOf(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t state)
 {
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
@@ -62,8 +53,11 @@ void X11TaskbarVisibility::setSkipsTaskbar(QWindow* window, bool skip)
     if (state == XCB_ATOM_NONE)
         return;
 
-    if (isMapped(connection, id)) {
-        // The window manager owns the state of a mapped window: ask it.
+    // Once Qt has asked for the window to be mapped, the window manager owns
+    // its state, although the window may not be mapped yet: it may already
+    // have read the property and would never see a later write. Only a
+    // withdrawn window's property is ours to write.
+    if (window->isVisible()) {
         xcb_client_message_event_t message{};
         message.response_type = XCB_CLIENT_MESSAGE;
         message.format = 32;
