@@ -164,13 +164,7 @@ void AppDelegate::noteTakenShortcuts()
         if (std::find(refused.begin(), refused.end(), grab) != refused.end() && !taken.contains(shortcut))
             taken.append(shortcut);
     }
-    const bool changed = taken != takenShortcuts.shortcuts();
-    const QList<KeyboardShortcut> fresh = takenShortcuts.update(taken);
-    // Settings marks the taken ones; it may have heard of a change of the
-    // shortcuts before this, or of none at all (arming, resuming).
-    if (changed)
-        NotificationCenter::shared().post(TakenShortcuts::changedNotification);
-    for (const KeyboardShortcut& shortcut : fresh)
+    for (const KeyboardShortcut& shortcut : takenShortcuts.update(taken))
         announceTakenShortcut(shortcut);
 }
 

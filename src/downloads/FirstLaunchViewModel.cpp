@@ -16,29 +16,12 @@ FirstLaunchViewModel::FirstLaunchViewModel(
     stallNotice.setInterval(defaultStallNotice);
     connect(&stallNotice, &QTimer::timeout, this, &FirstLaunchViewModel::showWaiting);
 
-    // Only the recommended model's download concerns this window.
     ModelDownloads* source = downloads.get();
-    connect(source, &ModelDownloads::started, this, [this](WhisperModel which) {
-        if (which == model)
-            downloadDidStart(which);
-    });
-    connect(source, &ModelDownloads::progressed, this,
-        [this](double fraction, qint64 bytesWritten, qint64 totalBytes, WhisperModel which) {
-            if (which == model)
-                downloadDidUpdateProgress(fraction, bytesWritten, totalBytes, which);
-        });
-    connect(source, &ModelDownloads::completed, this, [this](WhisperModel which) {
-        if (which == model)
-            downloadDidComplete(which);
-    });
-    connect(source, &ModelDownloads::failed, this, [this](const TallowindError& error, WhisperModel which) {
-        if (which == model)
-            downloadDidFail(error, which);
-    });
-    connect(source, &ModelDownloads::stopped, this, [this](WhisperModel which) {
-        if (which == model)
-            downloadStopped();
-    });
+    connect(source, &ModelDownloads::started, this, &FirstLaunchViewModel::downloadDidStart);
+    connect(source, &ModelDownloads::progressed, this, &FirstLaunchViewModel::downloadDidUpdateProgress);
+    connect(source, &ModelDownloads::completed, this, &FirstLaunchViewModel::downloadDidComplete);
+    connect(source, &ModelDownloads::failed, this, &FirstLaunchViewModel::downloadDidFail);
+    connect(source, &ModelDownloads::stopped, this, &FirstLaunchViewModel::downloadStopped);
     if (downloads->isDownloading(model))
         showRunning();
 }
@@ -125,8 +108,10 @@ void FirstLaunchViewModel::showRunning()
     heardFromServer();
 }
 
-void FirstLaunchViewModel::downloadStopped()
+void FirstLaunchViewModel::downloadStopped(WhisperModel stopped)
 {
+    if (stopped != model)
+        return;
     stallNotice.stop();
     setIsDownloading(false);
     setStatusText(QString());
@@ -144,15 +129,16 @@ void FirstLaunchViewModel::continueToApp()
         onComplete();
 }
 
-void FirstLaunchViewModel::applyReport(std::function<void()> change)
+void FirstLaunchViewModel::applyReport(WhisperModel reporting, std::function<void()> change)
 {
-    // No download of the model runs: a report from nowhere.
-    if (!downloads->isDownloading(model))
+    // Only the recommended model's download concerns this window, and only
+    // while it runs.
+    if (reporting != model || !downloads->isDownloading(model))
         return;
-    const quint64 reporting = downloads->round(model);
+    const quint64 round = downloads->round(model);
     QPointer<FirstLaunchViewModel> self(this);
-    Dispatch::main().async([self, reporting, change = std::move(change)] {
-        if (self && self->downloads->round(self->model) == reporting)
+    Dispatch::main().async([self, round, change = std::move(change)] {
+        if (self && self->downloads->round(self->model) == round)
             change();
     });
 }
@@ -170,32 +156,31 @@ void FirstLaunchViewModel::showProgress(double fraction, qint64 bytesWritten, qi
 
 // Each report is applied one turn of the main queue later, in the order the
 // reports came.
-void FirstLaunchViewModel::downloadDidStart(WhisperModel)
+void FirstLaunchViewModel::downloadDidStart(WhisperModel reporting)
 {
-    applyReport([this] {
+    applyReport(reporting, [this] {
         // A download started from another window shows here too.
         if (!downloading) {
-            setIsDownloading(true);
-            setDownloadComplete(false);
-            setDownloadFailed(false);
+            showRunning();
+        } else {
+            setStatusText(QStringLiteral("Downloading..."));
+            heardFromServer();
         }
-        setStatusText(QStringLiteral("Downloading..."));
-        heardFromServer();
     });
 }
 
 void FirstLaunchViewModel::downloadDidUpdateProgress(
-    double fraction, qint64 bytesWritten, qint64 totalBytes, WhisperModel)
+    double fraction, qint64 bytesWritten, qint64 totalBytes, WhisperModel reporting)
 {
-    applyReport([this, fraction, bytesWritten, totalBytes] {
+    applyReport(reporting, [this, fraction, bytesWritten, totalBytes] {
         showProgress(fraction, bytesWritten, totalBytes);
         heardFromServer();
     });
 }
 
-void FirstLaunchViewModel::downloadDidComplete(WhisperModel)
+void FirstLaunchViewModel::downloadDidComplete(WhisperModel reporting)
 {
-    applyReport([this] {
+    applyReport(reporting, [this] {
         stallNotice.stop();
         setIsDownloading(false);
         setDownloadComplete(true);
@@ -203,10 +188,10 @@ void FirstLaunchViewModel::downloadDidComplete(WhisperModel)
     });
 }
 
-void FirstLaunchViewModel::downloadDidFail(const TallowindError& error, WhisperModel)
+void FirstLaunchViewModel::downloadDidFail(const TallowindError& error, WhisperModel reporting)
 {
     const QString reason = error.localizedDescription();
-    applyReport([this, reason] {
+    applyReport(reporting, [this, reason] {
         stallNotice.stop();
         setIsDownloading(false);
         setDownloadFailed(true);

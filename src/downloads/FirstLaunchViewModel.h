@@ -77,12 +77,13 @@ private:
     void showWaiting();
     // Shows the running download of the model as far as it has come.
     void showRunning();
-    // Runs `change` one turn of the main queue later, unless the download
-    // reporting now has been stopped or replaced by then.
-    void applyReport(std::function<void()> change);
+    // Runs `change` one turn of the main queue later for a report of the
+    // recommended model's running download, unless that download has been
+    // stopped or replaced by then.
+    void applyReport(WhisperModel reporting, std::function<void()> change);
     void showProgress(double fraction, qint64 bytesWritten, qint64 totalBytes);
     // Someone stopped the download: the window offers it again.
-    void downloadStopped();
+    void downloadStopped(WhisperModel stopped);
 
     bool downloading = false;
     double progress = 0.0;

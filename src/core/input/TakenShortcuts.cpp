@@ -1,8 +1,15 @@
 #include "core/input/TakenShortcuts.h"
 
+#include "base/NotificationCenter.h"
+
 QList<KeyboardShortcut> TakenShortcuts::update(const QList<KeyboardShortcut>& taken)
 {
-    current = taken;
+    // Settings marks the taken ones; it may have heard of a change of the
+    // shortcuts before this, or of none at all (arming, resuming).
+    if (taken != current) {
+        current = taken;
+        NotificationCenter::shared().post(changedNotification);
+    }
     QList<KeyboardShortcut> fresh;
     for (const KeyboardShortcut& shortcut : taken) {
         if (announced.contains(shortcut))

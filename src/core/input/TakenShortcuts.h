@@ -11,13 +11,12 @@
 // again, and Settings marks them.
 class TakenShortcuts {
 public:
-    // Posted in-process by the set's owner whenever the set has changed.
+    // Posted in-process whenever the set changes, so that marks follow it.
     static inline const QString changedNotification = QStringLiteral("TakenShortcutsChanged");
 
     // Replaces the set; returns the shortcuts in it not announced before.
     QList<KeyboardShortcut> update(const QList<KeyboardShortcut>& taken);
     bool contains(const KeyboardShortcut& shortcut) const { return current.contains(shortcut); }
-    const QList<KeyboardShortcut>& shortcuts() const { return current; }
 
     // What the user is told when `shortcut` is taken, at start-up or when
     // captured in Settings.
