@@ -50,6 +50,16 @@ protected:
 
     static void removeModels() { QDir(ModelManager::shared().modelsDirectory()).removeRecursively(); }
 
+    // The push-to-talk row of the Settings window the controller opened.
+    static KeyboardShortcutCaptureView* pushToTalkRow()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            for (KeyboardShortcutCaptureView* row : window->findChildren<KeyboardShortcutCaptureView*>())
+                if (window->isVisible() && row->action() == ShortcutAction(ShortcutAction::quickTranscribe))
+                    return row;
+        return nullptr;
+    }
+
     static void putModelOnDisk()
     {
         const QString path = ModelManager::shared().modelPath(WhisperModel::largeV3TurboQ5);
@@ -179,10 +189,7 @@ TEST_F(AppDelegateHotkeyTest, AShortcutAnotherProgramHoldsIsNamedOnceAndMarkedUn
     // The rows of the Settings window the controller opens reach it.
     putModelOnDisk();
     controller->showSettings();
-    KeyboardShortcutCaptureView* row = nullptr;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (!row && window->isVisible())
-            row = window->findChild<KeyboardShortcutCaptureView*>();
+    KeyboardShortcutCaptureView* row = pushToTalkRow();
     ASSERT_NE(row, nullptr);
     row->startCapturing();
     EXPECT_FALSE(tap->isEnabled()) << "a capture suspends the shortcuts";
@@ -205,11 +212,7 @@ TEST_F(AppDelegateHotkeyTest, SettingsBuiltBeforeArmingMarksATakenShortcutAtOnce
     controller->applicationDidFinishLaunching();
     controller->showSettings();
     ASSERT_FALSE(tap->exists());
-    KeyboardShortcutCaptureView* row = nullptr;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        for (KeyboardShortcutCaptureView* each : window->findChildren<KeyboardShortcutCaptureView*>())
-            if (each->action() == ShortcutAction(ShortcutAction::quickTranscribe))
-                row = each;
+    KeyboardShortcutCaptureView* row = pushToTalkRow();
     ASSERT_NE(row, nullptr);
     EXPECT_TRUE(row->takenLabel()->isHidden());
 
