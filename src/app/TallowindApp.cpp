@@ -102,8 +102,9 @@ int TallowindApp::main(int argc, char** argv)
     });
     const int status = QApplication::exec();
 
-    // Termination has released the shortcuts and the microphone. Nothing is
-    // torn down after it: destructors would race the background work above.
+    // Termination has released the shortcuts and the microphone and stopped
+    // the downloads with their part-files. Nothing is torn down after it:
+    // destructors would race the background work above.
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(status);

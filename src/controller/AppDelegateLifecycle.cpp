@@ -4,6 +4,7 @@
 
 #include "core/speech/ModelManager.h"
 #include "core/state/RecordingState.h"
+#include "downloads/ModelDownloader.h"
 #include "platform/HotkeyTap.h"
 
 #include "platform/AudioCapture.h"
@@ -111,4 +112,7 @@ void AppDelegate::applicationWillTerminate()
     }
     recordingProgressWindow = nullptr;
     recordingProgressHostingController = nullptr;
+    // The process ends without clean-up: a download still running would
+    // leave its part-file, up to a few gigabytes, until the next start.
+    ModelDownloader::cancelAllDownloads();
 }

@@ -43,7 +43,7 @@ void ModelDownloader::report(std::function<void(ModelDownloadDelegate&)> call, b
             // The download has ended: its transfer and the hold on the
             // downloader go now, before the delegate may start another.
             self->transfer.reset();
-            self->keepAlive.reset();
+            self->letGo();
         }
         if (ModelDownloadDelegate* target = self->delegate())
             call(*target);
@@ -70,7 +70,7 @@ void ModelDownloader::downloadModel(WhisperModel newModel)
 
     const QString destination = ModelManager::shared().modelPath(newModel);
     QDir().mkpath(QFileInfo(destination).absolutePath());
-    keepAlive = self;
+    holdWhileRunning();
     transfer = std::make_unique<ModelFileTransfer>(
         session(), *url, PartFiles::newPartFilePath(destination),
         [this, newModel](qint64 written, qint64 total) {
@@ -106,5 +106,21 @@ void ModelDownloader::cancelDownload()
     ++generation;
     transfer.reset();
     model.reset();
-    keepAlive.reset();
+    letGo();
+}
+
+std::set<std::shared_ptr<ModelDownloader>>& ModelDownloader::running()
+{
+    // Never destroyed: a download still running at exit must not outlive
+    // the application object it works in.
+    static auto* downloaders = new std::set<std::shared_ptr<ModelDownloader>>();
+    return *downloaders;
+}
+
+void ModelDownloader::cancelAllDownloads()
+{
+    // Cancelling changes the set.
+    const std::set<std::shared_ptr<ModelDownloader>> downloaders = running();
+    for (const std::shared_ptr<ModelDownloader>& downloader : downloaders)
+        downloader->cancelDownload();
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 
 // Downloads one catalogue model into the models folder and reports start,
 // progress, completion and failure to its delegate. Lives on the main
@@ -34,6 +35,9 @@ public:
     // Stops the transfer and removes what it received; no report follows,
     // not even one already queued.
     void cancelDownload();
+    // cancelDownload() for every download running in this process, whoever
+    // owns it: the process is about to end, and its part-files must not stay.
+    static void cancelAllDownloads();
 
     std::optional<WhisperModel> currentModel() const { return model; }
     bool isRunning() const { return transfer != nullptr; }
@@ -48,13 +52,16 @@ private:
     // or a cancel came in between, or when the delegate is gone.
     void report(std::function<void(ModelDownloadDelegate&)> call, bool final = false);
     void onFinished(WhisperModel finishedModel, const QString& destination, std::optional<TallowindError> error);
+    // The downloaders with a running download, each held until it ends.
+    static std::set<std::shared_ptr<ModelDownloader>>& running();
+    void holdWhileRunning() { running().insert(shared_from_this()); }
+    void letGo() { running().erase(shared_from_this()); }
 
     ModelDownloadDelegate* delegatePointer = nullptr;
     std::weak_ptr<const void> delegateLifetime;
     std::optional<WhisperModel> model;
     std::unique_ptr<QNetworkAccessManager> network;
     std::unique_ptr<ModelFileTransfer> transfer;
-    std::shared_ptr<ModelDownloader> keepAlive;
     uint64_t generation = 0;
     std::chrono::milliseconds stallTimeout = ModelFileTransfer::defaultStallTimeout;
 };

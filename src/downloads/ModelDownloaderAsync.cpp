@@ -1,5 +1,7 @@
 #include "downloads/ModelDownloaderAsync.h"
 
+#include "base/DeleteOnNextTurn.h"
+#include "base/Dispatch.h"
 #include "base/Published.h"
 #include "core/speech/ModelManager.h"
 #include "downloads/DownloadToFile.h"
@@ -10,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QTimer>
 
 namespace {
@@ -56,16 +59,44 @@ std::optional<TallowindError> refusalOf(const std::optional<QUrl>& url, const QS
 
 } // namespace
 
-ModelDownloaderAsync::ModelDownloaderAsync(QObject* parent) : QObject(parent) { }
-
-ModelDownloaderAsync::~ModelDownloaderAsync()
-{
-    for (auto& [id, job] : jobs) {
-        job.transfer.reset();
-        if (job.stream)
-            job.stream->finish(cancelled());
+// It owns its transfer and a share of the network access, and lets itself
+// go when the download ends: its file still lands when the downloader that
+// started it has gone.
+class ModelDownloaderAsync::Job final : public QObject {
+public:
+    Job(int jobId, WhisperModel jobModel, ModelDownloaderAsync& starter)
+        : id(jobId), model(jobModel), owner(&starter), network(starter.network)
+    {
     }
+
+    // Records the outcome with the downloader, if it is still there. The
+    // job goes on the next turn: this may run inside its transfer's callback.
+    void end(const ModelDownloadStatus& outcome)
+    {
+        if (owner) {
+            owner->setStatus(model, outcome);
+            owner->endJob(id);
+        }
+        deleteOnNextTurn(this);
+    }
+
+    const int id;
+    const WhisperModel model;
+    // Null once the downloader has gone.
+    const QPointer<ModelDownloaderAsync> owner;
+    // Declared before the transfer, which uses it until its last moment.
+    const std::shared_ptr<QNetworkAccessManager> network;
+    std::unique_ptr<ModelFileTransfer> transfer;
+    // Empty for downloadModelAndWait().
+    std::shared_ptr<ModelDownloadStream> stream;
+};
+
+ModelDownloaderAsync::ModelDownloaderAsync(QObject* parent)
+    : QObject(parent), network(std::make_shared<QNetworkAccessManager>())
+{
 }
+
+ModelDownloaderAsync::~ModelDownloaderAsync() = default;
 
 void ModelDownloaderAsync::setIsDownloading(bool value)
 {
@@ -86,29 +117,32 @@ void ModelDownloaderAsync::setStatus(WhisperModel model, const ModelDownloadStat
 int ModelDownloaderAsync::beginJob(WhisperModel model)
 {
     const int id = ++lastJobId;
-    jobs.emplace(id, Job{model, nullptr, nullptr});
     setIsDownloading(true);
     setStatus(model, ModelDownloadStatus::downloading(0, 0, 0));
     return id;
 }
 
+void ModelDownloaderAsync::refuse(
+    int id, WhisperModel model, const std::optional<QUrl>& url, const TallowindError& reason)
+{
+    ModelDownloadFailures::log(model, url.value_or(QUrl(model.downloadURL())), reason);
+    setStatus(model, ModelDownloadStatus::failed(reason));
+    endJob(id);
+}
+
+ModelDownloaderAsync::Job* ModelDownloaderAsync::addJob(int id, WhisperModel model)
+{
+    auto* job = new Job(id, model, *this);
+    jobs.emplace(id, job);
+    return job;
+}
+
 void ModelDownloaderAsync::endJob(int id)
 {
-    auto found = jobs.find(id);
-    if (found == jobs.end())
-        return;
-    // This may run inside the transfer's own callback: let it unwind first.
-    if (found->second.transfer)
-        found->second.transfer.release()->deleteLater();
-    jobs.erase(found);
+    jobs.erase(id);
     // True while another download still runs.
     setIsDownloading(!jobs.empty());
     setCurrentProgress(std::nullopt);
-}
-
-std::optional<TallowindError> ModelDownloaderAsync::placeFile(const QString& partFile, WhisperModel model)
-{
-    return PartFiles::replaceDestination(partFile, destinationOf(model));
 }
 
 std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(WhisperModel model)
@@ -116,58 +150,54 @@ std::shared_ptr<ModelDownloadStream> ModelDownloaderAsync::downloadModel(Whisper
     auto stream = std::make_shared<ModelDownloadStream>();
     const int id = beginJob(model);
     lastStreamedJobId = id;
-    jobs.at(id).stream = stream;
 
     const std::optional<QUrl> url = modelDownloadAddress(model);
     const QString destination = destinationOf(model);
-    const std::optional<TallowindError> refusal = refusalOf(url, destination);
-    if (refusal) {
-        ModelDownloadFailures::log(model, url.value_or(QUrl(model.downloadURL())), *refusal);
-        setStatus(model, ModelDownloadStatus::failed(*refusal));
-        endJob(id);
+    if (const std::optional<TallowindError> refusal = refusalOf(url, destination)) {
+        refuse(id, model, url, *refusal);
         const TallowindError ending = streamFailure(*refusal);
         QTimer::singleShot(0, stream.get(), [stream, ending] { stream->finish(ending); });
         return stream;
     }
 
+    Job* job = addJob(id, model);
+    job->stream = stream;
     auto reported = std::make_shared<qint64>(0);
     const QString partFile = PartFiles::newPartFilePath(destination);
-    jobs.at(id).transfer = std::make_unique<ModelFileTransfer>(
-        network, *url, partFile,
-        [this, id, model, stream, reported](qint64 written, qint64 total) {
-            if (!isRunning(id))
-                return;
+    // The callbacks live in the job's transfer, so the job outlives them.
+    job->transfer = std::make_unique<ModelFileTransfer>(
+        *network, *url, partFile,
+        [job, stream, reported](qint64 written, qint64 total) {
             MebibyteMarks::forEachPassed(*reported, written, [&](qint64 mark) {
                 const ModelDownloadProgress snapshot{mark, total};
                 stream->yield(snapshot);
-                setCurrentProgress(snapshot);
-                setStatus(model, ModelDownloadStatus::downloading(snapshot.progress(), written, total));
+                if (ModelDownloaderAsync* owner = job->owner) {
+                    owner->setCurrentProgress(snapshot);
+                    owner->setStatus(job->model, ModelDownloadStatus::downloading(snapshot.progress(), written, total));
+                }
             });
             *reported = written;
         },
-        [this, id, model, stream, partFile, address = *url](std::optional<TallowindError> error) {
-            if (!isRunning(id))
-                return;
-            const ModelFileTransfer& transfer = *jobs.at(id).transfer;
+        [job, stream, partFile, destination, address = *url](std::optional<TallowindError> error) {
+            const ModelFileTransfer& transfer = *job->transfer;
             if (!error) {
                 stream->yield(ModelDownloadProgress{transfer.bytesWritten(), transfer.totalBytes()});
-                error = placeFile(partFile, model);
+                error = PartFiles::replaceDestination(partFile, destination);
             }
             if (error) {
                 // The log keeps the clearer reason.
-                ModelDownloadFailures::log(model, address, *error);
+                ModelDownloadFailures::log(job->model, address, *error);
                 error = ownFailure(*error, transfer.statusCode());
-                setStatus(model, ModelDownloadStatus::failed(*error));
-                endJob(id);
+                job->end(ModelDownloadStatus::failed(*error));
                 stream->finish(streamFailure(*error));
                 return;
             }
-            setStatus(model, ModelDownloadStatus::downloaded());
-            endJob(id);
+            job->end(ModelDownloadStatus::downloaded());
             stream->finish();
         },
         stallTimeout);
-    jobs.at(id).transfer->start();
+    job->transfer->setTimeLimit(timeLimit);
+    job->transfer->start();
     return stream;
 }
 
@@ -176,36 +206,33 @@ void ModelDownloaderAsync::downloadModelAndWait(WhisperModel model, Completion c
     const int id = beginJob(model);
     const std::optional<QUrl> url = modelDownloadAddress(model);
     const QString destination = destinationOf(model);
-    const std::optional<TallowindError> refusal = refusalOf(url, destination);
-    if (refusal) {
-        ModelDownloadFailures::log(model, url.value_or(QUrl(model.downloadURL())), *refusal);
-        setStatus(model, ModelDownloadStatus::failed(*refusal));
-        endJob(id);
-        QTimer::singleShot(0, this, [completion, failure = *refusal] { completion(failure); });
+    if (const std::optional<TallowindError> refusal = refusalOf(url, destination)) {
+        refuse(id, model, url, *refusal);
+        // Not tied to this downloader: the completion comes even if it goes.
+        Dispatch::main().async([completion, failure = *refusal] { completion(failure); });
         return;
     }
 
-    jobs.at(id).transfer = downloadToFile(
-        network, *url, destination,
-        [this, id, model](qint64 completed, qint64 total) {
-            if (!isRunning(id))
+    Job* job = addJob(id, model);
+    job->transfer = downloadToFile(
+        *network, *url, destination,
+        [job](qint64 completed, qint64 total) {
+            ModelDownloaderAsync* owner = job->owner;
+            if (!owner)
                 return;
             const ModelDownloadProgress value{completed, total};
-            setCurrentProgress(value);
-            setStatus(model, ModelDownloadStatus::downloading(value.progress(), completed, total));
+            owner->setCurrentProgress(value);
+            owner->setStatus(job->model, ModelDownloadStatus::downloading(value.progress(), completed, total));
         },
-        [this, id, model, completion, address = *url](DownloadResult result) {
-            if (!isRunning(id))
-                return;
+        [job, completion, destination, address = *url](DownloadResult result) {
             std::optional<TallowindError> error;
             if (auto* failure = std::get_if<TallowindError>(&result))
                 error = *failure;
             else
-                error = placeFile(std::get<DownloadedFile>(result).path, model);
+                error = PartFiles::replaceDestination(std::get<DownloadedFile>(result).path, destination);
             if (error)
-                ModelDownloadFailures::log(model, address, *error);
-            setStatus(model, error ? ModelDownloadStatus::failed(*error) : ModelDownloadStatus::downloaded());
-            endJob(id);
+                ModelDownloadFailures::log(job->model, address, *error);
+            job->end(error ? ModelDownloadStatus::failed(*error) : ModelDownloadStatus::downloaded());
             completion(error);
         },
         stallTimeout);
@@ -213,16 +240,14 @@ void ModelDownloaderAsync::downloadModelAndWait(WhisperModel model, Completion c
 
 void ModelDownloaderAsync::cancelDownload()
 {
-    auto found = jobs.find(lastStreamedJobId);
-    if (found != jobs.end()) {
-        Job& job = found->second;
+    const auto found = jobs.find(lastStreamedJobId);
+    if (found != jobs.end() && found->second) {
+        Job* job = found->second;
         // Stops the transfer and removes its part-file at once.
-        if (job.transfer)
-            job.transfer->abort();
-        setStatus(job.model, ModelDownloadStatus::failed(cancelled()));
-        if (auto stream = job.stream)
-            QTimer::singleShot(0, stream.get(), [stream] { stream->finish(cancelled()); });
-        endJob(found->first);
+        job->transfer->abort();
+        const std::shared_ptr<ModelDownloadStream> stream = job->stream;
+        job->end(ModelDownloadStatus::failed(cancelled()));
+        QTimer::singleShot(0, stream.get(), [stream] { stream->finish(cancelled()); });
     }
     setIsDownloading(!jobs.empty());
     setCurrentProgress(std::nullopt);

@@ -8,8 +8,8 @@
 #include "downloads/ModelFileTransfer.h"
 
 #include <QHash>
-#include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
@@ -19,9 +19,13 @@
 
 using ModelDownloadStatusTable = QHash<WhisperModel, ModelDownloadStatus>;
 
+class QNetworkAccessManager;
+
 // Downloads catalogue models as a stream of progress values (one per full
 // mebibyte, then the final count) and keeps an observable status per model.
-// Everything runs on the main thread; the transfers never block it.
+// Everything runs on the main thread; the transfers never block it. A
+// download outlives its downloader: the file still lands, the stream still
+// ends and the completion still comes; only the published fields go.
 class ModelDownloaderAsync final : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isDownloading READ isDownloading NOTIFY isDownloadingChanged)
@@ -29,8 +33,11 @@ class ModelDownloaderAsync final : public QObject {
     Q_PROPERTY(ModelDownloadStatusTable downloadStatus READ downloadStatus NOTIFY downloadStatusChanged)
 
 public:
+    // The longest a streamed download may take as a whole.
+    static constexpr std::chrono::milliseconds defaultTimeLimit = std::chrono::hours(1);
+
     explicit ModelDownloaderAsync(QObject* parent = nullptr);
-    // Stops the downloads still running; their streams end with an error.
+    // Cancels nothing.
     ~ModelDownloaderAsync() override;
 
     bool isDownloading() const { return downloading; }
@@ -40,9 +47,10 @@ public:
     // Starts a download and returns its stream at once; the stream ends
     // normally once the file is in place, or with the error.
     std::shared_ptr<ModelDownloadStream> downloadModel(WhisperModel model);
-    // The same download without a stream: the completion gets nothing once
-    // the file is in place, or the error. Progress shows only in the
-    // published fields. cancelDownload() does not reach it.
+    // The same download without a stream: the completion always comes,
+    // with nothing once the file is in place, or with the error; never from
+    // inside this call. Progress shows only in the published fields.
+    // cancelDownload() does not reach it.
     using Completion = std::function<void(std::optional<TallowindError>)>;
     void downloadModelAndWait(WhisperModel model, Completion completion);
     // Stops the download started by the last downloadModel(): its transfer
@@ -54,6 +62,8 @@ public:
     ModelDownloadStatus status(WhisperModel model) const;
 
     void setStallTimeout(std::chrono::milliseconds timeout) { stallTimeout = timeout; }
+    // For streamed downloads started afterwards.
+    void setTimeLimit(std::chrono::milliseconds limit) { timeLimit = limit; }
 
 signals:
     void isDownloadingChanged(bool value);
@@ -61,28 +71,27 @@ signals:
     void downloadStatusChanged(const ModelDownloadStatusTable& value);
 
 private:
-    struct Job {
-        WhisperModel model;
-        std::unique_ptr<ModelFileTransfer> transfer;
-        // Empty for downloadModelAndWait().
-        std::shared_ptr<ModelDownloadStream> stream;
-    };
+    // One running download, which may outlive this downloader.
+    class Job;
 
     void setIsDownloading(bool value);
     void setCurrentProgress(const std::optional<ModelDownloadProgress>& value);
     void setStatus(WhisperModel model, const ModelDownloadStatus& status);
+    int beginJob(WhisperModel model);
+    // A download that cannot begin: logged and recorded as failed.
+    void refuse(int id, WhisperModel model, const std::optional<QUrl>& url, const TallowindError& reason);
+    Job* addJob(int id, WhisperModel model);
     // Every end of a download, normal or not.
     void endJob(int id);
-    bool isRunning(int id) const { return jobs.count(id) != 0; }
-    int beginJob(WhisperModel model);
-    std::optional<TallowindError> placeFile(const QString& partFile, WhisperModel model);
 
-    QNetworkAccessManager network;
+    // Shared with the running jobs, which may outlive this downloader.
+    std::shared_ptr<QNetworkAccessManager> network;
     bool downloading = false;
     std::optional<ModelDownloadProgress> progressValue;
     ModelDownloadStatusTable statusTable;
-    std::map<int, Job> jobs;
+    std::map<int, QPointer<Job>> jobs;
     int lastJobId = 0;
     int lastStreamedJobId = 0;
     std::chrono::milliseconds stallTimeout = ModelFileTransfer::defaultStallTimeout;
+    std::chrono::milliseconds timeLimit = defaultTimeLimit;
 };

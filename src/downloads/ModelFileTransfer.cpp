@@ -4,6 +4,7 @@
 #include "core/speech/WhisperModelFile.h"
 #include "downloads/ModelDownloadFailures.h"
 
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -23,6 +24,12 @@ constexpr qsizetype headSize = 64;
 TallowindError invalidResponse()
 {
     return TallowindError::networkError(QStringLiteral("Invalid response from server"));
+}
+
+TallowindError tookTooLong(std::chrono::milliseconds limit)
+{
+    const auto minutes = std::chrono::duration<double, std::ratio<60>>(limit).count();
+    return TallowindError::networkError(QStringLiteral("The download did not finish within %1 minutes").arg(minutes));
 }
 
 bool startsLikeAModel(const QByteArray& head)
@@ -54,11 +61,12 @@ ModelFileTransfer::~ModelFileTransfer()
 
 void ModelFileTransfer::start()
 {
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    // A folder that cannot take the part-file fails before any request; the
+    // file itself waits for a good status.
+    const QFileInfo folder(QFileInfo(partFilePath).absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
         // Reported from the event loop, like every other outcome.
-        QTimer::singleShot(0, this, [this] {
-            fail(TallowindError::fileOperationFailed(QStringLiteral("create temporary file"), partFilePath));
-        });
+        QTimer::singleShot(0, this, [this] { fail(cannotCreatePartFile()); });
         return;
     }
     chunk.resize(chunkSize);
@@ -73,6 +81,19 @@ void ModelFileTransfer::start()
     reply->setReadBufferSize(replyBufferSize);
     connect(reply, &QNetworkReply::readyRead, this, &ModelFileTransfer::readAvailable);
     connect(reply, &QNetworkReply::finished, this, &ModelFileTransfer::onReplyFinished);
+    if (timeLimit.count() > 0) {
+        deadline.setSingleShot(true);
+        connect(&deadline, &QTimer::timeout, this, [this] { fail(tookTooLong(timeLimit)); });
+        deadline.start(timeLimit);
+    }
+}
+
+bool ModelFileTransfer::openPartFile()
+{
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return true;
+    fail(cannotCreatePartFile());
+    return false;
 }
 
 void ModelFileTransfer::abort()
@@ -80,6 +101,7 @@ void ModelFileTransfer::abort()
     if (done)
         return;
     done = true;
+    deadline.stop();
     closeReply();
     file.close();
     QFile::remove(partFilePath);
@@ -96,6 +118,11 @@ void ModelFileTransfer::closeReply()
     // it still has queued.
     deleteOnNextTurn(reply);
     reply = nullptr;
+}
+
+TallowindError ModelFileTransfer::cannotCreatePartFile() const
+{
+    return TallowindError::fileOperationFailed(QStringLiteral("create temporary file"), partFilePath);
 }
 
 std::optional<TallowindError> ModelFileTransfer::responseError() const
@@ -117,7 +144,11 @@ void ModelFileTransfer::readAvailable()
     if (done || !reply)
         return;
     if (status == 0) {
-        status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        // No response yet: nothing to judge, nothing to store.
+        if (!code.isValid())
+            return;
+        status = code.toInt();
         if (auto error = responseError()) {
             // An error page never reaches the disk.
             fail(*error);
@@ -126,6 +157,8 @@ void ModelFileTransfer::readAvailable()
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         total = length.isValid() ? length.toLongLong() : -1;
         contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+        if (!openPartFile())
+            return;
     }
     bool wrote = false;
     while (reply->bytesAvailable() > 0) {
@@ -216,6 +249,7 @@ void ModelFileTransfer::fail(const TallowindError& error)
 void ModelFileTransfer::succeed()
 {
     done = true;
+    deadline.stop();
     closeReply();
     if (finished)
         finished(std::nullopt);

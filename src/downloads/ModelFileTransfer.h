@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -15,11 +16,11 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
-// One GET of a model file into a part-file, on the main thread. The body is
-// read in chunks as it arrives and written straight to disk; the part-file
-// is kept only when the final status was 2xx, every write succeeded, the
-// byte count matches an announced length and the body starts like a model
-// file. Otherwise it is removed and the callback gets the reason.
+// One GET of a model file into a part-file, on the main thread. The part-file
+// is created once a 2xx status has arrived; the body is read in chunks as it
+// arrives and written straight to disk. It is kept only when every write
+// succeeded, the byte count matches an announced length and the body starts
+// like a model file. Otherwise it is removed and the callback gets the reason.
 class ModelFileTransfer final : public QObject {
 public:
     static constexpr std::chrono::milliseconds defaultStallTimeout{60000};
@@ -35,6 +36,8 @@ public:
     // Stops a running transfer and removes its part-file; no callback follows.
     ~ModelFileTransfer() override;
 
+    // Bounds the whole transfer, beside the stall limit; set before start().
+    void setTimeLimit(std::chrono::milliseconds limit) { timeLimit = limit; }
     void start();
     // Silent stop: the connection is closed, the part-file removed, and
     // neither callback is called again.
@@ -49,11 +52,15 @@ public:
 
 private:
     void readAvailable();
+    // Once the status is known to be good; false (and failed) when the
+    // part-file cannot be created.
+    bool openPartFile();
     void onReplyFinished();
     void fail(const TallowindError& error);
     void succeed();
     void closeReply();
     std::optional<TallowindError> responseError() const;
+    TallowindError cannotCreatePartFile() const;
 
     QNetworkAccessManager& network;
     QUrl url;
@@ -61,6 +68,9 @@ private:
     Received received;
     Finished finished;
     std::chrono::milliseconds stallTimeout;
+    // Zero: no bound.
+    std::chrono::milliseconds timeLimit{0};
+    QTimer deadline;
 
     QPointer<QNetworkReply> reply;
     QFile file;

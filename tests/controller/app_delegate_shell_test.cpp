@@ -4,6 +4,7 @@
 #include "core/speech/ModelManager.h"
 #include "downloads/FirstLaunchView.h"
 #include "downloads/FirstLaunchViewModel.h"
+#include "popover/PopoverViewModel.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsViewModel.h"
 #include "settings/models/TaskbarPresence.h"
@@ -21,6 +22,7 @@
 #include "support/FakeUpdater.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
+#include "support/Patience.h"
 #include "support/SettingsReset.h"
 
 #include <QAction>
@@ -37,6 +39,7 @@ struct ShellTestAccess {
     static PopoverPanel* popover(AppDelegate& controller) { return controller.popoverWindow.data(); }
     static SettingsWindow* settings(AppDelegate& controller) { return controller.settingsWindow.data(); }
     static FirstLaunchWindow* welcome(AppDelegate& controller) { return controller.firstLaunchWindow.data(); }
+    static PopoverViewModel* popoverModel(AppDelegate& controller) { return controller.popoverViewModel.get(); }
 };
 
 namespace {
@@ -425,6 +428,34 @@ TEST_F(AppDelegateShellTest, ARunningDownloadShowsInEveryWindowAndRunsOnce)
     settle();
     EXPECT_EQ(server.requestCount(path), 1);
     settings->viewModel()->cancelDownload(model);
+    *held.hold = false;
+    qunsetenv("TALLOWIND_MODEL_BASE_URL");
+}
+
+// The process ends without clean-up once termination returns: the downloads
+// of the shared set and those a view runs on its own stop there, and what
+// they received goes with them.
+TEST_F(AppDelegateShellTest, TerminationStopsEveryDownloadAndRemovesItsPartFile)
+{
+    LocalHttpServer server;
+    HttpRoute held;
+    held.generatedSize = 1024 * 1024;
+    held.hold = std::make_shared<std::atomic<bool>>(true);
+    for (const WhisperModel model : {WhisperModel::largeV3TurboQ5, WhisperModel::largeV3TurboQ8})
+        server.setRoute("/orvandel/whisper.cpp/resolve/main/" + model.fileName(), held);
+    qputenv("TALLOWIND_MODEL_BASE_URL", server.baseUrl().toUtf8());
+
+    controller->showFirstLaunchWindow();
+    qobject_cast<FirstLaunchView*>(ShellTestAccess::welcome(*controller)->contentWidget())->downloadButton()->click();
+    tray->click(TrayClick::left);
+    settle();
+    ShellTestAccess::popoverModel(*controller)
+        ->downloadModel(WhisperModelInfo::make(WhisperModel::largeV3TurboQ8, false, false));
+    const QDir models(ModelManager::shared().modelsDirectory());
+    ASSERT_TRUE(pumpUntil([&] { return models.entryList({"*.part"}, QDir::Files).size() == 2; }, Patience::transfer));
+
+    controller->applicationWillTerminate();
+    EXPECT_TRUE(models.entryList(QDir::Files | QDir::Hidden).isEmpty()) << models.entryList().join(", ").toStdString();
     *held.hold = false;
     qunsetenv("TALLOWIND_MODEL_BASE_URL");
 }

@@ -2,6 +2,7 @@
 
 #include "downloads/DownloadFixture.h"
 #include "downloads/DownloadToFile.h"
+#include "support/Patience.h"
 #include "support/SmallDisk.h"
 
 #include <QSignalSpy>
@@ -93,13 +94,19 @@ TEST_F(ModelDownloaderAsyncTest, MebibyteBoundariesAndShortBodies)
 
 TEST_F(ModelDownloaderAsyncTest, StatusesOutsideTwoHundredsEndTheStreamWithoutAFile)
 {
+    int requests = 0;
     for (int status : {404, 500, 300}) {
         SCOPED_TRACE(status);
         HttpRoute route;
         route.status = status;
         route.body = generatedBody(3000);
+        route.holdResponse = std::make_shared<std::atomic<bool>>(true);
         serve(model, route);
         const auto stream = downloader.downloadModel(model);
+        ASSERT_TRUE(pumpUntil([&] { return server.requestCount(routeOf(model)) == requests + 1; }));
+        ++requests;
+        EXPECT_TRUE(modelsFolderEntries().isEmpty()) << "no part-file before the status";
+        *route.holdResponse = false;
         EXPECT_TRUE(runStream(stream).isEmpty());
         ASSERT_TRUE(stream->error().has_value());
         const TallowindError invalid = TallowindError::networkError("Invalid response from server");
@@ -178,6 +185,62 @@ TEST_F(ModelDownloaderAsyncTest, CancelReachesOnlyTheLastOfTwoDownloads)
     EXPECT_TRUE(ModelManager::shared().isModelDownloaded(model));
     EXPECT_FALSE(ModelManager::shared().isModelDownloaded(other));
     EXPECT_FALSE(downloader.isDownloading());
+}
+
+// The downloader may go while its downloads run: each goes on to its end.
+TEST_F(ModelDownloaderAsyncTest, DestroyingTheDownloaderCancelsNothing)
+{
+    const WhisperModel other = WhisperModel::largeV3;
+    HttpRoute held = generated(2 * MiB + 5);
+    held.hold = std::make_shared<std::atomic<bool>>(true);
+    serve(model, held);
+    serve(other, held);
+
+    auto owned = std::make_unique<ModelDownloaderAsync>();
+    const auto stream = owned->downloadModel(model);
+    std::optional<std::optional<TallowindError>> waited;
+    owned->downloadModelAndWait(other, [&](std::optional<TallowindError> error) { waited = error; });
+    // Both have begun to write.
+    ASSERT_TRUE(pumpUntil([&] { return modelsFolderEntries().size() == 2; }, Patience::transfer));
+    owned.reset();
+    *held.hold = false;
+
+    const auto values = runStream(stream);
+    EXPECT_FALSE(stream->error().has_value());
+    EXPECT_EQ(bytesOf(values), (QList<qint64>{MiB, 2 * MiB, 2 * MiB + 5}));
+    ASSERT_TRUE(pumpUntil([&] { return waited.has_value(); }, Patience::transfer));
+    EXPECT_FALSE(waited->has_value());
+    EXPECT_EQ(contents(pathOf(model)), generatedBody(2 * MiB + 5));
+    EXPECT_EQ(contents(pathOf(other)), generatedBody(2 * MiB + 5));
+    EXPECT_EQ(modelsFolderEntries(), (QStringList{model.fileName(), other.fileName()}));
+
+    // A download refused at once still reports after its downloader went.
+    qputenv("TALLOWIND_MODEL_BASE_URL", "http://exa mple.org:notaport");
+    owned = std::make_unique<ModelDownloaderAsync>();
+    waited.reset();
+    owned->downloadModelAndWait(model, [&](std::optional<TallowindError> error) { waited = error; });
+    owned.reset();
+    ASSERT_TRUE(pumpUntil([&] { return waited.has_value(); }));
+    EXPECT_EQ(*waited, TallowindError::invalidModelURL());
+    // The finished downloads let go of what they held.
+    QCoreApplication::processEvents();
+}
+
+TEST_F(ModelDownloaderAsyncTest, TheWholeTransferIsBoundedBesideTheStallLimit)
+{
+    HttpRoute held = generated(3 * MiB);
+    held.hold = std::make_shared<std::atomic<bool>>(true);
+    serve(model, held);
+    downloader.setTimeLimit(std::chrono::milliseconds(300));
+
+    const auto stream = downloader.downloadModel(model);
+    runStream(stream);
+    ASSERT_TRUE(stream->error().has_value());
+    EXPECT_TRUE(stream->error()->errorDescription().contains("did not finish within"))
+        << stream->error()->errorDescription().toStdString();
+    EXPECT_EQ(downloader.status(model).kind(), ModelDownloadStatus::Kind::failed);
+    EXPECT_TRUE(modelsFolderEntries().isEmpty());
+    *held.hold = false;
 }
 
 TEST_F(ModelDownloaderAsyncTest, CutAndStalledBodiesFailAndLeaveNoPartFile)

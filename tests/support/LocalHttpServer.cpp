@@ -95,6 +95,15 @@ private:
             route.body = "no such path";
         }
         bodySize = route.generatedSize >= 0 ? route.generatedSize : route.body.size();
+        respond();
+    }
+
+    void respond()
+    {
+        if (route.holdResponse && *route.holdResponse) {
+            QTimer::singleShot(holdPollMs, this, &Connection::respond);
+            return;
+        }
         QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + reasonPhrase(route.status) + "\r\n";
         head += "Content-Type: application/octet-stream\r\n";
         if (route.announceLength)
@@ -104,12 +113,13 @@ private:
             head += "Location: " + route.location + "\r\n";
         head += "Connection: close\r\n\r\n";
         socket->write(head);
+        responding = true;
         sendMore();
     }
 
     void sendMore()
     {
-        if (!started || finished || waiting)
+        if (!responding || finished || waiting)
             return;
         // Keep a few chunks queued, no more: memory stays flat for any size.
         while (socket->bytesToWrite() < 4 * route.chunkSize) {
@@ -164,6 +174,7 @@ private:
     qint64 bodySize = 0;
     qint64 sent = 0;
     bool started = false;
+    bool responding = false;
     bool finished = false;
     bool waiting = false;
 };

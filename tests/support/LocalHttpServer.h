@@ -33,6 +33,9 @@ struct HttpRoute {
     // While set, the body stops after its first chunk and goes on once it
     // is cleared: a transfer held half-way for as long as a test needs.
     std::shared_ptr<std::atomic<bool>> hold;
+    // While set, the request is read and nothing is sent, not even the
+    // status line: a response that has not begun.
+    std::shared_ptr<std::atomic<bool>> holdResponse;
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 with its own thread, so neither the

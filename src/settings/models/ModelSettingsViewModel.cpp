@@ -21,7 +21,7 @@ ModelSettingsViewModel::ModelSettingsViewModel() : ModelSettingsViewModel(ModelM
 
 ModelSettingsViewModel::~ModelSettingsViewModel()
 {
-    // The downloaders end their streams as they go; nothing is listening.
+    // The downloads go on to their end; nothing is listening.
     for (auto& [model, download] : downloads)
         if (download.stream)
             download.stream->disconnect(this);
