@@ -81,9 +81,19 @@ std::optional<QColor> QtTrayIcon::panelBackground() const
     return frame.at(frame.size() / 2);
 }
 
-void QtTrayIcon::popUpMenu(QMenu* menu)
+void QtTrayIcon::setContextMenu(QMenu* menu)
 {
-    menu->popup(QCursor::pos());
+    contextMenu = menu;
+    if (menu || icon.contextMenu())
+        icon.setContextMenu(menu ? menu : &noMenu);
+}
+
+void QtTrayIcon::popUpContextMenu()
+{
+    // An XEmbed tray's right press has Qt pop the menu up before it reports
+    // the click.
+    if (contextMenu && !contextMenu->isVisible())
+        contextMenu->popup(QCursor::pos());
 }
 
 void QtTrayIcon::setClickHandler(std::function<void(TrayClick)> handler)
