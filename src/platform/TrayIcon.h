@@ -24,8 +24,8 @@ public:
     virtual bool isVisible() const = 0;
     // The icon's rectangle in screen coordinates; empty while unknown.
     virtual QRect geometry() const = 0;
-    // The colour of the panel around the icon, where the host lets it be
-    // known; nothing before the icon docks.
+    // The colour the tray shows behind the icon, where it can be read;
+    // nothing before the icon docks.
     virtual std::optional<QColor> panelBackground() const { return std::nullopt; }
     // The menu of a right click, owned by the caller, which takes it back
     // with nullptr before deleting it. Hosts that draw menus themselves (the

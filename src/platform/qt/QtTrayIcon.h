@@ -17,7 +17,7 @@ public:
     void show() override;
     bool isVisible() const override;
     QRect geometry() const override;
-    // Read off the screen, from the pixels just around the icon.
+    // Read off the screen, from the pixels the icon leaves clear.
     std::optional<QColor> panelBackground() const override;
     void setContextMenu(QMenu* menu) override;
     void popUpContextMenu() override;
