@@ -86,11 +86,6 @@ void StatusNotifierHost::RegisterStatusNotifierItem(const QString& service)
     emit StatusNotifierItemRegistered(name);
 }
 
-void StatusNotifierHost::RegisterStatusNotifierHost(const QString&)
-{
-    emit StatusNotifierHostRegistered();
-}
-
 QString StatusNotifierHost::menuPath(const QString& item) const
 {
     QDBusMessage get = QDBusMessage::createMethodCall(

@@ -47,13 +47,9 @@ public:
 
 public slots:
     void RegisterStatusNotifierItem(const QString& service);
-    void RegisterStatusNotifierHost(const QString& service);
 
 signals:
     void StatusNotifierItemRegistered(const QString& item);
-    void StatusNotifierItemUnregistered(const QString& item);
-    void StatusNotifierHostRegistered();
-    void StatusNotifierHostUnregistered();
 
 private:
     QStringList items;
