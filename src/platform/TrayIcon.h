@@ -24,11 +24,16 @@ public:
     virtual bool isVisible() const = 0;
     // The icon's rectangle in screen coordinates; empty while unknown.
     virtual QRect geometry() const = 0;
-    // The colour of the panel around the icon, where the host lets it be
-    // known; nothing before the icon docks.
+    // The colour the tray shows behind the icon, where it can be read;
+    // nothing before the icon docks.
     virtual std::optional<QColor> panelBackground() const { return std::nullopt; }
-    // Shows `menu` at the pointer and returns at once.
-    virtual void popUpMenu(QMenu* menu) = 0;
+    // The menu of a right click, owned by the caller, which takes it back
+    // with nullptr before deleting it. Hosts that draw menus themselves (the
+    // D-Bus kind) get it from here; others have it popped up by Qt.
+    virtual void setContextMenu(QMenu* menu) = 0;
+    // Shows the context menu at the pointer, unless it shows already; returns
+    // at once.
+    virtual void popUpContextMenu() = 0;
     // Called on the main thread for each left or right click.
     virtual void setClickHandler(std::function<void(TrayClick)> handler) = 0;
 };

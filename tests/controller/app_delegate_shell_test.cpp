@@ -182,13 +182,13 @@ TEST_F(AppDelegateShellTest, RightClickShowsTheMenuAndLeavesThePopoverAlone)
     EXPECT_EQ(updater->starts, 1) << "the updater starts with the controller";
     tray->click(TrayClick::right);
     EXPECT_EQ(panel(), nullptr) << "a right click does not build the popover";
-    delete tray->lastMenu();
-    tray->menus.clear();
+    EXPECT_EQ(tray->menuPopUps, 1);
     tray->click(TrayClick::left);
     tray->click(TrayClick::right);
-    ASSERT_EQ(tray->menus.size(), 1u);
+    EXPECT_EQ(tray->menuPopUps, 2);
     EXPECT_TRUE(panel()->isVisible()) << "a right click never closes the popover";
-    QMenu* menu = tray->lastMenu();
+    QMenu* menu = tray->contextMenu;
+    ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->actions().size(), 5);
 
     EXPECT_EQ(updater->checks, 0);
@@ -201,7 +201,7 @@ TEST_F(AppDelegateShellTest, RightClickShowsTheMenuAndLeavesThePopoverAlone)
     // The next left click reaches the popover, not a menu.
     tray->click(TrayClick::left);
     EXPECT_FALSE(panel()->isVisible());
-    EXPECT_EQ(tray->menus.size(), 1u);
+    EXPECT_EQ(tray->menuPopUps, 2);
 }
 
 TEST_F(AppDelegateShellTest, ResizingKeepsTheTopEdgeAndTheWidthAndAResizeMidwayAimsFromItsEnd)

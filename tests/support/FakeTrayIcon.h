@@ -6,17 +6,9 @@
 #include <QMenu>
 #include <QPointer>
 
-#include <vector>
-
-// A tray host in a test: the test clicks the icon and inspects the menus.
+// A tray host in a test: the test clicks the icon and inspects the menu.
 class FakeTrayIcon final : public TrayIcon {
 public:
-    ~FakeTrayIcon() override
-    {
-        for (const QPointer<QMenu>& menu : menus)
-            delete menu.data();
-    }
-
     bool isHostAvailable() const override { return hostAvailable; }
     void setIcon(const QIcon& image) override
     {
@@ -28,7 +20,8 @@ public:
     bool isVisible() const override { return shown; }
     QRect geometry() const override { return rect; }
     std::optional<QColor> panelBackground() const override { return panel; }
-    void popUpMenu(QMenu* menu) override { menus.emplace_back(menu); }
+    void setContextMenu(QMenu* menu) override { contextMenu = menu; }
+    void popUpContextMenu() override { ++menuPopUps; }
     void setClickHandler(std::function<void(TrayClick)> handler) override { onClick = std::move(handler); }
 
     void click(TrayClick which = TrayClick::left)
@@ -36,7 +29,6 @@ public:
         if (onClick)
             onClick(which);
     }
-    QMenu* lastMenu() const { return menus.empty() ? nullptr : menus.back().data(); }
 
     bool hostAvailable = true;
     QRect rect{400, 0, 24, 24};
@@ -45,6 +37,7 @@ public:
     int iconChanges = 0;
     QString toolTip;
     bool shown = false;
-    std::vector<QPointer<QMenu>> menus;
+    QPointer<QMenu> contextMenu;
+    int menuPopUps = 0;
     std::function<void(TrayClick)> onClick;
 };

@@ -1,13 +1,13 @@
 #include "platform/qt/QtTrayIcon.h"
 
+#include "platform/qt/TrayIconBackdrop.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
-#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
-
-#include <algorithm>
 
 QtTrayIcon::QtTrayIcon()
 {
@@ -58,32 +58,35 @@ std::optional<QColor> QtTrayIcon::panelBackground() const
     QScreen* screen = area.isEmpty() ? nullptr : QGuiApplication::screenAt(area.center());
     // An icon not docked yet sits at the screen's corner, with no panel
     // around it to read.
-    const QRect around = area.adjusted(-1, -1, 1, 1);
-    if (!screen || !screen->geometry().contains(around))
+    if (!screen || !screen->geometry().contains(area.adjusted(-1, -1, 1, 1)))
         return std::nullopt;
-    const QRect ring = around.translated(-screen->geometry().topLeft());
-    const QImage shot = screen->grabWindow(0, ring.x(), ring.y(), ring.width(), ring.height()).toImage();
-    if (shot.width() < 3 || shot.height() < 3)
+    const QRect local = area.translated(-screen->geometry().topLeft());
+    const QImage shot = screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage();
+    if (shot.isNull())
         return std::nullopt;
-    // The frame one pixel outside the icon is the panel; its median
-    // lightness ignores a neighbour's glyph that reaches into it.
-    QList<QColor> frame;
-    for (int x = 0; x < shot.width(); ++x) {
-        frame.append(shot.pixelColor(x, 0));
-        frame.append(shot.pixelColor(x, shot.height() - 1));
-    }
-    for (int y = 1; y + 1 < shot.height(); ++y) {
-        frame.append(shot.pixelColor(0, y));
-        frame.append(shot.pixelColor(shot.width() - 1, y));
-    }
-    std::sort(
-        frame.begin(), frame.end(), [](const QColor& a, const QColor& b) { return a.lightness() < b.lightness(); });
-    return frame.at(frame.size() / 2);
+    // The icon as the tray paints it: scaled into its whole square.
+    QImage painted(shot.size(), QImage::Format_ARGB32_Premultiplied);
+    painted.setDevicePixelRatio(shot.devicePixelRatio());
+    painted.fill(Qt::transparent);
+    QPainter painter(&painted);
+    icon.icon().paint(&painter, QRect(QPoint(), area.size()));
+    painter.end();
+    return TrayIconBackdrop::colourBehind(shot, shot.rect(), painted);
 }
 
-void QtTrayIcon::popUpMenu(QMenu* menu)
+void QtTrayIcon::setContextMenu(QMenu* menu)
 {
-    menu->popup(QCursor::pos());
+    contextMenu = menu;
+    if (menu || icon.contextMenu())
+        icon.setContextMenu(menu ? menu : &noMenu);
+}
+
+void QtTrayIcon::popUpContextMenu()
+{
+    // An XEmbed tray's right press has Qt pop the menu up before it reports
+    // the click.
+    if (contextMenu && !contextMenu->isVisible())
+        contextMenu->popup(QCursor::pos());
 }
 
 void QtTrayIcon::setClickHandler(std::function<void(TrayClick)> handler)

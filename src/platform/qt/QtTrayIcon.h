@@ -2,6 +2,8 @@
 
 #include "platform/TrayIcon.h"
 
+#include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 
 // The tray icon on Qt's XEmbed/StatusNotifier tray support.
@@ -15,12 +17,18 @@ public:
     void show() override;
     bool isVisible() const override;
     QRect geometry() const override;
-    // Read off the screen, from the pixels just around the icon.
+    // Read off the screen, from the pixels the icon leaves clear.
     std::optional<QColor> panelBackground() const override;
-    void popUpMenu(QMenu* menu) override;
+    void setContextMenu(QMenu* menu) override;
+    void popUpContextMenu() override;
     void setClickHandler(std::function<void(TrayClick)> handler) override;
 
 private:
+    // Stands in for a menu taken back: a D-Bus host keeps the menu it was
+    // given, so Qt must never be left holding a deleted one. Declared before
+    // `icon`, which is destroyed first.
+    QMenu noMenu;
+    QPointer<QMenu> contextMenu;
     QSystemTrayIcon icon;
     std::function<void(TrayClick)> onClick;
 };

@@ -9,16 +9,22 @@
 #include <QMenu>
 
 StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
-    : icon(std::move(trayIcon)), host(shellHost), symbol(QStringLiteral("mic.circle"))
+    : icon(std::move(trayIcon)), menu(StatusMenu::build(shellHost)), symbol(QStringLiteral("mic.circle"))
 {
     refreshIcon();
     icon->setToolTip(QStringLiteral("Tallowind"));
-    ShellHost* target = &host;
+    // Set on the icon rather than shown per click: a tray host of the D-Bus
+    // kind draws the menu itself and never reports the right click.
+    icon->setContextMenu(menu.get());
+    ShellHost* target = &shellHost;
     icon->setClickHandler([this, target](TrayClick click) {
         // The panel behind the icon is known once it has docked, and a click
         // is when the user looks at it: read it again, the theme may differ.
-        panel.reset();
-        refreshIcon();
+        // Not on a right click, whose menu may already cover the icon.
+        if (click == TrayClick::left) {
+            panel.reset();
+            refreshIcon();
+        }
         target->togglePopover(click);
     });
     icon->show();
@@ -29,8 +35,9 @@ StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
 
 StatusItem::~StatusItem()
 {
-    // The icon may outlive the host its clicks went to.
+    // The icon may outlive the host its clicks and menu went to.
     icon->setClickHandler({});
+    icon->setContextMenu(nullptr);
 }
 
 void StatusItem::setSymbolName(const QString& name)
@@ -60,5 +67,5 @@ QRect StatusItem::anchor() const
 
 void StatusItem::showContextMenu()
 {
-    icon->popUpMenu(StatusMenu::build(host));
+    icon->popUpContextMenu();
 }

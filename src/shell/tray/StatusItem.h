@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+class QMenu;
 class ShellHost;
 
 // The tool's tray icon: shows the icon of the dictation state and hands
@@ -27,7 +28,8 @@ public:
     bool isOnScreen() const;
     // The icon's rectangle on the screen; empty while unknown.
     QRect anchor() const;
-    // Builds the context menu and shows it at the pointer; returns at once.
+    // Shows the context menu at the pointer, unless the tray has already
+    // shown it for the click; returns at once.
     void showContextMenu();
 
     TrayIcon& trayIcon() const { return *icon; }
@@ -35,7 +37,8 @@ public:
 private:
     void refreshIcon();
     std::shared_ptr<TrayIcon> icon;
-    ShellHost& host;
+    // Built once: the tray shows it on a right click.
+    std::unique_ptr<QMenu> menu;
     QString symbol;
     // The colour behind the icon, once it could be read.
     std::optional<QColor> panel;

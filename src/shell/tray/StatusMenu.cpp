@@ -12,7 +12,6 @@ namespace StatusMenu {
 QMenu* build(ShellHost& host)
 {
     auto* menu = new QMenu;
-    menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setAccessibleName(QStringLiteral("Tallowind"));
     ShellHost* target = &host;
     // The menu has closed by the time an action runs (QMenu hides before it
