@@ -303,8 +303,9 @@ private:
     // Loading helpers: each records and logs why a load found no model.
     bool failModelLoad(const QString& path, const QString& reason);
     void performParkedTranscriptions();
-    // A parked recording whose load failed is dropped, and the user told why.
-    void dropParkedTranscription();
+    // A load failed: the parked recordings wait for the next one that
+    // succeeds, and the user is told why.
+    void keepParkedTranscriptions();
     void reportModelLoadFailure();
     // A job that found no bridge (the model changed after its load) waits
     // for the next load instead of being dropped.

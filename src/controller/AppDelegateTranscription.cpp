@@ -139,15 +139,8 @@ void AppDelegate::transcribeAudio()
         std::lock_guard lock(modelMutex);
         pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
     }
-    // Each parked recording also waits for the load's outcome: the load hands
-    // the recordings over before this answer arrives, so a failure finds this
-    // one still parked. It would never be transcribed, and the icon would stay
-    // at transcribing, so it is dropped.
-    QPointer<AppDelegate> weak(this);
-    ensureModelLoaded([weak](bool loaded) {
-        if (!loaded && weak)
-            weak->dropParkedTranscription();
-    });
+    // The load under way hands it over when it succeeds; when it fails, the
+    // recording waits for the next load that succeeds, whoever starts it.
 }
 
 void AppDelegate::processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
