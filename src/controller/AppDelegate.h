@@ -259,6 +259,9 @@ private:
     std::atomic<bool> recordingInProgress{false};
     // A stop waits out the recording's tail on the event loop.
     bool stopPending = false;
+    // The mode of that stopped recording: a start during the wait sets its
+    // own, and the stopped one must still be typed or kept in the studio.
+    RecordingMode stoppedRecordingMode = RecordingMode::pushToTalk;
     uint64_t stopCount = 0;
     double lastToggleTime = 0;
     static constexpr double toggleDebounceInterval = 0.3;

@@ -40,6 +40,7 @@ void AppDelegate::stopRecordingAndTranscribe()
     // finishes it.
     const uint64_t stop = ++stopCount;
     stopPending = true;
+    stoppedRecordingMode = ownedRecordingStateManager->currentState().mode;
     QPointer<AppDelegate> weak(this);
     Dispatch::main().asyncAfter(tailWait, [weak, stop] {
         if (weak && weak->stopCount == stop)
@@ -87,8 +88,8 @@ void AppDelegate::transcribeAudio()
     }
     if (recording.empty())
         return;
-    // The mode of the recording that just stopped; it travels with the job.
-    const RecordingMode mode = ownedRecordingStateManager->currentState().mode;
+    // The mode of the recording that stopped; it travels with the job.
+    const RecordingMode mode = stoppedRecordingMode;
 
     SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(),
         AppConfig::enableVoiceActivityDetection(), AppConfig::vadSegmentationMode(), whisperSampleRate);

@@ -231,6 +231,22 @@ TEST_F(TranscriptionTest, QuickDictationsAreTranscribedOneAfterTheOtherInOrder)
         EXPECT_TRUE(durations[i].contains("Audio duration: " + expected[i])) << durations[i].toStdString();
 }
 
+// A studio start within the tail wait of a toggle dictation: the dictation
+// keeps its mode and is typed, not kept in the studio.
+TEST_F(TranscriptionTest, AStartDuringTheTailWaitLeavesTheStoppedDictationItsMode)
+{
+    installModel();
+    const auto keys = std::static_pointer_cast<FakeKeySynthesizer>(services.keySynthesizer);
+    begin(RecordingMode::toggle);
+    settleModelLoad();
+    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    controller->startStudioRecording();
+    ASSERT_TRUE(waitFor([&] { return !transcriptions.isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return keys->chordCount() == 1; }));
+    controller->cancelRecording();
+}
+
 TEST_F(TranscriptionTest, WithoutAModelNothingIsTranscribedAndTheIconGoesIdle)
 {
     LogCapture log;
