@@ -64,10 +64,8 @@ void StudioState::startRecording()
     if (!host)
         return;
     host->startStudioRecording();
-    // A start that failed has already put the studio back to idle: as if it
-    // had never started, it keeps no observer either.
-    if (!recording)
-        return;
+    // Also after a failed start (which has put the studio back to idle):
+    // shortcut dictations show up here from the first click on.
     observeTranscripts();
 }
 

@@ -147,6 +147,7 @@ TEST_F(CaptureTest, AFailedStudioStartLeavesTheStudioIdle)
     record->click();
     EXPECT_FALSE(studio->state().isTimerRunning());
     EXPECT_EQ(record->accessibleName(), "Start recording");
+    EXPECT_TRUE(studio->state().isObservingTranscripts()) << "shortcut dictations show up from now on";
 
     capture->nextStartError.clear();
     record->click();
