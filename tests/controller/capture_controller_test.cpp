@@ -250,7 +250,8 @@ TEST_F(CaptureTest, ConvertsOtherRatesAndChannelsTo16kMono)
     EXPECT_NEAR(transcribedSampleCount(log), 16000, 100);
 }
 
-// A start during a recording keeps the running stream and begins afresh.
+// A start during a recording keeps the running stream and begins afresh;
+// a studio start leaves a shortcut's recording as it is.
 TEST_F(CaptureTest, StartingAgainKeepsTheStreamAndEmptiesTheBuffer)
 {
     begin();
@@ -262,6 +263,14 @@ TEST_F(CaptureTest, StartingAgainKeepsTheStreamAndEmptiesTheBuffer)
     LogCapture log;
     stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), 500);
+
+    begin(RecordingMode::toggle);
+    deliver(std::vector<float>(800, 0.2f));
+    controller->startStudioRecording();
+    EXPECT_EQ(controller->recordingMode(), RecordingMode::toggle);
+    deliver(std::vector<float>(500, 0.2f));
+    stopAndFinish();
+    EXPECT_EQ(transcribedSampleCount(log), 1300);
 }
 
 TEST_F(CaptureTest, EachRecordingGetsAFreshStream)
