@@ -259,6 +259,9 @@ private:
     std::atomic<bool> recordingInProgress{false};
     // A stop waits out the recording's tail on the event loop.
     bool stopPending = false;
+    // The mode of that stopped recording: a start during the wait sets its
+    // own, and the stopped one must still be typed or kept in the studio.
+    RecordingMode stoppedRecordingMode = RecordingMode::pushToTalk;
     uint64_t stopCount = 0;
     double lastToggleTime = 0;
     static constexpr double toggleDebounceInterval = 0.3;
@@ -303,8 +306,9 @@ private:
     // Loading helpers: each records and logs why a load found no model.
     bool failModelLoad(const QString& path, const QString& reason);
     void performParkedTranscriptions();
-    // A parked recording whose load failed is dropped, and the user told why.
-    void dropParkedTranscription();
+    // A load failed: the parked recordings wait for the next one that
+    // succeeds, and the user is told why.
+    void keepParkedTranscriptions();
     void reportModelLoadFailure();
     // A job that found no bridge (the model changed after its load) waits
     // for the next load instead of being dropped.

@@ -94,11 +94,14 @@ bool AppDelegate::handleGlobalEvent(const HotkeyEvent& event)
     if (eventTap && !eventTap->isEnabled())
         eventTap->setEnabled(true);
 
-    // A held key repeats its key-down until its key-up.
+    // A held key repeats its key-down until its key-up. A key pressed during
+    // another key's grab may come up after that grab has ended, unseen: the
+    // mark ends with the grab, or that key's next press would pass for a
+    // repeat.
     const bool isAutoRepeat = event.type == HotkeyEvent::Type::keyDown && heldKeyCode == event.keyCode;
     if (event.type == HotkeyEvent::Type::keyDown)
         heldKeyCode = event.keyCode;
-    else if (event.type == HotkeyEvent::Type::keyUp && heldKeyCode == event.keyCode)
+    else if (event.type == HotkeyEvent::Type::keyUp && (heldKeyCode == event.keyCode || event.endsGrab))
         heldKeyCode.reset();
 
     const RecordingState state = ownedRecordingStateManager->currentState();

@@ -60,12 +60,15 @@ void AppDelegate::ensureModelLoaded(std::function<void(bool)> completion)
                 return;
             }
             weak->isLoadingModel = false;
-            if (loaded)
+            if (loaded) {
                 weak->reportedModelLoadFailure.clear(); // a later failure is news again
-            completion(loaded);
-            if (loaded && weak)
+                // Parked recordings stopped before whatever this caller
+                // brings, so they go to transcription first.
                 weak->performParkedTranscriptions();
-            // Failed: parked recordings wait for the next successful load.
+            } else {
+                weak->keepParkedTranscriptions();
+            }
+            completion(loaded);
             if (weak)
                 weak->answerModelLoadWaiters();
         });
@@ -102,16 +105,18 @@ void AppDelegate::performParkedTranscriptions()
     }
 }
 
-void AppDelegate::dropParkedTranscription()
+void AppDelegate::keepParkedTranscriptions()
 {
     {
         std::lock_guard lock(modelMutex);
         if (pendingTranscriptions.empty())
             return;
-        pendingTranscriptions.pop_front();
     }
-    Log::system(QStringLiteral("[AppDelegate] Model failed to load, dropping queued transcription"));
-    updateStatusIcon(false, false);
+    Log::system(QStringLiteral("[AppDelegate] Model failed to load, queued transcriptions wait for the next load"));
+    // Nothing is being transcribed any more; a recording that runs keeps
+    // its own icon.
+    if (!isRecording())
+        updateStatusIcon(false, false);
     reportModelLoadFailure();
 }
 
@@ -124,14 +129,10 @@ void AppDelegate::reparkTranscription(std::vector<float> audio, double sampleRat
     }
     QPointer<AppDelegate> weak(this);
     ensureModelLoaded([weak](bool loaded) {
-        if (!weak)
-            return;
-        // A running load hands parked recordings over itself; otherwise
-        // (a bridge already there) this does.
-        if (loaded)
+        // A load hands parked recordings over (or keeps them) itself; with
+        // a bridge already there, this does.
+        if (loaded && weak)
             weak->performParkedTranscriptions();
-        else
-            weak->dropParkedTranscription();
     });
 }
 

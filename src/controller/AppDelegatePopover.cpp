@@ -21,6 +21,10 @@ void AppDelegate::openSettings()
 
 void AppDelegate::startStudioRecording()
 {
+    // A shortcut's recording runs until its own stop, which types all of it;
+    // the shortcuts likewise leave a studio recording alone.
+    if (isRecording() && recordingMode() != RecordingMode::studio)
+        return;
     recordingStateManager().startRecording(RecordingMode::studio);
     startRecording();
 }

@@ -40,6 +40,7 @@ void AppDelegate::stopRecordingAndTranscribe()
     // finishes it.
     const uint64_t stop = ++stopCount;
     stopPending = true;
+    stoppedRecordingMode = ownedRecordingStateManager->currentState().mode;
     QPointer<AppDelegate> weak(this);
     Dispatch::main().asyncAfter(tailWait, [weak, stop] {
         if (weak && weak->stopCount == stop)
@@ -87,8 +88,8 @@ void AppDelegate::transcribeAudio()
     }
     if (recording.empty())
         return;
-    // The mode of the recording that just stopped; it travels with the job.
-    const RecordingMode mode = ownedRecordingStateManager->currentState().mode;
+    // The mode of the recording that stopped; it travels with the job.
+    const RecordingMode mode = stoppedRecordingMode;
 
     SpeechTrim::Decision decision = SpeechTrim::select(recording, detector.get(),
         AppConfig::enableVoiceActivityDetection(), AppConfig::vadSegmentationMode(), whisperSampleRate);
@@ -139,15 +140,8 @@ void AppDelegate::transcribeAudio()
         std::lock_guard lock(modelMutex);
         pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
     }
-    // Each parked recording also waits for the load's outcome: the load hands
-    // the recordings over before this answer arrives, so a failure finds this
-    // one still parked. It would never be transcribed, and the icon would stay
-    // at transcribing, so it is dropped.
-    QPointer<AppDelegate> weak(this);
-    ensureModelLoaded([weak](bool loaded) {
-        if (!loaded && weak)
-            weak->dropParkedTranscription();
-    });
+    // The load under way hands it over when it succeeds; when it fails, the
+    // recording waits for the next load that succeeds, whoever starts it.
 }
 
 void AppDelegate::processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)

@@ -17,6 +17,10 @@ struct HotkeyEvent {
     // flagsChanged the modifiers held after the change, with keyCode naming
     // the modifier key that changed.
     uint32_t modifierFlags = 0;
+    // A key-up that ends the tap's hold on the keyboard (the release of the
+    // key whose press began it). Keys still down then come up unseen, in
+    // the focused application.
+    bool endsGrab = false;
 };
 
 // A key combination the tap takes from every application (stored encoding).

@@ -56,18 +56,24 @@ void StudioState::toggleRecording()
 
 void StudioState::startRecording()
 {
+    PopoverHost* host = viewModel.host();
+    // A shortcut's dictation keeps the microphone until its own stop: a start
+    // here would throw its speech away. The studio stays idle and shows the
+    // dictation's text when it arrives.
+    if (host && host->isCapturing() && host->recordingMode() != RecordingMode::studio) {
+        observeTranscripts();
+        return;
+    }
+
     setIsRecording(true);
     setRecordingTime(0.0);
     timer->start();
 
-    PopoverHost* host = viewModel.host();
     if (!host)
         return;
     host->startStudioRecording();
-    // A start that failed has already put the studio back to idle: as if it
-    // had never started, it keeps no observer either.
-    if (!recording)
-        return;
+    // Also after a failed start (which has put the studio back to idle):
+    // shortcut dictations show up here from the first click on.
     observeTranscripts();
 }
 

@@ -40,6 +40,7 @@ public:
     bool showCopiedAlert() const { return copiedAlert; }
 
     void toggleRecording();
+    // Starts nothing while a shortcut's dictation runs.
     void startRecording();
     // Resets the studio's recording state. The controller is asked to stop
     // only while the studio's own recording runs: a shortcut's recording is

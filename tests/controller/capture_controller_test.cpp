@@ -147,6 +147,7 @@ TEST_F(CaptureTest, AFailedStudioStartLeavesTheStudioIdle)
     record->click();
     EXPECT_FALSE(studio->state().isTimerRunning());
     EXPECT_EQ(record->accessibleName(), "Start recording");
+    EXPECT_TRUE(studio->state().isObservingTranscripts()) << "shortcut dictations show up from now on";
 
     capture->nextStartError.clear();
     record->click();
@@ -249,7 +250,8 @@ TEST_F(CaptureTest, ConvertsOtherRatesAndChannelsTo16kMono)
     EXPECT_NEAR(transcribedSampleCount(log), 16000, 100);
 }
 
-// A start during a recording keeps the running stream and begins afresh.
+// A start during a recording keeps the running stream and begins afresh;
+// a studio start leaves a shortcut's recording as it is.
 TEST_F(CaptureTest, StartingAgainKeepsTheStreamAndEmptiesTheBuffer)
 {
     begin();
@@ -261,6 +263,14 @@ TEST_F(CaptureTest, StartingAgainKeepsTheStreamAndEmptiesTheBuffer)
     LogCapture log;
     stopAndFinish();
     EXPECT_EQ(transcribedSampleCount(log), 500);
+
+    begin(RecordingMode::toggle);
+    deliver(std::vector<float>(800, 0.2f));
+    controller->startStudioRecording();
+    EXPECT_EQ(controller->recordingMode(), RecordingMode::toggle);
+    deliver(std::vector<float>(500, 0.2f));
+    stopAndFinish();
+    EXPECT_EQ(transcribedSampleCount(log), 1300);
 }
 
 TEST_F(CaptureTest, EachRecordingGetsAFreshStream)

@@ -231,6 +231,22 @@ TEST_F(TranscriptionTest, QuickDictationsAreTranscribedOneAfterTheOtherInOrder)
         EXPECT_TRUE(durations[i].contains("Audio duration: " + expected[i])) << durations[i].toStdString();
 }
 
+// A studio start within the tail wait of a toggle dictation: the dictation
+// keeps its mode and is typed, not kept in the studio.
+TEST_F(TranscriptionTest, AStartDuringTheTailWaitLeavesTheStoppedDictationItsMode)
+{
+    installModel();
+    const auto keys = std::static_pointer_cast<FakeKeySynthesizer>(services.keySynthesizer);
+    begin(RecordingMode::toggle);
+    settleModelLoad();
+    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    controller->stopRecordingAndTranscribe();
+    controller->startStudioRecording();
+    ASSERT_TRUE(waitFor([&] { return !transcriptions.isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return keys->chordCount() == 1; }));
+    controller->cancelRecording();
+}
+
 TEST_F(TranscriptionTest, WithoutAModelNothingIsTranscribedAndTheIconGoesIdle)
 {
     LogCapture log;
@@ -243,22 +259,40 @@ TEST_F(TranscriptionTest, WithoutAModelNothingIsTranscribedAndTheIconGoesIdle)
     EXPECT_TRUE(transcribedLines(log).isEmpty());
 }
 
-TEST_F(TranscriptionTest, ParkedRecordingsOfAFailedLoadAreDropped)
+// A failed load keeps what was parked behind it, with the icon idle and the
+// user told. The next load that succeeds hands it over ahead of the dictation
+// that brought that load, each in its own mode.
+TEST_F(TranscriptionTest, RecordingsParkedBehindAFailedLoadWaitForTheNextGoodLoad)
 {
+    AppConfig::setVadSegmentationMode("off");
+    const auto keys = std::static_pointer_cast<FakeKeySynthesizer>(services.keySynthesizer);
     LogCapture log;
-    begin();
-    deliver(joined({TestSpeech::synthetic(1.0), silence(0.5)}));
+    begin(RecordingMode::pushToTalk);
+    deliver(TestSpeech::synthetic(1.5));
     stopAndFinish();
     ASSERT_TRUE(log.hasSystemLine("[AppDelegate] Model is loading, queueing transcription"));
     settleModelLoad();
-    EXPECT_TRUE(log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription"));
     EXPECT_TRUE(waitFor([&] { return controller->statusIconName() == "mic.circle"; }));
+    EXPECT_EQ(alerts->shown.size(), 1u);
 
-    // A later successful load finds nothing left to transcribe.
-    installModel();
+    // A studio recording whose own start finds no model either; the model
+    // arrives before it ends.
+    begin(RecordingMode::studio);
     settleModelLoad();
-    Dispatch::drainMainQueue(2000, true);
-    EXPECT_TRUE(transcribedLines(log).isEmpty());
+    EXPECT_EQ(statusIcon(), "mic.circle.fill");
+    installModel();
+    deliver(TestSpeech::synthetic(2.0));
+    stopAndFinish();
+    ASSERT_TRUE(waitFor([&] { return transcriptions.size() == 2; })) << log.systemLines().join("\n").toStdString();
+    EXPECT_TRUE(waitFor([&] { return keys->chordCount() == 1; }));
+    settleModelLoad();
+    Dispatch::drainMainQueue(500, true);
+    EXPECT_EQ(transcriptions.size(), 2);
+    EXPECT_EQ(transcribedLines(log).size(), 2);
+    EXPECT_EQ(
+        countsIn(log.systemLines(), "[AppDelegate] performTranscription called with "), (QList<int>{24000, 32000}));
+    EXPECT_EQ(keys->chordCount(), 1) << "only the push-to-talk dictation is typed";
+    EXPECT_EQ(alerts->shown.size(), 1u);
 }
 
 TEST_F(TranscriptionTest, SilentRecordingIsDroppedWithANoticeWhenSegmentationIsOff)
@@ -288,7 +322,8 @@ TEST_F(TranscriptionTest, ASwitchedOrDeletedModelIsNotKeptLoaded)
         // Stopped before or after the load the start began has failed.
         EXPECT_TRUE(waitFor([&] {
             return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded")
-                || log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription");
+                || log.hasSystemLine(
+                    "[AppDelegate] Model failed to load, queued transcriptions wait for the next load");
         })) << log.systemLines().join("\n").toStdString();
         settleModelLoad();
         EXPECT_TRUE(transcribedLines(log).isEmpty());
@@ -323,9 +358,9 @@ TEST_F(TranscriptionTest, ASwitchedOrDeletedModelIsNotKeptLoaded)
     dictateExpectingNoModel();
 }
 
-// A dictation dropped because the model cannot be loaded tells the user,
+// A dictation held up by a model that cannot be loaded tells the user,
 // once, which file failed and why.
-TEST_F(TranscriptionTest, ADictationLostToABrokenModelIsExplainedOnce)
+TEST_F(TranscriptionTest, ADictationHeldUpByABrokenModelIsExplainedOnce)
 {
     const WhisperModel model = WhisperModel::allCases().front();
     const QString path = ModelManager::shared().modelPath(model);
@@ -345,7 +380,8 @@ TEST_F(TranscriptionTest, ADictationLostToABrokenModelIsExplainedOnce)
         stopAndFinish();
         EXPECT_TRUE(waitFor([&] {
             return log.hasSystemLine("[AppDelegate] Failed to ensure model loaded")
-                || log.hasSystemLine("[AppDelegate] Model failed to load, dropping queued transcription");
+                || log.hasSystemLine(
+                    "[AppDelegate] Model failed to load, queued transcriptions wait for the next load");
         }));
         settleModelLoad();
         Dispatch::drainMainQueue(200);

@@ -1,3 +1,4 @@
+#include "core/input/KeyboardShortcutManager.h"
 #include "integration/ControllerOnRealTap.h"
 #include "support/SettingsReset.h"
 #include "support/XTestKeyboard.h"
@@ -9,6 +10,7 @@ namespace {
 const QString pressW = QStringLiteral("press 87");
 const QString pressX = QStringLiteral("press 88");
 const QString pressEscape = QStringLiteral("press 16777216");
+const QString releaseQ = QStringLiteral("release 81");
 
 // Shortcuts held and toggled on the private desktop, with a window that
 // records every key that reaches it.
@@ -81,6 +83,29 @@ TEST_F(DictationShortcutsTest, EscapeCancelsAToggleRecordingAndIsOnlyTakenMeanwh
 
     keyboard.tap("Escape");
     EXPECT_TRUE(pumpUntil([this] { return recorder.saw(pressEscape); })) << "Escape is released with the recording";
+}
+
+// Toggle on Alt+Q, pressed while Alt+W is held and let go after it: the
+// grab ends with W, so Q comes up in the focused window. The next Alt+Q is
+// a press of its own, not a repeat of the one pushed aside.
+TEST_F(DictationShortcutsTest, AToggleKeyPressedDuringAHoldStillStartsTheNextTime)
+{
+    KeyboardShortcutManager::shared().updateShortcut(
+        ShortcutAction::continuousRecording, KeyboardShortcut{12, 0x80000});
+    keyboard.press("Alt_L");
+    keyboard.press("w");
+    ASSERT_TRUE(pumpUntil([this] { return controller->isRecording(); }));
+    keyboard.press("q");
+    keyboard.release("w");
+    ASSERT_TRUE(pumpUntil([this] { return !controller->isRecording(); }));
+    keyboard.release("q");
+    ASSERT_TRUE(pumpUntil([this] { return recorder.saw(releaseQ); }));
+
+    keyboard.tap("q");
+    keyboard.release("Alt_L");
+    EXPECT_TRUE(pumpUntil([this] { return controller->isRecording(); }));
+    EXPECT_EQ(controller->recordingStateManager().currentState().mode, RecordingMode::toggle);
+    controller->cancelRecording();
 }
 
 // A layout switcher loads another keyboard map while push-to-talk is held:

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -67,6 +68,8 @@ TEST_F(X11HotkeyTapTest, HeldShortcutRepeatsAsKeyDownsOnlyAndNeverReachesTheFocu
     EXPECT_EQ(count(HotkeyEvent::Type::keyUp, keyW, option), 1) << "auto-repeat must not look like releases";
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().type, HotkeyEvent::Type::keyUp);
+    EXPECT_TRUE(events.back().endsGrab);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const HotkeyEvent& event) { return event.endsGrab; }), 1);
     EXPECT_FALSE(recorder.saw(pressW));
     EXPECT_FALSE(recorder.saw(QStringLiteral("release 87")));
 }

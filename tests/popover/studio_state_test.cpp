@@ -58,7 +58,8 @@ TEST_F(Studio, TimerTextIsTheTruncatedSumOfTicks)
 
 // Closing the popover must not stop what the studio did not start, and
 // must not make the controller wait for an audio tail when nothing records.
-TEST_F(Studio, StopsOnlyTheStudiosOwnRecording)
+// Its record button must not take over a shortcut's dictation either.
+TEST_F(Studio, StartsAndStopsOnlyTheStudiosOwnRecording)
 {
     studio.viewDidDisappear();
     EXPECT_EQ(host.studioStops, 0) << "nothing recorded";
@@ -68,6 +69,12 @@ TEST_F(Studio, StopsOnlyTheStudiosOwnRecording)
     host.mode = RecordingMode::pushToTalk;
     studio.viewDidDisappear();
     EXPECT_EQ(host.studioStops, 0);
+    studio.toggleRecording();
+    EXPECT_EQ(host.studioStarts, 0);
+    EXPECT_FALSE(studio.isRecording());
+    EXPECT_FALSE(studio.isTimerRunning());
+    EXPECT_TRUE(studio.isObservingTranscripts()) << "the dictation's text shows here";
+    host.capturing = false;
 
     // The studio records, then a shortcut takes the capture over.
     studio.startRecording();

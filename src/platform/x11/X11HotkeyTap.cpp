@@ -374,9 +374,10 @@ private:
             pressedKeys.push_back(*decoded);
         else if (!pressed && down != pressedKeys.end())
             pressedKeys.erase(down);
+        const bool endsGrab = !pressed && grabbingKey != 0 && keyCode == grabbingKey;
         if (pressed && !grabbingKey && decoded && decoded->grabbed)
             grabbingKey = keyCode;
-        else if (!pressed && keyCode == grabbingKey)
+        else if (endsGrab)
             grabbingKey = 0;
         grabbedKeyDown = grabbingKey != 0;
         if (!decoded)
@@ -396,6 +397,7 @@ private:
         }
         out.keyCode = decoded->code;
         out.modifierFlags = flags;
+        out.endsGrab = endsGrab;
         eventSink(out);
     }
 
