@@ -197,7 +197,8 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
             return (welcome = activatedWithin({clicked, clicked}, "Welcome to Tallowind"));
         },
         Patience::reply));
-    EXPECT_EQ(windowTextProperty(welcome, "_NET_STARTUP_ID"), launch);
+    EXPECT_EQ(run("xprop", {"-id", QString::number(welcome), "-notype", "_NET_STARTUP_ID"}),
+        "_NET_STARTUP_ID = \"" + launch + '"');
     EXPECT_TRUE(
         pumpUntil([&] { return desktop.startupMessages().contains("remove: ID=\"" + launch + '"'); }, Patience::reply));
     keyboard.tap("space");

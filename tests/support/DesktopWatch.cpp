@@ -1,5 +1,7 @@
 #include "support/DesktopWatch.h"
 
+#include <QHash>
+
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -65,7 +67,7 @@ struct DesktopWatch::Connection {
     xcb_atom_t startupMore = 0;
     std::vector<uint32_t> listed;
     // Startup messages still arriving, by the window that sends them.
-    std::vector<std::pair<uint32_t, QByteArray>> partial;
+    QHash<uint32_t, QByteArray> partial;
 
     ~Connection() { xcb_disconnect(x); }
 };
@@ -134,21 +136,15 @@ void DesktopWatch::watch()
                     requests.append({message->window, message->data.data32[0], message->data.data32[1]});
                 } else if ((message->type == c.startupBegin || message->type == c.startupMore)
                     && message->format == 8) {
-                    auto piece = std::find_if(c.partial.begin(), c.partial.end(),
-                        [&](const auto& each) { return each.first == message->window; });
-                    if (message->type == c.startupBegin || piece == c.partial.end()) {
-                        if (piece != c.partial.end())
-                            c.partial.erase(piece);
-                        c.partial.emplace_back(message->window, QByteArray());
-                        piece = c.partial.end() - 1;
-                    }
+                    QByteArray& text = c.partial[message->window];
+                    if (message->type == c.startupBegin)
+                        text.clear();
                     const auto* bytes = reinterpret_cast<const char*>(message->data.data8);
                     const qsizetype end = std::find(bytes, bytes + 20, '\0') - bytes;
-                    piece->second.append(bytes, end);
+                    text.append(bytes, end);
                     if (end < 20) {
                         const std::lock_guard guard(seenLock);
-                        messages.append(piece->second);
-                        c.partial.erase(piece);
+                        messages.append(c.partial.take(message->window));
                     }
                 }
             }
@@ -213,20 +209,4 @@ uint32_t freshServerTime()
     }
     xcb_disconnect(x);
     return time;
-}
-
-QByteArray windowTextProperty(uint32_t window, const char* name)
-{
-    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
-    QByteArray text;
-    if (!xcb_connection_has_error(x)) {
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            x, xcb_get_property(x, 0, window, atomOf(x, name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096), nullptr);
-        if (reply && reply->format == 8)
-            text = QByteArray(
-                static_cast<const char*>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
-        std::free(reply);
-    }
-    xcb_disconnect(x);
-    return text;
 }

@@ -59,6 +59,3 @@ private:
 // The X server's time now, taken through a property change of a window of
 // its own; 0 without a display.
 uint32_t freshServerTime();
-
-// A window's property as text (UTF8_STRING or STRING); empty when unset.
-QByteArray windowTextProperty(uint32_t window, const char* name);
