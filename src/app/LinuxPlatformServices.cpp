@@ -14,6 +14,7 @@
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeySynthesizer.h"
 #include "platform/x11/X11TaskbarVisibility.h"
+#include "platform/x11/X11WindowActivation.h"
 
 #include <QLocale>
 
@@ -38,5 +39,6 @@ PlatformServices makeLinuxPlatformServices()
     services.focusSource = std::make_shared<AtspiFocusSource>();
     services.frontmostApplication = std::make_shared<X11FrontmostApplication>();
     services.taskbarVisibility = std::make_shared<X11TaskbarVisibility>();
+    services.windowActivation = std::make_shared<X11WindowActivation>();
     return services;
 }

@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -8,15 +9,62 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+#include <limits>
+#include <utility>
+
 namespace {
 
-const QByteArray showLine = "show\n";
+// A request is one line: "show", then optionally the start's server time
+// and the launcher's startup id, separated by single spaces. The answer is
+// a line with the holder's process id.
+const QByteArray showWord = "show";
+constexpr qsizetype longestLine = 1024;
 
 // A start that finds the lock held waits this long for the holder to listen:
 // it takes the lock a moment before its socket is up.
 constexpr int holderListensWithinMs = 5000;
 constexpr int connectAttemptMs = 500;
 constexpr int retryPauseMs = 50;
+
+// Printable and on one line, so that it survives the request line; the
+// launcher's id is read by other programs as one too.
+bool isPlainText(const QByteArray& text)
+{
+    return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f; });
+}
+
+QByteArray requestLine(const ActivationToken& token)
+{
+    QByteArray line = showWord;
+    if (!token.isEmpty()) {
+        line += ' ' + QByteArray::number(token.time);
+        if (!token.startupId.isEmpty() && isPlainText(token.startupId))
+            line += ' ' + token.startupId;
+    }
+    return line + '\n';
+}
+
+// None for a line that is no request. A request whose token cannot be read
+// still asks for the window, without a token.
+std::optional<ActivationToken> parseRequest(QByteArray line)
+{
+    line.chop(1);
+    if (line == showWord)
+        return ActivationToken{};
+    if (!line.startsWith(showWord + ' '))
+        return std::nullopt;
+    const QByteArray fields = line.mid(showWord.size() + 1);
+    const qsizetype space = fields.indexOf(' ');
+    bool ok = false;
+    const qulonglong time = (space < 0 ? fields : fields.first(space)).toULongLong(&ok);
+    if (!ok || time > std::numeric_limits<uint32_t>::max())
+        return ActivationToken{};
+    ActivationToken token{{}, static_cast<uint32_t>(time)};
+    if (space >= 0 && isPlainText(fields.mid(space + 1)))
+        token.startupId = fields.mid(space + 1);
+    return token;
+}
 
 } // namespace
 
@@ -36,7 +84,7 @@ QString SingleInstance::runtimeFolder()
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
-SingleInstance::Claim SingleInstance::claim()
+SingleInstance::Claim SingleInstance::claim(const ActivationToken& token)
 {
     if (lockPath.isEmpty()) {
         failure = QStringLiteral("there is no runtime folder for its lock");
@@ -53,14 +101,18 @@ SingleInstance::Claim SingleInstance::claim()
         lock.reset();
         return Claim::unchecked;
     }
-    lock->getLockInfo(&holderProcess, nullptr, nullptr);
-    if (askHolder())
+    // The process that answers names itself: the lock may have changed hands
+    // since it failed us, when another start took over a stale one.
+    if (const std::optional<qint64> answered = askHolder(token)) {
+        holderProcess = *answered;
         return Claim::alreadyRunning;
+    }
     // A lock nobody answers for may be one whose process was killed before
     // it could name itself. The kernel lock behind it tells: it is removed
     // only when no living process holds it.
     if (lock->removeStaleLockFile() && lock->tryLock(0))
         return listen();
+    lock->getLockInfo(&holderProcess, nullptr, nullptr);
     failure = QStringLiteral("it does not answer on %1").arg(socketPath);
     lock.reset();
     return Claim::unanswered;
@@ -80,7 +132,7 @@ SingleInstance::Claim SingleInstance::listen()
     return Claim::first;
 }
 
-bool SingleInstance::askHolder()
+std::optional<qint64> SingleInstance::askHolder(const ActivationToken& token)
 {
     // No event loop runs yet: the socket's blocking calls do the waiting.
     const QDeadlineTimer deadline(holderListensWithinMs);
@@ -91,13 +143,22 @@ bool SingleInstance::askHolder()
             break;
         socket.abort();
         if (deadline.hasExpired())
-            return false;
+            return std::nullopt;
         QThread::msleep(retryPauseMs);
     }
-    socket.write(showLine);
-    const bool sent = socket.waitForBytesWritten(connectAttemptMs) || socket.bytesToWrite() == 0;
+    socket.write(requestLine(token));
+    if (!socket.waitForBytesWritten(connectAttemptMs) && socket.bytesToWrite() > 0)
+        return std::nullopt;
+    // The holder answers once its event loop runs, which may be a while
+    // after it started listening.
+    const QDeadlineTimer answered(holderListensWithinMs);
+    while (!socket.canReadLine() && socket.state() == QLocalSocket::ConnectedState && !answered.hasExpired())
+        socket.waitForReadyRead(static_cast<int>(answered.remainingTime()));
+    qint64 process = 0;
+    if (socket.canReadLine())
+        process = socket.readLine(longestLine).trimmed().toLongLong();
     socket.disconnectFromServer();
-    return sent;
+    return std::max<qint64>(process, 0);
 }
 
 void SingleInstance::takeConnections()
@@ -112,27 +173,32 @@ void SingleInstance::takeConnections()
 void SingleInstance::read(QLocalSocket* socket)
 {
     while (socket->canReadLine()) {
-        if (socket->readLine() == showLine)
-            request();
+        const QByteArray line = socket->readLine(longestLine + 1);
+        // A peer that never ends its line is not kept.
+        if (!line.endsWith('\n')) {
+            socket->abort();
+            return;
+        }
+        if (const std::optional<ActivationToken> token = parseRequest(line)) {
+            socket->write(QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+            request(*token);
+        }
     }
-    // A peer that never ends its line is not kept.
-    if (socket->bytesAvailable() > showLine.size())
+    if (socket->bytesAvailable() > longestLine)
         socket->abort();
 }
 
-void SingleInstance::request()
+void SingleInstance::request(const ActivationToken& token)
 {
     if (accepting)
-        emit showRequested();
+        emit showRequested(token);
     else
-        pending = true;
+        pending = token;
 }
 
 void SingleInstance::acceptRequests()
 {
     accepting = true;
-    if (pending) {
-        pending = false;
-        emit showRequested();
-    }
+    if (const std::optional<ActivationToken> token = std::exchange(pending, std::nullopt))
+        emit showRequested(*token);
 }

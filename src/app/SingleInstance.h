@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/WindowActivation.h"
+
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -14,8 +17,10 @@ class QLockFile;
 // downloads and recordings for leftovers. The first start holds a lock file
 // in the user's runtime folder and listens on a local socket beside it; a
 // later start finds the lock held, asks the holder through the socket to
-// show itself, and ends. The lock is the kernel's and names its holder's
-// process, so one left behind by a killed run is stale and taken over.
+// show itself, handing it the start's activation token, and ends; the holder
+// answers with its process id. The lock is the kernel's and names its
+// holder's process, so one left behind by a killed run is stale and taken
+// over.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -38,10 +43,12 @@ public:
     // The user's runtime folder, empty when none can be made.
     static QString runtimeFolder();
 
-    // Takes the lock and listens, or asks the holder to show itself. Touches
-    // no file but the lock and the socket.
-    Claim claim();
-    // The process that holds the lock, after a claim that found one.
+    // Takes the lock and listens, or asks the holder to show itself on
+    // behalf of the start `token` stands for. Touches no file but the lock
+    // and the socket.
+    Claim claim(const ActivationToken& token = {});
+    // After an already-running claim, the process that answered (0 when it
+    // did not say); after an unanswered one, the process the lock names.
     qint64 holder() const { return holderProcess; }
     // What went wrong: after an unchecked or unanswered claim, or a first
     // one whose socket could not be opened.
@@ -52,14 +59,17 @@ public:
     void acceptRequests();
 
 signals:
-    void showRequested();
+    // `token` is empty for a request that carried none.
+    void showRequested(const ActivationToken& token);
 
 private:
     Claim listen();
     void takeConnections();
     void read(QLocalSocket* socket);
-    void request();
-    bool askHolder();
+    void request(const ActivationToken& token);
+    // The answering process's id, 0 when it took the request without
+    // saying; none when no holder took it.
+    std::optional<qint64> askHolder(const ActivationToken& token);
 
     QString lockPath;
     QString socketPath;
@@ -68,5 +78,5 @@ private:
     qint64 holderProcess = 0;
     QString failure;
     bool accepting = false;
-    bool pending = false;
+    std::optional<ActivationToken> pending;
 };

@@ -12,6 +12,7 @@
 #include "platform/x11/X11DesktopCompositor.h"
 #include "platform/x11/X11DisplayCheck.h"
 #include "platform/x11/X11HotkeyTap.h"
+#include "platform/x11/X11StartToken.h"
 #include "recording/RecordingManager.h"
 #include "shell/theme/Appearance.h"
 #include "shell/theme/FocusVisibility.h"
@@ -28,10 +29,16 @@
 
 namespace {
 
-// The status to end with when another Tallowind runs for this user.
-std::optional<int> endIfAlreadyRunning(SingleInstance& instance)
+// " (process N)", or nothing when the other Tallowind did not say.
+QString holderText(const SingleInstance& instance)
 {
-    switch (instance.claim()) {
+    return instance.holder() > 0 ? QStringLiteral(" (process %1)").arg(instance.holder()) : QString();
+}
+
+// The status to end with when another Tallowind runs for this user.
+std::optional<int> endIfAlreadyRunning(SingleInstance& instance, const QByteArray& launcherStartupId)
+{
+    switch (instance.claim(X11StartToken::forThisStart(launcherStartupId))) {
     case SingleInstance::Claim::first:
         if (!instance.problem().isEmpty())
             Log::system(QStringLiteral("[Tallowind] A later start cannot reach this one: %1").arg(instance.problem()));
@@ -41,14 +48,12 @@ std::optional<int> endIfAlreadyRunning(SingleInstance& instance)
             QStringLiteral("[Tallowind] Cannot tell whether Tallowind already runs: %1").arg(instance.problem()));
         return std::nullopt;
     case SingleInstance::Claim::alreadyRunning:
-        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1); it was asked to "
-                                   "show itself")
-                        .arg(instance.holder()));
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session%1; it was asked to show itself")
+                        .arg(holderText(instance)));
         return 0;
     case SingleInstance::Claim::unanswered:
-        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session (process %1), but %2")
-                        .arg(instance.holder())
-                        .arg(instance.problem()));
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session%1, but %2")
+                        .arg(holderText(instance), instance.problem()));
         return 1;
     }
     return std::nullopt;
@@ -65,6 +70,9 @@ int TallowindApp::main(int argc, char** argv)
     }
     X11HotkeyTap::prepareProcess();
     WhisperPassParameters::setProcessorAllowance(&ProcessorAllowance::current);
+    // Qt takes the launcher's startup id for itself once it connects to the
+    // display; a second start hands it on to the running Tallowind.
+    const QByteArray launcherStartupId = qgetenv("DESKTOP_STARTUP_ID");
     auto* app = new QApplication(argc, argv);
     AccessibleWindows::install();
     QApplication::setStyle(new OutlinedIndicatorStyle);
@@ -74,7 +82,7 @@ int TallowindApp::main(int argc, char** argv)
     // Before any file is touched: a second Tallowind of this user would take
     // the first's downloads and recordings for leftovers.
     auto* instance = new SingleInstance(SingleInstance::runtimeFolder(), app);
-    if (const std::optional<int> status = endIfAlreadyRunning(*instance)) {
+    if (const std::optional<int> status = endIfAlreadyRunning(*instance, launcherStartupId)) {
         delete app;
         return *status;
     }

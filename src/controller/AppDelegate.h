@@ -6,6 +6,7 @@
 #include "core/input/TakenShortcuts.h"
 #include "core/state/RecordingState.h"
 #include "platform/PlatformServices.h"
+#include "platform/WindowActivation.h"
 #include "popover/PopoverHost.h"
 #include "recording/LiveSpeechTranscriber.h"
 #include "settings/shortcuts/ShortcutCaptureHost.h"
@@ -170,8 +171,9 @@ public:
     // Also what the window manager opens Settings through (WindowHost).
     void showSettings() override;
     void showFirstLaunchWindow();
-    // Another start by this user asks the running one to show itself.
-    void handleSecondStart();
+    // Another start by this user asks the running one to show itself; the
+    // window shown comes to the front as of that start (`token`).
+    void handleSecondStart(const ActivationToken& token = {});
     void windowDidMove(QWidget* window) override;
     void windowWillClose(QWidget* window) override;
     ActivationPolicy::Policy activationPolicy() const { return applicationPolicy->policy(); }

@@ -170,23 +170,30 @@ void AppDelegate::showFirstLaunchWindow()
     applicationPolicy->setPolicy(ActivationPolicy::Policy::regular);
 }
 
-void AppDelegate::handleSecondStart()
+void AppDelegate::handleSecondStart(const ActivationToken& token)
 {
+    QWidget* shown = nullptr;
     // Without a model the welcome window is what there is to show.
     if (firstLaunchWindow) {
         firstLaunchWindow->present();
-        return;
-    }
-    if (ModelManager::shared().downloadedModels().isEmpty()) {
+        shown = firstLaunchWindow;
+    } else if (ModelManager::shared().downloadedModels().isEmpty()) {
         showFirstLaunchWindow();
-        return;
-    }
-    // The popover hangs from the tray icon; with no tray the Settings window
-    // is the one window there is.
-    if (statusItem && statusItem->isOnScreen())
+        shown = firstLaunchWindow;
+    } else if (statusItem && statusItem->isOnScreen()) {
+        // The popover hangs from the tray icon; with no tray the Settings
+        // window is the one window there is.
         showPopover();
-    else
+        shown = popoverWindow;
+    } else {
         showSettings();
+        shown = settingsWindow;
+    }
+    // The user was in another application until the start: the window's own
+    // request to come forward is as old as its last input, and a desktop
+    // that prevents focus stealing only flags it.
+    if (shown && shown->isVisible() && !token.isEmpty() && platformServices.windowActivation)
+        platformServices.windowActivation->activate(shown->windowHandle(), token);
 }
 
 void AppDelegate::windowWillClose(QWidget* window)

@@ -16,6 +16,7 @@ class TrayIcon;
 class FocusSource;
 class FrontmostApplication;
 class TaskbarVisibility;
+class WindowActivation;
 
 // The desktop services the controller works through. The application fills
 // it with the Linux implementations; tests fill it with fakes.
@@ -38,4 +39,7 @@ struct PlatformServices {
     std::shared_ptr<FrontmostApplication> frontmostApplication;
     // None: windows keep whatever taskbar entries the desktop gives them.
     std::shared_ptr<TaskbarVisibility> taskbarVisibility;
+    // None: a window shown for another start comes forward as the desktop
+    // lets it.
+    std::shared_ptr<WindowActivation> windowActivation;
 };

@@ -20,6 +20,7 @@
 #include "support/FakeTaskbarVisibility.h"
 #include "support/FakeTrayIcon.h"
 #include "support/FakeUpdater.h"
+#include "support/FakeWindowActivation.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
 #include "support/Patience.h"
@@ -70,6 +71,7 @@ protected:
         services.trayIcon = tray;
         services.updater = updater;
         services.taskbarVisibility = taskbar;
+        services.windowActivation = activation;
         controller = std::make_unique<AppDelegate>(services);
         controller->setupMenuBar();
     }
@@ -105,6 +107,7 @@ protected:
     std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
     std::shared_ptr<FakeUpdater> updater = std::make_shared<FakeUpdater>();
     std::shared_ptr<FakeTaskbarVisibility> taskbar = std::make_shared<FakeTaskbarVisibility>();
+    std::shared_ptr<FakeWindowActivation> activation = std::make_shared<FakeWindowActivation>();
     PlatformServices services;
     std::unique_ptr<AppDelegate> controller;
 };
@@ -321,17 +324,15 @@ TEST_F(AppDelegateShellTest, TheTaskbarSwitchSetsThePolicyThatPlacesTheWindows)
     EXPECT_EQ(controller->activationPolicy(), Policy::regular);
     EXPECT_EQ(taskbar->skipsTaskbar(popover), true) << "a panel never has an entry";
 
+    QWidget alert(nullptr, Qt::Dialog);
+    alert.show();
+    EXPECT_EQ(taskbar->skipsTaskbar(alert.windowHandle()), false) << "opened while regular";
     controller->showSettings();
     QWindow* settings = ShellTestAccess::settings(*controller)->windowHandle();
-    EXPECT_EQ(taskbar->skipsTaskbar(settings), false) << "opened while regular";
     presence->setShowsTaskbarEntry(false);
     EXPECT_EQ(controller->activationPolicy(), Policy::accessory);
-    EXPECT_EQ(taskbar->skipsTaskbar(settings), true) << "an open window follows the switch";
-
-    ShellTestAccess::settings(*controller)->close();
-    settle();
-    controller->showSettings();
-    EXPECT_EQ(taskbar->skipsTaskbar(settings), false) << "the window's own policy change on showing";
+    EXPECT_EQ(taskbar->skipsTaskbar(alert.windowHandle()), true) << "an open window follows the switch";
+    EXPECT_EQ(taskbar->skipsTaskbar(settings), false) << "Settings keeps its entry";
 }
 
 TEST_F(AppDelegateShellTest, ALaunchWithoutAModelOpensTheWelcomeWindowWhichGoesWhenClosed)
@@ -366,6 +367,36 @@ TEST_F(AppDelegateShellTest, ALaunchWithoutAModelOpensTheWelcomeWindowWhichGoesW
     const QStringList said = log.systemLines().filter(ModelManager::shared().modelsDirectory());
     ASSERT_EQ(said.size(), 1) << log.systemLines().join("\n").toStdString();
     EXPECT_TRUE(said.first().contains(QStringLiteral("\"Settings...\" → Models"))) << said.first().toStdString();
+}
+
+// Each window a second start shows, new or already open, comes forward as
+// of that start; a request without a token leaves it to the window.
+TEST_F(AppDelegateShellTest, ASecondStartActivatesTheWindowItShowsWithItsToken)
+{
+    const ActivationToken token{"launcher-7_TIME4242", 4242};
+    controller->handleSecondStart(token);
+    FirstLaunchWindow* welcome = ShellTestAccess::welcome(*controller);
+    ASSERT_NE(welcome, nullptr);
+    controller->handleSecondStart(ActivationToken{{}, 5000});
+    controller->handleSecondStart();
+    ASSERT_EQ(activation->activations.size(), 2u);
+    EXPECT_EQ(activation->activations[0].window, welcome->windowHandle());
+    EXPECT_EQ(activation->activations[0].token, token);
+    EXPECT_EQ(activation->activations[1].window, welcome->windowHandle()) << "the same window brought back";
+    EXPECT_EQ(activation->activations[1].token.time, 5000u);
+
+    welcome->close();
+    settle();
+    putModelOnDisk();
+    controller->handleSecondStart(token);
+    ASSERT_EQ(activation->activations.size(), 3u);
+    ASSERT_NE(panel(), nullptr);
+    EXPECT_EQ(activation->activations[2].window, panel()->windowHandle());
+
+    tray->hostAvailable = false;
+    controller->handleSecondStart(token);
+    ASSERT_EQ(activation->activations.size(), 4u);
+    EXPECT_EQ(activation->activations[3].window, ShellTestAccess::settings(*controller)->windowHandle());
 }
 
 TEST_F(AppDelegateShellTest, ClosingTheWelcomeWindowWithAModelOnDiskLogsNoWarning)

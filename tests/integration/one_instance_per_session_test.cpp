@@ -1,9 +1,12 @@
 // Starts of the real binary in one session with one home folder: a second
 // start while the first downloads its first model finds the first, asks it
 // to show itself and ends without touching the download, and a welcome
-// window shown again follows that download; after the first is killed, the
-// next start runs and answers a start after it.
+// window shown again follows that download; the window it shows asks to
+// come forward as of the second start, not as of the first's last input;
+// after the first is killed, the next start runs and answers a start after
+// it.
 #include "core/speech/WhisperModel.h"
+#include "support/DesktopWatch.h"
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
 #include "support/Patience.h"
@@ -59,6 +62,7 @@ protected:
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
             GTEST_SKIP() << "needs the private test session";
         ASSERT_TRUE(home.isValid());
+        ASSERT_TRUE(desktop.isOpen());
         tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
         ASSERT_TRUE(tray.waitForStarted(Patience::reply));
         ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, Patience::reply)) << "no tray";
@@ -87,25 +91,50 @@ protected:
         }
     }
 
-    void start(QProcess& process)
+    void start(QProcess& process, const QByteArray& launcherStartupId = {})
     {
-        process.setProcessEnvironment(environment);
+        QProcessEnvironment launched = environment;
+        if (!launcherStartupId.isEmpty())
+            launched.insert("DESKTOP_STARTUP_ID", QString::fromUtf8(launcherStartupId));
+        process.setProcessEnvironment(launched);
         process.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
         ASSERT_TRUE(process.waitForStarted(Patience::reply));
     }
 
-    // A start that must end at once, having asked the running one to show
-    // itself; its log is checked.
-    void startAndExpectEnd(const char* when)
+    // The server times around a start.
+    struct Span {
+        uint32_t from = 0;
+        uint32_t to = 0;
+    };
+
+    // A start that must end at once, having asked `running` to show itself;
+    // its log is checked. `launcherStartupId` plays a launcher's.
+    Span startAndExpectEnd(const char* when, const QProcess& running, const QByteArray& launcherStartupId = {})
     {
         SCOPED_TRACE(when);
         QProcess another;
-        start(another);
-        ASSERT_TRUE(another.waitForFinished(Patience::transfer)) << "a start beside a running one did not end";
+        Span span{freshServerTime(), 0};
+        start(another, launcherStartupId);
+        EXPECT_TRUE(another.waitForFinished(Patience::transfer)) << "a start beside a running one did not end";
+        span.to = freshServerTime();
         const QString log = QString::fromLocal8Bit(another.readAllStandardError());
         EXPECT_EQ(another.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(another.exitCode(), 0) << log.toStdString();
         EXPECT_EQ(log.count("Tallowind already runs in this session"), 1) << log.toStdString();
+        EXPECT_TRUE(log.contains(QString("(process %1)").arg(running.processId()))) << log.toStdString();
+        return span;
+    }
+
+    // The shown window named `title` that a client asked to activate, as an
+    // application, at a time within `span`; 0 when none.
+    uint32_t activatedWithin(Span span, const QString& title) const
+    {
+        for (const DesktopWatch::ActivationRequest& request : desktop.activationRequests())
+            if (request.source == 1 && request.time >= span.from && request.time <= span.to
+                && !windowGeometry(QString::number(request.window)).isEmpty()
+                && run("xdotool", {"getwindowname", QString::number(request.window)}) == title)
+                return request.window;
+        return 0;
     }
 
     QString models() const { return home.filePath("data/Tallowind/Models"); }
@@ -113,6 +142,7 @@ protected:
     QStringList partFiles() const { return QDir(models()).entryList({"*.part"}, QDir::Files); }
 
     QTemporaryDir home;
+    DesktopWatch desktop;
     QProcess tray;
     QProcess first;
     QProcess third;
@@ -143,9 +173,11 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
     // The server holds the transfer half-way, its part-file on disk.
     ASSERT_TRUE(pumpUntil([&] { return !partFiles().isEmpty(); }, Patience::transfer)) << "the download did not start";
 
-    startAndExpectEnd("during the download");
+    // Started from a terminal: the start takes the server's time itself.
+    const Span started = startAndExpectEnd("during the download", first);
     EXPECT_FALSE(partFiles().isEmpty()) << "the second start removed the first's part-file";
     EXPECT_TRUE(panelShown("Welcome to Tallowind"));
+    EXPECT_TRUE(pumpUntil([&] { return activatedWithin(started, "Welcome to Tallowind") != 0; }, Patience::reply));
 
     // Closed and asked for again: the new welcome window follows the running
     // download, so the key that would start one starts no second transfer.
@@ -153,8 +185,22 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
     keyboard.tap("Tab");
     keyboard.tap("space");
     ASSERT_TRUE(pumpUntil([] { return !panelShown("Welcome to Tallowind"); }, Patience::reply));
-    startAndExpectEnd("after the welcome window was closed");
+    // Started from a launcher: the window carries the launcher's id, asks
+    // to come forward as of its time and ends the launcher's feedback.
+    const uint32_t clicked = freshServerTime();
+    const QByteArray launch = "launcher-" + QByteArray::number(clicked) + "_TIME" + QByteArray::number(clicked);
+    startAndExpectEnd("after the welcome window was closed", first, launch);
     ASSERT_TRUE(pumpUntil(welcomeActive, Patience::reply));
+    uint32_t welcome = 0;
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            return (welcome = activatedWithin({clicked, clicked}, "Welcome to Tallowind"));
+        },
+        Patience::reply));
+    EXPECT_EQ(run("xprop", {"-id", QString::number(welcome), "-notype", "_NET_STARTUP_ID"}),
+        "_NET_STARTUP_ID = \"" + launch + '"');
+    EXPECT_TRUE(
+        pumpUntil([&] { return desktop.startupMessages().contains("remove: ID=\"" + launch + '"'); }, Patience::reply));
     keyboard.tap("space");
 
     *route.hold = false;
@@ -174,7 +220,7 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
     ASSERT_TRUE(pumpUntil([] { return trayIcons() == 1; }, Patience::transfer)) << "the start after a kill did not run";
     EXPECT_EQ(third.state(), QProcess::Running);
     EXPECT_FALSE(panelShown("Tallowind"));
-    startAndExpectEnd("after a kill");
+    startAndExpectEnd("after a kill", third);
     EXPECT_TRUE(pumpUntil([] { return panelShown("Tallowind"); }, Patience::reply)) << "no popover";
     EXPECT_FALSE(panelShown("Welcome to Tallowind"));
 }

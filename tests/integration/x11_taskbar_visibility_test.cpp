@@ -9,6 +9,7 @@
 #include "settings/tabs/RecordingsTab.h"
 #include "shell/windows/FirstLaunchWindow.h"
 #include "shell/windows/SettingsWindow.h"
+#include "support/DesktopWatch.h"
 #include "support/EventLoop.h"
 #include "support/FakeAlertPresenter.h"
 #include "support/FakeSpeechRecognizer.h"
@@ -147,10 +148,10 @@ TEST(X11TaskbarVisibility, HiddenAndShownWindowsTakeTheChoiceWithTheirOtherState
 }
 
 // The controller shows Settings and then makes the tool a regular
-// application; the window manager reads the window's state as the window
-// maps. Whatever it read, it ends up holding each opening as a normal window
-// with its entry, and such a window gets its focus back when a question
-// over it closes.
+// application. A panel reads a window's state once, when the window manager
+// lists it: each opening is listed with its entry, the window manager holds
+// it so, and such a window gets its focus back when a question over it
+// closes.
 class ControllerWindowsOnTheDesktop : public DefaultsTest {
 protected:
     void SetUp() override
@@ -178,26 +179,60 @@ protected:
     PlatformServices services;
 };
 
-TEST_F(ControllerWindowsOnTheDesktop, EachOpeningHasItsTaskbarEntryAndSettingsGetsItsFocusBackFromAQuestion)
+TEST_F(ControllerWindowsOnTheDesktop, EachOpeningIsListedWithItsTaskbarEntryAndSettingsGetsItsFocusBackFromAQuestion)
 {
+    DesktopWatch panel;
+    ASSERT_TRUE(panel.isOpen());
+    // Whether a panel saw each opening of a window listed with its entry. Qt
+    // gives a window that was closed a new X window when it opens again:
+    // `windows` collects them.
+    const auto listedWithEntries = [&](QSet<uint32_t>& windows, WId window,
+                                       qsizetype openings) -> ::testing::AssertionResult {
+        windows.insert(static_cast<uint32_t>(window));
+        QList<DesktopWatch::Listing> seen;
+        const bool all = pumpUntil(
+            [&] {
+                seen.clear();
+                for (const uint32_t each : windows)
+                    seen += panel.listingsOf(each);
+                return seen.size() == openings;
+            },
+            Patience::reply);
+        if (!all)
+            return ::testing::AssertionFailure() << seen.size() << " listings";
+        for (const DesktopWatch::Listing& listing : seen)
+            if (listing.state.contains("_NET_WM_STATE_SKIP_TASKBAR")
+                || listing.state.contains("_NET_WM_STATE_SKIP_PAGER"))
+                return ::testing::AssertionFailure()
+                    << "listed as " << QList(listing.state.begin(), listing.state.end()).join(' ').toStdString();
+        return ::testing::AssertionSuccess();
+    };
+
     AppDelegate controller(services);
     controller.applicationDidFinishLaunching();
     ASSERT_TRUE(pumpUntil([] { return activeWindow<FirstLaunchWindow>(); }, Patience::reply));
+    QSet<uint32_t> welcomeWindows;
+    EXPECT_TRUE(listedWithEntries(welcomeWindows, activeWindow<FirstLaunchWindow>()->winId(), 1))
+        << "the welcome window";
     EXPECT_TRUE(heldWithATaskbarEntry(activeWindow<FirstLaunchWindow>()->winId())) << "the welcome window";
     activeWindow<FirstLaunchWindow>()->close();
     ASSERT_TRUE(Dispatch::drainMainQueue());
 
     SettingsWindow* settings = nullptr;
+    QSet<uint32_t> settingsWindows;
     for (int opening = 1; opening <= 10; ++opening) {
         controller.showSettings();
         ASSERT_TRUE(pumpUntil([&] { return (settings = activeWindow<SettingsWindow>()); }, Patience::reply));
+        EXPECT_TRUE(listedWithEntries(settingsWindows, settings->winId(), opening)) << "opening " << opening;
         EXPECT_TRUE(heldWithATaskbarEntry(settings->winId())) << "opening " << opening;
         if (opening == 10)
             break;
         // Closed, and the tool an accessory again, as when the user closes it.
+        const WId closed = settings->winId();
         settings->close();
         ASSERT_TRUE(Dispatch::drainMainQueue());
-        ASSERT_TRUE(pumpUntil([&] { return windowGeometry(QString::number(settings->winId())).isEmpty(); }));
+        ASSERT_TRUE(pumpUntil([&] { return windowGeometry(QString::number(closed)).isEmpty(); }));
+        ASSERT_TRUE(pumpUntil([&] { return !panel.isListed(static_cast<uint32_t>(closed)); }));
     }
 
     // Delete on a row asks; Escape answers. The focus is back in Settings:

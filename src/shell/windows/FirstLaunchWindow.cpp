@@ -4,6 +4,7 @@
 #include "shell/theme/WindowShape.h"
 #include "shell/windows/SettingsShortcut.h"
 #include "shell/windows/SettingsWindow.h"
+#include "shell/windows/TaskbarEntries.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -15,6 +16,9 @@ FirstLaunchWindow::FirstLaunchWindow(QWidget* view, ShellHost* shellHost, QWidge
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Welcome to Tallowind"));
     setAccessibleName(QStringLiteral("Welcome to Tallowind"));
+    // The tool comes forward with this window: it is listed from its first
+    // mapping on.
+    TaskbarEntries::keepListed(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);

@@ -3,6 +3,7 @@
 #include "shell/ShellHost.h"
 #include "shell/windows/ContentHost.h"
 #include "shell/windows/SettingsShortcut.h"
+#include "shell/windows/TaskbarEntries.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -16,6 +17,9 @@ SettingsWindow::SettingsWindow(ShellHost* shellHost, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Settings"));
     setAccessibleName(QStringLiteral("Settings"));
+    // The tool comes forward with this window: it is listed from its first
+    // mapping on.
+    TaskbarEntries::keepListed(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(host);

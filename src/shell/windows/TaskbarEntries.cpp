@@ -18,6 +18,8 @@ bool isManaged(const QWidget* window)
         && !window->windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
 }
 
+const char* const keptListed = "tallowindKeptInTaskbar";
+
 } // namespace
 
 TaskbarEntries::TaskbarEntries(
@@ -40,7 +42,14 @@ TaskbarEntries::~TaskbarEntries()
 bool TaskbarEntries::hasEntry(const QWidget* window, ActivationPolicy::Policy policy)
 {
     const Qt::WindowType type = window->windowType();
-    return policy == ActivationPolicy::Policy::regular && (type == Qt::Window || type == Qt::Dialog);
+    if (type != Qt::Window && type != Qt::Dialog)
+        return false;
+    return policy == ActivationPolicy::Policy::regular || window->property(keptListed).toBool();
+}
+
+void TaskbarEntries::keepListed(QWidget* window)
+{
+    window->setProperty(keptListed, true);
 }
 
 bool TaskbarEntries::eventFilter(QObject* watched, QEvent* event)

@@ -43,6 +43,21 @@ TEST_F(TaskbarEntriesTest, WindowsThereAndWindowsShownLaterFollowThePolicy)
     EXPECT_EQ(skips(later), true);
 }
 
+// Settings and the welcome window show while the tool is still an
+// accessory and make it regular right after: the state they map with is the
+// one a panel keeps, so it must already have the entry.
+TEST_F(TaskbarEntriesTest, AWindowKeptListedMapsWithItsEntryAndKeepsItUnderEitherPolicy)
+{
+    TaskbarEntries entries(policy, visibility);
+    QWidget kept(nullptr, Qt::Window);
+    TaskbarEntries::keepListed(&kept);
+    kept.show();
+    EXPECT_EQ(skips(kept), false) << "shown while accessory";
+    policy.setPolicy(Policy::regular);
+    policy.setPolicy(Policy::accessory);
+    EXPECT_EQ(skips(kept), false);
+}
+
 TEST_F(TaskbarEntriesTest, PanelsStayOutAndMenusAreLeftAlone)
 {
     TaskbarEntries entries(policy, visibility);

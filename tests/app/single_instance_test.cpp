@@ -1,0 +1,86 @@
+// Starts of one user played in one process: a second start's claim runs on
+// a thread of its own, blocking as it does in its own process, while the
+// first answers from its event loop.
+#include "app/SingleInstance.h"
+
+#include "support/EventLoop.h"
+#include "support/Patience.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct SecondStart {
+    SingleInstance::Claim claim = SingleInstance::Claim::unchecked;
+    qint64 holder = 0;
+};
+
+SecondStart startAgain(const QString& folder, const ActivationToken& token)
+{
+    SecondStart result;
+    std::atomic<bool> done = false;
+    std::thread start([&] {
+        SingleInstance second(folder);
+        result.claim = second.claim(token);
+        result.holder = second.holder();
+        done = true;
+    });
+    EXPECT_TRUE(pumpUntil([&] { return done.load(); }, Patience::reply)) << "the second start did not end";
+    start.join();
+    return result;
+}
+
+} // namespace
+
+TEST(SingleInstance, ASecondStartHandsOnItsTokenAndNamesTheProcessThatAnswered)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    SingleInstance first(folder.path());
+    ASSERT_EQ(first.claim(), SingleInstance::Claim::first);
+    std::vector<ActivationToken> requests;
+    QObject::connect(
+        &first, &SingleInstance::showRequested, [&](const ActivationToken& token) { requests.push_back(token); });
+    // The lock names another process, as one left by an ended run does
+    // while a start racing this one takes it over.
+    QFile lock(QDir(folder.path()).filePath("tallowind.lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write(QByteArray::number(QCoreApplication::applicationPid() + 100000) + "\ntallowind\nhost\n");
+    lock.close();
+
+    const ActivationToken launched{"launcher on host 12_TIME4242", 4242};
+    const SecondStart second = startAgain(folder.path(), launched);
+    EXPECT_EQ(second.claim, SingleInstance::Claim::alreadyRunning);
+    EXPECT_EQ(second.holder, QCoreApplication::applicationPid());
+    EXPECT_TRUE(requests.empty()) << "held until the first has launched";
+    first.acceptRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], launched);
+    // Started without a launcher: only the time the start took.
+    EXPECT_EQ(startAgain(folder.path(), {{}, 5000}).claim, SingleInstance::Claim::alreadyRunning);
+    ASSERT_TRUE(pumpUntil([&] { return requests.size() == 2; }, Patience::reply));
+    EXPECT_EQ(requests[1], (ActivationToken{{}, 5000}));
+
+    // A bare request still shows the window and is answered; a line that
+    // never ends is not kept.
+    QLocalSocket bare;
+    bare.connectToServer(QDir(folder.path()).filePath("tallowind.socket"));
+    bare.write("show\n");
+    ASSERT_TRUE(pumpUntil([&] { return bare.canReadLine(); }, Patience::reply));
+    EXPECT_EQ(bare.readLine().trimmed().toLongLong(), QCoreApplication::applicationPid());
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_TRUE(requests[2].isEmpty());
+    bare.write(QByteArray(2000, 'x'));
+    EXPECT_TRUE(pumpUntil([&] { return bare.state() == QLocalSocket::UnconnectedState; }, Patience::reply));
+    EXPECT_EQ(requests.size(), 3u);
+}
