@@ -1,5 +1,7 @@
 #include "support/DesktopWatch.h"
 
+#include "platform/x11/X11StartToken.h"
+
 #include <QHash>
 
 #include <xcb/xcb.h>
@@ -188,25 +190,5 @@ QList<QByteArray> DesktopWatch::startupMessages() const
 
 uint32_t freshServerTime()
 {
-    int screen = 0;
-    xcb_connection_t* x = xcb_connect(nullptr, &screen);
-    uint32_t time = 0;
-    if (!xcb_connection_has_error(x)) {
-        const xcb_window_t window = xcb_generate_id(x);
-        const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(x, 0, window, screenOf(x, screen)->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-            XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-        xcb_change_property(x, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
-        xcb_flush(x);
-        while (xcb_generic_event_t* event = xcb_wait_for_event(x)) {
-            const bool found = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
-            if (found)
-                time = reinterpret_cast<xcb_property_notify_event_t*>(event)->time;
-            std::free(event);
-            if (found)
-                break;
-        }
-    }
-    xcb_disconnect(x);
-    return time;
+    return X11StartToken::forThisStart({}).time;
 }
