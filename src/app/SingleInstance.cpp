@@ -84,7 +84,7 @@ QString SingleInstance::runtimeFolder()
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
-SingleInstance::Claim SingleInstance::claim(const ActivationToken& token)
+SingleInstance::Claim SingleInstance::claim(const TokenSource& source)
 {
     if (lockPath.isEmpty()) {
         failure = QStringLiteral("there is no runtime folder for its lock");
@@ -103,7 +103,7 @@ SingleInstance::Claim SingleInstance::claim(const ActivationToken& token)
     }
     // The process that answers names itself: the lock may have changed hands
     // since it failed us, when another start took over a stale one.
-    if (const std::optional<qint64> answered = askHolder(token)) {
+    if (const std::optional<qint64> answered = askHolder(source ? source() : ActivationToken{})) {
         holderProcess = *answered;
         return Claim::alreadyRunning;
     }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,10 +44,12 @@ public:
     // The user's runtime folder, empty when none can be made.
     static QString runtimeFolder();
 
+    // The start's activation token, taken only when another Tallowind runs.
+    using TokenSource = std::function<ActivationToken()>;
     // Takes the lock and listens, or asks the holder to show itself on
-    // behalf of the start `token` stands for. Touches no file but the lock
-    // and the socket.
-    Claim claim(const ActivationToken& token = {});
+    // behalf of this start, with the token `source` gives. Touches no file
+    // but the lock and the socket.
+    Claim claim(const TokenSource& source = {});
     // After an already-running claim, the process that answered (0 when it
     // did not say); after an unanswered one, the process the lock names.
     qint64 holder() const { return holderProcess; }

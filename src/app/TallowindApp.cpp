@@ -38,7 +38,9 @@ QString holderText(const SingleInstance& instance)
 // The status to end with when another Tallowind runs for this user.
 std::optional<int> endIfAlreadyRunning(SingleInstance& instance, const QByteArray& launcherStartupId)
 {
-    switch (instance.claim(X11StartToken::forThisStart(launcherStartupId))) {
+    // The token costs a round trip to the X server: only a start that finds
+    // another Tallowind takes it.
+    switch (instance.claim([&] { return X11StartToken::forThisStart(launcherStartupId); })) {
     case SingleInstance::Claim::first:
         if (!instance.problem().isEmpty())
             Log::system(QStringLiteral("[Tallowind] A later start cannot reach this one: %1").arg(instance.problem()));

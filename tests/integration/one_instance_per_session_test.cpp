@@ -32,27 +32,11 @@ QString run(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-// Where the shown windows an xdotool search finds are.
-QList<QRect> shownWindows(const QStringList& search)
-{
-    QList<QRect> found;
-    for (const QString& id : run("xdotool", QStringList{"search"} + search).split('\n', Qt::SkipEmptyParts))
-        if (const QRect rect = windowGeometry(id); !rect.isEmpty())
-            found.append(rect);
-    return found;
-}
-
 // Icons docked in the tray at the top of the screen.
 qsizetype trayIcons()
 {
     const QList<QRect> all = shownWindows({"--class", "Tallowind"});
     return std::count_if(all.begin(), all.end(), [](QRect each) { return each.width() <= 48 && each.y() < 40; });
-}
-
-bool panelShown(const QString& title)
-{
-    const QList<QRect> all = shownWindows({"--name", '^' + title + '$'});
-    return std::any_of(all.begin(), all.end(), [](QRect each) { return each.width() > 100; });
 }
 
 class OneInstancePerSession : public ::testing::Test {

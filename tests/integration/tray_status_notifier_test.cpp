@@ -14,18 +14,6 @@
 
 namespace {
 
-// Whether a window of this exact title is shown.
-bool windowShown(const QString& title)
-{
-    QProcess search;
-    search.start("xdotool", {"search", "--name", '^' + title + '$'});
-    search.waitForFinished(Patience::reply);
-    for (const QByteArray& id : search.readAllStandardOutput().split('\n'))
-        if (!id.isEmpty() && windowGeometry(QString::fromLatin1(id)).width() > 100)
-            return true;
-    return false;
-}
-
 class TrayStatusNotifier : public ::testing::Test {
 protected:
     void SetUp() override
@@ -70,16 +58,13 @@ TEST_F(TrayStatusNotifier, TheHostShowsTheToolsMenuAndItsQuitEndsTheTool)
         EXPECT_NE(entry.properties.value("visible"), QVariant(false)) << entry.title().toStdString();
     }
     ASSERT_EQ(titles.join(" | ").toStdString(), "Settings... | -- | Check for Updates... | -- | Quit");
-    EXPECT_EQ(entries[0].shortcut().toStdString(), "Control+,");
-    EXPECT_EQ(entries[2].shortcut().toStdString(), "");
-    EXPECT_EQ(entries[4].shortcut().toStdString(), "Control+Q");
 
     // The host's left click opens the popover; a pick of "Settings..." opens
     // the Settings window.
     ASSERT_TRUE(host.activate(item, 640, 10));
-    EXPECT_TRUE(pumpUntil([] { return windowShown("Tallowind"); }, Patience::reply)) << "no popover";
+    EXPECT_TRUE(pumpUntil([] { return panelShown("Tallowind"); }, Patience::reply)) << "no popover";
     ASSERT_TRUE(host.click(item, entries[0].id));
-    EXPECT_TRUE(pumpUntil([] { return windowShown("Settings"); }, Patience::reply)) << "no Settings window";
+    EXPECT_TRUE(pumpUntil([] { return panelShown("Settings"); }, Patience::reply)) << "no Settings window";
 
     ASSERT_TRUE(host.click(item, entries[4].id));
     ASSERT_TRUE(pumpUntil([&] { return tool.state() == QProcess::NotRunning; }, Patience::reply))

@@ -1,6 +1,7 @@
 #include "support/DesktopWatch.h"
 
 #include "platform/x11/X11StartToken.h"
+#include "platform/x11/XcbProperties.h"
 
 #include <QHash>
 
@@ -16,28 +17,6 @@
 
 namespace {
 
-xcb_atom_t atomOf(xcb_connection_t* connection, const char* name)
-{
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return atom;
-}
-
-std::vector<uint32_t> valuesOf(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
-{
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(connection, xcb_get_property(connection, 0, window, property, type, 0, 4096), nullptr);
-    std::vector<uint32_t> values;
-    if (reply && reply->format == 32 && reply->type == type) {
-        const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
-        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
-    }
-    std::free(reply);
-    return values;
-}
-
 QByteArray nameOf(xcb_connection_t* connection, xcb_atom_t atom)
 {
     xcb_get_atom_name_reply_t* reply =
@@ -47,14 +26,6 @@ QByteArray nameOf(xcb_connection_t* connection, xcb_atom_t atom)
         name = QByteArray(xcb_get_atom_name_name(reply), xcb_get_atom_name_name_length(reply));
     std::free(reply);
     return name;
-}
-
-xcb_screen_t* screenOf(xcb_connection_t* connection, int number)
-{
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < number && screens.rem > 1; ++i)
-        xcb_screen_next(&screens);
-    return screens.data;
 }
 
 } // namespace
@@ -82,15 +53,15 @@ DesktopWatch::DesktopWatch() : connection(std::make_unique<Connection>())
     if (xcb_connection_has_error(c.x) || pipe(wakeFd) != 0)
         return;
     c.root = screenOf(c.x, screen)->root;
-    c.clientList = atomOf(c.x, "_NET_CLIENT_LIST");
-    c.state = atomOf(c.x, "_NET_WM_STATE");
-    c.activeWindow = atomOf(c.x, "_NET_ACTIVE_WINDOW");
-    c.startupBegin = atomOf(c.x, "_NET_STARTUP_INFO_BEGIN");
-    c.startupMore = atomOf(c.x, "_NET_STARTUP_INFO");
+    c.clientList = internAtom(c.x, "_NET_CLIENT_LIST");
+    c.state = internAtom(c.x, "_NET_WM_STATE");
+    c.activeWindow = internAtom(c.x, "_NET_ACTIVE_WINDOW");
+    c.startupBegin = internAtom(c.x, "_NET_STARTUP_INFO_BEGIN");
+    c.startupMore = internAtom(c.x, "_NET_STARTUP_INFO");
     const uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(c.x, c.root, XCB_CW_EVENT_MASK, &events);
     // Windows listed before the watch began are not new listings.
-    c.listed = valuesOf(c.x, c.root, c.clientList, XCB_ATOM_WINDOW);
+    c.listed = propertyValues(c.x, c.root, c.clientList, XCB_ATOM_WINDOW);
     listedNow = QList<uint32_t>(c.listed.begin(), c.listed.end());
     watching = std::thread([this] { watch(); });
 }
@@ -117,12 +88,12 @@ void DesktopWatch::watch()
             if (type == XCB_PROPERTY_NOTIFY) {
                 const auto* change = reinterpret_cast<xcb_property_notify_event_t*>(event);
                 if (change->window == c.root && change->atom == c.clientList) {
-                    const std::vector<uint32_t> now = valuesOf(c.x, c.root, c.clientList, XCB_ATOM_WINDOW);
+                    const std::vector<uint32_t> now = propertyValues(c.x, c.root, c.clientList, XCB_ATOM_WINDOW);
                     for (const uint32_t window : now) {
                         if (std::find(c.listed.begin(), c.listed.end(), window) != c.listed.end())
                             continue;
                         Listing listing{window, {}};
-                        for (const uint32_t atom : valuesOf(c.x, window, c.state, XCB_ATOM_ATOM))
+                        for (const uint32_t atom : propertyValues(c.x, window, c.state, XCB_ATOM_ATOM))
                             listing.state.insert(nameOf(c.x, atom));
                         const std::lock_guard guard(seenLock);
                         listings.append(listing);

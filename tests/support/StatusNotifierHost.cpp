@@ -50,24 +50,6 @@ QString StatusNotifierHost::MenuEntry::title() const
     return properties.value(QStringLiteral("label")).toString();
 }
 
-QString StatusNotifierHost::MenuEntry::shortcut() const
-{
-    const QVariant value = properties.value(QStringLiteral("shortcut"));
-    if (!value.isValid())
-        return {};
-    // aas: one list of key names per chord.
-    QStringList chords;
-    const QDBusArgument argument = value.value<QDBusArgument>();
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        QStringList keys;
-        argument >> keys;
-        chords.append(keys.join('+'));
-    }
-    argument.endArray();
-    return chords.join(' ');
-}
-
 bool StatusNotifierHost::start()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -25,8 +25,6 @@ public:
         QList<MenuEntry> children;
         // The "label", or "--" for a separator.
         QString title() const;
-        // The "shortcut" keys, such as "Control+Q"; empty without one.
-        QString shortcut() const;
     };
 
     // False when the name could not be taken.

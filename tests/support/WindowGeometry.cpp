@@ -3,6 +3,8 @@
 #include <QList>
 #include <QProcess>
 
+#include <algorithm>
+
 QRect windowGeometry(const QString& windowId)
 {
     QProcess xwininfo;
@@ -27,4 +29,22 @@ QRect windowGeometry(const QString& windowId)
             mapped = value == "IsViewable";
     }
     return mapped ? rect : QRect();
+}
+
+QList<QRect> shownWindows(const QStringList& search)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("search")} + search);
+    xdotool.waitForFinished(5000);
+    QList<QRect> found;
+    for (const QByteArray& id : xdotool.readAllStandardOutput().split('\n'))
+        if (const QRect rect = id.isEmpty() ? QRect() : windowGeometry(QString::fromLatin1(id)); !rect.isEmpty())
+            found.append(rect);
+    return found;
+}
+
+bool panelShown(const QString& title)
+{
+    const QList<QRect> all = shownWindows({QStringLiteral("--name"), '^' + title + '$'});
+    return std::any_of(all.begin(), all.end(), [](QRect each) { return each.width() > 100; });
 }

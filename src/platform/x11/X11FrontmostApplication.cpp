@@ -1,7 +1,7 @@
 #include "platform/x11/X11FrontmostApplication.h"
 
 #include "base/Dispatch.h"
-#include "platform/x11/XcbAtoms.h"
+#include "platform/x11/XcbProperties.h"
 
 // xcb rather than Xlib: a window that closes between two reads yields an
 // error for that one request, with no process-wide error handler involved.
@@ -21,23 +21,6 @@
 namespace {
 
 constexpr int64_t unknownProcess = -1;
-
-// The first 32-bit value of a window's property; none when the window or
-// the property is gone.
-std::optional<uint32_t> cardinalProperty(
-    xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
-{
-    const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, window, property, type, 0, 1);
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
-    std::optional<uint32_t> value;
-    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4) {
-        uint32_t first = 0;
-        std::memcpy(&first, xcb_get_property_value(reply), sizeof first);
-        value = first;
-    }
-    std::free(reply);
-    return value;
-}
 
 // The window's child of the root window: the window manager's frame around
 // it, or the window itself when nothing reparented it.
@@ -190,11 +173,11 @@ private:
     // True when another application (or none) is now in front.
     bool readActiveProcess()
     {
-        const std::optional<uint32_t> window = cardinalProperty(connection, root, activeWindowAtom, XCB_ATOM_WINDOW);
+        const std::optional<uint32_t> window = propertyValue(connection, root, activeWindowAtom, XCB_ATOM_WINDOW);
         const xcb_window_t active = window.value_or(XCB_WINDOW_NONE);
         std::optional<uint32_t> pid;
         if (active != XCB_WINDOW_NONE)
-            pid = cardinalProperty(connection, active, pidAtom, XCB_ATOM_CARDINAL);
+            pid = propertyValue(connection, active, pidAtom, XCB_ATOM_CARDINAL);
         const int64_t current = pid ? static_cast<int64_t>(*pid) : unknownProcess;
         const bool changed = active != activeWindow || current != processId.load();
         activeWindow = active;

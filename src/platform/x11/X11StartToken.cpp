@@ -1,4 +1,5 @@
 #include "platform/x11/X11StartToken.h"
+#include "platform/x11/XcbProperties.h"
 
 #include <xcb/xcb.h>
 
@@ -15,13 +16,10 @@ uint32_t serverTime()
     xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
     uint32_t time = 0;
     if (!xcb_connection_has_error(connection)) {
-        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-        for (int i = 0; i < screenNumber && screens.rem > 1; ++i)
-            xcb_screen_next(&screens);
         const xcb_window_t window = xcb_generate_id(connection);
         const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(connection, 0, window, screens.data->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-            XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+        xcb_create_window(connection, 0, window, screenOf(connection, screenNumber)->root, 0, 0, 1, 1, 0,
+            XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
         xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
         xcb_flush(connection);
         // The event is the answer to our own request: it comes, or the

@@ -1,5 +1,5 @@
 #include "platform/x11/X11TaskbarVisibility.h"
-#include "platform/x11/XcbAtoms.h"
+#include "platform/x11/XcbProperties.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -14,27 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<xcb_atom_t> stateOf(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t state)
-{
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, state, XCB_ATOM_ATOM, 0, 1024), nullptr);
-    std::vector<xcb_atom_t> atoms;
-    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
-        const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-        atoms.assign(values, values + xcb_get_property_value_length(reply) / sizeof(xcb_atom_t));
-    }
-    std::free(reply);
-    return atoms;
-}
-
-xcb_window_t rootOf(xcb_connection_t* connection, xcb_window_t window)
-{
-    xcb_query_tree_reply_t* reply = xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
-    const xcb_window_t root = reply ? reply->root : xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    std::free(reply);
-    return root;
-}
 
 } // namespace
 
@@ -71,7 +50,7 @@ void X11TaskbarVisibility::setSkipsTaskbar(QWindow* window, bool skip)
             XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
             reinterpret_cast<const char*>(&message));
     } else {
-        std::vector<xcb_atom_t> atoms = stateOf(connection, id, state);
+        std::vector<xcb_atom_t> atoms = propertyValues(connection, id, state, XCB_ATOM_ATOM);
         std::erase_if(atoms, [&](xcb_atom_t atom) { return std::ranges::find(skipped, atom) != skipped.end(); });
         if (skip)
             atoms.insert(atoms.end(), skipped.begin(), skipped.end());

@@ -1,5 +1,5 @@
 #include "platform/x11/X11WindowActivation.h"
-#include "platform/x11/XcbAtoms.h"
+#include "platform/x11/XcbProperties.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -14,30 +14,10 @@
 
 namespace {
 
-std::optional<uint32_t> cardinalOf(
-    xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
-{
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(connection, xcb_get_property(connection, 0, window, property, type, 0, 1), nullptr);
-    std::optional<uint32_t> value;
-    if (reply && reply->format == 32 && reply->type == type && xcb_get_property_value_length(reply) >= 4)
-        value = *static_cast<const uint32_t*>(xcb_get_property_value(reply));
-    std::free(reply);
-    return value;
-}
-
 // Whether server time `a` comes after `b`; the clock wraps after 49 days.
 bool isAfter(uint32_t a, uint32_t b)
 {
     return static_cast<int32_t>(a - b) > 0;
-}
-
-xcb_window_t rootOf(xcb_connection_t* connection, xcb_window_t window)
-{
-    xcb_query_tree_reply_t* reply = xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
-    const xcb_window_t root = reply ? reply->root : xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    std::free(reply);
-    return root;
 }
 
 // The user time goes where Qt keeps it: on a window of its own when the
@@ -46,10 +26,10 @@ void setUserTime(xcb_connection_t* connection, xcb_window_t window, uint32_t tim
 {
     const xcb_atom_t userTime = internAtom(connection, "_NET_WM_USER_TIME");
     const std::optional<uint32_t> holder =
-        cardinalOf(connection, window, internAtom(connection, "_NET_WM_USER_TIME_WINDOW"), XCB_ATOM_WINDOW);
+        propertyValue(connection, window, internAtom(connection, "_NET_WM_USER_TIME_WINDOW"), XCB_ATOM_WINDOW);
     const xcb_window_t target = holder.value_or(window);
     // An input in the window after the start is newer still.
-    if (const std::optional<uint32_t> current = cardinalOf(connection, target, userTime, XCB_ATOM_CARDINAL);
+    if (const std::optional<uint32_t> current = propertyValue(connection, target, userTime, XCB_ATOM_CARDINAL);
         current && !isAfter(time, *current))
         return;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, target, userTime, XCB_ATOM_CARDINAL, 32, 1, &time);
