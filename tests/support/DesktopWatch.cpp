@@ -1,4 +1,5 @@
 #include "support/DesktopWatch.h"
+#include "support/UnsharedCopy.h"
 
 #include "platform/x11/X11StartToken.h"
 #include "platform/x11/XcbProperties.h"
@@ -150,13 +151,13 @@ bool DesktopWatch::isListed(uint32_t window) const
 QList<DesktopWatch::ActivationRequest> DesktopWatch::activationRequests() const
 {
     const std::lock_guard guard(seenLock);
-    return requests;
+    return unsharedCopy(requests);
 }
 
 QList<QByteArray> DesktopWatch::startupMessages() const
 {
     const std::lock_guard guard(seenLock);
-    return messages;
+    return unsharedCopy(messages);
 }
 
 uint32_t freshServerTime()

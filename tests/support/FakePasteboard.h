@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/UnsharedCopy.h"
 #include "base/Dispatch.h"
 #include "platform/Pasteboard.h"
 
@@ -91,7 +92,7 @@ public:
     QStringList textsSet() const
     {
         std::lock_guard lock(mutex);
-        return recordedTexts;
+        return unsharedCopy(recordedTexts);
     }
     int restoreCount() const
     {

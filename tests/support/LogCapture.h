@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/UnsharedCopy.h"
 #include "base/Log.h"
 
 #include <QStringList>
@@ -21,12 +22,12 @@ public:
     QStringList systemLines() const
     {
         std::lock_guard lock(mutex);
-        return system;
+        return unsharedCopy(system);
     }
     QStringList outLines() const
     {
         std::lock_guard lock(mutex);
-        return out;
+        return unsharedCopy(out);
     }
     bool hasSystemLine(const QString& line) const { return systemLines().contains(line); }
     bool hasOutLine(const QString& line) const { return outLines().contains(line); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/UnsharedCopy.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
@@ -17,7 +19,7 @@ public:
     static QStringList messages()
     {
         std::lock_guard lock(mutex());
-        return collected();
+        return unsharedCopy(collected());
     }
 
 private:
