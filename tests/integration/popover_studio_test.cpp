@@ -2,7 +2,6 @@
 // popover's content in a window of its own, the real controller and capture,
 // speech played into the virtual microphone. The transcript shows in the
 // studio only; nothing is pasted into the application that has the focus.
-// The record button leaves a shortcut's dictation alone.
 #include "app/LinuxPlatformServices.h"
 #include "controller/AppDelegate.h"
 #include "core/config/AppConfig.h"
@@ -22,7 +21,6 @@
 #include "support/SettingsReset.h"
 #include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
-#include "support/XTestKeyboard.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -64,8 +62,6 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
     QTemporaryDir folder;
     const QString speech = folder.filePath("speech.wav");
     ASSERT_TRUE(VirtualMicrophone::writeSpeech(speech, "this stays in the studio", 1.0, 0.5));
-    const QString dictation = folder.filePath("dictation.wav");
-    ASSERT_TRUE(VirtualMicrophone::writeSpeech(dictation, "the shortcut types all of this", 1.0, 0.5));
 
     LogCapture log;
     AppDelegate controller(services);
@@ -112,38 +108,6 @@ TEST_F(PopoverStudio, RecordStopShowsTheTranscriptExpandedAndCopiesItWithoutPast
     pumpFor(1000);
     EXPECT_EQ(target.text(), QString());
     EXPECT_TRUE(alerts->shown.empty());
-
-    // A toggle dictation, with a click on the record button after its
-    // speech: the click starts nothing, and the toggle's own stop types the
-    // whole dictation, which the studio shows as well.
-    XTestKeyboard keyboard;
-    ASSERT_TRUE(keyboard.isOpen());
-    const auto toggle = [&keyboard] {
-        keyboard.press("Alt_L");
-        keyboard.press("Super_L");
-        keyboard.tap("w");
-        keyboard.release("Super_L");
-        keyboard.release("Alt_L");
-    };
-    toggle();
-    ASSERT_TRUE(pumpUntil([&] { return controller.isRecording(); }, 5000)) << "the shortcut did not start a recording";
-    ASSERT_TRUE(VirtualMicrophone::play(dictation));
-    QTest::mouseClick(studio->recordButton(), Qt::LeftButton);
-    EXPECT_FALSE(studio->state().isRecording());
-    EXPECT_EQ(studio->recordButton()->accessibleName(), "Start recording");
-    EXPECT_EQ(controller.recordingStateManager().currentState().mode, RecordingMode::toggle);
-    toggle();
-    ASSERT_TRUE(pumpUntil([&] { return !controller.isRecording(); }, 5000)) << "the toggle did not stop its recording";
-    QString pasted;
-    EXPECT_TRUE(pumpUntil(
-        [&] {
-            pasted = target.text();
-            return !pasted.trimmed().isEmpty()
-                && pasted == AppDelegate::sanitizeText(studio->state().transcribedText() + " ");
-        },
-        Patience::transcription))
-        << "pasted: " << pasted.toStdString() << "\n"
-        << log.systemLines().join("\n").toStdString();
 
     controller.applicationWillTerminate();
 }
