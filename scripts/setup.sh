@@ -1,15 +1,52 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs (skipping those already
 # present) and builds the pinned speech engine. Usage: setup.sh build|test
+#
+# It only ever adds packages: where apt would have to remove one to install
+# what is missing, it stops before changing anything and names both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 want=${1:-build}
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
 wanted=()
+declare -A server_package server_group
 while read -r kind name; do
   [[ -z "$kind" || "$kind" == \#* ]] && continue
-  if [[ "$kind" == build || "$want" == test ]]; then wanted+=("$name"); fi
+  case "$kind" in
+    build) wanted+=("$name") ;;
+    test) [[ "$want" == test ]] && wanted+=("$name") ;;
+    sound-server:*)
+      [[ "$want" == test ]] || continue
+      group=${kind#sound-server:}
+      [[ -n "${server_package[$group]:-}" ]] || server_package[$group]=$name
+      server_group[$group]+=" $name"
+      ;;
+    *) echo "scripts/packages.txt: unknown kind '$kind'" >&2; exit 1 ;;
+  esac
 done < scripts/packages.txt
+
+# The test sessions' sound server: the one this machine has, else all.
+if ((${#server_package[@]})); then
+  present=()
+  for group in "${!server_package[@]}"; do
+    installed "${server_package[$group]}" && present+=("$group")
+  done
+  if ((${#present[@]})); then
+    for group in "${!server_package[@]}"; do
+      if [[ " ${present[*]} " != *" $group "* ]]; then
+        echo "Keeping this machine's sound server: the test sessions run ${present[*]}, and $group is not installed beside it."
+      fi
+    done
+  else
+    present=("${!server_package[@]}")
+  fi
+  for group in "${present[@]}"; do
+    read -r -a members <<<"${server_group[$group]}"
+    wanted+=("${members[@]}")
+  done
+fi
 
 missing=()
 for p in "${wanted[@]}"; do
@@ -17,15 +54,32 @@ for p in "${wanted[@]}"; do
   if [[ "$p" == nodejs || "$p" == npm ]] && command -v node >/dev/null && command -v npm >/dev/null; then
     continue
   fi
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 
 if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
   sudo_cmd=()
   [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # The packages apt would remove to install "$@", from a dry run.
+  removals() {
+    LC_ALL=C apt-get install -s -qq --no-install-recommends "$@" 2>/dev/null | awk '$1 == "Remv" { print $2 }' | sort -u
+  }
+  in_the_way=$(removals "${missing[@]}")
+  if [[ -n "$in_the_way" ]]; then
+    echo "Nothing was installed: installing what Tallowind needs would remove packages of this machine," >&2
+    echo "and this set-up never removes a package." >&2
+    for p in "${missing[@]}"; do
+      gone=$(removals "$p" | tr '\n' ' ')
+      [[ -n "$gone" ]] && echo "  $p would remove: $gone" >&2
+    done
+    echo "Install the packages named above yourself in a way that keeps yours, or leave them out;" >&2
+    echo "then run this command again." >&2
+    exit 1
+  fi
+  echo "Installing: ${missing[*]}"
+  # --no-remove: should the dry run have missed a removal, apt stops.
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}"
 fi
 
 scripts/build-whisper.sh

@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
 # Runs a command inside a private desktop session: a fresh Xvfb display, a
-# session bus, openbox as window manager and a PulseAudio daemon whose
-# default source "virtual_mic" hears whatever is played into the default
-# sink "virtual_speaker" (paplay). Everything stops when the command ends.
+# session bus, openbox as window manager and a sound server whose default
+# source "virtual_mic" hears whatever is played into the default sink
+# "virtual_speaker" (paplay). Everything stops when the command ends, and the
+# session's folder goes with it.
+#
+# The session takes nothing from the machine's own desktop: its bus starts
+# only the accessibility bus (no file manager, portal or gvfs the machine may
+# have), its configuration, data and state live in its own folder, and the
+# sound server is its own: the PulseAudio daemon where it is installed,
+# otherwise PipeWire with WirePlumber and pipewire-pulse.
+# TALLOWIND_TEST_SOUND_SERVER=pipewire|pulseaudio asks for one; the session
+# then ends with status 77 (skipped) when that one is not installed.
+#
 # Several sessions may run at once: each takes a display number the X
 # server itself finds free.
 #
@@ -11,21 +21,83 @@
 # monitors ("1280x800+0+0 1280x800+1280+0"), all at 96 dpi.
 set -euo pipefail
 
+# Outside the session: make its folder and bus, run the session, remove both.
 if [[ "${TALLOWIND_IN_TEST_SESSION:-}" != 1 ]]; then
-  export TALLOWIND_IN_TEST_SESSION=1
-  exec dbus-run-session -- "$0" "$@"
+  runtime=$(mktemp -d "${TMPDIR:-/tmp}/tallowind-session.XXXXXX")
+  chmod 700 "$runtime"
+  remove_runtime() {
+    # A FUSE file system mounted in the folder (a GTK client's gvfs, should
+    # one start after all) would keep it from being removed.
+    local target
+    while read -r target; do
+      fusermount3 -u -z "$target" 2>/dev/null || fusermount -u -z "$target" 2>/dev/null ||
+        umount -l "$target" 2>/dev/null || true
+    done < <(awk -v root="$runtime" 'index($5, root) == 1 { print $5 }' /proc/self/mountinfo | sort -r)
+    rm -rf "$runtime" 2>/dev/null || echo "with-test-session: could not remove $runtime" >&2
+  }
+  trap remove_runtime EXIT
+
+  mkdir "$runtime/bus-services"
+  # The accessibility bus is part of every desktop session; nothing else is
+  # started on demand.
+  cat > "$runtime/bus-services/org.a11y.Bus.service" <<SERVICE
+[D-BUS Service]
+Name=org.a11y.Bus
+Exec=/usr/libexec/at-spi-bus-launcher
+SERVICE
+  cat > "$runtime/bus.conf" <<BUS
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:dir=$runtime</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>$runtime/bus-services</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+BUS
+
+  status=0
+  TALLOWIND_IN_TEST_SESSION=1 TALLOWIND_TEST_RUNTIME=$runtime \
+    dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@" || status=$?
+  exit "$status"
 fi
 
-runtime=$(mktemp -d)
-chmod 700 "$runtime"
+runtime=$TALLOWIND_TEST_RUNTIME
+unset TALLOWIND_TEST_RUNTIME
+
+server=${TALLOWIND_TEST_SOUND_SERVER:-}
+if [[ -z "$server" ]]; then
+  if command -v pulseaudio >/dev/null; then server=pulseaudio; else server=pipewire; fi
+fi
+case "$server" in
+  pulseaudio) needs=(pulseaudio) ;;
+  pipewire) needs=(pipewire wireplumber pipewire-pulse) ;;
+  *) echo "unknown sound server: $server" >&2; exit 1 ;;
+esac
+for program in "${needs[@]}" pactl; do
+  command -v "$program" >/dev/null || { echo "$server is not installed ($program is missing)" >&2; exit 77; }
+done
 
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
-  rm -rf "$runtime"
 }
 trap cleanup EXIT
+
+# What the session's programs keep stays in its folder, not in the home of
+# whoever runs the tests (openbox, WirePlumber and GTK read and write there).
+for dir in config data state cache; do mkdir "$runtime/$dir"; done
+export XDG_CONFIG_HOME=$runtime/config XDG_DATA_HOME=$runtime/data
+export XDG_STATE_HOME=$runtime/state XDG_CACHE_HOME=$runtime/cache
+# GIO reaches no gvfs daemon, and so mounts nothing.
+export GIO_USE_VFS=local GVFS_DISABLE_FUSE=1
 
 # -displayfd: the server picks a free number and writes it once it listens.
 # -noreset: a server resets when its last client leaves, and refuses
@@ -43,7 +115,7 @@ export PULSE_SERVER=unix:$runtime/pulse/native
 mkdir -p "$PULSE_RUNTIME_PATH"
 # Services the bus starts (the accessibility bus) keep their sockets in this
 # session's runtime folder, not in one a session before it may still hold.
-dbus-update-activation-environment DISPLAY XDG_RUNTIME_DIR
+dbus-update-activation-environment DISPLAY XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME XDG_STATE_HOME XDG_CACHE_HOME
 
 # The first monitor takes over the server's one output, so it replaces the
 # monitor the server made for it; before any client sees the screen.
@@ -56,19 +128,6 @@ for monitor in ${TALLOWIND_TEST_MONITORS:-}; do
   output=none
 done
 
-cat > "$runtime/pulse.pa" <<PA
-load-module module-native-protocol-unix auth-anonymous=1 socket=$runtime/pulse/native
-load-module module-null-sink sink_name=virtual_speaker
-load-module module-remap-source master=virtual_speaker.monitor source_name=virtual_mic
-set-default-sink virtual_speaker
-set-default-source virtual_mic
-PA
-
-pulseaudio -n -F "$runtime/pulse.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  </dev/null >"$runtime/pulse.log" 2>&1 &
-pids+=($!)
-openbox </dev/null >"$runtime/openbox.log" 2>&1 &
-pids+=($!)
 # Runs a check until it holds, for a minute at most: on two loaded cores a
 # dozen sessions may be starting at once.
 await() {
@@ -78,12 +137,96 @@ await() {
     sleep 0.05
   done
 }
+
+# The PulseAudio-protocol server runs from a script of its own, which a test
+# that restarts the sound server runs again; its process id is in
+# sound-server.pid.
+if [[ "$server" == pulseaudio ]]; then
+  cat > "$runtime/pulse.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1 socket=$runtime/pulse/native
+load-module module-null-sink sink_name=virtual_speaker
+load-module module-remap-source master=virtual_speaker.monitor source_name=virtual_mic
+set-default-sink virtual_speaker
+set-default-source virtual_mic
+PA
+  cat > "$runtime/sound-server" <<SERVER
+#!/bin/sh
+exec pulseaudio -n -F "$runtime/pulse.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no </dev/null
+SERVER
+else
+  # The speaker and the microphone belong to PipeWire itself, so they outlive
+  # a restart of pipewire-pulse. No device of the machine is opened. They
+  # are mono: through stereo ones a mono tone came back from a mono recording
+  # at twice its level, and the tests measure what they play.
+  mkdir -p "$runtime/config/pipewire/pipewire.conf.d" "$runtime/config/wireplumber/main.lua.d" \
+    "$runtime/config/wireplumber/bluetooth.lua.d"
+  cat > "$runtime/config/pipewire/pipewire.conf.d/virtual-devices.conf" <<'PW'
+context.objects = [
+  { factory = adapter
+    args = {
+      factory.name = support.null-audio-sink
+      node.name = "virtual_speaker"
+      node.description = "virtual_speaker"
+      media.class = "Audio/Sink"
+      audio.position = [ MONO ]
+      monitor.channel-volumes = true
+    }
+  }
+]
+context.modules = [
+  { name = libpipewire-module-loopback
+    args = {
+      node.description = "virtual_mic"
+      capture.props = {
+        node.name = "virtual_mic.capture"
+        target.object = "virtual_speaker"
+        stream.capture.sink = true
+        node.passive = true
+        audio.position = [ MONO ]
+      }
+      playback.props = {
+        node.name = "virtual_mic"
+        media.class = "Audio/Source"
+        audio.position = [ MONO ]
+      }
+    }
+  }
+]
+PW
+  printf '%s\n' 'alsa_monitor.enabled = false' 'v4l2_monitor.enabled = false' 'libcamera_monitor.enabled = false' \
+    > "$runtime/config/wireplumber/main.lua.d/60-test-session.lua"
+  echo 'bluez_monitor.enabled = false' > "$runtime/config/wireplumber/bluetooth.lua.d/60-test-session.lua"
+  pipewire </dev/null >"$runtime/pipewire.log" 2>&1 &
+  pids+=($!)
+  # Its clients give up when the daemon is not listening yet.
+  await test -S "$runtime/pipewire-0" || { echo "pipewire did not start:" >&2; cat "$runtime/pipewire.log" >&2; exit 1; }
+  wireplumber </dev/null >"$runtime/wireplumber.log" 2>&1 &
+  pids+=($!)
+  cat > "$runtime/sound-server" <<SERVER
+#!/bin/sh
+exec pipewire-pulse </dev/null
+SERVER
+fi
+chmod +x "$runtime/sound-server"
+"$runtime/sound-server" >"$runtime/sound-server.log" 2>&1 &
+pids+=($!)
+echo $! > "$runtime/sound-server.pid"
+
+openbox </dev/null >"$runtime/openbox.log" 2>&1 &
+pids+=($!)
 wm_ready() { xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW; }
+# WirePlumber chooses the defaults once it has seen the devices; until then
+# PipeWire answers that defaults are not supported.
+defaults_set() {
+  pactl set-default-sink virtual_speaker && pactl set-default-source virtual_mic &&
+    [[ "$(pactl get-default-source)" == virtual_mic ]]
+}
 
 # Tests activate windows through _NET_ACTIVE_WINDOW: wait until the window
 # manager announces it, or the first test races openbox's start.
 await wm_ready || { echo "openbox did not start:" >&2; cat "$runtime/openbox.log" >&2; exit 1; }
-await pactl info || { echo "PulseAudio did not start:" >&2; cat "$runtime/pulse.log" >&2; exit 1; }
+await pactl info || { echo "$server did not start:" >&2; cat "$runtime"/*.log >&2; exit 1; }
+await defaults_set || { echo "$server has no virtual microphone:" >&2; cat "$runtime"/*.log >&2; exit 1; }
 
 # A desktop session brings up its accessibility bus and registry at login,
 # before any application starts; an application that starts while they are

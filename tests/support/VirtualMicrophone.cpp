@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <csignal>
+
 namespace VirtualMicrophone {
 
 bool writeSpeech(const QString& wav, const QString& words, double leadSeconds, double tailSeconds)
@@ -37,6 +39,11 @@ bool play(const QString& wav)
 
 namespace {
 
+QString sessionFile(const QString& name)
+{
+    return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(name);
+}
+
 bool serverAnswers()
 {
     QProcess client;
@@ -60,18 +67,26 @@ SoundServerRestart::~SoundServerRestart()
 
 bool SoundServerRestart::stop()
 {
-    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("exit")});
+    // The session records the process id of its PulseAudio-protocol server,
+    // whichever server it runs (PipeWire's refuses a client's "exit").
+    QFile record(sessionFile(QStringLiteral("sound-server.pid")));
+    if (!record.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 pid = record.readAll().trimmed().toLongLong();
+    if (server.state() != QProcess::NotRunning)
+        server.terminate();
+    else if (pid <= 0 || ::kill(static_cast<pid_t>(pid), SIGTERM) != 0)
+        return false;
     return pumpUntil([] { return !serverAnswers(); }, Patience::reply);
 }
 
 bool SoundServerRestart::start()
 {
-    // The test session wrote the configuration its server started with.
-    const QString configuration = QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(QStringLiteral("pulse.pa"));
+    // The session's script starts its server as it did: same configuration,
+    // same address.
     server.setStandardOutputFile(QProcess::nullDevice());
     server.setStandardErrorFile(QProcess::nullDevice());
-    server.start(QStringLiteral("pulseaudio"),
-        {"-n", "-F", configuration, "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no"});
+    server.start(sessionFile(QStringLiteral("sound-server")), {});
     if (!server.waitForStarted(Patience::reply))
         return false;
     return pumpUntil([] { return serverAnswers(); }, Patience::reply);
