@@ -6,6 +6,9 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QRegion>
+#include <QWidget>
+#include <QWindow>
 
 ColorScheme colorSchemeOf(const QPalette& palette)
 {
@@ -30,6 +33,11 @@ void Appearance::setReduceTransparency(bool value)
     publish(this, reduced, value, &Appearance::reduceTransparencyChanged);
 }
 
+void Appearance::setBlurBehind(bool value)
+{
+    publish(this, blurred, value, &Appearance::blurBehindChanged);
+}
+
 void Appearance::setDarkScheme(bool value)
 {
     publish(this, dark, value, &Appearance::darkSchemeChanged);
@@ -44,7 +52,14 @@ void Appearance::setCompositor(std::shared_ptr<DesktopCompositor> value)
 void Appearance::refresh()
 {
     setReduceTransparency(compositor && !compositor->isCompositing());
+    setBlurBehind(!compositor || compositor->blursBehindWindows());
     setDarkScheme(colorSchemeOf(QGuiApplication::palette()) == ColorScheme::dark);
+}
+
+void Appearance::requestBlurBehind(QWidget* window, const QRegion& region)
+{
+    if (compositor && blurred && window->windowHandle())
+        compositor->setBlurBehind(window->windowHandle(), region);
 }
 
 bool Appearance::eventFilter(QObject* watched, QEvent* event)

@@ -6,6 +6,7 @@
 #include <memory>
 
 class DesktopCompositor;
+class QWidget;
 
 enum class ColorScheme { light, dark };
 
@@ -13,28 +14,39 @@ enum class ColorScheme { light, dark };
 ColorScheme colorSchemeOf(const QPalette& palette);
 
 // The process-wide look settings the views follow: the colour scheme of the
-// application palette and whether transparency is reduced (no compositing
-// manager runs). Widgets take their own scheme from their own palette.
+// application palette, whether transparency is reduced (no compositing
+// manager runs) and whether the compositor blurs what lies behind our
+// windows. Widgets take their own scheme from their own palette.
 class Appearance : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool darkScheme READ darkScheme NOTIFY darkSchemeChanged)
     Q_PROPERTY(
         bool reduceTransparency READ reduceTransparency WRITE setReduceTransparency NOTIFY reduceTransparencyChanged)
+    Q_PROPERTY(bool blurBehind READ blurBehind WRITE setBlurBehind NOTIFY blurBehindChanged)
 public:
     static Appearance& shared();
 
     bool darkScheme() const { return dark; }
     bool reduceTransparency() const { return reduced; }
     void setReduceTransparency(bool value);
+    bool blurBehind() const { return blurred; }
+    void setBlurBehind(bool value);
+    // Glass lets what lies behind show through only where it is blurred:
+    // unblurred, other windows' text would run through ours.
+    bool opaqueMaterial() const { return reduced || !blurred; }
 
     // Asks the compositor now and whenever refresh() is called. Without one,
-    // transparency is not reduced.
+    // transparency is not reduced and the backdrop counts as blurred.
     void setCompositor(std::shared_ptr<DesktopCompositor> compositor);
     void refresh();
+    // Asks the compositor to blur behind `region` of the top-level `window`;
+    // nothing without a compositor that blurs.
+    void requestBlurBehind(QWidget* window, const QRegion& region);
 
 signals:
     void darkSchemeChanged(bool dark);
     void reduceTransparencyChanged(bool reduced);
+    void blurBehindChanged(bool blurBehind);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,4 +58,5 @@ private:
     std::shared_ptr<DesktopCompositor> compositor;
     bool dark = false;
     bool reduced = false;
+    bool blurred = true;
 };

@@ -7,12 +7,19 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <functional>
+
 namespace WindowShape {
 namespace {
 
-class RoundedMask : public QObject {
+// Hands the window's rounded outline to `use` now and whenever the window
+// is shown or resized.
+class RoundedOutline : public QObject {
 public:
-    RoundedMask(QWidget* target, double cornerRadius) : QObject(target), window(target), radius(cornerRadius)
+    using Use = std::function<void(QWidget*, const QRegion&)>;
+
+    RoundedOutline(QWidget* target, double cornerRadius, Use use)
+        : QObject(target), window(target), radius(cornerRadius), apply(std::move(use))
     {
         window->installEventFilter(this);
         sync();
@@ -29,11 +36,12 @@ private:
     void sync()
     {
         const QPainterPath shape = GlassPlate::shape(QRectF(window->rect()), radius);
-        window->setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        apply(window, QRegion(shape.toFillPolygon().toPolygon()));
     }
 
     QWidget* window;
     double radius;
+    Use apply;
 };
 
 } // namespace
@@ -42,10 +50,15 @@ void apply(QWidget* window, double cornerRadius)
 {
     if (!Appearance::shared().reduceTransparency()) {
         window->setAttribute(Qt::WA_TranslucentBackground);
+        if (Appearance::shared().blurBehind()) {
+            new RoundedOutline(window, cornerRadius, [](QWidget* shaped, const QRegion& outline) {
+                Appearance::shared().requestBlurBehind(shaped, outline);
+            });
+        }
         return;
     }
     window->setAttribute(Qt::WA_TranslucentBackground, false);
-    new RoundedMask(window, cornerRadius);
+    new RoundedOutline(window, cornerRadius, [](QWidget* shaped, const QRegion& outline) { shaped->setMask(outline); });
 }
 
 } // namespace WindowShape
