@@ -48,8 +48,8 @@ int main(int argc, char** argv)
     QApplication::setStyle(QStringLiteral("Fusion"));
     QCommandLineParser parser;
     const QCommandLineOption solid(QStringLiteral("solid"), QStringLiteral("As without a compositing manager."));
-    const QCommandLineOption unblurred(
-        QStringLiteral("unblurred"), QStringLiteral("As with a compositor that blurs nothing behind windows."));
+    const QCommandLineOption unblurred(QStringLiteral("unblurred"),
+        QStringLiteral("As on a compositing desktop: nothing behind the glass is blurred."));
     parser.addOption(solid);
     parser.addOption(unblurred);
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Where the pictures go."));

@@ -324,8 +324,8 @@ int main(int argc, char** argv)
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"), QStringLiteral("Save PNGs into <dir> and quit."), QStringLiteral("dir"));
     const QCommandLineOption solid(QStringLiteral("solid"), QStringLiteral("Show the opaque variants."));
-    const QCommandLineOption unblurred(
-        QStringLiteral("unblurred"), QStringLiteral("As with a compositor that blurs nothing behind windows."));
+    const QCommandLineOption unblurred(QStringLiteral("unblurred"),
+        QStringLiteral("As on a compositing desktop: nothing behind the glass is blurred."));
     parser.addOption(screenshot);
     parser.addOption(solid);
     parser.addOption(unblurred);

@@ -6,9 +6,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QRegion>
-#include <QWidget>
-#include <QWindow>
 
 ColorScheme colorSchemeOf(const QPalette& palette)
 {
@@ -52,14 +49,8 @@ void Appearance::setCompositor(std::shared_ptr<DesktopCompositor> value)
 void Appearance::refresh()
 {
     setReduceTransparency(compositor && !compositor->isCompositing());
-    setBlurBehind(!compositor || compositor->blursBehindWindows());
+    setBlurBehind(!compositor);
     setDarkScheme(colorSchemeOf(QGuiApplication::palette()) == ColorScheme::dark);
-}
-
-void Appearance::requestBlurBehind(QWidget* window, const QRegion& region)
-{
-    if (compositor && blurred && window->windowHandle())
-        compositor->setBlurBehind(window->windowHandle(), region);
 }
 
 bool Appearance::eventFilter(QObject* watched, QEvent* event)

@@ -6,7 +6,6 @@
 #include <memory>
 
 class DesktopCompositor;
-class QWidget;
 
 enum class ColorScheme { light, dark };
 
@@ -15,8 +14,8 @@ ColorScheme colorSchemeOf(const QPalette& palette);
 
 // The process-wide look settings the views follow: the colour scheme of the
 // application palette, whether transparency is reduced (no compositing
-// manager runs) and whether the compositor blurs what lies behind our
-// windows. Widgets take their own scheme from their own palette.
+// manager runs) and whether what lies behind our windows is blurred.
+// Widgets take their own scheme from their own palette.
 class Appearance : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool darkScheme READ darkScheme NOTIFY darkSchemeChanged)
@@ -35,13 +34,13 @@ public:
     // unblurred, other windows' text would run through ours.
     bool opaqueMaterial() const { return reduced || !blurred; }
 
-    // Asks the compositor now and whenever refresh() is called. Without one,
-    // transparency is not reduced and the backdrop counts as blurred.
+    // Asks the compositor now and whenever refresh() is called. We ask no
+    // compositor for a blur (KWin's left our texts below 4.5:1 over dark
+    // desktops), so once one is set nothing behind counts as blurred. With
+    // none set (the style kit's tests and pictures), transparency is not
+    // reduced and the backdrop counts as blurred.
     void setCompositor(std::shared_ptr<DesktopCompositor> compositor);
     void refresh();
-    // Asks the compositor to blur behind `region` of the top-level `window`;
-    // nothing without a compositor that blurs.
-    void requestBlurBehind(QWidget* window, const QRegion& region);
 
 signals:
     void darkSchemeChanged(bool dark);

@@ -7,19 +7,12 @@
 #include <QRegion>
 #include <QWidget>
 
-#include <functional>
-
 namespace WindowShape {
 namespace {
 
-// Hands the window's rounded outline to `use` now and whenever the window
-// is shown or resized.
-class RoundedOutline : public QObject {
+class RoundedMask : public QObject {
 public:
-    using Use = std::function<void(QWidget*, const QRegion&)>;
-
-    RoundedOutline(QWidget* target, double cornerRadius, Use use)
-        : QObject(target), window(target), radius(cornerRadius), apply(std::move(use))
+    RoundedMask(QWidget* target, double cornerRadius) : QObject(target), window(target), radius(cornerRadius)
     {
         window->installEventFilter(this);
         sync();
@@ -36,12 +29,11 @@ private:
     void sync()
     {
         const QPainterPath shape = GlassPlate::shape(QRectF(window->rect()), radius);
-        apply(window, QRegion(shape.toFillPolygon().toPolygon()));
+        window->setMask(QRegion(shape.toFillPolygon().toPolygon()));
     }
 
     QWidget* window;
     double radius;
-    Use apply;
 };
 
 } // namespace
@@ -50,15 +42,10 @@ void apply(QWidget* window, double cornerRadius)
 {
     if (!Appearance::shared().reduceTransparency()) {
         window->setAttribute(Qt::WA_TranslucentBackground);
-        if (Appearance::shared().blurBehind()) {
-            new RoundedOutline(window, cornerRadius, [](QWidget* shaped, const QRegion& outline) {
-                Appearance::shared().requestBlurBehind(shaped, outline);
-            });
-        }
         return;
     }
     window->setAttribute(Qt::WA_TranslucentBackground, false);
-    new RoundedOutline(window, cornerRadius, [](QWidget* shaped, const QRegion& outline) { shaped->setMask(outline); });
+    new RoundedMask(window, cornerRadius);
 }
 
 } // namespace WindowShape
