@@ -14,6 +14,7 @@
 #include "settings/shortcuts/ShortcutCaptureHost.h"
 #include "settings/tabs/AdvancedTab.h"
 #include "settings/tabs/SettingsTab.h"
+#include "shell/theme/Appearance.h"
 #include "shell/theme/Contrast.h"
 #include "shell/theme/OutlinedIndicatorStyle.h"
 #include "shell/tray/PopoverPanel.h"
@@ -46,15 +47,19 @@ class WindowTextContrast : public PopoverTest {
 protected:
     void TearDown() override
     {
+        Appearance::shared().setBlurBehind(true);
         QApplication::setPalette(QPalette());
         PopoverTest::TearDown();
     }
 
-    // Measures `window` in every scheme, `build` making it afresh in each;
-    // `shown`, when given, is a text that must be among those measured.
+    // Measures `window` in every scheme, `build` making it afresh in each,
+    // as on a compositing desktop that blurs nothing behind windows, over
+    // dark and light desktops; `shown`, when given, is a text that must be
+    // among those measured.
     void expectLegible(
         const QString& name, const std::function<std::unique_ptr<QWidget>()>& build, const QString& shown = {})
     {
+        Appearance::shared().setBlurBehind(false);
         for (const Scheme& scheme : schemes()) {
             SCOPED_TRACE(std::string(scheme.name) + " " + name.toStdString());
             QApplication::setPalette(scheme.palette);
@@ -64,6 +69,10 @@ protected:
             saveShot(*window, name + QLatin1Char('-') + QLatin1String(scheme.name));
             const QList<MeasuredText> texts = measureTexts(*window);
             EXPECT_FALSE(texts.isEmpty());
+            for (const QColor& desktop : {QColor(Qt::black), QColor(Qt::white)})
+                for (const MeasuredText& text : measureTexts(*window, desktop))
+                    EXPECT_GE(text.ratio, Contrast::textRatio)
+                        << text.what.toStdString() << " over " << desktop.name().toStdString();
             for (const MeasuredText& text : texts)
                 EXPECT_GE(text.ratio, Contrast::textRatio) << text.what.toStdString();
             if (!shown.isEmpty()) {

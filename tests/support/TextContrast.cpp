@@ -16,11 +16,11 @@
 
 namespace {
 
-QImage picture(QWidget& window)
+QImage picture(QWidget& window, const QColor& backdrop)
 {
     const QPixmap shot = window.grab();
     QImage result(shot.size(), QImage::Format_ARGB32);
-    result.fill(window.palette().color(QPalette::Window));
+    result.fill(backdrop.isValid() ? backdrop : window.palette().color(QPalette::Window));
     QPainter painter(&result);
     painter.drawPixmap(0, 0, shot);
     return result;
@@ -92,9 +92,9 @@ double inkContrast(const QImage& picture, const QRect& area)
     return best;
 }
 
-QList<MeasuredText> measureTexts(QWidget& window)
+QList<MeasuredText> measureTexts(QWidget& window, const QColor& backdrop)
 {
-    const QImage shot = picture(window);
+    const QImage shot = picture(window, backdrop);
     QList<MeasuredText> result;
     for (QWidget* widget : window.findChildren<QWidget*>()) {
         // A disabled control is exempt: its faintness says it is disabled.

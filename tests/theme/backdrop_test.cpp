@@ -41,7 +41,7 @@ TEST_F(BackdropTest, KeepsItsMaterialAndBlendingAndStaysActive)
     EXPECT_EQ(blur.state(), VisualEffectView::State::active);
 }
 
-TEST_F(BackdropTest, TintIsTranslucentUnlessTransparencyIsReduced)
+TEST_F(BackdropTest, TintIsTranslucentOnlyOverABlurredBackdrop)
 {
     for (const QPalette& palette : {lightPalette(), darkPalette()}) {
         VisualEffectView view(Material::popover, Blending::behindWindow);
@@ -53,6 +53,9 @@ TEST_F(BackdropTest, TintIsTranslucentUnlessTransparencyIsReduced)
         Appearance::shared().setReduceTransparency(true);
         EXPECT_EQ(qAlpha(grabTranslucent(view).pixel(30, 20)), 255);
         Appearance::shared().setReduceTransparency(false);
+        Appearance::shared().setBlurBehind(false);
+        EXPECT_EQ(qAlpha(grabTranslucent(view).pixel(30, 20)), 255) << "unblurred text would show through";
+        Appearance::shared().setBlurBehind(true);
     }
 }
 
@@ -89,6 +92,10 @@ TEST_F(BackdropTest, WindowsAreTranslucentWithACompositorAndMaskedWithoutOne)
     auto compositor = std::make_shared<FakeDesktopCompositor>();
     Appearance::shared().setCompositor(compositor);
     EXPECT_FALSE(Appearance::shared().reduceTransparency());
+    // Nothing behind is blurred: the window keeps its rounded translucent
+    // outline, the glass in it is opaque.
+    EXPECT_FALSE(Appearance::shared().blurBehind());
+    EXPECT_TRUE(Appearance::shared().opaqueMaterial());
     QWidget translucent;
     WindowShape::apply(&translucent, 12.0);
     EXPECT_TRUE(translucent.testAttribute(Qt::WA_TranslucentBackground));

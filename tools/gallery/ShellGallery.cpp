@@ -48,7 +48,10 @@ int main(int argc, char** argv)
     QApplication::setStyle(QStringLiteral("Fusion"));
     QCommandLineParser parser;
     const QCommandLineOption solid(QStringLiteral("solid"), QStringLiteral("As without a compositing manager."));
+    const QCommandLineOption unblurred(QStringLiteral("unblurred"),
+        QStringLiteral("As on a compositing desktop: nothing behind the glass is blurred."));
     parser.addOption(solid);
+    parser.addOption(unblurred);
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Where the pictures go."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
@@ -56,6 +59,7 @@ int main(int argc, char** argv)
     const QString folder = parser.positionalArguments().front();
     QDir().mkpath(folder);
     Appearance::shared().setReduceTransparency(parser.isSet(solid));
+    Appearance::shared().setBlurBehind(!parser.isSet(unblurred));
 
     IdleShellHost host;
     bool ok = true;

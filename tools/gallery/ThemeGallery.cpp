@@ -67,7 +67,8 @@ protected:
         paintBusyBackdrop(painter, rect());
         const QRectF plate = QRectF(rect()).adjusted(24, 18, -24, -40);
         GlassPlate::paint(painter, plate,
-            GlassPlateStyle{cornerRadius, colorSchemeOf(palette()), reduced, palette().color(QPalette::Window)},
+            GlassPlateStyle{cornerRadius, colorSchemeOf(palette()), reduced, palette().color(QPalette::Window),
+                Appearance::shared().blurBehind()},
             QRectF(rect()));
         painter.setPen(palette().color(QPalette::WindowText));
         painter.setFont(Typography::caption());
@@ -323,10 +324,14 @@ int main(int argc, char** argv)
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"), QStringLiteral("Save PNGs into <dir> and quit."), QStringLiteral("dir"));
     const QCommandLineOption solid(QStringLiteral("solid"), QStringLiteral("Show the opaque variants."));
+    const QCommandLineOption unblurred(QStringLiteral("unblurred"),
+        QStringLiteral("As on a compositing desktop: nothing behind the glass is blurred."));
     parser.addOption(screenshot);
     parser.addOption(solid);
+    parser.addOption(unblurred);
     parser.process(app);
     Appearance::shared().setReduceTransparency(parser.isSet(solid));
+    Appearance::shared().setBlurBehind(!parser.isSet(unblurred));
 
     QWidget* light = half(lightPalette(), QStringLiteral("Light"));
     QWidget* dark = half(darkPalette(), QStringLiteral("Dark"));

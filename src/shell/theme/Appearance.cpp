@@ -30,6 +30,11 @@ void Appearance::setReduceTransparency(bool value)
     publish(this, reduced, value, &Appearance::reduceTransparencyChanged);
 }
 
+void Appearance::setBlurBehind(bool value)
+{
+    publish(this, blurred, value, &Appearance::blurBehindChanged);
+}
+
 void Appearance::setDarkScheme(bool value)
 {
     publish(this, dark, value, &Appearance::darkSchemeChanged);
@@ -44,6 +49,7 @@ void Appearance::setCompositor(std::shared_ptr<DesktopCompositor> value)
 void Appearance::refresh()
 {
     setReduceTransparency(compositor && !compositor->isCompositing());
+    setBlurBehind(!compositor);
     setDarkScheme(colorSchemeOf(QGuiApplication::palette()) == ColorScheme::dark);
 }
 

@@ -14,6 +14,7 @@ FloatingWindowBackground::FloatingWindowBackground(QWidget* parent) : QWidget(pa
 {
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&Appearance::shared(), &Appearance::reduceTransparencyChanged, this, [this] { update(); });
+    connect(&Appearance::shared(), &Appearance::blurBehindChanged, this, [this] { update(); });
 }
 
 double FloatingWindowBackground::controlTintOpacity() const
@@ -49,7 +50,7 @@ void FloatingWindowBackground::paintEvent(QPaintEvent*)
 
     painter.setClipPath(shape);
     VisualEffectView::paintMaterial(
-        painter, body, VisualEffectView::Material::hudWindow, palette(), Appearance::shared().reduceTransparency());
+        painter, body, VisualEffectView::Material::hudWindow, palette(), Appearance::shared().opaqueMaterial());
     QColor control = Colors::controlBackground(palette());
     control.setAlphaF(static_cast<float>(controlTintOpacity()));
     painter.fillRect(body, control);

@@ -70,7 +70,7 @@ void paint(QPainter& painter, const QRectF& plate, const GlassPlateStyle& style,
         painter.fillPath(body, gray);
     } else {
         QColor material = style.material.isValid() ? style.material : neutralMaterial(style.scheme);
-        material.setAlphaF(static_cast<float>(Effects::glassMaterial * 0.95));
+        material.setAlphaF(style.blurBehind ? static_cast<float>(Effects::glassMaterial * 0.95) : 1.0f);
         painter.fillPath(body, material);
         QLinearGradient sheen(plate.topLeft(), plate.bottomRight());
         sheen.setColorAt(0.0, dark ? Colors::glassGradientDarkStart() : Colors::glassGradientLightStart());

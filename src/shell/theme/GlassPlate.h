@@ -10,19 +10,22 @@
 
 class QPainter;
 
-// How a glass plate looks: its corners, the scheme, and the solid variant
-// used when transparency is reduced.
+// How a glass plate looks: its corners, the scheme, the solid variant used
+// when transparency is reduced, and whether what lies behind is blurred.
 struct GlassPlateStyle {
     double cornerRadius = TallowindTheme::Window::cornerRadius;
     ColorScheme scheme = ColorScheme::light;
     bool reduceTransparency = false;
     // The base of the translucent fill; the scheme's own neutral when invalid.
     QColor material;
+    // Unblurred, the glass fill is opaque: what lies behind would otherwise
+    // run through the plate's text.
+    bool blurBehind = true;
 };
 
-// The translucent rounded plate laid behind popovers, the welcome window
-// and the recording indicator. There is no blur behind it: the fill is
-// opaque enough to stay legible over any background.
+// The rounded plate laid behind popovers, the welcome window and the
+// recording indicator: translucent where the compositor blurs behind it,
+// opaque elsewhere.
 namespace GlassPlate {
 
 QPainterPath shape(const QRectF& plate, double cornerRadius);

@@ -8,6 +8,7 @@ GlassmorphismView::GlassmorphismView(double cornerRadius, QWidget* parent) : QWi
 {
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&Appearance::shared(), &Appearance::reduceTransparencyChanged, this, [this] { update(); });
+    connect(&Appearance::shared(), &Appearance::blurBehindChanged, this, [this] { update(); });
 }
 
 void GlassmorphismView::setCornerRadius(double value)
@@ -19,8 +20,8 @@ void GlassmorphismView::setCornerRadius(double value)
 
 GlassPlateStyle GlassmorphismView::plateStyle() const
 {
-    return GlassPlateStyle{
-        radius, colorSchemeOf(palette()), Appearance::shared().reduceTransparency(), palette().color(QPalette::Window)};
+    return GlassPlateStyle{radius, colorSchemeOf(palette()), Appearance::shared().reduceTransparency(),
+        palette().color(QPalette::Window), Appearance::shared().blurBehind()};
 }
 
 void GlassmorphismView::paintEvent(QPaintEvent*)

@@ -6,7 +6,8 @@
 
 // The glass plate as a widget: paints the plate in its content rectangle and
 // the plate's shadows in its margins. Scheme from its palette, solid variant
-// while the appearance reduces transparency.
+// while the appearance reduces transparency, opaque glass while nothing
+// behind is blurred.
 class GlassmorphismView : public QWidget {
     Q_OBJECT
     Q_PROPERTY(double cornerRadius READ cornerRadius WRITE setCornerRadius NOTIFY cornerRadiusChanged)

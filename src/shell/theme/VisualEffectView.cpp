@@ -63,6 +63,7 @@ VisualEffectView::VisualEffectView(Material material, BlendingMode blendingMode,
 {
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&Appearance::shared(), &Appearance::reduceTransparencyChanged, this, [this] { update(); });
+    connect(&Appearance::shared(), &Appearance::blurBehindChanged, this, [this] { update(); });
 }
 
 void VisualEffectView::setMaterial(Material value)
@@ -92,15 +93,15 @@ void VisualEffectView::updateEffect(Material material, BlendingMode blendingMode
     setBlendingMode(blendingMode);
 }
 
-void VisualEffectView::paintMaterial(QPainter& painter, const QRectF& rect, Material material, const QPalette& palette,
-    bool reduceTransparency, bool windowActive)
+void VisualEffectView::paintMaterial(
+    QPainter& painter, const QRectF& rect, Material material, const QPalette& palette, bool opaque, bool windowActive)
 {
     Tint tint = tintOf(material);
     // The heads-up material is a shade darker than the window in either scheme.
     if (material == VisualEffectView::Material::hudWindow)
         tint.shade = colorSchemeOf(palette) == ColorScheme::dark ? 0.35 : 0.12;
     QColor colour = shaded(palette.color(QPalette::Active, tint.role), tint.shade);
-    double opacity = reduceTransparency ? 1.0 : tint.opacity;
+    double opacity = opaque ? 1.0 : tint.opacity;
     // An inactive effect shows the plain window colour instead.
     if (!windowActive)
         colour = palette.color(QPalette::Inactive, QPalette::Window);
@@ -113,8 +114,7 @@ void VisualEffectView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const bool active =
         currentState == State::active || (currentState == State::followsWindowActiveState && isActiveWindow());
-    paintMaterial(
-        painter, QRectF(rect()), currentMaterial, palette(), Appearance::shared().reduceTransparency(), active);
+    paintMaterial(painter, QRectF(rect()), currentMaterial, palette(), Appearance::shared().opaqueMaterial(), active);
 }
 
 void VisualEffectView::changeEvent(QEvent* event)

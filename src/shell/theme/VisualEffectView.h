@@ -3,9 +3,9 @@
 #include <QWidget>
 
 // A backdrop that stands for a window material: it keeps the material, the
-// blending mode and the state it was given and paints the material's tint
-// (translucent, or opaque while transparency is reduced). Nothing behind it
-// is blurred.
+// blending mode and the state it was given and paints the material's tint:
+// translucent where the compositor blurs what lies behind the window,
+// opaque elsewhere and while transparency is reduced.
 class VisualEffectView : public QWidget {
     Q_OBJECT
     Q_PROPERTY(Material material READ material WRITE setMaterial NOTIFY materialChanged)
@@ -50,7 +50,7 @@ public:
     // The tint a material paints over `rect`, for painters that stack more
     // layers over it.
     static void paintMaterial(QPainter& painter, const QRectF& rect, Material material, const QPalette& palette,
-        bool reduceTransparency, bool windowActive = true);
+        bool opaque, bool windowActive = true);
 
 signals:
     void materialChanged(VisualEffectView::Material material);

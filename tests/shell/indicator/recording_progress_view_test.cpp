@@ -67,7 +67,9 @@ QImage render(RecordingProgressView& view, const QPalette& palette, float level)
         painter.drawImage(QRect(QPoint(40, 40), image.size() * 4), image);
         painter.end();
         const char* scheme = colorSchemeOf(palette) == ColorScheme::dark ? "dark" : "light";
-        const char* variant = Appearance::shared().reduceTransparency() ? "_solid" : "";
+        const char* variant = Appearance::shared().reduceTransparency() ? "_solid"
+            : Appearance::shared().blurBehind()                         ? ""
+                                                                        : "_unblurred";
         preview.save(QDir(folder).filePath(QStringLiteral("recording_indicator_%1%2.png").arg(scheme, variant)));
     }
     return image;
@@ -190,17 +192,22 @@ TEST_F(RecordingProgressViewTest, DraggingMovesTheContentAndLettingGoSpringsItBa
 TEST_F(RecordingProgressViewTest, MeterAndSymbolsStandOutFromThePlateInLightAndDark)
 {
     Motion::setDurationScale(0.0);
-    for (const bool solid : {false, true})
+    enum class Backdrop { blurred, unblurred, noCompositor };
+    for (const Backdrop backdrop : {Backdrop::blurred, Backdrop::unblurred, Backdrop::noCompositor})
         for (const QPalette& palette : {lightPalette(), darkPalette()}) {
             SCOPED_TRACE(colorSchemeOf(palette) == ColorScheme::dark ? "dark" : "light");
-            SCOPED_TRACE(solid ? "without transparency" : "translucent");
-            Appearance::shared().setReduceTransparency(solid);
+            SCOPED_TRACE(static_cast<int>(backdrop));
+            Appearance::shared().setReduceTransparency(backdrop == Backdrop::noCompositor);
+            Appearance::shared().setBlurBehind(backdrop == Backdrop::blurred);
             RecordingProgressView view;
             const QImage image = render(view, palette, 1.0f);
             ASSERT_EQ(image.size(), QSize(220, 56));
             // The plate's colour: a spot between the buttons and the meter rows.
             const QColor plate = image.pixelColor(110, 4);
             EXPECT_GT(plate.alpha(), 150);
+            if (backdrop == Backdrop::unblurred) {
+                EXPECT_EQ(plate.alpha(), 255) << "what lies behind shows through";
+            }
             const QRect meter = view.levelsView()->geometry();
             EXPECT_GT(inkedPixels(image, meter, plate), 100) << "the bars vanish into the plate";
             EXPECT_GT(inkedPixels(image, view.cancelButton()->geometry(), plate), 80);
