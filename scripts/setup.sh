@@ -11,7 +11,7 @@ want=${1:-build}
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 wanted=()
-declare -A server_package server_group
+declare -A server_package=() server_group=()
 while read -r kind name; do
   [[ -z "$kind" || "$kind" == \#* ]] && continue
   case "$kind" in
