@@ -251,6 +251,7 @@ private:
     std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
     // Applies the policy to the windows; none without the platform service.
     std::unique_ptr<TaskbarEntries> taskbarEntries;
+    // The icon the state calls for; main thread.
     QString statusIconForState();
     mutable std::mutex statusIconMutex;
     QString currentStatusIconName = QStringLiteral("mic.circle");
@@ -294,8 +295,8 @@ private:
     Dispatch::SerialQueue modelLoadQueue{QStringLiteral("com.tallowind.modelload")};
     std::deque<PendingTranscription> pendingTranscriptions;
     // Main thread: recordings handed to transcription whose job has not
-    // ended, and those waiting for a load that a dictation's stop began.
-    // Parked recordings are not counted: they wait only while a load runs.
+    // ended, and those waiting for the load their stop began. Parked
+    // recordings are not counted: they are work only while a load runs.
     int transcriptionsUnderWay = 0;
     // Callers that asked for the model while a load ran; the load answers
     // them when it ends.

@@ -157,7 +157,8 @@ void AppDelegate::processPendingTranscription(std::vector<float> audio, double s
 void AppDelegate::performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
     Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audio.size()));
-    // Counted here, on the main thread, and uncounted there when the job ends.
+    // Counted here, on the main thread, and uncounted there when the job
+    // ends.
     ++transcriptionsUnderWay;
     updateStatusIcon();
     QPointer<AppDelegate> weak(this);
