@@ -40,28 +40,6 @@ qsizetype trayIcons()
     return std::count_if(all.begin(), all.end(), [](QRect each) { return each.width() <= 48 && each.y() < 40; });
 }
 
-// Another X server, as another session of the same user has: its display
-// name, empty when it did not start.
-class OtherDisplay {
-public:
-    OtherDisplay()
-    {
-        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "640x480x24"});
-        if (pumpUntil([&] { return server.canReadLine(); }, Patience::transfer))
-            name = ':' + QString::fromUtf8(server.readLine().trimmed());
-    }
-    ~OtherDisplay()
-    {
-        server.terminate();
-        if (!server.waitForFinished(Patience::reply))
-            server.kill();
-    }
-    QString name;
-
-private:
-    QProcess server;
-};
-
 class OneInstancePerSession : public ::testing::Test {
 protected:
     void SetUp() override
@@ -89,7 +67,7 @@ protected:
     {
         if (route.hold)
             *route.hold = false;
-        for (QProcess* process : {&first, &third, &tray}) {
+        for (QProcess* process : {&first, &third, &tray, &otherDisplay}) {
             if (process->state() == QProcess::NotRunning)
                 continue;
             process->terminate();
@@ -160,6 +138,8 @@ protected:
     QProcess tray;
     QProcess first;
     QProcess third;
+    // The X server of another session of the user.
+    QProcess otherDisplay;
     LocalHttpServer server;
     HttpRoute route;
     const QString modelPath =
@@ -240,7 +220,7 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
 
     // Started in another session of the user: nothing shows on its display,
     // so the line says where the running one is.
-    OtherDisplay other;
-    ASSERT_FALSE(other.name.isEmpty()) << "no second X server";
-    startAndExpectEnd("on another display", third, {}, other.name);
+    otherDisplay.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
+    ASSERT_TRUE(pumpUntil([&] { return otherDisplay.canReadLine(); }, Patience::transfer)) << "no second X server";
+    startAndExpectEnd("on another display", third, {}, ':' + QString::fromUtf8(otherDisplay.readLine().trimmed()));
 }
