@@ -11,13 +11,15 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 namespace {
 
 // A request is one line: "show", then optionally the start's server time
 // and the launcher's startup id, separated by single spaces. The answer is
-// a line with the holder's process id.
+// a line with the holder's process id and, after a space, its X display;
+// holders of earlier versions give the process id alone.
 const QByteArray showWord = "show";
 constexpr qsizetype longestLine = 1024;
 
@@ -45,6 +47,27 @@ QByteArray requestLine(const ActivationToken& token)
     return line + '\n';
 }
 
+QByteArray answerLine(const QByteArray& display)
+{
+    QByteArray line = QByteArray::number(QCoreApplication::applicationPid());
+    if (!display.isEmpty() && isPlainText(display) && line.size() + 1 + display.size() < longestLine)
+        line += ' ' + display;
+    return line + '\n';
+}
+
+// A display cut short by the line's limit is left out.
+std::pair<qint64, QString> parseAnswer(const QByteArray& line)
+{
+    const bool whole = line.endsWith('\n');
+    const QByteArray fields = line.trimmed();
+    const qsizetype space = fields.indexOf(' ');
+    const qint64 process = std::max<qint64>((space < 0 ? fields : fields.first(space)).toLongLong(), 0);
+    const QByteArray display = space < 0 ? QByteArray() : fields.mid(space + 1);
+    if (!whole || !isPlainText(display))
+        return {process, QString()};
+    return {process, QString::fromUtf8(display)};
+}
+
 // None for a line that is no request. A request whose token cannot be read
 // still asks for the window, without a token.
 std::optional<ActivationToken> parseRequest(QByteArray line)
@@ -68,10 +91,11 @@ std::optional<ActivationToken> parseRequest(QByteArray line)
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString& folder, QObject* parent)
+SingleInstance::SingleInstance(const QString& folder, const QString& display, QObject* parent)
     : QObject(parent),
       lockPath(folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("tallowind.lock"))),
-      socketPath(folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("tallowind.socket")))
+      socketPath(folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("tallowind.socket"))),
+      ownDisplay(display.toUtf8())
 {
 }
 
@@ -103,8 +127,9 @@ SingleInstance::Claim SingleInstance::claim(const TokenSource& source)
     }
     // The process that answers names itself: the lock may have changed hands
     // since it failed us, when another start took over a stale one.
-    if (const std::optional<qint64> answered = askHolder(source ? source() : ActivationToken{})) {
-        holderProcess = *answered;
+    if (const std::optional<Answer> answered = askHolder(source ? source() : ActivationToken{})) {
+        holderProcess = answered->process;
+        holderDisplayName = answered->display;
         return Claim::alreadyRunning;
     }
     // A lock nobody answers for may be one whose process was killed before
@@ -132,7 +157,7 @@ SingleInstance::Claim SingleInstance::listen()
     return Claim::first;
 }
 
-std::optional<qint64> SingleInstance::askHolder(const ActivationToken& token)
+std::optional<SingleInstance::Answer> SingleInstance::askHolder(const ActivationToken& token)
 {
     // No event loop runs yet: the socket's blocking calls do the waiting.
     const QDeadlineTimer deadline(holderListensWithinMs);
@@ -154,11 +179,11 @@ std::optional<qint64> SingleInstance::askHolder(const ActivationToken& token)
     const QDeadlineTimer answered(holderListensWithinMs);
     while (!socket.canReadLine() && socket.state() == QLocalSocket::ConnectedState && !answered.hasExpired())
         socket.waitForReadyRead(static_cast<int>(answered.remainingTime()));
-    qint64 process = 0;
+    Answer answer;
     if (socket.canReadLine())
-        process = socket.readLine(longestLine).trimmed().toLongLong();
+        std::tie(answer.process, answer.display) = parseAnswer(socket.readLine(longestLine + 1));
     socket.disconnectFromServer();
-    return std::max<qint64>(process, 0);
+    return answer;
 }
 
 void SingleInstance::takeConnections()
@@ -180,7 +205,7 @@ void SingleInstance::read(QLocalSocket* socket)
             return;
         }
         if (const std::optional<ActivationToken> token = parseRequest(line)) {
-            socket->write(QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+            socket->write(answerLine(ownDisplay));
             request(*token);
         }
     }

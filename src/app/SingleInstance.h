@@ -19,7 +19,8 @@ class QLockFile;
 // in the user's runtime folder and listens on a local socket beside it; a
 // later start finds the lock held, asks the holder through the socket to
 // show itself, handing it the start's activation token, and ends; the holder
-// answers with its process id. The lock is the kernel's and names its
+// answers with its process id and its X display, which may be another
+// session's. The lock is the kernel's and names its
 // holder's process, so one left behind by a killed run is stale and taken
 // over.
 class SingleInstance : public QObject {
@@ -37,8 +38,9 @@ public:
         unchecked,
     };
 
-    // `folder` holds the lock and the socket.
-    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+    // `folder` holds the lock and the socket; `display` is the X display
+    // this process runs on, which it names to later starts.
+    explicit SingleInstance(const QString& folder, const QString& display = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // The user's runtime folder, empty when none can be made.
@@ -53,6 +55,9 @@ public:
     // After an already-running claim, the process that answered (0 when it
     // did not say); after an unanswered one, the process the lock names.
     qint64 holder() const { return holderProcess; }
+    // After an already-running claim, the X display the holder runs on;
+    // empty when it did not say (one started before holders said it).
+    QString holderDisplay() const { return holderDisplayName; }
     // What went wrong: after an unchecked or unanswered claim, or a first
     // one whose socket could not be opened.
     QString problem() const { return failure; }
@@ -70,15 +75,22 @@ private:
     void takeConnections();
     void read(QLocalSocket* socket);
     void request(const ActivationToken& token);
-    // The answering process's id, 0 when it took the request without
-    // saying; none when no holder took it.
-    std::optional<qint64> askHolder(const ActivationToken& token);
+    struct Answer {
+        // 0 when the holder took the request without saying.
+        qint64 process = 0;
+        QString display;
+    };
+    // None when no holder took the request.
+    std::optional<Answer> askHolder(const ActivationToken& token);
 
     QString lockPath;
     QString socketPath;
+    // Named to later starts.
+    QByteArray ownDisplay;
     std::unique_ptr<QLockFile> lock;
     QLocalServer* server = nullptr;
     qint64 holderProcess = 0;
+    QString holderDisplayName;
     QString failure;
     bool accepting = false;
     std::optional<ActivationToken> pending;

@@ -35,8 +35,19 @@ QString holderText(const SingleInstance& instance)
     return instance.holder() > 0 ? QStringLiteral(" (process %1)").arg(instance.holder()) : QString();
 }
 
+// "in this session", or the display the other Tallowind runs on when it is
+// not this start's: one user's other session shows nothing here.
+QString whereItRuns(const SingleInstance& instance, const QString& display)
+{
+    const QString theirs = instance.holderDisplay();
+    if (theirs.isEmpty() || theirs == display)
+        return QStringLiteral("in this session");
+    return QStringLiteral("on display %1").arg(theirs);
+}
+
 // The status to end with when another Tallowind runs for this user.
-std::optional<int> endIfAlreadyRunning(SingleInstance& instance, const QByteArray& launcherStartupId)
+std::optional<int> endIfAlreadyRunning(
+    SingleInstance& instance, const QString& display, const QByteArray& launcherStartupId)
 {
     // The token costs a round trip to the X server: only a start that finds
     // another Tallowind takes it.
@@ -50,8 +61,8 @@ std::optional<int> endIfAlreadyRunning(SingleInstance& instance, const QByteArra
             QStringLiteral("[Tallowind] Cannot tell whether Tallowind already runs: %1").arg(instance.problem()));
         return std::nullopt;
     case SingleInstance::Claim::alreadyRunning:
-        Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session%1; it was asked to show itself")
-                        .arg(holderText(instance)));
+        Log::system(QStringLiteral("[Tallowind] Tallowind already runs %1%2; it was asked to show itself")
+                        .arg(whereItRuns(instance, display), holderText(instance)));
         return 0;
     case SingleInstance::Claim::unanswered:
         Log::system(QStringLiteral("[Tallowind] Tallowind already runs in this session%1, but %2")
@@ -83,8 +94,9 @@ int TallowindApp::main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     // Before any file is touched: a second Tallowind of this user would take
     // the first's downloads and recordings for leftovers.
-    auto* instance = new SingleInstance(SingleInstance::runtimeFolder(), app);
-    if (const std::optional<int> status = endIfAlreadyRunning(*instance, launcherStartupId)) {
+    const QString display = qEnvironmentVariable("DISPLAY");
+    auto* instance = new SingleInstance(SingleInstance::runtimeFolder(), display, app);
+    if (const std::optional<int> status = endIfAlreadyRunning(*instance, display, launcherStartupId)) {
         delete app;
         return *status;
     }

@@ -166,7 +166,10 @@ public:
     void hideRecordingProgressWindow();
     void cancelIndicatedRecording() override;
     void finishIndicatedRecording() override;
-    void updateStatusIcon(bool recording = false, bool transcribing = false);
+    // Shows what the state is when the main queue gets to it: recording
+    // while a recording runs, else working while a transcription is under
+    // way or waits for a running load, else idle. Callers on any thread.
+    void updateStatusIcon();
     void checkForUpdates() override;
     // Also what the window manager opens Settings through (WindowHost).
     void showSettings() override;
@@ -248,6 +251,8 @@ private:
     std::unique_ptr<ActivationPolicy> applicationPolicy = std::make_unique<ActivationPolicy>();
     // Applies the policy to the windows; none without the platform service.
     std::unique_ptr<TaskbarEntries> taskbarEntries;
+    // The icon the state calls for; main thread.
+    QString statusIconForState();
     mutable std::mutex statusIconMutex;
     QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;
@@ -289,6 +294,10 @@ private:
     std::atomic<bool> isLoadingModel{false};
     Dispatch::SerialQueue modelLoadQueue{QStringLiteral("com.tallowind.modelload")};
     std::deque<PendingTranscription> pendingTranscriptions;
+    // Main thread: recordings handed to transcription whose job has not
+    // ended, and those waiting for the load their stop began. Parked
+    // recordings are not counted: they are work only while a load runs.
+    int transcriptionsUnderWay = 0;
     // Callers that asked for the model while a load ran; the load answers
     // them when it ends.
     std::vector<std::function<void(bool)>> modelLoadWaiters;

@@ -113,10 +113,8 @@ void AppDelegate::keepParkedTranscriptions()
             return;
     }
     Log::system(QStringLiteral("[AppDelegate] Model failed to load, queued transcriptions wait for the next load"));
-    // Nothing is being transcribed any more; a recording that runs keeps
-    // its own icon.
-    if (!isRecording())
-        updateStatusIcon(false, false);
+    // They no longer count as work under way.
+    updateStatusIcon();
     reportModelLoadFailure();
 }
 

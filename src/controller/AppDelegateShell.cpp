@@ -46,20 +46,34 @@ void AppDelegate::setupMenuBar()
     }
 }
 
-void AppDelegate::updateStatusIcon(bool recording, bool transcribing)
+void AppDelegate::updateStatusIcon()
 {
-    // Callers on any thread; the main queue applies the updates in order.
+    // Decided from the state when the update runs, not when it was asked
+    // for: an update queued by a transcription's end must not take the
+    // recording icon from a recording that started meanwhile.
     QPointer<AppDelegate> self(this);
-    Dispatch::main().async([self, recording, transcribing] {
+    Dispatch::main().async([self] {
         if (!self)
             return;
-        const QString name = recording ? QStringLiteral("mic.circle.fill")
-            : transcribing             ? QStringLiteral("mic.badge.ellipsis")
-                                       : QStringLiteral("mic.circle");
+        const QString name = self->statusIconForState();
         self->setStatusIconName(name);
         if (self->statusItem)
             self->statusItem->setSymbolName(name);
     });
+}
+
+QString AppDelegate::statusIconForState()
+{
+    if (isRecording())
+        return QStringLiteral("mic.circle.fill");
+    bool parkedForRunningLoad = false;
+    {
+        std::lock_guard lock(modelMutex);
+        parkedForRunningLoad = isLoadingModel.load() && !pendingTranscriptions.empty();
+    }
+    if (transcriptionsUnderWay > 0 || parkedForRunningLoad)
+        return QStringLiteral("mic.badge.ellipsis");
+    return QStringLiteral("mic.circle");
 }
 
 void AppDelegate::togglePopover(TrayClick click)

@@ -54,7 +54,7 @@ void AppDelegate::finishPendingStop()
         return;
     stopPending = false;
     stopAudioEngine();
-    updateStatusIcon(false, false);
+    updateStatusIcon();
 
     {
         std::lock_guard lock(audioMutex);
@@ -112,12 +112,16 @@ void AppDelegate::transcribeAudio()
     if (audio.empty())
         return;
 
-    updateStatusIcon(false, true);
     Log::system(QStringLiteral("[AppDelegate] About to transcribe %1 samples").arg(audio.size()));
 
     if (!isLoadingModel) {
+        // Under way while the load it may start runs; the job counts itself.
+        ++transcriptionsUnderWay;
+        updateStatusIcon();
         QPointer<AppDelegate> weak(this);
         ensureModelLoaded([weak, audio = std::move(audio), mode](bool success) mutable {
+            if (weak)
+                --weak->transcriptionsUnderWay;
             if (success) {
                 if (weak)
                     weak->performTranscription(std::move(audio), whisperSampleRate, mode);
@@ -127,7 +131,7 @@ void AppDelegate::transcribeAudio()
             Dispatch::main().async([weak] {
                 if (!weak)
                     return;
-                weak->updateStatusIcon(false, false);
+                weak->updateStatusIcon();
                 weak->reportModelLoadFailure();
             });
         });
@@ -140,19 +144,23 @@ void AppDelegate::transcribeAudio()
         std::lock_guard lock(modelMutex);
         pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
     }
+    updateStatusIcon();
     // The load under way hands it over when it succeeds; when it fails, the
     // recording waits for the next load that succeeds, whoever starts it.
 }
 
 void AppDelegate::processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
-    updateStatusIcon(false, true);
     performTranscription(std::move(audio), sampleRate, mode);
 }
 
 void AppDelegate::performTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
     Log::system(QStringLiteral("[AppDelegate] performTranscription called with %1 samples").arg(audio.size()));
+    // Counted here, on the main thread, and uncounted there when the job
+    // ends.
+    ++transcriptionsUnderWay;
+    updateStatusIcon();
     QPointer<AppDelegate> weak(this);
     // The job reaches the controller only through the guard, so a controller
     // destroyed meanwhile is never touched.
@@ -168,18 +176,23 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
             std::lock_guard lock(modelMutex);
             wrapper = whisperWrapper;
         }
-        const auto resetStatusIcon = [weak] {
+        const auto jobEnded = [weak] {
             Dispatch::main().async([weak] {
-                if (weak)
-                    weak->updateStatusIcon(false, false);
+                if (!weak)
+                    return;
+                --weak->transcriptionsUnderWay;
+                weak->updateStatusIcon();
             });
         };
         if (!wrapper) {
             Log::system(QStringLiteral("[AppDelegate] whisperWrapper is nil"));
             // The model changed after its load: wait for the next one.
             Dispatch::main().async([weak, audio, sampleRate, mode] {
-                if (weak)
-                    weak->reparkTranscription(audio, sampleRate, mode);
+                if (!weak)
+                    return;
+                --weak->transcriptionsUnderWay;
+                weak->reparkTranscription(audio, sampleRate, mode);
+                weak->updateStatusIcon();
             });
             return;
         }
@@ -190,13 +203,13 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
         const std::optional<QString> text = wrapper->transcribe(audio, sampleRate);
         if (!text) {
             Log::system(QStringLiteral("[AppDelegate] Transcription returned nil"));
-            resetStatusIcon();
+            jobEnded();
             return;
         }
 
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         Log::system(QStringLiteral("[AppDelegate] Transcription successful: ") + *text);
-        resetStatusIcon();
+        jobEnded();
         Log::system(QString::asprintf("[Tallowind Performance] Audio duration: %.1fs, "
                                       "Transcription time: %.2fs, Ratio: %.1fx",
             audioDuration, elapsed, audioDuration / elapsed));

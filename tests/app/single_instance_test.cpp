@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@ namespace {
 struct SecondStart {
     SingleInstance::Claim claim = SingleInstance::Claim::unchecked;
     qint64 holder = 0;
+    QString holderDisplay;
 };
 
 SecondStart startAgain(const QString& folder, const ActivationToken& token)
@@ -33,6 +36,7 @@ SecondStart startAgain(const QString& folder, const ActivationToken& token)
         SingleInstance second(folder);
         result.claim = second.claim([&] { return token; });
         result.holder = second.holder();
+        result.holderDisplay = second.holderDisplay();
         done = true;
     });
     EXPECT_TRUE(pumpUntil([&] { return done.load(); }, Patience::reply)) << "the second start did not end";
@@ -42,11 +46,11 @@ SecondStart startAgain(const QString& folder, const ActivationToken& token)
 
 } // namespace
 
-TEST(SingleInstance, ASecondStartHandsOnItsTokenAndNamesTheProcessThatAnswered)
+TEST(SingleInstance, ASecondStartHandsOnItsTokenAndNamesTheProcessThatAnsweredAndItsDisplay)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    SingleInstance first(folder.path());
+    SingleInstance first(folder.path(), ":1");
     int tokensTaken = 0;
     ASSERT_EQ(first.claim([&] {
         ++tokensTaken;
@@ -68,6 +72,7 @@ TEST(SingleInstance, ASecondStartHandsOnItsTokenAndNamesTheProcessThatAnswered)
     const SecondStart second = startAgain(folder.path(), launched);
     EXPECT_EQ(second.claim, SingleInstance::Claim::alreadyRunning);
     EXPECT_EQ(second.holder, QCoreApplication::applicationPid());
+    EXPECT_EQ(second.holderDisplay, ":1");
     EXPECT_TRUE(requests.empty()) << "held until the first has launched";
     first.acceptRequests();
     ASSERT_EQ(requests.size(), 1u);
@@ -83,10 +88,36 @@ TEST(SingleInstance, ASecondStartHandsOnItsTokenAndNamesTheProcessThatAnswered)
     bare.connectToServer(QDir(folder.path()).filePath("tallowind.socket"));
     bare.write("show\n");
     ASSERT_TRUE(pumpUntil([&] { return bare.canReadLine(); }, Patience::reply));
-    EXPECT_EQ(bare.readLine().trimmed().toLongLong(), QCoreApplication::applicationPid());
+    EXPECT_EQ(bare.readLine(), QByteArray::number(QCoreApplication::applicationPid()) + " :1\n");
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_TRUE(requests[2].isEmpty());
     bare.write(QByteArray(2000, 'x'));
     EXPECT_TRUE(pumpUntil([&] { return bare.state() == QLocalSocket::UnconnectedState; }, Patience::reply));
     EXPECT_EQ(requests.size(), 3u);
+}
+
+// A Tallowind started before holders named their display answers with its
+// process id alone.
+TEST(SingleInstance, AnAnswerWithoutADisplayStillNamesTheProcess)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QLockFile lock(QDir(folder.path()).filePath("tallowind.lock"));
+    ASSERT_TRUE(lock.tryLock(0));
+    QLocalServer older;
+    ASSERT_TRUE(older.listen(QDir(folder.path()).filePath("tallowind.socket")));
+    QObject::connect(&older, &QLocalServer::newConnection, [&] {
+        QLocalSocket* socket = older.nextPendingConnection();
+        const auto answer = [socket] {
+            if (socket->canReadLine() && socket->readLine() == "show\n")
+                socket->write("4242\n");
+        };
+        QObject::connect(socket, &QLocalSocket::readyRead, socket, answer);
+        answer();
+    });
+
+    const SecondStart second = startAgain(folder.path(), {});
+    EXPECT_EQ(second.claim, SingleInstance::Claim::alreadyRunning);
+    EXPECT_EQ(second.holder, 4242);
+    EXPECT_TRUE(second.holderDisplay.isEmpty());
 }

@@ -261,7 +261,8 @@ TEST_F(TranscriptionTest, WithoutAModelNothingIsTranscribedAndTheIconGoesIdle)
 
 // A failed load keeps what was parked behind it, with the icon idle and the
 // user told. The next load that succeeds hands it over ahead of the dictation
-// that brought that load, each in its own mode.
+// that brought that load, each in its own mode, and leaves the recording icon
+// to a recording that runs meanwhile.
 TEST_F(TranscriptionTest, RecordingsParkedBehindAFailedLoadWaitForTheNextGoodLoad)
 {
     AppConfig::setVadSegmentationMode("off");
@@ -282,9 +283,15 @@ TEST_F(TranscriptionTest, RecordingsParkedBehindAFailedLoadWaitForTheNextGoodLoa
     EXPECT_EQ(statusIcon(), "mic.circle.fill");
     installModel();
     deliver(TestSpeech::synthetic(2.0));
-    stopAndFinish();
+    // A toggle dictation starts within the tail wait and ends the stop: the
+    // hand-over runs while it records.
+    controller->stopRecordingAndTranscribe();
+    begin(RecordingMode::toggle);
     ASSERT_TRUE(waitFor([&] { return transcriptions.size() == 2; })) << log.systemLines().join("\n").toStdString();
+    EXPECT_EQ(statusIcon(), "mic.circle.fill");
     EXPECT_TRUE(waitFor([&] { return keys->chordCount() == 1; }));
+    stopAndFinish();
+    EXPECT_EQ(statusIcon(), "mic.circle");
     settleModelLoad();
     Dispatch::drainMainQueue(500, true);
     EXPECT_EQ(transcriptions.size(), 2);

@@ -4,7 +4,8 @@
 // window shown again follows that download; the window it shows asks to
 // come forward as of the second start, not as of the first's last input;
 // after the first is killed, the next start runs and answers a start after
-// it.
+// it, and a start on another display of the user is told which display it
+// runs on.
 #include "core/speech/WhisperModel.h"
 #include "support/DesktopWatch.h"
 #include "support/EventLoop.h"
@@ -66,7 +67,7 @@ protected:
     {
         if (route.hold)
             *route.hold = false;
-        for (QProcess* process : {&first, &third, &tray}) {
+        for (QProcess* process : {&first, &third, &tray, &otherDisplay}) {
             if (process->state() == QProcess::NotRunning)
                 continue;
             process->terminate();
@@ -75,11 +76,14 @@ protected:
         }
     }
 
-    void start(QProcess& process, const QByteArray& launcherStartupId = {})
+    // On the session's display unless `display` names another.
+    void start(QProcess& process, const QByteArray& launcherStartupId = {}, const QString& display = {})
     {
         QProcessEnvironment launched = environment;
         if (!launcherStartupId.isEmpty())
             launched.insert("DESKTOP_STARTUP_ID", QString::fromUtf8(launcherStartupId));
+        if (!display.isEmpty())
+            launched.insert("DISPLAY", display);
         process.setProcessEnvironment(launched);
         process.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
         ASSERT_TRUE(process.waitForStarted(Patience::reply));
@@ -92,19 +96,23 @@ protected:
     };
 
     // A start that must end at once, having asked `running` to show itself;
-    // its log is checked. `launcherStartupId` plays a launcher's.
-    Span startAndExpectEnd(const char* when, const QProcess& running, const QByteArray& launcherStartupId = {})
+    // its log is checked. `launcherStartupId` plays a launcher's; `display`
+    // is another session's.
+    Span startAndExpectEnd(const char* when, const QProcess& running, const QByteArray& launcherStartupId = {},
+        const QString& display = {})
     {
         SCOPED_TRACE(when);
         QProcess another;
         Span span{freshServerTime(), 0};
-        start(another, launcherStartupId);
+        start(another, launcherStartupId, display);
         EXPECT_TRUE(another.waitForFinished(Patience::transfer)) << "a start beside a running one did not end";
         span.to = freshServerTime();
         const QString log = QString::fromLocal8Bit(another.readAllStandardError());
         EXPECT_EQ(another.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(another.exitCode(), 0) << log.toStdString();
-        EXPECT_EQ(log.count("Tallowind already runs in this session"), 1) << log.toStdString();
+        const QString where =
+            display.isEmpty() ? QString("in this session") : "on display " + qEnvironmentVariable("DISPLAY");
+        EXPECT_EQ(log.count("Tallowind already runs " + where + " (process"), 1) << log.toStdString();
         EXPECT_TRUE(log.contains(QString("(process %1)").arg(running.processId()))) << log.toStdString();
         return span;
     }
@@ -130,6 +138,8 @@ protected:
     QProcess tray;
     QProcess first;
     QProcess third;
+    // The X server of another session of the user.
+    QProcess otherDisplay;
     LocalHttpServer server;
     HttpRoute route;
     const QString modelPath =
@@ -207,4 +217,10 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
     startAndExpectEnd("after a kill", third);
     EXPECT_TRUE(pumpUntil([] { return panelShown("Tallowind"); }, Patience::reply)) << "no popover";
     EXPECT_FALSE(panelShown("Welcome to Tallowind"));
+
+    // Started in another session of the user: nothing shows on its display,
+    // so the line says where the running one is.
+    otherDisplay.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
+    ASSERT_TRUE(pumpUntil([&] { return otherDisplay.canReadLine(); }, Patience::transfer)) << "no second X server";
+    startAndExpectEnd("on another display", third, {}, ':' + QString::fromUtf8(otherDisplay.readLine().trimmed()));
 }
