@@ -166,10 +166,12 @@ public:
     void hideRecordingProgressWindow();
     void cancelIndicatedRecording() override;
     void finishIndicatedRecording() override;
-    // Shows what the state is when the main queue gets to it: recording
-    // while a recording runs, else working while a transcription is under
-    // way or waits for a running load, else idle. Callers on any thread.
-    void updateStatusIcon();
+    // Shows recording when `recording` is true, else working when
+    // `transcribing` is, else idle, applied on the main queue. The state when
+    // it is applied adds to the request: a recording that runs keeps its
+    // icon, and so does work under way (a transcription, or one waiting for a
+    // running load). Callers on any thread.
+    void updateStatusIcon(bool recording = false, bool transcribing = false);
     void checkForUpdates() override;
     // Also what the window manager opens Settings through (WindowHost).
     void showSettings() override;
@@ -252,7 +254,7 @@ private:
     // Applies the policy to the windows; none without the platform service.
     std::unique_ptr<TaskbarEntries> taskbarEntries;
     // The icon the state calls for; main thread.
-    QString statusIconForState();
+    QString statusIconForState(bool recording, bool transcribing);
     mutable std::mutex statusIconMutex;
     QString currentStatusIconName = QStringLiteral("mic.circle");
     static constexpr double whisperSampleRate = 16000.0;

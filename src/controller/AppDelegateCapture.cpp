@@ -189,14 +189,14 @@ void AppDelegate::startRecording()
     }
 
     recordingInProgress = true;
-    updateStatusIcon();
+    updateStatusIcon(true, false);
 
     if (!audioEngine->isRunning()) {
         QString error;
         if (!audioEngine->start(&error)) {
             Log::system(QStringLiteral("[AppDelegate] Audio recording could not start: ") + error);
             recordingInProgress = false;
-            updateStatusIcon();
+            updateStatusIcon(false, false);
             abandonFailedRecording();
             // The next recording asks for a stream of its own.
             stopAudioEngine();
@@ -224,7 +224,7 @@ void AppDelegate::cancelRecording()
     hideFocusIndicator();
     stopLiveSpeechStreaming();
     stopAudioEngine();
-    updateStatusIcon();
+    updateStatusIcon(false, false);
     std::lock_guard lock(audioMutex);
     audioData.clear();
     voiceActivityDetector.reset();
@@ -258,7 +258,7 @@ void AppDelegate::handleAudioConversionError(const QString& message)
         audioEngine->removeTap();
         audioEngine->stop();
     }
-    updateStatusIcon();
+    updateStatusIcon(false, false);
     abandonFailedRecording();
     {
         std::lock_guard lock(audioMutex);

@@ -114,7 +114,7 @@ void AppDelegate::keepParkedTranscriptions()
     }
     Log::system(QStringLiteral("[AppDelegate] Model failed to load, queued transcriptions wait for the next load"));
     // They no longer count as work under way.
-    updateStatusIcon();
+    updateStatusIcon(false, false);
     reportModelLoadFailure();
 }
 

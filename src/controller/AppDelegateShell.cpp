@@ -46,32 +46,32 @@ void AppDelegate::setupMenuBar()
     }
 }
 
-void AppDelegate::updateStatusIcon()
+void AppDelegate::updateStatusIcon(bool recording, bool transcribing)
 {
-    // Decided from the state when the update runs, not when it was asked
-    // for: an update queued by a transcription's end must not take the
-    // recording icon from a recording that started meanwhile.
+    // The state is read when the update runs, not when it was asked for: an
+    // update queued by a transcription's end must not take the recording
+    // icon from a recording that started meanwhile.
     QPointer<AppDelegate> self(this);
-    Dispatch::main().async([self] {
+    Dispatch::main().async([self, recording, transcribing] {
         if (!self)
             return;
-        const QString name = self->statusIconForState();
+        const QString name = self->statusIconForState(recording, transcribing);
         self->setStatusIconName(name);
         if (self->statusItem)
             self->statusItem->setSymbolName(name);
     });
 }
 
-QString AppDelegate::statusIconForState()
+QString AppDelegate::statusIconForState(bool recording, bool transcribing)
 {
-    if (isRecording())
+    if (recording || isRecording())
         return QStringLiteral("mic.circle.fill");
     bool parkedForRunningLoad = false;
     {
         std::lock_guard lock(modelMutex);
         parkedForRunningLoad = isLoadingModel.load() && !pendingTranscriptions.empty();
     }
-    if (transcriptionsUnderWay > 0 || parkedForRunningLoad)
+    if (transcribing || transcriptionsUnderWay > 0 || parkedForRunningLoad)
         return QStringLiteral("mic.badge.ellipsis");
     return QStringLiteral("mic.circle");
 }

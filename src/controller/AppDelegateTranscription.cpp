@@ -54,7 +54,7 @@ void AppDelegate::finishPendingStop()
         return;
     stopPending = false;
     stopAudioEngine();
-    updateStatusIcon();
+    updateStatusIcon(false, false);
 
     {
         std::lock_guard lock(audioMutex);
@@ -117,7 +117,7 @@ void AppDelegate::transcribeAudio()
     if (!isLoadingModel) {
         // Under way while the load it may start runs; the job counts itself.
         ++transcriptionsUnderWay;
-        updateStatusIcon();
+        updateStatusIcon(false, true);
         QPointer<AppDelegate> weak(this);
         ensureModelLoaded([weak, audio = std::move(audio), mode](bool success) mutable {
             if (weak)
@@ -131,7 +131,7 @@ void AppDelegate::transcribeAudio()
             Dispatch::main().async([weak] {
                 if (!weak)
                     return;
-                weak->updateStatusIcon();
+                weak->updateStatusIcon(false, false);
                 weak->reportModelLoadFailure();
             });
         });
@@ -144,13 +144,14 @@ void AppDelegate::transcribeAudio()
         std::lock_guard lock(modelMutex);
         pendingTranscriptions.push_back(PendingTranscription{std::move(audio), whisperSampleRate, mode});
     }
-    updateStatusIcon();
+    updateStatusIcon(false, true);
     // The load under way hands it over when it succeeds; when it fails, the
     // recording waits for the next load that succeeds, whoever starts it.
 }
 
 void AppDelegate::processPendingTranscription(std::vector<float> audio, double sampleRate, RecordingMode mode)
 {
+    updateStatusIcon(false, true);
     performTranscription(std::move(audio), sampleRate, mode);
 }
 
@@ -160,7 +161,6 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
     // Counted here, on the main thread, and uncounted there when the job
     // ends.
     ++transcriptionsUnderWay;
-    updateStatusIcon();
     QPointer<AppDelegate> weak(this);
     // The job reaches the controller only through the guard, so a controller
     // destroyed meanwhile is never touched.
@@ -181,7 +181,7 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
                 if (!weak)
                     return;
                 --weak->transcriptionsUnderWay;
-                weak->updateStatusIcon();
+                weak->updateStatusIcon(false, false);
             });
         };
         if (!wrapper) {
@@ -192,7 +192,7 @@ void AppDelegate::performTranscription(std::vector<float> audio, double sampleRa
                     return;
                 --weak->transcriptionsUnderWay;
                 weak->reparkTranscription(audio, sampleRate, mode);
-                weak->updateStatusIcon();
+                weak->updateStatusIcon(false, false);
             });
             return;
         }

@@ -286,21 +286,27 @@ TEST_F(AppDelegateHotkeyTest, TerminationStopsAPermissionPoll)
     EXPECT_TRUE(activePolls().isEmpty());
 }
 
-TEST_F(AppDelegateHotkeyTest, StatusIconUpdatesFromAnyThreadAreAppliedOnTheMainQueue)
+TEST_F(AppDelegateHotkeyTest, StatusIconFollowsUpdatesFromAnyThreadInOrder)
 {
     controller->setupMenuBar();
     EXPECT_EQ(controller->statusIconName(), "mic.circle");
     QSignalSpy changes(controller.get(), &AppDelegate::statusIconNameChanged);
 
-    std::thread worker([this] { controller->updateStatusIcon(); });
+    std::thread worker([this] {
+        controller->updateStatusIcon(true, false);
+        controller->updateStatusIcon(false, true);
+    });
     worker.join();
+    controller->updateStatusIcon(true, true);
     controller->updateStatusIcon();
     EXPECT_EQ(changes.count(), 0) << "updates are applied on the main queue, not inline";
 
     ASSERT_TRUE(Dispatch::drainMainQueue());
-    // Each update is announced: the shortcut grabs follow the announcements.
-    ASSERT_EQ(changes.count(), 2);
-    EXPECT_EQ(changes[1][0].toString(), "mic.circle");
+    ASSERT_EQ(changes.count(), 4);
+    EXPECT_EQ(changes[0][0].toString(), "mic.circle.fill");
+    EXPECT_EQ(changes[1][0].toString(), "mic.badge.ellipsis");
+    EXPECT_EQ(changes[2][0].toString(), "mic.circle.fill") << "recording wins over transcribing";
+    EXPECT_EQ(changes[3][0].toString(), "mic.circle");
     EXPECT_EQ(controller->statusIconName(), "mic.circle");
 }
 
