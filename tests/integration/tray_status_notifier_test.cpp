@@ -1,7 +1,8 @@
 // The real binary on a desktop whose tray speaks StatusNotifierItem over
 // D-Bus, as xfce4-panel, KDE Plasma and GNOME's extension do: the host reads
 // the tool's menu from the bus and reports the user's picks back, and an
-// activation of the item still opens the popover.
+// activation of the item still opens the popover. A host that starts after
+// the tool, or comes back after a crash, gets the item too.
 #include "support/EventLoop.h"
 #include "support/Patience.h"
 #include "support/StatusNotifierHost.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class TrayStatusNotifier : public ::testing::Test {
@@ -20,12 +23,11 @@ protected:
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
             GTEST_SKIP() << "needs the private test session";
-        // Qt picks the kind of tray when the icon is made: the host first.
-        ASSERT_TRUE(host.start()) << "the watcher's name is taken";
     }
 
     void TearDown() override
     {
+        host.stop();
         if (tool.state() == QProcess::NotRunning)
             return;
         tool.kill();
@@ -36,10 +38,23 @@ protected:
     QProcess tool;
 };
 
+// The entries of an item's menu, as "Settings... | -- | ...".
+std::string titlesOf(const QList<StatusNotifierHost::MenuEntry>& entries)
+{
+    QStringList titles;
+    for (const StatusNotifierHost::MenuEntry& entry : entries) {
+        titles.append(entry.title());
+        EXPECT_NE(entry.properties.value("enabled"), QVariant(false)) << entry.title().toStdString();
+        EXPECT_NE(entry.properties.value("visible"), QVariant(false)) << entry.title().toStdString();
+    }
+    return titles.join(" | ").toStdString();
+}
+
 } // namespace
 
 TEST_F(TrayStatusNotifier, TheHostShowsTheToolsMenuAndItsQuitEndsTheTool)
 {
+    ASSERT_TRUE(host.start()) << "the watcher's name is taken";
     tool.setProcessChannelMode(QProcess::ForwardedChannels);
     tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
     ASSERT_TRUE(tool.waitForStarted(Patience::reply));
@@ -51,13 +66,7 @@ TEST_F(TrayStatusNotifier, TheHostShowsTheToolsMenuAndItsQuitEndsTheTool)
     EXPECT_FALSE(path.isEmpty());
     EXPECT_NE(path, "/NO_DBUSMENU") << "the item exports no menu";
     const QList<StatusNotifierHost::MenuEntry> entries = host.menu(item);
-    QStringList titles;
-    for (const StatusNotifierHost::MenuEntry& entry : entries) {
-        titles.append(entry.title());
-        EXPECT_NE(entry.properties.value("enabled"), QVariant(false)) << entry.title().toStdString();
-        EXPECT_NE(entry.properties.value("visible"), QVariant(false)) << entry.title().toStdString();
-    }
-    ASSERT_EQ(titles.join(" | ").toStdString(), "Settings... | -- | Check for Updates... | -- | Quit");
+    ASSERT_EQ(titlesOf(entries), "Settings... | -- | Check for Updates... | -- | Quit");
 
     // The host's left click opens the popover; a pick of "Settings..." opens
     // the Settings window.
@@ -71,4 +80,51 @@ TEST_F(TrayStatusNotifier, TheHostShowsTheToolsMenuAndItsQuitEndsTheTool)
         << "\"Quit\" did not end the tool";
     EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(tool.exitCode(), 0);
+}
+
+// Autostart races the panels: the tool starts with no tray at all; an XEmbed
+// tray comes, then a panel of the D-Bus kind, which crashes and comes back.
+// Whenever the D-Bus host is there it has the item with its menu, and the
+// XEmbed icon gives way to it.
+TEST_F(TrayStatusNotifier, AHostThatComesAfterTheToolAndAgainAfterACrashGetsTheItemWithItsMenu)
+{
+    QString said;
+    // Gone before `said`: no line is read into it after the case.
+    QObject reading;
+    tool.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    QObject::connect(&tool, &QProcess::readyReadStandardError, &reading, [&] { said += tool.readAllStandardError(); });
+    tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
+    ASSERT_TRUE(tool.waitForStarted(Patience::reply));
+    ASSERT_TRUE(pumpUntil([&] { return said.contains("No system tray is running"); }, Patience::transfer))
+        << "the tool did not look for a tray: " << said.toStdString();
+
+    QProcess xembedTray;
+    xembedTray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
+    ASSERT_TRUE(xembedTray.waitForStarted(Patience::reply));
+    const auto xembedIconShown = [&] {
+        const QList<QRect> shown = shownWindows({"--pid", QString::number(tool.processId()), "--name", "^Tallowind$"});
+        return std::any_of(shown.begin(), shown.end(), [](QRect each) { return each.width() <= 64; });
+    };
+    EXPECT_TRUE(pumpUntil(xembedIconShown, Patience::transfer)) << "the icon did not dock in trayer";
+
+    const QString trayNow = "A system tray of the StatusNotifier kind is running now";
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round == 1 ? "the host starts after the tool" : "the host comes back");
+        ASSERT_TRUE(host.start()) << "the watcher's name is taken";
+        ASSERT_TRUE(pumpUntil([&] { return !host.registeredItems().isEmpty(); }, Patience::reply))
+            << "the icon did not register with the watcher";
+        const QString item = host.registeredItems().first();
+        EXPECT_EQ(titlesOf(host.menu(item)), "Settings... | -- | Check for Updates... | -- | Quit");
+        EXPECT_TRUE(pumpUntil([&] { return said.count(trayNow) == round; }, Patience::reply)) << said.toStdString();
+        EXPECT_TRUE(pumpUntil([&] { return !xembedIconShown(); }, Patience::reply)) << "two icons";
+        if (round == 2) {
+            ASSERT_TRUE(host.activate(item, 640, 10));
+            EXPECT_TRUE(pumpUntil([] { return panelShown("Tallowind"); }, Patience::reply)) << "no popover";
+        }
+        host.stop();
+        EXPECT_TRUE(pumpUntil(xembedIconShown, Patience::reply)) << "the XEmbed icon did not come back";
+    }
+    EXPECT_EQ(said.count(trayNow), 2) << said.toStdString();
+    xembedTray.terminate();
+    xembedTray.waitForFinished(Patience::reply);
 }

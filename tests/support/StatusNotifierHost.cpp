@@ -59,6 +59,14 @@ bool StatusNotifierHost::start()
         && bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
 }
 
+void StatusNotifierHost::stop()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+    items.clear();
+}
+
 void StatusNotifierHost::RegisterStatusNotifierItem(const QString& service)
 {
     // An item names its bus name, or only its object path on the caller's.

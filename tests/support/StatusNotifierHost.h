@@ -29,6 +29,9 @@ public:
 
     // False when the name could not be taken.
     bool start();
+    // Gives the name up, as a panel that quits or crashes does, and forgets
+    // the items; start() takes it again.
+    void stop();
     // The bus names of the items registered so far.
     QStringList registeredItems() const { return items; }
     bool isHostRegistered() const { return true; }

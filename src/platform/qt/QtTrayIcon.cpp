@@ -1,6 +1,9 @@
 #include "platform/qt/QtTrayIcon.h"
 
+#include "platform/qt/StatusNotifierItem.h"
 #include "platform/qt/TrayIconBackdrop.h"
+
+#include "base/Log.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -9,52 +12,122 @@
 #include <QPixmap>
 #include <QScreen>
 
-QtTrayIcon::QtTrayIcon()
+QtTrayIcon::QtTrayIcon() : item(std::make_unique<StatusNotifierItem>())
 {
-    QObject::connect(&icon, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (!onClick)
-            return;
+    item->setClickHandler([this](TrayClick click) { clicked(click); });
+    item->setShownHandler([this](bool inHost) { hostChanged(inHost); });
+    item->setToolTip(toolTip);
+    hostAtStart = item->hostPresent();
+    // Made now, while Qt's check finds what ours found, so a tray of the
+    // XEmbed kind is known at once.
+    if (!hostAtStart)
+        makeXEmbedIcon();
+}
+
+QtTrayIcon::~QtTrayIcon() = default;
+
+void QtTrayIcon::makeXEmbedIcon()
+{
+    xembed = std::make_unique<QSystemTrayIcon>();
+    QObject::connect(xembed.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
         // A double click has already toggled once with its first press.
         if (reason == QSystemTrayIcon::Trigger)
-            onClick(TrayClick::left);
+            clicked(TrayClick::left);
         else if (reason == QSystemTrayIcon::Context)
-            onClick(TrayClick::right);
+            clicked(TrayClick::right);
     });
+    xembed->setIcon(image);
+    xembed->setToolTip(toolTip);
+    if (contextMenu)
+        xembed->setContextMenu(contextMenu);
+}
+
+void QtTrayIcon::showXEmbedIcon()
+{
+    if (!xembed) {
+        // With any watcher there Qt might make a StatusNotifierItem of it,
+        // for good.
+        if (item->watcherRunning())
+            return;
+        makeXEmbedIcon();
+    }
+    xembed->show();
+}
+
+void QtTrayIcon::clicked(TrayClick click)
+{
+    if (onClick)
+        onClick(click);
+}
+
+void QtTrayIcon::hostChanged(bool inHost)
+{
+    if (inHost) {
+        // One icon: the XEmbed one, if it was showing, gives way.
+        if (xembed)
+            xembed->hide();
+        if (hostAtStart)
+            hostAtStart = false;
+        else
+            Log::system(QStringLiteral("[QtTrayIcon] A system tray of the StatusNotifier kind is running now; the icon "
+                                       "and its menu are in it"));
+        return;
+    }
+    // The watcher has gone (a panel that crashed or quit): back to a tray of
+    // the XEmbed kind, if one runs, until a watcher comes back. A watcher
+    // that took its place is waited for.
+    if (shown && !item->watcherRunning())
+        showXEmbedIcon();
 }
 
 bool QtTrayIcon::isHostAvailable() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    if (item->hostPresent())
+        return true;
+    // Asks Qt only once its choice is made: the first ask makes it.
+    return xembed && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void QtTrayIcon::setIcon(const QIcon& image)
+void QtTrayIcon::setIcon(const QIcon& icon)
 {
-    icon.setIcon(image);
+    image = icon;
+    item->setIcon(icon);
+    if (xembed)
+        xembed->setIcon(icon);
 }
 
 void QtTrayIcon::setToolTip(const QString& text)
 {
-    icon.setToolTip(text);
+    toolTip = text;
+    item->setToolTip(text);
+    if (xembed)
+        xembed->setToolTip(text);
 }
 
 void QtTrayIcon::show()
 {
-    icon.show();
+    shown = true;
+    item->setActive(true);
+    if (!item->hostPresent())
+        showXEmbedIcon();
 }
 
 bool QtTrayIcon::isVisible() const
 {
-    return icon.isVisible();
+    return item->isShown() || (xembed && xembed->isVisible());
 }
 
 QRect QtTrayIcon::geometry() const
 {
-    return icon.geometry();
+    // A host of the D-Bus kind tells no position.
+    return xembed && xembed->isVisible() ? xembed->geometry() : QRect();
 }
 
 std::optional<QColor> QtTrayIcon::panelBackground() const
 {
-    const QRect area = icon.geometry();
+    if (!xembed || !xembed->isVisible())
+        return std::nullopt;
+    const QRect area = xembed->geometry();
     QScreen* screen = area.isEmpty() ? nullptr : QGuiApplication::screenAt(area.center());
     // An icon not docked yet sits at the screen's corner, with no panel
     // around it to read.
@@ -69,7 +142,7 @@ std::optional<QColor> QtTrayIcon::panelBackground() const
     painted.setDevicePixelRatio(shot.devicePixelRatio());
     painted.fill(Qt::transparent);
     QPainter painter(&painted);
-    icon.icon().paint(&painter, QRect(QPoint(), area.size()));
+    image.paint(&painter, QRect(QPoint(), area.size()));
     painter.end();
     return TrayIconBackdrop::colourBehind(shot, shot.rect(), painted);
 }
@@ -77,8 +150,9 @@ std::optional<QColor> QtTrayIcon::panelBackground() const
 void QtTrayIcon::setContextMenu(QMenu* menu)
 {
     contextMenu = menu;
-    if (menu || icon.contextMenu())
-        icon.setContextMenu(menu ? menu : &noMenu);
+    item->setMenu(menu);
+    if (xembed && (menu || xembed->contextMenu()))
+        xembed->setContextMenu(menu ? menu : &noMenu);
 }
 
 void QtTrayIcon::popUpContextMenu()

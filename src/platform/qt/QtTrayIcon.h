@@ -2,14 +2,25 @@
 
 #include "platform/TrayIcon.h"
 
+#include <QIcon>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
-// The tray icon on Qt's XEmbed/StatusNotifier tray support.
+#include <memory>
+
+class StatusNotifierItem;
+
+// The tray icon: a StatusNotifierItem of our own while a StatusNotifierWatcher
+// with a host runs on the session bus (it registers with each watcher that
+// appears or comes back), else Qt's icon of the XEmbed kind. Qt picks the
+// kind of its tray icons once per process, when the first is made, so that
+// icon is made only while no such host runs: it is then of the XEmbed kind
+// for good.
 class QtTrayIcon final : public TrayIcon {
 public:
     QtTrayIcon();
+    ~QtTrayIcon() override;
 
     bool isHostAvailable() const override;
     void setIcon(const QIcon& icon) override;
@@ -24,11 +35,23 @@ public:
     void setClickHandler(std::function<void(TrayClick)> handler) override;
 
 private:
+    void makeXEmbedIcon();
+    // Shows the XEmbed icon, made now unless a watcher runs.
+    void showXEmbedIcon();
+    void clicked(TrayClick click);
+    void hostChanged(bool inHost);
+
     // Stands in for a menu taken back: a D-Bus host keeps the menu it was
     // given, so Qt must never be left holding a deleted one. Declared before
-    // `icon`, which is destroyed first.
+    // `xembed`, which is destroyed first.
     QMenu noMenu;
     QPointer<QMenu> contextMenu;
-    QSystemTrayIcon icon;
+    QIcon image;
+    QString toolTip = QStringLiteral("Tallowind");
+    bool shown = false;
+    // A host ran when the tool started: getting into it is no news.
+    bool hostAtStart = false;
+    std::unique_ptr<StatusNotifierItem> item;
+    std::unique_ptr<QSystemTrayIcon> xembed;
     std::function<void(TrayClick)> onClick;
 };

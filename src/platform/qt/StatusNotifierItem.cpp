@@ -1,0 +1,266 @@
+#include "platform/qt/StatusNotifierItem.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusReply>
+#include <QDBusServiceWatcher>
+#include <QImage>
+#include <QPixmap>
+#include <QtEndian>
+
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierPixmap& pixmap)
+{
+    argument.beginStructure();
+    argument << pixmap.width << pixmap.height << pixmap.argb;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierPixmap& pixmap)
+{
+    argument.beginStructure();
+    argument >> pixmap.width >> pixmap.height >> pixmap.argb;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierToolTip& toolTip)
+{
+    argument.beginStructure();
+    argument << toolTip.iconName << toolTip.pixmaps << toolTip.title << toolTip.description;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToolTip& toolTip)
+{
+    argument.beginStructure();
+    argument >> toolTip.iconName >> toolTip.pixmaps >> toolTip.title >> toolTip.description;
+    argument.endStructure();
+    return argument;
+}
+
+namespace {
+
+const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString itemPath = QStringLiteral("/StatusNotifierItem");
+const QString menuObjectPath = QStringLiteral("/MenuBar");
+
+constexpr QDBusConnection::RegisterOptions exportAll =
+    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals | QDBusConnection::ExportAllProperties;
+
+// A connection of the item's own: the object paths it takes are then free
+// of anything else of the process's on the shared one.
+QDBusConnection ownConnection()
+{
+    static int made = 0;
+    return QDBusConnection::connectToBus(
+        QDBusConnection::SessionBus, QStringLiteral("tallowind-status-notifier-%1").arg(++made));
+}
+
+} // namespace
+
+StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
+{
+    qDBusRegisterMetaType<StatusNotifierPixmap>();
+    qDBusRegisterMetaType<QList<StatusNotifierPixmap>>();
+    qDBusRegisterMetaType<StatusNotifierToolTip>();
+    DBusMenuExporter::registerTypes();
+    if (!bus.isConnected())
+        return;
+    exported =
+        bus.registerObject(itemPath, this, exportAll) && bus.registerObject(menuObjectPath, &menuExporter, exportAll);
+    watcher = std::make_unique<QDBusServiceWatcher>(watcherService, bus, QDBusServiceWatcher::WatchForOwnerChange);
+    connect(watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
+        [this](const QString&, const QString&, const QString& owner) { watcherChanged(owner); });
+    // A panel whose watcher runs apart from its host (KDE's) announces the
+    // host later.
+    bus.connect(watcherService, watcherPath, watcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
+        SLOT(hostRegistered()));
+    // What the tool finds at its start decides at once, as Qt's check does.
+    if (QDBusConnectionInterface* daemon = bus.interface()) {
+        const QDBusReply<QString> owner = daemon->serviceOwner(watcherService);
+        if (owner.isValid())
+            watcherOwner = owner.value();
+    }
+    if (!watcherOwner.isEmpty()) {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+        const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+        hostThere = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+            && reply.arguments().first().value<QDBusVariant>().variant().toBool();
+    }
+}
+
+StatusNotifierItem::~StatusNotifierItem()
+{
+    watcher.reset();
+    if (!bus.isConnected())
+        return;
+    bus.unregisterObject(menuObjectPath);
+    bus.unregisterObject(itemPath);
+    const QString name = bus.name();
+    bus = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(name);
+}
+
+bool StatusNotifierItem::hostPresent() const
+{
+    return watcherRunning() && hostThere;
+}
+
+bool StatusNotifierItem::watcherRunning() const
+{
+    return exported && !watcherOwner.isEmpty();
+}
+
+void StatusNotifierItem::setActive(bool now)
+{
+    if (active == now)
+        return;
+    active = now;
+    if (active && watcherRunning())
+        registerWithWatcher();
+}
+
+void StatusNotifierItem::watcherChanged(const QString& owner)
+{
+    watcherOwner = owner;
+    // Whatever took the item before is gone; a new watcher knows nothing of
+    // it.
+    ++watcherGeneration;
+    registered = false;
+    hostThere = false;
+    updateShown();
+    if (owner.isEmpty() || !exported)
+        return;
+    askForHost();
+    if (active)
+        registerWithWatcher();
+}
+
+void StatusNotifierItem::askForHost()
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const int thisWatcher = watcherGeneration;
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(get), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, thisWatcher](QDBusPendingCallWatcher* done) {
+        done->deleteLater();
+        const QDBusMessage reply = done->reply();
+        if (thisWatcher != watcherGeneration || reply.type() != QDBusMessage::ReplyMessage
+            || reply.arguments().isEmpty())
+            return;
+        if (reply.arguments().first().value<QDBusVariant>().variant().toBool())
+            hostRegistered();
+    });
+}
+
+void StatusNotifierItem::hostRegistered()
+{
+    if (watcherOwner.isEmpty())
+        return;
+    hostThere = true;
+    updateShown();
+}
+
+void StatusNotifierItem::registerWithWatcher()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        watcherService, watcherPath, watcherService, QStringLiteral("RegisterStatusNotifierItem"));
+    call << bus.baseService();
+    const int thisWatcher = watcherGeneration;
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, thisWatcher](QDBusPendingCallWatcher* done) {
+        done->deleteLater();
+        if (thisWatcher != watcherGeneration || done->isError())
+            return;
+        registered = true;
+        updateShown();
+    });
+}
+
+void StatusNotifierItem::updateShown()
+{
+    const bool now = registered && hostThere;
+    if (shownInHost == now)
+        return;
+    shownInHost = now;
+    if (onShown)
+        onShown(now);
+}
+
+void StatusNotifierItem::setIcon(const QIcon& icon)
+{
+    pixmaps = pixmapsOf(icon);
+    emit NewIcon();
+}
+
+void StatusNotifierItem::setToolTip(const QString& text)
+{
+    tip = text;
+    emit NewToolTip();
+}
+
+QList<StatusNotifierPixmap> StatusNotifierItem::pixmapsOf(const QIcon& icon)
+{
+    QList<StatusNotifierPixmap> result;
+    if (icon.isNull())
+        return result;
+    for (int side : {16, 22, 24, 32, 48, 64}) {
+        QImage image = icon.pixmap(QSize(side, side)).toImage();
+        if (image.isNull())
+            continue;
+        if (image.size() != QSize(side, side))
+            image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        StatusNotifierPixmap pixmap{image.width(), image.height(), {}};
+        pixmap.argb.resize(qsizetype(image.width()) * image.height() * 4);
+        auto* out = reinterpret_cast<uchar*>(pixmap.argb.data());
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x, out += 4)
+                qToBigEndian<quint32>(line[x], out);
+        }
+        result.append(pixmap);
+    }
+    return result;
+}
+
+QDBusObjectPath StatusNotifierItem::menuPath() const
+{
+    return QDBusObjectPath(menuExporter.menu() ? menuObjectPath : QStringLiteral("/NO_DBUSMENU"));
+}
+
+void StatusNotifierItem::ContextMenu(int x, int y)
+{
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+    if (onClick)
+        onClick(TrayClick::right);
+}
+
+void StatusNotifierItem::Activate(int x, int y)
+{
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+    if (onClick)
+        onClick(TrayClick::left);
+}
+
+void StatusNotifierItem::SecondaryActivate(int x, int y)
+{
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+}
+
+void StatusNotifierItem::Scroll(int delta, const QString& orientation)
+{
+    Q_UNUSED(delta);
+    Q_UNUSED(orientation);
+}

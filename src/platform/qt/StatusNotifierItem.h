@@ -1,0 +1,144 @@
+#pragma once
+
+#include "platform/TrayIcon.h"
+#include "platform/qt/DBusMenuExporter.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QIcon>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QDBusServiceWatcher;
+
+// One picture of an icon: (iiay), ARGB32 in network byte order.
+struct StatusNotifierPixmap {
+    int width = 0;
+    int height = 0;
+    QByteArray argb;
+};
+Q_DECLARE_METATYPE(StatusNotifierPixmap)
+Q_DECLARE_METATYPE(QList<StatusNotifierPixmap>)
+
+// (sa(iiay)ss): icon name, pictures, title, description.
+struct StatusNotifierToolTip {
+    QString iconName;
+    QList<StatusNotifierPixmap> pixmaps;
+    QString title;
+    QString description;
+};
+Q_DECLARE_METATYPE(StatusNotifierToolTip)
+
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierPixmap& pixmap);
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierPixmap& pixmap);
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierToolTip& toolTip);
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToolTip& toolTip);
+
+// The tool's icon as a StatusNotifierItem of its own, with its menu over
+// com.canonical.dbusmenu, on a connection of its own to the session bus. Qt
+// decides once per process whether its tray icons are of this kind, so a
+// watcher that appears later would never get Qt's icon: this item registers
+// with every StatusNotifierWatcher that appears or comes back, while it is
+// active. Main thread only; only the D-Bus methods are slots.
+class StatusNotifierItem : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconThemePath READ emptyText)
+    Q_PROPERTY(QString IconName READ emptyText)
+    Q_PROPERTY(QList<StatusNotifierPixmap> IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString OverlayIconName READ emptyText)
+    Q_PROPERTY(QList<StatusNotifierPixmap> OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ emptyText)
+    Q_PROPERTY(QList<StatusNotifierPixmap> AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ emptyText)
+    Q_PROPERTY(StatusNotifierToolTip ToolTip READ toolTip)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menuPath)
+
+public:
+    StatusNotifierItem();
+    ~StatusNotifierItem() override;
+
+    // Whether a watcher runs with a host that shows items: what Qt asks
+    // when it picks the kind of its first tray icon.
+    bool hostPresent() const;
+    // Whether a watcher owns its name, host or not.
+    bool watcherRunning() const;
+    // Whether the item is in such a host now.
+    bool isShown() const { return shownInHost; }
+    // While active, the item registers with each watcher that appears.
+    void setActive(bool active);
+
+    void setIcon(const QIcon& icon);
+    void setToolTip(const QString& text);
+    void setMenu(QMenu* menu) { menuExporter.setMenu(menu); }
+    // Left (Activate) and right (ContextMenu) clicks the host reports.
+    void setClickHandler(std::function<void(TrayClick)> handler) { onClick = std::move(handler); }
+    // Called with true each time the item has got into a host, with false
+    // when the watcher it was in has gone.
+    void setShownHandler(std::function<void(bool)> handler) { onShown = std::move(handler); }
+
+    // The pictures of `icon` the item offers, in the protocol's byte order.
+    static QList<StatusNotifierPixmap> pixmapsOf(const QIcon& icon);
+
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString id() const { return QStringLiteral("tallowind"); }
+    QString title() const { return QStringLiteral("Tallowind"); }
+    QString status() const { return QStringLiteral("Active"); }
+    int windowId() const { return 0; }
+    QString emptyText() const { return {}; }
+    QList<StatusNotifierPixmap> iconPixmap() const { return pixmaps; }
+    QList<StatusNotifierPixmap> noPixmaps() const { return {}; }
+    StatusNotifierToolTip toolTip() const { return {QString(), {}, tip, QString()}; }
+    bool itemIsMenu() const { return false; }
+    QDBusObjectPath menuPath() const;
+
+public slots:
+    void ContextMenu(int x, int y);
+    void Activate(int x, int y);
+    void SecondaryActivate(int x, int y);
+    void Scroll(int delta, const QString& orientation);
+
+signals:
+    void NewTitle();
+    void NewIcon();
+    void NewAttentionIcon();
+    void NewOverlayIcon();
+    void NewToolTip();
+    void NewStatus(const QString& status);
+
+private slots:
+    // The watcher's StatusNotifierHostRegistered; private slots stay off the
+    // bus.
+    void hostRegistered();
+
+private:
+    void watcherChanged(const QString& owner);
+    void askForHost();
+    void registerWithWatcher();
+    void updateShown();
+
+    QDBusConnection bus;
+    bool exported = false;
+    DBusMenuExporter menuExporter;
+    std::unique_ptr<QDBusServiceWatcher> watcher;
+    QString watcherOwner;
+    bool hostThere = false;
+    bool active = false;
+    bool registered = false;
+    bool shownInHost = false;
+    // Answers of an older watcher are dropped.
+    int watcherGeneration = 0;
+    QList<StatusNotifierPixmap> pixmaps;
+    QString tip = QStringLiteral("Tallowind");
+    std::function<void(TrayClick)> onClick;
+    std::function<void(bool)> onShown;
+};

@@ -1,0 +1,146 @@
+// The parts of our own StatusNotifierItem that need no bus: the menu as a
+// host lays it out and the pictures of the icon.
+#include "platform/qt/DBusMenuExporter.h"
+#include "platform/qt/StatusNotifierItem.h"
+#include "support/EventLoop.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString titleOf(const DBusMenuLayoutItem& entry)
+{
+    if (entry.properties.value("type").toString() == "separator")
+        return "--";
+    return entry.properties.value("label").toString();
+}
+
+std::string titlesOf(const DBusMenuLayoutItem& root)
+{
+    QStringList titles;
+    for (const DBusMenuLayoutItem& entry : root.children)
+        titles.append(titleOf(entry));
+    return titles.join(" | ").toStdString();
+}
+
+} // namespace
+
+TEST(DBusMenuExporter, LaysTheMenuOutAsAHostReadsIt)
+{
+    QMenu menu;
+    QAction* settings = menu.addAction("Settings...");
+    menu.addSeparator();
+    QAction* updates = menu.addAction("Check for &Updates...");
+    updates->setEnabled(false);
+    QAction* hidden = menu.addAction("Hidden");
+    hidden->setVisible(false);
+    menu.addAction("snake_case");
+    DBusMenuExporter exporter;
+    exporter.setMenu(&menu);
+
+    const DBusMenuLayoutItem root = exporter.layout();
+    EXPECT_EQ(root.id, 0);
+    EXPECT_EQ(root.properties.value("children-display").toString(), "submenu");
+    ASSERT_EQ(titlesOf(root), "Settings... | -- | Check for _Updates... | Hidden | snake__case");
+    QSet<int> ids;
+    for (const DBusMenuLayoutItem& entry : root.children) {
+        EXPECT_GT(entry.id, 0);
+        ids.insert(entry.id);
+        EXPECT_TRUE(entry.children.isEmpty());
+    }
+    EXPECT_EQ(ids.size(), 5) << "each entry has an id of its own";
+    EXPECT_EQ(root.children[0].properties.value("enabled"), QVariant(true));
+    EXPECT_EQ(root.children[2].properties.value("enabled"), QVariant(false));
+    EXPECT_EQ(root.children[3].properties.value("visible"), QVariant(false));
+    EXPECT_FALSE(root.children[0].properties.contains("visible"));
+
+    // The ids stay as they were from one reading to the next.
+    EXPECT_EQ(exporter.layout().children[0].id, root.children[0].id);
+
+    // Depth 0 gives the root alone; an entry's id gives that entry.
+    DBusMenuLayoutItem read;
+    exporter.GetLayout(0, 0, {}, read);
+    EXPECT_TRUE(read.children.isEmpty());
+    exporter.GetLayout(root.children[0].id, -1, {}, read);
+    EXPECT_EQ(titleOf(read), "Settings...");
+
+    const QList<DBusMenuItemProperties> group =
+        exporter.GetGroupProperties({root.children[0].id, 999}, {QStringLiteral("label")});
+    ASSERT_EQ(group.size(), 1) << "an unknown id is left out";
+    EXPECT_EQ(group[0].properties.keys(), QStringList{"label"});
+    EXPECT_EQ(exporter.GetProperty(root.children[0].id, "label").variant().toString(), "Settings...");
+    Q_UNUSED(settings);
+}
+
+TEST(DBusMenuExporter, APickTriggersItsActionOnceTheAnswerHasGone)
+{
+    QMenu menu;
+    QAction* quit = menu.addAction("Quit");
+    QAction* off = menu.addAction("Off");
+    off->setEnabled(false);
+    DBusMenuExporter exporter;
+    exporter.setMenu(&menu);
+    const DBusMenuLayoutItem root = exporter.layout();
+    QSignalSpy quits(quit, &QAction::triggered);
+    QSignalSpy offs(off, &QAction::triggered);
+
+    exporter.Event(root.children[0].id, "clicked", QDBusVariant(0), 0);
+    exporter.Event(root.children[1].id, "clicked", QDBusVariant(0), 0);
+    exporter.Event(root.children[0].id, "hovered", QDBusVariant(0), 0);
+    EXPECT_EQ(quits.count(), 0) << "not while the call is answered";
+    EXPECT_TRUE(pumpUntil([&] { return quits.count() == 1; }, 2000));
+    pumpFor(50);
+    EXPECT_EQ(quits.count(), 1);
+    EXPECT_EQ(offs.count(), 0) << "a disabled entry does nothing";
+
+    const QList<int> errors = exporter.EventGroup({{999, "clicked", QDBusVariant(0), 0}});
+    EXPECT_EQ(errors, QList<int>{999});
+}
+
+TEST(DBusMenuExporter, AChangedMenuIsAnnouncedOncePerTurn)
+{
+    QMenu menu;
+    DBusMenuExporter exporter;
+    exporter.setMenu(&menu);
+    pumpFor(20);
+    QSignalSpy updates(&exporter, &DBusMenuExporter::LayoutUpdated);
+    DBusMenuLayoutItem before;
+    const uint first = exporter.GetLayout(0, -1, {}, before);
+
+    menu.addAction("One");
+    menu.addAction("Two")->setText("Two again");
+    ASSERT_TRUE(pumpUntil([&] { return updates.count() == 1; }, 2000));
+    pumpFor(20);
+    EXPECT_EQ(updates.count(), 1);
+    EXPECT_GT(updates.first().at(0).toUInt(), first);
+    EXPECT_EQ(updates.first().at(1).toInt(), 0);
+    DBusMenuLayoutItem after;
+    EXPECT_EQ(exporter.GetLayout(0, -1, {}, after), updates.first().at(0).toUInt());
+    EXPECT_EQ(titlesOf(after), "One | Two again");
+}
+
+TEST(StatusNotifierItem, OffersTheIconInNetworkByteOrderAtTheSizesTraysUse)
+{
+    QPixmap red(64, 64);
+    red.fill(QColor(255, 0, 0));
+    const QList<StatusNotifierPixmap> pixmaps = StatusNotifierItem::pixmapsOf(QIcon(red));
+    QList<int> sides;
+    for (const StatusNotifierPixmap& pixmap : pixmaps) {
+        sides.append(pixmap.width);
+        EXPECT_EQ(pixmap.width, pixmap.height);
+        ASSERT_EQ(pixmap.argb.size(), qsizetype(pixmap.width) * pixmap.height * 4);
+        // Alpha, red, green, blue: most significant byte first.
+        EXPECT_EQ(static_cast<unsigned char>(pixmap.argb[0]), 0xff);
+        EXPECT_EQ(static_cast<unsigned char>(pixmap.argb[1]), 0xff);
+        EXPECT_EQ(static_cast<unsigned char>(pixmap.argb[2]), 0x00);
+        EXPECT_EQ(static_cast<unsigned char>(pixmap.argb[3]), 0x00);
+    }
+    EXPECT_EQ(sides, (QList<int>{16, 22, 24, 32, 48, 64}));
+    EXPECT_TRUE(StatusNotifierItem::pixmapsOf(QIcon()).isEmpty());
+}
