@@ -14,7 +14,9 @@ if [[ -f "$stamp" && "$(cat "$stamp")" == "$lock_hash" ]]; then
 fi
 
 if [[ ! -f "$src/CMakeLists.txt" ]]; then
-  (cd third_party && npm ci --ignore-scripts --no-audit --no-fund)
+  # npm's cache and logs stay in the project, not in the user's home.
+  (cd third_party && npm ci --ignore-scripts --no-audit --no-fund --no-update-notifier \
+    --cache "$root/.deps/npm-cache" --logs-dir "$root/.deps/npm-logs")
 fi
 
 launcher=()
