@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -19,6 +21,18 @@ int main(int argc, char** argv)
     qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toUtf8());
     qputenv("GGML_NO_BACKTRACE", "1");
+    // Outside a private desktop session the cases run offscreen, and the
+    // desktop the tests were started from is none of theirs: not its
+    // display, not its session bus, not its runtime folder.
+    if (qgetenv("TALLOWIND_IN_TEST_SESSION") != "1") {
+        const QString runtime = home.path() + "/runtime";
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + runtime + "/no-bus").toUtf8());
+        qunsetenv("DISPLAY");
+        qunsetenv("WAYLAND_DISPLAY");
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
