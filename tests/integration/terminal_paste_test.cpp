@@ -99,7 +99,7 @@ protected:
     std::shared_ptr<QtPasteboard> clipboard = std::make_shared<QtPasteboard>();
     std::shared_ptr<QtPasteboard> primary = std::make_shared<QtPasteboard>(QClipboard::Selection);
     std::shared_ptr<X11KeySynthesizer> keys = std::make_shared<X11KeySynthesizer>();
-    TextInserter inserter{clipboard, keys, PasteTiming{}, {}, primary};
+    TextInserter inserter{clipboard, keys, patientPasteTiming(), {}, primary};
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "support/PasteTarget.h"
 
 #include "support/EventLoop.h"
+#include "support/Patience.h"
 
 #include <QCoreApplication>
 
@@ -15,6 +16,13 @@ bool activateWindow(const QString& windowId)
         && QProcess::execute(
                QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId})
         == 0;
+}
+
+PasteTiming patientPasteTiming()
+{
+    PasteTiming timing;
+    timing.stepTimeout = timing.copyBudget = timing.fetchFallback = Patience::reply / 1000.0;
+    return timing;
 }
 
 void stopProcess(QProcess& process, int graceMs)

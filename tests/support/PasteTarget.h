@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/input/TextInsertion.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -12,6 +14,11 @@ QString testToolPath(const QString& name);
 bool activateWindow(const QString& windowId);
 // Ends a helper process: asks first, then kills it after `graceMs`.
 void stopProcess(QProcess& process, int graceMs);
+// The tool's paste timings with every bound as long as a reply may take, for
+// cases that check what is pasted and given back rather than the bounds: on
+// loaded cores a sanitized clipboard owner has taken longer than the copy
+// budget, and the clipboard then came back without the formats left unread.
+PasteTiming patientPasteTiming();
 
 // Another application (the paste targets in tests/tools) driven through its
 // standard input and output: it prints "ready <window id>" once shown, and
