@@ -4,6 +4,7 @@
 #include "platform/x11/X11DesktopCompositor.h"
 #include "support/CompositedScreen.h"
 #include "support/EventLoop.h"
+#include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/TextContrast.h"
 #include "support/WindowGeometry.h"
@@ -28,13 +29,8 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* process : {&tool, &terminal, &compositor}) {
-            if (process->state() == QProcess::NotRunning)
-                continue;
-            process->terminate();
-            if (!process->waitForFinished(Patience::reply))
-                process->kill();
-        }
+        for (QProcess* process : {&tool, &terminal, &compositor})
+            stopProcess(*process, Patience::reply);
     }
 
     QTemporaryDir home;

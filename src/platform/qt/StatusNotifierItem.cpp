@@ -61,6 +61,15 @@ QDBusConnection ownConnection()
         QDBusConnection::SessionBus, QStringLiteral("tallowind-status-notifier-%1").arg(++made));
 }
 
+// Asks the watcher whether a host shows its items.
+QDBusMessage hostQuery()
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    return get;
+}
+
 } // namespace
 
 StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
@@ -87,10 +96,7 @@ StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
             watcherOwner = owner.value();
     }
     if (!watcherOwner.isEmpty()) {
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-        get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
-        const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+        const QDBusMessage reply = bus.call(hostQuery(), QDBus::Block, 2000);
         hostThere = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
             && reply.arguments().first().value<QDBusVariant>().variant().toBool();
     }
@@ -145,11 +151,8 @@ void StatusNotifierItem::watcherChanged(const QString& owner)
 
 void StatusNotifierItem::askForHost()
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
     const int thisWatcher = watcherGeneration;
-    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(get), this);
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(hostQuery()), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, thisWatcher](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         const QDBusMessage reply = done->reply();
