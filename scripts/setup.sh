@@ -10,6 +10,25 @@ want=${1:-build}
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+# Shows apt's own errors from a dry run that failed, and what to do.
+explain_failed_dry_run() {
+  local errors=$1
+  echo "Nothing was installed: apt cannot install what Tallowind needs. apt says:" >&2
+  sed 's/^/  /' "$errors" >&2
+  if grep -q "dpkg was interrupted" "$errors"; then
+    echo "An earlier installation was interrupted: finish it with 'sudo dpkg --configure -a'." >&2
+  elif grep -qE "Could not get lock|Unable to acquire the dpkg" "$errors"; then
+    echo "Another package manager is running (an update, or a software centre): wait until it ends." >&2
+  elif grep -qE "Unable to locate package|has no installation candidate" "$errors"; then
+    echo "A package is not in this machine's package lists: these scripts are for Debian 12, with its" >&2
+    echo "'main' component in /etc/apt/sources.list; check those and run 'sudo apt-get update'." >&2
+  elif grep -qE "held broken packages|Unmet dependencies|unmet dependencies" "$errors"; then
+    echo "Packages this machine holds or has broken are in the way: 'apt-mark showhold' lists held ones," >&2
+    echo "and 'sudo apt-get -f install' repairs broken dependencies." >&2
+  fi
+  echo "Then run this command again." >&2
+}
+
 wanted=()
 declare -A server_package=() server_group=()
 while read -r kind name; do
@@ -61,16 +80,24 @@ if ((${#missing[@]})); then
   sudo_cmd=()
   [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  # The packages apt would remove to install "$@", from a dry run.
-  removals() {
-    LC_ALL=C apt-get install -s -qq --no-install-recommends "$@" 2>/dev/null | awk '$1 == "Remv" { print $2 }' | sort -u
-  }
-  in_the_way=$(removals "${missing[@]}")
+  dry_run() { LC_ALL=C apt-get install -s -qq --no-install-recommends "$@"; }
+  # The packages a dry run's plan removes.
+  removed_by() { awk '$1 == "Remv" { print $2 }' | sort -u; }
+
+  # A dry run first: where apt cannot plan the install, say why before
+  # anything is installed.
+  apt_errors=$(mktemp)
+  trap 'rm -f "$apt_errors"' EXIT
+  if ! plan=$(dry_run "${missing[@]}" 2>"$apt_errors"); then
+    explain_failed_dry_run "$apt_errors"
+    exit 1
+  fi
+  in_the_way=$(removed_by <<<"$plan")
   if [[ -n "$in_the_way" ]]; then
     echo "Nothing was installed: installing what Tallowind needs would remove packages of this machine," >&2
     echo "and this set-up never removes a package." >&2
     for p in "${missing[@]}"; do
-      gone=$(removals "$p" | tr '\n' ' ')
+      gone=$(dry_run "$p" 2>/dev/null | removed_by | tr '\n' ' ' || true)
       [[ -n "$gone" ]] && echo "  $p would remove: $gone" >&2
     done
     echo "Install the packages named above yourself in a way that keeps yours, or leave them out;" >&2

@@ -23,19 +23,43 @@ set -euo pipefail
 
 # Outside the session: make its folder and bus, run the session, remove both.
 if [[ "${TALLOWIND_IN_TEST_SESSION:-}" != 1 ]]; then
-  runtime=$(mktemp -d "${TMPDIR:-/tmp}/tallowind-session.XXXXXX")
-  chmod 700 "$runtime"
-  remove_runtime() {
-    # A FUSE file system mounted in the folder (a GTK client's gvfs, should
-    # one start after all) would keep it from being removed.
-    local target
+  temporary=${TMPDIR:-/tmp}
+
+  # Unmounts whatever is mounted in a session folder, then removes it. A
+  # FUSE file system mounted there (a GTK client's gvfs, should one start
+  # after all) would keep it from being removed.
+  remove_session_folder() {
+    local folder=$1 target
     while read -r target; do
       fusermount3 -u -z "$target" 2>/dev/null || fusermount -u -z "$target" 2>/dev/null ||
         umount -l "$target" 2>/dev/null || true
-    done < <(awk -v root="$runtime" 'index($5, root) == 1 { print $5 }' /proc/self/mountinfo | sort -r)
-    rm -rf "$runtime" 2>/dev/null || echo "with-test-session: could not remove $runtime" >&2
+    done < <(awk -v root="$folder" 'index($5, root) == 1 { print $5 }' /proc/self/mountinfo | sort -r)
+    rm -rf "$folder" 2>/dev/null || echo "with-test-session: could not remove $folder" >&2
   }
-  trap remove_runtime EXIT
+
+  # A session killed outright (ctest kills a case that outlives its time
+  # limit with SIGKILL) leaves its folder behind. Every program of a session
+  # carries TALLOWIND_TEST_SESSION in its environment: a folder whose script
+  # has ended and that no such program names any more is stale.
+  script_running() {
+    local pid started
+    read -r pid started <"$1/owner" 2>/dev/null || return 1
+    [[ "$(awk '{ print $22 }' "/proc/$pid/stat" 2>/dev/null)" == "$started" ]]
+  }
+  programs_running() {
+    grep -qszxF "TALLOWIND_TEST_SESSION=$1" /proc/[0-9]*/environ 2>/dev/null
+  }
+  for folder in "$temporary"/tallowind-session.*; do
+    [[ -d "$folder" && -O "$folder" ]] || continue
+    # A folder without its owner yet may be a session that is just starting.
+    [[ -e "$folder/owner" || -n "$(find "$folder" -maxdepth 0 -mmin +1)" ]] || continue
+    script_running "$folder" || programs_running "$folder" || remove_session_folder "$folder"
+  done
+
+  runtime=$(mktemp -d "$temporary/tallowind-session.XXXXXX")
+  chmod 700 "$runtime"
+  echo "$$ $(awk '{ print $22 }' /proc/$$/stat)" >"$runtime/owner"
+  trap 'remove_session_folder "$runtime"' EXIT
 
   mkdir "$runtime/bus-services"
   # The accessibility bus is part of every desktop session; nothing else is
@@ -62,9 +86,27 @@ SERVICE
 </busconfig>
 BUS
 
+  # The session runs in a process group of its own. A TERM, INT or HUP to
+  # this script (ctest, a terminal's Ctrl+C) goes to the whole session, and
+  # the folder is removed once every program of it has ended.
+  TALLOWIND_IN_TEST_SESSION=1 TALLOWIND_TEST_RUNTIME=$runtime TALLOWIND_TEST_SESSION=$runtime \
+    setsid dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@" &
+  session=$!
+  end_session() {
+    local signal=$1 deadline=$((SECONDS + 10))
+    kill -"$signal" -- -"$session" 2>/dev/null || true
+    while kill -0 -- -"$session" 2>/dev/null; do
+      ((SECONDS < deadline)) || kill -KILL -- -"$session" 2>/dev/null || true
+      sleep 0.05
+    done
+    exit $((128 + $(kill -l "$signal")))
+  }
+  for signal in TERM INT HUP; do
+    # shellcheck disable=SC2064 # the signal's name is fixed here
+    trap "end_session $signal" "$signal"
+  done
   status=0
-  TALLOWIND_IN_TEST_SESSION=1 TALLOWIND_TEST_RUNTIME=$runtime \
-    dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@" || status=$?
+  wait "$session" || status=$?
   exit "$status"
 fi
 

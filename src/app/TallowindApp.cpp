@@ -25,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -72,6 +73,25 @@ std::optional<int> endIfAlreadyRunning(
     return std::nullopt;
 }
 
+// Under GNOME, Xfce, MATE and Cinnamon Qt's GTK platform theme starts GTK,
+// and GTK's own accessibility bridge would register this process a second
+// time: an empty application beside Qt's, which a screen reader may take
+// for Tallowind. The bridge reads NO_AT_BRIDGE when GTK starts; the
+// programs Tallowind starts later (file manager, settings) get the user's
+// own value back.
+QApplication* withoutGtkAccessibilityBridge(const std::function<QApplication*()>& make)
+{
+    const bool wasSet = qEnvironmentVariableIsSet("NO_AT_BRIDGE");
+    const QByteArray before = qgetenv("NO_AT_BRIDGE");
+    qputenv("NO_AT_BRIDGE", "1");
+    QApplication* app = make();
+    if (wasSet)
+        qputenv("NO_AT_BRIDGE", before);
+    else
+        qunsetenv("NO_AT_BRIDGE");
+    return app;
+}
+
 } // namespace
 
 int TallowindApp::main(int argc, char** argv)
@@ -86,7 +106,7 @@ int TallowindApp::main(int argc, char** argv)
     // Qt takes the launcher's startup id for itself once it connects to the
     // display; a second start hands it on to the running Tallowind.
     const QByteArray launcherStartupId = qgetenv("DESKTOP_STARTUP_ID");
-    auto* app = new QApplication(argc, argv);
+    auto* app = withoutGtkAccessibilityBridge([&] { return new QApplication(argc, argv); });
     AccessibleWindows::install();
     QApplication::setStyle(new OutlinedIndicatorStyle);
     QApplication::setApplicationName(QStringLiteral("Tallowind"));

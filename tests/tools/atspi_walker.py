@@ -6,6 +6,7 @@ reader does. One command per line on stdin, one JSON answer per line:
                     name, states, action names and (if visible) children
   act PID PATH      does the first action of the node at PATH (child
                     indices from the application, joined by "/")
+  count PID         how many applications of the registry the process is
 """
 import json
 import sys
@@ -32,6 +33,18 @@ def application(pid):
         except Exception:
             continue
     return None
+
+
+def count(pid):
+    desktop = Atspi.get_desktop(0)
+    found = 0
+    for index in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(index)
+        try:
+            found += app is not None and app.get_process_id() == pid
+        except Exception:
+            continue
+    return {"count": found}
 
 
 def states_of(node):
@@ -98,6 +111,8 @@ def main():
         try:
             if len(words) == 2 and words[0] == "tree":
                 answer = tree(int(words[1]))
+            elif len(words) == 2 and words[0] == "count":
+                answer = count(int(words[1]))
             elif len(words) == 3 and words[0] == "act":
                 answer = act(int(words[1]), words[2])
             else:
