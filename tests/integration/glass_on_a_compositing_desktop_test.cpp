@@ -10,6 +10,7 @@
 #include "support/TextContrast.h"
 #include "support/WindowGeometry.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
@@ -151,7 +152,7 @@ TEST_F(GlassOnACompositingDesktop, WelcomeWindowCornersShowTheDesktopOnceTheComp
 
     stopProcess(compositor, Patience::reply);
     EXPECT_TRUE(pumpUntil([&] { return cornersShowTheBackdrop(welcome); }, Patience::reply))
-        << "corners without a compositor: " << Qt::hex << shownScreen(welcome).pixel(0, 0);
+        << "top left corner without a compositor: " << QColor(shownScreen(welcome).pixel(0, 0)).name().toStdString();
     snapshot("welcome_after_the_compositor_stopped");
 }
 
