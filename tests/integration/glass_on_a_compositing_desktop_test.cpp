@@ -1,6 +1,7 @@
 // The real binary's welcome window on a desktop whose compositing manager
 // blurs nothing behind windows (picom), in front of a terminal full of
-// text: what the screen shows of the window's glass is one flat colour.
+// text: what the screen shows of the window's glass is one flat colour. And
+// its rounded corners while that compositor stops and starts.
 #include "platform/x11/X11DesktopCompositor.h"
 #include "support/CompositedScreen.h"
 #include "support/EventLoop.h"
@@ -9,6 +10,7 @@
 #include "support/TextContrast.h"
 #include "support/WindowGeometry.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
@@ -33,6 +35,65 @@ protected:
             stopProcess(*process, Patience::reply);
     }
 
+    // True once picom composites the screen.
+    bool startCompositor()
+    {
+        // Without a configuration picom draws no shadows and no fades.
+        compositor.start("picom", {"--config", "/dev/null", "--backend", "xrender"});
+        X11DesktopCompositor desktop;
+        return compositor.waitForStarted(Patience::reply)
+            && pumpUntil([&] { return desktop.isCompositing(); }, Patience::reply);
+    }
+
+    // The welcome window's id once the tool shows it; empty if it never does.
+    QString startTool()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
+        tool.setProcessEnvironment(environment);
+        tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
+        QString welcome;
+        if (tool.waitForStarted(Patience::reply))
+            pumpUntil(
+                [&] {
+                    welcome = shownWindowId({"--name", "^Welcome to Tallowind$"});
+                    return !welcome.isEmpty();
+                },
+                Patience::reply);
+        return welcome;
+    }
+
+    // A terminal of one colour over the whole screen, below what opens later.
+    void startBackdrop()
+    {
+        terminal.start("xterm", {"-bg", "rgb:30/70/a0", "-geometry", "212x62+0+0", "-e", "sleep", "600"});
+        ASSERT_TRUE(terminal.waitForStarted(Patience::reply));
+        ASSERT_TRUE(pumpUntil([] { return !shownWindows({"--class", "^XTerm$"}).isEmpty(); }, Patience::reply));
+    }
+
+    static bool cornersShowTheBackdrop(const QRect& window)
+    {
+        const QImage screen = shownScreen(window);
+        if (screen.isNull())
+            return false;
+        const QRect corners = screen.rect();
+        for (const QPoint corner : {corners.topLeft(), corners.topRight(), corners.bottomLeft(), corners.bottomRight()})
+            if (screen.pixel(corner) != backdrop)
+                return false;
+        return true;
+    }
+
+    // For a person to look at: the whole screen as shown.
+    static void snapshot(const QString& name)
+    {
+        if (const QString folder = qEnvironmentVariable("TALLOWIND_SNAPSHOT_DIR"); !folder.isEmpty())
+            shownScreen(QRect(0, 0, 1280, 800)).save(folder + '/' + name + ".png");
+    }
+
+    static constexpr QRgb backdrop = qRgb(0x30, 0x70, 0xa0);
+
     QTemporaryDir home;
     QProcess compositor;
     QProcess terminal;
@@ -41,11 +102,7 @@ protected:
 
 TEST_F(GlassOnACompositingDesktop, WelcomeWindowShowsNoTextOfTheWindowBehindIt)
 {
-    // Without a configuration picom draws no shadows and no fades.
-    compositor.start("picom", {"--config", "/dev/null", "--backend", "xrender"});
-    ASSERT_TRUE(compositor.waitForStarted(Patience::reply));
-    X11DesktopCompositor desktop;
-    ASSERT_TRUE(pumpUntil([&] { return desktop.isCompositing(); }, Patience::reply)) << "picom does not composite";
+    ASSERT_TRUE(startCompositor()) << "picom does not composite";
 
     // Light text on black over the whole screen, one run-on line.
     terminal.start("xterm",
@@ -55,22 +112,8 @@ TEST_F(GlassOnACompositingDesktop, WelcomeWindowShowsNoTextOfTheWindowBehindIt)
     ASSERT_TRUE(terminal.waitForStarted(Patience::reply));
     ASSERT_TRUE(pumpUntil([] { return !shownWindows({"--class", "^XTerm$"}).isEmpty(); }, Patience::reply));
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
-    environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
-    tool.setProcessEnvironment(environment);
-    tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
-    ASSERT_TRUE(tool.waitForStarted(Patience::reply));
-    QRect welcome;
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            const QList<QRect> shown = shownWindows({"--name", "^Welcome to Tallowind$"});
-            welcome = shown.isEmpty() ? QRect() : shown.first();
-            return !welcome.isEmpty();
-        },
-        Patience::reply))
-        << "no welcome window";
+    const QRect welcome = windowGeometry(startTool());
+    ASSERT_FALSE(welcome.isEmpty()) << "no welcome window";
 
     // A strip inside the window's left margin, clear of its corners and of
     // its own texts, and one just beside the window.
@@ -91,11 +134,43 @@ TEST_F(GlassOnACompositingDesktop, WelcomeWindowShowsNoTextOfTheWindowBehindIt)
         return true;
     };
     ASSERT_TRUE(pumpUntil(painted, Patience::reply)) << "the window never showed over the terminal's text";
-    // For a person to look at: the whole screen as shown.
-    if (const QString folder = qEnvironmentVariable("TALLOWIND_SNAPSHOT_DIR"); !folder.isEmpty())
-        compositedScreen(QRect(0, 0, 1280, 800)).save(folder + "/welcome_over_text_composited.png");
+    snapshot("welcome_over_text_composited");
     EXPECT_LT(inkContrast(screen, glass.translated(-seen.topLeft())), 1.1)
         << "the terminal's text shows through the glass";
+}
+
+// The corners were left translucent, which a screen without a compositing
+// manager shows black.
+TEST_F(GlassOnACompositingDesktop, WelcomeWindowCornersShowTheDesktopOnceTheCompositorStops)
+{
+    startBackdrop();
+    ASSERT_TRUE(startCompositor()) << "picom does not composite";
+    const QRect welcome = windowGeometry(startTool());
+    ASSERT_FALSE(welcome.isEmpty()) << "no welcome window";
+    ASSERT_TRUE(pumpUntil([&] { return cornersShowTheBackdrop(welcome); }, Patience::reply));
+    snapshot("welcome_composited");
+
+    stopProcess(compositor, Patience::reply);
+    EXPECT_TRUE(pumpUntil([&] { return cornersShowTheBackdrop(welcome); }, Patience::reply))
+        << "top left corner without a compositor: " << QColor(shownScreen(welcome).pixel(0, 0)).name().toStdString();
+    snapshot("welcome_after_the_compositor_stopped");
+}
+
+// The window kept the mask it had while no compositor ran.
+TEST_F(GlassOnACompositingDesktop, WelcomeWindowDropsItsMaskOnceACompositorStarts)
+{
+    startBackdrop();
+    const QString id = startTool();
+    ASSERT_FALSE(id.isEmpty()) << "no welcome window";
+    const QRect welcome = windowGeometry(id);
+    ASSERT_TRUE(pumpUntil([&] { return cornersShowTheBackdrop(welcome); }, Patience::reply));
+    EXPECT_TRUE(windowMasked(id));
+    snapshot("welcome_uncomposited");
+
+    ASSERT_TRUE(startCompositor()) << "picom does not composite";
+    EXPECT_TRUE(pumpUntil([&] { return !windowMasked(id) && cornersShowTheBackdrop(welcome); }, Patience::reply))
+        << "still masked: " << windowMasked(id);
+    snapshot("welcome_after_a_compositor_started");
 }
 
 } // namespace

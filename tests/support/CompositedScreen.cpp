@@ -4,16 +4,13 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
 
-QImage compositedScreen(const QRect& area)
+#include <string>
+
+namespace {
+
+QImage picture(Display* display, Window window, const QRect& area)
 {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return {};
-    const Window root = DefaultRootWindow(display);
-    // The compositor's own overlay: asking for it shares it, releasing it
-    // leaves it to the compositor.
-    const Window overlay = XCompositeGetOverlayWindow(display, root);
-    XImage* pixels = XGetImage(display, overlay, area.x(), area.y(), static_cast<unsigned>(area.width()),
+    XImage* pixels = XGetImage(display, window, area.x(), area.y(), static_cast<unsigned>(area.width()),
         static_cast<unsigned>(area.height()), AllPlanes, ZPixmap);
     QImage picture;
     if (pixels) {
@@ -23,7 +20,34 @@ QImage compositedScreen(const QRect& area)
                 picture.setPixel(x, y, static_cast<QRgb>(XGetPixel(pixels, x, y)) | 0xff000000u);
         XDestroyImage(pixels);
     }
+    return picture;
+}
+
+} // namespace
+
+QImage compositedScreen(const QRect& area)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return {};
+    const Window root = DefaultRootWindow(display);
+    // The compositor's own overlay: asking for it shares it, releasing it
+    // leaves it to the compositor.
+    const Window overlay = XCompositeGetOverlayWindow(display, root);
+    const QImage shown = picture(display, overlay, area);
     XCompositeReleaseOverlayWindow(display, root);
     XCloseDisplay(display);
-    return picture;
+    return shown;
+}
+
+QImage shownScreen(const QRect& area)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return {};
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    const bool composited = XGetSelectionOwner(display, XInternAtom(display, name.c_str(), False)) != None;
+    const QImage shown = composited ? compositedScreen(area) : picture(display, DefaultRootWindow(display), area);
+    XCloseDisplay(display);
+    return shown;
 }

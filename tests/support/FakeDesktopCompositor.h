@@ -2,7 +2,10 @@
 
 #include "platform/DesktopCompositor.h"
 
-// Answers what the test sets; counts the questions.
+#include <functional>
+
+// Answers what the test sets; counts the questions. announce() tells the
+// handler the answer may have changed, as a compositor starting would.
 class FakeDesktopCompositor final : public DesktopCompositor {
 public:
     bool compositing = true;
@@ -13,4 +16,15 @@ public:
         ++queries;
         return compositing;
     }
+
+    void setChangeHandler(std::function<void()> value) override { handler = std::move(value); }
+
+    void announce()
+    {
+        if (handler)
+            handler();
+    }
+
+private:
+    std::function<void()> handler;
 };

@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+// After Qt: Xlib's macros clash with Qt's names.
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+
 QRect windowGeometry(const QString& windowId)
 {
     QProcess xwininfo;
@@ -31,16 +35,58 @@ QRect windowGeometry(const QString& windowId)
     return mapped ? rect : QRect();
 }
 
-QList<QRect> shownWindows(const QStringList& search)
+namespace {
+
+QStringList foundWindowIds(const QStringList& search)
 {
     QProcess xdotool;
     xdotool.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("search")} + search);
     xdotool.waitForFinished(5000);
-    QList<QRect> found;
+    QStringList found;
     for (const QByteArray& id : xdotool.readAllStandardOutput().split('\n'))
-        if (const QRect rect = id.isEmpty() ? QRect() : windowGeometry(QString::fromLatin1(id)); !rect.isEmpty())
+        if (!id.isEmpty())
+            found.append(QString::fromLatin1(id));
+    return found;
+}
+
+} // namespace
+
+QList<QRect> shownWindows(const QStringList& search)
+{
+    QList<QRect> found;
+    for (const QString& id : foundWindowIds(search))
+        if (const QRect rect = windowGeometry(id); !rect.isEmpty())
             found.append(rect);
     return found;
+}
+
+QString shownWindowId(const QStringList& search)
+{
+    for (const QString& id : foundWindowIds(search))
+        if (!windowGeometry(id).isEmpty())
+            return id;
+    return {};
+}
+
+bool windowMasked(const QString& windowId)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    Bool bounded = False;
+    Bool clipped = False;
+    int x = 0;
+    int y = 0;
+    int clipX = 0;
+    int clipY = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned clipWidth = 0;
+    unsigned clipHeight = 0;
+    const Status answered = XShapeQueryExtents(display, windowId.toULong(nullptr, 0), &bounded, &x, &y, &width, &height,
+        &clipped, &clipX, &clipY, &clipWidth, &clipHeight);
+    XCloseDisplay(display);
+    return answered && bounded;
 }
 
 bool panelShown(const QString& title)

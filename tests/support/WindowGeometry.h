@@ -15,5 +15,13 @@ QRect windowGeometry(const QString& windowId);
 // finds are; unmapped windows are left out.
 QList<QRect> shownWindows(const QStringList& search);
 
+// The id of the first shown window an xdotool search finds; empty when none
+// is shown.
+QString shownWindowId(const QStringList& search);
+
+// Whether a mask (a shape of its own) cuts the rectangle of this window,
+// which must exist.
+bool windowMasked(const QString& windowId);
+
 // Whether a window of exactly this title is shown at more than icon size.
 bool panelShown(const QString& title);

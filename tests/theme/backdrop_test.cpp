@@ -98,21 +98,28 @@ TEST_F(BackdropTest, WindowsAreTranslucentWithACompositorAndMaskedWithoutOne)
     EXPECT_TRUE(Appearance::shared().opaqueMaterial());
     QWidget translucent;
     WindowShape::apply(&translucent, 12.0);
+    translucent.resize(100, 60);
+    translucent.show();
     EXPECT_TRUE(translucent.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_TRUE(translucent.mask().isEmpty());
 
+    // The compositor stops while the window is open.
     QSignalSpy changes(&Appearance::shared(), &Appearance::reduceTransparencyChanged);
     compositor->compositing = false;
-    Appearance::shared().refresh();
+    compositor->announce();
     EXPECT_TRUE(Appearance::shared().reduceTransparency());
     ASSERT_EQ(changes.count(), 1);
     EXPECT_TRUE(changes.at(0).at(0).toBool());
+    EXPECT_FALSE(translucent.mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(translucent.mask().contains(QPoint(50, 30)));
+    // Painted opaque up to the mask's edge, where the server would show a
+    // transparent pixel as black.
+    EXPECT_EQ(qAlpha(translucent.grab().toImage().pixel(1, 30)), 255);
 
     QWidget opaque;
     WindowShape::apply(&opaque, 12.0);
     opaque.resize(100, 60);
     opaque.show();
-    EXPECT_FALSE(opaque.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(opaque.mask().contains(QPoint(0, 0)));
     EXPECT_FALSE(opaque.mask().contains(QPoint(99, 59)));
     EXPECT_TRUE(opaque.mask().contains(QPoint(50, 30)));
@@ -120,6 +127,15 @@ TEST_F(BackdropTest, WindowsAreTranslucentWithACompositorAndMaskedWithoutOne)
     // The mask follows the size.
     opaque.resize(200, 60);
     EXPECT_TRUE(opaque.mask().contains(QPoint(180, 30)));
+
+    // A compositor starts: both windows drop their masks.
+    compositor->compositing = true;
+    compositor->announce();
+    EXPECT_FALSE(Appearance::shared().reduceTransparency());
+    EXPECT_TRUE(translucent.mask().isEmpty());
+    EXPECT_TRUE(opaque.mask().isEmpty());
+    EXPECT_TRUE(opaque.testAttribute(Qt::WA_TranslucentBackground)) << "no alpha for the compositor to use";
+    EXPECT_EQ(qAlpha(opaque.grab().toImage().pixel(0, 0)), 0);
 }
 
 TEST_F(BackdropTest, SchemeComesFromTheApplicationPalette)

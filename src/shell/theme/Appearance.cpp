@@ -42,7 +42,11 @@ void Appearance::setDarkScheme(bool value)
 
 void Appearance::setCompositor(std::shared_ptr<DesktopCompositor> value)
 {
+    if (compositor)
+        compositor->setChangeHandler({});
     compositor = std::move(value);
+    if (compositor)
+        compositor->setChangeHandler([this] { refresh(); });
     refresh();
 }
 

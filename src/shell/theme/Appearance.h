@@ -34,7 +34,8 @@ public:
     // unblurred, other windows' text would run through ours.
     bool opaqueMaterial() const { return reduced || !blurred; }
 
-    // Asks the compositor now and whenever refresh() is called. We ask no
+    // Asks the compositor now, whenever it says a compositing manager
+    // started or stopped, and whenever refresh() is called. We ask no
     // compositor for a blur (KWin's left our texts below 4.5:1 over dark
     // desktops), so once one is set nothing behind counts as blurred. With
     // none set (the style kit's tests and pictures), transparency is not
