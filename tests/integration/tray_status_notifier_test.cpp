@@ -1,14 +1,15 @@
 // The real binary on a desktop whose tray speaks StatusNotifierItem over
 // D-Bus, as xfce4-panel, KDE Plasma and GNOME's extension do: the host reads
 // the tool's menu from the bus and reports the user's picks back, and an
-// activation of the item still opens the popover. A host that starts after
-// the tool, or comes back after a crash, gets the item too.
+// activation of the item still opens the popover. A host busy at login, one
+// that starts after the tool, or one back after a crash gets the item too.
 #include "support/EventLoop.h"
 #include "support/Patience.h"
 #include "support/StatusNotifierHost.h"
 #include "support/WindowGeometry.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -52,12 +53,17 @@ std::string titlesOf(const QList<StatusNotifierHost::MenuEntry>& entries)
 
 } // namespace
 
-TEST_F(TrayStatusNotifier, TheHostShowsTheToolsMenuAndItsQuitEndsTheTool)
+// The panel is busy when the tool starts and answers its watcher's calls
+// late: the start goes on without it, and once it answers it has the one
+// icon, not one of Qt's beside it.
+TEST_F(TrayStatusNotifier, AHostBusyAtTheStartShowsOneIconWithTheToolsMenuAndItsQuitEndsTheTool)
 {
     ASSERT_TRUE(host.start()) << "the watcher's name is taken";
     tool.setProcessChannelMode(QProcess::ForwardedChannels);
     tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
     ASSERT_TRUE(tool.waitForStarted(Patience::reply));
+    EXPECT_TRUE(host.busyUntil([] { return panelShown("Welcome to Tallowind"); }, Patience::reply))
+        << "the start waited for the watcher";
     ASSERT_TRUE(pumpUntil([&] { return !host.registeredItems().isEmpty(); }, Patience::transfer))
         << "the icon did not register with the watcher";
     const QString item = host.registeredItems().first();
@@ -67,6 +73,7 @@ TEST_F(TrayStatusNotifier, TheHostShowsTheToolsMenuAndItsQuitEndsTheTool)
     EXPECT_NE(path, "/NO_DBUSMENU") << "the item exports no menu";
     const QList<StatusNotifierHost::MenuEntry> entries = host.menu(item);
     ASSERT_EQ(titlesOf(entries), "Settings... | -- | Check for Updates... | -- | Quit");
+    EXPECT_EQ(entries[0].properties.value("shortcut").value<QDBusArgument>().currentSignature(), "aas");
 
     // The host's left click opens the popover; a pick of "Settings..." opens
     // the Settings window.
@@ -74,6 +81,7 @@ TEST_F(TrayStatusNotifier, TheHostShowsTheToolsMenuAndItsQuitEndsTheTool)
     EXPECT_TRUE(pumpUntil([] { return panelShown("Tallowind"); }, Patience::reply)) << "no popover";
     ASSERT_TRUE(host.click(item, entries[0].id));
     EXPECT_TRUE(pumpUntil([] { return panelShown("Settings"); }, Patience::reply)) << "no Settings window";
+    EXPECT_EQ(host.registeredItems().join(' ').toStdString(), item.toStdString()) << "two icons";
 
     ASSERT_TRUE(host.click(item, entries[4].id));
     ASSERT_TRUE(pumpUntil([&] { return tool.state() == QProcess::NotRunning; }, Patience::reply))

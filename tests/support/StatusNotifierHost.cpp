@@ -9,6 +9,8 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QThread>
 
 namespace {
 
@@ -65,6 +67,20 @@ void StatusNotifierHost::stop()
     bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
     bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
     items.clear();
+}
+
+bool StatusNotifierHost::busyUntil(const std::function<bool()>& done, int limitMs) const
+{
+    // The bus hands calls to this object through the event loop, so they
+    // wait in its queue.
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
 
 void StatusNotifierHost::RegisterStatusNotifierItem(const QString& service)

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
+
 // A tray of the D-Bus kind in a test: it takes the StatusNotifierWatcher
 // name on the session bus and announces a host, so Qt shows icons started
 // after it as StatusNotifierItems, and it reads and clicks their menus as a
@@ -32,6 +34,9 @@ public:
     // Gives the name up, as a panel that quits or crashes does, and forgets
     // the items; start() takes it again.
     void stop();
+    // Answers nothing, as a panel busy at login, until `done` holds: this
+    // thread's event loop stands still meanwhile. False once `limitMs` passed.
+    bool busyUntil(const std::function<bool()>& done, int limitMs) const;
     // The bus names of the items registered so far.
     QStringList registeredItems() const { return items; }
     bool isHostRegistered() const { return true; }

@@ -5,6 +5,7 @@
 #include <QDBusMetaType>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMenu>
 #include <QTimer>
 
@@ -107,6 +108,36 @@ QString labelOf(const QString& text)
     return label;
 }
 
+// A shortcut as the protocol spells it (aas): one list per key press, the
+// modifiers by its names and then the key. Hosts built on Qt join a press
+// with "+" and read it back with QKeySequence, so the key is Qt's portable
+// name (",", "Q"), but "+" and "-" go as "plus" and "minus".
+QList<QStringList> shortcutOf(const QKeySequence& sequence)
+{
+    QList<QStringList> presses;
+    for (int i = 0; i < sequence.count(); ++i) {
+        const QKeyCombination press = sequence[i];
+        const Qt::KeyboardModifiers modifiers = press.keyboardModifiers();
+        QStringList tokens;
+        if (modifiers & Qt::ControlModifier)
+            tokens.append(QStringLiteral("Control"));
+        if (modifiers & Qt::AltModifier)
+            tokens.append(QStringLiteral("Alt"));
+        if (modifiers & Qt::ShiftModifier)
+            tokens.append(QStringLiteral("Shift"));
+        if (modifiers & Qt::MetaModifier)
+            tokens.append(QStringLiteral("Super"));
+        QString key = QKeySequence(press.key()).toString(QKeySequence::PortableText);
+        if (key == QLatin1String("+"))
+            key = QStringLiteral("plus");
+        else if (key == QLatin1String("-"))
+            key = QStringLiteral("minus");
+        tokens.append(key);
+        presses.append(tokens);
+    }
+    return presses;
+}
+
 } // namespace
 
 DBusMenuExporter::DBusMenuExporter() = default;
@@ -126,6 +157,7 @@ void DBusMenuExporter::registerTypes()
     qDBusRegisterMetaType<QList<DBusMenuItemRemovedProperties>>();
     qDBusRegisterMetaType<DBusMenuEvent>();
     qDBusRegisterMetaType<QList<DBusMenuEvent>>();
+    qDBusRegisterMetaType<QList<QStringList>>();
 }
 
 void DBusMenuExporter::setMenu(QMenu* menu)
@@ -180,14 +212,18 @@ QVariantMap DBusMenuExporter::propertiesOf(int id)
     QAction* action = actionOf(id);
     if (!action)
         return properties;
-    if (!action->isVisible())
-        properties.insert(QStringLiteral("visible"), false);
+    // Sent with every layout, true or false: a host keeps the value of a
+    // key that a later layout leaves out, so an entry hidden once would stay
+    // hidden.
+    properties.insert(QStringLiteral("visible"), action->isVisible());
+    properties.insert(QStringLiteral("enabled"), action->isEnabled());
     if (action->isSeparator()) {
         properties.insert(QStringLiteral("type"), QStringLiteral("separator"));
         return properties;
     }
     properties.insert(QStringLiteral("label"), labelOf(action->text()));
-    properties.insert(QStringLiteral("enabled"), action->isEnabled());
+    if (!action->shortcut().isEmpty())
+        properties.insert(QStringLiteral("shortcut"), QVariant::fromValue(shortcutOf(action->shortcut())));
     if (action->isCheckable()) {
         properties.insert(QStringLiteral("toggle-type"),
             action->actionGroup() && action->actionGroup()->isExclusive() ? QStringLiteral("radio")

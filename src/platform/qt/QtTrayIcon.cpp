@@ -15,12 +15,12 @@
 QtTrayIcon::QtTrayIcon() : item(std::make_unique<StatusNotifierItem>())
 {
     item->setClickHandler([this](TrayClick click) { clicked(click); });
-    item->setShownHandler([this](bool inHost) { hostChanged(inHost); });
+    item->setChangeHandler([this] { trayChanged(); });
     item->setToolTip(toolTip);
-    hostAtStart = item->hostPresent();
+    announceHost = item->noHost();
     // Made now, while Qt's check finds what ours found, so a tray of the
     // XEmbed kind is known at once.
-    if (!hostAtStart)
+    if (item->noHost())
         makeXEmbedIcon();
 }
 
@@ -45,9 +45,9 @@ void QtTrayIcon::makeXEmbedIcon()
 void QtTrayIcon::showXEmbedIcon()
 {
     if (!xembed) {
-        // With any watcher there Qt might make a StatusNotifierItem of it,
-        // for good.
-        if (item->watcherRunning())
+        // With a host there, or a watcher yet to answer, Qt would make a
+        // StatusNotifierItem of it, for good.
+        if (!item->noHost())
             return;
         makeXEmbedIcon();
     }
@@ -60,29 +60,34 @@ void QtTrayIcon::clicked(TrayClick click)
         onClick(click);
 }
 
-void QtTrayIcon::hostChanged(bool inHost)
+void QtTrayIcon::trayChanged()
 {
-    if (inHost) {
+    if (item->isShown()) {
         // One icon: the XEmbed one, if it was showing, gives way.
         if (xembed)
             xembed->hide();
-        if (hostAtStart)
-            hostAtStart = false;
-        else
+        if (!inHost && announceHost)
             Log::system(QStringLiteral("[QtTrayIcon] A system tray of the StatusNotifier kind is running now; the icon "
                                        "and its menu are in it"));
+        inHost = true;
+        announceHost = true;
         return;
     }
-    // The watcher has gone (a panel that crashed or quit): back to a tray of
-    // the XEmbed kind, if one runs, until a watcher comes back. A watcher
-    // that took its place is waited for.
-    if (shown && !item->watcherRunning())
-        showXEmbedIcon();
+    inHost = false;
+    // No host (a panel that crashed or quit, or a watcher without one): back
+    // to a tray of the XEmbed kind, if one runs, until a host comes. A
+    // watcher that has not answered yet is waited for.
+    if (item->noHost()) {
+        announceHost = true;
+        if (shown)
+            showXEmbedIcon();
+    }
 }
 
 bool QtTrayIcon::isHostAvailable() const
 {
-    if (item->hostPresent())
+    // A watcher that has not answered yet is a panel busy starting.
+    if (!item->noHost())
         return true;
     // Asks Qt only once its choice is made: the first ask makes it.
     return xembed && QSystemTrayIcon::isSystemTrayAvailable();

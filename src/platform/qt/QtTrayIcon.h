@@ -15,8 +15,8 @@ class StatusNotifierItem;
 // with a host runs on the session bus (it registers with each watcher that
 // appears or comes back), else Qt's icon of the XEmbed kind. Qt picks the
 // kind of its tray icons once per process, when the first is made, so that
-// icon is made only while no such host runs: it is then of the XEmbed kind
-// for good.
+// icon is made only while no such host runs for certain: it is then of the
+// XEmbed kind for good. A watcher that has not answered yet is waited for.
 class QtTrayIcon final : public TrayIcon {
 public:
     QtTrayIcon();
@@ -39,7 +39,7 @@ private:
     // Shows the XEmbed icon, made now unless a watcher runs.
     void showXEmbedIcon();
     void clicked(TrayClick click);
-    void hostChanged(bool inHost);
+    void trayChanged();
 
     // Stands in for a menu taken back: a D-Bus host keeps the menu it was
     // given, so Qt must never be left holding a deleted one. Declared before
@@ -49,8 +49,10 @@ private:
     QIcon image;
     QString toolTip = QStringLiteral("Tallowind");
     bool shown = false;
-    // A host ran when the tool started: getting into it is no news.
-    bool hostAtStart = false;
+    bool inHost = false;
+    // Getting into a host is news, but not into the first one of a start
+    // that found a watcher.
+    bool announceHost = false;
     std::unique_ptr<StatusNotifierItem> item;
     std::unique_ptr<QSystemTrayIcon> xembed;
     std::function<void(TrayClick)> onClick;

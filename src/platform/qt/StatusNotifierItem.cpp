@@ -1,5 +1,7 @@
 #include "platform/qt/StatusNotifierItem.h"
 
+#include "base/Log.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -70,6 +72,13 @@ QDBusMessage hostQuery()
     return get;
 }
 
+// A call that got no answer in time: the watcher runs but is busy.
+bool unanswered(const QDBusError& error)
+{
+    return error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout
+        || error.type() == QDBusError::TimedOut;
+}
+
 } // namespace
 
 StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
@@ -89,17 +98,17 @@ StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
     // host later.
     bus.connect(watcherService, watcherPath, watcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
         SLOT(hostRegistered()));
-    // What the tool finds at its start decides at once, as Qt's check does.
+    bus.connect(watcherService, watcherPath, watcherService, QStringLiteral("StatusNotifierHostUnregistered"), this,
+        SLOT(hostUnregistered()));
+    // The bus daemon answers at once; the watcher, a panel's, may be busy
+    // and is asked without waiting.
     if (QDBusConnectionInterface* daemon = bus.interface()) {
         const QDBusReply<QString> owner = daemon->serviceOwner(watcherService);
         if (owner.isValid())
             watcherOwner = owner.value();
     }
-    if (!watcherOwner.isEmpty()) {
-        const QDBusMessage reply = bus.call(hostQuery(), QDBus::Block, 2000);
-        hostThere = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
-            && reply.arguments().first().value<QDBusVariant>().variant().toBool();
-    }
+    if (!watcherOwner.isEmpty() && exported)
+        askForHost();
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -116,12 +125,12 @@ StatusNotifierItem::~StatusNotifierItem()
 
 bool StatusNotifierItem::hostPresent() const
 {
-    return watcherRunning() && hostThere;
+    return exported && !watcherOwner.isEmpty() && hostAnswer == HostAnswer::some;
 }
 
-bool StatusNotifierItem::watcherRunning() const
+bool StatusNotifierItem::noHost() const
 {
-    return exported && !watcherOwner.isEmpty();
+    return !exported || watcherOwner.isEmpty() || hostAnswer == HostAnswer::none;
 }
 
 void StatusNotifierItem::setActive(bool now)
@@ -129,7 +138,7 @@ void StatusNotifierItem::setActive(bool now)
     if (active == now)
         return;
     active = now;
-    if (active && watcherRunning())
+    if (active && exported && !watcherOwner.isEmpty())
         registerWithWatcher();
 }
 
@@ -139,9 +148,11 @@ void StatusNotifierItem::watcherChanged(const QString& owner)
     // Whatever took the item before is gone; a new watcher knows nothing of
     // it.
     ++watcherGeneration;
+    hostAnswer = HostAnswer::pending;
+    registering = false;
     registered = false;
-    hostThere = false;
-    updateShown();
+    registerOnAnswer = false;
+    changed();
     if (owner.isEmpty() || !exported)
         return;
     askForHost();
@@ -155,25 +166,48 @@ void StatusNotifierItem::askForHost()
     auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(hostQuery()), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, thisWatcher](QDBusPendingCallWatcher* done) {
         done->deleteLater();
-        const QDBusMessage reply = done->reply();
-        if (thisWatcher != watcherGeneration || reply.type() != QDBusMessage::ReplyMessage
-            || reply.arguments().isEmpty())
+        if (thisWatcher != watcherGeneration)
             return;
-        if (reply.arguments().first().value<QDBusVariant>().variant().toBool())
-            hostRegistered();
+        const QDBusMessage reply = done->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage && unanswered(done->error())) {
+            askForHost();
+            return;
+        }
+        // An error answer reads as no host, as it does for Qt's own check.
+        const bool some = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+            && reply.arguments().first().value<QDBusVariant>().variant().toBool();
+        watcherAnswered(some ? HostAnswer::some : HostAnswer::none);
     });
 }
 
 void StatusNotifierItem::hostRegistered()
 {
-    if (watcherOwner.isEmpty())
-        return;
-    hostThere = true;
-    updateShown();
+    if (!watcherOwner.isEmpty())
+        watcherAnswered(HostAnswer::some);
+}
+
+void StatusNotifierItem::hostUnregistered()
+{
+    // Other hosts may still show items.
+    if (!watcherOwner.isEmpty())
+        askForHost();
+}
+
+void StatusNotifierItem::watcherAnswered(HostAnswer answer)
+{
+    hostAnswer = answer;
+    if (registerOnAnswer && active && !registering) {
+        registerOnAnswer = false;
+        registerWithWatcher();
+    }
+    changed();
 }
 
 void StatusNotifierItem::registerWithWatcher()
 {
+    if (registering)
+        return;
+    registering = true;
     QDBusMessage call = QDBusMessage::createMethodCall(
         watcherService, watcherPath, watcherService, QStringLiteral("RegisterStatusNotifierItem"));
     call << bus.baseService();
@@ -181,21 +215,31 @@ void StatusNotifierItem::registerWithWatcher()
     auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, thisWatcher](QDBusPendingCallWatcher* done) {
         done->deleteLater();
-        if (thisWatcher != watcherGeneration || done->isError())
+        if (thisWatcher != watcherGeneration)
             return;
+        registering = false;
+        if (done->isError()) {
+            Log::system(
+                QStringLiteral("[StatusNotifierItem] The StatusNotifierWatcher did not take the tray icon (%1); "
+                               "it is offered again when the watcher next answers")
+                    .arg(done->error().message()));
+            registerOnAnswer = true;
+            // A watcher that refused is not asked again at once: it would
+            // refuse again.
+            if (unanswered(done->error()))
+                askForHost();
+            return;
+        }
         registered = true;
-        updateShown();
+        changed();
     });
 }
 
-void StatusNotifierItem::updateShown()
+void StatusNotifierItem::changed()
 {
-    const bool now = registered && hostThere;
-    if (shownInHost == now)
-        return;
-    shownInHost = now;
-    if (onShown)
-        onShown(now);
+    shownInHost = registered && hostAnswer == HostAnswer::some;
+    if (onChange)
+        onChange();
 }
 
 void StatusNotifierItem::setIcon(const QIcon& icon)

@@ -42,7 +42,8 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToo
 // decides once per process whether its tray icons are of this kind, so a
 // watcher that appears later would never get Qt's icon: this item registers
 // with every StatusNotifierWatcher that appears or comes back, while it is
-// active. Main thread only; only the D-Bus methods are slots.
+// active. It never waits on the watcher: a panel busy at login answers late.
+// Main thread only; only the D-Bus methods are slots.
 class StatusNotifierItem : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
@@ -67,11 +68,13 @@ public:
     StatusNotifierItem();
     ~StatusNotifierItem() override;
 
-    // Whether a watcher runs with a host that shows items: what Qt asks
-    // when it picks the kind of its first tray icon.
+    // Whether a watcher runs and has said that a host shows items.
     bool hostPresent() const;
-    // Whether a watcher owns its name, host or not.
-    bool watcherRunning() const;
+    // Whether no host is there for certain: no watcher runs, or the watcher
+    // has said so. What Qt asks when it picks the kind of its first tray
+    // icon then finds no host either; a watcher that has not answered yet
+    // would have Qt wait for it and make an item of its own.
+    bool noHost() const;
     // Whether the item is in such a host now.
     bool isShown() const { return shownInHost; }
     // While active, the item registers with each watcher that appears.
@@ -82,9 +85,8 @@ public:
     void setMenu(QMenu* menu) { menuExporter.setMenu(menu); }
     // Left (Activate) and right (ContextMenu) clicks the host reports.
     void setClickHandler(std::function<void(TrayClick)> handler) { onClick = std::move(handler); }
-    // Called with true each time the item has got into a host, with false
-    // when the watcher it was in has gone.
-    void setShownHandler(std::function<void(bool)> handler) { onShown = std::move(handler); }
+    // Called whenever isShown() or noHost() may have changed.
+    void setChangeHandler(std::function<void()> handler) { onChange = std::move(handler); }
 
     // The pictures of `icon` the item offers, in the protocol's byte order.
     static QList<StatusNotifierPixmap> pixmapsOf(const QIcon& icon);
@@ -116,29 +118,36 @@ signals:
     void NewStatus(const QString& status);
 
 private slots:
-    // The watcher's StatusNotifierHostRegistered; private slots stay off the
-    // bus.
+    // The watcher's StatusNotifierHostRegistered and
+    // StatusNotifierHostUnregistered; private slots stay off the bus.
     void hostRegistered();
+    void hostUnregistered();
 
 private:
+    enum class HostAnswer { pending, none, some };
+
     void watcherChanged(const QString& owner);
     void askForHost();
+    void watcherAnswered(HostAnswer answer);
     void registerWithWatcher();
-    void updateShown();
+    void changed();
 
     QDBusConnection bus;
     bool exported = false;
     DBusMenuExporter menuExporter;
     std::unique_ptr<QDBusServiceWatcher> watcher;
     QString watcherOwner;
-    bool hostThere = false;
+    HostAnswer hostAnswer = HostAnswer::pending;
     bool active = false;
+    bool registering = false;
     bool registered = false;
+    // A registration failed: the next answer of the watcher brings another.
+    bool registerOnAnswer = false;
     bool shownInHost = false;
     // Answers of an older watcher are dropped.
     int watcherGeneration = 0;
     QList<StatusNotifierPixmap> pixmaps;
     QString tip = QStringLiteral("Tallowind");
     std::function<void(TrayClick)> onClick;
-    std::function<void(bool)> onShown;
+    std::function<void()> onChange;
 };

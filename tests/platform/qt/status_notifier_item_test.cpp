@@ -29,36 +29,59 @@ std::string titlesOf(const DBusMenuLayoutItem& root)
     return titles.join(" | ").toStdString();
 }
 
+using Keys = std::vector<std::vector<std::string>>;
+
+// An entry's "shortcut": the tokens of each key press.
+Keys keysOf(const DBusMenuLayoutItem& entry)
+{
+    Keys keys;
+    for (const QStringList& press : entry.properties.value("shortcut").value<QList<QStringList>>()) {
+        keys.emplace_back();
+        for (const QString& token : press)
+            keys.back().push_back(token.toStdString());
+    }
+    return keys;
+}
+
 } // namespace
 
 TEST(DBusMenuExporter, LaysTheMenuOutAsAHostReadsIt)
 {
     QMenu menu;
-    menu.addAction("Settings...");
+    menu.addAction("Settings...")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     menu.addSeparator();
     QAction* updates = menu.addAction("Check for &Updates...");
     updates->setEnabled(false);
     QAction* hidden = menu.addAction("Hidden");
     hidden->setVisible(false);
     menu.addAction("snake_case");
+    menu.addAction("Quit")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     DBusMenuExporter exporter;
     exporter.setMenu(&menu);
 
     const DBusMenuLayoutItem root = exporter.layout();
     EXPECT_EQ(root.id, 0);
     EXPECT_EQ(root.properties.value("children-display").toString(), "submenu");
-    ASSERT_EQ(titlesOf(root), "Settings... | -- | Check for _Updates... | Hidden | snake__case");
+    ASSERT_EQ(titlesOf(root), "Settings... | -- | Check for _Updates... | Hidden | snake__case | Quit");
     QSet<int> ids;
+    QStringList shown;
+    QStringList usable;
     for (const DBusMenuLayoutItem& entry : root.children) {
         EXPECT_GT(entry.id, 0);
         ids.insert(entry.id);
         EXPECT_TRUE(entry.children.isEmpty());
+        // Stated every time: a host keeps a value the next layout leaves out.
+        shown.append(entry.properties.value("visible", "missing").toString());
+        usable.append(entry.properties.value("enabled", "missing").toString());
     }
-    EXPECT_EQ(ids.size(), 5) << "each entry has an id of its own";
-    EXPECT_EQ(root.children[0].properties.value("enabled"), QVariant(true));
-    EXPECT_EQ(root.children[2].properties.value("enabled"), QVariant(false));
-    EXPECT_EQ(root.children[3].properties.value("visible"), QVariant(false));
-    EXPECT_FALSE(root.children[0].properties.contains("visible"));
+    EXPECT_EQ(ids.size(), 6) << "each entry has an id of its own";
+    EXPECT_EQ(shown.join(' ').toStdString(), "true true true false true true");
+    EXPECT_EQ(usable.join(' ').toStdString(), "true true false false true true");
+    // The keys as hosts read them back: modifiers by the protocol's names,
+    // then the key as QKeySequence writes it.
+    EXPECT_EQ(keysOf(root.children[0]), (Keys{{"Control", ","}}));
+    EXPECT_EQ(keysOf(root.children[5]), (Keys{{"Control", "Q"}}));
+    EXPECT_FALSE(root.children[4].properties.contains("shortcut"));
 
     // Depth 0 gives the root alone; an entry's id gives that entry.
     DBusMenuLayoutItem read;
