@@ -21,45 +21,62 @@
 # monitors ("1280x800+0+0 1280x800+1280+0"), all at 96 dpi.
 set -euo pipefail
 
+# Unmounts whatever is mounted in a session folder, then removes it. A FUSE
+# file system mounted there (a GTK client's gvfs, should one start after
+# all) would keep it from being removed.
+remove_session_folder() {
+  local folder=$1 target
+  while read -r target; do
+    fusermount3 -u -z "$target" 2>/dev/null || fusermount -u -z "$target" 2>/dev/null ||
+      umount -l "$target" 2>/dev/null || true
+  done < <(awk -v root="$folder" 'index($5, root) == 1 { print $5 }' /proc/self/mountinfo | sort -r)
+  rm -rf "$folder" 2>/dev/null || echo "with-test-session: could not remove $folder" >&2
+}
+
+# The script holds the lock on its folder's owner.lock while it runs, and
+# every program of the session carries TALLOWIND_TEST_SESSION: a folder
+# whose lock is free and that no program names is left over.
+script_running() {
+  [[ -e "$1/owner.lock" ]] && ! flock -n "$1/owner.lock" true 2>/dev/null
+}
+programs_running() {
+  grep -qszxF "TALLOWIND_TEST_SESSION=$1" /proc/[0-9]*/environ 2>/dev/null
+}
+
+# ctest ends a case that outlives its time limit with SIGKILL, which leaves
+# the script no chance to clean up. This watcher, outside the session's
+# process tree, waits for the script to end and for the session's programs
+# (a minute at most), then removes the folder if it is still there.
+if [[ "${1:-}" == --remove-when-ended ]]; then
+  folder=$2
+  flock "$folder/owner.lock" true 2>/dev/null || exit 0
+  for _ in $(seq 600); do
+    programs_running "$folder" || break
+    sleep 0.1
+  done
+  [[ ! -d "$folder" ]] || programs_running "$folder" || remove_session_folder "$folder"
+  exit 0
+fi
+
 # Outside the session: make its folder and bus, run the session, remove both.
 if [[ "${TALLOWIND_IN_TEST_SESSION:-}" != 1 ]]; then
   temporary=${TMPDIR:-/tmp}
-
-  # Unmounts whatever is mounted in a session folder, then removes it. A
-  # FUSE file system mounted there (a GTK client's gvfs, should one start
-  # after all) would keep it from being removed.
-  remove_session_folder() {
-    local folder=$1 target
-    while read -r target; do
-      fusermount3 -u -z "$target" 2>/dev/null || fusermount -u -z "$target" 2>/dev/null ||
-        umount -l "$target" 2>/dev/null || true
-    done < <(awk -v root="$folder" 'index($5, root) == 1 { print $5 }' /proc/self/mountinfo | sort -r)
-    rm -rf "$folder" 2>/dev/null || echo "with-test-session: could not remove $folder" >&2
-  }
-
-  # A session killed outright (ctest kills a case that outlives its time
-  # limit with SIGKILL) leaves its folder behind. Every program of a session
-  # carries TALLOWIND_TEST_SESSION in its environment: a folder whose script
-  # has ended and that no such program names any more is stale.
-  script_running() {
-    local pid started
-    read -r pid started <"$1/owner" 2>/dev/null || return 1
-    [[ "$(awk '{ print $22 }' "/proc/$pid/stat" 2>/dev/null)" == "$started" ]]
-  }
-  programs_running() {
-    grep -qszxF "TALLOWIND_TEST_SESSION=$1" /proc/[0-9]*/environ 2>/dev/null
-  }
+  # Folders of sessions that nothing cleaned up (a watcher killed too, a
+  # reboot). A folder changed in the last minute may be a session that is
+  # just starting.
   for folder in "$temporary"/tallowind-session.*; do
-    [[ -d "$folder" && -O "$folder" ]] || continue
-    # A folder without its owner yet may be a session that is just starting.
-    [[ -e "$folder/owner" || -n "$(find "$folder" -maxdepth 0 -mmin +1)" ]] || continue
+    [[ -d "$folder" && -O "$folder" && -n "$(find "$folder" -maxdepth 0 -mmin +1)" ]] || continue
     script_running "$folder" || programs_running "$folder" || remove_session_folder "$folder"
   done
 
   runtime=$(mktemp -d "$temporary/tallowind-session.XXXXXX")
   chmod 700 "$runtime"
-  echo "$$ $(awk '{ print $22 }' /proc/$$/stat)" >"$runtime/owner"
   trap 'remove_session_folder "$runtime"' EXIT
+  exec {owner_lock}>"$runtime/owner.lock"
+  flock "$owner_lock"
+  # Started from a subshell that ends at once, so that it is no child of
+  # this script's; it does not hold the lock, nor ctest's output.
+  (setsid "$0" --remove-when-ended "$runtime" {owner_lock}>&- </dev/null >/dev/null 2>&1 &)
 
   mkdir "$runtime/bus-services"
   # The accessibility bus is part of every desktop session; nothing else is
@@ -90,7 +107,7 @@ BUS
   # this script (ctest, a terminal's Ctrl+C) goes to the whole session, and
   # the folder is removed once every program of it has ended.
   TALLOWIND_IN_TEST_SESSION=1 TALLOWIND_TEST_RUNTIME=$runtime TALLOWIND_TEST_SESSION=$runtime \
-    setsid dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@" &
+    setsid dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@" {owner_lock}>&- &
   session=$!
   end_session() {
     local signal=$1 deadline=$((SECONDS + 10))
