@@ -28,7 +28,7 @@ start_session() {
   folder=
   local pid
   for _ in $(seq 1200); do
-    for pid in $(pgrep -x sleep || true); do
+    for pid in $(pgrep -xf "sleep 600" || true); do
       folder=$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | sed -n "s|^TALLOWIND_TEST_SESSION=\($TMPDIR/.*\)|\1|p" || true)
       [[ -n "$folder" ]] && return
     done
