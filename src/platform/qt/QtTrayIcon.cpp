@@ -12,6 +12,8 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <utility>
+
 QtTrayIcon::QtTrayIcon() : item(std::make_unique<StatusNotifierItem>())
 {
     item->setClickHandler([this](TrayClick click) { clicked(click); });
@@ -63,6 +65,7 @@ void QtTrayIcon::clicked(TrayClick click)
 void QtTrayIcon::trayChanged()
 {
     if (item->isShown()) {
+        absenceUnreported = false;
         // One icon: the XEmbed one, if it was showing, gives way.
         if (xembed)
             xembed->hide();
@@ -81,6 +84,11 @@ void QtTrayIcon::trayChanged()
         announceHost = true;
         if (shown)
             showXEmbedIcon();
+        // Shown while the watcher had yet to answer, and now there is no
+        // tray at all: said once, as at a start without any.
+        if (std::exchange(absenceUnreported, false) && !isHostAvailable())
+            Log::system(QStringLiteral(
+                "[QtTrayIcon] No system tray is running; Tallowind works through its keyboard shortcuts"));
     }
 }
 
@@ -112,6 +120,7 @@ void QtTrayIcon::setToolTip(const QString& text)
 void QtTrayIcon::show()
 {
     shown = true;
+    absenceUnreported = !item->noHost() && !item->hostPresent();
     item->setActive(true);
     if (!item->hostPresent())
         showXEmbedIcon();

@@ -53,6 +53,9 @@ private:
     // Getting into a host is news, but not into the first one of a start
     // that found a watcher.
     bool announceHost = false;
+    // Whether show() found the watcher yet to answer, so that the absence
+    // of any tray is still to be logged.
+    bool absenceUnreported = false;
     std::unique_ptr<StatusNotifierItem> item;
     std::unique_ptr<QSystemTrayIcon> xembed;
     std::function<void(TrayClick)> onClick;
