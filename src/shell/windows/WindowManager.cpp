@@ -132,7 +132,7 @@ void WindowManager::applyConfiguration(const WindowConfiguration& configuration,
 {
     if (!window)
         return;
-    using Style = WindowConfiguration::WindowStyle;
+    using WindowStyle = WindowConfiguration::WindowStyle;
     const bool wasVisible = window->isVisible();
 
     window->setWindowTitle(configuration.type.title());
@@ -141,7 +141,7 @@ void WindowManager::applyConfiguration(const WindowConfiguration& configuration,
 
     Qt::WindowFlags flags;
     switch (configuration.style) {
-    case Style::regular:
+    case WindowStyle::regular:
         flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
         if (configuration.resizable)
@@ -149,8 +149,8 @@ void WindowManager::applyConfiguration(const WindowConfiguration& configuration,
         window->setAttribute(Qt::WA_TranslucentBackground, false);
         window->setAttribute(Qt::WA_ShowWithoutActivating, false);
         break;
-    case Style::floating:
-    case Style::panel:
+    case WindowStyle::floating:
+    case WindowStyle::panel:
         // A panel that never takes the focus from the application in front.
         flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
         if (configuration.floatingLevel)
@@ -158,7 +158,7 @@ void WindowManager::applyConfiguration(const WindowConfiguration& configuration,
         window->setAttribute(Qt::WA_TranslucentBackground, true);
         window->setAttribute(Qt::WA_ShowWithoutActivating, true);
         break;
-    case Style::popover:
+    case WindowStyle::popover:
         flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
         window->setAttribute(Qt::WA_TranslucentBackground, true);
         window->setAttribute(Qt::WA_ShowWithoutActivating, false);
@@ -174,7 +174,7 @@ void WindowManager::applyConfiguration(const WindowConfiguration& configuration,
         window->setMinimumSize(*configuration.minSize);
     if (configuration.maxSize)
         window->setMaximumSize(*configuration.maxSize);
-    if (configuration.style == Style::regular && !configuration.resizable && configuration.defaultSize)
+    if (configuration.style == WindowStyle::regular && !configuration.resizable && configuration.defaultSize)
         window->setFixedSize(*configuration.defaultSize);
 
     window->setProperty(hidesOnDeactivateProperty, configuration.hidesOnDeactivate);
