@@ -18,6 +18,9 @@ public:
     virtual ~TrayIcon() = default;
     // False when no tray host runs; the icon then appears once one starts.
     virtual bool isHostAvailable() const = 0;
+    // Called on the main thread when isHostAvailable() may have changed: a
+    // tray host that answers late, starts or goes away.
+    virtual void setAvailabilityHandler(std::function<void()> handler) = 0;
     virtual void setIcon(const QIcon& icon) = 0;
     virtual void setToolTip(const QString& text) = 0;
     virtual void show() = 0;

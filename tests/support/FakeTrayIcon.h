@@ -23,6 +23,15 @@ public:
     void setContextMenu(QMenu* menu) override { contextMenu = menu; }
     void popUpContextMenu() override { ++menuPopUps; }
     void setClickHandler(std::function<void(TrayClick)> handler) override { onClick = std::move(handler); }
+    void setAvailabilityHandler(std::function<void()> handler) override { onAvailability = std::move(handler); }
+
+    // A tray host that answered late, started or went away.
+    void setHostAvailable(bool available)
+    {
+        hostAvailable = available;
+        if (onAvailability)
+            onAvailability();
+    }
 
     void click(TrayClick which = TrayClick::left)
     {
@@ -40,4 +49,5 @@ public:
     QPointer<QMenu> contextMenu;
     int menuPopUps = 0;
     std::function<void(TrayClick)> onClick;
+    std::function<void()> onAvailability;
 };

@@ -12,8 +12,6 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include <utility>
-
 QtTrayIcon::QtTrayIcon() : item(std::make_unique<StatusNotifierItem>())
 {
     item->setClickHandler([this](TrayClick click) { clicked(click); });
@@ -65,7 +63,6 @@ void QtTrayIcon::clicked(TrayClick click)
 void QtTrayIcon::trayChanged()
 {
     if (item->isShown()) {
-        absenceUnreported = false;
         // One icon: the XEmbed one, if it was showing, gives way.
         if (xembed)
             xembed->hide();
@@ -74,22 +71,19 @@ void QtTrayIcon::trayChanged()
                                        "and its menu are in it"));
         inHost = true;
         announceHost = true;
-        return;
-    }
-    inHost = false;
-    // No host (a panel that crashed or quit, or a watcher without one): back
-    // to a tray of the XEmbed kind, if one runs, until a host comes. A
-    // watcher that has not answered yet is waited for.
-    if (item->noHost()) {
+    } else if (item->noHost()) {
+        // No host (a panel that crashed or quit, or a watcher without one):
+        // back to a tray of the XEmbed kind, if one runs, until a host
+        // comes. A watcher that has not answered yet is waited for.
+        inHost = false;
         announceHost = true;
         if (shown)
             showXEmbedIcon();
-        // Shown while the watcher had yet to answer, and now there is no
-        // tray at all: said once, as at a start without any.
-        if (std::exchange(absenceUnreported, false) && !isHostAvailable())
-            Log::system(QStringLiteral(
-                "[QtTrayIcon] No system tray is running; Tallowind works through its keyboard shortcuts"));
+    } else {
+        inHost = false;
     }
+    if (onAvailability)
+        onAvailability();
 }
 
 bool QtTrayIcon::isHostAvailable() const
@@ -120,7 +114,6 @@ void QtTrayIcon::setToolTip(const QString& text)
 void QtTrayIcon::show()
 {
     shown = true;
-    absenceUnreported = !item->noHost() && !item->hostPresent();
     item->setActive(true);
     if (!item->hostPresent())
         showXEmbedIcon();
@@ -180,4 +173,9 @@ void QtTrayIcon::popUpContextMenu()
 void QtTrayIcon::setClickHandler(std::function<void(TrayClick)> handler)
 {
     onClick = std::move(handler);
+}
+
+void QtTrayIcon::setAvailabilityHandler(std::function<void()> handler)
+{
+    onAvailability = std::move(handler);
 }

@@ -33,6 +33,7 @@ public:
     void setContextMenu(QMenu* menu) override;
     void popUpContextMenu() override;
     void setClickHandler(std::function<void(TrayClick)> handler) override;
+    void setAvailabilityHandler(std::function<void()> handler) override;
 
 private:
     void makeXEmbedIcon();
@@ -53,10 +54,8 @@ private:
     // Getting into a host is news, but not into the first one of a start
     // that found a watcher.
     bool announceHost = false;
-    // Whether show() found the watcher yet to answer, so that the absence
-    // of any tray is still to be logged.
-    bool absenceUnreported = false;
     std::unique_ptr<StatusNotifierItem> item;
     std::unique_ptr<QSystemTrayIcon> xembed;
     std::function<void(TrayClick)> onClick;
+    std::function<void()> onAvailability;
 };

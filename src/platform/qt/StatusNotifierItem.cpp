@@ -107,7 +107,7 @@ StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
         if (owner.isValid())
             watcherOwner = owner.value();
     }
-    if (!watcherOwner.isEmpty() && exported)
+    if (watcherRunning())
         askForHost();
 }
 
@@ -125,12 +125,17 @@ StatusNotifierItem::~StatusNotifierItem()
 
 bool StatusNotifierItem::hostPresent() const
 {
-    return exported && !watcherOwner.isEmpty() && hostAnswer == HostAnswer::some;
+    return watcherRunning() && hostAnswer == HostAnswer::some;
+}
+
+bool StatusNotifierItem::watcherRunning() const
+{
+    return exported && !watcherOwner.isEmpty();
 }
 
 bool StatusNotifierItem::noHost() const
 {
-    return !exported || watcherOwner.isEmpty() || hostAnswer == HostAnswer::none;
+    return !watcherRunning() || hostAnswer == HostAnswer::none;
 }
 
 void StatusNotifierItem::setActive(bool now)
@@ -138,7 +143,7 @@ void StatusNotifierItem::setActive(bool now)
     if (active == now)
         return;
     active = now;
-    if (active && exported && !watcherOwner.isEmpty())
+    if (active && watcherRunning())
         registerWithWatcher();
 }
 
@@ -237,7 +242,6 @@ void StatusNotifierItem::registerWithWatcher()
 
 void StatusNotifierItem::changed()
 {
-    shownInHost = registered && hostAnswer == HostAnswer::some;
     if (onChange)
         onChange();
 }

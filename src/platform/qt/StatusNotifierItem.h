@@ -76,7 +76,7 @@ public:
     // would have Qt wait for it and make an item of its own.
     bool noHost() const;
     // Whether the item is in such a host now.
-    bool isShown() const { return shownInHost; }
+    bool isShown() const { return registered && hostAnswer == HostAnswer::some; }
     // While active, the item registers with each watcher that appears.
     void setActive(bool active);
 
@@ -126,6 +126,7 @@ private slots:
 private:
     enum class HostAnswer { pending, none, some };
 
+    bool watcherRunning() const;
     void watcherChanged(const QString& owner);
     void askForHost();
     void watcherAnswered(HostAnswer answer);
@@ -143,7 +144,6 @@ private:
     bool registered = false;
     // A registration failed: the next answer of the watcher brings another.
     bool registerOnAnswer = false;
-    bool shownInHost = false;
     // Answers of an older watcher are dropped.
     int watcherGeneration = 0;
     QList<StatusNotifierPixmap> pixmaps;

@@ -27,16 +27,27 @@ StatusItem::StatusItem(std::shared_ptr<TrayIcon> trayIcon, ShellHost& shellHost)
         }
         target->togglePopover(click);
     });
+    // A tray host may answer only after the icon is shown (a panel busy at
+    // login).
+    icon->setAvailabilityHandler([this] { sayIfNoTray(); });
     icon->show();
-    if (!icon->isHostAvailable())
-        Log::system(
-            QStringLiteral("[AppDelegate] No system tray is running; Tallowind works through its keyboard shortcuts"));
+    sayIfNoTray();
+}
+
+void StatusItem::sayIfNoTray()
+{
+    if (noTraySaid || icon->isHostAvailable())
+        return;
+    noTraySaid = true;
+    Log::system(
+        QStringLiteral("[AppDelegate] No system tray is running; Tallowind works through its keyboard shortcuts"));
 }
 
 StatusItem::~StatusItem()
 {
     // The icon may outlive the host its clicks and menu went to.
     icon->setClickHandler({});
+    icon->setAvailabilityHandler({});
     icon->setContextMenu(nullptr);
 }
 

@@ -36,10 +36,13 @@ public:
 
 private:
     void refreshIcon();
+    // Logs once that no tray runs, when none does.
+    void sayIfNoTray();
     std::shared_ptr<TrayIcon> icon;
     // Built once: the tray shows it on a right click.
     std::unique_ptr<QMenu> menu;
     QString symbol;
     // The colour behind the icon, once it could be read.
     std::optional<QColor> panel;
+    bool noTraySaid = false;
 };

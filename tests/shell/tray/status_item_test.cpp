@@ -138,6 +138,19 @@ TEST_F(StatusItemTest, WithoutATrayHostItSaysOnceThatTheShortcutsAreTheWayIn)
     EXPECT_TRUE(item.isOnScreen());
 }
 
+TEST_F(StatusItemTest, ATrayHostThatTurnsOutAbsentAfterTheStartIsSaidOnce)
+{
+    // A watcher that had yet to answer counts as a host at the start.
+    LogCapture log;
+    StatusItem item(tray, host);
+    EXPECT_TRUE(log.systemLines().filter("No system tray").isEmpty());
+
+    tray->setHostAvailable(false);
+    tray->setHostAvailable(true);
+    tray->setHostAvailable(false);
+    EXPECT_EQ(log.systemLines().filter("No system tray").size(), 1);
+}
+
 TEST_F(StatusItemTest, TheIconFollowsThePanelBehindItNotTheApplicationsScheme)
 {
     // A dark application on a light panel, then a dark panel.
