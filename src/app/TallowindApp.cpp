@@ -27,6 +27,8 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -73,22 +75,35 @@ std::optional<int> endIfAlreadyRunning(
     return std::nullopt;
 }
 
+// Variables Qt reads while the application is made, and only for this
+// process: the programs Tallowind starts later (file manager, settings) get
+// the user's own values back.
+//
 // Under GNOME, Xfce, MATE and Cinnamon Qt's GTK platform theme starts GTK,
 // and GTK's own accessibility bridge would register this process a second
 // time: an empty application beside Qt's, which a screen reader may take
-// for Tallowind. The bridge reads NO_AT_BRIDGE when GTK starts; the
-// programs Tallowind starts later (file manager, settings) get the user's
-// own value back.
-QApplication* withoutGtkAccessibilityBridge(const std::function<QApplication*()>& make)
+// for Tallowind. The bridge reads NO_AT_BRIDGE when GTK starts.
+//
+// The shortcuts, the paste and the window placement speak X11, so the
+// windows must be X11 windows too, also in a Wayland session whose Qt has
+// its Wayland plugin; a platform the user chose still wins.
+QApplication* makeApplication(const std::function<QApplication*()>& make)
 {
-    const bool wasSet = qEnvironmentVariableIsSet("NO_AT_BRIDGE");
-    const QByteArray before = qgetenv("NO_AT_BRIDGE");
-    qputenv("NO_AT_BRIDGE", "1");
+    std::vector<std::pair<const char*, QByteArray>> startOnly{{"NO_AT_BRIDGE", "1"}};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        startOnly.emplace_back("QT_QPA_PLATFORM", "xcb");
+    std::vector<std::optional<QByteArray>> before;
+    for (const auto& [name, value] : startOnly) {
+        before.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        qputenv(name, value);
+    }
     QApplication* app = make();
-    if (wasSet)
-        qputenv("NO_AT_BRIDGE", before);
-    else
-        qunsetenv("NO_AT_BRIDGE");
+    for (size_t i = 0; i < startOnly.size(); ++i) {
+        if (before[i])
+            qputenv(startOnly[i].first, *before[i]);
+        else
+            qunsetenv(startOnly[i].first);
+    }
     return app;
 }
 
@@ -106,7 +121,7 @@ int TallowindApp::main(int argc, char** argv)
     // Qt takes the launcher's startup id for itself once it connects to the
     // display; a second start hands it on to the running Tallowind.
     const QByteArray launcherStartupId = qgetenv("DESKTOP_STARTUP_ID");
-    auto* app = withoutGtkAccessibilityBridge([&] { return new QApplication(argc, argv); });
+    auto* app = makeApplication([&] { return new QApplication(argc, argv); });
     AccessibleWindows::install();
     QApplication::setStyle(new OutlinedIndicatorStyle);
     QApplication::setApplicationName(QStringLiteral("Tallowind"));

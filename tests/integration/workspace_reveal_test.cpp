@@ -1,5 +1,6 @@
-// Revealing a file on the session bus: the file manager's ShowItems when one
-// answers, else the folder opened through the desktop's URL handler.
+// Revealing a file or opening a folder on the session bus: the file manager's
+// ShowItems or ShowFolders when one answers, else the folder opened through
+// the desktop's URL handler.
 #include "platform/qt/DesktopWorkspace.h"
 #include "support/EventLoop.h"
 
@@ -25,8 +26,15 @@ public slots:
         startup = startupId;
         ++calls;
     }
+    void ShowFolders(const QStringList& uris, const QString& startupId)
+    {
+        shownFolders = uris;
+        startup = startupId;
+        ++calls;
+    }
 
 public:
+    QStringList shownFolders;
     QStringList shown;
     QString startup;
     int calls = 0;
@@ -51,7 +59,7 @@ protected:
     QString file;
 };
 
-TEST_F(WorkspaceReveal, AskTheFileManagerToShowTheFile)
+TEST_F(WorkspaceReveal, AskTheFileManagerToShowTheFileOrFolder)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     FakeFileManager manager;
@@ -63,6 +71,12 @@ TEST_F(WorkspaceReveal, AskTheFileManagerToShowTheFile)
     ASSERT_TRUE(pumpUntil([&] { return manager.calls == 1; }, 5000));
     EXPECT_EQ(manager.shown, QStringList{QUrl::fromLocalFile(file).toString()});
     EXPECT_TRUE(manager.startup.isEmpty());
+
+    // A folder goes to the file manager too: without xdg-utils the URL
+    // handler would give it to a web browser.
+    EXPECT_TRUE(workspace.openURL(QUrl::fromLocalFile(folder.path())));
+    ASSERT_TRUE(pumpUntil([&] { return manager.calls == 2; }, 5000));
+    EXPECT_EQ(manager.shownFolders, QStringList{QUrl::fromLocalFile(folder.path()).toString()});
 
     bus.unregisterService(service);
     bus.unregisterObject(objectPath);

@@ -77,26 +77,34 @@ bool DesktopWorkspace::openURL(const QUrl& url)
             return false;
         return QProcess::startDetached(command.front(), command.mid(1));
     }
+    // Without xdg-utils Qt hands a folder to the web browser; the desktop's
+    // file manager is the right program for it.
+    if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir())
+        return askFileManager(QStringLiteral("ShowFolders"), url, url);
     return QDesktopServices::openUrl(url);
 }
 
 bool DesktopWorkspace::revealFile(const QString& path)
 {
     const QFileInfo file(path);
-    const QUrl folder = QUrl::fromLocalFile(file.absolutePath());
+    return askFileManager(QStringLiteral("ShowItems"), QUrl::fromLocalFile(file.absoluteFilePath()),
+        QUrl::fromLocalFile(file.absolutePath()));
+}
+
+bool DesktopWorkspace::askFileManager(const QString& method, const QUrl& item, const QUrl& fallback)
+{
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return QDesktopServices::openUrl(folder);
+        return QDesktopServices::openUrl(fallback);
 
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
+        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"), method);
+    call << QStringList{item.toString()} << QString();
     // Starting a file manager may take seconds: never wait for it here.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [folder](QDBusPendingCallWatcher* done) {
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [fallback](QDBusPendingCallWatcher* done) {
         if (QDBusPendingReply<>(*done).isError())
-            QDesktopServices::openUrl(folder);
+            QDesktopServices::openUrl(fallback);
         done->deleteLater();
     });
     return true;

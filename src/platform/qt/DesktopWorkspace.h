@@ -9,6 +9,7 @@
 // program found on the PATH.
 class DesktopWorkspace final : public Workspace {
 public:
+    // A local folder goes to the file manager (ShowFolders) first.
     bool openURL(const QUrl& url) override;
     bool canOpenURL(const QUrl& url) const override;
     // Asks the file manager over D-Bus (org.freedesktop.FileManager1) without
@@ -25,4 +26,7 @@ public:
 private:
     // The command for one of our settings addresses; empty for others.
     static QStringList settingsCommandFor(const QUrl& url);
+    // Calls `method` of org.freedesktop.FileManager1 for `item`, opening
+    // `fallback` through the URL handler when no file manager answers.
+    static bool askFileManager(const QString& method, const QUrl& item, const QUrl& fallback);
 };
