@@ -146,12 +146,6 @@ StatusNotifierItem::~StatusNotifierItem()
     QDBusConnection::disconnectFromBus(name);
 }
 
-void StatusNotifierItem::setActive(bool now)
-{
-    active = now;
-    registration.setActive(now);
-}
-
 void StatusNotifierItem::watcherChanged(const QString& owner)
 {
     ++watcherGeneration;

@@ -75,8 +75,8 @@ public:
 
     State state() const { return registration.state(); }
     // While active, the item is offered to each watcher with a host.
-    void setActive(bool active);
-    bool isActive() const { return active; }
+    void setActive(bool active) { registration.setActive(active); }
+    bool isActive() const { return registration.isActive(); }
 
     // Pictures are made once per icon: a tray shows a few icons in turn.
     void setIcon(const QIcon& icon);
@@ -137,7 +137,6 @@ private:
     bool exported = false;
     DBusMenuExporter menuExporter;
     std::unique_ptr<QDBusServiceWatcher> watcher;
-    bool active = false;
     StatusNotifierRegistration registration;
     // Answers of an older watcher are dropped.
     int watcherGeneration = 0;

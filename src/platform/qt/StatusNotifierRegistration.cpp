@@ -8,7 +8,7 @@ StatusNotifierRegistration::StatusNotifierRegistration(Steps givenSteps, StatusN
     : steps(std::move(givenSteps)), timing(givenTiming), nextRetryMs(givenTiming.firstRetryMs)
 {
     retry.setSingleShot(true);
-    QObject::connect(&retry, &QTimer::timeout, [this] {
+    QObject::connect(&retry, &QTimer::timeout, &retry, [this] {
         if (current == State::refused && active)
             offer();
     });

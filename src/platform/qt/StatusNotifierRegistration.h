@@ -59,6 +59,7 @@ public:
     State state() const { return current; }
     // While active the item is offered to every watcher with a host.
     void setActive(bool active);
+    bool isActive() const { return active; }
     // The pause before the next offer to a refusing watcher; 0 when none is
     // due.
     int retryDelayMs() const { return retry.isActive() ? retry.interval() : 0; }
