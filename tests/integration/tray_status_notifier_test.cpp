@@ -2,8 +2,14 @@
 // D-Bus, as xfce4-panel, KDE Plasma and GNOME's extension do: the host reads
 // the tool's menu from the bus and reports the user's picks back, and an
 // activation of the item still opens the popover. A host busy at login, one
-// that starts after the tool, or one back after a crash gets the item too.
+// that starts after the tool, or one back after a crash gets the item too;
+// so does a watcher that hangs past the item's call limit or refuses it.
+#include "platform/qt/QtTrayIcon.h"
+#include "platform/qt/StatusNotifierItem.h"
+#include "shell/ShellHost.h"
+#include "shell/tray/StatusItem.h"
 #include "support/EventLoop.h"
+#include "support/LogCapture.h"
 #include "support/Patience.h"
 #include "support/StatusNotifierHost.h"
 #include "support/WindowGeometry.h"
@@ -37,6 +43,20 @@ protected:
 
     StatusNotifierHost host;
     QProcess tool;
+};
+
+// The clicks that reach the shell, and whether the icon they came from was
+// on screen then: the popover opens only from such an icon.
+class ClickedShell final : public ShellHost {
+public:
+    void togglePopover(TrayClick click) override { clicks.append(click == TrayClick::left && item->isOnScreen()); }
+    void showSettings() override { }
+    void checkForUpdates() override { }
+    void windowDidMove(QWidget*) override { }
+    void windowWillClose(QWidget*) override { }
+
+    StatusItem* item = nullptr;
+    QList<bool> clicks;
 };
 
 // The entries of an item's menu, as "Settings... | -- | ...".
@@ -135,4 +155,61 @@ TEST_F(TrayStatusNotifier, AHostThatComesAfterTheToolAndAgainAfterACrashGetsTheI
     EXPECT_EQ(said.count(trayNow), 2) << said.toStdString();
     xembedTray.terminate();
     xembedTray.waitForFinished(Patience::reply);
+}
+
+// A panel that hangs past the item's call limit takes the registration late.
+// The item reads the watcher's list rather than offer itself again, which
+// some watchers refuse, and the panel's click then opens the popover.
+TEST_F(TrayStatusNotifier, AWatcherThatHangsPastTheCallLimitHasTheItemReadBackAndItsClickOpensThePopover)
+{
+    ASSERT_TRUE(host.start()) << "the watcher's name is taken";
+    host.stallAtNextRegistration();
+    host.answerRepeatsAsAlreadyRegistered();
+    LogCapture log;
+    auto tray = std::make_shared<QtTrayIcon>(StatusNotifierTiming{200, 50, 200});
+    ClickedShell shell;
+    StatusItem status(tray, shell);
+    shell.item = &status;
+    ASSERT_TRUE(pumpUntil([&] { return host.calls().contains("RegisteredStatusNotifierItems"); }, Patience::reply))
+        << host.calls().join(' ').toStdString();
+    host.resume();
+    ASSERT_TRUE(pumpUntil([&] { return status.isOnScreen(); }, Patience::reply))
+        << log.systemLines().join('\n').toStdString();
+    EXPECT_EQ(host.calls().count("RegisterStatusNotifierItem"), 1) << host.calls().join(' ').toStdString();
+    EXPECT_EQ(log.systemLines().filter("is busy").size(), 1);
+    EXPECT_TRUE(log.systemLines().filter("did not take").isEmpty());
+
+    ASSERT_TRUE(host.activate(host.registeredItems().value(0), 640, 10));
+    EXPECT_EQ(shell.clicks, QList<bool>{true}) << "the click found no icon on screen";
+}
+
+// A watcher that refuses the item is offered it again on its own, saying so
+// once however often its host speaks; one that has the item already, when
+// the panel restarts apart from it, says so by an error that counts as
+// taken.
+TEST_F(TrayStatusNotifier, AWatcherThatRefusesIsOfferedTheItemAgainAndOneThatHasItAlreadyKeepsIt)
+{
+    ASSERT_TRUE(host.start()) << "the watcher's name is taken";
+    host.refuseRegistrations(1'000);
+    host.answerRepeatsAsAlreadyRegistered();
+    LogCapture log;
+    StatusNotifierItem item(StatusNotifierTiming{Patience::reply, 20, 80});
+    item.setActive(true);
+    const auto offers = [&] { return host.calls().count("RegisterStatusNotifierItem"); };
+    ASSERT_TRUE(pumpUntil([&] { return offers() >= 3; }, Patience::reply)) << "not offered again";
+    for (int signal = 0; signal < 5; ++signal)
+        host.setHostRegistered(true);
+    pumpFor(50);
+    EXPECT_EQ(item.state(), StatusNotifierItem::State::refused);
+    host.refuseRegistrations(0);
+    ASSERT_TRUE(pumpUntil([&] { return item.state() == StatusNotifierItem::State::registered; }, Patience::reply));
+    EXPECT_EQ(log.systemLines().filter("did not take").size(), 1) << log.systemLines().join('\n').toStdString();
+
+    host.setHostRegistered(false);
+    ASSERT_TRUE(pumpUntil([&] { return item.state() == StatusNotifierItem::State::noHost; }, Patience::reply));
+    const int before = offers();
+    host.setHostRegistered(true);
+    ASSERT_TRUE(pumpUntil([&] { return item.state() == StatusNotifierItem::State::registered; }, Patience::reply));
+    EXPECT_EQ(offers(), before + 1);
+    EXPECT_EQ(host.registeredItems().size(), 1);
 }

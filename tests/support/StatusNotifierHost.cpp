@@ -12,8 +12,13 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <utility>
+
 namespace {
 
+const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
@@ -55,18 +60,17 @@ QString StatusNotifierHost::MenuEntry::title() const
 bool StatusNotifierHost::start()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
-                   | QDBusConnection::ExportAllProperties)
-        && bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    return bus.registerVirtualObject(watcherPath, this) && bus.registerService(watcherService);
 }
 
 void StatusNotifierHost::stop()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
-    bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+    bus.unregisterService(watcherService);
+    bus.unregisterObject(watcherPath);
     items.clear();
+    held.clear();
+    stalled = false;
 }
 
 bool StatusNotifierHost::busyUntil(const std::function<bool()>& done, int limitMs) const
@@ -83,13 +87,111 @@ bool StatusNotifierHost::busyUntil(const std::function<bool()>& done, int limitM
     return true;
 }
 
-void StatusNotifierHost::RegisterStatusNotifierItem(const QString& service)
+void StatusNotifierHost::resume()
 {
+    stalled = false;
+    // Late answers, as a panel gives once it runs again.
+    for (const QDBusMessage& call : std::exchange(held, {}))
+        answer(call);
+}
+
+void StatusNotifierHost::setHostRegistered(bool registered)
+{
+    hostRegistered = registered;
+    announce(
+        registered ? QStringLiteral("StatusNotifierHostRegistered") : QStringLiteral("StatusNotifierHostUnregistered"));
+}
+
+QString StatusNotifierHost::introspect(const QString&) const
+{
+    return QStringLiteral(R"(<interface name="org.kde.StatusNotifierWatcher">
+  <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
+  <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
+  <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
+  <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
+  <signal name="StatusNotifierHostRegistered"/>
+  <signal name="StatusNotifierHostUnregistered"/>
+  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+  <property name="ProtocolVersion" type="i" access="read"/>
+</interface>
+)");
+}
+
+bool StatusNotifierHost::handleMessage(const QDBusMessage& message, const QDBusConnection&)
+{
+    if (message.interface() == QLatin1String("org.freedesktop.DBus.Introspectable"))
+        return false;
+    const bool registration = message.member() == QLatin1String("RegisterStatusNotifierItem");
+    received.append(
+        registration || message.arguments().size() < 2 ? message.member() : message.arguments().at(1).toString());
+    if (registration && std::exchange(stallPending, false))
+        stalled = true;
+    if (stalled)
+        held.append(message);
+    else
+        answer(message);
+    return true;
+}
+
+void StatusNotifierHost::answer(const QDBusMessage& call)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (call.member() == QLatin1String("RegisterStatusNotifierItem") && call.interface() == watcherService) {
+        bus.send(registered(call));
+    } else if (call.member() == QLatin1String("Get") && call.interface() == propertiesInterface
+        && call.arguments().size() == 2) {
+        const QVariant value = property(call.arguments().at(1).toString());
+        bus.send(value.isValid()
+                ? call.createReply(QVariant::fromValue(QDBusVariant(value)))
+                : call.createErrorReply(QDBusError::UnknownProperty, QStringLiteral("No such property")));
+    } else if (call.member() == QLatin1String("GetAll") && call.interface() == propertiesInterface) {
+        QVariantMap all;
+        for (const QString& name : {QStringLiteral("RegisteredStatusNotifierItems"),
+                 QStringLiteral("IsStatusNotifierHostRegistered"), QStringLiteral("ProtocolVersion")})
+            all.insert(name, property(name));
+        bus.send(call.createReply(QVariant::fromValue(all)));
+    } else {
+        bus.send(call.createErrorReply(QDBusError::UnknownMethod, call.member()));
+    }
+}
+
+QDBusMessage StatusNotifierHost::registered(const QDBusMessage& call)
+{
+    if (refusalsLeft > 0) {
+        --refusalsLeft;
+        return call.createErrorReply(QDBusError::Failed, QStringLiteral("The item is not wanted"));
+    }
     // An item names its bus name, or only its object path on the caller's.
-    const QString name = service.startsWith('/') ? message().service() : service;
-    if (!items.contains(name))
+    const QString service = call.arguments().value(0).toString();
+    const QString name = service.startsWith('/') ? call.service() : service;
+    if (items.contains(name)) {
+        if (repeatsRefused)
+            return call.createErrorReply(QStringLiteral("org.kde.StatusNotifierWatcher.Item.AlreadyRegistered"),
+                QStringLiteral("The item is registered already"));
+    } else {
         items.append(name);
-    emit StatusNotifierItemRegistered(name);
+    }
+    announce(QStringLiteral("StatusNotifierItemRegistered"), {name});
+    return call.createReply();
+}
+
+QVariant StatusNotifierHost::property(const QString& name) const
+{
+    if (name == QLatin1String("RegisteredStatusNotifierItems"))
+        return items;
+    if (name == QLatin1String("IsStatusNotifierHostRegistered"))
+        return hostRegistered;
+    if (name == QLatin1String("ProtocolVersion"))
+        return 0;
+    return {};
+}
+
+void StatusNotifierHost::announce(const QString& signal, const QVariantList& arguments)
+{
+    QDBusMessage message = QDBusMessage::createSignal(watcherPath, watcherService, signal);
+    message.setArguments(arguments);
+    QDBusConnection::sessionBus().send(message);
 }
 
 QString StatusNotifierHost::menuPath(const QString& item) const

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -11,13 +12,11 @@
 // name on the session bus and announces a host, so Qt shows icons started
 // after it as StatusNotifierItems, and it reads and clicks their menus as a
 // panel would. Every call it makes keeps this process's event loop running,
-// since the item asks the watcher back while it answers.
-class StatusNotifierHost : public QObject, protected QDBusContext {
+// since the item asks the watcher back while it answers. It answers the
+// watcher's calls itself, so it can hold them as a hung panel does, refuse
+// an item, and answer a repeated registration as some desktops do.
+class StatusNotifierHost : public QDBusVirtualObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 
 public:
     // One entry of an item's menu, as the menu's D-Bus interface lays it out.
@@ -37,10 +36,23 @@ public:
     // Answers nothing, as a panel busy at login, until `done` holds: this
     // thread's event loop stands still meanwhile. False once `limitMs` passed.
     bool busyUntil(const std::function<bool()>& done, int limitMs) const;
+    // From the next registration on, holds every call unanswered, as a panel
+    // that hangs, while this process runs on; resume() answers them in turn.
+    void stallAtNextRegistration() { stallPending = true; }
+    void resume();
+    // The calls received so far, "RegisterStatusNotifierItem" or the
+    // property read ("IsStatusNotifierHostRegistered", ...), held ones too.
+    QStringList calls() const { return received; }
+    // Refuses the next `count` registrations with an error.
+    void refuseRegistrations(int count) { refusalsLeft = count; }
+    // Answers a registration of an item it has with
+    // org.kde.StatusNotifierWatcher.Item.AlreadyRegistered.
+    void answerRepeatsAsAlreadyRegistered() { repeatsRefused = true; }
+    // The host leaves or comes while the watcher stays, as a panel that
+    // restarts apart from its watcher; each call announces it.
+    void setHostRegistered(bool registered);
     // The bus names of the items registered so far.
     QStringList registeredItems() const { return items; }
-    bool isHostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
 
     // The object path an item gives for its menu; empty when unreadable.
     QString menuPath(const QString& item) const;
@@ -51,12 +63,21 @@ public:
     // What a panel sends for a left click on the item.
     bool activate(const QString& item, int x, int y) const;
 
-public slots:
-    void RegisterStatusNotifierItem(const QString& service);
-
-signals:
-    void StatusNotifierItemRegistered(const QString& item);
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
 private:
+    void answer(const QDBusMessage& call);
+    QDBusMessage registered(const QDBusMessage& call);
+    QVariant property(const QString& name) const;
+    void announce(const QString& signal, const QVariantList& arguments = {});
+
     QStringList items;
+    QStringList received;
+    QList<QDBusMessage> held;
+    bool stallPending = false;
+    bool stalled = false;
+    int refusalsLeft = 0;
+    bool repeatsRefused = false;
+    bool hostRegistered = true;
 };

@@ -12,16 +12,25 @@
 #include <QPixmap>
 #include <QScreen>
 
-QtTrayIcon::QtTrayIcon() : item(std::make_unique<StatusNotifierItem>())
+#include <utility>
+
+QtTrayIcon::QtTrayIcon(StatusNotifierTiming timing) : item(std::make_unique<StatusNotifierItem>(timing))
 {
     item->setClickHandler([this](TrayClick click) { clicked(click); });
     item->setChangeHandler([this] { trayChanged(); });
     item->setToolTip(toolTip);
-    announceHost = item->noHost();
+    shownState = item->state();
+    announceHost = noHostForCertain();
     // Made now, while Qt's check finds what ours found, so a tray of the
     // XEmbed kind is known at once.
-    if (item->noHost())
+    if (noHostForCertain())
         makeXEmbedIcon();
+}
+
+bool QtTrayIcon::noHostForCertain() const
+{
+    using State = StatusNotifierRegistration::State;
+    return item->state() == State::noWatcher || item->state() == State::noHost;
 }
 
 QtTrayIcon::~QtTrayIcon() = default;
@@ -47,7 +56,7 @@ void QtTrayIcon::showXEmbedIcon()
     if (!xembed) {
         // With a host there, or a watcher yet to answer, Qt would make a
         // StatusNotifierItem of it, for good.
-        if (!item->noHost())
+        if (!noHostForCertain())
             return;
         makeXEmbedIcon();
     }
@@ -62,25 +71,32 @@ void QtTrayIcon::clicked(TrayClick click)
 
 void QtTrayIcon::trayChanged()
 {
-    if (item->isShown()) {
+    using State = StatusNotifierRegistration::State;
+    const State before = std::exchange(shownState, item->state());
+    switch (shownState) {
+    case State::registered:
         // One icon: the XEmbed one, if it was showing, gives way.
         if (xembed)
             xembed->hide();
-        if (!inHost && announceHost)
+        if (before != State::registered && announceHost)
             Log::system(QStringLiteral("[QtTrayIcon] A system tray of the StatusNotifier kind is running now; the icon "
                                        "and its menu are in it"));
-        inHost = true;
         announceHost = true;
-    } else if (item->noHost()) {
+        break;
+    case State::noWatcher:
+    case State::noHost:
         // No host (a panel that crashed or quit, or a watcher without one):
         // back to a tray of the XEmbed kind, if one runs, until a host
-        // comes. A watcher that has not answered yet is waited for.
-        inHost = false;
+        // comes.
         announceHost = true;
-        if (shown)
+        if (item->isActive())
             showXEmbedIcon();
-    } else {
-        inHost = false;
+        break;
+    case State::asking:
+    case State::refused:
+        // A watcher yet to answer, or one that is offered the item again
+        // soon: an XEmbed icon that shows stays until the item is in a host.
+        break;
     }
     if (onAvailability)
         onAvailability();
@@ -89,7 +105,7 @@ void QtTrayIcon::trayChanged()
 bool QtTrayIcon::isHostAvailable() const
 {
     // A watcher that has not answered yet is a panel busy starting.
-    if (!item->noHost())
+    if (!noHostForCertain())
         return true;
     // Asks Qt only once its choice is made: the first ask makes it.
     return xembed && QSystemTrayIcon::isSystemTrayAvailable();
@@ -97,6 +113,8 @@ bool QtTrayIcon::isHostAvailable() const
 
 void QtTrayIcon::setIcon(const QIcon& icon)
 {
+    if (icon.cacheKey() == image.cacheKey())
+        return;
     image = icon;
     item->setIcon(icon);
     if (xembed)
@@ -113,15 +131,14 @@ void QtTrayIcon::setToolTip(const QString& text)
 
 void QtTrayIcon::show()
 {
-    shown = true;
     item->setActive(true);
-    if (!item->hostPresent())
+    if (item->state() != StatusNotifierRegistration::State::registered)
         showXEmbedIcon();
 }
 
 bool QtTrayIcon::isVisible() const
 {
-    return item->isShown() || (xembed && xembed->isVisible());
+    return item->state() == StatusNotifierRegistration::State::registered || (xembed && xembed->isVisible());
 }
 
 QRect QtTrayIcon::geometry() const

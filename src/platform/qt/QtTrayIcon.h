@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/TrayIcon.h"
+#include "platform/qt/StatusNotifierRegistration.h"
 
 #include <QIcon>
 #include <QMenu>
@@ -17,9 +18,10 @@ class StatusNotifierItem;
 // kind of its tray icons once per process, when the first is made, so that
 // icon is made only while no such host runs for certain: it is then of the
 // XEmbed kind for good. A watcher that has not answered yet is waited for.
+// What shows follows the item's state alone.
 class QtTrayIcon final : public TrayIcon {
 public:
-    QtTrayIcon();
+    explicit QtTrayIcon(StatusNotifierTiming timing = {});
     ~QtTrayIcon() override;
 
     bool isHostAvailable() const override;
@@ -36,6 +38,8 @@ public:
     void setAvailabilityHandler(std::function<void()> handler) override;
 
 private:
+    // No watcher, or one without a host: Qt's check finds none either.
+    bool noHostForCertain() const;
     void makeXEmbedIcon();
     // Shows the XEmbed icon, made now unless a watcher runs.
     void showXEmbedIcon();
@@ -49,8 +53,8 @@ private:
     QPointer<QMenu> contextMenu;
     QIcon image;
     QString toolTip = QStringLiteral("Tallowind");
-    bool shown = false;
-    bool inHost = false;
+    // The item's state as last shown.
+    StatusNotifierRegistration::State shownState = StatusNotifierRegistration::State::noWatcher;
     // Getting into a host is news, but not into the first one of a start
     // that found a watcher.
     bool announceHost = false;

@@ -12,6 +12,8 @@
 #include <QPixmap>
 #include <QtEndian>
 
+#include <algorithm>
+
 QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierPixmap& pixmap)
 {
     argument.beginStructure();
@@ -63,25 +65,46 @@ QDBusConnection ownConnection()
         QDBusConnection::SessionBus, QStringLiteral("tallowind-status-notifier-%1").arg(++made));
 }
 
-// Asks the watcher whether a host shows its items.
-QDBusMessage hostQuery()
+// A property of the watcher.
+QDBusMessage watcherProperty(const QString& name)
 {
     QDBusMessage get = QDBusMessage::createMethodCall(
         watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    get << watcherService << name;
     return get;
 }
 
-// A call that got no answer in time: the watcher runs but is busy.
-bool unanswered(const QDBusError& error)
+QVariant propertyIn(const QDBusMessage& reply)
 {
-    return error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout
-        || error.type() == QDBusError::TimedOut;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().first().value<QDBusVariant>().variant();
+}
+
+// A call that got no answer in time: the watcher runs but is busy.
+bool unanswered(const QDBusMessage& reply)
+{
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return false;
+    const QDBusError::ErrorType type = QDBusError(reply).type();
+    return type == QDBusError::NoReply || type == QDBusError::Timeout || type == QDBusError::TimedOut;
 }
 
 } // namespace
 
-StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
+StatusNotifierItem::StatusNotifierItem(StatusNotifierTiming givenTiming)
+    : bus(ownConnection()),
+      timing(givenTiming),
+      registration({
+                       [this] { askForHost(); },
+                       [this] { offerItem(); },
+                       [this] { readRegisteredItems(); },
+                       [this] {
+                           if (onChange)
+                               onChange();
+                       },
+                   },
+          givenTiming)
 {
     qDBusRegisterMetaType<StatusNotifierPixmap>();
     qDBusRegisterMetaType<QList<StatusNotifierPixmap>>();
@@ -91,6 +114,8 @@ StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
         return;
     exported =
         bus.registerObject(itemPath, this, exportAll) && bus.registerObject(menuObjectPath, &menuExporter, exportAll);
+    if (!exported)
+        return;
     watcher = std::make_unique<QDBusServiceWatcher>(watcherService, bus, QDBusServiceWatcher::WatchForOwnerChange);
     connect(watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
         [this](const QString&, const QString&, const QString& owner) { watcherChanged(owner); });
@@ -104,11 +129,9 @@ StatusNotifierItem::StatusNotifierItem() : bus(ownConnection())
     // and is asked without waiting.
     if (QDBusConnectionInterface* daemon = bus.interface()) {
         const QDBusReply<QString> owner = daemon->serviceOwner(watcherService);
-        if (owner.isValid())
-            watcherOwner = owner.value();
+        if (owner.isValid() && !owner.value().isEmpty())
+            registration.watcherAppeared();
     }
-    if (watcherRunning())
-        askForHost();
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -123,132 +146,93 @@ StatusNotifierItem::~StatusNotifierItem()
     QDBusConnection::disconnectFromBus(name);
 }
 
-bool StatusNotifierItem::hostPresent() const
-{
-    return watcherRunning() && hostAnswer == HostAnswer::some;
-}
-
-bool StatusNotifierItem::watcherRunning() const
-{
-    return exported && !watcherOwner.isEmpty();
-}
-
-bool StatusNotifierItem::noHost() const
-{
-    return !watcherRunning() || hostAnswer == HostAnswer::none;
-}
-
-void StatusNotifierItem::setActive(bool now)
-{
-    if (active == now)
-        return;
-    active = now;
-    if (active && watcherRunning())
-        registerWithWatcher();
-}
-
 void StatusNotifierItem::watcherChanged(const QString& owner)
 {
-    watcherOwner = owner;
-    // Whatever took the item before is gone; a new watcher knows nothing of
-    // it.
     ++watcherGeneration;
-    hostAnswer = HostAnswer::pending;
-    registering = false;
-    registered = false;
-    registerOnAnswer = false;
-    changed();
-    if (owner.isEmpty() || !exported)
-        return;
-    askForHost();
-    if (active)
-        registerWithWatcher();
+    if (owner.isEmpty())
+        registration.watcherGone();
+    else
+        registration.watcherAppeared();
+}
+
+void StatusNotifierItem::callWatcher(const QDBusMessage& call, std::function<void(const QDBusMessage& reply)> answered)
+{
+    const int thisWatcher = watcherGeneration;
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call, timing.callTimeoutMs), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+        [this, thisWatcher, answered = std::move(answered)](QDBusPendingCallWatcher* done) {
+            done->deleteLater();
+            if (thisWatcher == watcherGeneration)
+                answered(done->reply());
+        });
 }
 
 void StatusNotifierItem::askForHost()
 {
-    const int thisWatcher = watcherGeneration;
-    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(hostQuery()), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, thisWatcher](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        if (thisWatcher != watcherGeneration)
-            return;
-        const QDBusMessage reply = done->reply();
-        if (reply.type() != QDBusMessage::ReplyMessage && unanswered(done->error())) {
-            askForHost();
+    using Answer = StatusNotifierRegistration::HostAnswer;
+    callWatcher(watcherProperty(QStringLiteral("IsStatusNotifierHostRegistered")), [this](const QDBusMessage& reply) {
+        // An error answer reads as no host, as it does for Qt's own check.
+        if (unanswered(reply))
+            registration.hostAnswered(Answer::unanswered);
+        else
+            registration.hostAnswered(propertyIn(reply).toBool() ? Answer::some : Answer::none);
+    });
+}
+
+void StatusNotifierItem::offerItem()
+{
+    using Answer = StatusNotifierRegistration::OfferAnswer;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        watcherService, watcherPath, watcherService, QStringLiteral("RegisterStatusNotifierItem"));
+    call << bus.baseService();
+    callWatcher(call, [this](const QDBusMessage& reply) {
+        if (reply.type() != QDBusMessage::ErrorMessage)
+            registration.offerAnswered(Answer::taken);
+        else if (unanswered(reply))
+            registration.offerAnswered(Answer::unanswered);
+        // A watcher that has the item already says so by an error.
+        else if (reply.errorName().endsWith(QLatin1String(".AlreadyRegistered")))
+            registration.offerAnswered(Answer::alreadyRegistered);
+        else
+            registration.offerAnswered(Answer::refused, reply.errorMessage());
+    });
+}
+
+void StatusNotifierItem::readRegisteredItems()
+{
+    using Answer = StatusNotifierRegistration::ListAnswer;
+    callWatcher(watcherProperty(QStringLiteral("RegisteredStatusNotifierItems")), [this](const QDBusMessage& reply) {
+        if (unanswered(reply)) {
+            registration.registeredItemsRead(Answer::unanswered);
             return;
         }
-        // An error answer reads as no host, as it does for Qt's own check.
-        const bool some = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
-            && reply.arguments().first().value<QDBusVariant>().variant().toBool();
-        watcherAnswered(some ? HostAnswer::some : HostAnswer::none);
+        // Listed by bus name, or by bus name and object path.
+        const QString name = bus.baseService();
+        const QStringList items = propertyIn(reply).toStringList();
+        const bool listed = std::any_of(items.begin(), items.end(),
+            [&](const QString& item) { return item == name || item.startsWith(name + QLatin1Char('/')); });
+        registration.registeredItemsRead(listed ? Answer::listed : Answer::notListed);
     });
 }
 
 void StatusNotifierItem::hostRegistered()
 {
-    if (!watcherOwner.isEmpty())
-        watcherAnswered(HostAnswer::some);
+    registration.hostRegistered();
 }
 
 void StatusNotifierItem::hostUnregistered()
 {
-    // Other hosts may still show items.
-    if (!watcherOwner.isEmpty())
-        askForHost();
-}
-
-void StatusNotifierItem::watcherAnswered(HostAnswer answer)
-{
-    hostAnswer = answer;
-    if (registerOnAnswer && active && !registering) {
-        registerOnAnswer = false;
-        registerWithWatcher();
-    }
-    changed();
-}
-
-void StatusNotifierItem::registerWithWatcher()
-{
-    if (registering)
-        return;
-    registering = true;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        watcherService, watcherPath, watcherService, QStringLiteral("RegisterStatusNotifierItem"));
-    call << bus.baseService();
-    const int thisWatcher = watcherGeneration;
-    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, thisWatcher](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        if (thisWatcher != watcherGeneration)
-            return;
-        registering = false;
-        if (done->isError()) {
-            Log::system(
-                QStringLiteral("[StatusNotifierItem] The StatusNotifierWatcher did not take the tray icon (%1); "
-                               "it is offered again when the watcher next answers")
-                    .arg(done->error().message()));
-            registerOnAnswer = true;
-            // A watcher that refused is not asked again at once: it would
-            // refuse again.
-            if (unanswered(done->error()))
-                askForHost();
-            return;
-        }
-        registered = true;
-        changed();
-    });
-}
-
-void StatusNotifierItem::changed()
-{
-    if (onChange)
-        onChange();
+    registration.hostUnregistered();
 }
 
 void StatusNotifierItem::setIcon(const QIcon& icon)
 {
-    pixmaps = pixmapsOf(icon);
+    if (const QList<StatusNotifierPixmap>* made = pixmapsByIcon.object(icon.cacheKey())) {
+        pixmaps = *made;
+    } else {
+        pixmaps = pixmapsOf(icon);
+        pixmapsByIcon.insert(icon.cacheKey(), new QList<StatusNotifierPixmap>(pixmaps));
+    }
     emit NewIcon();
 }
 
@@ -292,16 +276,23 @@ void StatusNotifierItem::ContextMenu(int x, int y)
 {
     Q_UNUSED(x);
     Q_UNUSED(y);
-    if (onClick)
-        onClick(TrayClick::right);
+    hostClicked(TrayClick::right);
 }
 
 void StatusNotifierItem::Activate(int x, int y)
 {
     Q_UNUSED(x);
     Q_UNUSED(y);
+    hostClicked(TrayClick::left);
+}
+
+void StatusNotifierItem::hostClicked(TrayClick click)
+{
+    // Settled before the click is handed on: what it opens hangs from an
+    // icon in a panel.
+    registration.clickedInHost();
     if (onClick)
-        onClick(TrayClick::left);
+        onClick(click);
 }
 
 void StatusNotifierItem::SecondaryActivate(int x, int y)

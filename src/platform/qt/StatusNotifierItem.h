@@ -2,7 +2,9 @@
 
 #include "platform/TrayIcon.h"
 #include "platform/qt/DBusMenuExporter.h"
+#include "platform/qt/StatusNotifierRegistration.h"
 
+#include <QCache>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -40,10 +42,11 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToo
 // The tool's icon as a StatusNotifierItem of its own, with its menu over
 // com.canonical.dbusmenu, on a connection of its own to the session bus. Qt
 // decides once per process whether its tray icons are of this kind, so a
-// watcher that appears later would never get Qt's icon: this item registers
-// with every StatusNotifierWatcher that appears or comes back, while it is
-// active. It never waits on the watcher: a panel busy at login answers late.
-// Main thread only; only the D-Bus methods are slots.
+// watcher that appears later would never get Qt's icon: this item offers
+// itself to every StatusNotifierWatcher with a host that appears or comes
+// back, while it is active. It never waits on the watcher: a panel busy at
+// login answers late. Where it stands is StatusNotifierRegistration's one
+// state. Main thread only; only the D-Bus methods are slots.
 class StatusNotifierItem : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
@@ -65,27 +68,23 @@ class StatusNotifierItem : public QObject {
     Q_PROPERTY(QDBusObjectPath Menu READ menuPath)
 
 public:
-    StatusNotifierItem();
+    using State = StatusNotifierRegistration::State;
+
+    explicit StatusNotifierItem(StatusNotifierTiming timing = {});
     ~StatusNotifierItem() override;
 
-    // Whether a watcher runs and has said that a host shows items.
-    bool hostPresent() const;
-    // Whether no host is there for certain: no watcher runs, or the watcher
-    // has said so. What Qt asks when it picks the kind of its first tray
-    // icon then finds no host either; a watcher that has not answered yet
-    // would have Qt wait for it and make an item of its own.
-    bool noHost() const;
-    // Whether the item is in such a host now.
-    bool isShown() const { return registered && hostAnswer == HostAnswer::some; }
-    // While active, the item registers with each watcher that appears.
-    void setActive(bool active);
+    State state() const { return registration.state(); }
+    // While active, the item is offered to each watcher with a host.
+    void setActive(bool active) { registration.setActive(active); }
+    bool isActive() const { return registration.isActive(); }
 
+    // Pictures are made once per icon: a tray shows a few icons in turn.
     void setIcon(const QIcon& icon);
     void setToolTip(const QString& text);
     void setMenu(QMenu* menu) { menuExporter.setMenu(menu); }
     // Left (Activate) and right (ContextMenu) clicks the host reports.
     void setClickHandler(std::function<void(TrayClick)> handler) { onClick = std::move(handler); }
-    // Called whenever isShown() or noHost() may have changed.
+    // Called whenever state() changed.
     void setChangeHandler(std::function<void()> handler) { onChange = std::move(handler); }
 
     // The pictures of `icon` the item offers, in the protocol's byte order.
@@ -124,29 +123,25 @@ private slots:
     void hostUnregistered();
 
 private:
-    enum class HostAnswer { pending, none, some };
-
-    bool watcherRunning() const;
     void watcherChanged(const QString& owner);
+    // Sends `call` to the watcher and hands its answer to `answered`, unless
+    // another watcher has come meanwhile.
+    void callWatcher(const QDBusMessage& call, std::function<void(const QDBusMessage& reply)> answered);
     void askForHost();
-    void watcherAnswered(HostAnswer answer);
-    void registerWithWatcher();
-    void changed();
+    void offerItem();
+    void readRegisteredItems();
+    void hostClicked(TrayClick click);
 
     QDBusConnection bus;
+    StatusNotifierTiming timing;
     bool exported = false;
     DBusMenuExporter menuExporter;
     std::unique_ptr<QDBusServiceWatcher> watcher;
-    QString watcherOwner;
-    HostAnswer hostAnswer = HostAnswer::pending;
-    bool active = false;
-    bool registering = false;
-    bool registered = false;
-    // A registration failed: the next answer of the watcher brings another.
-    bool registerOnAnswer = false;
+    StatusNotifierRegistration registration;
     // Answers of an older watcher are dropped.
     int watcherGeneration = 0;
     QList<StatusNotifierPixmap> pixmaps;
+    QCache<qint64, QList<StatusNotifierPixmap>> pixmapsByIcon{8};
     QString tip = QStringLiteral("Tallowind");
     std::function<void(TrayClick)> onClick;
     std::function<void()> onChange;

@@ -18,15 +18,29 @@ QString knownOrIdle(const QString& name)
     return QStringLiteral("mic.circle");
 }
 
+// Near black and near white: a glyph of either reads even on mid grey.
+const QColor dark(12, 12, 14);
+const QColor light(250, 250, 250);
+
+QColor inkOn(const std::optional<QColor>& panel)
+{
+    return panel && Contrast::ratio(light, *panel) > Contrast::ratio(dark, *panel) ? light : dark;
+}
+
 } // namespace
+
+QString look(const QString& symbolName, const std::optional<QColor>& panel)
+{
+    const QString ink = !panel  ? QStringLiteral("outlined")
+        : inkOn(panel) == light ? QStringLiteral("light")
+                                : QStringLiteral("dark");
+    return knownOrIdle(symbolName) + QLatin1Char(' ') + ink;
+}
 
 QIcon icon(const QString& symbolName, const std::optional<QColor>& panel)
 {
     const QString name = knownOrIdle(symbolName);
-    // Near black and near white: a glyph of either reads even on mid grey.
-    const QColor dark(12, 12, 14);
-    const QColor light(250, 250, 250);
-    const QColor ink = panel && Contrast::ratio(light, *panel) > Contrast::ratio(dark, *panel) ? light : dark;
+    const QColor ink = inkOn(panel);
     QIcon result;
     for (int side : {16, 22, 24, 32, 48, 64}) {
         const int inset = std::max(1, side / 22);

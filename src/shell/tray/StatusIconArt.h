@@ -15,5 +15,7 @@
 namespace StatusIconArt {
 
 QIcon icon(const QString& symbolName, const std::optional<QColor>& panel = std::nullopt);
+// Equal for two calls of icon() that draw the same picture.
+QString look(const QString& symbolName, const std::optional<QColor>& panel = std::nullopt);
 
 } // namespace StatusIconArt

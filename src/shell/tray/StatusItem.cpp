@@ -40,7 +40,7 @@ void StatusItem::sayIfNoTray()
         return;
     noTraySaid = true;
     Log::system(
-        QStringLiteral("[AppDelegate] No system tray is running; Tallowind works through its keyboard shortcuts"));
+        QStringLiteral("[StatusItem] No system tray is running; Tallowind works through its keyboard shortcuts"));
 }
 
 StatusItem::~StatusItem()
@@ -63,7 +63,13 @@ void StatusItem::refreshIcon()
     // start of every dictation) reads it only while it is still unknown.
     if (!panel)
         panel = icon->panelBackground();
-    icon->setIcon(StatusIconArt::icon(symbol, panel));
+    // Each picture is drawn once: a new icon per state change would have
+    // the tray make its pixels anew, and Qt cache them, each time.
+    const QString look = StatusIconArt::look(symbol, panel);
+    auto drawn = icons.constFind(look);
+    if (drawn == icons.constEnd())
+        drawn = icons.insert(look, StatusIconArt::icon(symbol, panel));
+    icon->setIcon(*drawn);
 }
 
 bool StatusItem::isOnScreen() const

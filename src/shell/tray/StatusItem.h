@@ -3,6 +3,8 @@
 #include "platform/TrayIcon.h"
 
 #include <QColor>
+#include <QHash>
+#include <QIcon>
 #include <QString>
 
 #include <memory>
@@ -44,5 +46,7 @@ private:
     QString symbol;
     // The colour behind the icon, once it could be read.
     std::optional<QColor> panel;
+    // The icons drawn so far, by their look.
+    QHash<QString, QIcon> icons;
     bool noTraySaid = false;
 };

@@ -1,8 +1,11 @@
 // The parts of our own StatusNotifierItem that need no bus: the menu as a
-// host lays it out and the pictures of the icon.
+// host lays it out, the pictures of the icon, and where the item stands with
+// a watcher that is busy, refuses it or has it already.
 #include "platform/qt/DBusMenuExporter.h"
 #include "platform/qt/StatusNotifierItem.h"
+#include "platform/qt/StatusNotifierRegistration.h"
 #include "support/EventLoop.h"
+#include "support/LogCapture.h"
 
 #include <QAction>
 #include <QMenu>
@@ -156,4 +159,159 @@ TEST(StatusNotifierItem, OffersTheIconInNetworkByteOrderAtTheSizesTraysUse)
     }
     EXPECT_EQ(sides, (QList<int>{16, 22, 24, 32, 48, 64}));
     EXPECT_TRUE(StatusNotifierItem::pixmapsOf(QIcon()).isEmpty());
+}
+
+TEST(StatusNotifierItem, MakesTheDataOfEachIconOnce)
+{
+    QPixmap red(64, 64);
+    red.fill(QColor(255, 0, 0));
+    QPixmap blue(64, 64);
+    blue.fill(QColor(0, 0, 255));
+    const QIcon idle(red);
+    StatusNotifierItem item;
+    item.setIcon(idle);
+    const QList<StatusNotifierPixmap> first = item.iconPixmap();
+    ASSERT_FALSE(first.isEmpty());
+    item.setIcon(QIcon(blue));
+    EXPECT_NE(item.iconPixmap().first().argb, first.first().argb);
+    item.setIcon(idle);
+    EXPECT_EQ(item.iconPixmap().first().argb.constData(), first.first().argb.constData()) << "made anew";
+}
+
+namespace {
+
+using State = StatusNotifierRegistration::State;
+using Host = StatusNotifierRegistration::HostAnswer;
+using Offer = StatusNotifierRegistration::OfferAnswer;
+using List = StatusNotifierRegistration::ListAnswer;
+
+class StatusNotifierRegistrationTest : public ::testing::Test {
+protected:
+    // The steps asked for since the last look, as "host offer list".
+    std::string stepsTaken() { return std::exchange(steps, {}); }
+    int linesWith(const char* text) const { return int(log.systemLines().filter(text).size()); }
+
+    std::string steps;
+    LogCapture log;
+    StatusNotifierRegistration registration{{
+                                                [this] { steps += steps.empty() ? "host" : " host"; },
+                                                [this] { steps += steps.empty() ? "offer" : " offer"; },
+                                                [this] { steps += steps.empty() ? "list" : " list"; },
+                                                {},
+                                            },
+        StatusNotifierTiming{-1, 10, 40}};
+};
+
+} // namespace
+
+TEST_F(StatusNotifierRegistrationTest, ABusyWatcherIsAskedForItsListBeforeAnotherOfferAndAlreadyRegisteredIsTaken)
+{
+    registration.setActive(true);
+    registration.watcherAppeared();
+    EXPECT_EQ(registration.state(), State::asking);
+    registration.hostAnswered(Host::unanswered);
+    registration.hostAnswered(Host::some);
+    EXPECT_EQ(stepsTaken(), "host host offer");
+
+    // The offer timed out: the watcher may have taken it meanwhile.
+    registration.offerAnswered(Offer::unanswered);
+    registration.registeredItemsRead(List::unanswered);
+    EXPECT_EQ(stepsTaken(), "list list");
+    registration.registeredItemsRead(List::notListed);
+    EXPECT_EQ(stepsTaken(), "offer");
+    registration.offerAnswered(Offer::alreadyRegistered);
+    EXPECT_EQ(registration.state(), State::registered);
+    EXPECT_EQ(linesWith("is busy"), 1) << "one line per watcher";
+    EXPECT_EQ(linesWith("did not take"), 0) << "a busy watcher refused nothing";
+
+    // Another watcher, busy too, that lists the item it took.
+    registration.watcherAppeared();
+    registration.hostAnswered(Host::some);
+    registration.offerAnswered(Offer::unanswered);
+    registration.registeredItemsRead(List::listed);
+    EXPECT_EQ(stepsTaken(), "host offer list");
+    EXPECT_EQ(registration.state(), State::registered);
+    EXPECT_EQ(linesWith("is busy"), 2);
+    EXPECT_EQ(registration.retryDelayMs(), 0);
+}
+
+TEST_F(StatusNotifierRegistrationTest, ARefusingWatcherIsOfferedTheItemAgainOnItsOwnWithAGrowingPauseAndOneLine)
+{
+    registration.setActive(true);
+    registration.watcherAppeared();
+    registration.hostAnswered(Host::some);
+    stepsTaken();
+
+    std::vector<int> pauses;
+    for (int refusal = 0; refusal < 4; ++refusal) {
+        registration.offerAnswered(Offer::refused, "not wanted");
+        ASSERT_EQ(registration.state(), State::refused);
+        pauses.push_back(registration.retryDelayMs());
+        // A host's signals bring no offer of their own while the pause runs.
+        registration.hostRegistered();
+        registration.hostRegistered();
+        EXPECT_EQ(stepsTaken(), "");
+        ASSERT_TRUE(pumpUntil([&] { return !steps.empty(); }, 2000)) << "not offered again";
+        EXPECT_EQ(stepsTaken(), "offer");
+    }
+    EXPECT_EQ(pauses, (std::vector<int>{10, 20, 40, 40}));
+    EXPECT_EQ(linesWith("did not take the tray icon (not wanted)"), 1) << "one line per watcher";
+
+    registration.offerAnswered(Offer::taken);
+    EXPECT_EQ(registration.state(), State::registered);
+    EXPECT_EQ(registration.retryDelayMs(), 0);
+
+    // The next watcher starts afresh: its own line, the first pause.
+    registration.watcherAppeared();
+    registration.hostAnswered(Host::some);
+    registration.offerAnswered(Offer::refused, "not wanted");
+    EXPECT_EQ(registration.retryDelayMs(), 10);
+    EXPECT_EQ(linesWith("did not take"), 2);
+    // A watcher that goes away takes its pause with it.
+    registration.watcherGone();
+    EXPECT_EQ(registration.state(), State::noWatcher);
+    EXPECT_EQ(registration.retryDelayMs(), 0);
+}
+
+TEST_F(StatusNotifierRegistrationTest, AHostsClickSettlesThatTheItemIsInAPanel)
+{
+    registration.setActive(true);
+    // Not while no watcher runs: an XEmbed icon takes its own clicks.
+    registration.clickedInHost();
+    EXPECT_EQ(registration.state(), State::noWatcher);
+
+    registration.watcherAppeared();
+    registration.hostAnswered(Host::some);
+    registration.offerAnswered(Offer::unanswered);
+    registration.clickedInHost();
+    EXPECT_EQ(registration.state(), State::registered);
+
+    registration.watcherAppeared();
+    registration.hostAnswered(Host::some);
+    registration.offerAnswered(Offer::refused, "not wanted");
+    registration.clickedInHost();
+    EXPECT_EQ(registration.state(), State::registered);
+    EXPECT_EQ(registration.retryDelayMs(), 0);
+}
+
+TEST_F(StatusNotifierRegistrationTest, WithoutAHostTheItemWaitsForOneAndAnInactiveItemIsOfferedWhenShown)
+{
+    registration.watcherAppeared();
+    registration.hostAnswered(Host::none);
+    EXPECT_EQ(registration.state(), State::noHost);
+    // Not offered before it is shown.
+    registration.hostRegistered();
+    EXPECT_EQ(registration.state(), State::asking);
+    EXPECT_EQ(stepsTaken(), "host");
+    registration.setActive(true);
+    EXPECT_EQ(stepsTaken(), "offer");
+    registration.offerAnswered(Offer::taken);
+    EXPECT_EQ(registration.state(), State::registered);
+
+    // The host leaves and no other is there; the watcher keeps the item.
+    registration.hostUnregistered();
+    EXPECT_EQ(registration.state(), State::registered) << "while the watcher is asked";
+    registration.hostAnswered(Host::none);
+    EXPECT_EQ(registration.state(), State::noHost);
+    EXPECT_EQ(stepsTaken(), "host");
 }

@@ -77,6 +77,15 @@ TEST_F(StatusItemTest, HandsBothClicksToTheHostAndEachStateDrawsItsOwnIcon)
     EXPECT_NE(idleImage, recordingImage);
     EXPECT_NE(recordingImage, transcribingImage);
     EXPECT_NE(idleImage, transcribingImage);
+
+    // Drawn once: every new icon would have its pixels made and cached anew.
+    const qint64 transcribingKey = tray->icon.cacheKey();
+    item.setSymbolName("mic.circle");
+    const qint64 idleKey = tray->icon.cacheKey();
+    item.setSymbolName("mic.badge.ellipsis");
+    EXPECT_EQ(tray->icon.cacheKey(), transcribingKey);
+    item.setSymbolName("mic.circle");
+    EXPECT_EQ(tray->icon.cacheKey(), idleKey);
 }
 
 TEST_F(StatusItemTest, ContextMenuHasItsThreeEntriesAndShortcutsAndEachReachesItsReceiver)
@@ -131,7 +140,7 @@ TEST_F(StatusItemTest, WithoutATrayHostItSaysOnceThatTheShortcutsAreTheWayIn)
     StatusItem item(tray, host);
     item.setSymbolName("mic.circle.fill");
     item.setSymbolName("mic.circle");
-    EXPECT_EQ(log.systemLines().filter("No system tray").size(), 1);
+    EXPECT_EQ(log.systemLines().filter("[StatusItem] No system tray").size(), 1);
     EXPECT_FALSE(item.isOnScreen());
 
     tray->hostAvailable = true;
