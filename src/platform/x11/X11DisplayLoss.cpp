@@ -62,7 +62,7 @@ int onBrokenConnection(Display* display)
 void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     previousMessageHandler(type, context, message);
-    if (type != QtWarningMsg || !qtConnection || !xcb_connection_has_error(qtConnection) || !Dispatch::isMainThread())
+    if (type != QtWarningMsg || !Dispatch::isMainThread() || !qtConnection || !xcb_connection_has_error(qtConnection))
         return;
     report();
     if (endOnMain)
