@@ -1,6 +1,7 @@
 #include "app/TallowindApp.h"
 
 #include "app/LinuxPlatformServices.h"
+#include "app/QuitOnDisplayLoss.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "base/Log.h"
@@ -107,6 +108,16 @@ QApplication* makeApplication(const std::function<QApplication*()>& make)
     return app;
 }
 
+// Termination has released the shortcuts and the microphone and stopped the
+// downloads with their part-files. Nothing is torn down after it: destructors
+// would race the background work the controller started.
+[[noreturn]] void endProcess(int status)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
 } // namespace
 
 int TallowindApp::main(int argc, char** argv)
@@ -136,6 +147,7 @@ int TallowindApp::main(int argc, char** argv)
         return *status;
     }
     QuitOnSignal::install();
+    QuitOnDisplayLoss::install(endProcess);
     FocusVisibility::install(app);
     // Without a compositing manager, windows are opaque instead of translucent.
     Appearance::shared().setCompositor(std::make_shared<X11DesktopCompositor>());
@@ -157,12 +169,5 @@ int TallowindApp::main(int argc, char** argv)
         QObject::connect(instance, &SingleInstance::showRequested, delegate, &AppDelegate::handleSecondStart);
         instance->acceptRequests();
     });
-    const int status = QApplication::exec();
-
-    // Termination has released the shortcuts and the microphone and stopped
-    // the downloads with their part-files. Nothing is torn down after it:
-    // destructors would race the background work above.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(status);
+    endProcess(QApplication::exec());
 }

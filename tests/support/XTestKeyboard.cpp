@@ -14,6 +14,14 @@ Display* asDisplay(void* display)
     return static_cast<Display*>(display);
 }
 
+bool grabRefused = false;
+
+int noteRefusedGrab(Display*, XErrorEvent* error)
+{
+    grabRefused = grabRefused || error->error_code == BadAccess;
+    return 0;
+}
+
 } // namespace
 
 XTestKeyboard::XTestKeyboard() : xDisplay(XOpenDisplay(nullptr)) { }
@@ -84,6 +92,27 @@ ForeignKeyGrab::~ForeignKeyGrab()
 {
     if (xDisplay)
         XCloseDisplay(asDisplay(xDisplay));
+}
+
+bool keyGrabbedElsewhere(const char* key, unsigned int x11Modifiers, const QByteArray& display)
+{
+    Display* connection = XOpenDisplay(display.isEmpty() ? nullptr : display.constData());
+    if (!connection)
+        return false;
+    const KeyCode code = XKeysymToKeycode(connection, XStringToKeysym(key));
+    const Window root = DefaultRootWindow(connection);
+    XGrabServer(connection);
+    grabRefused = false;
+    const XErrorHandler previous = XSetErrorHandler(noteRefusedGrab);
+    XGrabKey(connection, code, x11Modifiers, root, False, GrabModeAsync, GrabModeAsync);
+    XSync(connection, False);
+    XSetErrorHandler(previous);
+    const bool refused = grabRefused;
+    if (!refused)
+        XUngrabKey(connection, code, x11Modifiers, root);
+    XUngrabServer(connection);
+    XCloseDisplay(connection);
+    return refused;
 }
 
 KeystrokeRecorder::~KeystrokeRecorder()

@@ -56,6 +56,11 @@ private:
     void* xDisplay;
 };
 
+// Whether another client holds a grab of `key` with `x11Modifiers` on the
+// root window of `display` (the test display when empty). Asked with the
+// server grabbed, so the question never refuses a grab made meanwhile.
+bool keyGrabbedElsewhere(const char* key, unsigned int x11Modifiers, const QByteArray& display = {});
+
 // The keystroke_recorder tool in its own process, holding the focus.
 class KeystrokeRecorder {
 public:

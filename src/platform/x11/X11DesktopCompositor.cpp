@@ -1,14 +1,18 @@
 #include "platform/x11/X11DesktopCompositor.h"
+#include "platform/x11/X11DisplayLoss.h"
 
 #include <QSocketNotifier>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <atomic>
 #include <string>
 
 struct X11DesktopCompositor::Connection {
     Display* display = nullptr;
+    // The X server went away: the display is not read again.
+    std::atomic<bool> lost{false};
     Atom selection = 0;
     int fixesEventBase = 0;
     std::unique_ptr<QSocketNotifier> notifier;
@@ -17,8 +21,10 @@ struct X11DesktopCompositor::Connection {
     ~Connection()
     {
         notifier.reset();
-        if (display)
+        if (display) {
+            X11DisplayLoss::forget(display);
             XCloseDisplay(display);
+        }
     }
 
     // Takes what the server has sent; never waits. An answer read meanwhile
@@ -27,12 +33,17 @@ struct X11DesktopCompositor::Connection {
     void readEvents()
     {
         bool changed = false;
-        while (XPending(display) > 0) {
+        while (!lost && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
             changed = changed
                 || (event.type == fixesEventBase + XFixesSelectionNotify
                     && reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == selection);
+        }
+        if (lost) {
+            // The socket stays readable at its end: stop listening to it.
+            notifier->setEnabled(false);
+            return;
         }
         if (changed && handler)
             handler();
@@ -45,6 +56,7 @@ X11DesktopCompositor::X11DesktopCompositor() : connection(std::make_unique<Conne
     if (!display)
         return;
     connection->display = display;
+    X11DisplayLoss::watch(display, connection->lost);
     const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
     connection->selection = XInternAtom(display, name.c_str(), False);
     int errorBase = 0;
@@ -69,7 +81,7 @@ X11DesktopCompositor::~X11DesktopCompositor() = default;
 
 bool X11DesktopCompositor::isCompositing()
 {
-    if (!connection->display)
+    if (!connection->display || connection->lost)
         return false;
     return XGetSelectionOwner(connection->display, connection->selection) != None;
 }

@@ -1,6 +1,7 @@
 #include "platform/x11/X11FrontmostApplication.h"
 
 #include "base/Dispatch.h"
+#include "platform/x11/X11DisplayLoss.h"
 #include "platform/x11/XcbProperties.h"
 
 // xcb rather than Xlib: a window that closes between two reads yields an
@@ -154,8 +155,10 @@ private:
                 }
                 std::free(event);
             }
-            if (xcb_connection_has_error(connection))
-                return; // the X server went away
+            if (xcb_connection_has_error(connection)) {
+                X11DisplayLoss::report();
+                return;
+            }
             const bool processChanged = activeChanged && readActiveProcess();
             if (activeChanged || frameChanged) {
                 readActiveGeometry();

@@ -2,6 +2,7 @@
 
 #include "base/Dispatch.h"
 #include "base/Log.h"
+#include "platform/x11/X11DisplayLoss.h"
 #include "platform/x11/X11KeyCodes.h"
 
 #include <X11/XKBlib.h>
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <type_traits>
 
 namespace {
 
@@ -78,7 +80,9 @@ public:
         xDisplay = XOpenDisplay(nullptr);
         if (!xDisplay)
             return false;
+        X11DisplayLoss::watch(xDisplay, lost);
         if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            X11DisplayLoss::forget(xDisplay);
             XCloseDisplay(xDisplay);
             xDisplay = nullptr;
             return false;
@@ -104,6 +108,7 @@ public:
             thread.join();
         }
         if (xDisplay) {
+            X11DisplayLoss::forget(xDisplay);
             XCloseDisplay(xDisplay);
             xDisplay = nullptr;
         }
@@ -182,14 +187,24 @@ private:
         bool grabbed = false;
     };
 
+    // Once the X server is gone the work is skipped and yields its type's
+    // default; after the thread has ended it is skipped right here.
     template <typename Work> auto perform(Work work) -> decltype(work())
     {
         using Result = decltype(work());
-        auto task = std::make_shared<std::packaged_task<Result()>>(std::move(work));
+        auto task = std::make_shared<std::packaged_task<Result()>>([this, work = std::move(work)]() mutable {
+            if (!lost)
+                return work();
+            if constexpr (!std::is_void_v<Result>)
+                return Result{};
+        });
         std::future<Result> done = task->get_future();
         {
             std::lock_guard lock(mutex);
-            pending.emplace_back([task] { (*task)(); });
+            if (ended)
+                (*task)();
+            else
+                pending.emplace_back([task] { (*task)(); });
         }
         const char byte = 1;
         [[maybe_unused]] ssize_t written = write(wakePipe[1], &byte, 1);
@@ -199,20 +214,27 @@ private:
     void run()
     {
         const int xFd = ConnectionNumber(xDisplay);
-        while (!stopping) {
+        while (!stopping && !lost) {
             runPending();
-            while (!stopping && XPending(xDisplay) > 0) {
+            while (!stopping && !lost && XPending(xDisplay) > 0) {
                 XEvent event;
                 XNextEvent(xDisplay, &event);
                 handle(event);
             }
-            if (stopping)
+            if (stopping || lost)
                 break;
             pollfd fds[2] = {{xFd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
             poll(fds, 2, -1);
             char drain[64];
             while (read(wakePipe[0], drain, sizeof drain) > 0) { }
         }
+        if (lost) {
+            // No key is down for us any more, and no release will come.
+            grabbedKeyDown = false;
+            std::lock_guard lock(mutex);
+            ended = true;
+        }
+        runPending();
     }
 
     void runPending()
@@ -427,7 +449,10 @@ private:
     int wakePipe[2] = {-1, -1};
     std::thread thread;
     std::atomic<bool> stopping{false};
+    // The X server went away: the display is dead and the thread ends.
+    std::atomic<bool> lost{false};
     std::mutex mutex;
+    bool ended = false; // guarded by mutex
     std::deque<std::function<void()>> pending;
     std::vector<HotkeyGrab> wanted;
     std::vector<Held> heldGrabs;

@@ -2,6 +2,7 @@
 
 #include "base/Dispatch.h"
 #include "base/Log.h"
+#include "platform/x11/X11DisplayLoss.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -143,8 +144,10 @@ X11KeySynthesizer::X11KeySynthesizer() = default;
 
 X11KeySynthesizer::~X11KeySynthesizer()
 {
-    if (display)
+    if (display) {
+        X11DisplayLoss::forget(display);
         XCloseDisplay(display);
+    }
 }
 
 std::optional<PasteChord> X11KeySynthesizer::terminalChord(
@@ -195,10 +198,11 @@ std::optional<PasteChord> X11KeySynthesizer::terminalChord(
 bool X11KeySynthesizer::ensureDisplay()
 {
     if (display)
-        return xtestAvailable;
+        return xtestAvailable && !lost;
     display = XOpenDisplay(nullptr);
     if (!display)
         return false;
+    X11DisplayLoss::watch(display, lost);
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     xtestAvailable = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
     return xtestAvailable;

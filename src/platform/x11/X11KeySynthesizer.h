@@ -2,6 +2,7 @@
 
 #include "platform/KeySynthesizer.h"
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -44,6 +45,8 @@ private:
     std::mutex mutex;
     Display* display = nullptr;
     bool xtestAvailable = false;
+    // The X server went away: the display is not used again.
+    std::atomic<bool> lost{false};
     // Unknown classes already logged, so each is named once.
     std::set<std::string> loggedClasses;
 };

@@ -1,0 +1,113 @@
+#include "platform/x11/X11DisplayLoss.h"
+
+#include "base/Dispatch.h"
+#include "base/Log.h"
+
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <mutex>
+#include <unistd.h>
+#include <vector>
+
+namespace X11DisplayLoss {
+namespace {
+
+std::mutex watchedMutex;
+std::vector<Display*> watchedDisplays;
+std::atomic<bool> reported{false};
+std::atomic<bool> qtDisplayLost{false};
+// Set by install() on the main thread; called on the main thread only.
+std::function<void()> quitOnMain;
+std::function<void()> endOnMain;
+xcb_connection_t* qtConnection = nullptr;
+QtMessageHandler previousMessageHandler = nullptr;
+
+bool isWatched(Display* display)
+{
+    std::lock_guard lock(watchedMutex);
+    return std::find(watchedDisplays.begin(), watchedDisplays.end(), display) != watchedDisplays.end();
+}
+
+void markLost(Display*, void* lost)
+{
+    static_cast<std::atomic<bool>*>(lost)->store(true);
+    report();
+}
+
+// Xlib calls this first for any broken Display of the process, then the
+// Display's own exit handler: Xlib's default one ends the process from this
+// thread.
+int onBrokenConnection(Display* display)
+{
+    report();
+    if (isWatched(display))
+        return 0;
+    // A display a library opened, with the default exit handler.
+    if (Dispatch::isMainThread()) {
+        if (endOnMain)
+            endOnMain();
+        return 0;
+    }
+    // Never back into Xlib from here: the main thread ends the process.
+    for (;;)
+        pause();
+}
+
+// Qt's dispatcher warns when it finds its connection broken and ends the
+// process as soon as the warning has been written.
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    previousMessageHandler(type, context, message);
+    if (type != QtWarningMsg || !Dispatch::isMainThread() || !qtConnection || !xcb_connection_has_error(qtConnection))
+        return;
+    report();
+    if (endOnMain)
+        endOnMain();
+}
+
+} // namespace
+
+void install(std::function<void()> quit, std::function<void()> endHere)
+{
+    quitOnMain = std::move(quit);
+    endOnMain = std::move(endHere);
+    XSetIOErrorHandler(onBrokenConnection);
+    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+        qtConnection = x11->connection();
+        if (Display* display = x11->display())
+            watch(display, qtDisplayLost);
+    }
+    previousMessageHandler = qInstallMessageHandler(onQtMessage);
+}
+
+void watch(Display* display, std::atomic<bool>& lost)
+{
+    {
+        std::lock_guard lock(watchedMutex);
+        watchedDisplays.push_back(display);
+    }
+    XSetIOErrorExitHandler(display, markLost, &lost);
+}
+
+void forget(Display* display)
+{
+    std::lock_guard lock(watchedMutex);
+    watchedDisplays.erase(std::remove(watchedDisplays.begin(), watchedDisplays.end(), display), watchedDisplays.end());
+}
+
+void report()
+{
+    if (reported.exchange(true))
+        return;
+    Log::system(QStringLiteral("[X11DisplayLoss] The connection to the X server broke; quitting"));
+    Dispatch::main().async([] {
+        if (quitOnMain)
+            quitOnMain();
+    });
+}
+
+} // namespace X11DisplayLoss

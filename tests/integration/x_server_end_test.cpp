@@ -1,0 +1,184 @@
+// The X server of the tool's session ends under the real binary, as at a
+// logout or when a remote session drops: while it is idle, with a window
+// open, during a push-to-talk hold and during a transcription. Each time the
+// tool quits once, from its main thread, with status 0, and leaves its
+// settings and its recordings index readable.
+#include "core/speech/ModelManager.h"
+#include "core/speech/WhisperModel.h"
+#include "recording/RecordingsIndex.h"
+#include "support/EventLoop.h"
+#include "support/Patience.h"
+#include "support/VirtualMicrophone.h"
+#include "support/WhisperTestModel.h"
+#include "support/XTestKeyboard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr unsigned int altMask = 8; // Mod1
+
+class XServerEndsUnderTheTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+            GTEST_SKIP() << "needs the private test session";
+        ASSERT_TRUE(home.isValid());
+        // The published tiny model's shapes: a pass takes seconds, so a
+        // transcription still runs when the server ends.
+        const QString models = home.filePath("data/Tallowind/Models");
+        ASSERT_TRUE(QDir().mkpath(models));
+        ASSERT_TRUE(WhisperTestModel::write(models + '/' + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(),
+            WhisperTestModel::Shape::tiny(), WhisperTestModel::WeightType::F16));
+        // An earlier recording, which every end must leave in the index.
+        const QString recordings = home.filePath("data/Tallowind/Recordings");
+        ASSERT_TRUE(QDir().mkpath(recordings));
+        ASSERT_TRUE(VirtualMicrophone::writeSpeech(home.filePath("speech.wav"), "write this down", 0.3, 0.5));
+        ASSERT_TRUE(QFile::copy(home.filePath("speech.wav"), recordings + "/earlier.wav"));
+        earlier = {.filename = "earlier.wav",
+            .timestamp = 7e8,
+            .duration = 1,
+            .sampleRate = 22050,
+            .transcription = "write this down",
+            .modelUsed = "large-v3-turbo-q5_0",
+            .fileSize = QFileInfo(recordings + "/earlier.wav").size()};
+        QString error;
+        ASSERT_TRUE(RecordingsIndex::write(indexPath(), {earlier}, error)) << error.toStdString();
+
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&tool, &server}) {
+            if (process->state() == QProcess::NotRunning)
+                continue;
+            process->kill();
+            process->waitForFinished(Patience::reply);
+        }
+    }
+
+    QString indexPath() const { return home.filePath("data/Tallowind/Recordings/") + RecordingsIndex::fileName; }
+
+    // An X server of the round's own, and the tool on it holding its
+    // shortcuts.
+    void startRound()
+    {
+        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
+        ASSERT_TRUE(pumpUntil([&] { return server.canReadLine(); }, Patience::transfer)) << "no X server";
+        display = ':' + server.readLine().trimmed();
+        environment.insert("DISPLAY", QString::fromLatin1(display));
+        log.clear();
+        tool.setProcessEnvironment(environment);
+        tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
+        ASSERT_TRUE(tool.waitForStarted(Patience::reply));
+        ASSERT_TRUE(pumpUntil([&] { return keyGrabbedElsewhere("w", altMask, display); }, Patience::transfer))
+            << "the tool did not take its shortcut";
+    }
+
+    bool logShows(const QString& line)
+    {
+        return pumpUntil(
+            [&] {
+                log += QString::fromLocal8Bit(tool.readAllStandardError());
+                return log.contains(line);
+            },
+            Patience::transfer);
+    }
+
+    // xdotool on the round's display; true when it succeeded.
+    bool xdotool(const QStringList& arguments)
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start("xdotool", arguments);
+        return process.waitForFinished(Patience::reply) && process.exitStatus() == QProcess::NormalExit
+            && process.exitCode() == 0;
+    }
+
+    // Ends the round's X server and checks how the tool ended.
+    void endServerAndExpectQuit()
+    {
+        server.terminate();
+        ASSERT_TRUE(tool.waitForFinished(Patience::transfer)) << "the tool outlived its X server";
+        log += QString::fromLocal8Bit(tool.readAllStandardError());
+        EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << log.toStdString();
+        EXPECT_EQ(tool.exitCode(), 0) << log.toStdString();
+        EXPECT_EQ(log.count("[X11DisplayLoss] The connection to the X server broke; quitting"), 1) << log.toStdString();
+        EXPECT_FALSE(log.contains("XIO:")) << log.toStdString();
+        server.waitForFinished(Patience::reply);
+
+        QFile settings(home.filePath("config/Tallowind/Tallowind.json"));
+        ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(QJsonDocument::fromJson(settings.readAll()).object().contains(ModelManager::activeModelKey));
+        const RecordingsIndex::Contents index = RecordingsIndex::load(indexPath());
+        EXPECT_FALSE(index.unreadable) << index.error.toStdString();
+        EXPECT_TRUE(index.entries.contains(earlier));
+    }
+
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcess server;
+    QProcess tool;
+    QByteArray display;
+    QString log;
+    RecordingMetadata earlier;
+};
+
+} // namespace
+
+TEST_F(XServerEndsUnderTheTool, IdleWithAWindowDuringAHoldAndDuringATranscription)
+{
+    {
+        SCOPED_TRACE("idle");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        ASSERT_NO_FATAL_FAILURE(endServerAndExpectQuit());
+    }
+    {
+        // A second start on the display shows the Settings window (no tray
+        // runs there).
+        SCOPED_TRACE("with a window open");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
+        ASSERT_TRUE(second.waitForFinished(Patience::transfer));
+        EXPECT_EQ(second.exitCode(), 0);
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                return xdotool({"search", "--onlyvisible", "--name", "^Settings$"});
+            },
+            Patience::reply))
+            << "no Settings window";
+        ASSERT_NO_FATAL_FAILURE(endServerAndExpectQuit());
+    }
+    {
+        SCOPED_TRACE("during a push-to-talk hold");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        ASSERT_TRUE(xdotool({"keydown", "alt+w"}));
+        ASSERT_TRUE(logShows("[AppDelegate] Loading model")) << "the hold started no recording";
+        ASSERT_NO_FATAL_FAILURE(endServerAndExpectQuit());
+    }
+    {
+        SCOPED_TRACE("during a transcription");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        ASSERT_TRUE(xdotool({"keydown", "alt+w"}));
+        ASSERT_TRUE(logShows("[AppDelegate] Loading model")) << "the hold started no recording";
+        ASSERT_TRUE(VirtualMicrophone::play(home.filePath("speech.wav")));
+        ASSERT_TRUE(xdotool({"keyup", "alt+w"}));
+        ASSERT_TRUE(logShows("[AppDelegate] Calling whisperWrapper.transcribe"));
+        ASSERT_NO_FATAL_FAILURE(endServerAndExpectQuit());
+        EXPECT_FALSE(log.contains("Transcription successful")) << "the transcription ended before the X server";
+    }
+}
