@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
-# Runs a command inside a private desktop session: a fresh Xvfb display, a
-# session bus, openbox as window manager and a sound server whose default
-# source "virtual_mic" hears whatever is played into the default sink
-# "virtual_speaker" (paplay). Everything stops when the command ends, and the
-# session's folder goes with it.
+# The desktop of a test session, run by with-test-session.sh inside the
+# session's bus: a fresh Xvfb display, openbox as window manager, a sound
+# server whose default source "virtual_mic" hears whatever is played into the
+# default sink "virtual_speaker" (paplay), and the accessibility bus and
+# registry; then the command. Its programs stop when the command ends.
 #
-# The session takes nothing from the machine's own desktop: its bus starts
-# only the accessibility bus (no file manager, portal or gvfs the machine may
-# have), its configuration, data and state live in its own folder, and the
-# sound server is its own: the PulseAudio daemon where it is installed,
-# otherwise PipeWire with WirePlumber and pipewire-pulse.
+# The sound server is the session's own: the PulseAudio daemon where it is
+# installed, otherwise PipeWire with WirePlumber and pipewire-pulse.
 # TALLOWIND_TEST_SOUND_SERVER=pipewire|pulseaudio asks for one; the session
 # then ends with status 77 (skipped) when that one is not installed.
 #
@@ -19,116 +16,12 @@
 # The screen is 1280x800 with one monitor. TALLOWIND_TEST_SCREEN sets
 # another size (2560x1600), and TALLOWIND_TEST_MONITORS splits it into
 # monitors ("1280x800+0+0 1280x800+1280+0"), all at 96 dpi.
+#
+# Usage (TALLOWIND_TEST_SESSION names the session's folder):
+#   test-session-desktop.sh COMMAND [ARGUMENTS ...]
 set -euo pipefail
 
-# Unmounts whatever is mounted in a session folder, then removes it. A FUSE
-# file system mounted there (a GTK client's gvfs, should one start after
-# all) would keep it from being removed.
-remove_session_folder() {
-  local folder=$1 target
-  while read -r target; do
-    fusermount3 -u -z "$target" 2>/dev/null || fusermount -u -z "$target" 2>/dev/null ||
-      umount -l "$target" 2>/dev/null || true
-  done < <(awk -v root="$folder" 'index($5, root) == 1 { print $5 }' /proc/self/mountinfo | sort -r)
-  rm -rf "$folder" 2>/dev/null || echo "with-test-session: could not remove $folder" >&2
-}
-
-# The script holds the lock on its folder's owner.lock while it runs, and
-# every program of the session carries TALLOWIND_TEST_SESSION: a folder
-# whose lock is free and that no program names is left over.
-script_running() {
-  [[ -e "$1/owner.lock" ]] && ! flock -n "$1/owner.lock" true 2>/dev/null
-}
-programs_running() {
-  grep -qszxF "TALLOWIND_TEST_SESSION=$1" /proc/[0-9]*/environ 2>/dev/null
-}
-
-# ctest ends a case that outlives its time limit with SIGKILL, which leaves
-# the script no chance to clean up. This watcher, outside the session's
-# process tree, waits for the script to end and for the session's programs
-# (a minute at most), then removes the folder if it is still there.
-if [[ "${1:-}" == --remove-when-ended ]]; then
-  folder=$2
-  flock "$folder/owner.lock" true 2>/dev/null || exit 0
-  for _ in $(seq 600); do
-    programs_running "$folder" || break
-    sleep 0.1
-  done
-  [[ ! -d "$folder" ]] || programs_running "$folder" || remove_session_folder "$folder"
-  exit 0
-fi
-
-# Outside the session: make its folder and bus, run the session, remove both.
-if [[ "${TALLOWIND_IN_TEST_SESSION:-}" != 1 ]]; then
-  temporary=${TMPDIR:-/tmp}
-  # Folders of sessions that nothing cleaned up (a watcher killed too, a
-  # reboot). A folder changed in the last minute may be a session that is
-  # just starting.
-  for folder in "$temporary"/tallowind-session.*; do
-    [[ -d "$folder" && -O "$folder" && -n "$(find "$folder" -maxdepth 0 -mmin +1)" ]] || continue
-    script_running "$folder" || programs_running "$folder" || remove_session_folder "$folder"
-  done
-
-  runtime=$(mktemp -d "$temporary/tallowind-session.XXXXXX")
-  chmod 700 "$runtime"
-  trap 'remove_session_folder "$runtime"' EXIT
-  exec {owner_lock}>"$runtime/owner.lock"
-  flock "$owner_lock"
-  # Started from a subshell that ends at once, so that it is no child of
-  # this script's; it does not hold the lock, nor ctest's output.
-  (setsid "$0" --remove-when-ended "$runtime" {owner_lock}>&- </dev/null >/dev/null 2>&1 &)
-
-  mkdir "$runtime/bus-services"
-  # The accessibility bus is part of every desktop session; nothing else is
-  # started on demand.
-  cat > "$runtime/bus-services/org.a11y.Bus.service" <<SERVICE
-[D-BUS Service]
-Name=org.a11y.Bus
-Exec=/usr/libexec/at-spi-bus-launcher
-SERVICE
-  cat > "$runtime/bus.conf" <<BUS
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <keep_umask/>
-  <listen>unix:dir=$runtime</listen>
-  <auth>EXTERNAL</auth>
-  <servicedir>$runtime/bus-services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-BUS
-
-  # The session runs in a process group of its own. A TERM, INT or HUP to
-  # this script (ctest, a terminal's Ctrl+C) goes to the whole session, and
-  # the folder is removed once every program of it has ended.
-  TALLOWIND_IN_TEST_SESSION=1 TALLOWIND_TEST_RUNTIME=$runtime TALLOWIND_TEST_SESSION=$runtime \
-    setsid dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@" {owner_lock}>&- &
-  session=$!
-  end_session() {
-    local signal=$1 deadline=$((SECONDS + 10))
-    kill -"$signal" -- -"$session" 2>/dev/null || true
-    while kill -0 -- -"$session" 2>/dev/null; do
-      ((SECONDS < deadline)) || kill -KILL -- -"$session" 2>/dev/null || true
-      sleep 0.05
-    done
-    exit $((128 + $(kill -l "$signal")))
-  }
-  for signal in TERM INT HUP; do
-    # shellcheck disable=SC2064 # the signal's name is fixed here
-    trap "end_session $signal" "$signal"
-  done
-  status=0
-  wait "$session" || status=$?
-  exit "$status"
-fi
-
-runtime=$TALLOWIND_TEST_RUNTIME
-unset TALLOWIND_TEST_RUNTIME
+runtime=$TALLOWIND_TEST_SESSION
 
 server=${TALLOWIND_TEST_SOUND_SERVER:-}
 if [[ -z "$server" ]]; then
@@ -143,6 +36,8 @@ for program in "${needs[@]}" pactl; do
   command -v "$program" >/dev/null || { echo "$server is not installed ($program is missing)" >&2; exit 77; }
 done
 
+# The session is ended with a TERM to each of its programs; bash runs this
+# clean-up then too.
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -166,6 +61,9 @@ mkfifo "$runtime/display"
 Xvfb -displayfd 3 -screen 0 "${TALLOWIND_TEST_SCREEN:-1280x800}x24" -nolisten tcp -noreset 3>"$runtime/display" </dev/null >"$runtime/xvfb.log" 2>&1 &
 pids+=($!)
 read -r -t 60 number <"$runtime/display" || { echo "Xvfb did not start:" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
+# A killed Xvfb leaves its socket behind; whoever removes the folder removes
+# that too.
+echo "$number" >"$runtime/display-number"
 export DISPLAY=":$number"
 unset XAUTHORITY
 export XDG_RUNTIME_DIR=$runtime
