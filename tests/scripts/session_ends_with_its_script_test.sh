@@ -7,11 +7,15 @@ set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 export TMPDIR
 TMPDIR=$(mktemp -d)
-# Should a check fail, the sessions it left end all the same.
+# A display socket that no server listens on any more.
+stale() { [[ -S "$1" ]] && ! awk -v path="$1" '$8 == path { bound = 1 } END { exit !bound }' /proc/net/unix; }
+# Should a check fail, what its sessions left goes all the same.
+socket=
 clean_up() {
   local programs
   programs=$(grep -lszF "TALLOWIND_TEST_SESSION=$TMPDIR/" /proc/[0-9]*/environ | cut -d/ -f3 || true)
   [[ -z "$programs" ]] || kill -KILL $programs 2>/dev/null || true
+  if [[ -n "$socket" ]] && stale "$socket"; then rm -f "$socket"; fi
   rm -rf "$TMPDIR"
 }
 trap clean_up EXIT
@@ -41,12 +45,11 @@ start_session() {
   fail "the session's command did not start within a minute"
 }
 # What is left of the session: its programs, its folder, and its display's
-# socket once no server listens there.
+# socket. A server of another session may have taken the number since.
 left_behind() {
   grep -lszxF "TALLOWIND_TEST_SESSION=$folder" /proc/[0-9]*/environ || true
   [[ ! -e "$folder" ]] || echo "$folder"
-  [[ ! -S "$socket" ]] || awk -v path="$socket" '$8 == path { bound = 1 } END { exit !bound }' /proc/net/unix ||
-    echo "$socket"
+  ! stale "$socket" || echo "$socket"
 }
 await_nothing_left() {
   local deadline=$((SECONDS + 60))
