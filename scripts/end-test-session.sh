@@ -10,6 +10,8 @@
 # The group counts only while a program in it names the session: once the
 # group is empty its number may be given to another.
 set -uo pipefail
+# A second Ctrl+C in the terminal does not cut the ending short.
+trap '' INT HUP
 folder=$1
 group=$(cat "$folder/session.group" 2>/dev/null) || group=
 
