@@ -30,6 +30,6 @@ while (($#)) && [[ "$1" != -- ]]; do
   environment+=("$1")
   shift
 done
-[[ "${1:-}" == -- ]] || { echo "test-environment.sh: no program after --" >&2; exit 2; }
+[[ "${1:-}" == -- && $# -ge 2 ]] || { echo "test-environment.sh: no program after --" >&2; exit 2; }
 shift
 exec env -i "${environment[@]}" "$@"

@@ -1,35 +1,42 @@
 #!/usr/bin/env bash
-# scripts/with-test-session.sh leaves no folder and no program behind: a TERM
-# to it ends the whole session before its folder goes; killed outright with
-# its programs, as ctest does at a time limit, its folder goes all the same;
-# and a folder left over from before is removed by the next session, while
-# one whose session still runs is kept.
+# scripts/with-test-session.sh leaves no program, folder or display socket
+# behind, however it ends: stopped (TERM, a terminal's Ctrl+C), or killed
+# outright with its process group (a job runner) or with its whole process
+# tree (ctest at a time limit).
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 export TMPDIR
 TMPDIR=$(mktemp -d)
-trap 'rm -rf "$TMPDIR"' EXIT
+# A display socket that no server listens on any more.
+stale() { [[ -S "$1" ]] && ! awk -v path="$1" '$8 == path { bound = 1 } END { exit !bound }' /proc/net/unix; }
+# Should a check fail, what its sessions left goes all the same.
+socket=
+clean_up() {
+  local programs
+  programs=$(grep -lszF "TALLOWIND_TEST_SESSION=$TMPDIR/" /proc/[0-9]*/environ | cut -d/ -f3 || true)
+  [[ -z "$programs" ]] || kill -KILL $programs 2>/dev/null || true
+  if [[ -n "$socket" ]] && stale "$socket"; then rm -f "$socket"; fi
+  rm -rf "$TMPDIR"
+}
+trap clean_up EXIT
 fail() { echo "FAILED: $1"; exit 1; }
 
-# Left over: its script and programs are gone.
-mkdir -m 700 "$TMPDIR/tallowind-session.left"
-touch "$TMPDIR/tallowind-session.left/owner.lock"
-# Of a session that still runs: this script holds its lock.
-mkdir -m 700 "$TMPDIR/tallowind-session.running"
-exec {lock}>"$TMPDIR/tallowind-session.running/owner.lock"
-flock "$lock"
-touch -d '2 minutes ago' "$TMPDIR"/tallowind-session.*
+# Each session runs as a job of its own, as one started from a terminal: in
+# a process group of its own, and with INT not ignored.
+set -m
 
-# Starts a session running `sleep 600` and sets `script` and `folder` once
-# the sleep runs.
+# Starts a session running `sleep 600` and sets `script`, `folder` and
+# `socket` (its display's) once the sleep runs.
 start_session() {
   "$source/scripts/with-test-session.sh" sleep 600 &
   script=$!
   folder=
-  local pid
-  for _ in $(seq 1200); do
+  local pid environment deadline=$((SECONDS + 60))
+  while ((SECONDS < deadline)); do
     for pid in $(pgrep -xf "sleep 600" || true); do
-      folder=$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | sed -n "s|^TALLOWIND_TEST_SESSION=\($TMPDIR/.*\)|\1|p" || true)
+      environment=$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null || true)
+      folder=$(sed -n "s|^TALLOWIND_TEST_SESSION=\($TMPDIR/.*\)|\1|p" <<<"$environment")
+      socket=/tmp/.X11-unix/X$(sed -n 's|^DISPLAY=:||p' <<<"$environment")
       [[ -n "$folder" ]] && return
     done
     kill -0 "$script" 2>/dev/null || fail "the session ended before its command ran"
@@ -37,28 +44,51 @@ start_session() {
   done
   fail "the session's command did not start within a minute"
 }
-programs_left() { grep -lszxF "TALLOWIND_TEST_SESSION=$folder" /proc/[0-9]*/environ 2>/dev/null || true; }
+# What is left of the session: its programs, its folder, and its display's
+# socket. A server of another session may have taken the number since.
+left_behind() {
+  grep -lszxF "TALLOWIND_TEST_SESSION=$folder" /proc/[0-9]*/environ || true
+  [[ ! -e "$folder" ]] || echo "$folder"
+  ! stale "$socket" || echo "$socket"
+}
+await_nothing_left() {
+  local deadline=$((SECONDS + 60))
+  while ((SECONDS < deadline)); do
+    [[ -n "$(left_behind)" ]] || return 0
+    sleep 0.05
+  done
+  fail "$1 left behind after a minute: $(left_behind | tr '\n' ' ')"
+}
+microseconds() { echo "${EPOCHREALTIME/./}"; }
 descendants() { local child; for child in $(pgrep -P "$1" || true); do echo "$child"; descendants "$child"; done; }
 
 start_session
-[[ ! -e "$TMPDIR/tallowind-session.left" ]] || fail "the left-over folder was not removed"
-[[ -d "$TMPDIR/tallowind-session.running" ]] || fail "a running session's folder was removed"
-
 kill -TERM "$script"
 status=0
 wait "$script" || status=$?
 ((status == 143)) || fail "the script ended with $status, not as terminated (143)"
-[[ ! -e "$folder" ]] || fail "the session's folder is still there after a TERM"
-[[ -z "$(programs_left)" ]] || fail "programs of the session outlived a TERM: $(programs_left)"
+[[ -z "$(left_behind)" ]] || fail "a TERM left behind: $(left_behind | tr '\n' ' ')"
+
+# A terminal's Ctrl+C: INT to the foreground process group. The session's
+# programs must end at once, not at the script's last resort.
+start_session
+started=$(microseconds)
+kill -INT -- -"$script"
+status=0
+wait "$script" || status=$?
+milliseconds=$((($(microseconds) - started) / 1000))
+((status == 130)) || fail "the script ended with $status, not as interrupted (130)"
+((milliseconds < 5000)) || fail "the script ended ${milliseconds} ms after Ctrl+C"
+[[ -z "$(left_behind)" ]] || fail "Ctrl+C left behind: $(left_behind | tr '\n' ' ')"
+
+start_session
+kill -KILL -- -"$script"
+wait "$script" 2>/dev/null || true
+await_nothing_left "a kill of the script's process group"
 
 start_session
 victims=$(descendants "$script")
 kill -KILL "$script" $victims 2>/dev/null || true
 wait "$script" 2>/dev/null || true
-for _ in $(seq 1200); do
-  [[ -e "$folder" ]] || break
-  sleep 0.05
-done
-[[ ! -e "$folder" ]] || fail "the folder of a killed session is still there after a minute"
-[[ -z "$(programs_left)" ]] || fail "programs of a killed session are left: $(programs_left)"
+await_nothing_left "a kill of the script's process tree"
 echo "1 passed, 0 failed"
