@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <csignal>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -75,6 +76,13 @@ void install(std::function<void()> quit, std::function<void()> endHere)
 {
     quitOnMain = std::move(quit);
     endOnMain = std::move(endHere);
+    // xcb writes to the server's socket without MSG_NOSIGNAL: a request sent
+    // after the server closed it would end the process by SIGPIPE before any
+    // read found the loss. Ignored, the write fails and Xlib reports it here.
+    struct sigaction ignore { };
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
     XSetIOErrorHandler(onBrokenConnection);
     if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         qtConnection = x11->connection();

@@ -13,8 +13,9 @@ typedef struct _XDisplay Display;
 namespace X11DisplayLoss {
 
 // Takes over once Qt's connection is open: Xlib's process-wide handler of a
-// broken connection (Qt's ends the process) and Qt's own check of its
-// connection, which warns and then ends the process. `quit` runs on the main
+// broken connection (Qt's ends the process), Qt's own check of its
+// connection, which warns and then ends the process, and SIGPIPE, which a
+// write to a server that is gone raises. `quit` runs on the main
 // thread when a connection of ours reports the loss. `endHere` runs on the
 // main thread when the process cannot go back to its event loop (Qt would
 // end it there); it ends the process, unless it is ending already.
