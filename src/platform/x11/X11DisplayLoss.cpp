@@ -20,7 +20,6 @@ namespace {
 std::mutex watchedMutex;
 std::vector<Display*> watchedDisplays;
 std::atomic<bool> reported{false};
-std::atomic<bool> qtDisplayLost{false};
 // Set by install() on the main thread; called on the main thread only.
 std::function<void()> quitOnMain;
 std::function<void()> endOnMain;
@@ -33,10 +32,27 @@ bool isWatched(Display* display)
     return std::find(watchedDisplays.begin(), watchedDisplays.end(), display) != watchedDisplays.end();
 }
 
+void addWatched(Display* display)
+{
+    std::lock_guard lock(watchedMutex);
+    watchedDisplays.push_back(display);
+}
+
 void markLost(Display*, void* lost)
 {
     static_cast<std::atomic<bool>*>(lost)->store(true);
     report();
+}
+
+// Qt goes on with its work on its display after the call that found the
+// loss returns, and Xlib, which sends nothing more, crashes once its buffer
+// is full. On the main thread the quit runs to its end right here, as Qt's
+// own check of its connection would have it.
+void endOnQtDisplayLoss(Display*, void*)
+{
+    report();
+    if (Dispatch::isMainThread() && endOnMain)
+        endOnMain();
 }
 
 // Xlib calls this first for any broken Display of the process, then the
@@ -86,18 +102,17 @@ void install(std::function<void()> quit, std::function<void()> endHere)
     XSetIOErrorHandler(onBrokenConnection);
     if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         qtConnection = x11->connection();
-        if (Display* display = x11->display())
-            watch(display, qtDisplayLost);
+        if (Display* display = x11->display()) {
+            addWatched(display);
+            XSetIOErrorExitHandler(display, endOnQtDisplayLoss, nullptr);
+        }
     }
     previousMessageHandler = qInstallMessageHandler(onQtMessage);
 }
 
 void watch(Display* display, std::atomic<bool>& lost)
 {
-    {
-        std::lock_guard lock(watchedMutex);
-        watchedDisplays.push_back(display);
-    }
+    addWatched(display);
     XSetIOErrorExitHandler(display, markLost, &lost);
 }
 

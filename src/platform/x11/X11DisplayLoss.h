@@ -18,7 +18,8 @@ namespace X11DisplayLoss {
 // write to a server that is gone raises. `quit` runs on the main
 // thread when a connection of ours reports the loss. `endHere` runs on the
 // main thread when the process cannot go back to its event loop (Qt would
-// end it there); it ends the process, unless it is ending already.
+// end it there, or go on with Xlib on its broken display); it ends the
+// process, unless it is ending already.
 void install(std::function<void()> quit, std::function<void()> endHere);
 
 // A broken `display` then sets `lost`, from the thread that found it, and
