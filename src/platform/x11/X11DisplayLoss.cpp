@@ -12,6 +12,7 @@
 #include <csignal>
 #include <mutex>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace X11DisplayLoss {
@@ -19,7 +20,10 @@ namespace {
 
 std::mutex watchedMutex;
 std::vector<Display*> watchedDisplays;
-std::atomic<bool> reported{false};
+// Held while the first report logs: another thread's report, and with it
+// an end of the process that follows it, waits for the line.
+std::mutex reportMutex;
+bool reported = false;
 // Set by install() on the main thread; called on the main thread only.
 std::function<void()> quitOnMain;
 std::function<void()> endOnMain;
@@ -124,7 +128,8 @@ void forget(Display* display)
 
 void report()
 {
-    if (reported.exchange(true))
+    std::lock_guard lock(reportMutex);
+    if (std::exchange(reported, true))
         return;
     Log::system(QStringLiteral("[X11DisplayLoss] The connection to the X server broke; quitting"));
     Dispatch::main().async([] {

@@ -29,7 +29,8 @@ void watch(Display* display, std::atomic<bool>& lost);
 void forget(Display* display);
 
 // A connection of ours found the server gone. Any thread; the first report
-// logs the loss and has the main thread quit.
+// logs the loss and has the main thread quit. No report returns before the
+// loss is logged, so the process may end right after one.
 void report();
 
 } // namespace X11DisplayLoss

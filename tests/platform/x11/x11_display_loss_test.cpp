@@ -1,10 +1,15 @@
 #include "platform/x11/X11DisplayLoss.h"
 
+#include "base/Dispatch.h"
+#include "base/Log.h"
 #include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/Patience.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -12,12 +17,26 @@
 #include <X11/Xlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <future>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
+
+// The thread sleeps (a lock it waits for, among others).
+bool sleeping(pid_t thread)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(thread));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray fields = stat.readAll();
+    const qsizetype state = fields.lastIndexOf(')') + 2;
+    return state < fields.size() && fields[state] == 'S';
+}
 
 // The server can close its end between the moment a request finds the
 // socket writable and the write itself: the write then fails with nothing
@@ -56,6 +75,40 @@ TEST(X11DisplayLoss, AWriteThatFindsTheServerGoneIsReportedOnce)
     close(ends[1]);
     server.terminate();
     server.waitForFinished(Patience::reply);
+}
+
+// The main thread ends the process right after its report when it cannot go
+// back to its event loop: the line of a report another thread is still
+// writing must be out by then.
+TEST(X11DisplayLoss, AReportReturnsOnlyOnceTheLossIsLogged)
+{
+    X11DisplayLoss::install([] {}, [] {});
+    const pid_t mainThread = gettid();
+    std::promise<void> writing;
+    std::atomic<bool> mainReports{false};
+    std::atomic<bool> mainReturned{false};
+    std::atomic<bool> lineOut{false};
+    // Holds the other thread's line until the main thread waits for it or
+    // has gone past it.
+    const int sink = Log::addSink([&](Log::Stream, const QString&) {
+        if (Dispatch::isMainThread())
+            return;
+        writing.set_value();
+        QElapsedTimer held;
+        held.start();
+        while (!mainReturned && !(mainReports && sleeping(mainThread)) && held.elapsed() < Patience::reply)
+            QThread::msleep(1);
+        lineOut = true;
+    });
+    std::thread other([] { X11DisplayLoss::report(); });
+    ASSERT_EQ(writing.get_future().wait_for(std::chrono::milliseconds(Patience::reply)), std::future_status::ready);
+
+    mainReports = true;
+    X11DisplayLoss::report();
+    EXPECT_TRUE(lineOut) << "the report returned before the loss was logged";
+    mainReturned = true;
+    other.join();
+    Log::removeSink(sink);
 }
 
 } // namespace
