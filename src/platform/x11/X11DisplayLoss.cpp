@@ -9,8 +9,10 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <csignal>
 #include <mutex>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace X11DisplayLoss {
@@ -18,8 +20,10 @@ namespace {
 
 std::mutex watchedMutex;
 std::vector<Display*> watchedDisplays;
-std::atomic<bool> reported{false};
-std::atomic<bool> qtDisplayLost{false};
+// Held while the first report logs: another thread's report, and with it
+// an end of the process that follows it, waits for the line.
+std::mutex reportMutex;
+bool reported = false;
 // Set by install() on the main thread; called on the main thread only.
 std::function<void()> quitOnMain;
 std::function<void()> endOnMain;
@@ -32,10 +36,27 @@ bool isWatched(Display* display)
     return std::find(watchedDisplays.begin(), watchedDisplays.end(), display) != watchedDisplays.end();
 }
 
+void addWatched(Display* display)
+{
+    std::lock_guard lock(watchedMutex);
+    watchedDisplays.push_back(display);
+}
+
 void markLost(Display*, void* lost)
 {
     static_cast<std::atomic<bool>*>(lost)->store(true);
     report();
+}
+
+// Qt goes on with its work on its display after the call that found the
+// loss returns, and Xlib, which sends nothing more, crashes once its buffer
+// is full. On the main thread the quit runs to its end right here, as Qt's
+// own check of its connection would have it.
+void endOnQtDisplayLoss(Display*, void*)
+{
+    report();
+    if (Dispatch::isMainThread() && endOnMain)
+        endOnMain();
 }
 
 // Xlib calls this first for any broken Display of the process, then the
@@ -75,21 +96,27 @@ void install(std::function<void()> quit, std::function<void()> endHere)
 {
     quitOnMain = std::move(quit);
     endOnMain = std::move(endHere);
+    // xcb writes to the server's socket without MSG_NOSIGNAL: a request sent
+    // after the server closed it would end the process by SIGPIPE before any
+    // read found the loss. Ignored, the write fails and Xlib reports it here.
+    struct sigaction ignore { };
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
     XSetIOErrorHandler(onBrokenConnection);
     if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         qtConnection = x11->connection();
-        if (Display* display = x11->display())
-            watch(display, qtDisplayLost);
+        if (Display* display = x11->display()) {
+            addWatched(display);
+            XSetIOErrorExitHandler(display, endOnQtDisplayLoss, nullptr);
+        }
     }
     previousMessageHandler = qInstallMessageHandler(onQtMessage);
 }
 
 void watch(Display* display, std::atomic<bool>& lost)
 {
-    {
-        std::lock_guard lock(watchedMutex);
-        watchedDisplays.push_back(display);
-    }
+    addWatched(display);
     XSetIOErrorExitHandler(display, markLost, &lost);
 }
 
@@ -101,7 +128,8 @@ void forget(Display* display)
 
 void report()
 {
-    if (reported.exchange(true))
+    std::lock_guard lock(reportMutex);
+    if (std::exchange(reported, true))
         return;
     Log::system(QStringLiteral("[X11DisplayLoss] The connection to the X server broke; quitting"));
     Dispatch::main().async([] {

@@ -13,11 +13,13 @@ typedef struct _XDisplay Display;
 namespace X11DisplayLoss {
 
 // Takes over once Qt's connection is open: Xlib's process-wide handler of a
-// broken connection (Qt's ends the process) and Qt's own check of its
-// connection, which warns and then ends the process. `quit` runs on the main
+// broken connection (Qt's ends the process), Qt's own check of its
+// connection, which warns and then ends the process, and SIGPIPE, which a
+// write to a server that is gone raises. `quit` runs on the main
 // thread when a connection of ours reports the loss. `endHere` runs on the
 // main thread when the process cannot go back to its event loop (Qt would
-// end it there); it ends the process, unless it is ending already.
+// end it there, or go on with Xlib on its broken display); it ends the
+// process, unless it is ending already.
 void install(std::function<void()> quit, std::function<void()> endHere);
 
 // A broken `display` then sets `lost`, from the thread that found it, and
@@ -27,7 +29,8 @@ void watch(Display* display, std::atomic<bool>& lost);
 void forget(Display* display);
 
 // A connection of ours found the server gone. Any thread; the first report
-// logs the loss and has the main thread quit.
+// logs the loss and has the main thread quit. No report returns before the
+// loss is logged, so the process may end right after one.
 void report();
 
 } // namespace X11DisplayLoss
