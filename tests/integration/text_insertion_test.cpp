@@ -219,7 +219,10 @@ TEST_F(PasteIntoOtherApplications, PasteWaitsWhileTheShortcutIsHeld)
         events.push_back(event);
         return HotkeyTap::Disposition::swallow;
     }));
-    TextInserter gated{board, keys, PasteTiming{}, [tap] { return tap->isShortcutKeyHeld(); }};
+    TextInserter gated{
+        board, keys, PasteTiming{}, [tap] {
+            return ShortcutKeys{{{13, X11KeyCodes::flagOption}}, [tap] { return tap->isShortcutKeyHeld(); }};
+        }};
 
     XTestKeyboard keyboard;
     keyboard.press("Alt_L");
@@ -247,7 +250,8 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
     const QString vPress = QStringLiteral("press 86");
     XTestKeyboard keyboard;
     const auto sendChordTo = [&](KeystrokeRecorder& window, const QString& key) {
-        return keys->sendPasteChord(keys->chordForFocusedWindow()) && pumpUntil([&] { return window.saw(key); });
+        return keys->sendPasteChord(keys->chordForFocusedWindow(), {}) == ChordOutcome::sent
+            && pumpUntil([&] { return window.saw(key); });
     };
     {
         KeystrokeRecorder vte;
@@ -270,7 +274,7 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
     ASSERT_TRUE(sendChordTo(editor, vPress));
     EXPECT_TRUE(editor.saw(controlPress));
     EXPECT_FALSE(editor.saw(shiftPress));
-    ASSERT_TRUE(keys->sendPasteChord(keys->chordForFocusedWindow()));
+    ASSERT_EQ(keys->sendPasteChord(keys->chordForFocusedWindow(), {}), ChordOutcome::sent);
     EXPECT_EQ(log.systemLines().filter(QStringLiteral("keystroke_recorder")).size(), 1)
         << log.systemLines().join(QLatin1Char('\n')).toStdString();
 }
