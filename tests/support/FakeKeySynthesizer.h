@@ -6,7 +6,6 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
-#include <vector>
 
 // Counts paste chords; `onChord` plays the focused application receiving one
 // (it runs on the thread that sends the chord). The focused window asks for
@@ -25,12 +24,6 @@ public:
     void setShortcutKeyDown(bool down) { keyDown = down; }
     int chordCount() const { return chords.load(); }
     PasteChord lastChord() const { return sentChord.load(); }
-    // The shortcuts the last chord was told to mind.
-    std::vector<HotkeyGrab> lastShortcuts()
-    {
-        std::lock_guard lock(mutex);
-        return shortcutsSeen;
-    }
 
     PasteChord chordForFocusedWindow() override { return focusedChord.load(); }
     ChordOutcome sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts) override
@@ -45,7 +38,6 @@ public:
         {
             std::lock_guard lock(mutex);
             onChord = chordCallback;
-            shortcutsSeen = shortcuts.combinations;
         }
         if (onChord)
             onChord();
@@ -59,7 +51,6 @@ public:
 private:
     std::mutex mutex;
     std::function<void()> chordCallback;
-    std::vector<HotkeyGrab> shortcutsSeen;
     std::atomic<bool> chordSucceeds{true};
     std::atomic<bool> keyDown{false};
     std::atomic<int> chords{0};
