@@ -66,7 +66,7 @@ private:
     void waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const;
     void sendChordUntilTaken(
         PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
-    // Main thread: every selection still holds our text.
+    // Whether every selection still holds our text (asked on the main thread).
     bool boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
     bool targetFetchedBeforeGrace(
         const Pasteboard& board, uint64_t requestsBefore, const ShortcutKeys& shortcuts) const;
