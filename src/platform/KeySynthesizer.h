@@ -32,6 +32,8 @@ struct ShortcutKeys {
 // What became of a paste chord.
 enum class ChordOutcome {
     notSent,
+    // Nothing was sent: a key of a shortcut is down.
+    shortcutKeyDown,
     sent,
     // A key of a shortcut was down right after the chord: the user pressed
     // one as it went out, so our own grab may have taken the chord and the
@@ -48,9 +50,9 @@ public:
     // The chord that pastes in the window that has the keyboard focus now.
     // Callable from any thread.
     virtual PasteChord chordForFocusedWindow() = 0;
-    // Sends `chord` once no key of `shortcuts` is down, however long that
-    // takes; other modifiers the user holds are waited for briefly. Callable
-    // from any thread.
+    // Sends `chord`, unless a key of `shortcuts` is down or goes down
+    // meanwhile: other modifiers the user holds are waited for briefly.
+    // Callable from any thread.
     virtual ChordOutcome sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts) = 0;
     // Whether a key of `shortcuts`, or one of their modifiers, is down now.
     // Callable from any thread.

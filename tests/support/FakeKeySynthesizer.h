@@ -1,6 +1,5 @@
 #pragma once
 
-#include "base/Dispatch.h"
 #include "platform/KeySynthesizer.h"
 
 #include <atomic>
@@ -10,7 +9,7 @@
 // Counts paste chords; `onChord` plays the focused application receiving one
 // (it runs on the thread that sends the chord). The focused window asks for
 // the chord set with setFocusedChord(). setShortcutKeyDown() plays the user
-// holding a key of a shortcut: like the real one, the chord then waits, and
+// holding a key of a shortcut: like the real one, no chord goes out then, and
 // a key pressed in `onChord` reports the chord as sent while it went down.
 class FakeKeySynthesizer final : public KeySynthesizer {
 public:
@@ -30,8 +29,8 @@ public:
     {
         if (!chordSucceeds)
             return ChordOutcome::notSent;
-        while (isShortcutKeyDown(shortcuts))
-            Dispatch::sleepFor(0.002);
+        if (isShortcutKeyDown(shortcuts))
+            return ChordOutcome::shortcutKeyDown;
         sentChord = chord;
         ++chords;
         std::function<void()> onChord;

@@ -95,7 +95,10 @@ TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_p
 {
 }
 
-TextInserter::~TextInserter() = default;
+TextInserter::~TextInserter()
+{
+    closing = true;
+}
 
 void TextInserter::paste(const QString& text)
 {
@@ -112,7 +115,10 @@ void TextInserter::runSequence(const QString& text)
     // Waiting here, before the clipboard is touched, keeps the user's
     // contents in place meanwhile; later pastes queue behind this one.
     const ShortcutKeys shortcuts = currentShortcutKeys();
-    waitForShortcutKeysUp(shortcuts);
+    if (!waitForShortcutKeysUp(shortcuts)) {
+        Log::system(QStringLiteral("[TextInserter] Closing while a shortcut key is held; paste skipped"));
+        return;
+    }
 
     // A terminal that pastes PRIMARY gets the text there too; the chord then
     // reads PRIMARY, CLIPBOARD only keeps the two selections alike.
@@ -203,10 +209,15 @@ ShortcutKeys TextInserter::currentShortcutKeys() const
     return answer->keys;
 }
 
-void TextInserter::waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const
+// False when the inserter closes first: a hold may outlast it.
+bool TextInserter::waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const
 {
-    while (keySynthesizer->isShortcutKeyDown(shortcuts))
+    while (keySynthesizer->isShortcutKeyDown(shortcuts)) {
+        if (closing)
+            return false;
         Dispatch::sleepFor(0.01);
+    }
+    return true;
 }
 
 // A chord that went out as the user pressed a shortcut may have gone to our
@@ -218,12 +229,15 @@ void TextInserter::sendChordUntilTaken(
     PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards) const
 {
     const Pasteboard& pastedFrom = *boards.back();
-    for (int attempt = 0; attempt < pasteTiming.chordAttempts; ++attempt) {
-        if (attempt > 0 && !boardsHoldPastedText(boards))
+    for (int attempt = 0; attempt < pasteTiming.chordAttempts;) {
+        if (!waitForShortcutKeysUp(shortcuts) || (attempt > 0 && !boardsHoldPastedText(boards)))
             return;
         const uint64_t requestsBefore = pastedFrom.fetchCount();
         const ChordOutcome outcome = keySynthesizer->sendPasteChord(chord, shortcuts);
         const auto chordSent = Pasteboard::Clock::now();
+        if (outcome == ChordOutcome::shortcutKeyDown)
+            continue; // pressed since the wait
+        ++attempt;
         if (outcome == ChordOutcome::notSent)
             return;
         if (outcome == ChordOutcome::sentAsAShortcutWentDown
@@ -250,15 +264,16 @@ bool TextInserter::boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteb
     return holds->load();
 }
 
-// True as soon as the target asks for the text; false once the keys of the
-// shortcuts have been up for the grace without a request.
+// True as soon as the target asks for the text (or the inserter closes);
+// false once the keys of the shortcuts have been up for the grace without a
+// request.
 bool TextInserter::targetFetchedBeforeGrace(
     const Pasteboard& board, uint64_t requestsBefore, const ShortcutKeys& shortcuts) const
 {
     const auto grace = seconds(pasteTiming.heldChordGrace);
     std::optional<Pasteboard::Clock::time_point> upSince;
     for (;;) {
-        if (board.fetchCount() > requestsBefore)
+        if (board.fetchCount() > requestsBefore || closing)
             return true;
         const auto now = Pasteboard::Clock::now();
         if (keySynthesizer->isShortcutKeyDown(shortcuts))

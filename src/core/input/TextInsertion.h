@@ -50,7 +50,8 @@ public:
     // CLIPBOARD only.
     TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {},
         std::function<ShortcutKeys()> shortcuts = {}, std::shared_ptr<Pasteboard> primary = {});
-    // Lets the queued pastes finish.
+    // Lets the queued pastes finish; one still waiting for the user to let
+    // go of a shortcut is skipped.
     ~TextInserter();
     TextInserter(const TextInserter&) = delete;
     TextInserter& operator=(const TextInserter&) = delete;
@@ -63,7 +64,7 @@ public:
 private:
     void runSequence(const QString& text);
     ShortcutKeys currentShortcutKeys() const;
-    void waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const;
+    bool waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const;
     void sendChordUntilTaken(
         PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
     // Whether every selection still holds our text (asked on the main thread).
@@ -79,5 +80,6 @@ private:
     PasteTiming pasteTiming;
     std::function<ShortcutKeys()> shortcutKeys;
     std::atomic<int> inFlight{0};
+    std::atomic<bool> closing{false};
     Dispatch::SerialQueue queue;
 };

@@ -302,27 +302,24 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(PasteChord chord, const ShortcutK
     if (key == 0 || std::find(modifiers.begin(), modifiers.end(), KeyCode(0)) != modifiers.end())
         return ChordOutcome::notSent;
 
-    // A key of a shortcut is waited for as long as it is held: the user is
-    // making a hold, which a release from here would end. Other modifiers
-    // still held at the bound are released for the chord and left released:
-    // pressing them again from here would leave them stuck once the user
-    // lets go.
+    // A key of a shortcut is never released from here: the user is making
+    // a hold, which that would end. Other modifiers still held at the bound
+    // are released for the chord and left released: pressing them again
+    // from here would leave them stuck once the user lets go.
     const bool chordHasControl = chord != PasteChord::shiftInsert;
-    const auto wait = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(otherModifiersWait));
-    auto deadline = std::chrono::steady_clock::now() + wait;
+    const auto deadline = std::chrono::steady_clock::now()
+        + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(otherModifiersWait));
     std::vector<KeyCode> ours;
     std::vector<KeyCode> held;
     for (;;) {
         ours = shortcutKeyCodes(display, shortcuts.combinations);
         const KeyboardState keys = keyboardState(display);
-        if (keys.anyDown(ours) || (shortcuts.tapHolding && shortcuts.tapHolding())) {
-            deadline = std::chrono::steady_clock::now() + wait;
-        } else {
-            held = heldModifierKeys(display, keys, chordHasControl, ours);
-            if (held.empty() || std::chrono::steady_clock::now() >= deadline)
-                break;
-        }
+        if (keys.anyDown(ours) || (shortcuts.tapHolding && shortcuts.tapHolding()))
+            return ChordOutcome::shortcutKeyDown;
+        held = heldModifierKeys(display, keys, chordHasControl, ours);
+        if (held.empty() || std::chrono::steady_clock::now() >= deadline)
+            break;
         Dispatch::sleepFor(0.01);
     }
     if (beforeChord)

@@ -196,6 +196,23 @@ TEST_F(TextInserterTest, NoSecondChordOnceTheUserCopiedSomethingElse)
     EXPECT_EQ(board->contents(), copiedMeanwhile);
 }
 
+// Quitting while the user holds a shortcut: the paste that waits for the
+// release is given up rather than holding the quit.
+TEST_F(TextInserterTest, ClosingWhileAShortcutKeyIsHeldSkipsThePasteItWaitsFor)
+{
+    LogCapture log;
+    keys->setShortcutKeyDown(true);
+    {
+        TextInserter inserter(board, keys, quickTiming());
+        inserter.paste(QStringLiteral("never typed "));
+        pumpFor(50);
+    }
+    EXPECT_EQ(keys->chordCount(), 0);
+    EXPECT_TRUE(board->textsSet().empty());
+    EXPECT_TRUE(
+        log.hasSystemLine(QStringLiteral("[TextInserter] Closing while a shortcut key is held; paste skipped")));
+}
+
 TEST_F(TextInserterTest, NoChordWhenTheTextNeverReachedTheClipboard)
 {
     LogCapture log;
