@@ -17,12 +17,12 @@ typedef struct _XDisplay Display;
 // Control+V types a literal control character). The "v" key is looked up in
 // the keyboard map as it is at that moment, in the active layout, so the
 // chord means "paste" whatever the layout. The user's own modifiers would
-// turn the chord into Ctrl+Alt+V, say, which pastes nothing: the keys of our
-// shortcuts, modifiers included, are waited for as long as they are held;
-// other modifiers only up to a bound, after which they are released for the
-// chord. None is pressed again on the user's behalf: a press from XTest is
-// not the physical key, so the modifier would stay logically down after the
-// user lets go.
+// turn the chord into Ctrl+Alt+V, say, which pastes nothing. While a key of
+// our shortcuts, modifiers included, is down no chord goes out (the caller
+// waits for the release); other modifiers are waited for up to a bound, then
+// released for the chord. None is pressed again on the user's behalf: a
+// press from XTest is not the physical key, so the modifier would stay
+// logically down after the user lets go.
 class X11KeySynthesizer final : public KeySynthesizer {
 public:
     // How long the chord waits for modifiers of no shortcut to come up.
