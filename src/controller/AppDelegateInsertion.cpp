@@ -1,8 +1,12 @@
 #include "controller/AppDelegate.h"
 
+#include "core/input/HotkeyDecision.h"
+#include "core/input/KeyboardShortcutManager.h"
 #include "core/input/TextInsertion.h"
 #include "core/state/RecordingState.h"
 #include "platform/HotkeyTap.h"
+
+#include <QPointer>
 
 QString AppDelegate::sanitizeText(const QString& text)
 {
@@ -30,11 +34,23 @@ TextInserter* AppDelegate::textInserter()
     std::call_once(textInserterOnce, [this] {
         if (!platformServices.pasteboard || !platformServices.keySynthesizer)
             return;
-        std::function<bool()> shortcutHeld;
-        if (std::shared_ptr<HotkeyTap> tap = platformServices.hotkeyTap)
-            shortcutHeld = [tap] { return tap->isShortcutKeyHeld(); };
+        // Read on the main thread for each paste: the shortcuts armed then.
+        std::function<ShortcutKeys()> shortcuts;
+        if (std::shared_ptr<HotkeyTap> tap = platformServices.hotkeyTap) {
+            QPointer<AppDelegate> self(this);
+            shortcuts = [self, tap] {
+                ShortcutKeys keys;
+                keys.tapHolding = [tap] { return tap->isShortcutKeyHeld(); };
+                if (!self || !self->eventTap || !tap->isEnabled())
+                    return keys; // nothing armed: no key of ours can take the chord
+                const bool toggleRunning = self->isRecording()
+                    && self->ownedRecordingStateManager->currentState().mode == RecordingMode::toggle;
+                keys.combinations = hotkeyGrabs(KeyboardShortcutManager::shared(), toggleRunning);
+                return keys;
+            };
+        }
         sharedTextInserter = std::make_shared<TextInserter>(platformServices.pasteboard,
-            platformServices.keySynthesizer, PasteTiming{}, std::move(shortcutHeld), platformServices.primarySelection);
+            platformServices.keySynthesizer, PasteTiming{}, std::move(shortcuts), platformServices.primarySelection);
     });
     return sharedTextInserter.get();
 }

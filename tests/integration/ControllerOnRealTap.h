@@ -14,17 +14,19 @@
 
 #include <memory>
 
-// The controller on the real X11 tap, with the other desktop services faked:
-// what a person holding or toggling the shortcuts gets. Its shortcuts are
-// armed.
-inline std::unique_ptr<AppDelegate> controllerOnRealTap(
-    std::shared_ptr<X11HotkeyTap> tap, std::shared_ptr<FakeAudioCapture> capture)
+// The controller on the real X11 tap, with the other desktop services faked
+// unless given: what a person holding or toggling the shortcuts gets. Its
+// shortcuts are armed.
+inline std::unique_ptr<AppDelegate> controllerOnRealTap(std::shared_ptr<X11HotkeyTap> tap,
+    std::shared_ptr<FakeAudioCapture> capture,
+    std::shared_ptr<KeySynthesizer> keys = std::make_shared<FakeKeySynthesizer>(),
+    std::shared_ptr<Pasteboard> pasteboard = std::make_shared<FakePasteboard>())
 {
     PlatformServices services;
     services.hotkeyTap = std::move(tap);
     services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
-    services.keySynthesizer = std::make_shared<FakeKeySynthesizer>();
-    services.pasteboard = std::make_shared<FakePasteboard>();
+    services.keySynthesizer = std::move(keys);
+    services.pasteboard = std::move(pasteboard);
     services.audioCapture = std::move(capture);
     services.microphonePermission = std::make_shared<FakeMicrophonePermission>();
     services.alertPresenter = std::make_shared<FakeAlertPresenter>();

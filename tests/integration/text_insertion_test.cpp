@@ -1,5 +1,6 @@
 #include "core/input/ClipboardCopy.h"
 #include "core/input/TextInsertion.h"
+#include "integration/ControllerOnRealTap.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeyCodes.h"
@@ -8,6 +9,7 @@
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
+#include "support/SettingsReset.h"
 #include "support/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 
@@ -219,7 +222,10 @@ TEST_F(PasteIntoOtherApplications, PasteWaitsWhileTheShortcutIsHeld)
         events.push_back(event);
         return HotkeyTap::Disposition::swallow;
     }));
-    TextInserter gated{board, keys, PasteTiming{}, [tap] { return tap->isShortcutKeyHeld(); }};
+    TextInserter gated{
+        board, keys, PasteTiming{}, [tap] {
+            return ShortcutKeys{{{13, X11KeyCodes::flagOption}}, [tap] { return tap->isShortcutKeyHeld(); }};
+        }};
 
     XTestKeyboard keyboard;
     keyboard.press("Alt_L");
@@ -247,7 +253,8 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
     const QString vPress = QStringLiteral("press 86");
     XTestKeyboard keyboard;
     const auto sendChordTo = [&](KeystrokeRecorder& window, const QString& key) {
-        return keys->sendPasteChord(keys->chordForFocusedWindow()) && pumpUntil([&] { return window.saw(key); });
+        return keys->sendPasteChord(keys->chordForFocusedWindow(), {}) == ChordOutcome::sent
+            && pumpUntil([&] { return window.saw(key); });
     };
     {
         KeystrokeRecorder vte;
@@ -270,7 +277,7 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
     ASSERT_TRUE(sendChordTo(editor, vPress));
     EXPECT_TRUE(editor.saw(controlPress));
     EXPECT_FALSE(editor.saw(shiftPress));
-    ASSERT_TRUE(keys->sendPasteChord(keys->chordForFocusedWindow()));
+    ASSERT_EQ(keys->sendPasteChord(keys->chordForFocusedWindow(), {}), ChordOutcome::sent);
     EXPECT_EQ(log.systemLines().filter(QStringLiteral("keystroke_recorder")).size(), 1)
         << log.systemLines().join(QLatin1Char('\n')).toStdString();
 }
@@ -297,4 +304,101 @@ TEST_F(PasteIntoOtherApplications, ChordFollowsTheActiveLayout)
     ASSERT_TRUE(keyboard.setLayout({QStringLiteral("ru,us")}));
     pasteAndWait(QStringLiteral("three "));
     EXPECT_EQ(target.text(), QStringLiteral("one two three "));
+}
+
+namespace {
+
+// Dictations back to back through the controller on the real tap: a
+// transcript is ready as the user presses push-to-talk for the next one.
+// Modifiers of no shortcut are released soon; Alt of push-to-talk never is.
+class DictationsBackToBack : public DefaultsTest {
+protected:
+    void SetUp() override
+    {
+        DefaultsTest::SetUp();
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs an X display";
+        ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
+        ASSERT_TRUE(target.activate());
+        controller = controllerOnRealTap(tap, capture, keys, std::make_shared<QtPasteboard>());
+        ASSERT_TRUE(tap->exists());
+    }
+
+    void TearDown() override
+    {
+        if (controller)
+            releaseController(controller);
+        DefaultsTest::TearDown();
+    }
+
+    // Holds push-to-talk, pressed unless `pressed` already went down; true
+    // when the recording lasted the whole hold.
+    bool recordsTheWholeHold(XTestKeyboard& user, bool pressed = false)
+    {
+        if (!pressed) {
+            user.press("Alt_L");
+            user.press("w");
+        }
+        if (!pumpUntil([this] { return controller->isRecording(); }))
+            return false;
+        bool whole = true;
+        QElapsedTimer held;
+        held.start();
+        while (held.elapsed() < 600) {
+            pumpFor(10);
+            whole = whole && controller->isRecording();
+        }
+        user.release("w");
+        user.release("Alt_L");
+        return pumpUntil([this] { return !controller->isRecording(); }) && whole;
+    }
+
+    bool typedAre(const QString& expected)
+    {
+        return pumpUntil([&] { return target.text() == expected; });
+    }
+
+    PasteTarget target;
+    XTestKeyboard keyboard;
+    std::shared_ptr<X11HotkeyTap> tap = std::make_shared<X11HotkeyTap>();
+    std::shared_ptr<FakeAudioCapture> capture = std::make_shared<FakeAudioCapture>();
+    std::shared_ptr<X11KeySynthesizer> keys = std::make_shared<X11KeySynthesizer>(0.2);
+    std::unique_ptr<AppDelegate> controller;
+};
+
+} // namespace
+
+TEST_F(DictationsBackToBack, ATextReadyAsTheNextHoldBeginsIsTypedAfterItEachOnceInOrder)
+{
+    QString expected;
+    for (const int pressAfterMs : {0, 10, 25, 50}) {
+        const QString first = QStringLiteral("ready%1").arg(pressAfterMs);
+        controller->injectText(first, RecordingMode::pushToTalk);
+        pumpFor(pressAfterMs);
+        EXPECT_TRUE(recordsTheWholeHold(keyboard)) << "pressed " << pressAfterMs << " ms after the text was ready";
+        const QString second = QStringLiteral("held%1").arg(pressAfterMs);
+        controller->injectText(second, RecordingMode::pushToTalk);
+        expected += first + QLatin1Char(' ') + second + QLatin1Char(' ');
+        ASSERT_TRUE(typedAre(expected)) << target.text().toStdString();
+    }
+}
+
+// The press lands between the chord's last look at the keyboard and the
+// chord: our grab takes the chord, which goes again once the keys are up.
+TEST_F(DictationsBackToBack, APressDuringThePasteItselfEndsNothingAndTheTextFollowsTheHold)
+{
+    XTestKeyboard user;
+    std::atomic<bool> pressNow = true;
+    keys->setBeforeChord([&] {
+        if (pressNow.exchange(false)) {
+            user.press("Alt_L");
+            user.press("w");
+        }
+    });
+    controller->injectText(QStringLiteral("first"), RecordingMode::pushToTalk);
+    ASSERT_TRUE(pumpUntil([&] { return !pressNow.load(); }));
+    EXPECT_TRUE(recordsTheWholeHold(user, true));
+    EXPECT_EQ(target.text(), QString()) << "the chord went to the grab";
+    controller->injectText(QStringLiteral("second"), RecordingMode::pushToTalk);
+    EXPECT_TRUE(typedAre(QStringLiteral("first second "))) << target.text().toStdString();
 }

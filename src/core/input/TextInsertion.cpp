@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -84,17 +85,20 @@ QString TextInsertion::sanitizeText(const QString& text)
 }
 
 TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
-    PasteTiming timing, std::function<bool()> shortcutHeld, std::shared_ptr<Pasteboard> primary)
+    PasteTiming timing, std::function<ShortcutKeys()> shortcuts, std::shared_ptr<Pasteboard> primary)
     : targetPasteboard(std::move(pasteboard)),
       primarySelection(std::move(primary)),
       keySynthesizer(std::move(keys)),
       pasteTiming(timing),
-      shortcutKeyHeld(std::move(shortcutHeld)),
+      shortcutKeys(std::move(shortcuts)),
       queue(QStringLiteral("com.tallowind.insertion"))
 {
 }
 
-TextInserter::~TextInserter() = default;
+TextInserter::~TextInserter()
+{
+    closing = true;
+}
 
 void TextInserter::paste(const QString& text)
 {
@@ -110,8 +114,11 @@ void TextInserter::runSequence(const QString& text)
     // The user may already hold push-to-talk again for the next dictation.
     // Waiting here, before the clipboard is touched, keeps the user's
     // contents in place meanwhile; later pastes queue behind this one.
-    while (shortcutKeyHeld && shortcutKeyHeld())
-        Dispatch::sleepFor(0.01);
+    const ShortcutKeys shortcuts = currentShortcutKeys();
+    if (!waitForShortcutKeysUp(shortcuts)) {
+        Log::system(QStringLiteral("[TextInserter] Closing while a shortcut key is held; paste skipped"));
+        return;
+    }
 
     // A terminal that pastes PRIMARY gets the text there too; the chord then
     // reads PRIMARY, CLIPBOARD only keeps the two selections alike.
@@ -119,7 +126,6 @@ void TextInserter::runSequence(const QString& text)
     std::vector<std::shared_ptr<Pasteboard>> boards{targetPasteboard};
     if (chord == PasteChord::shiftInsert && primarySelection)
         boards.push_back(primarySelection);
-    const std::shared_ptr<Pasteboard> pastedFrom = boards.back();
 
     std::vector<std::shared_ptr<ClipboardCopy>> copies;
     for (const auto& board : boards) {
@@ -155,12 +161,7 @@ void TextInserter::runSequence(const QString& text)
     // into another window.
     if (placed) {
         Dispatch::sleepFor(pasteTiming.readyDelay);
-        const uint64_t requestsBefore = pastedFrom->fetchCount();
-        const bool sent = keySynthesizer->sendPasteChord(chord);
-        const auto chordSent = Pasteboard::Clock::now();
-        Dispatch::sleepFor(pasteTiming.restoreDelay);
-        if (sent)
-            waitForTargetFetch(*pastedFrom, requestsBefore, chordSent);
+        sendChordUntilTaken(chord, shortcuts, boards);
     } else {
         Log::system(QStringLiteral("[TextInserter] Text did not reach the clipboard; paste skipped"));
     }
@@ -184,6 +185,105 @@ void TextInserter::runSequence(const QString& text)
             }
         },
         pasteTiming.stepTimeout);
+}
+
+ShortcutKeys TextInserter::currentShortcutKeys() const
+{
+    if (!shortcutKeys)
+        return {};
+    // Read where the shortcuts live; a main thread too busy to answer leaves
+    // only the wait for modifiers in general.
+    struct Answer {
+        std::mutex mutex;
+        ShortcutKeys keys;
+    };
+    auto answer = std::make_shared<Answer>();
+    runOnMain(
+        [answer, read = shortcutKeys] {
+            ShortcutKeys keys = read();
+            std::lock_guard lock(answer->mutex);
+            answer->keys = std::move(keys);
+        },
+        pasteTiming.stepTimeout);
+    std::lock_guard lock(answer->mutex);
+    return answer->keys;
+}
+
+// False when the inserter closes first: a hold may outlast it.
+bool TextInserter::waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const
+{
+    while (keySynthesizer->isShortcutKeyDown(shortcuts)) {
+        if (closing)
+            return false;
+        Dispatch::sleepFor(0.01);
+    }
+    return true;
+}
+
+// A chord that went out as the user pressed a shortcut may have gone to our
+// own grab, which hands it to nobody. It goes out again once the keys are up,
+// but only when the target never asked for the text: a target that asked has
+// it, and a text is never typed twice. Nor is a chord sent again once the
+// user has copied something else: it would paste that.
+void TextInserter::sendChordUntilTaken(
+    PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards) const
+{
+    const Pasteboard& pastedFrom = *boards.back();
+    for (int attempt = 0; attempt < pasteTiming.chordAttempts;) {
+        if (!waitForShortcutKeysUp(shortcuts) || (attempt > 0 && !boardsHoldPastedText(boards)))
+            return;
+        const uint64_t requestsBefore = pastedFrom.fetchCount();
+        const ChordOutcome outcome = keySynthesizer->sendPasteChord(chord, shortcuts);
+        const auto chordSent = Pasteboard::Clock::now();
+        if (outcome == ChordOutcome::shortcutKeyDown)
+            continue; // pressed since the wait
+        ++attempt;
+        if (outcome == ChordOutcome::notSent)
+            return;
+        if (outcome == ChordOutcome::sentAsAShortcutWentDown
+            && !targetFetchedBeforeGrace(pastedFrom, requestsBefore, shortcuts)) {
+            Log::system(QStringLiteral("[TextInserter] The paste chord went out as a shortcut was pressed and no "
+                                       "application asked for the text; sending it again"));
+            continue;
+        }
+        Dispatch::sleepFor(pasteTiming.restoreDelay);
+        waitForTargetFetch(pastedFrom, requestsBefore, chordSent);
+        return;
+    }
+}
+
+bool TextInserter::boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteboard>>& boards) const
+{
+    auto holds = std::make_shared<std::atomic<bool>>(false);
+    runOnMain(
+        [boards, holds] {
+            *holds =
+                std::all_of(boards.begin(), boards.end(), [](const auto& board) { return board->holdsPastedText(); });
+        },
+        pasteTiming.stepTimeout);
+    return holds->load();
+}
+
+// True as soon as the target asks for the text (or the inserter closes);
+// false once the keys of the shortcuts have been up for the grace without a
+// request.
+bool TextInserter::targetFetchedBeforeGrace(
+    const Pasteboard& board, uint64_t requestsBefore, const ShortcutKeys& shortcuts) const
+{
+    const auto grace = seconds(pasteTiming.heldChordGrace);
+    std::optional<Pasteboard::Clock::time_point> upSince;
+    for (;;) {
+        if (board.fetchCount() > requestsBefore || closing)
+            return true;
+        const auto now = Pasteboard::Clock::now();
+        if (keySynthesizer->isShortcutKeyDown(shortcuts))
+            upSince.reset();
+        else if (!upSince)
+            upSince = now;
+        else if (now - *upSince >= grace)
+            return false;
+        Dispatch::sleepFor(0.005);
+    }
 }
 
 // X11 pastes are asynchronous: the target asks for our text some time after

@@ -2,6 +2,7 @@
 
 #include "base/Dispatch.h"
 #include "core/config/AppConfig.h"
+#include "platform/KeySynthesizer.h"
 #include "platform/Pasteboard.h"
 
 #include <QString>
@@ -9,8 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-
-class KeySynthesizer;
+#include <vector>
 
 namespace TextInsertion {
 // Keeps the characters (extended grapheme clusters) whose first code point is
@@ -27,6 +27,11 @@ struct PasteTiming {
     double restoreDelay = AppConfig::clipboardRestoreDelay; // chord -> earliest restore
     double fetchSettle = 0.03; // quiet time after the target's last request
     double fetchFallback = 2.0; // restore even if no request came
+    // A chord that went out as the user pressed a shortcut: once the keys are
+    // up, a target that got it asks for the text within this, or the chord
+    // counts as taken by our own grab and goes out again.
+    double heldChordGrace = 0.3;
+    int chordAttempts = 3; // chords per paste at most
 };
 
 // Types text into the focused application: saves the user's clipboard, puts
@@ -37,13 +42,16 @@ struct PasteTiming {
 // only touched on the main thread.
 class TextInserter {
 public:
-    // While `shortcutHeld` answers true the user holds one of our shortcut
-    // keys: the desktop then hands every key event to us, the chord included,
-    // so the paste waits (callable from any thread). Without `primary`, a
-    // chord that pastes PRIMARY gets the text on CLIPBOARD only.
+    // `shortcuts` names our shortcuts for each paste (called on the main
+    // thread). While one of their keys is down the desktop hands every key
+    // event to us, the chord included, so the paste waits until the user
+    // lets go: before it touches the clipboard and again at the chord.
+    // Without `primary`, a chord that pastes PRIMARY gets the text on
+    // CLIPBOARD only.
     TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {},
-        std::function<bool()> shortcutHeld = {}, std::shared_ptr<Pasteboard> primary = {});
-    // Lets the queued pastes finish.
+        std::function<ShortcutKeys()> shortcuts = {}, std::shared_ptr<Pasteboard> primary = {});
+    // Lets the queued pastes finish; one still waiting for the user to let
+    // go of a shortcut is skipped.
     ~TextInserter();
     TextInserter(const TextInserter&) = delete;
     TextInserter& operator=(const TextInserter&) = delete;
@@ -55,6 +63,14 @@ public:
 
 private:
     void runSequence(const QString& text);
+    ShortcutKeys currentShortcutKeys() const;
+    bool waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const;
+    void sendChordUntilTaken(
+        PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
+    // Whether every selection still holds our text (asked on the main thread).
+    bool boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
+    bool targetFetchedBeforeGrace(
+        const Pasteboard& board, uint64_t requestsBefore, const ShortcutKeys& shortcuts) const;
     void waitForTargetFetch(
         const Pasteboard& board, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const;
 
@@ -62,7 +78,8 @@ private:
     std::shared_ptr<Pasteboard> primarySelection;
     std::shared_ptr<KeySynthesizer> keySynthesizer;
     PasteTiming pasteTiming;
-    std::function<bool()> shortcutKeyHeld;
+    std::function<ShortcutKeys()> shortcutKeys;
     std::atomic<int> inFlight{0};
+    std::atomic<bool> closing{false};
     Dispatch::SerialQueue queue;
 };

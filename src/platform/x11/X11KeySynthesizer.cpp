@@ -3,6 +3,7 @@
 #include "base/Dispatch.h"
 #include "base/Log.h"
 #include "platform/x11/X11DisplayLoss.h"
+#include "platform/x11/X11KeyCodes.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -19,14 +20,61 @@
 
 namespace {
 
-// Keycodes of the modifier keys that are down now and would change the
-// chord: Shift, Alt, Super and the like, and Control unless the chord holds
-// it anyway; Caps Lock and Num Lock are locks, not held keys.
-std::vector<KeyCode> heldModifierKeys(Display* display, bool chordHasControl)
+// The keys the server counts as down, one bit per keycode.
+struct KeyboardState {
+    char bits[32] = {};
+    bool isDown(KeyCode code) const { return (bits[code / 8] & (1 << (code % 8))) != 0; }
+    bool anyDown(const std::vector<KeyCode>& codes) const
+    {
+        return std::any_of(codes.begin(), codes.end(), [this](KeyCode code) { return isDown(code); });
+    }
+};
+
+KeyboardState keyboardState(Display* display)
+{
+    KeyboardState state;
+    XQueryKeymap(display, state.bits);
+    return state;
+}
+
+// The keycodes of the shortcuts' keys and of every key that gives one of
+// their modifiers, in the keyboard map as it is now. Caps Lock is a lock,
+// not a key that is held.
+std::vector<KeyCode> shortcutKeyCodes(Display* display, const std::vector<HotkeyGrab>& combinations)
+{
+    std::vector<KeyCode> codes;
+    unsigned int masks = 0;
+    for (const HotkeyGrab& combination : combinations) {
+        if (const unsigned long keysym = X11KeyCodes::keysymForKeyCode(combination.keyCode))
+            if (const KeyCode code = XKeysymToKeycode(display, keysym))
+                codes.push_back(code);
+        masks |= X11KeyCodes::x11ModifierMask(combination.modifierFlags);
+    }
+    masks &= ~static_cast<unsigned int>(LockMask);
+    if (masks == 0)
+        return codes;
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (!map)
+        return codes;
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        if ((masks & (1u << modifier)) == 0)
+            continue;
+        for (int i = 0; i < map->max_keypermod; ++i)
+            if (const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i])
+                codes.push_back(code);
+    }
+    XFreeModifiermap(map);
+    return codes;
+}
+
+// Keycodes of the modifier keys that are down and would change the chord:
+// Shift, Alt, Super and the like, and Control unless the chord holds it
+// anyway; Caps Lock and Num Lock are locks, not held keys. Keys of our
+// shortcuts are left out: those are waited for, never released.
+std::vector<KeyCode> heldModifierKeys(
+    Display* display, const KeyboardState& keys, bool chordHasControl, const std::vector<KeyCode>& shortcutKeys)
 {
     std::vector<KeyCode> held;
-    char keys[32] = {};
-    XQueryKeymap(display, keys);
     XModifierKeymap* map = XGetModifierMapping(display);
     if (!map)
         return held;
@@ -36,9 +84,9 @@ std::vector<KeyCode> heldModifierKeys(Display* display, bool chordHasControl)
             continue;
         for (int i = 0; i < map->max_keypermod; ++i) {
             const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i];
-            if (code == 0 || code == numLock)
+            if (code == 0 || code == numLock || !keys.isDown(code))
                 continue;
-            if ((keys[code / 8] & (1 << (code % 8))) == 0)
+            if (std::find(shortcutKeys.begin(), shortcutKeys.end(), code) != shortcutKeys.end())
                 continue;
             if (std::find(held.begin(), held.end(), code) == held.end())
                 held.push_back(code);
@@ -140,7 +188,7 @@ std::string lowered(std::string text)
 
 } // namespace
 
-X11KeySynthesizer::X11KeySynthesizer() = default;
+X11KeySynthesizer::X11KeySynthesizer(double modifierReleaseWait) : otherModifiersWait(modifierReleaseWait) { }
 
 X11KeySynthesizer::~X11KeySynthesizer()
 {
@@ -231,11 +279,11 @@ PasteChord X11KeySynthesizer::chordForWindowClass(const std::string& instanceNam
     return PasteChord::controlV;
 }
 
-bool X11KeySynthesizer::sendPasteChord(PasteChord chord)
+ChordOutcome X11KeySynthesizer::sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts)
 {
     std::lock_guard lock(mutex);
     if (!ensureDisplay())
-        return false;
+        return ChordOutcome::notSent;
 
     // The chord: optional modifiers around one key.
     std::vector<KeyCode> modifiers;
@@ -252,20 +300,30 @@ bool X11KeySynthesizer::sendPasteChord(PasteChord chord)
             key = spareKeyFor(display, XK_v);
     }
     if (key == 0 || std::find(modifiers.begin(), modifiers.end(), KeyCode(0)) != modifiers.end())
-        return false;
+        return ChordOutcome::notSent;
 
-    // Usually the shortcut's keys are already up. A modifier still held at
-    // the bound is released for the chord and left released: pressing it
-    // again from here would leave it stuck once the user lets go.
+    // A key of a shortcut is never released from here: the user is making
+    // a hold, which that would end. Other modifiers still held at the bound
+    // are released for the chord and left released: pressing them again
+    // from here would leave them stuck once the user lets go.
+    const bool chordHasControl = chord != PasteChord::shiftInsert;
     const auto deadline = std::chrono::steady_clock::now()
         + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            std::chrono::duration<double>(modifierReleaseWait));
-    const bool chordHasControl = chord != PasteChord::shiftInsert;
-    std::vector<KeyCode> held = heldModifierKeys(display, chordHasControl);
-    while (!held.empty() && std::chrono::steady_clock::now() < deadline) {
+            std::chrono::duration<double>(otherModifiersWait));
+    std::vector<KeyCode> ours;
+    std::vector<KeyCode> held;
+    for (;;) {
+        ours = shortcutKeyCodes(display, shortcuts.combinations);
+        const KeyboardState keys = keyboardState(display);
+        if (keys.anyDown(ours) || (shortcuts.tapHolding && shortcuts.tapHolding()))
+            return ChordOutcome::shortcutKeyDown;
+        held = heldModifierKeys(display, keys, chordHasControl, ours);
+        if (held.empty() || std::chrono::steady_clock::now() >= deadline)
+            break;
         Dispatch::sleepFor(0.01);
-        held = heldModifierKeys(display, chordHasControl);
     }
+    if (beforeChord)
+        beforeChord();
     for (KeyCode code : held)
         XTestFakeKeyEvent(display, code, False, CurrentTime);
 
@@ -275,6 +333,23 @@ bool X11KeySynthesizer::sendPasteChord(PasteChord chord)
     XTestFakeKeyEvent(display, key, False, CurrentTime);
     for (auto code = modifiers.rbegin(); code != modifiers.rend(); ++code)
         XTestFakeKeyEvent(display, *code, False, CurrentTime);
-    XSync(display, False);
-    return true;
+    // The server handles the chord before this query: a key of ours down now
+    // went down before the chord, or just after it.
+    return keyboardState(display).anyDown(ours) ? ChordOutcome::sentAsAShortcutWentDown : ChordOutcome::sent;
+}
+
+bool X11KeySynthesizer::isShortcutKeyDown(const ShortcutKeys& shortcuts)
+{
+    if (shortcuts.tapHolding && shortcuts.tapHolding())
+        return true;
+    std::lock_guard lock(mutex);
+    if (!ensureDisplay())
+        return false;
+    return keyboardState(display).anyDown(shortcutKeyCodes(display, shortcuts.combinations));
+}
+
+void X11KeySynthesizer::setBeforeChord(std::function<void()> hook)
+{
+    std::lock_guard lock(mutex);
+    beforeChord = std::move(hook);
 }

@@ -3,6 +3,7 @@
 #include "platform/KeySynthesizer.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -15,24 +16,30 @@ typedef struct _XDisplay Display;
 // chord a known terminal emulator pastes with by default otherwise (there
 // Control+V types a literal control character). The "v" key is looked up in
 // the keyboard map as it is at that moment, in the active layout, so the
-// chord means "paste" whatever the layout. The user's own modifiers (the Alt
-// of the shortcut, say) would turn the chord into Ctrl+Alt+V, which pastes
-// nothing: they are waited for, and only when the user keeps holding them
-// past the bound are they released for the chord. They are never pressed
-// again on the user's behalf: a press from XTest is not the physical key, so
-// the modifier would stay logically down after the user lets go.
+// chord means "paste" whatever the layout. The user's own modifiers would
+// turn the chord into Ctrl+Alt+V, say, which pastes nothing. While a key of
+// our shortcuts, modifiers included, is down no chord goes out (the caller
+// waits for the release); other modifiers are waited for up to a bound, then
+// released for the chord. None is pressed again on the user's behalf: a
+// press from XTest is not the physical key, so the modifier would stay
+// logically down after the user lets go.
 class X11KeySynthesizer final : public KeySynthesizer {
 public:
-    // How long the chord waits for the user's modifiers to come up.
-    static constexpr double modifierReleaseWait = 2.0;
+    // How long the chord waits for modifiers of no shortcut to come up.
+    static constexpr double defaultModifierReleaseWait = 2.0;
 
-    X11KeySynthesizer();
+    explicit X11KeySynthesizer(double modifierReleaseWait = defaultModifierReleaseWait);
     ~X11KeySynthesizer() override;
     X11KeySynthesizer(const X11KeySynthesizer&) = delete;
     X11KeySynthesizer& operator=(const X11KeySynthesizer&) = delete;
 
     PasteChord chordForFocusedWindow() override;
-    bool sendPasteChord(PasteChord chord) override;
+    ChordOutcome sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts) override;
+    bool isShortcutKeyDown(const ShortcutKeys& shortcuts) override;
+
+    // Runs between the chord's last look at the keyboard and the chord
+    // itself: tests press keys there.
+    void setBeforeChord(std::function<void()> hook);
 
     // The chord a window of this WM_CLASS (instance and class name) pastes
     // with; nothing when neither name is a known terminal emulator.
@@ -42,6 +49,8 @@ private:
     bool ensureDisplay();
     PasteChord chordForWindowClass(const std::string& instanceName, const std::string& className);
 
+    const double otherModifiersWait;
+    std::function<void()> beforeChord;
     std::mutex mutex;
     Display* display = nullptr;
     bool xtestAvailable = false;

@@ -38,6 +38,7 @@ PasteTiming quickTiming()
     timing.restoreDelay = 0.0;
     timing.fetchSettle = 0.005;
     timing.fetchFallback = 30.0;
+    timing.heldChordGrace = 0.05;
     return timing;
 }
 
@@ -140,6 +141,76 @@ TEST_F(TextInserterTest, TwoClosePastesNeverSaveEachOthersText)
     EXPECT_EQ(board->copiesStarted(), 2);
     EXPECT_EQ(board->readsOfPastedText(), 0);
     EXPECT_EQ(board->contents(), richContents());
+}
+
+// The user presses push-to-talk just as the chord goes out: our own grab may
+// take it. Once the keys are up the chord goes again, unless the target
+// asked for the text meanwhile; the next dictation's text waits behind.
+TEST_F(TextInserterTest, AChordThatWentOutAsAShortcutWentDownGoesAgainOnlyIfTheTargetNeverAskedForTheText)
+{
+    LogCapture log;
+    for (const bool targetAsked : {false, true}) {
+        QStringList seenAtChords;
+        keys->setOnChord([&] {
+            seenAtChords << board->text();
+            if (seenAtChords.size() == 1)
+                keys->setShortcutKeyDown(true);
+            if (seenAtChords.size() > 1 || targetAsked)
+                board->simulateFetch();
+        });
+        TextInserter inserter(board, keys, quickTiming());
+        inserter.paste(QStringLiteral("first "));
+        inserter.paste(QStringLiteral("second "));
+        ASSERT_TRUE(pumpUntil([&] { return keys->chordCount() > 0; }));
+        pumpFor(200);
+        EXPECT_EQ(keys->chordCount(), 1) << "nothing goes out while the key is held";
+        if (!targetAsked) {
+            EXPECT_EQ(board->text(), QStringLiteral("first ")) << "the text stays for the chord to come";
+        }
+
+        keys->setShortcutKeyDown(false);
+        ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+        const QStringList expected = targetAsked
+            ? QStringList{QStringLiteral("first "), QStringLiteral("second ")}
+            : QStringList{QStringLiteral("first "), QStringLiteral("first "), QStringLiteral("second ")};
+        EXPECT_EQ(seenAtChords, expected);
+        EXPECT_EQ(board->contents(), richContents());
+        keys = std::make_shared<FakeKeySynthesizer>();
+    }
+    EXPECT_EQ(log.systemLines().filter(QStringLiteral("sending it again")).size(), 1);
+}
+
+// Copied during the hold, the user's new clipboard is theirs: a second chord
+// would paste it into the target.
+TEST_F(TextInserterTest, NoSecondChordOnceTheUserCopiedSomethingElse)
+{
+    const PasteboardContents copiedMeanwhile = {{QStringLiteral("text/plain"), QByteArray("new copy")}};
+    keys->setOnChord([&] { keys->setShortcutKeyDown(true); });
+    TextInserter inserter(board, keys, quickTiming());
+    inserter.paste(QStringLiteral("dictated "));
+    ASSERT_TRUE(pumpUntil([&] { return keys->chordCount() == 1; }));
+    board->replaceContents(copiedMeanwhile);
+    keys->setShortcutKeyDown(false);
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(keys->chordCount(), 1);
+    EXPECT_EQ(board->contents(), copiedMeanwhile);
+}
+
+// Quitting while the user holds a shortcut: the paste that waits for the
+// release is given up rather than holding the quit.
+TEST_F(TextInserterTest, ClosingWhileAShortcutKeyIsHeldSkipsThePasteItWaitsFor)
+{
+    LogCapture log;
+    keys->setShortcutKeyDown(true);
+    {
+        TextInserter inserter(board, keys, quickTiming());
+        inserter.paste(QStringLiteral("never typed "));
+        pumpFor(50);
+    }
+    EXPECT_EQ(keys->chordCount(), 0);
+    EXPECT_TRUE(board->textsSet().empty());
+    EXPECT_TRUE(
+        log.hasSystemLine(QStringLiteral("[TextInserter] Closing while a shortcut key is held; paste skipped")));
 }
 
 TEST_F(TextInserterTest, NoChordWhenTheTextNeverReachedTheClipboard)
