@@ -333,12 +333,15 @@ protected:
 
     // Holds push-to-talk, pressed unless `pressed` already went down; true
     // when the recording lasted the whole hold.
-    bool recordsTheWholeHold(XTestKeyboard& user, bool pressed = false)
+    // `meanwhile` runs right after the press, before the hold is checked.
+    bool recordsTheWholeHold(XTestKeyboard& user, bool pressed = false, const std::function<void()>& meanwhile = {})
     {
         if (!pressed) {
             user.press("Alt_L");
             user.press("w");
         }
+        if (meanwhile)
+            meanwhile();
         if (!pumpUntil([this] { return controller->isRecording(); }))
             return false;
         bool whole = true;
@@ -371,12 +374,23 @@ protected:
 TEST_F(DictationsBackToBack, ATextReadyAsTheNextHoldBeginsIsTypedAfterItEachOnceInOrder)
 {
     QString expected;
-    for (const int pressAfterMs : {0, 10, 25, 50}) {
-        const QString first = QStringLiteral("ready%1").arg(pressAfterMs);
-        controller->injectText(first, RecordingMode::pushToTalk);
-        pumpFor(pressAfterMs);
-        EXPECT_TRUE(recordsTheWholeHold(keyboard)) << "pressed " << pressAfterMs << " ms after the text was ready";
-        const QString second = QStringLiteral("held%1").arg(pressAfterMs);
+    // Negative: the text is ready that long after the press.
+    for (const int pressAfterMs : {-25, -5, 0, 10, 25, 50}) {
+        const QString first = QStringLiteral("ready%1").arg(pressAfterMs + 100);
+        const auto textReady = [&] { controller->injectText(first, RecordingMode::pushToTalk); };
+        if (pressAfterMs >= 0) {
+            textReady();
+            pumpFor(pressAfterMs);
+            EXPECT_TRUE(recordsTheWholeHold(keyboard)) << "pressed " << pressAfterMs << " ms after the text was ready";
+        } else {
+            EXPECT_TRUE(recordsTheWholeHold(keyboard, false,
+                [&] {
+                    pumpFor(-pressAfterMs);
+                    textReady();
+                }))
+                << "the text was ready " << -pressAfterMs << " ms after the press";
+        }
+        const QString second = QStringLiteral("held%1").arg(pressAfterMs + 100);
         controller->injectText(second, RecordingMode::pushToTalk);
         expected += first + QLatin1Char(' ') + second + QLatin1Char(' ');
         ASSERT_TRUE(typedAre(expected)) << target.text().toStdString();
