@@ -4,9 +4,9 @@
 // after 10, 100 and 1,000 changes. A picture made anew at each change fills
 // Qt's pixmap cache (10 MB) over a day's dictations; made once, the figures
 // stay where they were after 10.
+#include "../tools/gallery/IdleShellHost.h"
 #include "ProcessMemory.h"
 #include "platform/qt/QtTrayIcon.h"
-#include "shell/ShellHost.h"
 #include "shell/tray/StatusItem.h"
 
 #include <QApplication>
@@ -16,15 +16,6 @@
 #include <memory>
 
 namespace {
-
-class NoShell final : public ShellHost {
-public:
-    void togglePopover(TrayClick) override { }
-    void showSettings() override { }
-    void checkForUpdates() override { }
-    void windowDidMove(QWidget*) override { }
-    void windowWillClose(QWidget*) override { }
-};
 
 void settle()
 {
@@ -46,7 +37,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    NoShell shell;
+    IdleShellHost shell;
     auto tray = std::make_shared<QtTrayIcon>();
     StatusItem item(tray, shell);
     const char* states[] = {"mic.circle.fill", "mic.badge.ellipsis", "mic.circle"};

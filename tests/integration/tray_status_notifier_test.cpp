@@ -6,11 +6,11 @@
 // so does a watcher that hangs past the item's call limit or refuses it.
 #include "platform/qt/QtTrayIcon.h"
 #include "platform/qt/StatusNotifierItem.h"
-#include "shell/ShellHost.h"
 #include "shell/tray/StatusItem.h"
 #include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/Patience.h"
+#include "support/RecordingShellHost.h"
 #include "support/StatusNotifierHost.h"
 #include "support/WindowGeometry.h"
 
@@ -43,20 +43,6 @@ protected:
 
     StatusNotifierHost host;
     QProcess tool;
-};
-
-// The clicks that reach the shell, and whether the icon they came from was
-// on screen then: the popover opens only from such an icon.
-class ClickedShell final : public ShellHost {
-public:
-    void togglePopover(TrayClick click) override { clicks.append(click == TrayClick::left && item->isOnScreen()); }
-    void showSettings() override { }
-    void checkForUpdates() override { }
-    void windowDidMove(QWidget*) override { }
-    void windowWillClose(QWidget*) override { }
-
-    StatusItem* item = nullptr;
-    QList<bool> clicks;
 };
 
 // The entries of an item's menu, as "Settings... | -- | ...".
@@ -167,9 +153,8 @@ TEST_F(TrayStatusNotifier, AWatcherThatHangsPastTheCallLimitHasTheItemReadBackAn
     host.answerRepeatsAsAlreadyRegistered();
     LogCapture log;
     auto tray = std::make_shared<QtTrayIcon>(StatusNotifierTiming{200, 50, 200});
-    ClickedShell shell;
+    RecordingShellHost shell;
     StatusItem status(tray, shell);
-    shell.item = &status;
     ASSERT_TRUE(pumpUntil([&] { return host.calls().contains("RegisteredStatusNotifierItems"); }, Patience::reply))
         << host.calls().join(' ').toStdString();
     host.resume();
@@ -180,7 +165,10 @@ TEST_F(TrayStatusNotifier, AWatcherThatHangsPastTheCallLimitHasTheItemReadBackAn
     EXPECT_TRUE(log.systemLines().filter("did not take").isEmpty());
 
     ASSERT_TRUE(host.activate(host.registeredItems().value(0), 640, 10));
-    EXPECT_EQ(shell.clicks, QList<bool>{true}) << "the click found no icon on screen";
+    ASSERT_TRUE(pumpUntil([&] { return !shell.clicks.empty(); }, Patience::reply));
+    EXPECT_EQ(shell.clicks, std::vector<TrayClick>{TrayClick::left});
+    // The popover opens only under an icon on screen.
+    EXPECT_TRUE(status.isOnScreen());
 }
 
 // A watcher that refuses the item is offered it again on its own, saying so

@@ -2,7 +2,8 @@
 // logout or when a remote session drops: while it is idle, with a window
 // open, during a push-to-talk hold and during a transcription. Each time the
 // tool quits once, from its main thread, with status 0, and leaves its
-// settings and its recordings index readable.
+// settings and its recordings index readable. It is started as from a
+// Wayland session's terminal, and its windows are X11 windows all the same.
 #include "core/speech/ModelManager.h"
 #include "core/speech/WhisperModel.h"
 #include "recording/RecordingsIndex.h"
@@ -57,6 +58,12 @@ protected:
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         environment.insert("XDG_DATA_HOME", home.filePath("data"));
         environment.insert("XDG_CACHE_HOME", home.filePath("cache"));
+        // Started from a Plasma Wayland session's terminal: the tool still
+        // asks for X11, where its shortcuts, paste and windows live.
+        environment.insert("XDG_SESSION_TYPE", "wayland");
+        environment.insert("XDG_CURRENT_DESKTOP", "KDE");
+        environment.insert("WAYLAND_DISPLAY", "wayland-tallowind-test");
+        environment.remove("QT_QPA_PLATFORM");
     }
 
     void TearDown() override
@@ -117,6 +124,7 @@ protected:
         EXPECT_EQ(tool.exitCode(), 0) << log.toStdString();
         EXPECT_EQ(log.count("[X11DisplayLoss] The connection to the X server broke; quitting"), 1) << log.toStdString();
         EXPECT_FALSE(log.contains("XIO:")) << log.toStdString();
+        EXPECT_FALSE(log.contains("wayland", Qt::CaseInsensitive)) << "Qt was asked for Wayland";
         server.waitForFinished(Patience::reply);
 
         QFile settings(home.filePath("config/Tallowind/Tallowind.json"));

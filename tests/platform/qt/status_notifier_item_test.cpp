@@ -1,6 +1,7 @@
 // The parts of our own StatusNotifierItem that need no bus: the menu as a
-// host lays it out, the pictures of the icon, and where the item stands with
-// a watcher that is busy, refuses it or has it already.
+// host lays it out, the pictures of the icon, and the pauses between offers
+// to a watcher that refuses it. (A busy watcher and one that has the item
+// already are tried against a real bus in the desktop suite.)
 #include "platform/qt/DBusMenuExporter.h"
 #include "platform/qt/StatusNotifierItem.h"
 #include "platform/qt/StatusNotifierRegistration.h"
@@ -183,7 +184,6 @@ namespace {
 using State = StatusNotifierRegistration::State;
 using Host = StatusNotifierRegistration::HostAnswer;
 using Offer = StatusNotifierRegistration::OfferAnswer;
-using List = StatusNotifierRegistration::ListAnswer;
 
 class StatusNotifierRegistrationTest : public ::testing::Test {
 protected:
@@ -203,37 +203,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(StatusNotifierRegistrationTest, ABusyWatcherIsAskedForItsListBeforeAnotherOfferAndAlreadyRegisteredIsTaken)
-{
-    registration.setActive(true);
-    registration.watcherAppeared();
-    EXPECT_EQ(registration.state(), State::asking);
-    registration.hostAnswered(Host::unanswered);
-    registration.hostAnswered(Host::some);
-    EXPECT_EQ(stepsTaken(), "host host offer");
-
-    // The offer timed out: the watcher may have taken it meanwhile.
-    registration.offerAnswered(Offer::unanswered);
-    registration.registeredItemsRead(List::unanswered);
-    EXPECT_EQ(stepsTaken(), "list list");
-    registration.registeredItemsRead(List::notListed);
-    EXPECT_EQ(stepsTaken(), "offer");
-    registration.offerAnswered(Offer::alreadyRegistered);
-    EXPECT_EQ(registration.state(), State::registered);
-    EXPECT_EQ(linesWith("is busy"), 1) << "one line per watcher";
-    EXPECT_EQ(linesWith("did not take"), 0) << "a busy watcher refused nothing";
-
-    // Another watcher, busy too, that lists the item it took.
-    registration.watcherAppeared();
-    registration.hostAnswered(Host::some);
-    registration.offerAnswered(Offer::unanswered);
-    registration.registeredItemsRead(List::listed);
-    EXPECT_EQ(stepsTaken(), "host offer list");
-    EXPECT_EQ(registration.state(), State::registered);
-    EXPECT_EQ(linesWith("is busy"), 2);
-    EXPECT_EQ(registration.retryDelayMs(), 0);
-}
 
 TEST_F(StatusNotifierRegistrationTest, ARefusingWatcherIsOfferedTheItemAgainOnItsOwnWithAGrowingPauseAndOneLine)
 {
@@ -292,26 +261,4 @@ TEST_F(StatusNotifierRegistrationTest, AHostsClickSettlesThatTheItemIsInAPanel)
     registration.clickedInHost();
     EXPECT_EQ(registration.state(), State::registered);
     EXPECT_EQ(registration.retryDelayMs(), 0);
-}
-
-TEST_F(StatusNotifierRegistrationTest, WithoutAHostTheItemWaitsForOneAndAnInactiveItemIsOfferedWhenShown)
-{
-    registration.watcherAppeared();
-    registration.hostAnswered(Host::none);
-    EXPECT_EQ(registration.state(), State::noHost);
-    // Not offered before it is shown.
-    registration.hostRegistered();
-    EXPECT_EQ(registration.state(), State::asking);
-    EXPECT_EQ(stepsTaken(), "host");
-    registration.setActive(true);
-    EXPECT_EQ(stepsTaken(), "offer");
-    registration.offerAnswered(Offer::taken);
-    EXPECT_EQ(registration.state(), State::registered);
-
-    // The host leaves and no other is there; the watcher keeps the item.
-    registration.hostUnregistered();
-    EXPECT_EQ(registration.state(), State::registered) << "while the watcher is asked";
-    registration.hostAnswered(Host::none);
-    EXPECT_EQ(registration.state(), State::noHost);
-    EXPECT_EQ(stepsTaken(), "host");
 }

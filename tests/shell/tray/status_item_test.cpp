@@ -1,8 +1,8 @@
-#include "shell/ShellHost.h"
 #include "shell/tray/StatusItem.h"
 
 #include "support/FakeTrayIcon.h"
 #include "support/LogCapture.h"
+#include "support/RecordingShellHost.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,19 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class RecordingHost final : public ShellHost {
-public:
-    void togglePopover(TrayClick click) override { clicks.push_back(click); }
-    void showSettings() override { ++settings; }
-    void checkForUpdates() override { ++updateChecks; }
-    void windowDidMove(QWidget*) override { }
-    void windowWillClose(QWidget*) override { }
-
-    std::vector<TrayClick> clicks;
-    int settings = 0;
-    int updateChecks = 0;
-};
 
 QAction* entry(QMenu* menu, const QString& title)
 {
@@ -54,7 +41,7 @@ int inkLightness(const QIcon& icon)
 class StatusItemTest : public ::testing::Test {
 protected:
     std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
-    RecordingHost host;
+    RecordingShellHost host;
 };
 
 } // namespace
