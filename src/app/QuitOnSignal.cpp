@@ -37,6 +37,12 @@ void install()
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A shutdown stops the session with SIGTERM and SIGHUP at once, and
+    // closing the terminal Tallowind was started from sends SIGHUP: either
+    // way it quits as on SIGTERM. Started under nohup, it keeps ignoring it.
+    struct sigaction hangUp { };
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 } // namespace QuitOnSignal

@@ -1,6 +1,6 @@
 #pragma once
 
-// SIGINT and SIGTERM end the event loop normally, so termination runs its
+// SIGINT, SIGTERM and SIGHUP end the event loop normally, so termination runs its
 // steps (the shortcuts are released, the microphone is closed).
 namespace QuitOnSignal {
 

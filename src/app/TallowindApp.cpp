@@ -76,6 +76,14 @@ std::optional<int> endIfAlreadyRunning(
     return std::nullopt;
 }
 
+// Whether Qt's first choice in a QT_QPA_PLATFORM value ("wayland",
+// "wayland-egl;xcb", "wayland:option") is one of its Wayland plugins.
+bool firstPlatformIsWayland(const QByteArray& value)
+{
+    const QByteArray first = value.split(';').constFirst().split(':').constFirst().trimmed();
+    return first.startsWith("wayland");
+}
+
 // Variables Qt reads while the application is made, and only for this
 // process: the programs Tallowind starts later (file manager, settings) get
 // the user's own values back.
@@ -87,12 +95,22 @@ std::optional<int> endIfAlreadyRunning(
 //
 // The shortcuts, the paste and the window placement speak X11, so the
 // windows must be X11 windows too, also in a Wayland session whose Qt has
-// its Wayland plugin; a platform the user chose still wins.
+// its Wayland plugin. Some Wayland desktops set QT_QPA_PLATFORM=wayland for
+// the whole session: without Qt's Wayland plugin that would abort, and with
+// it the windows would be Wayland windows. Any other platform the user chose
+// (offscreen, say) still wins.
 QApplication* makeApplication(const std::function<QApplication*()>& make)
 {
     std::vector<std::pair<const char*, QByteArray>> startOnly{{"NO_AT_BRIDGE", "1"}};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty()) {
         startOnly.emplace_back("QT_QPA_PLATFORM", "xcb");
+    } else if (firstPlatformIsWayland(platform) && qEnvironmentVariableIsSet("DISPLAY")) {
+        Log::system(QStringLiteral("[Tallowind] QT_QPA_PLATFORM asks for \"%1\"; Tallowind is an X11 client, so "
+                                   "its windows use xcb on DISPLAY %2")
+                        .arg(QString::fromLocal8Bit(platform), qEnvironmentVariable("DISPLAY")));
+        startOnly.emplace_back("QT_QPA_PLATFORM", "xcb");
+    }
     std::vector<std::optional<QByteArray>> before;
     for (const auto& [name, value] : startOnly) {
         before.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);

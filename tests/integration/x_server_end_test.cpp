@@ -2,8 +2,10 @@
 // logout or when a remote session drops: while it is idle, with a window
 // open, during a push-to-talk hold and during a transcription. Each time the
 // tool quits once, from its main thread, with status 0, and leaves its
-// settings and its recordings index readable. It is started as from a
-// Wayland session's terminal, and its windows are X11 windows all the same.
+// settings and its recordings index readable. So do a shutdown's SIGTERM
+// and SIGHUP, and a closed terminal's SIGHUP. It is started as from a
+// Wayland session's terminal, also one that asks Qt for Wayland, and its
+// windows are X11 windows all the same.
 #include "core/speech/ModelManager.h"
 #include "core/speech/WhisperModel.h"
 #include "recording/RecordingsIndex.h"
@@ -22,6 +24,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -79,15 +83,22 @@ protected:
     QString indexPath() const { return home.filePath("data/Tallowind/Recordings/") + RecordingsIndex::fileName; }
 
     // An X server of the round's own, and the tool on it holding its
-    // shortcuts.
-    void startRound()
+    // shortcuts; `platform` is the session's QT_QPA_PLATFORM, if it sets one.
+    void startRound(const QString& platform = {})
     {
+        if (platform.isEmpty())
+            environment.remove("QT_QPA_PLATFORM");
+        else
+            environment.insert("QT_QPA_PLATFORM", platform);
         server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
         ASSERT_TRUE(pumpUntil([&] { return server.canReadLine(); }, Patience::transfer)) << "no X server";
         display = ':' + server.readLine().trimmed();
         environment.insert("DISPLAY", QString::fromLatin1(display));
         log.clear();
         tool.setProcessEnvironment(environment);
+        // As from a terminal: the test runner may ignore hang-ups, and an
+        // ignored signal would stay ignored in the tool.
+        tool.setChildProcessModifier([] { std::signal(SIGHUP, SIG_DFL); });
         tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
         ASSERT_TRUE(tool.waitForStarted(Patience::reply));
         ASSERT_TRUE(pumpUntil([&] { return keyGrabbedElsewhere("w", altMask, display); }, Patience::transfer))
@@ -120,12 +131,35 @@ protected:
         server.terminate();
         ASSERT_TRUE(tool.waitForFinished(Patience::transfer)) << "the tool outlived its X server";
         log += QString::fromLocal8Bit(tool.readAllStandardError());
-        EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << log.toStdString();
-        EXPECT_EQ(tool.exitCode(), 0) << log.toStdString();
         EXPECT_EQ(log.count("[X11DisplayLoss] The connection to the X server broke; quitting"), 1) << log.toStdString();
         EXPECT_FALSE(log.contains("XIO:")) << log.toStdString();
-        EXPECT_FALSE(log.contains("wayland", Qt::CaseInsensitive)) << "Qt was asked for Wayland";
         server.waitForFinished(Patience::reply);
+        expectQuitAsAQuitEnds();
+    }
+
+    // Sends the tool `signalNumbers` one right after the other and checks how it
+    // ended.
+    void signalAndExpectQuit(std::initializer_list<int> signalNumbers)
+    {
+        for (int number : signalNumbers)
+            ::kill(static_cast<pid_t>(tool.processId()), number);
+        ASSERT_TRUE(tool.waitForFinished(Patience::transfer)) << "the tool outlived the signals";
+        expectQuitAsAQuitEnds();
+        server.terminate();
+        server.waitForFinished(Patience::reply);
+    }
+
+    // The ended tool's status, log, settings and recordings index.
+    void expectQuitAsAQuitEnds()
+    {
+        log += QString::fromLocal8Bit(tool.readAllStandardError());
+        EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << log.toStdString();
+        EXPECT_EQ(tool.exitCode(), 0) << log.toStdString();
+        // Qt looks for no Wayland plugin; the tool's own line about a
+        // session that asked for one aside.
+        QStringList qtLines = log.split('\n');
+        qtLines.removeIf([](const QString& line) { return line.startsWith("[Tallowind] QT_QPA_PLATFORM asks for"); });
+        EXPECT_FALSE(qtLines.join('\n').contains("wayland", Qt::CaseInsensitive)) << "Qt was asked for Wayland";
 
         QFile settings(home.filePath("config/Tallowind/Tallowind.json"));
         ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
@@ -156,8 +190,8 @@ TEST_F(XServerEndsUnderTheTool, IdleWithAWindowDuringAHoldAndDuringATranscriptio
     {
         // A second start on the display shows the Settings window (no tray
         // runs there).
-        SCOPED_TRACE("with a window open");
-        ASSERT_NO_FATAL_FAILURE(startRound());
+        SCOPED_TRACE("with a window open, in a session that asks Qt for Wayland");
+        ASSERT_NO_FATAL_FAILURE(startRound("wayland"));
         QProcess second;
         second.setProcessEnvironment(environment);
         second.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
@@ -188,5 +222,22 @@ TEST_F(XServerEndsUnderTheTool, IdleWithAWindowDuringAHoldAndDuringATranscriptio
         ASSERT_TRUE(logShows("[AppDelegate] Calling whisperWrapper.transcribe"));
         ASSERT_NO_FATAL_FAILURE(endServerAndExpectQuit());
         EXPECT_FALSE(log.contains("Transcription successful")) << "the transcription ended before the X server";
+    }
+}
+
+TEST_F(XServerEndsUnderTheTool, ShutdownsAndHangUpsEndItAsAQuitDoes)
+{
+    {
+        SCOPED_TRACE("a shutdown: SIGTERM and SIGHUP at once");
+        ASSERT_NO_FATAL_FAILURE(startRound("wayland-egl;xcb"));
+        ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGTERM, SIGHUP}));
+        EXPECT_EQ(log.count("[Tallowind] QT_QPA_PLATFORM asks for \"wayland-egl;xcb\""), 1) << log.toStdString();
+    }
+    {
+        SCOPED_TRACE("the terminal closed during a push-to-talk hold");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        ASSERT_TRUE(xdotool({"keydown", "alt+w"}));
+        ASSERT_TRUE(logShows("[AppDelegate] Loading model")) << "the hold started no recording";
+        ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGHUP}));
     }
 }
