@@ -61,11 +61,17 @@ std::string titlesOf(const QList<StatusNotifierHost::MenuEntry>& entries)
 
 // The panel is busy when the tool starts and answers its watcher's calls
 // late: the start goes on without it, and once it answers it has the one
-// icon, not one of Qt's beside it.
+// icon, not one of Qt's beside it. The panel outlives its watcher, which
+// comes back slow to answer: a click on the item the panel still shows
+// opens the popover, and the watcher gets the item once it answers.
 TEST_F(TrayStatusNotifier, AHostBusyAtTheStartShowsOneIconWithTheToolsMenuAndItsQuitEndsTheTool)
 {
     ASSERT_TRUE(host.start()) << "the watcher's name is taken";
-    tool.setProcessChannelMode(QProcess::ForwardedChannels);
+    QString said;
+    // Gone before `said`: no line is read into it after the case.
+    QObject reading;
+    tool.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    QObject::connect(&tool, &QProcess::readyReadStandardError, &reading, [&] { said += tool.readAllStandardError(); });
     tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
     ASSERT_TRUE(tool.waitForStarted(Patience::reply));
     EXPECT_TRUE(host.busyUntil([] { return panelShown("Welcome to Tallowind"); }, Patience::reply))
@@ -81,10 +87,26 @@ TEST_F(TrayStatusNotifier, AHostBusyAtTheStartShowsOneIconWithTheToolsMenuAndIts
     ASSERT_EQ(titlesOf(entries), "Settings... | -- | Check for Updates... | -- | Quit");
     EXPECT_EQ(entries[0].properties.value("shortcut").value<QDBusArgument>().currentSignature(), "aas");
 
-    // The host's left click opens the popover; a pick of "Settings..." opens
-    // the Settings window.
+    // With the watcher gone (and no tray of the XEmbed kind) the panel's
+    // left click opens the popover all the same.
+    host.stop();
+    ASSERT_TRUE(pumpUntil([&] { return said.contains("No system tray is running"); }, Patience::reply))
+        << said.toStdString();
     ASSERT_TRUE(host.activate(item, 640, 10));
     EXPECT_TRUE(pumpUntil([] { return panelShown("Tallowind"); }, Patience::reply)) << "no popover";
+
+    // A click before the watcher back answers leaves the item to be offered.
+    const qsizetype asked = host.calls().count("IsStatusNotifierHostRegistered");
+    host.stall();
+    ASSERT_TRUE(host.start());
+    ASSERT_TRUE(
+        pumpUntil([&] { return host.calls().count("IsStatusNotifierHostRegistered") > asked; }, Patience::reply));
+    ASSERT_TRUE(host.activate(item, 640, 10));
+    host.resume();
+    ASSERT_TRUE(pumpUntil([&] { return host.registeredItems() == QStringList{item}; }, Patience::reply))
+        << "the watcher back never got the item: " << host.calls().join(' ').toStdString();
+
+    // A pick of "Settings..." opens the Settings window.
     ASSERT_TRUE(host.click(item, entries[0].id));
     EXPECT_TRUE(pumpUntil([] { return panelShown("Settings"); }, Patience::reply)) << "no Settings window";
     EXPECT_EQ(host.registeredItems().join(' ').toStdString(), item.toStdString()) << "two icons";
@@ -164,10 +186,19 @@ TEST_F(TrayStatusNotifier, AWatcherThatHangsPastTheCallLimitHasTheItemReadBackAn
     EXPECT_EQ(log.systemLines().filter("is busy").size(), 1);
     EXPECT_TRUE(log.systemLines().filter("did not take").isEmpty());
 
-    ASSERT_TRUE(host.activate(host.registeredItems().value(0), 640, 10));
+    const QString item = host.registeredItems().value(0);
+    ASSERT_TRUE(host.activate(item, 640, 10));
     ASSERT_TRUE(pumpUntil([&] { return !shell.clicks.empty(); }, Patience::reply));
     EXPECT_EQ(shell.clicks, std::vector<TrayClick>{TrayClick::left});
     // The popover opens only under an icon on screen.
+    EXPECT_TRUE(status.isOnScreen());
+
+    // The host leaves while its panel still shows the item: the panel's
+    // click still finds the icon on screen.
+    host.setHostRegistered(false);
+    ASSERT_TRUE(pumpUntil([&] { return !status.isOnScreen(); }, Patience::reply));
+    ASSERT_TRUE(host.activate(item, 640, 10));
+    ASSERT_TRUE(pumpUntil([&] { return shell.clicks.size() == 2; }, Patience::reply));
     EXPECT_TRUE(status.isOnScreen());
 }
 
@@ -200,4 +231,28 @@ TEST_F(TrayStatusNotifier, AWatcherThatRefusesIsOfferedTheItemAgainAndOneThatHas
     ASSERT_TRUE(pumpUntil([&] { return item.state() == StatusNotifierItem::State::registered; }, Patience::reply));
     EXPECT_EQ(offers(), before + 1);
     EXPECT_EQ(host.registeredItems().size(), 1);
+}
+
+// A watcher that refuses the item until a host registers with it: each host
+// it announces brings an offer at once, not after the pause that grew with
+// the refusals (here longer than any wait of the case).
+TEST_F(TrayStatusNotifier, AHostThatComesToARefusingWatcherBringsAnOfferAtOnce)
+{
+    ASSERT_TRUE(host.start()) << "the watcher's name is taken";
+    host.refuseRegistrations(3);
+    LogCapture log;
+    StatusNotifierItem item(StatusNotifierTiming{Patience::reply, Patience::transfer, 4 * Patience::transfer});
+    item.setActive(true);
+    const auto offers = [&] { return host.calls().count("RegisterStatusNotifierItem"); };
+    for (int refusal = 1; refusal <= 3; ++refusal) {
+        ASSERT_TRUE(pumpUntil(
+            [&] { return offers() == refusal && item.state() == StatusNotifierItem::State::refused; }, Patience::reply))
+            << "no offer after the host's announcement " << refusal - 1 << ": " << host.calls().join(' ').toStdString();
+        host.setHostRegistered(true);
+    }
+    ASSERT_TRUE(pumpUntil([&] { return item.state() == StatusNotifierItem::State::registered; }, Patience::reply))
+        << host.calls().join(' ').toStdString();
+    EXPECT_EQ(offers(), 4);
+    EXPECT_EQ(host.registeredItems().size(), 1);
+    EXPECT_EQ(log.systemLines().filter("did not take").size(), 1) << log.systemLines().join('\n').toStdString();
 }

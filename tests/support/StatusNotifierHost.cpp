@@ -70,7 +70,6 @@ void StatusNotifierHost::stop()
     bus.unregisterObject(watcherPath);
     items.clear();
     held.clear();
-    stalled = false;
 }
 
 bool StatusNotifierHost::busyUntil(const std::function<bool()>& done, int limitMs) const

@@ -39,6 +39,8 @@ public:
     // From the next registration on, holds every call unanswered, as a panel
     // that hangs, while this process runs on; resume() answers them in turn.
     void stallAtNextRegistration() { stallPending = true; }
+    // Holds every call from now on, until resume(); stop() does not end it.
+    void stall() { stalled = true; }
     void resume();
     // The calls received so far, "RegisterStatusNotifierItem" or the
     // property read ("IsStatusNotifierHostRegistered", ...), held ones too.

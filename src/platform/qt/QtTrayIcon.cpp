@@ -104,8 +104,9 @@ void QtTrayIcon::trayChanged()
 
 bool QtTrayIcon::isHostAvailable() const
 {
-    // A watcher that has not answered yet is a panel busy starting.
-    if (!noHostForCertain())
+    // A watcher that has not answered yet is a panel busy starting; a host
+    // that clicked the item runs, whatever its watcher said.
+    if (!noHostForCertain() || item->isShownInHost())
         return true;
     // Asks Qt only once its choice is made: the first ask makes it.
     return xembed && QSystemTrayIcon::isSystemTrayAvailable();
@@ -138,7 +139,7 @@ void QtTrayIcon::show()
 
 bool QtTrayIcon::isVisible() const
 {
-    return item->state() == StatusNotifierRegistration::State::registered || (xembed && xembed->isVisible());
+    return item->isShownInHost() || (xembed && xembed->isVisible());
 }
 
 QRect QtTrayIcon::geometry() const

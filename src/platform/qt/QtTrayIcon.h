@@ -18,7 +18,7 @@ class StatusNotifierItem;
 // kind of its tray icons once per process, when the first is made, so that
 // icon is made only while no such host runs for certain: it is then of the
 // XEmbed kind for good. A watcher that has not answered yet is waited for.
-// What shows follows the item's state alone.
+// What shows follows the item's state, and a host's click on the item.
 class QtTrayIcon final : public TrayIcon {
 public:
     explicit QtTrayIcon(StatusNotifierTiming timing = {});

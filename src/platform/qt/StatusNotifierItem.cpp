@@ -288,8 +288,8 @@ void StatusNotifierItem::Activate(int x, int y)
 
 void StatusNotifierItem::hostClicked(TrayClick click)
 {
-    // Settled before the click is handed on: what it opens hangs from an
-    // icon in a panel.
+    // Noted before the click is handed on: what it opens hangs from an icon
+    // in a panel, whatever the watcher said.
     registration.clickedInHost();
     if (onClick)
         onClick(click);

@@ -74,6 +74,8 @@ public:
     ~StatusNotifierItem() override;
 
     State state() const { return registration.state(); }
+    // In a panel: registered, or clicked there since the state changed.
+    bool isShownInHost() const { return registration.isShownInHost(); }
     // While active, the item is offered to each watcher with a host.
     void setActive(bool active) { registration.setActive(active); }
     bool isActive() const { return registration.isActive(); }

@@ -19,6 +19,8 @@ void StatusNotifierRegistration::setState(State state)
     if (current == state)
         return;
     current = state;
+    // What the watcher says now is newer than what a click showed.
+    clickedSinceChange = false;
     if (steps.changed)
         steps.changed();
 }
@@ -35,6 +37,7 @@ void StatusNotifierRegistration::startOver()
 {
     hostQuestionOut = false;
     itemQuestionOut = false;
+    clickedSinceChange = false;
     retry.stop();
     nextRetryMs = timing.firstRetryMs;
     busySaid = false;
@@ -65,8 +68,17 @@ void StatusNotifierRegistration::askForHost()
 
 void StatusNotifierRegistration::hostRegistered()
 {
-    if (current != State::noWatcher)
-        hostFound();
+    if (current == State::noWatcher)
+        return;
+    if (current == State::refused) {
+        // The host may be what the watcher waited for: offered at once,
+        // while a later refusal still waits out the grown pause.
+        retry.stop();
+        if (active)
+            offer();
+        return;
+    }
+    hostFound();
 }
 
 void StatusNotifierRegistration::hostUnregistered()
@@ -100,8 +112,8 @@ void StatusNotifierRegistration::hostAnswered(HostAnswer answer)
 
 void StatusNotifierRegistration::hostFound()
 {
-    // A refusing watcher is asked again when its pause is over, not at each
-    // of its signals.
+    // A refusing watcher that still has a host (one of several went) is
+    // offered the item when its pause is over.
     if (current == State::registered || current == State::refused)
         return;
     setState(State::asking);
@@ -166,8 +178,7 @@ void StatusNotifierRegistration::registeredItemsRead(ListAnswer answer)
 
 void StatusNotifierRegistration::clickedInHost()
 {
-    if (current == State::asking || current == State::refused)
-        taken();
+    clickedSinceChange = true;
 }
 
 void StatusNotifierRegistration::taken()

@@ -74,8 +74,14 @@ public:
     // `error` names a refusal.
     void offerAnswered(OfferAnswer answer, const QString& error = {});
     void registeredItemsRead(ListAnswer answer);
-    // A host clicked the item: it shows it, whatever the watcher said.
+    // A host clicked the item: it shows it, whatever the watcher said. The
+    // state stays as the watcher last put it, so the item is still offered
+    // (or the watcher's list read) once the watcher answers.
     void clickedInHost();
+    // The item is in a panel: the watcher has it, or a host clicked it since
+    // the state last changed (a panel that still shows the item of a watcher
+    // gone, restarted or yet to answer).
+    bool isShownInHost() const { return current == State::registered || clickedSinceChange; }
 
 private:
     void setState(State state);
@@ -95,6 +101,7 @@ private:
     bool active = false;
     bool hostQuestionOut = false;
     bool itemQuestionOut = false;
+    bool clickedSinceChange = false;
     QTimer retry;
     int nextRetryMs = 0;
     // One line of each kind per watcher.

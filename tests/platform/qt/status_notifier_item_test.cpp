@@ -216,15 +216,23 @@ TEST_F(StatusNotifierRegistrationTest, ARefusingWatcherIsOfferedTheItemAgainOnIt
         registration.offerAnswered(Offer::refused, "not wanted");
         ASSERT_EQ(registration.state(), State::refused);
         pauses.push_back(registration.retryDelayMs());
-        // A host's signals bring no offer of their own while the pause runs.
-        registration.hostRegistered();
-        registration.hostRegistered();
-        EXPECT_EQ(stepsTaken(), "");
         ASSERT_TRUE(pumpUntil([&] { return !steps.empty(); }, 2000)) << "not offered again";
         EXPECT_EQ(stepsTaken(), "offer");
     }
     EXPECT_EQ(pauses, (std::vector<int>{10, 20, 40, 40}));
+
+    // A host that comes meanwhile brings an offer at once, one while it is
+    // out; a refusal of it waits out the grown pause again.
+    registration.offerAnswered(Offer::refused, "not wanted");
+    registration.hostRegistered();
+    registration.hostRegistered();
+    EXPECT_EQ(stepsTaken(), "offer");
+    EXPECT_EQ(registration.retryDelayMs(), 0);
+    registration.offerAnswered(Offer::refused, "not wanted");
+    EXPECT_EQ(registration.retryDelayMs(), 40);
     EXPECT_EQ(linesWith("did not take the tray icon (not wanted)"), 1) << "one line per watcher";
+    ASSERT_TRUE(pumpUntil([&] { return !steps.empty(); }, 2000)) << "not offered again";
+    EXPECT_EQ(stepsTaken(), "offer");
 
     registration.offerAnswered(Offer::taken);
     EXPECT_EQ(registration.state(), State::registered);
@@ -242,23 +250,29 @@ TEST_F(StatusNotifierRegistrationTest, ARefusingWatcherIsOfferedTheItemAgainOnIt
     EXPECT_EQ(registration.retryDelayMs(), 0);
 }
 
-TEST_F(StatusNotifierRegistrationTest, AHostsClickSettlesThatTheItemIsInAPanel)
+TEST_F(StatusNotifierRegistrationTest, AHostsClickShowsTheItemInAPanelAndStopsNoOffer)
 {
     registration.setActive(true);
-    // Not while no watcher runs: an XEmbed icon takes its own clicks.
+    // A panel that still shows the item of a watcher gone.
     registration.clickedInHost();
+    EXPECT_TRUE(registration.isShownInHost());
     EXPECT_EQ(registration.state(), State::noWatcher);
 
+    // A restarted watcher yet to answer: the click leaves the item to be
+    // offered when it does.
     registration.watcherAppeared();
-    registration.hostAnswered(Host::some);
-    registration.offerAnswered(Offer::unanswered);
     registration.clickedInHost();
-    EXPECT_EQ(registration.state(), State::registered);
+    registration.hostAnswered(Host::some);
+    EXPECT_EQ(stepsTaken(), "host offer");
 
+    // A refusing watcher is still offered the item after its pause.
     registration.watcherAppeared();
     registration.hostAnswered(Host::some);
     registration.offerAnswered(Offer::refused, "not wanted");
+    stepsTaken();
     registration.clickedInHost();
-    EXPECT_EQ(registration.state(), State::registered);
-    EXPECT_EQ(registration.retryDelayMs(), 0);
+    EXPECT_EQ(registration.state(), State::refused);
+    EXPECT_EQ(registration.retryDelayMs(), 10);
+    ASSERT_TRUE(pumpUntil([&] { return !steps.empty(); }, 2000)) << "not offered again";
+    EXPECT_EQ(stepsTaken(), "offer");
 }
