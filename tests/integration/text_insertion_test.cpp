@@ -253,7 +253,7 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
     const QString vPress = QStringLiteral("press 86");
     XTestKeyboard keyboard;
     const auto sendChordTo = [&](KeystrokeRecorder& window, const QString& key) {
-        return keys->sendPasteChord(keys->chordForFocusedWindow(), {}) == ChordOutcome::sent
+        return keys->sendPasteChord(keys->chordForFocusedWindow(), {}, {}) == ChordOutcome::sent
             && pumpUntil([&] { return window.saw(key); });
     };
     {
@@ -277,7 +277,7 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
     ASSERT_TRUE(sendChordTo(editor, vPress));
     EXPECT_TRUE(editor.saw(controlPress));
     EXPECT_FALSE(editor.saw(shiftPress));
-    ASSERT_EQ(keys->sendPasteChord(keys->chordForFocusedWindow(), {}), ChordOutcome::sent);
+    ASSERT_EQ(keys->sendPasteChord(keys->chordForFocusedWindow(), {}, {}), ChordOutcome::sent);
     EXPECT_EQ(log.systemLines().filter(QStringLiteral("keystroke_recorder")).size(), 1)
         << log.systemLines().join(QLatin1Char('\n')).toStdString();
 }
@@ -365,7 +365,7 @@ protected:
     XTestKeyboard keyboard;
     std::shared_ptr<X11HotkeyTap> tap = std::make_shared<X11HotkeyTap>();
     std::shared_ptr<FakeAudioCapture> capture = std::make_shared<FakeAudioCapture>();
-    std::shared_ptr<X11KeySynthesizer> keys = std::make_shared<X11KeySynthesizer>(0.2);
+    std::shared_ptr<X11KeySynthesizer> keys = std::make_shared<X11KeySynthesizer>();
     std::unique_ptr<AppDelegate> controller;
 };
 

@@ -154,7 +154,7 @@ TEST_F(TextInserterTest, AChordThatWentOutAsAShortcutWentDownGoesAgainOnlyIfTheT
         keys->setOnChord([&] {
             seenAtChords << board->text();
             if (seenAtChords.size() == 1)
-                keys->setShortcutKeyDown(true);
+                keys->setShortcutHeld(true);
             if (seenAtChords.size() > 1 || targetAsked)
                 board->simulateFetch();
         });
@@ -168,7 +168,7 @@ TEST_F(TextInserterTest, AChordThatWentOutAsAShortcutWentDownGoesAgainOnlyIfTheT
             EXPECT_EQ(board->text(), QStringLiteral("first ")) << "the text stays for the chord to come";
         }
 
-        keys->setShortcutKeyDown(false);
+        keys->setShortcutHeld(false);
         ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
         const QStringList expected = targetAsked
             ? QStringList{QStringLiteral("first "), QStringLiteral("second ")}
@@ -185,12 +185,12 @@ TEST_F(TextInserterTest, AChordThatWentOutAsAShortcutWentDownGoesAgainOnlyIfTheT
 TEST_F(TextInserterTest, NoSecondChordOnceTheUserCopiedSomethingElse)
 {
     const PasteboardContents copiedMeanwhile = {{QStringLiteral("text/plain"), QByteArray("new copy")}};
-    keys->setOnChord([&] { keys->setShortcutKeyDown(true); });
+    keys->setOnChord([&] { keys->setShortcutHeld(true); });
     TextInserter inserter(board, keys, quickTiming());
     inserter.paste(QStringLiteral("dictated "));
     ASSERT_TRUE(pumpUntil([&] { return keys->chordCount() == 1; }));
     board->replaceContents(copiedMeanwhile);
-    keys->setShortcutKeyDown(false);
+    keys->setShortcutHeld(false);
     ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
     EXPECT_EQ(keys->chordCount(), 1);
     EXPECT_EQ(board->contents(), copiedMeanwhile);
@@ -201,7 +201,7 @@ TEST_F(TextInserterTest, NoSecondChordOnceTheUserCopiedSomethingElse)
 TEST_F(TextInserterTest, ClosingWhileAShortcutKeyIsHeldSkipsThePasteItWaitsFor)
 {
     LogCapture log;
-    keys->setShortcutKeyDown(true);
+    keys->setShortcutHeld(true);
     {
         TextInserter inserter(board, keys, quickTiming());
         inserter.paste(QStringLiteral("never typed "));
@@ -210,7 +210,7 @@ TEST_F(TextInserterTest, ClosingWhileAShortcutKeyIsHeldSkipsThePasteItWaitsFor)
     EXPECT_EQ(keys->chordCount(), 0);
     EXPECT_TRUE(board->textsSet().empty());
     EXPECT_TRUE(
-        log.hasSystemLine(QStringLiteral("[TextInserter] Closing while a shortcut key is held; paste skipped")));
+        log.hasSystemLine(QStringLiteral("[TextInserter] Closing while a key holds the paste up; paste skipped")));
 }
 
 TEST_F(TextInserterTest, NoChordWhenTheTextNeverReachedTheClipboard)
