@@ -151,11 +151,11 @@ void TextInserter::paste(const QString& text)
 
 void TextInserter::runSequence(const QString& text)
 {
+    if (lending->quitting)
+        return;
     // The user may already hold push-to-talk again for the next dictation.
     // Waiting here, before the clipboard is touched, keeps the user's
     // contents in place meanwhile; later pastes queue behind this one.
-    if (lending->quitting)
-        return;
     const ShortcutKeys shortcuts = currentShortcutKeys();
     if (!waitUntilChordMayGo(keySynthesizer->chordForFocusedWindow(), shortcuts)) {
         Log::system(QStringLiteral("[TextInserter] Closing while a key holds the paste up; paste skipped"));
