@@ -2,6 +2,7 @@
 // notifications and termination.
 #include "controller/AppDelegate.h"
 
+#include "core/input/TextInsertion.h"
 #include "core/speech/ModelManager.h"
 #include "core/state/RecordingState.h"
 #include "downloads/ModelDownloader.h"
@@ -93,6 +94,10 @@ void AppDelegate::activeModelChanged()
 
 void AppDelegate::applicationWillTerminate()
 {
+    // The process ends without waiting for a paste under way: the user's
+    // clipboard goes back now, not after the target's request.
+    if (TextInserter* inserter = textInserter())
+        inserter->quit();
     if (eventTap)
         eventTap->setEnabled(false);
     if (permissionCheckTimer)

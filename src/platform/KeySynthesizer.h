@@ -2,6 +2,8 @@
 
 #include "platform/HotkeyTap.h"
 
+#include <QString>
+
 #include <functional>
 #include <vector>
 
@@ -19,8 +21,7 @@ enum class PasteChord {
 
 // Our own shortcuts, as a paste chord has to mind them. While the key of one
 // is down our grab takes every key event, the chord included; while one of
-// their modifiers is down the chord turns into another one. Neither may be
-// released on the user's behalf: that would end the hold they are making.
+// their modifiers is down the chord turns into another one.
 struct ShortcutKeys {
     // The combinations the tap holds (stored encoding).
     std::vector<HotkeyGrab> combinations;
@@ -29,20 +30,41 @@ struct ShortcutKeys {
     std::function<bool()> tapHolding;
 };
 
+// A key the server counts as down.
+struct DownKey {
+    unsigned int code = 0; // the server's key code
+    QString name; // its keysym's name ("Alt_R"), for the log
+    bool operator==(const DownKey& other) const { return code == other.code; }
+};
+
+// What keeps a paste chord from going out now.
+struct ChordHoldUp {
+    // Our grab has the keyboard: the chord would reach nobody but us.
+    bool grabHeld = false;
+    // Keys of our shortcuts and modifiers that would turn the chord into
+    // another one. Modifiers the chord holds anyway are not among them: a
+    // held one serves the chord.
+    std::vector<DownKey> keys;
+    bool any() const { return grabHeld || !keys.empty(); }
+};
+
 // What became of a paste chord.
 enum class ChordOutcome {
     notSent,
-    // Nothing was sent: a key of a shortcut is down.
-    shortcutKeyDown,
+    // Nothing was sent: our grab holds the keyboard, or a key that holds up
+    // the chord and was not declared stuck is down.
+    keyDown,
     sent,
-    // A key of a shortcut was down right after the chord: the user pressed
-    // one as it went out, so our own grab may have taken the chord and the
-    // target may never see it.
+    // A key of a shortcut went down as the chord went out: our own grab may
+    // have taken the chord and the target may never see it.
     sentAsAShortcutWentDown,
 };
 
 // Synthesizes the paste chord in whichever application has the keyboard
-// focus, as if the user had pressed it.
+// focus, as if the user had pressed it. A modifier the chord needs that is
+// already down serves it: it is neither pressed nor released. Nothing is
+// pressed on the user's behalf beyond the chord, and no key is released but
+// those the caller declares stuck.
 class KeySynthesizer {
 public:
     virtual ~KeySynthesizer() = default;
@@ -50,11 +72,11 @@ public:
     // The chord that pastes in the window that has the keyboard focus now.
     // Callable from any thread.
     virtual PasteChord chordForFocusedWindow() = 0;
-    // Sends `chord`, unless a key of `shortcuts` is down or goes down
-    // meanwhile: other modifiers the user holds are waited for briefly.
-    // Callable from any thread.
-    virtual ChordOutcome sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts) = 0;
-    // Whether a key of `shortcuts`, or one of their modifiers, is down now.
-    // Callable from any thread.
-    virtual bool isShortcutKeyDown(const ShortcutKeys& shortcuts) = 0;
+    // What holds up `chord` now. Callable from any thread.
+    virtual ChordHoldUp holdUp(PasteChord chord, const ShortcutKeys& shortcuts) = 0;
+    // Sends `chord` unless something holds it up beyond the keys in `stuck`:
+    // those of them that would change the chord are released first, and left
+    // released. Callable from any thread.
+    virtual ChordOutcome sendPasteChord(
+        PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<DownKey>& stuck) = 0;
 };

@@ -2,15 +2,20 @@
 
 #include "platform/KeySynthesizer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 // Counts paste chords; `onChord` plays the focused application receiving one
 // (it runs on the thread that sends the chord). The focused window asks for
-// the chord set with setFocusedChord(). setShortcutKeyDown() plays the user
-// holding a key of a shortcut: like the real one, no chord goes out then, and
-// a key pressed in `onChord` reports the chord as sent while it went down.
+// the chord set with setFocusedChord(). setShortcutHeld() plays our grab
+// holding the keyboard for a held shortcut, press() a key down that holds up
+// the chord (a modifier, or a key of a shortcut without the grab). Like the
+// real one, no chord goes out while either is down, a stuck modifier is
+// released for the chord, and a hold begun in `onChord` reports the chord as
+// sent while a shortcut went down.
 class FakeKeySynthesizer final : public KeySynthesizer {
 public:
     void setOnChord(std::function<void()> onChord)
@@ -20,39 +25,87 @@ public:
     }
     void setSucceeds(bool succeeds) { chordSucceeds = succeeds; }
     void setFocusedChord(PasteChord chord) { focusedChord = chord; }
-    void setShortcutKeyDown(bool down) { keyDown = down; }
+    void setShortcutHeld(bool held) { grabHeld = held; }
+    // `modifier`: the key changes the chord, so a stuck one is released.
+    void press(const DownKey& key, bool modifier = true)
+    {
+        std::lock_guard lock(mutex);
+        down.push_back({key, modifier});
+    }
+    void release(const DownKey& key)
+    {
+        std::lock_guard lock(mutex);
+        std::erase_if(down, [&key](const Down& held) { return held.key == key; });
+    }
+    // The keys a chord released as stuck, in order.
+    std::vector<DownKey> releasedKeys()
+    {
+        std::lock_guard lock(mutex);
+        return released;
+    }
     int chordCount() const { return chords.load(); }
+    int holdUpQueries() const { return queries.load(); }
     PasteChord lastChord() const { return sentChord.load(); }
 
     PasteChord chordForFocusedWindow() override { return focusedChord.load(); }
-    ChordOutcome sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts) override
+    ChordHoldUp holdUp(PasteChord, const ShortcutKeys& shortcuts) override
+    {
+        ++queries;
+        ChordHoldUp holdUp;
+        holdUp.grabHeld = grabHeld.load() || (shortcuts.tapHolding && shortcuts.tapHolding());
+        std::lock_guard lock(mutex);
+        for (const Down& held : down)
+            holdUp.keys.push_back(held.key);
+        return holdUp;
+    }
+    ChordOutcome sendPasteChord(
+        PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<DownKey>& stuck) override
     {
         if (!chordSucceeds)
             return ChordOutcome::notSent;
-        if (isShortcutKeyDown(shortcuts))
-            return ChordOutcome::shortcutKeyDown;
-        sentChord = chord;
-        ++chords;
+        const ChordHoldUp before = holdUp(chord, shortcuts);
+        if (before.grabHeld)
+            return ChordOutcome::keyDown;
+        for (const DownKey& key : before.keys)
+            if (std::find(stuck.begin(), stuck.end(), key) == stuck.end())
+                return ChordOutcome::keyDown;
         std::function<void()> onChord;
         {
             std::lock_guard lock(mutex);
+            std::erase_if(down, [&](const Down& held) {
+                const bool releases = held.modifier;
+                if (releases)
+                    released.push_back(held.key);
+                return releases;
+            });
             onChord = chordCallback;
         }
+        sentChord = chord;
+        ++chords;
         if (onChord)
             onChord();
-        return isShortcutKeyDown(shortcuts) ? ChordOutcome::sentAsAShortcutWentDown : ChordOutcome::sent;
-    }
-    bool isShortcutKeyDown(const ShortcutKeys& shortcuts) override
-    {
-        return keyDown.load() || (shortcuts.tapHolding && shortcuts.tapHolding());
+        const ChordHoldUp after = holdUp(chord, shortcuts);
+        const bool wentDown =
+            after.grabHeld || std::any_of(after.keys.begin(), after.keys.end(), [&](const DownKey& key) {
+                return std::find(before.keys.begin(), before.keys.end(), key) == before.keys.end();
+            });
+        return wentDown ? ChordOutcome::sentAsAShortcutWentDown : ChordOutcome::sent;
     }
 
 private:
+    struct Down {
+        DownKey key;
+        bool modifier = true;
+    };
+
     std::mutex mutex;
     std::function<void()> chordCallback;
+    std::vector<Down> down;
+    std::vector<DownKey> released;
     std::atomic<bool> chordSucceeds{true};
-    std::atomic<bool> keyDown{false};
+    std::atomic<bool> grabHeld{false};
     std::atomic<int> chords{0};
+    std::atomic<int> queries{0};
     std::atomic<PasteChord> focusedChord{PasteChord::controlV};
     std::atomic<PasteChord> sentChord{PasteChord::controlV};
 };

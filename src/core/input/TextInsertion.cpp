@@ -64,6 +64,33 @@ std::chrono::steady_clock::duration seconds(double value)
 
 } // namespace
 
+// One paste's selections and the copies of what the user had in them.
+// Main thread only.
+struct TextInserter::Loan {
+    std::vector<std::shared_ptr<Pasteboard>> boards;
+    std::vector<std::shared_ptr<ClipboardCopy>> copies;
+    bool settled = false;
+
+    // A selection that took our text before another one refused it is given
+    // back all the same; one the user copied something else to meanwhile is
+    // the user's now.
+    void giveBack()
+    {
+        if (std::exchange(settled, true))
+            return;
+        for (size_t i = 0; i < boards.size(); ++i) {
+            if (auto contents = copies[i]->contents(); contents && boards[i]->holdsPastedText())
+                boards[i]->restore(*contents);
+        }
+    }
+};
+
+struct TextInserter::Lending {
+    std::atomic<bool> quitting{false};
+    // The paste whose text may be on the selections now; main thread only.
+    std::shared_ptr<Loan> open;
+};
+
 QString TextInsertion::sanitizeText(const QString& text)
 {
     QString kept;
@@ -91,6 +118,7 @@ TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_p
       keySynthesizer(std::move(keys)),
       pasteTiming(timing),
       shortcutKeys(std::move(shortcuts)),
+      lending(std::make_shared<Lending>()),
       queue(QStringLiteral("com.tallowind.insertion"))
 {
 }
@@ -98,6 +126,18 @@ TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_p
 TextInserter::~TextInserter()
 {
     closing = true;
+}
+
+void TextInserter::quit()
+{
+    lending->quitting = true;
+    closing = true;
+    // A chord going out now reads our text; one after this sees the quit.
+    {
+        std::lock_guard gate(chordGate);
+    }
+    if (const std::shared_ptr<Loan> loan = std::exchange(lending->open, nullptr))
+        loan->giveBack();
 }
 
 void TextInserter::paste(const QString& text)
@@ -111,43 +151,46 @@ void TextInserter::paste(const QString& text)
 
 void TextInserter::runSequence(const QString& text)
 {
+    if (lending->quitting)
+        return;
     // The user may already hold push-to-talk again for the next dictation.
     // Waiting here, before the clipboard is touched, keeps the user's
     // contents in place meanwhile; later pastes queue behind this one.
     const ShortcutKeys shortcuts = currentShortcutKeys();
-    if (!waitForShortcutKeysUp(shortcuts)) {
-        Log::system(QStringLiteral("[TextInserter] Closing while a shortcut key is held; paste skipped"));
+    if (!waitUntilChordMayGo(keySynthesizer->chordForFocusedWindow(), shortcuts)) {
+        Log::system(QStringLiteral("[TextInserter] Closing while a key holds the paste up; paste skipped"));
         return;
     }
 
     // A terminal that pastes PRIMARY gets the text there too; the chord then
     // reads PRIMARY, CLIPBOARD only keeps the two selections alike.
     const PasteChord chord = keySynthesizer->chordForFocusedWindow();
-    std::vector<std::shared_ptr<Pasteboard>> boards{targetPasteboard};
+    auto loan = std::make_shared<Loan>();
+    loan->boards.push_back(targetPasteboard);
     if (chord == PasteChord::shiftInsert && primarySelection)
-        boards.push_back(primarySelection);
+        loan->boards.push_back(primarySelection);
 
-    std::vector<std::shared_ptr<ClipboardCopy>> copies;
-    for (const auto& board : boards) {
+    for (const auto& board : loan->boards) {
         auto copy = std::make_shared<ClipboardCopy>(board, pasteTiming.copyBudget);
         copy->start();
         if (!copy->waitUntilFinished(pasteTiming.stepTimeout) && copy->hasStarted())
             copy->waitUntilFinished(copyUnderWayTimeout);
-        copies.push_back(std::move(copy));
+        loan->copies.push_back(std::move(copy));
     }
 
     // The text step ends the copies first: a read still queued behind it
     // would otherwise copy our own text.
     auto textStep = std::make_shared<TextStep>();
     runOnMain(
-        [boards, copies, textStep, text] {
-            for (const auto& copy : copies)
+        [loan, textStep, text, lending = lending] {
+            for (const auto& copy : loan->copies)
                 copy->finishAndClose();
             std::lock_guard lock(textStep->mutex);
-            if (textStep->abandoned)
+            if (textStep->abandoned || lending->quitting)
                 return;
-            textStep->placed =
-                std::all_of(boards.begin(), boards.end(), [&text](const auto& board) { return board->setText(text); });
+            lending->open = loan;
+            textStep->placed = std::all_of(
+                loan->boards.begin(), loan->boards.end(), [&text](const auto& board) { return board->setText(text); });
         },
         pasteTiming.stepTimeout);
     bool placed = false;
@@ -161,28 +204,18 @@ void TextInserter::runSequence(const QString& text)
     // into another window.
     if (placed) {
         Dispatch::sleepFor(pasteTiming.readyDelay);
-        sendChordUntilTaken(chord, shortcuts, boards);
-    } else {
+        sendChordUntilTaken(chord, shortcuts, loan->boards);
+    } else if (!lending->quitting) {
         Log::system(QStringLiteral("[TextInserter] Text did not reach the clipboard; paste skipped"));
     }
 
     // Once the text is placed the copies are closed and complete, even a late
-    // one. A selection that took our text before another one refused it is
-    // given back all the same.
-    std::vector<std::pair<std::shared_ptr<Pasteboard>, PasteboardContents>> saved;
-    for (size_t i = 0; i < boards.size(); ++i) {
-        if (auto contents = copies[i]->contents())
-            saved.emplace_back(boards[i], std::move(*contents));
-    }
-    if (saved.empty())
-        return;
-    // If something else was copied meanwhile, that is the user's clipboard now.
+    // one.
     runOnMain(
-        [saved = std::move(saved)] {
-            for (const auto& [board, contents] : saved) {
-                if (board->holdsPastedText())
-                    board->restore(contents);
-            }
+        [loan, lending = lending] {
+            loan->giveBack();
+            if (lending->open == loan)
+                lending->open.reset();
         },
         pasteTiming.stepTimeout);
 }
@@ -209,15 +242,52 @@ ShortcutKeys TextInserter::currentShortcutKeys() const
     return answer->keys;
 }
 
-// False when the inserter closes first: a hold may outlast it.
-bool TextInserter::waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const
+// Our grab holds the chord up for as long as the user holds the shortcut;
+// any other key for the bound, counted from when it was first seen down or
+// from the end of the grab, whichever is later: the keys of a hold of ours
+// are the user's, not stuck.
+TextInserter::KeyLook TextInserter::lookAtKeys(PasteChord chord, const ShortcutKeys& shortcuts)
 {
-    while (keySynthesizer->isShortcutKeyDown(shortcuts)) {
+    const ChordHoldUp holdUp = keySynthesizer->holdUp(chord, shortcuts);
+    KeyLook look;
+    if (holdUp.grabHeld) {
+        keysSeenDown.clear();
+        look.wait = true;
+        return look;
+    }
+    std::erase_if(keysSeenDown, [&holdUp](const auto& seen) {
+        return std::find(holdUp.keys.begin(), holdUp.keys.end(), DownKey{seen.first, {}}) == holdUp.keys.end();
+    });
+    const auto now = std::chrono::steady_clock::now();
+    for (const DownKey& key : holdUp.keys) {
+        SeenDown& seen = keysSeenDown.try_emplace(key.code, SeenDown{now}).first->second;
+        if (!seen.stuck && now - seen.since >= seconds(pasteTiming.strayKeyBound)) {
+            seen.stuck = true;
+            Log::system(QStringLiteral("[TextInserter] %1 has been down for %2 s with no shortcut held; taken as "
+                                       "stuck, the paste goes out regardless")
+                            .arg(key.name)
+                            .arg(pasteTiming.strayKeyBound));
+        }
+        if (seen.stuck)
+            look.stuck.push_back(key);
+        else
+            look.wait = true;
+    }
+    return look;
+}
+
+// The stuck keys the chord may go out with; nothing when the inserter closes
+// first: a hold may outlast it.
+std::optional<std::vector<DownKey>> TextInserter::waitUntilChordMayGo(PasteChord chord, const ShortcutKeys& shortcuts)
+{
+    for (;;) {
+        KeyLook look = lookAtKeys(chord, shortcuts);
+        if (!look.wait)
+            return std::move(look.stuck);
         if (closing)
-            return false;
+            return std::nullopt;
         Dispatch::sleepFor(0.01);
     }
-    return true;
 }
 
 // A chord that went out as the user pressed a shortcut may have gone to our
@@ -226,22 +296,29 @@ bool TextInserter::waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const
 // it, and a text is never typed twice. Nor is a chord sent again once the
 // user has copied something else: it would paste that.
 void TextInserter::sendChordUntilTaken(
-    PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards) const
+    PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards)
 {
     const Pasteboard& pastedFrom = *boards.back();
     for (int attempt = 0; attempt < pasteTiming.chordAttempts;) {
-        if (!waitForShortcutKeysUp(shortcuts) || (attempt > 0 && !boardsHoldPastedText(boards)))
+        const std::optional<std::vector<DownKey>> stuck = waitUntilChordMayGo(chord, shortcuts);
+        if (!stuck || (attempt > 0 && !boardsHoldPastedText(boards)))
             return;
         const uint64_t requestsBefore = pastedFrom.fetchCount();
-        const ChordOutcome outcome = keySynthesizer->sendPasteChord(chord, shortcuts);
+        ChordOutcome outcome = ChordOutcome::notSent;
+        {
+            std::lock_guard gate(chordGate);
+            if (lending->quitting)
+                return;
+            outcome = keySynthesizer->sendPasteChord(chord, shortcuts, *stuck);
+        }
         const auto chordSent = Pasteboard::Clock::now();
-        if (outcome == ChordOutcome::shortcutKeyDown)
+        if (outcome == ChordOutcome::keyDown)
             continue; // pressed since the wait
         ++attempt;
         if (outcome == ChordOutcome::notSent)
             return;
         if (outcome == ChordOutcome::sentAsAShortcutWentDown
-            && !targetFetchedBeforeGrace(pastedFrom, requestsBefore, shortcuts)) {
+            && !targetFetchedBeforeGrace(pastedFrom, requestsBefore, chord, shortcuts)) {
             Log::system(QStringLiteral("[TextInserter] The paste chord went out as a shortcut was pressed and no "
                                        "application asked for the text; sending it again"));
             continue;
@@ -265,10 +342,10 @@ bool TextInserter::boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteb
 }
 
 // True as soon as the target asks for the text (or the inserter closes);
-// false once the keys of the shortcuts have been up for the grace without a
-// request.
+// false once nothing has held the chord up for the grace without a request.
+// A key that was stuck before the chord holds nothing up.
 bool TextInserter::targetFetchedBeforeGrace(
-    const Pasteboard& board, uint64_t requestsBefore, const ShortcutKeys& shortcuts) const
+    const Pasteboard& board, uint64_t requestsBefore, PasteChord chord, const ShortcutKeys& shortcuts)
 {
     const auto grace = seconds(pasteTiming.heldChordGrace);
     std::optional<Pasteboard::Clock::time_point> upSince;
@@ -276,7 +353,7 @@ bool TextInserter::targetFetchedBeforeGrace(
         if (board.fetchCount() > requestsBefore || closing)
             return true;
         const auto now = Pasteboard::Clock::now();
-        if (keySynthesizer->isShortcutKeyDown(shortcuts))
+        if (lookAtKeys(chord, shortcuts).wait)
             upSince.reset();
         else if (!upSince)
             upSince = now;
@@ -297,7 +374,7 @@ void TextInserter::waitForTargetFetch(
         const auto now = Pasteboard::Clock::now();
         if (board.fetchCount() > requestsBefore && now - board.lastFetchTime() >= settle)
             return;
-        if (now >= fallback)
+        if (now >= fallback || lending->quitting)
             return;
         Dispatch::sleepFor(0.002);
     }

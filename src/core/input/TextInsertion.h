@@ -8,8 +8,12 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace TextInsertion {
@@ -32,6 +36,11 @@ struct PasteTiming {
     // counts as taken by our own grab and goes out again.
     double heldChordGrace = 0.3;
     int chordAttempts = 3; // chords per paste at most
+    // A key down while no shortcut of ours is held (a modifier, or a key of
+    // a shortcut without our grab) holds a paste up at most this long: long
+    // enough to wait out a modifier the user holds. Then it counts as stuck,
+    // left down by another client, and the paste goes out regardless.
+    double strayKeyBound = 8.0;
 };
 
 // Types text into the focused application: saves the user's clipboard, puts
@@ -43,15 +52,16 @@ struct PasteTiming {
 class TextInserter {
 public:
     // `shortcuts` names our shortcuts for each paste (called on the main
-    // thread). While one of their keys is down the desktop hands every key
-    // event to us, the chord included, so the paste waits until the user
-    // lets go: before it touches the clipboard and again at the chord.
-    // Without `primary`, a chord that pastes PRIMARY gets the text on
-    // CLIPBOARD only.
+    // thread). While the user holds one our grab takes every key event, the
+    // chord included, so the paste waits until the user lets go, however
+    // long: before it touches the clipboard and again at the chord. Other
+    // keys that hold the chord up are waited for within
+    // PasteTiming::strayKeyBound. Without `primary`, a chord that pastes
+    // PRIMARY gets the text on CLIPBOARD only.
     TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {},
         std::function<ShortcutKeys()> shortcuts = {}, std::shared_ptr<Pasteboard> primary = {});
-    // Lets the queued pastes finish; one still waiting for the user to let
-    // go of a shortcut is skipped.
+    // Lets the queued pastes finish; one still waiting for a key to come up
+    // is skipped.
     ~TextInserter();
     TextInserter(const TextInserter&) = delete;
     TextInserter& operator=(const TextInserter&) = delete;
@@ -60,17 +70,35 @@ public:
     void paste(const QString& text);
     // No paste queued or running.
     bool isIdle() const { return inFlight.load() == 0; }
+    // The application quits (main thread): the process ends once this
+    // returns, so no paste puts our text on a selection or sends a chord
+    // after it, and a paste under way gives the user's selections back now.
+    void quit();
 
 private:
+    // The user's selections while our text stands in for them.
+    struct Loan;
+    struct Lending;
+    // Whether the chord must wait now; the keys past the bound otherwise.
+    struct KeyLook {
+        bool wait = false;
+        std::vector<DownKey> stuck;
+    };
+    struct SeenDown {
+        std::chrono::steady_clock::time_point since;
+        bool stuck = false;
+    };
+
     void runSequence(const QString& text);
     ShortcutKeys currentShortcutKeys() const;
-    bool waitForShortcutKeysUp(const ShortcutKeys& shortcuts) const;
+    KeyLook lookAtKeys(PasteChord chord, const ShortcutKeys& shortcuts);
+    std::optional<std::vector<DownKey>> waitUntilChordMayGo(PasteChord chord, const ShortcutKeys& shortcuts);
     void sendChordUntilTaken(
-        PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
+        PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards);
     // Whether every selection still holds our text (asked on the main thread).
     bool boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
     bool targetFetchedBeforeGrace(
-        const Pasteboard& board, uint64_t requestsBefore, const ShortcutKeys& shortcuts) const;
+        const Pasteboard& board, uint64_t requestsBefore, PasteChord chord, const ShortcutKeys& shortcuts);
     void waitForTargetFetch(
         const Pasteboard& board, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const;
 
@@ -81,5 +109,12 @@ private:
     std::function<ShortcutKeys()> shortcutKeys;
     std::atomic<int> inFlight{0};
     std::atomic<bool> closing{false};
+    std::shared_ptr<Lending> lending;
+    // Held while a chord goes out, so that a quit comes before or after it.
+    std::mutex chordGate;
+    // The keys seen holding the chord up and since when, carried across the
+    // waits of a paste and on to the next while they stay down: a stuck key
+    // costs the bound once. Insertion queue only.
+    std::map<unsigned int, SeenDown> keysSeenDown;
     Dispatch::SerialQueue queue;
 };

@@ -1,6 +1,5 @@
 #include "platform/x11/X11KeySynthesizer.h"
 
-#include "base/Dispatch.h"
 #include "base/Log.h"
 #include "platform/x11/X11DisplayLoss.h"
 #include "platform/x11/X11KeyCodes.h"
@@ -13,7 +12,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <map>
 #include <utility>
 #include <vector>
@@ -67,33 +65,75 @@ std::vector<KeyCode> shortcutKeyCodes(Display* display, const std::vector<Hotkey
     return codes;
 }
 
-// Keycodes of the modifier keys that are down and would change the chord:
-// Shift, Alt, Super and the like, and Control unless the chord holds it
-// anyway; Caps Lock and Num Lock are locks, not held keys. Keys of our
-// shortcuts are left out: those are waited for, never released.
-std::vector<KeyCode> heldModifierKeys(
-    Display* display, const KeyboardState& keys, bool chordHasControl, const std::vector<KeyCode>& shortcutKeys)
+// The X modifiers a chord holds.
+unsigned int chordModifierMask(PasteChord chord)
 {
-    std::vector<KeyCode> held;
+    switch (chord) {
+    case PasteChord::controlV:
+        return ControlMask;
+    case PasteChord::controlShiftV:
+        return ControlMask | ShiftMask;
+    case PasteChord::shiftInsert:
+        return ShiftMask;
+    }
+    return 0;
+}
+
+// The keys that give each modifier, by its index in the modifier map.
+struct ModifierKeys {
+    std::vector<KeyCode> byModifier[8];
+
+    bool gives(KeyCode code) const
+    {
+        return std::any_of(std::begin(byModifier), std::end(byModifier), [code](const std::vector<KeyCode>& codes) {
+            return std::find(codes.begin(), codes.end(), code) != codes.end();
+        });
+    }
+};
+
+ModifierKeys modifierKeys(Display* display)
+{
+    ModifierKeys keys;
     XModifierKeymap* map = XGetModifierMapping(display);
     if (!map)
-        return held;
-    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
+        return keys;
     for (int modifier = 0; modifier < 8; ++modifier) {
-        if (modifier == LockMapIndex || (modifier == ControlMapIndex && chordHasControl))
-            continue;
-        for (int i = 0; i < map->max_keypermod; ++i) {
-            const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i];
-            if (code == 0 || code == numLock || !keys.isDown(code))
-                continue;
-            if (std::find(shortcutKeys.begin(), shortcutKeys.end(), code) != shortcutKeys.end())
-                continue;
-            if (std::find(held.begin(), held.end(), code) == held.end())
-                held.push_back(code);
-        }
+        for (int i = 0; i < map->max_keypermod; ++i)
+            if (const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i])
+                keys.byModifier[modifier].push_back(code);
     }
     XFreeModifiermap(map);
-    return held;
+    return keys;
+}
+
+// The keys that hold up `chord` while down: the keys of our shortcuts and
+// every modifier key but those the chord holds anyway. Caps Lock and Num
+// Lock are locks, not held keys.
+std::vector<KeyCode> holdUpKeyCodes(
+    Display* display, const ModifierKeys& modifiers, PasteChord chord, const std::vector<HotkeyGrab>& combinations)
+{
+    std::vector<KeyCode> codes;
+    for (const HotkeyGrab& combination : combinations) {
+        if (const unsigned long keysym = X11KeyCodes::keysymForKeyCode(combination.keyCode))
+            if (const KeyCode code = XKeysymToKeycode(display, keysym))
+                codes.push_back(code);
+    }
+    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
+    const unsigned int served = chordModifierMask(chord);
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        if (modifier == LockMapIndex || (served & (1u << modifier)) != 0)
+            continue;
+        for (KeyCode code : modifiers.byModifier[modifier])
+            if (code != numLock && std::find(codes.begin(), codes.end(), code) == codes.end())
+                codes.push_back(code);
+    }
+    return codes;
+}
+
+QString keyName(Display* display, KeyCode code)
+{
+    const char* name = XKeysymToString(XkbKeycodeToKeysym(display, code, 0, 0));
+    return name ? QString::fromLatin1(name) : QStringLiteral("key code %1").arg(code);
 }
 
 // The key that types `keysym` in the layout active now, read from the
@@ -188,7 +228,7 @@ std::string lowered(std::string text)
 
 } // namespace
 
-X11KeySynthesizer::X11KeySynthesizer(double modifierReleaseWait) : otherModifiersWait(modifierReleaseWait) { }
+X11KeySynthesizer::X11KeySynthesizer() = default;
 
 X11KeySynthesizer::~X11KeySynthesizer()
 {
@@ -279,73 +319,89 @@ PasteChord X11KeySynthesizer::chordForWindowClass(const std::string& instanceNam
     return PasteChord::controlV;
 }
 
-ChordOutcome X11KeySynthesizer::sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts)
+ChordHoldUp X11KeySynthesizer::holdUp(PasteChord chord, const ShortcutKeys& shortcuts)
+{
+    ChordHoldUp holdUp;
+    holdUp.grabHeld = shortcuts.tapHolding && shortcuts.tapHolding();
+    std::lock_guard lock(mutex);
+    if (!ensureDisplay())
+        return holdUp;
+    const KeyboardState keys = keyboardState(display);
+    for (KeyCode code : holdUpKeyCodes(display, modifierKeys(display), chord, shortcuts.combinations))
+        if (keys.isDown(code))
+            holdUp.keys.push_back({code, keyName(display, code)});
+    return holdUp;
+}
+
+ChordOutcome X11KeySynthesizer::sendPasteChord(
+    PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<DownKey>& stuck)
 {
     std::lock_guard lock(mutex);
     if (!ensureDisplay())
         return ChordOutcome::notSent;
 
-    // The chord: optional modifiers around one key.
-    std::vector<KeyCode> modifiers;
     KeyCode key = 0;
     if (chord == PasteChord::shiftInsert) {
-        modifiers.push_back(XKeysymToKeycode(display, XK_Shift_L));
         key = XKeysymToKeycode(display, XK_Insert);
     } else {
-        modifiers.push_back(XKeysymToKeycode(display, XK_Control_L));
-        if (chord == PasteChord::controlShiftV)
-            modifiers.push_back(XKeysymToKeycode(display, XK_Shift_L));
         key = keyInActiveGroup(display, XK_v);
         if (key == 0)
             key = spareKeyFor(display, XK_v);
     }
-    if (key == 0 || std::find(modifiers.begin(), modifiers.end(), KeyCode(0)) != modifiers.end())
+    if (key == 0)
         return ChordOutcome::notSent;
 
-    // A key of a shortcut is never released from here: the user is making
-    // a hold, which that would end. Other modifiers still held at the bound
-    // are released for the chord and left released: pressing them again
-    // from here would leave them stuck once the user lets go.
-    const bool chordHasControl = chord != PasteChord::shiftInsert;
-    const auto deadline = std::chrono::steady_clock::now()
-        + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            std::chrono::duration<double>(otherModifiersWait));
-    std::vector<KeyCode> ours;
-    std::vector<KeyCode> held;
-    for (;;) {
-        ours = shortcutKeyCodes(display, shortcuts.combinations);
-        const KeyboardState keys = keyboardState(display);
-        if (keys.anyDown(ours) || (shortcuts.tapHolding && shortcuts.tapHolding()))
-            return ChordOutcome::shortcutKeyDown;
-        held = heldModifierKeys(display, keys, chordHasControl, ours);
-        if (held.empty() || std::chrono::steady_clock::now() >= deadline)
-            break;
-        Dispatch::sleepFor(0.01);
+    const ModifierKeys modifiers = modifierKeys(display);
+    const KeyboardState before = keyboardState(display);
+    if (shortcuts.tapHolding && shortcuts.tapHolding())
+        return ChordOutcome::keyDown;
+    const auto isStuck = [&stuck](KeyCode code) {
+        return std::find(stuck.begin(), stuck.end(), DownKey{code, {}}) != stuck.end();
+    };
+    std::vector<KeyCode> release;
+    for (KeyCode code : holdUpKeyCodes(display, modifiers, chord, shortcuts.combinations)) {
+        if (!before.isDown(code))
+            continue;
+        if (!isStuck(code))
+            return ChordOutcome::keyDown;
+        // A stuck key of a shortcut that gives no modifier changes nothing
+        // in the chord: it stays as it is.
+        if (modifiers.gives(code))
+            release.push_back(code);
     }
+
+    // A modifier of the chord that is down already serves it: pressed and
+    // released from here, it would end the user's hold of it.
+    std::vector<KeyCode> press;
+    const unsigned int chordMask = chordModifierMask(chord);
+    for (const auto& [mask, keysym] :
+        {std::pair{ControlMapIndex, XK_Control_L}, std::pair{ShiftMapIndex, XK_Shift_L}}) {
+        if ((chordMask & (1u << mask)) == 0 || before.anyDown(modifiers.byModifier[mask]))
+            continue;
+        const KeyCode code = XKeysymToKeycode(display, keysym);
+        if (code == 0)
+            return ChordOutcome::notSent;
+        press.push_back(code);
+    }
+
     if (beforeChord)
         beforeChord();
-    for (KeyCode code : held)
+    for (KeyCode code : release)
         XTestFakeKeyEvent(display, code, False, CurrentTime);
-
-    for (KeyCode code : modifiers)
+    for (KeyCode code : press)
         XTestFakeKeyEvent(display, code, True, CurrentTime);
     XTestFakeKeyEvent(display, key, True, CurrentTime);
     XTestFakeKeyEvent(display, key, False, CurrentTime);
-    for (auto code = modifiers.rbegin(); code != modifiers.rend(); ++code)
+    for (auto code = press.rbegin(); code != press.rend(); ++code)
         XTestFakeKeyEvent(display, *code, False, CurrentTime);
     // The server handles the chord before this query: a key of ours down now
-    // went down before the chord, or just after it.
-    return keyboardState(display).anyDown(ours) ? ChordOutcome::sentAsAShortcutWentDown : ChordOutcome::sent;
-}
-
-bool X11KeySynthesizer::isShortcutKeyDown(const ShortcutKeys& shortcuts)
-{
-    if (shortcuts.tapHolding && shortcuts.tapHolding())
-        return true;
-    std::lock_guard lock(mutex);
-    if (!ensureDisplay())
-        return false;
-    return keyboardState(display).anyDown(shortcutKeyCodes(display, shortcuts.combinations));
+    // and not before went down as the chord went out.
+    const KeyboardState after = keyboardState(display);
+    const std::vector<KeyCode> ours = shortcutKeyCodes(display, shortcuts.combinations);
+    const bool wentDown =
+        std::any_of(ours.begin(), ours.end(), [&](KeyCode code) { return after.isDown(code) && !before.isDown(code); });
+    return wentDown || (shortcuts.tapHolding && shortcuts.tapHolding()) ? ChordOutcome::sentAsAShortcutWentDown
+                                                                        : ChordOutcome::sent;
 }
 
 void X11KeySynthesizer::setBeforeChord(std::function<void()> hook)

@@ -16,26 +16,22 @@ typedef struct _XDisplay Display;
 // chord a known terminal emulator pastes with by default otherwise (there
 // Control+V types a literal control character). The "v" key is looked up in
 // the keyboard map as it is at that moment, in the active layout, so the
-// chord means "paste" whatever the layout. The user's own modifiers would
-// turn the chord into Ctrl+Alt+V, say, which pastes nothing. While a key of
-// our shortcuts, modifiers included, is down no chord goes out (the caller
-// waits for the release); other modifiers are waited for up to a bound, then
-// released for the chord. None is pressed again on the user's behalf: a
-// press from XTest is not the physical key, so the modifier would stay
-// logically down after the user lets go.
+// chord means "paste" whatever the layout. The keyboard as the server counts
+// it (XQueryKeymap) tells what holds the chord up: the user's own modifiers
+// would turn it into Ctrl+Alt+V, say, which pastes nothing. No key is
+// pressed again on the user's behalf: a press from XTest is not the physical
+// key, so it would stay logically down after the user lets go.
 class X11KeySynthesizer final : public KeySynthesizer {
 public:
-    // How long the chord waits for modifiers of no shortcut to come up.
-    static constexpr double defaultModifierReleaseWait = 2.0;
-
-    explicit X11KeySynthesizer(double modifierReleaseWait = defaultModifierReleaseWait);
+    X11KeySynthesizer();
     ~X11KeySynthesizer() override;
     X11KeySynthesizer(const X11KeySynthesizer&) = delete;
     X11KeySynthesizer& operator=(const X11KeySynthesizer&) = delete;
 
     PasteChord chordForFocusedWindow() override;
-    ChordOutcome sendPasteChord(PasteChord chord, const ShortcutKeys& shortcuts) override;
-    bool isShortcutKeyDown(const ShortcutKeys& shortcuts) override;
+    ChordHoldUp holdUp(PasteChord chord, const ShortcutKeys& shortcuts) override;
+    ChordOutcome sendPasteChord(
+        PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<DownKey>& stuck) override;
 
     // Runs between the chord's last look at the keyboard and the chord
     // itself: tests press keys there.
@@ -49,7 +45,6 @@ private:
     bool ensureDisplay();
     PasteChord chordForWindowClass(const std::string& instanceName, const std::string& className);
 
-    const double otherModifiersWait;
     std::function<void()> beforeChord;
     std::mutex mutex;
     Display* display = nullptr;
