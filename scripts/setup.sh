@@ -3,9 +3,13 @@
 # present) and builds the pinned speech engine. Usage: setup.sh build|test
 #
 # It only ever adds packages: where apt would have to remove one to install
-# what is missing, it stops before changing anything and names both. Where an
-# apt step fails, it shows apt's errors, their cause, what to do and what was
-# installed; another package manager holding the lock is waited for a while.
+# what is missing, it stops before changing anything and names both. It
+# names the packages before sudo asks for a password, and a refusal of sudo
+# as such. It shows its own steps, with progress; what apt and the engine's
+# build print goes to .deps/setup.log, and a failed step's output is shown
+# in full, with its cause, what to do and what was installed. Another
+# package manager holding the lock is waited for a while. Ctrl+C stops it
+# once apt has finished what it began.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 want=${1:-build}
@@ -17,46 +21,154 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 lock_wait_seconds=600
 lock_poll_seconds=5
 
-# apt's errors of the last step, for the explanation should it fail.
-apt_errors=$(mktemp)
-trap 'rm -f "$apt_errors"' EXIT
+# Ctrl+C reaches apt, which finishes what it began (through sudo's terminal
+# it reaches apt alone); the set-up stops once the step has ended.
+interrupted=0
+trap 'interrupted=1' INT
 
-holds_lock() { grep -qE "Could not get lock|is another process using it" "$apt_errors"; }
+mkdir -p .deps
+log=.deps/setup.log
+echo "scripts/setup.sh $want, $(date)" >"$log"
+# The output and status of the last step: shown, and explained, should it fail.
+step_output=$(mktemp)
+step_status=$(mktemp)
+trap 'rm -f "$step_output" "$step_status"' EXIT
+
+# Commands named in advice, as this user types them.
+if (($(id -u) == 0)); then
+  as_root=()
+  typed_as_root=
+else
+  as_root=(sudo)
+  typed_as_root="sudo "
+fi
+
+holds_lock() { grep -qE "Could not get lock|is another process using it" "$step_output"; }
 # " (unattended-upgr, process 1234)" when apt names the lock's holder.
 lock_holder() {
-  sed -n 's/.*It is held by process \([0-9]*\) (\([^)]*\)).*/ (\2, process \1)/p' "$apt_errors" | head -n 1
+  sed -n 's/.*It is held by process \([0-9]*\) (\([^)]*\)).*/ (\2, process \1)/p' "$step_output" | head -n 1
+}
+# sudo's words where it does not run the command.
+sudo_refused() {
+  grep -qE "is not in the sudoers file|may not run sudo|incorrect password attempt|a password is required|a terminal is required|no tty present" "$step_output"
 }
 
-# Shows apt's own errors of a failed step, their cause and what to do.
+# Says that installing takes administrator rights this user lacks, why,
+# and the command an administrator can run.
+# Usage: explain_no_administrator_rights HEADLINE
+explain_no_administrator_rights() {
+  echo "$1" >&2
+  sed 's/^/  /' "$step_output" >&2
+  if grep -q "incorrect password attempt" "$step_output"; then
+    echo "The password was not accepted: sudo asks for your own password, the one you log in with." >&2
+    echo "Run this command again to try once more, or ask an administrator of this machine" >&2
+    echo "to install the packages Tallowind needs, as root:" >&2
+  elif grep -qE "a password is required|a terminal is required|no tty present" "$step_output"; then
+    echo "sudo needs a terminal to ask for your password: run this command in a terminal, or ask" >&2
+    echo "an administrator of this machine to install the packages Tallowind needs, as root:" >&2
+  else
+    [[ ! -s "$step_output" ]] ||
+      echo "Installing packages takes administrator rights, which your account does not have here." >&2
+    echo "An administrator of this machine can install the packages Tallowind needs, as root:" >&2
+  fi
+  local install="apt-get install --no-install-recommends ${missing[*]}"
+  echo "  su -c 'apt-get update && $install'" >&2
+  echo "or, with sudo rights of their own:" >&2
+  echo "  sudo apt-get update && sudo $install" >&2
+  echo "Then run this command again." >&2
+}
+
+# Shows a failed step's output in full, its cause and what to do.
 # Usage: explain_apt_failure HEADLINE [WHAT_WAS_INSTALLED]
 explain_apt_failure() {
+  if sudo_refused; then
+    explain_no_administrator_rights "$1 sudo refused to run apt as administrator (root). sudo says:"
+    return
+  fi
   echo "$1 apt says:" >&2
-  sed 's/^/  /' "$apt_errors" >&2
-  if grep -q "dpkg was interrupted" "$apt_errors"; then
-    echo "An earlier installation was interrupted: finish it with 'sudo dpkg --configure -a'." >&2
+  sed 's/^/  /' "$step_output" >&2
+  if grep -q "dpkg was interrupted" "$step_output"; then
+    echo "An earlier installation was interrupted: finish it with '${typed_as_root}dpkg --configure -a'." >&2
   elif holds_lock; then
     echo "Another package manager$(lock_holder) is still running (an update, or a software centre):" >&2
     echo "wait until it ends." >&2
-  elif grep -qE "Unable to locate package|has no installation candidate" "$apt_errors"; then
+  elif grep -qE "Unable to locate package|has no installation candidate" "$step_output"; then
     echo "A package is not in this machine's package lists: these scripts are for Debian 12, with its" >&2
-    echo "'main' component in /etc/apt/sources.list; check those and run 'sudo apt-get update'." >&2
-  elif grep -qE "held broken packages|Unmet dependencies|unmet dependencies" "$apt_errors"; then
+    echo "'main' component in /etc/apt/sources.list; check those and run '${typed_as_root}apt-get update'." >&2
+  elif grep -qE "held broken packages|Unmet dependencies|unmet dependencies" "$step_output"; then
     echo "Packages this machine holds or has broken are in the way: 'apt-mark showhold' lists held ones," >&2
-    echo "and 'sudo apt-get -f install' repairs broken dependencies." >&2
-  elif grep -q "remove is disabled" "$apt_errors"; then
+    echo "and '${typed_as_root}apt-get -f install' repairs broken dependencies." >&2
+  elif grep -q "remove is disabled" "$step_output"; then
     echo "apt would have to remove a package of this machine, and this set-up never removes one:" >&2
     echo "install the packages named above yourself in a way that keeps yours." >&2
-  elif grep -qE "No space left on device|You don't have enough free space" "$apt_errors"; then
-    echo "The disk is full: free some space ('sudo apt-get clean' empties apt's download cache)." >&2
-  elif grep -qE "NO_PUBKEY|EXPKEYSIG|is not signed|no longer has a Release file|does not have a Release file" "$apt_errors"; then
+  elif grep -qE "No space left on device|You don't have enough free space" "$step_output"; then
+    echo "The disk is full: free some space ('${typed_as_root}apt-get clean' empties apt's download cache)." >&2
+  elif grep -qE "NO_PUBKEY|EXPKEYSIG|is not signed|no longer has a Release file|does not have a Release file" "$step_output"; then
     echo "A package source of this machine cannot be checked (its key is missing or expired, or it is" >&2
     echo "gone): fix or disable the source named above in /etc/apt/sources.list or /etc/apt/sources.list.d/." >&2
-  elif grep -qE "Failed to fetch|Unable to fetch|Temporary failure resolving|Could not resolve|Could not connect" "$apt_errors"; then
+  elif grep -qE "Failed to fetch|Unable to fetch|Temporary failure resolving|Could not resolve|Could not connect" "$step_output"; then
     echo "apt could not download from a package server: check the network connection (and the proxy," >&2
     echo "if this machine needs one)." >&2
   fi
   [[ -z "${2:-}" ]] || echo "$2" >&2
   echo "Then run this command again." >&2
+}
+
+# The step being shown. On a terminal its line counts what it has done so far.
+step_label=
+on_terminal=0
+[[ -t 1 ]] && on_terminal=1
+begin_step() {
+  step_label=$1
+  printf '%s...' "$step_label"
+}
+# Ends the step's line, with a word such as "done".
+end_step() {
+  if ((on_terminal)); then
+    printf '\r%s...%s\033[K\n' "$step_label" "${1:+ $1}"
+  else
+    printf '%s\n' "${1:+ $1}"
+  fi
+}
+# Reads a step's output: every line to the log and to $step_output, and on a
+# terminal a count of what the step did (packages, build commands) to the
+# step's line, which it begins with the first line unless it is begun.
+progress_awk='
+  function show(text) {
+    if (!tty) return
+    printf "\r%s... %s\033[K", label, text
+    fflush()
+  }
+  {
+    print >> logfile
+    print > step
+    if (!begun) { printf "%s...", label; fflush(); begun = 1 }
+  }
+  kind == "update" && /^(Hit|Get|Ign):/ { show(++sources " sources read") }
+  kind == "install" && /^Get:/ { show(++downloaded " of " total " downloaded") }
+  kind == "install" && /^Unpacking / { show(++unpacked " of " total " unpacked") }
+  kind == "install" && /^Setting up / { show(++configured " of " total " set up") }
+  kind == "build" && match($0, /^\[[0-9]+\/[0-9]+\]/) { show(substr($0, 2, RLENGTH - 2) " built") }
+'
+# Runs a step's command with its output read as above; returns its status.
+# The reader ignores Ctrl+C: apt, finishing what it began, still writes.
+# Usage: run_logged KIND TOTAL BEGUN COMMAND [ARGUMENTS ...]
+run_logged() {
+  local kind=$1 total=$2 begun=$3
+  shift 3
+  : >"$step_output"
+  echo 130 >"$step_status"
+  {
+    trap : INT
+    status=0
+    "$@" 2>&1 || status=$?
+    echo "$status" >"$step_status"
+  } | (
+    trap '' INT
+    exec awk -v kind="$kind" -v total="$total" -v begun="$begun" -v label="$step_label" \
+      -v tty="$on_terminal" -v logfile="$log" -v step="$step_output" "$progress_awk"
+  )
+  return "$(cat "$step_status")"
 }
 
 wanted=()
@@ -106,47 +218,117 @@ for p in "${wanted[@]}"; do
   installed "$p" || missing+=("$p")
 done
 
-# Which of the missing packages a failed installation left installed.
-what_was_installed() {
-  local now=() still=()
+# Which of the missing packages an installation left installed, and which not.
+split_missing() {
+  now=()
+  still=()
   for p in "${missing[@]}"; do
     if installed "$p"; then now+=("$p"); else still+=("$p"); fi
   done
+}
+# What a failed installation left, for its explanation.
+what_was_installed() {
+  split_missing
   if ((${#now[@]} == 0)); then
     echo "Nothing was installed."
   else
-    echo "Installed: ${now[*]}"
-    ((${#still[@]} == 0)) || echo "Not installed: ${still[*]}"
+    echo "Installed: ${now[*]}."
+    ((${#still[@]} == 0)) || echo "Not installed: ${still[*]}."
   fi
+}
+# Stops on Ctrl+C with one line saying what was installed.
+stop_on_ctrl_c() {
+  split_missing
+  if ((${#now[@]} == 0)); then
+    echo "Stopped on Ctrl+C: nothing was installed, built or started."
+  else
+    local line="Stopped on Ctrl+C, once apt had finished: installed ${now[*]}"
+    ((${#still[@]} == 0)) || line+="; not installed: ${still[*]}"
+    echo "$line; nothing was built or started."
+  fi
+  exit 130
+}
+# apt says so where Ctrl+C cut its work short, and may still succeed.
+step_interrupted() {
+  ((interrupted || $1 == 130)) || grep -q "Operation was interrupted before it could finish" "$step_output"
 }
 
 if ((${#missing[@]})); then
-  sudo_cmd=()
-  [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
-  # Runs apt-get as root, in English for the explanations. While another
-  # package manager holds the lock, tries again every few seconds, up to
-  # lock_wait_seconds. Shows a step's warnings once it succeeds.
+  ((interrupted == 0)) || stop_on_ctrl_c
+  echo "Tallowind needs ${#missing[@]} packages that this machine does not have yet:"
+  fold -s -w 76 <<<"${missing[*]}" | sed "s/^/  /; s/ *$//"
+  if ((${#as_root[@]})); then
+    if ! command -v sudo >/dev/null; then
+      : >"$step_output"
+      explain_no_administrator_rights "Nothing was installed: sudo is not installed, and installing packages takes administrator rights (root)."
+      exit 1
+    fi
+    echo "Installing them takes administrator rights: sudo asks for your password."
+    status=0
+    sudo -v 2>"$step_output" || status=$?
+    cat "$step_output" >>"$log"
+    ((interrupted == 0)) || stop_on_ctrl_c
+    if ((status != 0)); then
+      explain_no_administrator_rights "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
+      exit 1
+    fi
+  fi
+
+  # Runs apt-get as root, in English for the explanations, as a step of
+  # that label. While another package manager holds the lock, tries again
+  # every few seconds, up to lock_wait_seconds. Returns 130 where Ctrl+C
+  # stopped it. Shows apt's warnings once it succeeds.
+  # Usage: apt_as_root KIND TOTAL LABEL APT_ARGUMENTS ...
   apt_as_root() {
-    local waited=0
-    until "${sudo_cmd[@]}" env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get "$@" 2>"$apt_errors"; do
-      holds_lock && ((waited < lock_wait_seconds)) || return 1
-      ((waited)) || echo "Waiting for another package manager$(lock_holder) to finish, for up to $((lock_wait_seconds / 60)) minutes..."
-      sleep "$lock_poll_seconds"
+    local kind=$1 total=$2 waited=0 status
+    begin_step "$3"
+    shift 3
+    while :; do
+      status=0
+      run_logged "$kind" "$total" 1 "${as_root[@]}" env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get "$@" || status=$?
+      if step_interrupted "$status"; then
+        end_step stopped
+        return 130
+      fi
+      ((status != 0)) || break
+      if ! holds_lock || ((waited >= lock_wait_seconds)); then
+        end_step failed
+        return 1
+      fi
+      if ((waited == 0)); then
+        end_step
+        echo "Waiting for another package manager$(lock_holder) to finish, for up to $((lock_wait_seconds / 60)) minutes..."
+        begin_step "$step_label"
+      fi
+      sleep "$lock_poll_seconds" || true
+      if ((interrupted)); then
+        end_step stopped
+        return 130
+      fi
       ((waited += lock_poll_seconds))
     done
-    cat "$apt_errors" >&2
+    end_step "done"
+    grep '^W: ' "$step_output" >&2 || true
   }
   dry_run() { LC_ALL=C apt-get install -s -qq --no-install-recommends "$@"; }
   # The packages a dry run's plan removes.
   removed_by() { awk '$1 == "Remv" { print $2 }' | sort -u; }
 
-  if ! apt_as_root update -qq; then
+  status=0
+  apt_as_root update 0 "Updating apt's package lists" update -q || status=$?
+  ((status != 130)) || stop_on_ctrl_c
+  if ((status != 0)); then
     explain_apt_failure "Nothing was installed: apt could not update its package lists."
     exit 1
   fi
   # A dry run first: where apt cannot plan the install, say why before
   # anything is installed.
-  if ! plan=$(dry_run "${missing[@]}" 2>"$apt_errors"); then
+  status=0
+  plan=$(dry_run "${missing[@]}" 2>"$step_output") || status=$?
+  cat "$step_output" >>"$log"
+  printf '%s\n' "$plan" >>"$log"
+  ((interrupted == 0)) || stop_on_ctrl_c
+  if ((status != 0)); then
     explain_apt_failure "Nothing was installed: apt cannot install what Tallowind needs."
     exit 1
   fi
@@ -162,12 +344,38 @@ if ((${#missing[@]})); then
     echo "then run this command again." >&2
     exit 1
   fi
-  echo "Installing: ${missing[*]}"
+  # With what they depend on.
+  total=$(grep -c '^Inst ' <<<"$plan" || true)
+  ((total >= ${#missing[@]})) || total=${#missing[@]}
+  label="Installing $total packages"
+  ((total == ${#missing[@]})) || label+=" (with what they depend on)"
   # --no-remove: should the dry run have missed a removal, apt stops.
-  if ! apt_as_root install -y -qq --no-remove --no-install-recommends "${missing[@]}"; then
+  status=0
+  apt_as_root install "$total" "$label" install -y -q --no-remove --no-install-recommends "${missing[@]}" || status=$?
+  ((status != 130)) || stop_on_ctrl_c
+  if ((status != 0)); then
     explain_apt_failure "apt failed while installing what Tallowind needs." "$(what_was_installed)"
     exit 1
   fi
 fi
 
-scripts/build-whisper.sh
+# The engine is built once: its step shows only where there is work to do.
+((interrupted == 0)) || stop_on_ctrl_c
+step_label="Building whisper.cpp, the speech engine"
+status=0
+run_logged build 0 0 scripts/build-whisper.sh || status=$?
+# Its line begins with its output.
+if ((interrupted || status == 130)); then
+  [[ ! -s "$step_output" ]] || end_step stopped
+  built="was not built"
+  ((status != 0)) || built="is built"
+  echo "Stopped on Ctrl+C: the packages Tallowind needs are installed; whisper.cpp $built, and nothing was started."
+  exit 130
+fi
+if ((status != 0)); then
+  [[ ! -s "$step_output" ]] || end_step failed
+  echo "whisper.cpp could not be built. Its build says (this is also in $log):" >&2
+  cat "$step_output" >&2
+  exit 1
+fi
+[[ ! -s "$step_output" ]] || end_step "done"
