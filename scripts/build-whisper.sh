@@ -13,7 +13,9 @@ if [[ -f "$stamp" && "$(cat "$stamp")" == "$lock_hash" ]]; then
   exit 0
 fi
 
-if [[ ! -f "$src/CMakeLists.txt" ]]; then
+# npm writes its record of node_modules last: without it an earlier fetch was
+# cut short (Ctrl+C), and npm ci starts the folder afresh.
+if [[ ! -f third_party/node_modules/.package-lock.json || ! -f "$src/CMakeLists.txt" ]]; then
   # npm's cache and logs stay in the project, not in the user's home.
   (cd third_party && npm ci --ignore-scripts --no-audit --no-fund --no-update-notifier \
     --cache "$root/.deps/npm-cache" --logs-dir "$root/.deps/npm-logs")
