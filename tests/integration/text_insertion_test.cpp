@@ -418,6 +418,21 @@ protected:
         return pumpUntil([&] { return target.text() == expected; });
     }
 
+    // Pastes `text` with push-to-talk pressed between the chord's last look
+    // at the keyboard and the chord itself; true once the press is made.
+    bool pasteAsThePressLandsOnTheChord(const QString& text)
+    {
+        auto pressNow = std::make_shared<std::atomic<bool>>(true);
+        keys->setBeforeChord([this, pressNow] {
+            if (pressNow->exchange(false)) {
+                keyboard.press("Alt_L");
+                keyboard.press("w");
+            }
+        });
+        controller->injectText(text, RecordingMode::pushToTalk);
+        return pumpUntil([&] { return !pressNow->load(); });
+    }
+
     PasteTarget target;
     XTestKeyboard keyboard;
     std::shared_ptr<X11HotkeyTap> tap = std::make_shared<X11HotkeyTap>();
@@ -460,17 +475,8 @@ TEST_F(DictationsBackToBack, ATextReadyAsTheNextHoldBeginsIsTypedAfterItEachOnce
 // typed after it.
 TEST_F(DictationsBackToBack, APressDuringThePasteItselfEndsNothingAndTheTextFollowsTheHold)
 {
-    XTestKeyboard user;
-    std::atomic<bool> pressNow = true;
-    keys->setBeforeChord([&] {
-        if (pressNow.exchange(false)) {
-            user.press("Alt_L");
-            user.press("w");
-        }
-    });
-    controller->injectText(QStringLiteral("first"), RecordingMode::pushToTalk);
-    ASSERT_TRUE(pumpUntil([&] { return !pressNow.load(); }));
-    EXPECT_TRUE(recordsTheWholeHold(user, true));
+    ASSERT_TRUE(pasteAsThePressLandsOnTheChord(QStringLiteral("first")));
+    EXPECT_TRUE(recordsTheWholeHold(keyboard, true));
     EXPECT_EQ(target.text(), QString()) << "the chord went to the grab";
     controller->injectText(QStringLiteral("second"), RecordingMode::pushToTalk);
     EXPECT_TRUE(typedAre(QStringLiteral("first second "))) << target.text().toStdString();
@@ -480,22 +486,13 @@ TEST_F(DictationsBackToBack, AQuitWhileTheChordWaitsToGoAgainGivesTheClipboardBa
 {
     ASSERT_FALSE(target.ask("copy", "copied").isEmpty());
     ASSERT_TRUE(clipboardTakenByAnother());
-    XTestKeyboard user;
-    std::atomic<bool> pressNow = true;
-    keys->setBeforeChord([&] {
-        if (pressNow.exchange(false)) {
-            user.press("Alt_L");
-            user.press("w");
-        }
-    });
-    controller->injectText(QStringLiteral("never typed"), RecordingMode::pushToTalk);
-    ASSERT_TRUE(pumpUntil([&] { return !pressNow.load(); }));
+    ASSERT_TRUE(pasteAsThePressLandsOnTheChord(QStringLiteral("never typed")));
     ASSERT_TRUE(pumpUntil([&] { return controller->isRecording(); }));
 
     controller->applicationWillTerminate();
     EXPECT_EQ(target.ask("clipboard", "clipboard "), expectedUserClipboard());
-    user.release("w");
-    user.release("Alt_L");
+    keyboard.release("w");
+    keyboard.release("Alt_L");
     pumpFor(static_cast<int>(PasteTiming{}.heldChordGrace * 2000));
     EXPECT_EQ(target.text(), QString());
     EXPECT_EQ(target.ask("clipboard", "clipboard "), expectedUserClipboard());
