@@ -45,7 +45,6 @@ struct ChordHoldUp {
     // another one. Modifiers the chord holds anyway are not among them: a
     // held one serves the chord.
     std::vector<DownKey> keys;
-    bool any() const { return grabHeld || !keys.empty(); }
 };
 
 // What became of a paste chord.

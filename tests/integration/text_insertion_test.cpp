@@ -53,6 +53,12 @@ bool clipboardTakenByAnother()
     return pumpUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); });
 }
 
+// A Qt line edit in a window that has the keyboard focus.
+bool startFocusedQtTarget(PasteTarget& target)
+{
+    return target.start(testToolPath(QStringLiteral("paste_target_qt"))) && target.activate();
+}
+
 class PasteIntoOtherApplications : public ::testing::Test {
 protected:
     void SetUp() override
@@ -108,8 +114,7 @@ TEST_F(PasteIntoOtherApplications, QtLineEditGetsTheTextAndTheUsersTextAndImageC
 TEST_F(PasteIntoOtherApplications, AKeyLeftDownByAnotherClientHoldsTheTextsUpForTheBoundOnly)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedQtTarget(target));
     LogCapture log;
     XTestKeyboard otherClient;
     otherClient.press("Alt_R");
@@ -136,8 +141,7 @@ TEST_F(PasteIntoOtherApplications, AKeyLeftDownByAnotherClientHoldsTheTextsUpFor
 TEST_F(PasteIntoOtherApplications, AHeldControlServesTheChordAndStaysDown)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedQtTarget(target));
     XTestKeyboard user;
     user.press("Control_L");
     pasteAndWait(QStringLiteral("held ctrl "));
@@ -155,8 +159,7 @@ TEST_F(PasteIntoOtherApplications, AHeldControlServesTheChordAndStaysDown)
 TEST_F(PasteIntoOtherApplications, AHeldAltGrIsWaitedForAndNeverReleased)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedQtTarget(target));
     XTestKeyboard user;
     user.press("ISO_Level3_Shift");
     ASSERT_TRUE(user.isDown("ISO_Level3_Shift"));
@@ -235,8 +238,7 @@ TEST_F(PasteIntoOtherApplications, SlowClipboardOwnerDoesNotHoldUpThePaste)
     ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
     ASSERT_TRUE(clipboardTakenByAnother());
     PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedQtTarget(target));
 
     inserter.paste(QStringLiteral("despite a slow owner "));
     ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }, Patience::reply));
@@ -272,8 +274,7 @@ TEST_F(PasteIntoOtherApplications, RestoreOffersExactlyTheOwnersFormats)
 TEST_F(PasteIntoOtherApplications, PasteWaitsWhileTheShortcutIsHeld)
 {
     PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedQtTarget(target));
     auto tap = std::make_shared<X11HotkeyTap>();
     std::vector<HotkeyEvent> events;
     ASSERT_TRUE(tap->create({{13, X11KeyCodes::flagOption}}, [&](const HotkeyEvent& event) {
@@ -351,8 +352,7 @@ TEST_F(PasteIntoOtherApplications, ChordFollowsTheActiveLayout)
     } restore{keyboard};
 
     PasteTarget target;
-    ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedQtTarget(target));
     pasteAndWait(QStringLiteral("one "));
 
     ASSERT_TRUE(keyboard.setLayout({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
@@ -376,8 +376,7 @@ protected:
         DefaultsTest::SetUp();
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             GTEST_SKIP() << "needs an X display";
-        ASSERT_TRUE(target.start(testToolPath(QStringLiteral("paste_target_qt"))));
-        ASSERT_TRUE(target.activate());
+        ASSERT_TRUE(startFocusedQtTarget(target));
         controller = controllerOnRealTap(tap, capture, keys, std::make_shared<QtPasteboard>());
         ASSERT_TRUE(tap->exists());
     }

@@ -35,36 +35,6 @@ KeyboardState keyboardState(Display* display)
     return state;
 }
 
-// The keycodes of the shortcuts' keys and of every key that gives one of
-// their modifiers, in the keyboard map as it is now. Caps Lock is a lock,
-// not a key that is held.
-std::vector<KeyCode> shortcutKeyCodes(Display* display, const std::vector<HotkeyGrab>& combinations)
-{
-    std::vector<KeyCode> codes;
-    unsigned int masks = 0;
-    for (const HotkeyGrab& combination : combinations) {
-        if (const unsigned long keysym = X11KeyCodes::keysymForKeyCode(combination.keyCode))
-            if (const KeyCode code = XKeysymToKeycode(display, keysym))
-                codes.push_back(code);
-        masks |= X11KeyCodes::x11ModifierMask(combination.modifierFlags);
-    }
-    masks &= ~static_cast<unsigned int>(LockMask);
-    if (masks == 0)
-        return codes;
-    XModifierKeymap* map = XGetModifierMapping(display);
-    if (!map)
-        return codes;
-    for (int modifier = 0; modifier < 8; ++modifier) {
-        if ((masks & (1u << modifier)) == 0)
-            continue;
-        for (int i = 0; i < map->max_keypermod; ++i)
-            if (const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i])
-                codes.push_back(code);
-    }
-    XFreeModifiermap(map);
-    return codes;
-}
-
 // The X modifiers a chord holds.
 unsigned int chordModifierMask(PasteChord chord)
 {
@@ -106,11 +76,8 @@ ModifierKeys modifierKeys(Display* display)
     return keys;
 }
 
-// The keys that hold up `chord` while down: the keys of our shortcuts and
-// every modifier key but those the chord holds anyway. Caps Lock and Num
-// Lock are locks, not held keys.
-std::vector<KeyCode> holdUpKeyCodes(
-    Display* display, const ModifierKeys& modifiers, PasteChord chord, const std::vector<HotkeyGrab>& combinations)
+// The keycodes of the shortcuts' own keys, in the keyboard map as it is now.
+std::vector<KeyCode> shortcutMainKeys(Display* display, const std::vector<HotkeyGrab>& combinations)
 {
     std::vector<KeyCode> codes;
     for (const HotkeyGrab& combination : combinations) {
@@ -118,6 +85,33 @@ std::vector<KeyCode> holdUpKeyCodes(
             if (const KeyCode code = XKeysymToKeycode(display, keysym))
                 codes.push_back(code);
     }
+    return codes;
+}
+
+// The shortcuts' own keys and every key that gives one of their modifiers.
+// Caps Lock is a lock, not a key that is held.
+std::vector<KeyCode> shortcutKeyCodes(
+    Display* display, const ModifierKeys& modifiers, const std::vector<HotkeyGrab>& combinations)
+{
+    std::vector<KeyCode> codes = shortcutMainKeys(display, combinations);
+    unsigned int masks = 0;
+    for (const HotkeyGrab& combination : combinations)
+        masks |= X11KeyCodes::x11ModifierMask(combination.modifierFlags);
+    masks &= ~static_cast<unsigned int>(LockMask);
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        if ((masks & (1u << modifier)) != 0)
+            codes.insert(codes.end(), modifiers.byModifier[modifier].begin(), modifiers.byModifier[modifier].end());
+    }
+    return codes;
+}
+
+// The keys that hold up `chord` while down: the keys of our shortcuts and
+// every modifier key but those the chord holds anyway. Caps Lock and Num
+// Lock are locks, not held keys.
+std::vector<KeyCode> holdUpKeyCodes(
+    Display* display, const ModifierKeys& modifiers, PasteChord chord, const std::vector<HotkeyGrab>& combinations)
+{
+    std::vector<KeyCode> codes = shortcutMainKeys(display, combinations);
     const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
     const unsigned int served = chordModifierMask(chord);
     for (int modifier = 0; modifier < 8; ++modifier) {
@@ -397,7 +391,7 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
     // The server handles the chord before this query: a key of ours down now
     // and not before went down as the chord went out.
     const KeyboardState after = keyboardState(display);
-    const std::vector<KeyCode> ours = shortcutKeyCodes(display, shortcuts.combinations);
+    const std::vector<KeyCode> ours = shortcutKeyCodes(display, modifiers, shortcuts.combinations);
     const bool wentDown =
         std::any_of(ours.begin(), ours.end(), [&](KeyCode code) { return after.isDown(code) && !before.isDown(code); });
     return wentDown || (shortcuts.tapHolding && shortcuts.tapHolding()) ? ChordOutcome::sentAsAShortcutWentDown
