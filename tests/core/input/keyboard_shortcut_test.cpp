@@ -5,7 +5,7 @@
 #include <QKeySequence>
 
 namespace {
-constexpr uint16_t kW = 13;
+constexpr uint16_t kKeyW = 13;
 constexpr uint16_t kSpace = 49;
 constexpr uint16_t kEscape = 53;
 constexpr uint16_t kLeftArrow = 123;
@@ -15,7 +15,7 @@ TEST(KeyboardShortcutDisplay, ModifiersInFixedOrderThenKeyName)
 {
     EXPECT_EQ((KeyboardShortcut{kSpace, KeyboardShortcut::commandFlag | KeyboardShortcut::controlFlag}).displayString(),
         "Ctrl+Super+Space");
-    EXPECT_EQ((KeyboardShortcut{kW, 0x1F0000}).displayString(), "Ctrl+Alt+Shift+Super+W");
+    EXPECT_EQ((KeyboardShortcut{kKeyW, 0x1F0000}).displayString(), "Ctrl+Alt+Shift+Super+W");
     EXPECT_EQ((KeyboardShortcut{kEscape, 0}).displayString(), "Esc");
     EXPECT_EQ((KeyboardShortcut{kLeftArrow, KeyboardShortcut::optionFlag}).displayString(), "Alt");
     EXPECT_EQ((KeyboardShortcut{kLeftArrow, 0}).displayString(), "");
@@ -69,24 +69,24 @@ TEST(KeyboardShortcutDisplay, SixtyNineKeysHaveNames)
 
 TEST(KeyboardShortcutMatching, ComparesKeyAndEveryDeviceIndependentBit)
 {
-    const KeyboardShortcut optionW{kW, KeyboardShortcut::optionFlag};
-    EXPECT_TRUE(optionW.matches(kW, KeyboardShortcut::optionFlag));
+    const KeyboardShortcut optionW{kKeyW, KeyboardShortcut::optionFlag};
+    EXPECT_TRUE(optionW.matches(kKeyW, KeyboardShortcut::optionFlag));
     // Device-dependent bits below 0x10000 and bits above 32 are ignored.
-    EXPECT_TRUE(optionW.matches(kW, KeyboardShortcut::optionFlag | 0x20 | 0x100 | (uint64_t{1} << 40)));
-    EXPECT_FALSE(optionW.matches(kW, KeyboardShortcut::optionFlag | KeyboardShortcut::capsLockFlag));
-    EXPECT_FALSE(optionW.matches(kW, KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag));
-    EXPECT_FALSE(optionW.matches(kW, 0));
+    EXPECT_TRUE(optionW.matches(kKeyW, KeyboardShortcut::optionFlag | 0x20 | 0x100 | (uint64_t{1} << 40)));
+    EXPECT_FALSE(optionW.matches(kKeyW, KeyboardShortcut::optionFlag | KeyboardShortcut::capsLockFlag));
+    EXPECT_FALSE(optionW.matches(kKeyW, KeyboardShortcut::optionFlag | KeyboardShortcut::shiftFlag));
+    EXPECT_FALSE(optionW.matches(kKeyW, 0));
     EXPECT_FALSE(optionW.matches(kEscape, KeyboardShortcut::optionFlag));
 
     const KeyboardShortcut modifiersOnly{65535, KeyboardShortcut::optionFlag};
-    EXPECT_FALSE(modifiersOnly.matches(kW, KeyboardShortcut::optionFlag));
+    EXPECT_FALSE(modifiersOnly.matches(kKeyW, KeyboardShortcut::optionFlag));
 }
 
 TEST(KeyboardShortcutMatching, BuildingFromModifierSwitches)
 {
-    EXPECT_EQ(KeyboardShortcut::withModifiers(kW, true), (KeyboardShortcut{kW, 524288}));
-    EXPECT_EQ(KeyboardShortcut::withModifiers(kW, true, true, true, true), (KeyboardShortcut{kW, 0x1E0000}));
-    EXPECT_EQ(KeyboardShortcut::withModifiers(kW), (KeyboardShortcut{kW, 0}));
+    EXPECT_EQ(KeyboardShortcut::withModifiers(kKeyW, true), (KeyboardShortcut{kKeyW, 524288}));
+    EXPECT_EQ(KeyboardShortcut::withModifiers(kKeyW, true, true, true, true), (KeyboardShortcut{kKeyW, 0x1E0000}));
+    EXPECT_EQ(KeyboardShortcut::withModifiers(kKeyW), (KeyboardShortcut{kKeyW, 0}));
 }
 
 TEST(ShortcutActions, NamesAndDefaults)
@@ -99,9 +99,9 @@ TEST(ShortcutActions, NamesAndDefaults)
     EXPECT_EQ(all[1].displayName(), "Quick transcribe (with window)");
     EXPECT_EQ(all[2].displayName(), "Continuous recording mode");
 
-    EXPECT_EQ(all[0].defaultShortcut(), (KeyboardShortcut{kW, 524288}));
-    EXPECT_EQ(all[1].defaultShortcut(), (KeyboardShortcut{kW, 655360}));
-    EXPECT_EQ(all[2].defaultShortcut(), (KeyboardShortcut{kW, 1572864}));
+    EXPECT_EQ(all[0].defaultShortcut(), (KeyboardShortcut{kKeyW, 524288}));
+    EXPECT_EQ(all[1].defaultShortcut(), (KeyboardShortcut{kKeyW, 655360}));
+    EXPECT_EQ(all[2].defaultShortcut(), (KeyboardShortcut{kKeyW, 1572864}));
     EXPECT_EQ(all[0].defaultShortcut().displayString(), "Alt+W");
     EXPECT_EQ(all[1].defaultShortcut().displayString(), "Alt+Shift+W");
     EXPECT_EQ(all[2].defaultShortcut().displayString(), "Alt+Super+W");
