@@ -34,6 +34,8 @@ struct ShortcutKeys {
 struct DownKey {
     unsigned int code = 0; // the server's key code
     QString name; // its keysym's name ("Alt_R"), for the log
+    // It gives a modifier: the chord releases it when it is declared stuck.
+    bool givesModifier = false;
     bool operator==(const DownKey& other) const { return code == other.code; }
 };
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 // Counts paste chords; `onChord` plays the focused application receiving one
@@ -26,16 +27,17 @@ public:
     void setSucceeds(bool succeeds) { chordSucceeds = succeeds; }
     void setFocusedChord(PasteChord chord) { focusedChord = chord; }
     void setShortcutHeld(bool held) { grabHeld = held; }
-    // `modifier`: the key changes the chord, so a stuck one is released.
-    void press(const DownKey& key, bool modifier = true)
+    // `modifier`: the key gives a modifier, so a stuck one is released.
+    void press(DownKey key, bool modifier = true)
     {
+        key.givesModifier = modifier;
         std::lock_guard lock(mutex);
-        down.push_back({key, modifier});
+        down.push_back(std::move(key));
     }
     void release(const DownKey& key)
     {
         std::lock_guard lock(mutex);
-        std::erase_if(down, [&key](const Down& held) { return held.key == key; });
+        std::erase(down, key);
     }
     // The keys a chord released as stuck, in order.
     std::vector<DownKey> releasedKeys()
@@ -44,18 +46,15 @@ public:
         return released;
     }
     int chordCount() const { return chords.load(); }
-    int holdUpQueries() const { return queries.load(); }
     PasteChord lastChord() const { return sentChord.load(); }
 
     PasteChord chordForFocusedWindow() override { return focusedChord.load(); }
     ChordHoldUp holdUp(PasteChord, const ShortcutKeys& shortcuts) override
     {
-        ++queries;
         ChordHoldUp holdUp;
         holdUp.grabHeld = grabHeld.load() || (shortcuts.tapHolding && shortcuts.tapHolding());
         std::lock_guard lock(mutex);
-        for (const Down& held : down)
-            holdUp.keys.push_back(held.key);
+        holdUp.keys = down;
         return holdUp;
     }
     ChordOutcome sendPasteChord(
@@ -72,11 +71,10 @@ public:
         std::function<void()> onChord;
         {
             std::lock_guard lock(mutex);
-            std::erase_if(down, [&](const Down& held) {
-                const bool releases = held.modifier;
-                if (releases)
-                    released.push_back(held.key);
-                return releases;
+            std::erase_if(down, [&](const DownKey& held) {
+                if (held.givesModifier)
+                    released.push_back(held);
+                return held.givesModifier;
             });
             onChord = chordCallback;
         }
@@ -93,19 +91,13 @@ public:
     }
 
 private:
-    struct Down {
-        DownKey key;
-        bool modifier = true;
-    };
-
     std::mutex mutex;
     std::function<void()> chordCallback;
-    std::vector<Down> down;
+    std::vector<DownKey> down;
     std::vector<DownKey> released;
     std::atomic<bool> chordSucceeds{true};
     std::atomic<bool> grabHeld{false};
     std::atomic<int> chords{0};
-    std::atomic<int> queries{0};
     std::atomic<PasteChord> focusedChord{PasteChord::controlV};
     std::atomic<PasteChord> sentChord{PasteChord::controlV};
 };

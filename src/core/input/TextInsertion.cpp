@@ -9,6 +9,7 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -119,6 +120,7 @@ TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_p
       pasteTiming(timing),
       shortcutKeys(std::move(shortcuts)),
       lending(std::make_shared<Lending>()),
+      holdRule(seconds(timing.strayKeyBound)),
       queue(QStringLiteral("com.tallowind.insertion"))
 {
 }
@@ -242,38 +244,16 @@ ShortcutKeys TextInserter::currentShortcutKeys() const
     return answer->keys;
 }
 
-// Our grab holds the chord up for as long as the user holds the shortcut;
-// any other key for the bound, counted from when it was first seen down or
-// from the end of the grab, whichever is later: the keys of a hold of ours
-// are the user's, not stuck.
-TextInserter::KeyLook TextInserter::lookAtKeys(PasteChord chord, const ShortcutKeys& shortcuts)
+ChordHoldRule::Verdict TextInserter::lookAtKeys(PasteChord chord, const ShortcutKeys& shortcuts)
 {
-    const ChordHoldUp holdUp = keySynthesizer->holdUp(chord, shortcuts);
-    KeyLook look;
-    if (holdUp.grabHeld) {
-        keysSeenDown.clear();
-        look.wait = true;
-        return look;
-    }
-    std::erase_if(keysSeenDown, [&holdUp](const auto& seen) {
-        return std::find(holdUp.keys.begin(), holdUp.keys.end(), DownKey{seen.first, {}}) == holdUp.keys.end();
-    });
-    const auto now = std::chrono::steady_clock::now();
-    for (const DownKey& key : holdUp.keys) {
-        SeenDown& seen = keysSeenDown.try_emplace(key.code, SeenDown{now}).first->second;
-        if (!seen.stuck && now - seen.since >= seconds(pasteTiming.strayKeyBound)) {
-            seen.stuck = true;
-            Log::system(QStringLiteral("[TextInserter] %1 has been down for %2 s with no shortcut held; taken as "
-                                       "stuck, the paste goes out regardless")
-                            .arg(key.name)
-                            .arg(pasteTiming.strayKeyBound));
-        }
-        if (seen.stuck)
-            look.stuck.push_back(key);
-        else
-            look.wait = true;
-    }
-    return look;
+    ChordHoldRule::Verdict verdict =
+        holdRule.look(keySynthesizer->holdUp(chord, shortcuts), std::chrono::steady_clock::now());
+    for (const DownKey& key : verdict.newlyStuck)
+        Log::system(QStringLiteral("[TextInserter] %1 has been down for %2 s with no shortcut held; taken as stuck, "
+                                   "the paste goes out regardless")
+                        .arg(key.name)
+                        .arg(pasteTiming.strayKeyBound));
+    return verdict;
 }
 
 // The stuck keys the chord may go out with; nothing when the inserter closes
@@ -281,9 +261,9 @@ TextInserter::KeyLook TextInserter::lookAtKeys(PasteChord chord, const ShortcutK
 std::optional<std::vector<DownKey>> TextInserter::waitUntilChordMayGo(PasteChord chord, const ShortcutKeys& shortcuts)
 {
     for (;;) {
-        KeyLook look = lookAtKeys(chord, shortcuts);
-        if (!look.wait)
-            return std::move(look.stuck);
+        ChordHoldRule::Verdict verdict = lookAtKeys(chord, shortcuts);
+        if (!verdict.wait)
+            return std::move(verdict.stuck);
         if (closing)
             return std::nullopt;
         Dispatch::sleepFor(0.01);
@@ -311,6 +291,8 @@ void TextInserter::sendChordUntilTaken(
                 return;
             outcome = keySynthesizer->sendPasteChord(chord, shortcuts, *stuck);
         }
+        if (outcome == ChordOutcome::sent || outcome == ChordOutcome::sentAsAShortcutWentDown)
+            holdRule.chordWentOut(*stuck);
         const auto chordSent = Pasteboard::Clock::now();
         if (outcome == ChordOutcome::keyDown)
             continue; // pressed since the wait

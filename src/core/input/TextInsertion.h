@@ -2,15 +2,14 @@
 
 #include "base/Dispatch.h"
 #include "core/config/AppConfig.h"
+#include "core/input/ChordHoldRule.h"
 #include "platform/KeySynthesizer.h"
 #include "platform/Pasteboard.h"
 
 #include <QString>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -79,19 +78,9 @@ private:
     // The user's selections while our text stands in for them.
     struct Loan;
     struct Lending;
-    // Whether the chord must wait now; the keys past the bound otherwise.
-    struct KeyLook {
-        bool wait = false;
-        std::vector<DownKey> stuck;
-    };
-    struct SeenDown {
-        std::chrono::steady_clock::time_point since;
-        bool stuck = false;
-    };
-
     void runSequence(const QString& text);
     ShortcutKeys currentShortcutKeys() const;
-    KeyLook lookAtKeys(PasteChord chord, const ShortcutKeys& shortcuts);
+    ChordHoldRule::Verdict lookAtKeys(PasteChord chord, const ShortcutKeys& shortcuts);
     std::optional<std::vector<DownKey>> waitUntilChordMayGo(PasteChord chord, const ShortcutKeys& shortcuts);
     void sendChordUntilTaken(
         PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards);
@@ -112,9 +101,8 @@ private:
     std::shared_ptr<Lending> lending;
     // Held while a chord goes out, so that a quit comes before or after it.
     std::mutex chordGate;
-    // The keys seen holding the chord up and since when, carried across the
-    // waits of a paste and on to the next while they stay down: a stuck key
-    // costs the bound once. Insertion queue only.
-    std::map<unsigned int, SeenDown> keysSeenDown;
+    // Carried across the waits of a paste and on to the next: a key that
+    // stays down costs the bound once. Insertion queue only.
+    ChordHoldRule holdRule;
     Dispatch::SerialQueue queue;
 };

@@ -321,9 +321,10 @@ ChordHoldUp X11KeySynthesizer::holdUp(PasteChord chord, const ShortcutKeys& shor
     if (!ensureDisplay())
         return holdUp;
     const KeyboardState keys = keyboardState(display);
-    for (KeyCode code : holdUpKeyCodes(display, modifierKeys(display), chord, shortcuts.combinations))
+    const ModifierKeys modifiers = modifierKeys(display);
+    for (KeyCode code : holdUpKeyCodes(display, modifiers, chord, shortcuts.combinations))
         if (keys.isDown(code))
-            holdUp.keys.push_back({code, keyName(display, code)});
+            holdUp.keys.push_back({code, keyName(display, code), modifiers.gives(code)});
     return holdUp;
 }
 

@@ -264,37 +264,6 @@ TEST_F(TextInserterTest, KeysLeftDownHoldThePastesUpForTheBoundOnce)
     EXPECT_EQ(board->contents(), richContents());
 }
 
-// The user holds our shortcut longer than the bound, then lets go of its key
-// and a moment later of its modifier: the modifier, down since before the
-// grab, was part of the hold, so its bound starts again when the grab ends,
-// and it is never released on the user's behalf.
-TEST_F(TextInserterTest, TheBoundStartsAgainWhenTheGrabEnds)
-{
-    LogCapture log;
-    const DownKey altL{64, QStringLiteral("Alt_L")};
-    keys->setOnChord([&] { board->simulateFetch(); });
-    PasteTiming timing = quickTiming();
-    timing.strayKeyBound = 1.0;
-    TextInserter inserter(board, keys, timing);
-    // Alt goes down first, as the user reaches for the shortcut.
-    keys->press(altL);
-    inserter.paste(QStringLiteral("after the hold "));
-    ASSERT_TRUE(pumpUntil([&] { return keys->holdUpQueries() >= 2; }));
-    keys->setShortcutHeld(true);
-    pumpFor(1300);
-    EXPECT_EQ(keys->chordCount(), 0);
-
-    // W comes up first: the paste looks at the keys with Alt alone down.
-    const int looks = keys->holdUpQueries();
-    keys->setShortcutHeld(false);
-    ASSERT_TRUE(pumpUntil([&] { return keys->holdUpQueries() >= looks + 2; }));
-    keys->release(altL);
-    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
-    EXPECT_EQ(keys->chordCount(), 1);
-    EXPECT_TRUE(keys->releasedKeys().empty());
-    EXPECT_TRUE(log.systemLines().filter(QStringLiteral("taken as stuck")).isEmpty());
-}
-
 TEST_F(TextInserterTest, NoChordWhenTheTextNeverReachedTheClipboard)
 {
     LogCapture log;
