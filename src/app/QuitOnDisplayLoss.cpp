@@ -10,11 +10,15 @@ namespace {
 std::function<void(int)> end;
 // The steps that follow the event loop's end have begun.
 bool quitting = false;
+// The steps have run; the event loop turns only for the process's last work.
+bool stepsDone = false;
 
 // Qt ends the process as soon as this returns: the quit runs to its end
 // here, its steps in the order the event loop's end takes them.
 void quitHere()
 {
+    if (stepsDone)
+        end(0);
     if (quitting)
         return;
     quitting = true;
@@ -25,6 +29,11 @@ void quitHere()
 }
 
 } // namespace
+
+void endAtOnceFromNowOn()
+{
+    stepsDone = true;
+}
 
 void install(std::function<void(int)> endProcess)
 {

@@ -11,4 +11,8 @@ namespace QuitOnDisplayLoss {
 // run, as after the event loop returns.
 void install(std::function<void(int)> endProcess);
 
+// The quit's steps have run and the process only winds up: the loss from
+// now on ends it at once.
+void endAtOnceFromNowOn();
+
 } // namespace QuitOnDisplayLoss

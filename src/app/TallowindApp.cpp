@@ -10,6 +10,7 @@
 #include "core/speech/WhisperPassParameters.h"
 #include "downloads/PartFiles.h"
 #include "platform/linux/ProcessorAllowance.h"
+#include "platform/x11/X11ClipboardHandOver.h"
 #include "platform/x11/X11DesktopCompositor.h"
 #include "platform/x11/X11DisplayCheck.h"
 #include "platform/x11/X11HotkeyTap.h"
@@ -187,5 +188,11 @@ int TallowindApp::main(int argc, char** argv)
         QObject::connect(instance, &SingleInstance::showRequested, delegate, &AppDelegate::handleSecondStart);
         instance->acceptRequests();
     });
-    endProcess(QApplication::exec());
+    const int status = QApplication::exec();
+    // Termination gave the user's clipboard back to this process; Qt would
+    // hand it to the clipboard manager only when torn down. The X server's
+    // loss ends the process without it.
+    QuitOnDisplayLoss::endAtOnceFromNowOn();
+    X11ClipboardHandOver::toClipboardManager();
+    endProcess(status);
 }

@@ -5,11 +5,14 @@
 // settings and its recordings index readable. So do a shutdown's SIGTERM
 // and SIGHUP, and a closed terminal's SIGHUP. It is started as from a
 // Wayland session's terminal, also one that asks Qt for Wayland, and its
-// windows are X11 windows all the same.
+// windows are X11 windows all the same. The user's clipboard, which the tool
+// holds after a paste, goes to the session's clipboard manager at a quit;
+// with no manager, or with the server gone, none is waited for.
 #include "core/speech/ModelManager.h"
 #include "core/speech/WhisperModel.h"
 #include "recording/RecordingsIndex.h"
 #include "support/EventLoop.h"
+#include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
@@ -30,6 +33,21 @@
 namespace {
 
 constexpr unsigned int altMask = 8; // Mod1
+
+const QString handOverLine = QStringLiteral("[X11ClipboardHandOver] Handing the clipboard to the clipboard manager");
+
+// The formats of the slow clipboard owner's "formats" answer, in any order:
+// each clipboard manager lists what it saved in an order of its own.
+QStringList formatSet(const QByteArray& answer)
+{
+    QStringList formats = QString::fromLatin1(answer.mid(8)).split(',');
+    formats.sort();
+    return formats;
+}
+QByteArray dataLine(const QByteArray& bytes)
+{
+    return "data " + bytes.toBase64();
+}
 
 class XServerEndsUnderTheTool : public ::testing::Test {
 protected:
@@ -86,6 +104,9 @@ protected:
     // shortcuts; `platform` is the session's QT_QPA_PLATFORM, if it sets one.
     void startRound(const QString& platform = {})
     {
+        // The last round's server outlives its tool, for what is read after the quit.
+        server.terminate();
+        server.waitForFinished(Patience::reply);
         if (platform.isEmpty())
             environment.remove("QT_QPA_PLATFORM");
         else
@@ -125,6 +146,37 @@ protected:
             && process.exitCode() == 0;
     }
 
+    // The test model whose passes take a blink and always give text, for
+    // rounds that need a paste; for the tool's next start.
+    void useQuickModel()
+    {
+        const QString models = home.filePath("data/Tallowind/Models");
+        ASSERT_TRUE(WhisperTestModel::write(models + '/' + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(),
+            WhisperTestModel::Shape::micro(), WhisperTestModel::WeightType::F16));
+        QFile settings(home.filePath("config/Tallowind/Tallowind.json"));
+        ASSERT_TRUE(QDir().mkpath(home.filePath("config/Tallowind")));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(
+            QJsonDocument(QJsonObject{{"WhisperBeamSize", 1}, {"WhisperBestOf", 1}, {"WhisperNoFallback", true}})
+                .toJson());
+    }
+
+    // The user copies on the round's display and dictates; returns once the
+    // paste has taken the clipboard from the user's application: from then
+    // on the tool holds the user's contents at a quit, given back at once
+    // during a paste.
+    void copyAndDictate(PasteTarget& user)
+    {
+        ASSERT_TRUE(user.start(testToolPath("slow_clipboard_owner"), {"1", "0"}, environment));
+        ASSERT_FALSE(user.ask("copy", "copied").isEmpty());
+        ASSERT_TRUE(xdotool({"keydown", "alt+w"}));
+        ASSERT_TRUE(logShows("[AppDelegate] Loading model")) << "the hold started no recording";
+        ASSERT_TRUE(VirtualMicrophone::play(home.filePath("speech.wav")));
+        ASSERT_TRUE(xdotool({"keyup", "alt+w"}));
+        ASSERT_TRUE(pumpUntil([&] { return user.ask("owns", "owns ") == "owns no"; }, Patience::transcription))
+            << "nothing was pasted";
+    }
+
     // Ends the round's X server and checks how the tool ended.
     void endServerAndExpectQuit()
     {
@@ -133,6 +185,7 @@ protected:
         log += QString::fromLocal8Bit(tool.readAllStandardError());
         EXPECT_EQ(log.count("[X11DisplayLoss] The connection to the X server broke; quitting"), 1) << log.toStdString();
         EXPECT_FALSE(log.contains("XIO:")) << log.toStdString();
+        EXPECT_FALSE(log.contains(handOverLine)) << log.toStdString();
         server.waitForFinished(Patience::reply);
         expectQuitAsAQuitEnds();
     }
@@ -145,8 +198,6 @@ protected:
             ::kill(static_cast<pid_t>(tool.processId()), number);
         ASSERT_TRUE(tool.waitForFinished(Patience::transfer)) << "the tool outlived the signals";
         expectQuitAsAQuitEnds();
-        server.terminate();
-        server.waitForFinished(Patience::reply);
     }
 
     // The ended tool's status, log, settings and recordings index.
@@ -227,11 +278,23 @@ TEST_F(XServerEndsUnderTheTool, IdleWithAWindowDuringAHoldAndDuringATranscriptio
 
 TEST_F(XServerEndsUnderTheTool, ShutdownsAndHangUpsEndItAsAQuitDoes)
 {
+    ASSERT_NO_FATAL_FAILURE(useQuickModel());
     {
-        SCOPED_TRACE("a shutdown: SIGTERM and SIGHUP at once");
+        SCOPED_TRACE("a shutdown after a dictation: SIGTERM and SIGHUP at once, with a clipboard manager");
         ASSERT_NO_FATAL_FAILURE(startRound("wayland-egl;xcb"));
+        PasteTarget manager;
+        ASSERT_TRUE(manager.start(testToolPath("clipboard_manager"), {}, environment));
+        PasteTarget user;
+        ASSERT_NO_FATAL_FAILURE(copyAndDictate(user));
         ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGTERM, SIGHUP}));
         EXPECT_EQ(log.count("[Tallowind] QT_QPA_PLATFORM asks for \"wayland-egl;xcb\""), 1) << log.toStdString();
+        EXPECT_EQ(log.count(handOverLine), 1) << log.toStdString();
+        // Read from the manager, which holds the clipboard now.
+        EXPECT_EQ(formatSet(user.ask("formats", "formats ")),
+            QStringList({"application/x-slow-format-0", "image/png", "text/plain"}));
+        EXPECT_EQ(user.ask("data text/plain", "data "), dataLine("user text"));
+        EXPECT_EQ(user.ask("data image/png", "data "), dataLine(QByteArray("\x89PNG\r\n\x1a\nnot really pixels", 25)));
+        EXPECT_EQ(user.ask("data application/x-slow-format-0", "data "), dataLine("application/x-slow-format-0"));
     }
     {
         SCOPED_TRACE("the terminal closed during a push-to-talk hold");
@@ -239,5 +302,13 @@ TEST_F(XServerEndsUnderTheTool, ShutdownsAndHangUpsEndItAsAQuitDoes)
         ASSERT_TRUE(xdotool({"keydown", "alt+w"}));
         ASSERT_TRUE(logShows("[AppDelegate] Loading model")) << "the hold started no recording";
         ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGHUP}));
+    }
+    {
+        SCOPED_TRACE("a quit after a dictation with no clipboard manager: nothing is waited for");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        PasteTarget user;
+        ASSERT_NO_FATAL_FAILURE(copyAndDictate(user));
+        ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGTERM}));
+        EXPECT_FALSE(log.contains("[X11ClipboardHandOver]")) << log.toStdString();
     }
 }

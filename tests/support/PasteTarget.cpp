@@ -42,8 +42,9 @@ PasteTarget::~PasteTarget()
     stopProcess(process, 3000);
 }
 
-bool PasteTarget::start(const QString& program, const QStringList& arguments)
+bool PasteTarget::start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
 {
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);
     if (!process.waitForStarted(10000))

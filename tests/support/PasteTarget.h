@@ -27,7 +27,8 @@ class PasteTarget {
 public:
     ~PasteTarget();
 
-    bool start(const QString& program, const QStringList& arguments = {});
+    bool start(const QString& program, const QStringList& arguments = {},
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
     QByteArray ask(const QByteArray& command, const QByteArray& answerPrefix);
     // Gives the target the keyboard focus, as the user's click would.
     bool activate() const;

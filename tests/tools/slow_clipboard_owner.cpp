@@ -4,6 +4,8 @@
 //   copy     offers the custom formats, "user text" and a PNG -> "copied"
 //   formats  -> "formats <formats on the clipboard now, comma separated>"
 //   clipboard -> "clipboard <base64 of the text> <base64 of the PNG>"
+//   data F   -> "data <base64 of format F on the clipboard now>"
+//   owns     -> "owns yes" while this program holds the clipboard, else "owns no"
 // It starts by printing "ready 0".
 #include <QApplication>
 #include <QClipboard>
@@ -84,6 +86,11 @@ int main(int argc, char** argv)
             for (const char* notData : {"application/x-qt-image", "TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS"})
                 formats.removeAll(QLatin1String(notData));
             reply("formats " + formats.join(QLatin1Char(',')).toLatin1());
+        } else if (command.startsWith("data ")) {
+            const QMimeData* data = board->mimeData();
+            reply("data " + (data ? data->data(QString::fromLatin1(command.mid(5))) : QByteArray()).toBase64());
+        } else if (command == "owns") {
+            reply(board->ownsClipboard() ? "owns yes" : "owns no");
         } else if (command == "clipboard") {
             const QMimeData* data = board->mimeData();
             reply("clipboard " + (data ? data->data(QStringLiteral("text/plain")) : QByteArray()).toBase64() + ' '

@@ -138,4 +138,10 @@ void report()
     });
 }
 
+bool lost()
+{
+    std::lock_guard lock(reportMutex);
+    return reported;
+}
+
 } // namespace X11DisplayLoss

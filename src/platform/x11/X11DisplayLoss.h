@@ -33,4 +33,7 @@ void forget(Display* display);
 // loss is logged, so the process may end right after one.
 void report();
 
+// A connection of ours has reported the server gone.
+bool lost();
+
 } // namespace X11DisplayLoss

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <chrono>
+
+// Qt hands a selection it holds to the desktop's clipboard manager only when
+// the application is torn down, which Tallowind's quit skips. This does the
+// same hand-over at the quit (the freedesktop clipboard manager convention:
+// SAVE_TARGETS asked of the CLIPBOARD_MANAGER selection's owner), so the
+// user's clipboard that a paste gave back outlives the process.
+namespace X11ClipboardHandOver {
+
+// When this process holds CLIPBOARD and a clipboard manager runs, asks it to
+// save every format and turns the event loop, so that Qt answers the
+// manager's requests, until it has or `bound` has passed. Returns at once
+// without a manager, without the clipboard, and once the X server is gone.
+void toClipboardManager(std::chrono::milliseconds bound = std::chrono::seconds(5));
+
+} // namespace X11ClipboardHandOver
