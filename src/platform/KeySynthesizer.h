@@ -62,8 +62,11 @@ enum class ChordOutcome {
 };
 
 // Synthesizes the paste chord in whichever application has the keyboard
-// focus, as if the user had pressed it. A modifier the chord needs that is
-// already down serves it: it is neither pressed nor released. Nothing is
+// focus, as if the user had pressed it. The chord presses each modifier it
+// needs itself, on a key of that modifier that is not down, and releases only
+// what it pressed: the user's keys are neither pressed nor released, and the
+// user letting go of theirs as the chord goes out takes nothing from it. Only
+// where every key of a modifier is down does a held one serve. Nothing is
 // pressed on the user's behalf beyond the chord, and no key is released but
 // those the caller declares stuck.
 class KeySynthesizer {

@@ -132,6 +132,23 @@ TEST_P(PasteIntoTerminals, ProgramReadsExactlyTheTextAndBothSelectionsComeBack)
     EXPECT_EQ(owner.ask("selection", "selection "), "selection " + QByteArray("user selection").toBase64());
 }
 
+// The user holds Left Shift as the text arrives and lets go of it just
+// before the Insert: the chord's own Shift still makes xterm paste.
+TEST_F(PasteIntoTerminals, UsersShiftGoingUpBeforeTheInsertTakesNothingFromThePaste)
+{
+    LoggedTerminal logged;
+    ASSERT_TRUE(logged.start(QStringLiteral("xterm"),
+        {QStringLiteral("-name"), QStringLiteral("xterm"), QStringLiteral("-T"), windowTitle}, false));
+    ASSERT_TRUE(logged.activate(windowTitle));
+    XTestKeyboard user;
+    user.press("Shift_L");
+    keys->setBeforeChord(user.releaseOnce("Shift_L"));
+
+    inserter.paste(QStringLiteral("echo shifted "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }, 15000));
+    logged.expectExactly("echo shifted ");
+}
+
 INSTANTIATE_TEST_SUITE_P(Terminals, PasteIntoTerminals,
     ::testing::Values(TerminalCase{"xterm_raw", QStringLiteral("xterm"),
                           {QStringLiteral("-name"), QStringLiteral("xterm"), QStringLiteral("-T"), windowTitle}, false},

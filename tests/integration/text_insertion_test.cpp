@@ -146,18 +146,32 @@ TEST_F(PasteIntoOtherApplications, AKeyLeftDownByAnotherClientHoldsTheTextsUpFor
     EXPECT_EQ(log.systemLines().filter(QStringLiteral("] Alt_R has been down")).size(), 2);
 }
 
-// The user holds Left Ctrl as the text arrives and goes on to press A: the
-// held Ctrl serves the chord and stays down, so Ctrl+A selects all (the next
-// letter replaces the whole text) rather than typing an "a".
-TEST_F(PasteIntoOtherApplications, AHeldControlServesTheChordAndStaysDown)
+// The user holds Left Ctrl as the text arrives: the chord presses Right Ctrl
+// of its own, so letting go of Left Ctrl just before the V takes nothing from
+// it, and a Left Ctrl still held stays down, so Ctrl+A then selects all (the
+// next letter replaces the whole text) rather than typing an "a". Only with
+// both Ctrl keys down does a held one serve.
+TEST_F(PasteIntoOtherApplications, TheChordPressesAControlOfItsOwnAndLeavesTheUsersDown)
 {
     PasteTarget target;
     ASSERT_TRUE(startFocusedQtTarget(target));
     XTestKeyboard user;
     user.press("Control_L");
+    keys->setBeforeChord(user.releaseOnce("Control_L"));
+    pasteAndWait(QStringLiteral("let go "));
+    EXPECT_EQ(target.text(), QStringLiteral("let go ")) << "the chord went out without Ctrl";
+    keys->setBeforeChord({});
+
+    user.press("Control_L");
+    user.press("Control_R");
+    pasteAndWait(QStringLiteral("both "));
+    EXPECT_TRUE(user.isDown("Control_L") && user.isDown("Control_R")) << "the chord let go of the user's Ctrl";
+    user.release("Control_R");
+
     pasteAndWait(QStringLiteral("held ctrl "));
-    EXPECT_EQ(target.text(), QStringLiteral("held ctrl "));
+    EXPECT_EQ(target.text(), QStringLiteral("let go both held ctrl "));
     EXPECT_TRUE(user.isDown("Control_L")) << "the chord let go of the user's Ctrl";
+    EXPECT_FALSE(user.isDown("Control_R")) << "the chord left its own Ctrl down";
     user.tap("a");
     user.release("Control_L");
     user.tap("x");

@@ -4,6 +4,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <atomic>
+#include <memory>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -43,6 +46,15 @@ void XTestKeyboard::send(const char* key, bool down)
         code = downKeys.extract(pressed).mapped();
     XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
     XSync(display, False);
+}
+
+std::function<void()> XTestKeyboard::releaseOnce(const char* key)
+{
+    auto pending = std::make_shared<std::atomic<bool>>(true);
+    return [this, key, pending] {
+        if (pending->exchange(false))
+            release(key);
+    };
 }
 
 bool XTestKeyboard::isDown(const char* key)

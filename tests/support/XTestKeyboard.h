@@ -27,6 +27,9 @@ public:
         press(key);
         release(key);
     }
+    // A hook that releases `key` the first time it runs, from whichever
+    // thread: the user letting go as something else happens.
+    std::function<void()> releaseOnce(const char* key);
     // Whether the server counts the key as down (pressed by anyone).
     bool isDown(const char* key);
     // Switches the display's keyboard layouts (setxkbmap, "us", "ru,us",

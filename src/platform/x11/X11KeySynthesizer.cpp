@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -22,10 +23,6 @@ namespace {
 struct KeyboardState {
     char bits[32] = {};
     bool isDown(KeyCode code) const { return (bits[code / 8] & (1 << (code % 8))) != 0; }
-    bool anyDown(const std::vector<KeyCode>& codes) const
-    {
-        return std::any_of(codes.begin(), codes.end(), [this](KeyCode code) { return isDown(code); });
-    }
 };
 
 KeyboardState keyboardState(Display* display)
@@ -122,6 +119,23 @@ std::vector<KeyCode> holdUpKeyCodes(
                 codes.push_back(code);
     }
     return codes;
+}
+
+// The key the chord presses for a modifier given by `keys`: one that is not
+// down. The user's own keys are then neither pressed nor released (from here
+// a release would end their hold), and the user letting go of one as the
+// chord goes out takes nothing from it. Nothing when every key of the
+// modifier is down: a held one serves. `fallback`'s key when the map lists
+// none; 0 when there is no such key either.
+std::optional<KeyCode> freeModifierKey(
+    Display* display, const std::vector<KeyCode>& keys, const KeyboardState& state, KeySym fallback)
+{
+    if (keys.empty()) {
+        const KeyCode code = XKeysymToKeycode(display, fallback);
+        return code != 0 && state.isDown(code) ? std::nullopt : std::optional(code);
+    }
+    const auto free = std::find_if(keys.begin(), keys.end(), [&state](KeyCode code) { return !state.isDown(code); });
+    return free == keys.end() ? std::nullopt : std::optional(*free);
 }
 
 QString keyName(Display* display, KeyCode code)
@@ -365,18 +379,17 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
             release.push_back(code);
     }
 
-    // A modifier of the chord that is down already serves it: pressed and
-    // released from here, it would end the user's hold of it.
     std::vector<KeyCode> press;
     const unsigned int chordMask = chordModifierMask(chord);
     for (const auto& [mask, keysym] :
         {std::pair{ControlMapIndex, XK_Control_L}, std::pair{ShiftMapIndex, XK_Shift_L}}) {
-        if ((chordMask & (1u << mask)) == 0 || before.anyDown(modifiers.byModifier[mask]))
+        if ((chordMask & (1u << mask)) == 0)
             continue;
-        const KeyCode code = XKeysymToKeycode(display, keysym);
+        const std::optional<KeyCode> code = freeModifierKey(display, modifiers.byModifier[mask], before, keysym);
         if (code == 0)
             return ChordOutcome::notSent;
-        press.push_back(code);
+        if (code)
+            press.push_back(*code);
     }
 
     if (beforeChord)

@@ -18,9 +18,11 @@ typedef struct _XDisplay Display;
 // the keyboard map as it is at that moment, in the active layout, so the
 // chord means "paste" whatever the layout. The keyboard as the server counts
 // it (XQueryKeymap) tells what holds the chord up: the user's own modifiers
-// would turn it into Ctrl+Alt+V, say, which pastes nothing. No key is
-// pressed again on the user's behalf: a press from XTest is not the physical
-// key, so it would stay logically down after the user lets go.
+// would turn it into Ctrl+Alt+V, say, which pastes nothing; and it picks the
+// chord's own Control and Shift among the modifier map's keys that are not
+// down. No key is pressed again on the user's behalf: a press from XTest is
+// not the physical key, so it would stay logically down after the user lets
+// go.
 class X11KeySynthesizer final : public KeySynthesizer {
 public:
     X11KeySynthesizer();
