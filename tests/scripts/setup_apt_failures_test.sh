@@ -177,6 +177,22 @@ waits_once() {
     fail "it does not say once that it waits for the lock's holder"
   [[ -s "$STATE/slept" ]] || fail "it did not wait"
 }
+# Runs the set-up in a process group of its own, and presses Ctrl+C (INT to
+# the group) once a fake says in the pipe $STATE/NAME that it is at work.
+# Usage: interrupt_setup_at NAME [VARIABLE=VALUE ...]
+interrupt_setup_at() {
+  mkfifo "$STATE/$1"
+  exec {at_work}<>"$STATE/$1"
+  set -m
+  env "${@:2}" PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null &
+  local setup=$!
+  set +m
+  read -r -t 120 -u "$at_work" _ || fail "the set-up did not get to $1"
+  kill -INT -- -"$setup"
+  status=0
+  wait "$setup" || status=$?
+  ((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
+}
 fails_without_install() {
   ((status != 0)) || fail "the set-up reported success"
   [[ ! -e "$STATE/built" ]] || fail "it went on after apt failed"
@@ -348,17 +364,7 @@ passed=$((passed + 1))
 # apt has finished (apt waits for that).
 begin install-ctrl-c-heard
 echo 2 >"$STATE/install-installs"
-mkfifo "$STATE/install-working"
-exec {working}<>"$STATE/install-working"
-set -m
-PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null &
-setup=$!
-set +m
-read -r -t 120 -u "$working" _ || fail "the install did not start"
-kill -INT -- -"$setup"
-status=0
-wait "$setup" || status=$?
-((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
+interrupt_setup_at install-working
 [[ ! -s "$STATE/unseen" ]] || fail "it did not say at once that it stops once apt has finished"
 (($(grep -c "Stopping once apt has finished what it began" "$STATE/out") == 1)) || fail "it does not say once that it stops"
 passed=$((passed + 1))
@@ -419,17 +425,7 @@ passed=$((passed + 1))
 
 # Ctrl+C during the build (as root: the whole foreground group gets it).
 begin build-interrupted
-mkfifo "$STATE/build-started"
-exec {started}<>"$STATE/build-started"
-set -m
-FAKE_UID=0 PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null &
-setup=$!
-set +m
-read -r -t 120 -u "$started" _ || fail "the build did not start"
-kill -INT -- -"$setup"
-status=0
-wait "$setup" || status=$?
-((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
+interrupt_setup_at build-started FAKE_UID=0
 tail -n 1 "$STATE/out" | grep -q "^Stopped on Ctrl+C: .*whisper.cpp was not built" ||
   fail "its last line does not say it stopped before the build was done"
 passed=$((passed + 1))
