@@ -37,10 +37,13 @@ FAKE
 # calls to apt, sudo and sleep (which returns at once). The user is not
 # root unless FAKE_UID=0. Where $STATE/screen holds what a terminal shows,
 # and where a step waits for the set-up to say something, they wait for it
-# there (or in $STATE/out), and note in $STATE/unseen what did not come.
+# there (or in $STATE/out), and note in $STATE/unseen what did not come;
+# they say in the pipe PIPE, if given, that they wait, deaf to Ctrl+C.
+# Usage: await-output TEXT [PIPE]
 cat >"$work/bin/await-output" <<'FAKE'
 #!/bin/sh
 trap '' INT
+[ -z "$2" ] || echo waiting >"$2"
 screen=$STATE/out
 [ -e "$STATE/screen" ] && screen=$STATE/screen
 deadline=$(($(date +%s) + 30))
@@ -131,8 +134,7 @@ if [[ $step == install ]]; then
     echo "Setting up $package (1.0) ..."
     echo "$package" >>"$STATE/installed"
     if [[ -p $STATE/install-working ]]; then
-      echo working >"$STATE/install-working"
-      await-output "Stopping once apt has finished what it began"
+      await-output "Stopping once apt has finished what it began" "$STATE/install-working"
       rm "$STATE/install-working"
       echo 130 >"$STATE/install-interrupted"
     fi
