@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The set-up's steps, sourced by scripts/setup.sh and scripts/configure.sh:
 # each shows one line of its own (on a terminal with a count of what it has
 # done so far), while what its command prints goes to .deps/setup.log and to

@@ -31,7 +31,7 @@ echo "scripts/setup.sh $want, $(date)" >"$log"
 
 # sudo's own words are told apart below, so it speaks English whatever the
 # user's language (its password prompt too).
-sudo_in_english() { LC_ALL=C LANGUAGE= sudo "$@"; }
+sudo_in_english() { LC_ALL=C LANGUAGE='' sudo "$@"; }
 # Commands named in advice, as this user types them.
 if (($(id -u) == 0)); then
   as_root=()
