@@ -292,7 +292,7 @@ for refusal in "carol is not in the sudoers file.|carol ist nicht in der sudoers
   begin "sudo-refuses-${refusal//[^a-z0-9]/-}"
   echo "$refusal" >"$STATE/sudo-refusal"
   echo "$german" >"$STATE/sudo-refusal-de"
-  LC_ALL= LANG=de_DE.UTF-8 run_setup
+  LC_ALL='' LANG=de_DE.UTF-8 run_setup
   fails_without_install
   [[ ! -s "$STATE/calls" ]] || fail "it ran apt after sudo refused"
   grep -qF "xterm" "$STATE/out-at-sudo" || fail "it did not name the packages before calling sudo"
@@ -381,13 +381,13 @@ echo "-- Could NOT find XKB (missing: XKB_LIBRARY)"
 echo "-- Build files have been written to: $PWD/$4"
 FAKE
 chmod +x "$work/bin/cmake"
-for outcome in done failed; do
+for outcome in succeeds fails; do
   begin "configure-$outcome"
-  [[ $outcome == done ]] || echo "CMake Error at CMakeLists.txt:1 (project): broken" >"$STATE/cmake-error"
+  [[ $outcome == succeeds ]] || echo "CMake Error at CMakeLists.txt:1 (project): broken" >"$STATE/cmake-error"
   status=0
   PATH="$work/bin:$PATH" "$work/tree/scripts/configure.sh" build -G Ninja >"$STATE/out" 2>&1 </dev/null || status=$?
   logs "Could NOT find XKB"
-  if [[ $outcome == done ]]; then
+  if [[ $outcome == succeeds ]]; then
     ((status == 0)) || fail "the configure failed"
     [[ "$(cat "$STATE/out")" == "Configuring Tallowind's build in build... done" ]] || fail "it shows more than its step"
   else
