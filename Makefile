@@ -29,7 +29,7 @@ setup-test:
 WITH_TESTS = OFF
 test bench: WITH_TESTS = ON
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DTALLOWIND_TESTS=$(WITH_TESTS) -DTALLOWIND_BENCH=$(WITH_TESTS)
+	scripts/configure.sh $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DTALLOWIND_TESTS=$(WITH_TESTS) -DTALLOWIND_BENCH=$(WITH_TESTS)
 
 build: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS) --target tallowind
@@ -39,17 +39,17 @@ run: build
 
 # The test builds (CI runs them) treat a warning in our code as an error.
 test: setup-test $(BUILD)/build.ninja
-	cmake $(BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_TESTS=ON -DTALLOWIND_BENCH=ON
+	scripts/configure.sh $(BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_TESTS=ON -DTALLOWIND_BENCH=ON
 	cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # The sanitizer builds keep line tables only (-g1): their reports name
 # functions, files and lines, inlined frames included, and no more is read.
 $(SAN_BUILD)/build.ninja:
-	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DTALLOWIND_SANITIZE=ON -DTALLOWIND_BENCH=OFF
+	scripts/configure.sh $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DTALLOWIND_SANITIZE=ON -DTALLOWIND_BENCH=OFF
 
 test-sanitize: setup-test $(SAN_BUILD)/build.ninja
-	cmake $(SAN_BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_BENCH=OFF -DTALLOWIND_TOOLS=OFF
+	scripts/configure.sh $(SAN_BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_BENCH=OFF -DTALLOWIND_TOOLS=OFF
 	cmake --build $(SAN_BUILD) -j$(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
@@ -58,22 +58,22 @@ test-sanitize: setup-test $(SAN_BUILD)/build.ninja
 # runs in the other two builds, so this one leaves it out, and so the suites
 # whose code starts no thread.
 $(TSAN_BUILD)/build.ninja:
-	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DTALLOWIND_SANITIZE_THREAD=ON -DTALLOWIND_BENCH=OFF
+	scripts/configure.sh $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DTALLOWIND_SANITIZE_THREAD=ON -DTALLOWIND_BENCH=OFF
 
 test-tsan: setup-test $(TSAN_BUILD)/build.ninja
-	cmake $(TSAN_BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_BENCH=OFF -DTALLOWIND_TOOLS=OFF -DTALLOWIND_INTEGRATION_TESTS=OFF -DTALLOWIND_SINGLE_THREADED_TESTS=OFF
+	scripts/configure.sh $(TSAN_BUILD) -DTALLOWIND_WERROR=ON -DTALLOWIND_BENCH=OFF -DTALLOWIND_TOOLS=OFF -DTALLOWIND_INTEGRATION_TESTS=OFF -DTALLOWIND_SINGLE_THREADED_TESTS=OFF
 	cmake --build $(TSAN_BUILD) -j$(JOBS)
 	cd $(TSAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
 $(FUZZ_BUILD)/build.ninja:
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWIND_FUZZ=ON -DTALLOWIND_TESTS=OFF -DTALLOWIND_BENCH=OFF
+	CC=clang CXX=clang++ scripts/configure.sh $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWIND_FUZZ=ON -DTALLOWIND_TESTS=OFF -DTALLOWIND_BENCH=OFF
 
 fuzz: setup-test $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: setup-test $(BUILD)/build.ninja
-	cmake $(BUILD) -DTALLOWIND_TESTS=ON -DTALLOWIND_BENCH=ON
+	scripts/configure.sh $(BUILD) -DTALLOWIND_TESTS=ON -DTALLOWIND_BENCH=ON
 	cmake --build $(BUILD) -j$(JOBS)
 
 gallery: setup $(BUILD)/build.ninja

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fetches the pinned whisper.cpp source (npm, checked against the lockfile's
 # integrity hash) and builds it once as a static library into .deps/.
+# Usage: build-whisper.sh [--up-to-date]  (the latter: is it built already?)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,6 +13,7 @@ lock_hash=$(sha256sum third_party/package-lock.json scripts/build-whisper.sh | s
 if [[ -f "$stamp" && "$(cat "$stamp")" == "$lock_hash" ]]; then
   exit 0
 fi
+[[ "${1:-}" != --up-to-date ]] || exit 1
 
 # npm writes its record of node_modules last: without it an earlier fetch was
 # cut short (Ctrl+C), and npm ci starts the folder afresh.

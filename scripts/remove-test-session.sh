@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Removes the folder of a test session whose programs have ended, and what
 # the session left outside it. Never anything beyond the folder's own file
-# system: whatever is mounted in it is unmounted, and left alone should that
-# fail.
+# system: whatever is mounted in it is unmounted, and should that fail the
+# folder is left whole.
 #
 # Usage: remove-test-session.sh FOLDER
 set -uo pipefail
@@ -49,5 +49,12 @@ if [[ "$number" =~ ^[0-9]+$ && -S "$socket" && -O "$socket" ]] &&
   rm -f "$socket"
 fi
 
-# Should a mount have stayed, its files stay too.
+# A mount that stayed keeps the folder whole: one of the same file system
+# (a bind mount) would not stop the removal at its border.
+remaining=$(mounts_in_folder)
+if [[ -n "$remaining" ]]; then
+  echo "kept the test session's folder $folder: these stay mounted in it:" >&2
+  sed 's/^/  /' <<<"$remaining" >&2
+  exit 1
+fi
 rm -rf --one-file-system -- "$folder" 2>/dev/null || echo "could not remove the test session's folder $folder" >&2

@@ -26,22 +26,23 @@ lock_poll_seconds=5
 interrupted=0
 trap 'interrupted=1' INT
 
-mkdir -p .deps
-log=.deps/setup.log
+source scripts/setup-steps.sh
 echo "scripts/setup.sh $want, $(date)" >"$log"
-# The output and status of the last step: shown, and explained, should it fail.
-step_output=$(mktemp)
-step_status=$(mktemp)
-trap 'rm -f "$step_output" "$step_status"' EXIT
 
+# sudo's own words are told apart below, so it speaks English whatever the
+# user's language (its password prompt too).
+sudo_in_english() { LC_ALL=C LANGUAGE='' sudo "$@"; }
 # Commands named in advice, as this user types them.
 if (($(id -u) == 0)); then
   as_root=()
   typed_as_root=
 else
-  as_root=(sudo)
+  as_root=(sudo_in_english)
   typed_as_root="sudo "
 fi
+# apt-get as every step runs it: in English for the explanations, and
+# asking nothing.
+apt_get=(env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get)
 
 holds_lock() { grep -qE "Could not get lock|is another process using it" "$step_output"; }
 # " (unattended-upgr, process 1234)" when apt names the lock's holder.
@@ -50,7 +51,7 @@ lock_holder() {
 }
 # sudo's words where it does not run the command.
 sudo_refused() {
-  grep -qE "is not in the sudoers file|may not run sudo|incorrect password attempt|a password is required|a terminal is required|no tty present" "$step_output"
+  grep -qE "is not in the sudoers file|may not run sudo|is not allowed to|incorrect password attempt|a password is required|a terminal is required|no tty present" "$step_output"
 }
 
 # Says that installing takes administrator rights this user lacks, why,
@@ -63,6 +64,12 @@ explain_no_administrator_rights() {
     echo "The password was not accepted: sudo asks for your own password, the one you log in with." >&2
     echo "Run this command again to try once more, or ask an administrator of this machine" >&2
     echo "to install the packages Tallowind needs, as root:" >&2
+  elif grep -qE "is not allowed to" "$step_output"; then
+    echo "sudo lets your account run other commands as root, not the one this set-up runs for apt:" >&2
+    echo "  sudo ${apt_get[*]} ..." >&2
+    echo "An administrator of this machine can allow it (in sudoers, for instance" >&2
+    echo "'/usr/bin/env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get *'), or install the packages" >&2
+    echo "Tallowind needs, as root:" >&2
   elif grep -qE "a password is required|a terminal is required|no tty present" "$step_output"; then
     echo "sudo needs a terminal to ask for your password: run this command in a terminal, or ask" >&2
     echo "an administrator of this machine to install the packages Tallowind needs, as root:" >&2
@@ -112,63 +119,6 @@ explain_apt_failure() {
   fi
   [[ -z "${2:-}" ]] || echo "$2" >&2
   echo "Then run this command again." >&2
-}
-
-# The step being shown. On a terminal its line counts what it has done so far.
-step_label=
-on_terminal=0
-[[ -t 1 ]] && on_terminal=1
-begin_step() {
-  step_label=$1
-  printf '%s...' "$step_label"
-}
-# Ends the step's line, with a word such as "done".
-end_step() {
-  if ((on_terminal)); then
-    printf '\r%s...%s\033[K\n' "$step_label" "${1:+ $1}"
-  else
-    printf '%s\n' "${1:+ $1}"
-  fi
-}
-# Reads a step's output: every line to the log and to $step_output, and on a
-# terminal a count of what the step did (packages, build commands) to the
-# step's line, which it begins with the first line unless it is begun.
-progress_awk='
-  function show(text) {
-    if (!tty) return
-    printf "\r%s... %s\033[K", label, text
-    fflush()
-  }
-  {
-    print >> logfile
-    print > step
-    if (!begun) { printf "%s...", label; fflush(); begun = 1 }
-  }
-  kind == "update" && /^(Hit|Get|Ign):/ { show(++sources " sources read") }
-  kind == "install" && /^Get:/ { show(++downloaded " of " total " downloaded") }
-  kind == "install" && /^Unpacking / { show(++unpacked " of " total " unpacked") }
-  kind == "install" && /^Setting up / { show(++configured " of " total " set up") }
-  kind == "build" && match($0, /^\[[0-9]+\/[0-9]+\]/) { show(substr($0, 2, RLENGTH - 2) " built") }
-'
-# Runs a step's command with its output read as above; returns its status.
-# The reader ignores Ctrl+C: apt, finishing what it began, still writes.
-# Usage: run_logged KIND TOTAL BEGUN COMMAND [ARGUMENTS ...]
-run_logged() {
-  local kind=$1 total=$2 begun=$3
-  shift 3
-  : >"$step_output"
-  echo 130 >"$step_status"
-  {
-    trap : INT
-    status=0
-    "$@" 2>&1 || status=$?
-    echo "$status" >"$step_status"
-  } | (
-    trap '' INT
-    exec awk -v kind="$kind" -v total="$total" -v begun="$begun" -v label="$step_label" \
-      -v tty="$on_terminal" -v logfile="$log" -v step="$step_output" "$progress_awk"
-  )
-  return "$(cat "$step_status")"
 }
 
 wanted=()
@@ -253,9 +203,14 @@ step_interrupted() {
   ((interrupted || $1 == 130)) || grep -q "Operation was interrupted before it could finish" "$step_output"
 }
 
+# "1 package", "2 packages".
+packages() { if (($1 == 1)); then echo "1 package"; else echo "$1 packages"; fi; }
+
 if ((${#missing[@]})); then
   ((interrupted == 0)) || stop_on_ctrl_c
-  echo "Tallowind needs ${#missing[@]} packages that this machine does not have yet:"
+  them=them
+  ((${#missing[@]} > 1)) || them=it
+  echo "Tallowind needs $(packages ${#missing[@]}) that this machine does not have yet:"
   fold -s -w 76 <<<"${missing[*]}" | sed "s/^/  /; s/ *$//"
   if ((${#as_root[@]})); then
     if ! command -v sudo >/dev/null; then
@@ -263,20 +218,28 @@ if ((${#missing[@]})); then
       explain_no_administrator_rights "Nothing was installed: sudo is not installed, and installing packages takes administrator rights (root)."
       exit 1
     fi
-    echo "Installing them takes administrator rights: sudo asks for your password."
+    # Checked with the command the steps run: sudo -v would ask for a
+    # password unless every rule for this user is NOPASSWD.
+    version=("${apt_get[@]}" --version)
     status=0
-    sudo -v 2>"$step_output" || status=$?
-    cat "$step_output" >>"$log"
-    ((interrupted == 0)) || stop_on_ctrl_c
+    sudo_in_english -n "${version[@]}" >/dev/null 2>&1 || status=$?
+    if ((status != 0)); then
+      echo "Installing $them takes administrator rights: sudo asks for your password."
+      status=0
+      sudo_in_english "${version[@]}" 2>"$step_output" >/dev/null || status=$?
+      cat "$step_output" >>"$log"
+    fi
+    # Ctrl+C at sudo's prompt is a stop, also where sudo alone heard it.
+    ((interrupted == 0 && status <= 128)) || stop_on_ctrl_c
     if ((status != 0)); then
       explain_no_administrator_rights "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
       exit 1
     fi
   fi
 
-  # Runs apt-get as root, in English for the explanations, as a step of
-  # that label. While another package manager holds the lock, tries again
-  # every few seconds, up to lock_wait_seconds. Returns 130 where Ctrl+C
+  # Runs apt-get as root, as a step of that label. While another package
+  # manager holds the lock, tries again every few seconds, up to
+  # lock_wait_seconds. Returns 130 where Ctrl+C
   # stopped it. Shows apt's warnings once it succeeds.
   # Usage: apt_as_root KIND TOTAL LABEL APT_ARGUMENTS ...
   apt_as_root() {
@@ -285,7 +248,7 @@ if ((${#missing[@]})); then
     shift 3
     while :; do
       status=0
-      run_logged "$kind" "$total" 1 "${as_root[@]}" env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get "$@" || status=$?
+      run_logged "$kind" "$total" "${as_root[@]}" "${apt_get[@]}" "$@" || status=$?
       if step_interrupted "$status"; then
         end_step stopped
         return 130
@@ -313,6 +276,8 @@ if ((${#missing[@]})); then
   dry_run() { LC_ALL=C apt-get install -s -qq --no-install-recommends "$@"; }
   # The packages a dry run's plan removes.
   removed_by() { awk '$1 == "Remv" { print $2 }' | sort -u; }
+  # The packages it upgrades: their installed version is in brackets.
+  upgraded_by() { awk '$1 == "Inst" && $3 ~ /^\[/ { print $2 }' | sort -u; }
 
   status=0
   apt_as_root update 0 "Updating apt's package lists" update -q || status=$?
@@ -323,15 +288,21 @@ if ((${#missing[@]})); then
   fi
   # A dry run first: where apt cannot plan the install, say why before
   # anything is installed.
+  begin_step "Checking what apt would install"
   status=0
   plan=$(dry_run "${missing[@]}" 2>"$step_output") || status=$?
   cat "$step_output" >>"$log"
   printf '%s\n' "$plan" >>"$log"
-  ((interrupted == 0)) || stop_on_ctrl_c
+  if ((interrupted)); then
+    end_step stopped
+    stop_on_ctrl_c
+  fi
   if ((status != 0)); then
+    end_step failed
     explain_apt_failure "Nothing was installed: apt cannot install what Tallowind needs."
     exit 1
   fi
+  end_step "done"
   in_the_way=$(removed_by <<<"$plan")
   if [[ -n "$in_the_way" ]]; then
     echo "Nothing was installed: installing what Tallowind needs would remove packages of this machine," >&2
@@ -347,8 +318,10 @@ if ((${#missing[@]})); then
   # With what they depend on.
   total=$(grep -c '^Inst ' <<<"$plan" || true)
   ((total >= ${#missing[@]})) || total=${#missing[@]}
-  label="Installing $total packages"
+  label="Installing $(packages "$total")"
   ((total == ${#missing[@]})) || label+=" (with what they depend on)"
+  upgrades=$(upgraded_by <<<"$plan" | paste -sd ' ')
+  [[ -z "$upgrades" ]] || echo "On the way apt upgrades packages this machine has: $upgrades."
   # --no-remove: should the dry run have missed a removal, apt stops.
   status=0
   apt_as_root install "$total" "$label" install -y -q --no-remove --no-install-recommends "${missing[@]}" || status=$?
@@ -361,21 +334,21 @@ fi
 
 # The engine is built once: its step shows only where there is work to do.
 ((interrupted == 0)) || stop_on_ctrl_c
-step_label="Building whisper.cpp, the speech engine"
+scripts/build-whisper.sh --up-to-date && exit 0
+begin_step "Building whisper.cpp, the speech engine"
 status=0
-run_logged build 0 0 scripts/build-whisper.sh || status=$?
-# Its line begins with its output.
+run_logged build 0 scripts/build-whisper.sh || status=$?
 if ((interrupted || status == 130)); then
-  [[ ! -s "$step_output" ]] || end_step stopped
+  end_step stopped
   built="was not built"
   ((status != 0)) || built="is built"
   echo "Stopped on Ctrl+C: the packages Tallowind needs are installed; whisper.cpp $built, and nothing was started."
   exit 130
 fi
 if ((status != 0)); then
-  [[ ! -s "$step_output" ]] || end_step failed
+  end_step failed
   echo "whisper.cpp could not be built. Its build says (this is also in $log):" >&2
   cat "$step_output" >&2
   exit 1
 fi
-[[ ! -s "$step_output" ]] || end_step "done"
+end_step "done"

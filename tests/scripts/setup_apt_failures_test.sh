@@ -11,13 +11,17 @@ source=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A copy of the set-up whose engine build prints what a build prints and
-# leaves a mark; it fails with $STATE/build-error, if there is one, and
+# A copy of the set-up whose engine is never built yet, and whose build
+# keeps what the set-up had said when it began, prints what a build prints
+# and leaves a mark; it fails with $STATE/build-error, if there is one, and
 # with $STATE/build-started it says so there and runs until it is stopped.
 mkdir -p "$work/tree/scripts" "$work/bin"
-cp "$source/scripts/setup.sh" "$source/scripts/packages.txt" "$work/tree/scripts/"
+cp "$source/scripts/setup.sh" "$source/scripts/setup-steps.sh" "$source/scripts/configure.sh" \
+  "$source/scripts/packages.txt" "$work/tree/scripts/"
 cat >"$work/tree/scripts/build-whisper.sh" <<'FAKE'
 #!/bin/sh
+[ "$1" = --up-to-date ] && exit 1
+cp "$STATE/out" "$STATE/out-at-build"
 echo "[1/2] Building C object ggml/src/ggml.c.o"
 echo "ggml.c:42:5: warning: unused variable 'x' [-Wunused-variable]"
 if [ -p "$STATE/build-started" ]; then
@@ -31,39 +35,86 @@ FAKE
 
 # The fakes keep a case's state in $STATE: the packages installed, the
 # calls to apt, sudo and sleep (which returns at once). The user is not
-# root unless FAKE_UID=0.
+# root unless FAKE_UID=0. Where $STATE/screen holds what a terminal shows,
+# and where a step waits for the set-up to say something, they wait for it
+# there (or in $STATE/out), and note in $STATE/unseen what did not come;
+# they say in the pipe PIPE, if given, that they wait, deaf to Ctrl+C.
+# Usage: await-output TEXT [PIPE]
+cat >"$work/bin/await-output" <<'FAKE'
+#!/bin/sh
+trap '' INT
+[ -z "$2" ] || echo waiting >"$2"
+screen=$STATE/out
+[ -e "$STATE/screen" ] && screen=$STATE/screen
+deadline=$(($(date +%s) + 30))
+until grep -qF -- "$1" "$screen"; do
+  [ "$(date +%s)" -lt "$deadline" ] || { echo "$1" >>"$STATE/unseen"; exit 1; }
+  /bin/sleep 0.05
+done
+FAKE
 cat >"$work/bin/dpkg-query" <<'FAKE'
 #!/bin/sh
 grep -qsx -- "$3" "$STATE/installed" || exit 1
 printf 'install ok installed'
 FAKE
 printf '#!/bin/sh\n[ "$1" = -u ] && exec echo "${FAKE_UID:-1000}"\nexec /usr/bin/id "$@"\n' >"$work/bin/id"
-# sudo keeps what the set-up had said when it was first called, refuses
-# with $STATE/sudo-refusal, if there is one, and -v checks nothing.
+# sudo asks for a password once (with -n it refuses to ask), keeping what
+# the set-up had said then, and speaks German in a German locale. It
+# refuses with $STATE/sudo-refusal (in German $STATE/sudo-refusal-de), and
+# commands matching $STATE/sudo-refuses, as sudoers that allows others
+# does. With $STATE/sudo-nopasswd the user's own rule asks for no password,
+# and -v asks as Debian's %sudo rule does; with $STATE/sudo-interrupted
+# Ctrl+C stops it at its prompt.
 cat >"$work/bin/sudo" <<'FAKE'
-#!/bin/sh
+#!/bin/bash
 echo "$*" >>"$STATE/sudo-calls"
-[ -e "$STATE/out-at-sudo" ] || cp "$STATE/out" "$STATE/out-at-sudo"
-[ -f "$STATE/sudo-refusal" ] && { cat "$STATE/sudo-refusal" >&2; exit 1; }
-[ "$1" = -v ] && exit 0
+refusal=$STATE/sudo-refusal
+[[ ${LC_ALL:-${LC_MESSAGES:-${LANG:-}}} == de* ]] && refusal=$STATE/sudo-refusal-de
+if [[ $1 == -n ]]; then
+  shift
+  [[ -f $STATE/sudo-nopasswd || -f $STATE/sudo-ticket ]] || { echo "sudo: a password is required" >&2; exit 1; }
+elif [[ ! -f $STATE/sudo-nopasswd && ! -f $STATE/sudo-ticket ]]; then
+  cp "$STATE/out" "$STATE/out-at-sudo"
+  [[ -f $STATE/sudo-interrupted ]] && kill -INT $$
+  [[ -f $refusal ]] && { cat "$refusal" >&2; exit 1; }
+  touch "$STATE/sudo-ticket"
+fi
+if [[ $1 == -v ]]; then
+  [[ -f $STATE/sudo-nopasswd ]] || exit 0
+  touch "$STATE/sudo-asked"
+  echo "sudo: a terminal is required to read the password" >&2
+  exit 1
+fi
+if [[ -f $STATE/sudo-refuses ]] && grep -qE -- "$(cat "$STATE/sudo-refuses")" <<<"$*"; then
+  echo "Sorry, user carol is not allowed to execute '/usr/bin/$*' as root on host." >&2
+  exit 1
+fi
 exec "$@"
 FAKE
 printf '#!/bin/sh\necho "$1" >>"$STATE/slept"\n' >"$work/bin/sleep"
 # Per step (update, dry-run, install): $STATE/STEP-locked counts the calls
 # that find the lock held; then apt installs the number of packages in
 # $STATE/install-installs, printing what apt and dpkg print for each, and
-# fails with $STATE/STEP-error, if there is one. With
-# $STATE/install-interrupted it stops there as on Ctrl+C and exits with the
-# status that file holds.
+# fails with $STATE/STEP-error, if there is one. The dry run prints
+# $STATE/dry-run-plan. With $STATE/install-interrupted it stops there as on
+# Ctrl+C and exits with the status that file holds; with
+# $STATE/install-working, a pipe, it says there that it is at work after the
+# first package, and goes on once the set-up has said that it stops.
 cat >"$work/bin/apt-get" <<'FAKE'
 #!/bin/bash
+[[ $1 == --version ]] && exec echo "apt 2.6.1 (amd64)"
+trap 'interrupted=1' INT
 echo "$*" >>"$STATE/calls"
 case " $* " in
   *" update "*) step=update lock=/var/lib/apt/lists/lock ;;
   *" -s "*) step=dry-run ;;
   *) step=install lock=/var/lib/dpkg/lock-frontend ;;
 esac
-[[ $step == update ]] && echo "Get:1 http://deb.debian.org/debian bookworm InRelease [151 kB]"
+if [[ $step == update ]]; then
+  echo "Get:1 http://mirror.example/debian bookworm InRelease [151 kB]"
+  [[ -e $STATE/screen ]] && await-output "1 sources read"
+fi
+[[ $step == dry-run ]] && cat "$STATE/dry-run-plan" 2>/dev/null
 held=$(cat "$STATE/$step-locked" 2>/dev/null || echo 0)
 if ((held > 0)); then
   echo $((held - 1)) >"$STATE/$step-locked"
@@ -77,10 +128,16 @@ if [[ $step == install ]]; then
   for arg in "${@:2}"; do [[ $arg == -* ]] || packages+=("$arg"); done
   count=$(cat "$STATE/install-installs" 2>/dev/null || echo 0)
   for package in "${packages[@]:0:count}"; do
-    echo "Get:1 http://deb.debian.org/debian bookworm/main amd64 $package amd64 1.0 [1000 kB]"
+    echo "Get:1 http://mirror.example/debian bookworm/main amd64 $package amd64 1.0 [1000 kB]"
     echo "Unpacking $package (1.0) ..."
+    [[ -e $STATE/screen && ! -s $STATE/installed ]] && await-output "1 of ${#packages[@]} unpacked"
     echo "Setting up $package (1.0) ..."
     echo "$package" >>"$STATE/installed"
+    if [[ -p $STATE/install-working ]]; then
+      await-output "Stopping once apt has finished what it began" "$STATE/install-working"
+      rm "$STATE/install-working"
+      echo 130 >"$STATE/install-interrupted"
+    fi
   done
   if [[ -f "$STATE/install-interrupted" ]]; then
     echo "W: Operation was interrupted before it could finish" >&2
@@ -105,6 +162,7 @@ begin() {
 run_setup() {
   status=0
   PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null || status=$?
+  [[ ! -s "$STATE/unseen" ]] || fail "a step waited in vain for the set-up to say: $(cat "$STATE/unseen")"
 }
 fail() {
   echo "FAILED ($case_name): $1"
@@ -120,6 +178,22 @@ waits_once() {
   (($(grep -c "Waiting for another package manager (unattended-upgr, process 1234) to finish" "$STATE/out") == 1)) ||
     fail "it does not say once that it waits for the lock's holder"
   [[ -s "$STATE/slept" ]] || fail "it did not wait"
+}
+# Runs the set-up in a process group of its own, and presses Ctrl+C (INT to
+# the group) once a fake says in the pipe $STATE/NAME that it is at work.
+# Usage: interrupt_setup_at NAME [VARIABLE=VALUE ...]
+interrupt_setup_at() {
+  mkfifo "$STATE/$1"
+  exec {at_work}<>"$STATE/$1"
+  set -m
+  env "${@:2}" PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null &
+  local setup=$!
+  set +m
+  read -r -t 120 -u "$at_work" _ || fail "the set-up did not get to $1"
+  kill -INT -- -"$setup"
+  status=0
+  wait "$setup" || status=$?
+  ((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
 }
 fails_without_install() {
   ((status != 0)) || fail "the set-up reported success"
@@ -150,7 +224,10 @@ grep -qF "xterm" "$STATE/out-at-sudo" && grep -qF "sudo asks for your password" 
   fail "it did not name the packages and the password before calling sudo"
 # Its own steps only; apt's, dpkg's and the build's lines go to the log.
 says "Updating apt's package lists... done"
+says "Checking what apt would install... done"
 says "Building whisper.cpp, the speech engine... done"
+grep -qF "Building whisper.cpp, the speech engine..." "$STATE/out-at-build" ||
+  fail "the engine's step was not shown before its build began"
 for noise in "Get:1" "Unpacking xterm" "Setting up xterm" "[1/2] Building" "warning: unused variable"; do
   never_says "$noise"
   logs "$noise"
@@ -206,12 +283,16 @@ never_says "sudo"
 [[ ! -s "$STATE/sudo-calls" ]] || fail "it called sudo as root"
 passed=$((passed + 1))
 
-# sudo refuses the user or the password: no apt, and what an administrator
-# can run instead.
-for refusal in "carol is not in the sudoers file." "sudo: 3 incorrect password attempts"; do
+# sudo refuses the user or the password, whatever the user's language: no
+# apt, and what an administrator can run instead.
+for refusal in "carol is not in the sudoers file.|carol ist nicht in der sudoers-Datei." \
+  "sudo: 3 incorrect password attempts|sudo: 3 Fehlversuche bei der Passworteingabe"; do
+  german=${refusal#*|}
+  refusal=${refusal%%|*}
   begin "sudo-refuses-${refusal//[^a-z0-9]/-}"
   echo "$refusal" >"$STATE/sudo-refusal"
-  run_setup
+  echo "$german" >"$STATE/sudo-refusal-de"
+  LC_ALL='' LANG=de_DE.UTF-8 run_setup
   fails_without_install
   [[ ! -s "$STATE/calls" ]] || fail "it ran apt after sudo refused"
   grep -qF "xterm" "$STATE/out-at-sudo" || fail "it did not name the packages before calling sudo"
@@ -223,6 +304,100 @@ for refusal in "carol is not in the sudoers file." "sudo: 3 incorrect password a
   passed=$((passed + 1))
 done
 says "The password was not accepted"
+
+# sudoers that allows apt-get alone, or not at a later step: sudo's
+# refusal, with the command it refused, never as apt's.
+for refused in "env" " update "; do
+  begin "sudo-refuses-command-${refused// /}"
+  echo "$refused" >"$STATE/sudo-refuses"
+  run_setup
+  fails_without_install
+  says "sudo refused to run apt as administrator (root). sudo says:"
+  says "  Sorry, user carol is not allowed to execute '/usr/bin/env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get"
+  says "  sudo env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get ..."
+  never_says "apt says"
+  passed=$((passed + 1))
+done
+
+# A rule of the user's own with NOPASSWD beside Debian's %sudo line: no
+# password is asked for.
+begin sudo-nopasswd
+touch "$STATE/sudo-nopasswd"
+echo 1000 >"$STATE/install-installs"
+run_setup
+((status == 0)) || fail "the set-up failed"
+[[ ! -e "$STATE/sudo-asked" ]] || fail "sudo asked for a password"
+never_says "sudo asks for your password"
+passed=$((passed + 1))
+
+# Ctrl+C at sudo's prompt, heard by sudo alone: a stop, not a refusal.
+begin sudo-prompt-interrupted
+touch "$STATE/sudo-interrupted"
+run_setup
+((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
+tail -n 1 "$STATE/out" | grep -q "^Stopped on Ctrl+C: nothing was installed" || fail "its last line does not say it stopped"
+never_says "sudo refused"
+passed=$((passed + 1))
+
+# One package missing, which brings an upgrade of one of the machine's.
+begin one-package-and-an-upgrade
+awk '!/^#/ && NF { print $2 }' "$source/scripts/packages.txt" | grep -vx xterm >"$STATE/installed"
+printf '%s\n' "Inst libc6 [2.36-9] (2.36-9+deb12u4 Debian:12.5/stable [amd64])" \
+  "Inst xterm (379-1 Debian:12.5/stable [amd64])" >"$STATE/dry-run-plan"
+echo 1000 >"$STATE/install-installs"
+run_setup
+((status == 0)) || fail "the set-up failed"
+says "Tallowind needs 1 package that this machine does not have yet:"
+says "On the way apt upgrades packages this machine has: libc6."
+says "Installing 2 packages (with what they depend on)... done"
+passed=$((passed + 1))
+
+# On a terminal each count shows as its line arrives: apt waits for it.
+begin progress-on-a-terminal
+touch "$STATE/screen"
+echo 1000 >"$STATE/install-installs"
+status=0
+PATH="$work/bin:$PATH" script -qfec "$work/tree/scripts/setup.sh test" "$STATE/screen" >"$STATE/out" 2>&1 </dev/null || status=$?
+((status == 0)) || fail "the set-up failed"
+[[ ! -s "$STATE/unseen" ]] || fail "a count did not show as its line arrived: $(cat "$STATE/unseen")"
+passed=$((passed + 1))
+
+# Ctrl+C during the install: the set-up says at once that it stops once
+# apt has finished (apt waits for that).
+begin install-ctrl-c-heard
+echo 2 >"$STATE/install-installs"
+interrupt_setup_at install-working
+[[ ! -s "$STATE/unseen" ]] || fail "it did not say at once that it stops once apt has finished"
+(($(grep -c "Stopping once apt has finished what it began" "$STATE/out") == 1)) || fail "it does not say once that it stops"
+passed=$((passed + 1))
+
+# The tool's own configure is a step like the others, its output in the
+# log, shown in full where it fails.
+cat >"$work/bin/cmake" <<'FAKE'
+#!/bin/sh
+echo "-- The CXX compiler identification is GNU 12.2.0"
+echo "-- Could NOT find XKB (missing: XKB_LIBRARY)"
+[ -f "$STATE/cmake-error" ] && { cat "$STATE/cmake-error"; exit 1; }
+echo "-- Build files have been written to: $PWD/$4"
+FAKE
+chmod +x "$work/bin/cmake"
+for outcome in succeeds fails; do
+  begin "configure-$outcome"
+  [[ $outcome == succeeds ]] || echo "CMake Error at CMakeLists.txt:1 (project): broken" >"$STATE/cmake-error"
+  status=0
+  PATH="$work/bin:$PATH" "$work/tree/scripts/configure.sh" build -G Ninja >"$STATE/out" 2>&1 </dev/null || status=$?
+  logs "Could NOT find XKB"
+  if [[ $outcome == succeeds ]]; then
+    ((status == 0)) || fail "the configure failed"
+    [[ "$(cat "$STATE/out")" == "Configuring Tallowind's build in build... done" ]] || fail "it shows more than its step"
+  else
+    ((status != 0)) || fail "the configure reported success"
+    says "Configuring Tallowind's build in build... failed"
+    says "Could NOT find XKB"
+    says "CMake Error at CMakeLists.txt:1 (project): broken"
+  fi
+  passed=$((passed + 1))
+done
 
 # Ctrl+C during the install: apt finishes what it began and says so,
 # whether it then exits 0 or 130. The set-up stops with one line saying
@@ -252,17 +427,7 @@ passed=$((passed + 1))
 
 # Ctrl+C during the build (as root: the whole foreground group gets it).
 begin build-interrupted
-mkfifo "$STATE/build-started"
-exec {started}<>"$STATE/build-started"
-set -m
-FAKE_UID=0 PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null &
-setup=$!
-set +m
-read -r -t 120 -u "$started" _ || fail "the build did not start"
-kill -INT -- -"$setup"
-status=0
-wait "$setup" || status=$?
-((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
+interrupt_setup_at build-started FAKE_UID=0
 tail -n 1 "$STATE/out" | grep -q "^Stopped on Ctrl+C: .*whisper.cpp was not built" ||
   fail "its last line does not say it stopped before the build was done"
 passed=$((passed + 1))
