@@ -44,8 +44,8 @@ struct ChordHoldUp {
     // Our grab has the keyboard: the chord would reach nobody but us.
     bool grabHeld = false;
     // Keys of our shortcuts and modifiers that would turn the chord into
-    // another one. Modifiers the chord holds anyway are not among them: a
-    // held one serves the chord.
+    // another one. Modifiers the chord holds anyway are not among them: the
+    // chord presses its own.
     std::vector<DownKey> keys;
 };
 

@@ -58,10 +58,7 @@ protected:
         ASSERT_TRUE(home.isValid());
         // The published tiny model's shapes: a pass takes seconds, so a
         // transcription still runs when the server ends.
-        const QString models = home.filePath("data/Tallowind/Models");
-        ASSERT_TRUE(QDir().mkpath(models));
-        ASSERT_TRUE(WhisperTestModel::write(models + '/' + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(),
-            WhisperTestModel::Shape::tiny(), WhisperTestModel::WeightType::F16));
+        ASSERT_NO_FATAL_FAILURE(writeModel(WhisperTestModel::Shape::tiny()));
         // An earlier recording, which every end must leave in the index.
         const QString recordings = home.filePath("data/Tallowind/Recordings");
         ASSERT_TRUE(QDir().mkpath(recordings));
@@ -86,6 +83,15 @@ protected:
         environment.insert("XDG_CURRENT_DESKTOP", "KDE");
         environment.insert("WAYLAND_DISPLAY", "wayland-tallowind-test");
         environment.remove("QT_QPA_PLATFORM");
+    }
+
+    // The model the tool finds at its start, of the given shapes.
+    void writeModel(const WhisperTestModel::Shape& shape)
+    {
+        const QString models = home.filePath("data/Tallowind/Models");
+        ASSERT_TRUE(QDir().mkpath(models));
+        ASSERT_TRUE(WhisperTestModel::write(models + '/' + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(), shape,
+            WhisperTestModel::WeightType::F16));
     }
 
     void TearDown() override
@@ -150,9 +156,7 @@ protected:
     // rounds that need a paste; for the tool's next start.
     void useQuickModel()
     {
-        const QString models = home.filePath("data/Tallowind/Models");
-        ASSERT_TRUE(WhisperTestModel::write(models + '/' + WhisperModel(WhisperModel::largeV3TurboQ5).fileName(),
-            WhisperTestModel::Shape::micro(), WhisperTestModel::WeightType::F16));
+        ASSERT_NO_FATAL_FAILURE(writeModel(WhisperTestModel::Shape::micro()));
         QFile settings(home.filePath("config/Tallowind/Tallowind.json"));
         ASSERT_TRUE(QDir().mkpath(home.filePath("config/Tallowind")));
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly));

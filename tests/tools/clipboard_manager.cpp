@@ -114,10 +114,10 @@ bool fetch(xcb_atom_t target, Saved& into)
         into.format = reply->format;
         const auto* data = static_cast<const uint8_t*>(xcb_get_property_value(reply));
         const size_t length = byteLength(reply);
+        into.bytes.insert(into.bytes.end(), data, data + length);
         std::free(reply);
         if (length == 0)
             break;
-        into.bytes.insert(into.bytes.end(), data, data + length);
     }
     return true;
 }

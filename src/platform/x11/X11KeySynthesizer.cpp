@@ -121,23 +121,6 @@ std::vector<KeyCode> holdUpKeyCodes(
     return codes;
 }
 
-// The key the chord presses for a modifier given by `keys`: one that is not
-// down. The user's own keys are then neither pressed nor released (from here
-// a release would end their hold), and the user letting go of one as the
-// chord goes out takes nothing from it. Nothing when every key of the
-// modifier is down: a held one serves. `fallback`'s key when the map lists
-// none; 0 when there is no such key either.
-std::optional<KeyCode> freeModifierKey(
-    Display* display, const std::vector<KeyCode>& keys, const KeyboardState& state, KeySym fallback)
-{
-    if (keys.empty()) {
-        const KeyCode code = XKeysymToKeycode(display, fallback);
-        return code != 0 && state.isDown(code) ? std::nullopt : std::optional(code);
-    }
-    const auto free = std::find_if(keys.begin(), keys.end(), [&state](KeyCode code) { return !state.isDown(code); });
-    return free == keys.end() ? std::nullopt : std::optional(*free);
-}
-
 QString keyName(Display* display, KeyCode code)
 {
     const char* name = XKeysymToString(XkbKeycodeToKeysym(display, code, 0, 0));
@@ -379,17 +362,24 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
             release.push_back(code);
     }
 
+    // Each modifier of the chord goes down on a key of its own that is not
+    // down: the user's keys are neither pressed nor released (from here a
+    // release would end their hold), and the user letting go of one as the
+    // chord goes out takes nothing from it. Only where every key of the
+    // modifier is down does a held one serve. A map that gives the modifier
+    // no key at all would turn the chord into a plain letter.
     std::vector<KeyCode> press;
     const unsigned int chordMask = chordModifierMask(chord);
-    for (const auto& [mask, keysym] :
-        {std::pair{ControlMapIndex, XK_Control_L}, std::pair{ShiftMapIndex, XK_Shift_L}}) {
-        if ((chordMask & (1u << mask)) == 0)
+    for (const int modifier : {ControlMapIndex, ShiftMapIndex}) {
+        if ((chordMask & (1u << modifier)) == 0)
             continue;
-        const std::optional<KeyCode> code = freeModifierKey(display, modifiers.byModifier[mask], before, keysym);
-        if (code == 0)
+        const std::vector<KeyCode>& keys = modifiers.byModifier[modifier];
+        if (keys.empty())
             return ChordOutcome::notSent;
-        if (code)
-            press.push_back(*code);
+        const auto free =
+            std::find_if(keys.begin(), keys.end(), [&before](KeyCode code) { return !before.isDown(code); });
+        if (free != keys.end())
+            press.push_back(*free);
     }
 
     if (beforeChord)
