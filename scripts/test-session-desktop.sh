@@ -20,8 +20,12 @@
 # Usage (TALLOWIND_TEST_SESSION names the session's folder):
 #   test-session-desktop.sh COMMAND [ARGUMENTS ...]
 set -euo pipefail
+# with-test-session.sh hands over its standard output and error as
+# descriptors 3 and 4 (the bus's own go to the session's log).
+exec 1>&3 2>&4 3>&- 4>&-
 
 runtime=$TALLOWIND_TEST_SESSION
+touch "$runtime/desktop-started"
 
 server=${TALLOWIND_TEST_SOUND_SERVER:-}
 if [[ -z "$server" ]]; then

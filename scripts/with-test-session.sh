@@ -72,14 +72,19 @@ done
 # The session runs in a process group of its own, so that this script can
 # end it without ending itself; the group is recorded for the watcher. Every
 # program of the session carries TALLOWIND_TEST_SESSION, also one that
-# leaves the group.
+# leaves the group. What the bus and the services it starts print goes to
+# the session's bus.log, beside its other logs; the desktop script and the
+# command get this script's standard output and error back as descriptors
+# 3 and 4.
 TALLOWIND_IN_TEST_SESSION=1 TALLOWIND_TEST_SESSION=$runtime \
   setsid dbus-run-session --config-file="$runtime/bus.conf" -- "$scripts/test-session-desktop.sh" "$@" \
-  {owner_lock}>&- &
+  {owner_lock}>&- 3>&1 4>&2 >"$runtime/bus.log" 2>&1 &
 session=$!
 echo "$session" >"$runtime/session.group"
 status=0
 wait "$session" || status=$?
+# A bus that never started the desktop says why only there.
+[[ -e "$runtime/desktop-started" ]] || cat "$runtime/bus.log" >&2
 # Whatever the bus started may outlive the command by a moment.
 "$scripts/end-test-session.sh" "$runtime"
 exit "$status"

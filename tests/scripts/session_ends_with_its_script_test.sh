@@ -2,7 +2,7 @@
 # scripts/with-test-session.sh leaves no program, folder or display socket
 # behind, however it ends: stopped (TERM, a terminal's Ctrl+C), or killed
 # outright with its process group (a job runner) or with its whole process
-# tree (ctest at a time limit).
+# tree (ctest at a time limit). It prints only what its command prints.
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 export TMPDIR
@@ -20,6 +20,12 @@ clean_up() {
 }
 trap clean_up EXIT
 fail() { echo "FAILED: $1"; exit 1; }
+
+# What the session's own programs print (the bus, the accessibility
+# services, the X server) goes to its logs; the command's output and errors
+# come through.
+output=$("$source/scripts/with-test-session.sh" sh -c 'echo said; echo complained >&2' 2>&1)
+[[ "$output" == $'said\ncomplained' ]] || fail "the session printed more than its command: $output"
 
 # Each session runs as a job of its own, as one started from a terminal: in
 # a process group of its own, and with INT not ignored.
