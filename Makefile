@@ -31,7 +31,10 @@ test bench: WITH_TESTS = ON
 $(BUILD)/build.ninja:
 	scripts/configure.sh $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DTALLOWIND_TESTS=$(WITH_TESTS) -DTALLOWIND_BENCH=$(WITH_TESTS)
 
+# configure.sh first: where whisper.cpp was built anew, ninja would re-run
+# CMake in full view.
 build: setup $(BUILD)/build.ninja
+	scripts/configure.sh $(BUILD)
 	cmake --build $(BUILD) -j$(JOBS) --target tallowind
 
 run: build
@@ -69,6 +72,7 @@ $(FUZZ_BUILD)/build.ninja:
 	CC=clang CXX=clang++ scripts/configure.sh $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWIND_FUZZ=ON -DTALLOWIND_TESTS=OFF -DTALLOWIND_BENCH=OFF
 
 fuzz: setup-test $(FUZZ_BUILD)/build.ninja
+	scripts/configure.sh $(FUZZ_BUILD)
 	cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
@@ -77,6 +81,7 @@ bench: setup-test $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
 
 gallery: setup $(BUILD)/build.ninja
+	scripts/configure.sh $(BUILD)
 	cmake --build $(BUILD) -j$(JOBS) --target theme_gallery
 	$(BUILD)/tools/theme_gallery
 

@@ -11,6 +11,14 @@ step_output=$(mktemp)
 step_status=$(mktemp)
 trap 'rm -f "$step_output" "$step_status"' EXIT
 
+# Messages fit an 80-column terminal, broken between words.
+# Usage: say TEXT ...  (one paragraph)
+say() { fold -s -w 80 <<<"$*" | sed 's/ *$//'; }
+# A program's own words, indented.
+quote() { fold -s -w 78 | sed 's/ *$//; s/^/  /'; }
+# A command to type or paste, indented, its lines joined by backslashes.
+say_command() { fold -s -w 75 <<<"$*" | sed 's/ *$//; s/^/  /; $!s/$/ \\/'; }
+
 step_label=
 on_terminal=0
 [[ -t 1 ]] && on_terminal=1

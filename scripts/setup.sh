@@ -30,19 +30,25 @@ source scripts/setup-steps.sh
 echo "scripts/setup.sh $want, $(date)" >"$log"
 
 # sudo's own words are told apart below, so it speaks English whatever the
-# user's language (its password prompt too).
+# user's language (its password prompt too); apt-get, to which it passes
+# these, too.
 sudo_in_english() { LC_ALL=C LANGUAGE='' sudo "$@"; }
 # Commands named in advice, as this user types them.
 if (($(id -u) == 0)); then
   as_root=()
   typed_as_root=
+  # apt-get as every step runs it: in English for the explanations, and
+  # asking nothing.
+  apt_get=(env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get)
 else
   as_root=(sudo_in_english)
   typed_as_root="sudo "
+  # sudo passes LC_ALL=C on by default. DEBIAN_FRONTEND it passes where
+  # sudoers lets this user set variables (Debian's %sudo rule does); a rule
+  # that allows /usr/bin/apt-get alone covers apt-get without it, and
+  # nothing else (no env in front).
+  apt_get=(DEBIAN_FRONTEND=noninteractive apt-get)
 fi
-# apt-get as every step runs it: in English for the explanations, and
-# asking nothing.
-apt_get=(env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get)
 
 holds_lock() { grep -qE "Could not get lock|is another process using it" "$step_output"; }
 # " (unattended-upgr, process 1234)" when apt names the lock's holder.
@@ -56,69 +62,72 @@ sudo_refused() {
 
 # Says that installing takes administrator rights this user lacks, why,
 # and the command an administrator can run.
-# Usage: explain_no_administrator_rights HEADLINE
+# Usage: explain_no_administrator_rights HEADLINE [WHAT_WAS_INSTALLED]
 explain_no_administrator_rights() {
-  echo "$1" >&2
-  sed 's/^/  /' "$step_output" >&2
+  say "$1" >&2
+  quote <"$step_output" >&2
   if grep -q "incorrect password attempt" "$step_output"; then
-    echo "The password was not accepted: sudo asks for your own password, the one you log in with." >&2
-    echo "Run this command again to try once more, or ask an administrator of this machine" >&2
-    echo "to install the packages Tallowind needs, as root:" >&2
+    say "The password was not accepted: sudo asks for your own password, the one you log in with." \
+      "Run this command again to try once more, or ask an administrator of this machine to install" \
+      "the packages Tallowind needs, as root:" >&2
   elif grep -qE "is not allowed to" "$step_output"; then
-    echo "sudo lets your account run other commands as root, not the one this set-up runs for apt:" >&2
-    echo "  sudo ${apt_get[*]} ..." >&2
-    echo "An administrator of this machine can allow it (in sudoers, for instance" >&2
-    echo "'/usr/bin/env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get *'), or install the packages" >&2
-    echo "Tallowind needs, as root:" >&2
+    say "sudo lets your account run other commands as root, not the one this set-up runs for apt:" >&2
+    say_command "sudo apt-get ..." >&2
+    say "An administrator of this machine can allow it with this line in sudoers" \
+      "(sudo visudo -f /etc/sudoers.d/tallowind):" >&2
+    say_command "$(id -un) ALL=(root) /usr/bin/apt-get" >&2
+    say "or install the packages Tallowind needs, as root:" >&2
   elif grep -qE "a password is required|a terminal is required|no tty present" "$step_output"; then
-    echo "sudo needs a terminal to ask for your password: run this command in a terminal, or ask" >&2
-    echo "an administrator of this machine to install the packages Tallowind needs, as root:" >&2
+    say "sudo needs a terminal to ask for your password: run this command in a terminal, or ask" \
+      "an administrator of this machine to install the packages Tallowind needs, as root:" >&2
   else
     [[ ! -s "$step_output" ]] ||
-      echo "Installing packages takes administrator rights, which your account does not have here." >&2
-    echo "An administrator of this machine can install the packages Tallowind needs, as root:" >&2
+      say "Installing packages takes administrator rights, which your account does not have here." >&2
+    say "An administrator of this machine can install the packages Tallowind needs, as root:" >&2
   fi
   local install="apt-get install --no-install-recommends ${missing[*]}"
-  echo "  su -c 'apt-get update && $install'" >&2
-  echo "or, with sudo rights of their own:" >&2
-  echo "  sudo apt-get update && sudo $install" >&2
-  echo "Then run this command again." >&2
+  say_command "su -c 'apt-get update && $install'" >&2
+  say "or, with sudo rights of their own:" >&2
+  say_command "sudo apt-get update && sudo $install" >&2
+  [[ -z "${2:-}" ]] || say "$2" >&2
+  say "Then run this command again." >&2
 }
 
 # Shows a failed step's output in full, its cause and what to do.
 # Usage: explain_apt_failure HEADLINE [WHAT_WAS_INSTALLED]
 explain_apt_failure() {
   if sudo_refused; then
-    explain_no_administrator_rights "$1 sudo refused to run apt as administrator (root). sudo says:"
+    explain_no_administrator_rights "sudo refused to run apt as administrator (root). sudo says:" \
+      "${2:-Nothing was installed.}"
     return
   fi
-  echo "$1 apt says:" >&2
-  sed 's/^/  /' "$step_output" >&2
+  say "$1 apt says:" >&2
+  quote <"$step_output" >&2
   if grep -q "dpkg was interrupted" "$step_output"; then
-    echo "An earlier installation was interrupted: finish it with '${typed_as_root}dpkg --configure -a'." >&2
+    say "An earlier installation was interrupted: finish it with '${typed_as_root}dpkg --configure -a'." >&2
   elif holds_lock; then
-    echo "Another package manager$(lock_holder) is still running (an update, or a software centre):" >&2
-    echo "wait until it ends." >&2
+    say "Another package manager$(lock_holder) is still running (an update, or a software centre):" \
+      "wait until it ends." >&2
   elif grep -qE "Unable to locate package|has no installation candidate" "$step_output"; then
-    echo "A package is not in this machine's package lists: these scripts are for Debian 12, with its" >&2
-    echo "'main' component in /etc/apt/sources.list; check those and run '${typed_as_root}apt-get update'." >&2
+    say "A package is not in this machine's package lists: these scripts are for Debian 12, with its" \
+      "'main' component in /etc/apt/sources.list; check those and run '${typed_as_root}apt-get update'." >&2
   elif grep -qE "held broken packages|Unmet dependencies|unmet dependencies" "$step_output"; then
-    echo "Packages this machine holds or has broken are in the way: 'apt-mark showhold' lists held ones," >&2
-    echo "and '${typed_as_root}apt-get -f install' repairs broken dependencies." >&2
+    say "Packages this machine holds or has broken are in the way: 'apt-mark showhold' lists held ones," \
+      "and '${typed_as_root}apt-get -f install' repairs broken dependencies." >&2
   elif grep -q "remove is disabled" "$step_output"; then
-    echo "apt would have to remove a package of this machine, and this set-up never removes one:" >&2
-    echo "install the packages named above yourself in a way that keeps yours." >&2
+    say "apt would have to remove a package of this machine, and this set-up never removes one:" \
+      "install the packages named above yourself in a way that keeps yours." >&2
   elif grep -qE "No space left on device|You don't have enough free space" "$step_output"; then
-    echo "The disk is full: free some space ('${typed_as_root}apt-get clean' empties apt's download cache)." >&2
+    say "The disk is full: free some space ('${typed_as_root}apt-get clean' empties apt's download cache)." >&2
   elif grep -qE "NO_PUBKEY|EXPKEYSIG|is not signed|no longer has a Release file|does not have a Release file" "$step_output"; then
-    echo "A package source of this machine cannot be checked (its key is missing or expired, or it is" >&2
-    echo "gone): fix or disable the source named above in /etc/apt/sources.list or /etc/apt/sources.list.d/." >&2
+    say "A package source of this machine cannot be checked (its key is missing or expired, or it is" \
+      "gone): fix or disable the source named above in /etc/apt/sources.list or /etc/apt/sources.list.d/." >&2
   elif grep -qE "Failed to fetch|Unable to fetch|Temporary failure resolving|Could not resolve|Could not connect" "$step_output"; then
-    echo "apt could not download from a package server: check the network connection (and the proxy," >&2
-    echo "if this machine needs one)." >&2
+    say "apt could not download from a package server: check the network connection (and the proxy," \
+      "if this machine needs one)." >&2
   fi
-  [[ -z "${2:-}" ]] || echo "$2" >&2
-  echo "Then run this command again." >&2
+  [[ -z "${2:-}" ]] || say "$2" >&2
+  say "Then run this command again." >&2
 }
 
 wanted=()
@@ -147,7 +156,7 @@ if ((${#server_package[@]})); then
   if ((${#present[@]})); then
     for group in "${!server_package[@]}"; do
       if [[ " ${present[*]} " != *" $group "* ]]; then
-        echo "Keeping this machine's sound server: the test sessions run ${present[*]}, and $group is not installed beside it."
+        say "Keeping this machine's sound server: the test sessions run ${present[*]}, and $group is not installed beside it."
       fi
     done
   else
@@ -194,7 +203,7 @@ stop_on_ctrl_c() {
   else
     local line="Stopped on Ctrl+C, once apt had finished: installed ${now[*]}"
     ((${#still[@]} == 0)) || line+="; not installed: ${still[*]}"
-    echo "$line; nothing was built or started."
+    say "$line; nothing was built or started."
   fi
   exit 130
 }
@@ -219,15 +228,33 @@ if ((${#missing[@]})); then
       exit 1
     fi
     # Checked with the command the steps run: sudo -v would ask for a
-    # password unless every rule for this user is NOPASSWD.
-    version=("${apt_get[@]}" --version)
-    status=0
-    sudo_in_english -n "${version[@]}" >/dev/null 2>&1 || status=$?
-    if ((status != 0)); then
-      echo "Installing $them takes administrator rights: sudo asks for your password."
-      status=0
-      sudo_in_english "${version[@]}" 2>"$step_output" >/dev/null || status=$?
+    # password unless every rule for this user is NOPASSWD. Where sudoers
+    # does not let this user set DEBIAN_FRONTEND, apt-get runs without it.
+    # Usage: sudo_runs_apt [-n]
+    sudo_runs_apt() {
+      local status=0
+      sudo_in_english "$@" "${apt_get[@]}" --version 2>"$step_output" >/dev/null || status=$?
+      if ((status != 0)) && grep -q "not allowed to set the following environment variables" "$step_output"; then
+        apt_get=(apt-get)
+        status=0
+        sudo_in_english "$@" "${apt_get[@]}" --version 2>"$step_output" >/dev/null || status=$?
+      fi
       cat "$step_output" >>"$log"
+      return "$status"
+    }
+    status=0
+    sudo_runs_apt -n || status=$?
+    # sudo asks a user whom sudoers names nowhere for the password before
+    # it refuses; sudo -n -v says so at once.
+    if ((status != 0)) && grep -q "a password is required" "$step_output"; then
+      refusal=$(sudo_in_english -n -v 2>&1) || true
+      if [[ "$refusal" == *"may not run sudo"* ]]; then
+        printf '%s\n' "$refusal" | tee -a "$log" >"$step_output"
+      else
+        echo "Installing $them takes administrator rights: sudo asks for your password."
+        status=0
+        sudo_runs_apt || status=$?
+      fi
     fi
     # Ctrl+C at sudo's prompt is a stop, also where sudo alone heard it.
     ((interrupted == 0 && status <= 128)) || stop_on_ctrl_c
@@ -260,7 +287,7 @@ if ((${#missing[@]})); then
       fi
       if ((waited == 0)); then
         end_step
-        echo "Waiting for another package manager$(lock_holder) to finish, for up to $((lock_wait_seconds / 60)) minutes..."
+        say "Waiting for another package manager$(lock_holder) to finish, for up to $((lock_wait_seconds / 60)) minutes..."
         begin_step "$step_label"
       fi
       sleep "$lock_poll_seconds" || true
@@ -305,14 +332,14 @@ if ((${#missing[@]})); then
   end_step "done"
   in_the_way=$(removed_by <<<"$plan")
   if [[ -n "$in_the_way" ]]; then
-    echo "Nothing was installed: installing what Tallowind needs would remove packages of this machine," >&2
-    echo "and this set-up never removes a package." >&2
+    say "Nothing was installed: installing what Tallowind needs would remove packages of this machine," \
+      "and this set-up never removes a package." >&2
     for p in "${missing[@]}"; do
       gone=$(dry_run "$p" 2>/dev/null | removed_by | tr '\n' ' ' || true)
-      [[ -n "$gone" ]] && echo "  $p would remove: $gone" >&2
+      [[ -n "$gone" ]] && quote <<<"$p would remove: $gone" >&2
     done
-    echo "Install the packages named above yourself in a way that keeps yours, or leave them out;" >&2
-    echo "then run this command again." >&2
+    say "Install the packages named above yourself in a way that keeps yours, or leave them out;" \
+      "then run this command again." >&2
     exit 1
   fi
   # With what they depend on.
@@ -321,7 +348,7 @@ if ((${#missing[@]})); then
   label="Installing $(packages "$total")"
   ((total == ${#missing[@]})) || label+=" (with what they depend on)"
   upgrades=$(upgraded_by <<<"$plan" | paste -sd ' ')
-  [[ -z "$upgrades" ]] || echo "On the way apt upgrades packages this machine has: $upgrades."
+  [[ -z "$upgrades" ]] || say "On the way apt upgrades packages this machine has: $upgrades."
   # --no-remove: should the dry run have missed a removal, apt stops.
   status=0
   apt_as_root install "$total" "$label" install -y -q --no-remove --no-install-recommends "${missing[@]}" || status=$?
@@ -342,12 +369,12 @@ if ((interrupted || status == 130)); then
   end_step stopped
   built="was not built"
   ((status != 0)) || built="is built"
-  echo "Stopped on Ctrl+C: the packages Tallowind needs are installed; whisper.cpp $built, and nothing was started."
+  say "Stopped on Ctrl+C: the packages Tallowind needs are installed; whisper.cpp $built, and nothing was started."
   exit 130
 fi
 if ((status != 0)); then
   end_step failed
-  echo "whisper.cpp could not be built. Its build says (this is also in $log):" >&2
+  say "whisper.cpp could not be built. Its build says (this is also in $log):" >&2
   cat "$step_output" >&2
   exit 1
 fi

@@ -5,7 +5,7 @@
 # It names the packages before sudo asks for a password, and sudo's refusal
 # as such; it stops on Ctrl+C once apt has finished; its advice is written
 # as the user types it; apt's and the build's output go to its log, shown
-# only when their step fails.
+# only when their step fails. Every line it prints fits 80 columns.
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -57,19 +57,25 @@ cat >"$work/bin/dpkg-query" <<'FAKE'
 grep -qsx -- "$3" "$STATE/installed" || exit 1
 printf 'install ok installed'
 FAKE
-printf '#!/bin/sh\n[ "$1" = -u ] && exec echo "${FAKE_UID:-1000}"\nexec /usr/bin/id "$@"\n' >"$work/bin/id"
+printf '#!/bin/sh\n[ "$1" = -u ] && exec echo "${FAKE_UID:-1000}"\n[ "$1" = -un ] && exec echo carol\nexec /usr/bin/id "$@"\n' >"$work/bin/id"
 # sudo asks for a password once (with -n it refuses to ask), keeping what
 # the set-up had said then, and speaks German in a German locale. It
 # refuses with $STATE/sudo-refusal (in German $STATE/sudo-refusal-de), and
 # commands matching $STATE/sudo-refuses, as sudoers that allows others
 # does. With $STATE/sudo-nopasswd the user's own rule asks for no password,
 # and -v asks as Debian's %sudo rule does; with $STATE/sudo-interrupted
-# Ctrl+C stops it at its prompt.
+# Ctrl+C stops it at its prompt. With $STATE/sudo-no-rules sudoers names
+# the user nowhere, which -v says at once; with $STATE/sudo-no-setenv the
+# user may not set variables (VAR=value before the command).
 cat >"$work/bin/sudo" <<'FAKE'
 #!/bin/bash
 echo "$*" >>"$STATE/sudo-calls"
 refusal=$STATE/sudo-refusal
 [[ ${LC_ALL:-${LC_MESSAGES:-${LANG:-}}} == de* ]] && refusal=$STATE/sudo-refusal-de
+if [[ -f $STATE/sudo-no-rules && " $* " == *" -v "* ]]; then
+  echo "Sorry, user carol may not run sudo on host." >&2
+  exit 1
+fi
 if [[ $1 == -n ]]; then
   shift
   [[ -f $STATE/sudo-nopasswd || -f $STATE/sudo-ticket ]] || { echo "sudo: a password is required" >&2; exit 1; }
@@ -85,11 +91,17 @@ if [[ $1 == -v ]]; then
   echo "sudo: a terminal is required to read the password" >&2
   exit 1
 fi
+variables=()
+while [[ $1 == *=* ]]; do variables+=("$1"); shift; done
+if [[ -f $STATE/sudo-no-setenv ]] && ((${#variables[@]})); then
+  echo "sudo: sorry, you are not allowed to set the following environment variables: ${variables[*]%%=*}" >&2
+  exit 1
+fi
 if [[ -f $STATE/sudo-refuses ]] && grep -qE -- "$(cat "$STATE/sudo-refuses")" <<<"$*"; then
   echo "Sorry, user carol is not allowed to execute '/usr/bin/$*' as root on host." >&2
   exit 1
 fi
-exec "$@"
+exec env "${variables[@]}" "$@"
 FAKE
 printf '#!/bin/sh\necho "$1" >>"$STATE/slept"\n' >"$work/bin/sleep"
 # Per step (update, dry-run, install): $STATE/STEP-locked counts the calls
@@ -159,10 +171,16 @@ begin() {
   mkdir "$STATE"
   touch "$STATE/calls" "$STATE/sudo-calls" "$STATE/slept" "$STATE/installed"
 }
+# Every line fits an 80-column terminal.
+fits_80_columns() {
+  ! awk 'length > 80 { exit 1 }' "$STATE/out" || return 0
+  fail "a line is wider than 80 columns: $(awk 'length > 80' "$STATE/out" | head -n 1)"
+}
 run_setup() {
   status=0
   PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null || status=$?
   [[ ! -s "$STATE/unseen" ]] || fail "a step waited in vain for the set-up to say: $(cat "$STATE/unseen")"
+  fits_80_columns
 }
 fail() {
   echo "FAILED ($case_name): $1"
@@ -171,22 +189,28 @@ fail() {
   echo "--- sudo calls:"; cat "$STATE/sudo-calls"
   exit 1
 }
-says() { grep -qF -- "$1" "$STATE/out" || fail "it does not say: $1"; }
-never_says() { ! grep -qF -- "$1" "$STATE/out" || fail "it says: $1"; }
+# What it says, with folded lines joined again and spaces squeezed.
+unfolded() { sed -z 's/ \\\n/ /g' | tr -s ' \n' '  '; }
+says() { unfolded <"$STATE/out" | grep -qF -- "$(printf %s "$1" | unfolded)" || fail "it does not say: $1"; }
+never_says() { ! unfolded <"$STATE/out" | grep -qF -- "$(printf %s "$1" | unfolded)" || fail "it says: $1"; }
+# What it says last matches the extended regular expression.
+ends_saying() { unfolded <"$STATE/out" | grep -qE -- "$1 ?$" || fail "${2:-it does not end saying: $1}"; }
 logs() { grep -qF -- "$1" "$log" || fail "its log does not hold: $1"; }
 waits_once() {
   (($(grep -c "Waiting for another package manager (unattended-upgr, process 1234) to finish" "$STATE/out") == 1)) ||
     fail "it does not say once that it waits for the lock's holder"
   [[ -s "$STATE/slept" ]] || fail "it did not wait"
 }
-# Runs the set-up in a process group of its own, and presses Ctrl+C (INT to
-# the group) once a fake says in the pipe $STATE/NAME that it is at work.
+# Runs the set-up (or the script in $under_test) in a process group of its
+# own, and presses Ctrl+C (INT to the group) once a fake says in the pipe
+# $STATE/NAME that it is at work.
 # Usage: interrupt_setup_at NAME [VARIABLE=VALUE ...]
+under_test=("$work/tree/scripts/setup.sh" test)
 interrupt_setup_at() {
   mkfifo "$STATE/$1"
   exec {at_work}<>"$STATE/$1"
   set -m
-  env "${@:2}" PATH="$work/bin:$PATH" "$work/tree/scripts/setup.sh" test >"$STATE/out" 2>&1 </dev/null &
+  env "${@:2}" PATH="$work/bin:$PATH" "${under_test[@]}" >"$STATE/out" 2>&1 </dev/null &
   local setup=$!
   set +m
   read -r -t 120 -u "$at_work" _ || fail "the set-up did not get to $1"
@@ -194,6 +218,7 @@ interrupt_setup_at() {
   status=0
   wait "$setup" || status=$?
   ((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
+  fits_80_columns
 }
 fails_without_install() {
   ((status != 0)) || fail "the set-up reported success"
@@ -267,7 +292,7 @@ run_setup
 fails_without_install
 says "  E: Sub-process /usr/bin/dpkg returned an error code (1)"
 says "Installed: $(paste -sd ' ' "$STATE/installed")"
-grep -q "^Not installed: .*xterm" "$STATE/out" || fail "it does not name the packages still missing"
+unfolded <"$STATE/out" | grep -q "Not installed: .*xterm" || fail "it does not name the packages still missing"
 grep -q "Nothing was installed" "$STATE/out" && fail "it says nothing was installed"
 says "  Setting up cmake (1.0) ..."
 [[ ! -e "$STATE/built" ]] || fail "it built after the install failed"
@@ -281,6 +306,21 @@ fails_without_install
 says "finish it with 'dpkg --configure -a'"
 never_says "sudo"
 [[ ! -s "$STATE/sudo-calls" ]] || fail "it called sudo as root"
+passed=$((passed + 1))
+
+# A user whom sudoers names nowhere is told so before sudo asks for a
+# password it would refuse anyway.
+begin sudo-names-the-user-nowhere
+touch "$STATE/sudo-no-rules"
+echo "carol is not in the sudoers file." >"$STATE/sudo-refusal"
+run_setup
+fails_without_install
+[[ ! -e "$STATE/out-at-sudo" ]] || fail "sudo asked for a password"
+never_says "sudo asks for your password"
+says "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
+says "  Sorry, user carol may not run sudo on host."
+says "Installing packages takes administrator rights, which your account does not have here."
+says "  su -c 'apt-get update && apt-get install --no-install-recommends build-essential cmake"
 passed=$((passed + 1))
 
 # sudo refuses the user or the password, whatever the user's language: no
@@ -305,17 +345,34 @@ for refusal in "carol is not in the sudoers file.|carol ist nicht in der sudoers
 done
 says "The password was not accepted"
 
-# sudoers that allows apt-get alone, or not at a later step: sudo's
-# refusal, with the command it refused, never as apt's.
-for refused in "env" " update "; do
+# sudoers that allows /usr/bin/apt-get alone, which lets the user set no
+# variable: apt-get runs under it as it is, without DEBIAN_FRONTEND.
+begin sudo-allows-apt-get-alone
+touch "$STATE/sudo-no-setenv"
+echo "^env " >"$STATE/sudo-refuses"
+echo 1000 >"$STATE/install-installs"
+run_setup
+((status == 0)) || fail "the set-up failed"
+grep -qx "apt-get update -q" "$STATE/sudo-calls" || fail "it did not run apt-get as the rule allows it"
+[[ -e "$STATE/built" ]] || fail "it did not build the engine"
+passed=$((passed + 1))
+
+# sudoers that does not allow apt-get, or not at a later step: sudo's
+# refusal, with the command it refused and the line that allows it, never
+# as apt's; and what was installed.
+for refused in "apt-get --version" " update " " install "; do
   begin "sudo-refuses-command-${refused// /}"
   echo "$refused" >"$STATE/sudo-refuses"
   run_setup
   fails_without_install
   says "sudo refused to run apt as administrator (root). sudo says:"
-  says "  Sorry, user carol is not allowed to execute '/usr/bin/env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get"
-  says "  sudo env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get ..."
+  says "  Sorry, user carol is not allowed to execute '/usr/bin/apt-get"
+  says "An administrator of this machine can allow it with this line in sudoers"
+  says "  carol ALL=(root) /usr/bin/apt-get or install the packages Tallowind needs, as root:"
+  says "Nothing was installed"
   never_says "apt says"
+  never_says "apt failed"
+  never_says "apt could not"
   passed=$((passed + 1))
 done
 
@@ -372,15 +429,30 @@ interrupt_setup_at install-working
 passed=$((passed + 1))
 
 # The tool's own configure is a step like the others, its output in the
-# log, shown in full where it fails.
+# log, shown in full where it fails. With $STATE/cmake-started, a pipe,
+# CMake says there that it is at work and runs until it is stopped. ninja
+# finds build.ninja out of date where $STATE/build-stale exists, and then
+# re-runs CMake.
 cat >"$work/bin/cmake" <<'FAKE'
 #!/bin/sh
 echo "-- The CXX compiler identification is GNU 12.2.0"
 echo "-- Could NOT find XKB (missing: XKB_LIBRARY)"
+if [ -p "$STATE/cmake-started" ]; then
+  echo started >"$STATE/cmake-started"
+  exec /bin/sleep 600
+fi
 [ -f "$STATE/cmake-error" ] && { cat "$STATE/cmake-error"; exit 1; }
 echo "-- Build files have been written to: $PWD/$4"
 FAKE
-chmod +x "$work/bin/cmake"
+cat >"$work/bin/ninja" <<'FAKE'
+#!/bin/sh
+echo "$*" >>"$STATE/calls"
+if [ ! -f "$STATE/build-stale" ]; then echo "ninja: no work to do."; exit 0; fi
+echo "[1/1] Re-running CMake..."
+[ "$3" = -n ] && exit 0
+exec cmake -S .. -B "$2"
+FAKE
+chmod +x "$work/bin/cmake" "$work/bin/ninja"
 for outcome in succeeds fails; do
   begin "configure-$outcome"
   [[ $outcome == succeeds ]] || echo "CMake Error at CMakeLists.txt:1 (project): broken" >"$STATE/cmake-error"
@@ -399,6 +471,37 @@ for outcome in succeeds fails; do
   passed=$((passed + 1))
 done
 
+# Ctrl+C while CMake runs: the step stops, as the set-up's others do.
+begin configure-interrupted
+under_test=("$work/tree/scripts/configure.sh" build -G Ninja)
+interrupt_setup_at cmake-started
+under_test=("$work/tree/scripts/setup.sh" test)
+says "Configuring Tallowind's build in build... stopped"
+ends_saying "Stopped on Ctrl\\+C: [^:]*nothing was built or started\\."
+never_says "CMake could not"
+never_says "Could NOT find XKB"
+passed=$((passed + 1))
+
+# A build that exists is brought up to date quietly (once whisper.cpp was
+# built anew, CMake runs again), and not at all where it is up to date.
+mkdir -p "$work/tree/build"
+touch "$work/tree/build/build.ninja"
+for build in up-to-date stale; do
+  begin "configure-$build-build"
+  [[ $build == up-to-date ]] || touch "$STATE/build-stale"
+  status=0
+  PATH="$work/bin:$PATH" "$work/tree/scripts/configure.sh" build >"$STATE/out" 2>&1 </dev/null || status=$?
+  ((status == 0)) || fail "the configure failed"
+  if [[ $build == up-to-date ]]; then
+    [[ ! -s "$STATE/out" ]] || fail "it shows a step with nothing to do"
+  else
+    [[ "$(cat "$STATE/out")" == "Configuring Tallowind's build in build... done" ]] || fail "it shows more than its step"
+    grep -qx "\-C build build.ninja" "$STATE/calls" || fail "ninja did not bring the build up to date"
+  fi
+  passed=$((passed + 1))
+done
+rm -r "$work/tree/build"
+
 # Ctrl+C during the install: apt finishes what it began and says so,
 # whether it then exits 0 or 130. The set-up stops with one line saying
 # what was installed, and builds nothing.
@@ -409,8 +512,8 @@ for apt_status in 0 130; do
   run_setup
   ((status == 130)) || fail "the set-up ended with $status, not as interrupted (130)"
   [[ ! -e "$STATE/built" ]] || fail "it built after Ctrl+C"
-  tail -n 1 "$STATE/out" | grep -q "^Stopped on Ctrl+C, once apt had finished: installed build-essential cmake; not installed: .*xterm" ||
-    fail "its last line does not say it stopped, and what was installed"
+  ends_saying "Stopped on Ctrl\\+C, once apt had finished: installed build-essential cmake; not installed: .*xterm.*; nothing was built or started\." \
+    "its last line does not say it stopped, and what was installed"
   (($(grep -c "Stopped on Ctrl+C" "$STATE/out") == 1)) || fail "it does not say once that it stopped"
   passed=$((passed + 1))
 done
@@ -428,8 +531,8 @@ passed=$((passed + 1))
 # Ctrl+C during the build (as root: the whole foreground group gets it).
 begin build-interrupted
 interrupt_setup_at build-started FAKE_UID=0
-tail -n 1 "$STATE/out" | grep -q "^Stopped on Ctrl+C: .*whisper.cpp was not built" ||
-  fail "its last line does not say it stopped before the build was done"
+ends_saying "Stopped on Ctrl\\+C: [^:]*whisper.cpp was not built, and nothing was started\." \
+  "its last line does not say it stopped before the build was done"
 passed=$((passed + 1))
 
 echo "$passed passed, 0 failed"
