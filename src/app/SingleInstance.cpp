@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -169,7 +170,8 @@ std::optional<SingleInstance::Answer> SingleInstance::askHolder(const Activation
         if (socket.waitForConnected(connectAttemptMs))
             break;
         socket.abort();
-        if (deadline.hasExpired())
+        // A holder that gave its lock up has quit: nobody will listen.
+        if (deadline.hasExpired() || !QFile::exists(lockPath))
             return std::nullopt;
         QThread::msleep(retryPauseMs);
     }
