@@ -25,6 +25,7 @@ public:
         text = alert.informativeText;
         return 0;
     }
+    void stopPresenting() override { }
     QString text;
 };
 

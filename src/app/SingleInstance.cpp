@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -133,9 +134,11 @@ SingleInstance::Claim SingleInstance::claim(const TokenSource& source)
         return Claim::alreadyRunning;
     }
     // A lock nobody answers for may be one whose process was killed before
-    // it could name itself. The kernel lock behind it tells: it is removed
-    // only when no living process holds it.
-    if (lock->removeStaleLockFile() && lock->tryLock(0))
+    // it could name itself, or one given up by a holder that has quit since.
+    // The kernel lock behind it tells: it is removed only when no living
+    // process holds it.
+    lock->removeStaleLockFile();
+    if (lock->tryLock(0))
         return listen();
     lock->getLockInfo(&holderProcess, nullptr, nullptr);
     failure = QStringLiteral("it does not answer on %1").arg(socketPath);
@@ -167,7 +170,8 @@ std::optional<SingleInstance::Answer> SingleInstance::askHolder(const Activation
         if (socket.waitForConnected(connectAttemptMs))
             break;
         socket.abort();
-        if (deadline.hasExpired())
+        // A holder that gave its lock up has quit: nobody will listen.
+        if (deadline.hasExpired() || !QFile::exists(lockPath))
             return std::nullopt;
         QThread::msleep(retryPauseMs);
     }
@@ -179,6 +183,9 @@ std::optional<SingleInstance::Answer> SingleInstance::askHolder(const Activation
     const QDeadlineTimer answered(holderListensWithinMs);
     while (!socket.canReadLine() && socket.state() == QLocalSocket::ConnectedState && !answered.hasExpired())
         socket.waitForReadyRead(static_cast<int>(answered.remainingTime()));
+    // Closed unanswered: the holder has quit meanwhile.
+    if (!socket.canReadLine() && socket.state() != QLocalSocket::ConnectedState)
+        return std::nullopt;
     Answer answer;
     if (socket.canReadLine())
         std::tie(answer.process, answer.display) = parseAnswer(socket.readLine(longestLine + 1));
@@ -219,6 +226,17 @@ void SingleInstance::request(const ActivationToken& token)
         emit showRequested(token);
     else
         pending = token;
+}
+
+void SingleInstance::giveUp()
+{
+    accepting = false;
+    pending.reset();
+    // The lock first: a start that finds the socket closed takes it.
+    lock.reset();
+    // Closes the connections with it, unanswered.
+    delete server;
+    server = nullptr;
 }
 
 void SingleInstance::acceptRequests()

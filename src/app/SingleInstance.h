@@ -65,6 +65,9 @@ public:
     // Requests that came before this call are delivered now, later ones as
     // they come: the first start accepts them once it has launched.
     void acceptRequests();
+    // The quit is over: the lock and the socket go, with the requests not
+    // answered yet, so a later start is a start of its own.
+    void giveUp();
 
 signals:
     // `token` is empty for a request that carried none.

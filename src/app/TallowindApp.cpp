@@ -189,10 +189,13 @@ int TallowindApp::main(int argc, char** argv)
         instance->acceptRequests();
     });
     const int status = QApplication::exec();
+    // The quit is over for the user, who may start Tallowind again at once:
+    // that start must not ask this one to show itself.
+    instance->giveUp();
     // Termination gave the user's clipboard back to this process; Qt would
     // hand it to the clipboard manager only when torn down. The X server's
     // loss ends the process without it.
     QuitOnDisplayLoss::endAtOnceFromNowOn();
-    X11ClipboardHandOver::toClipboardManager();
+    X11ClipboardHandOver::toClipboardManager([status] { endProcess(status); });
     endProcess(status);
 }

@@ -242,6 +242,8 @@ private:
     void announceTakenShortcut(const KeyboardShortcut& shortcut);
     QPointer<QTimer> permissionCheckTimer;
     bool hasAttemptedPermissionRequest = false;
+    // Termination has begun: no window, menu or update check opens.
+    bool terminating = false;
     std::unique_ptr<StatusItem> statusItem;
     QPointer<PopoverPanel> popoverWindow;
     std::shared_ptr<PopoverViewModel> popoverViewModel;

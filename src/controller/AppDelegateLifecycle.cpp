@@ -94,6 +94,15 @@ void AppDelegate::activeModelChanged()
 
 void AppDelegate::applicationWillTerminate()
 {
+    // The quit is over for the user: the process may still wind up for a
+    // while (the clipboard's hand-over), but starts nothing new in it.
+    terminating = true;
+    if (statusItem)
+        statusItem->remove();
+    if (updaterController)
+        updaterController->stop();
+    if (platformServices.alertPresenter)
+        platformServices.alertPresenter->stopPresenting();
     // The process ends without waiting for a paste under way: the user's
     // clipboard goes back now, not after the target's request.
     if (TextInserter* inserter = textInserter())

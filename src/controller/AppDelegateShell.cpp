@@ -91,13 +91,13 @@ void AppDelegate::togglePopover(TrayClick click)
 
 void AppDelegate::showContextMenu()
 {
-    if (statusItem)
+    if (statusItem && !terminating)
         statusItem->showContextMenu();
 }
 
 void AppDelegate::showPopover()
 {
-    if (!statusItem)
+    if (!statusItem || terminating)
         return;
     // Opening the popover arms the shortcuts if a model has appeared since
     // launch.
@@ -155,6 +155,8 @@ void AppDelegate::windowDidMove(QWidget* window)
 
 void AppDelegate::showSettings()
 {
+    if (terminating)
+        return;
     ensureHotkeysSetupIfNeeded();
     if (!settingsWindow) {
         settingsWindow = new SettingsWindow(this);
@@ -168,6 +170,8 @@ void AppDelegate::showSettings()
 
 void AppDelegate::showFirstLaunchWindow()
 {
+    if (terminating)
+        return;
     // "Continue" arms the dictation; it neither closes the window nor
     // changes the policy.
     QPointer<AppDelegate> self(this);
@@ -186,6 +190,8 @@ void AppDelegate::showFirstLaunchWindow()
 
 void AppDelegate::handleSecondStart(const ActivationToken& token)
 {
+    if (terminating)
+        return;
     QWidget* shown = nullptr;
     // Without a model the welcome window is what there is to show.
     if (firstLaunchWindow) {
@@ -247,6 +253,6 @@ std::shared_ptr<TaskbarPresence> AppDelegate::taskbarPresence() const
 
 void AppDelegate::checkForUpdates()
 {
-    if (updaterController)
+    if (updaterController && !terminating)
         updaterController->checkForUpdates();
 }

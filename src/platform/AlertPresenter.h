@@ -23,4 +23,7 @@ public:
     // Blocks until the alert is closed. Returns the index of the chosen button
     // in `buttons`, or -1 when the alert was closed without a button.
     virtual int runModal(const Alert& alert) = 0;
+    // The application quits: no alert shows any more, and runModal()
+    // returns -1 at once.
+    virtual void stopPresenting() = 0;
 };

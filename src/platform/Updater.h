@@ -12,4 +12,7 @@ public:
     virtual void start() = 0;
     // A check the user asked for: its outcome is shown, failures included.
     virtual void checkForUpdates() = 0;
+    // The application quits: no check starts any more, and the outcome of
+    // one under way is dropped.
+    virtual void stop() = 0;
 };

@@ -121,3 +121,38 @@ TEST(SingleInstance, AnAnswerWithoutADisplayStillNamesTheProcess)
     EXPECT_EQ(second.holder, 4242);
     EXPECT_TRUE(second.holderDisplay.isEmpty());
 }
+
+// A quitting Tallowind gives the lock and the socket up before it winds up:
+// a start then is the user's Tallowind, also one whose request the quitting
+// one read no more.
+TEST(SingleInstance, AStartAfterTheHolderGaveUpIsTheFirst)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    SingleInstance first(folder.path(), ":1");
+    ASSERT_EQ(first.claim(), SingleInstance::Claim::first);
+    first.acceptRequests();
+    int requests = 0;
+    QObject::connect(&first, &SingleInstance::showRequested, [&] { ++requests; });
+
+    // This thread turns no events: the start's request waits unread until
+    // the holder gives up.
+    std::atomic<bool> asking = false;
+    std::atomic<bool> done = false;
+    SingleInstance::Claim claim = SingleInstance::Claim::unchecked;
+    std::thread start([&] {
+        SingleInstance second(folder.path());
+        claim = second.claim([&] {
+            asking = true;
+            return ActivationToken{};
+        });
+        done = true;
+    });
+    while (!asking)
+        std::this_thread::yield();
+    first.giveUp();
+    EXPECT_TRUE(pumpUntil([&] { return done.load(); }, Patience::reply)) << "the start did not end";
+    start.join();
+    EXPECT_EQ(claim, SingleInstance::Claim::first);
+    EXPECT_EQ(requests, 0);
+}

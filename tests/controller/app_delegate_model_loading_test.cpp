@@ -253,6 +253,7 @@ public:
         shown.push_back(alert);
         return response;
     }
+    void stopPresenting() override { }
     std::vector<Alert> shown;
     int response = 0;
 };

@@ -18,6 +18,7 @@
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeHotkeyTap.h"
 #include "support/FakeTaskbarVisibility.h"
+#include "support/FakeAlertPresenter.h"
 #include "support/FakeTrayIcon.h"
 #include "support/FakeUpdater.h"
 #include "support/FakeWindowActivation.h"
@@ -70,6 +71,7 @@ protected:
         services.accessibilityTrust = trust;
         services.trayIcon = tray;
         services.updater = updater;
+        services.alertPresenter = alerts;
         services.taskbarVisibility = taskbar;
         services.windowActivation = activation;
         controller = std::make_unique<AppDelegate>(services);
@@ -106,6 +108,7 @@ protected:
     std::shared_ptr<FakeAccessibilityTrust> trust = std::make_shared<FakeAccessibilityTrust>();
     std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
     std::shared_ptr<FakeUpdater> updater = std::make_shared<FakeUpdater>();
+    std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>();
     std::shared_ptr<FakeTaskbarVisibility> taskbar = std::make_shared<FakeTaskbarVisibility>();
     std::shared_ptr<FakeWindowActivation> activation = std::make_shared<FakeWindowActivation>();
     PlatformServices services;
@@ -480,4 +483,44 @@ TEST_F(AppDelegateShellTest, TerminationStopsEveryDownloadAndRemovesItsPartFile)
     EXPECT_TRUE(models.entryList(QDir::Files | QDir::Hidden).isEmpty()) << models.entryList().join(", ").toStdString();
     *held.hold = false;
     qunsetenv("TALLOWIND_MODEL_BASE_URL");
+}
+
+// The process winds up for a while after termination (the clipboard's
+// hand-over): the icon leaves the tray, and no click, menu item, second
+// start, shortcut, alert or update check opens anything in that time.
+TEST_F(AppDelegateShellTest, AfterTerminationTheIconIsGoneAndNothingOpens)
+{
+    putModelOnDisk();
+    tray->click(TrayClick::left);
+    settle();
+    ASSERT_NE(panel(), nullptr);
+    QPointer<QMenu> menu = tray->contextMenu;
+    ASSERT_NE(menu, nullptr);
+
+    controller->applicationWillTerminate();
+    EXPECT_TRUE(tray->removed);
+    EXPECT_TRUE(updater->stopped);
+    EXPECT_TRUE(alerts->stopped);
+
+    panel()->hide();
+    tray->click(TrayClick::left);
+    tray->click(TrayClick::right);
+    controller->handleSecondStart({"launcher-7_TIME4242", 4242});
+    for (QAction* action : menu->actions())
+        if (action->text() != "Quit")
+            action->trigger();
+    controller->checkForUpdates();
+    settle();
+    EXPECT_FALSE(panel()->isVisible());
+    EXPECT_EQ(tray->menuPopUps, 0);
+    EXPECT_TRUE(activation->activations.empty());
+    EXPECT_EQ(updater->checks, 0);
+    // Ctrl+, in a popover the quit has not closed yet.
+    panel()->present();
+    panel()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel()));
+    QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : panel();
+    QTest::keyClick(focused, Qt::Key_Comma, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(ShellTestAccess::settings(*controller), nullptr);
 }

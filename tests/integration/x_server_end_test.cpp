@@ -7,19 +7,29 @@
 // Wayland session's terminal, also one that asks Qt for Wayland, and its
 // windows are X11 windows all the same. The user's clipboard, which the tool
 // holds after a paste, goes to the session's clipboard manager at a quit;
-// with no manager, or with the server gone, none is waited for.
+// with no manager, or with the server gone, none is waited for. A manager
+// that never answers holds the end up to the bound and no longer, not even
+// with a modal loop running inside the wait; one that dies mid-transfer ends
+// the wait at once; a start during the wait is a Tallowind of its own.
 #include "core/speech/ModelManager.h"
 #include "core/speech/WhisperModel.h"
+#include "platform/x11/X11ClipboardHandOver.h"
 #include "recording/RecordingsIndex.h"
 #include "support/EventLoop.h"
+#include "support/LogCapture.h"
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
 #include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,6 +38,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 
 namespace {
@@ -35,6 +46,9 @@ namespace {
 constexpr unsigned int altMask = 8; // Mod1
 
 const QString handOverLine = QStringLiteral("[X11ClipboardHandOver] Handing the clipboard to the clipboard manager");
+const QString boundLine = QStringLiteral("[X11ClipboardHandOver] The clipboard manager did not take the clipboard within");
+const QString managerGoneLine =
+    QStringLiteral("[X11ClipboardHandOver] The clipboard manager went away before it took the clipboard");
 
 // The formats of the slow clipboard owner's "formats" answer, in any order:
 // each clipboard manager lists what it saved in an order of its own.
@@ -96,7 +110,7 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* process : {&tool, &server}) {
+        for (QProcess* process : {&tool, &later, &server}) {
             if (process->state() == QProcess::NotRunning)
                 continue;
             process->kill();
@@ -122,14 +136,19 @@ protected:
         display = ':' + server.readLine().trimmed();
         environment.insert("DISPLAY", QString::fromLatin1(display));
         log.clear();
-        tool.setProcessEnvironment(environment);
-        // As from a terminal: the test runner may ignore hang-ups, and an
-        // ignored signal would stay ignored in the tool.
-        tool.setChildProcessModifier([] { std::signal(SIGHUP, SIG_DFL); });
-        tool.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
-        ASSERT_TRUE(tool.waitForStarted(Patience::reply));
+        startTool(tool);
         ASSERT_TRUE(pumpUntil([&] { return keyGrabbedElsewhere("w", altMask, display); }, Patience::transfer))
             << "the tool did not take its shortcut";
+    }
+
+    void startTool(QProcess& process)
+    {
+        process.setProcessEnvironment(environment);
+        // As from a terminal: the test runner may ignore hang-ups, and an
+        // ignored signal would stay ignored in the tool.
+        process.setChildProcessModifier([] { std::signal(SIGHUP, SIG_DFL); });
+        process.start(QCoreApplication::applicationDirPath() + "/../tallowind", {});
+        ASSERT_TRUE(process.waitForStarted(Patience::reply));
     }
 
     bool logShows(const QString& line)
@@ -228,6 +247,8 @@ protected:
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QProcess server;
     QProcess tool;
+    // A start while the tool quits.
+    QProcess later;
     QByteArray display;
     QString log;
     RecordingMetadata earlier;
@@ -315,4 +336,77 @@ TEST_F(XServerEndsUnderTheTool, ShutdownsAndHangUpsEndItAsAQuitDoes)
         ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGTERM}));
         EXPECT_FALSE(log.contains("[X11ClipboardHandOver]")) << log.toStdString();
     }
+}
+
+TEST_F(XServerEndsUnderTheTool, AClipboardManagerThatFailsHoldsTheQuitNoLongerThanTheBound)
+{
+    ASSERT_NO_FATAL_FAILURE(useQuickModel());
+    {
+        SCOPED_TRACE("a manager that never answers, and a start during the wait");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        PasteTarget manager;
+        ASSERT_TRUE(manager.start(testToolPath("clipboard_manager"), {"never-answers"}, environment));
+        PasteTarget user;
+        ASSERT_NO_FATAL_FAILURE(copyAndDictate(user));
+        ::kill(static_cast<pid_t>(tool.processId()), SIGTERM);
+        ASSERT_TRUE(logShows(handOverLine)) << log.toStdString();
+        ASSERT_FALSE(manager.awaitLine("ignored").isEmpty());
+        ASSERT_NO_FATAL_FAILURE(startTool(later));
+        ASSERT_TRUE(tool.waitForFinished(Patience::transfer)) << "the wait outlived its bound";
+        log += QString::fromLocal8Bit(tool.readAllStandardError());
+        EXPECT_EQ(log.count(boundLine), 1) << log.toStdString();
+        EXPECT_EQ(tool.exitCode(), 0);
+        // The later start is the user's Tallowind now: it holds the shortcut
+        // the quit gave up, and stays.
+        ASSERT_TRUE(pumpUntil([&] { return keyGrabbedElsewhere("w", altMask, display); }, Patience::transfer))
+            << "the later start took no shortcut: " << later.readAllStandardError().toStdString();
+        EXPECT_EQ(later.state(), QProcess::Running) << later.readAllStandardError().toStdString();
+        EXPECT_FALSE(later.readAllStandardError().contains("already runs"));
+        later.terminate();
+        EXPECT_TRUE(later.waitForFinished(Patience::reply));
+    }
+    {
+        SCOPED_TRACE("a manager that dies mid-transfer");
+        ASSERT_NO_FATAL_FAILURE(startRound());
+        PasteTarget manager;
+        ASSERT_TRUE(manager.start(testToolPath("clipboard_manager"), {"dies-mid-transfer"}, environment));
+        PasteTarget user;
+        ASSERT_NO_FATAL_FAILURE(copyAndDictate(user));
+        ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGTERM}));
+        EXPECT_EQ(log.count(managerGoneLine), 1) << log.toStdString();
+        EXPECT_FALSE(log.contains(boundLine)) << log.toStdString();
+    }
+}
+
+// In this process: a modal loop that starts inside the wait and that nothing
+// ends but the bound.
+TEST(ClipboardHandOverBound, HoldsWhileAModalLoopRunsInTheWait)
+{
+    if (QGuiApplication::platformName() != "xcb")
+        GTEST_SKIP() << "needs the private test session";
+    PasteTarget manager;
+    ASSERT_TRUE(manager.start(testToolPath("clipboard_manager"), {"never-answers"}));
+    QGuiApplication::clipboard()->setText(QStringLiteral("the user's text"));
+    ASSERT_TRUE(pumpUntil([] { return QGuiApplication::clipboard()->ownsClipboard(); }));
+    LogCapture captured;
+    QPointer<QEventLoop> modal;
+    QTimer::singleShot(0, [&modal] {
+        QEventLoop loop;
+        modal = &loop;
+        loop.exec();
+    });
+    std::atomic<bool> ended{false};
+    X11ClipboardHandOver::toClipboardManager(
+        [&] {
+            ended = true;
+            // What ends the process in the tool lets the modal loop go here.
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [&modal] {
+                if (modal)
+                    modal->quit();
+            });
+        },
+        std::chrono::milliseconds(1000));
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(captured.systemLines().join('\n').contains(boundLine + " 1000 ms"))
+        << captured.systemLines().join('\n').toStdString();
 }

@@ -11,6 +11,8 @@ class FakeAlertPresenter final : public AlertPresenter {
 public:
     int runModal(const Alert& alert) override
     {
+        if (stopped)
+            return -1;
         shown.push_back(alert);
         if (whileShown)
             whileShown(alert);
@@ -21,7 +23,10 @@ public:
         return response;
     }
 
+    void stopPresenting() override { stopped = true; }
+
     std::vector<Alert> shown;
+    bool stopped = false;
     std::deque<int> responses;
     int defaultResponse = 0;
     // Runs while the alert is up, as events of its nested loop would.

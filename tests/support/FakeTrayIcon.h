@@ -24,6 +24,11 @@ public:
     void popUpContextMenu() override { ++menuPopUps; }
     void setClickHandler(std::function<void(TrayClick)> handler) override { onClick = std::move(handler); }
     void setAvailabilityHandler(std::function<void()> handler) override { onAvailability = std::move(handler); }
+    void remove() override
+    {
+        removed = true;
+        shown = false;
+    }
 
     // A tray host that answered late, started or went away.
     void setHostAvailable(bool available)
@@ -46,6 +51,7 @@ public:
     int iconChanges = 0;
     QString toolTip;
     bool shown = false;
+    bool removed = false;
     QPointer<QMenu> contextMenu;
     int menuPopUps = 0;
     std::function<void(TrayClick)> onClick;

@@ -7,7 +7,9 @@ class FakeUpdater final : public Updater {
 public:
     void start() override { ++starts; }
     void checkForUpdates() override { ++checks; }
+    void stop() override { stopped = true; }
 
     int starts = 0;
     int checks = 0;
+    bool stopped = false;
 };

@@ -38,9 +38,11 @@ public:
     bool announceFocus() { return !ask("focus", "focused").isEmpty(); }
     qint64 processId() const { return process.processId(); }
     const QString& windowId() const { return shownWindowId; }
+    // The next line the target prints by itself that starts with `prefix`;
+    // empty when none came.
+    QByteArray awaitLine(const QByteArray& prefix);
 
 private:
-    QByteArray awaitLine(const QByteArray& prefix);
 
     QProcess process;
     QByteArray buffer;

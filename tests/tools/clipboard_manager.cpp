@@ -4,6 +4,11 @@
 // CLIPBOARD and serves what it saved, then answers the requestor. Prints
 // "ready <window id>" once it owns CLIPBOARD_MANAGER and "saved <number of
 // targets>" after each save.
+//
+// Managers that fail, by the first argument: "never-answers" takes the
+// request and does nothing more (printing "ignored"); "dies-mid-transfer"
+// reads the targets, asks for the first of them and ends without reading
+// it (printing "dying").
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -187,8 +192,10 @@ void serveClipboard(const xcb_selection_request_event_t& request)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const bool neverAnswers = argc > 1 && std::strcmp(argv[1], "never-answers") == 0;
+    const bool diesMidTransfer = argc > 1 && std::strcmp(argv[1], "dies-mid-transfer") == 0;
     connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection))
         return 1;
@@ -216,6 +223,20 @@ int main()
         const auto& request = *reinterpret_cast<const xcb_selection_request_event_t*>(raw);
         if (request.selection == atoms.clipboard) {
             serveClipboard(request);
+        } else if (request.selection == atoms.manager && request.target == atoms.saveTargets && neverAnswers) {
+            std::printf("ignored\n");
+            std::fflush(stdout);
+        } else if (request.selection == atoms.manager && request.target == atoms.saveTargets && diesMidTransfer) {
+            Saved list;
+            if (fetch(atoms.targets, list) && list.format == 32 && list.bytes.size() >= 4) {
+                xcb_atom_t first = XCB_ATOM_NONE;
+                std::memcpy(&first, list.bytes.data(), 4);
+                xcb_convert_selection(connection, window, atoms.clipboard, first, atoms.transfer, XCB_CURRENT_TIME);
+                xcb_flush(connection);
+            }
+            std::printf("dying\n");
+            std::fflush(stdout);
+            return 0;
         } else if (request.selection == atoms.manager && request.target == atoms.saveTargets) {
             saveClipboard();
             xcb_set_selection_owner(connection, window, atoms.clipboard, XCB_CURRENT_TIME);

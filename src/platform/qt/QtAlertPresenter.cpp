@@ -105,6 +105,8 @@ protected:
 
 int QtAlertPresenter::runModal(const Alert& alert)
 {
+    if (stopped)
+        return -1;
     AlertBox box;
     box.setIcon(iconFor(alert.style));
     box.setText(alert.messageText);

@@ -8,4 +8,8 @@ public:
     static constexpr int minimumWidth = 420;
 
     int runModal(const Alert& alert) override;
+    void stopPresenting() override { stopped = true; }
+
+private:
+    bool stopped = false;
 };

@@ -132,6 +132,8 @@ void QtTrayIcon::setToolTip(const QString& text)
 
 void QtTrayIcon::show()
 {
+    if (removed)
+        return;
     item->setActive(true);
     if (item->state() != StatusNotifierRegistration::State::registered)
         showXEmbedIcon();
@@ -186,6 +188,18 @@ void QtTrayIcon::popUpContextMenu()
     // the click.
     if (contextMenu && !contextMenu->isVisible())
         contextMenu->popup(QCursor::pos());
+}
+
+void QtTrayIcon::remove()
+{
+    removed = true;
+    onClick = {};
+    onAvailability = {};
+    // Off the bus: a host drops an item whose connection has ended.
+    item->setActive(false);
+    item->withdraw();
+    if (xembed)
+        xembed->hide();
 }
 
 void QtTrayIcon::setClickHandler(std::function<void(TrayClick)> handler)

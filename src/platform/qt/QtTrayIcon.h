@@ -36,6 +36,7 @@ public:
     void popUpContextMenu() override;
     void setClickHandler(std::function<void(TrayClick)> handler) override;
     void setAvailabilityHandler(std::function<void()> handler) override;
+    void remove() override;
 
 private:
     // No watcher, or one without a host: Qt's check finds none either.
@@ -62,4 +63,5 @@ private:
     std::unique_ptr<QSystemTrayIcon> xembed;
     std::function<void(TrayClick)> onClick;
     std::function<void()> onAvailability;
+    bool removed = false;
 };

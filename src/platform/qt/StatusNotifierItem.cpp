@@ -136,6 +136,11 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierTiming givenTiming)
 
 StatusNotifierItem::~StatusNotifierItem()
 {
+    withdraw();
+}
+
+void StatusNotifierItem::withdraw()
+{
     watcher.reset();
     if (!bus.isConnected())
         return;

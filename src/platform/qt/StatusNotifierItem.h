@@ -78,6 +78,9 @@ public:
     bool isShownInHost() const { return registration.isShownInHost(); }
     // While active, the item is offered to each watcher with a host.
     void setActive(bool active) { registration.setActive(active); }
+    // Leaves the session bus for good: hosts drop the item and its menu,
+    // and no call of theirs arrives any more.
+    void withdraw();
     bool isActive() const { return registration.isActive(); }
 
     // Pictures are made once per icon: a tray shows a few icons in turn.

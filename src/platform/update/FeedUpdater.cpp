@@ -81,6 +81,8 @@ void FeedUpdater::start()
 
 void FeedUpdater::askAboutAutomaticChecks()
 {
+    if (stopped)
+        return;
     Alert alert;
     alert.messageText = QStringLiteral("Check for updates automatically?");
     alert.informativeText =
@@ -100,7 +102,7 @@ void FeedUpdater::askAboutAutomaticChecks()
 void FeedUpdater::scheduleNextCheck()
 {
     dailyTimer.stop();
-    if (!Defaults::value(automaticChecksKey).toBool())
+    if (stopped || !Defaults::value(automaticChecksKey).toBool())
         return;
     std::optional<QDateTime> last = lastAttempt;
     if (Defaults::contains(lastCheckKey)) {
@@ -124,8 +126,18 @@ void FeedUpdater::checkForUpdates()
     beginCheck(true);
 }
 
+void FeedUpdater::stop()
+{
+    stopped = true;
+    dailyTimer.stop();
+    userWaiting = false;
+    fetch.reset();
+}
+
 void FeedUpdater::beginCheck(bool userInitiated)
 {
+    if (stopped)
+        return;
     userWaiting = userWaiting || userInitiated;
     if (fetch)
         return; // the check under way answers this request too

@@ -41,6 +41,7 @@ public:
 
     void start() override;
     void checkForUpdates() override;
+    void stop() override;
 
     // Tests replace the clock.
     void setClock(std::function<QDateTime()> now) { clock = std::move(now); }
@@ -71,4 +72,5 @@ private:
     // Failed checks are not stored, but still wait a day before the next.
     std::optional<QDateTime> lastAttempt;
     QTimer dailyTimer;
+    bool stopped = false;
 };

@@ -1,13 +1,13 @@
 #include "platform/x11/X11ClipboardHandOver.h"
 
 #include "base/Log.h"
+#include "platform/x11/X11ClipboardManagerWatch.h"
 #include "platform/x11/X11DisplayLoss.h"
 #include "platform/x11/XcbProperties.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -64,7 +64,7 @@ xcb_window_t createRequestor(xcb_connection_t* connection)
 
 } // namespace
 
-void toClipboardManager(std::chrono::milliseconds bound)
+void toClipboardManager(const std::function<void()>& endProcess, std::chrono::milliseconds bound)
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
@@ -74,10 +74,17 @@ void toClipboardManager(std::chrono::milliseconds bound)
         return;
     const xcb_atom_t manager = internAtom(connection, "CLIPBOARD_MANAGER");
     const xcb_atom_t saveTargets = internAtom(connection, "SAVE_TARGETS");
-    if (manager == XCB_ATOM_NONE || saveTargets == XCB_ATOM_NONE || selectionOwner(connection, manager) == XCB_NONE)
+    const xcb_window_t managerWindow =
+        manager == XCB_ATOM_NONE ? xcb_window_t{XCB_NONE} : selectionOwner(connection, manager);
+    if (saveTargets == XCB_ATOM_NONE || managerWindow == XCB_NONE)
         return;
-    Log::system(QStringLiteral("[X11ClipboardHandOver] Handing the clipboard to the clipboard manager"));
+    // The quit is over for the user: the icon and the windows are gone, and
+    // a start meanwhile is a Tallowind of its own.
+    Log::system(QStringLiteral("[X11ClipboardHandOver] Handing the clipboard to the clipboard manager, for at most "
+                               "%1 ms; Tallowind has quit, a start meanwhile runs on its own")
+                    .arg(bound.count()));
 
+    X11ClipboardManagerWatch watch(managerWindow, bound, endProcess);
     const xcb_window_t requestor = createRequestor(connection);
     SelectionNotifyFilter filter(requestor);
     qGuiApp->installNativeEventFilter(&filter);
@@ -89,20 +96,16 @@ void toClipboardManager(std::chrono::milliseconds bound)
     // Qt answers the manager's requests for our data from its event loop.
     // The quit has ended the application's loop, and a further quit (a
     // second signal) must not cut the hand-over short: turn it here.
-    bool timedOut = false;
-    QTimer bounded;
-    bounded.setSingleShot(true);
-    QObject::connect(&bounded, &QTimer::timeout, [&timedOut] { timedOut = true; });
-    bounded.start(bound);
-    while (!filter.answered && !timedOut && !X11DisplayLoss::lost() && !xcb_connection_has_error(connection))
+    while (!filter.answered && !watch.managerGone() && !watch.overdue() && !X11DisplayLoss::lost()
+        && !xcb_connection_has_error(connection))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     qGuiApp->removeNativeEventFilter(&filter);
+    const bool inTime = watch.finish();
 
-    if (timedOut) {
-        Log::system(QStringLiteral("[X11ClipboardHandOver] The clipboard manager did not take the clipboard within "
-                                   "%1 ms; it ends with Tallowind")
-                        .arg(bound.count()));
-    } else if (filter.answered && !filter.saved) {
+    if (inTime && !filter.answered && watch.managerGone()) {
+        Log::system(QStringLiteral("[X11ClipboardHandOver] The clipboard manager went away before it took the "
+                                   "clipboard; it ends with Tallowind"));
+    } else if (inTime && filter.answered && !filter.saved) {
         Log::system(QStringLiteral("[X11ClipboardHandOver] The clipboard manager refused the clipboard"));
     }
     if (!xcb_connection_has_error(connection)) {

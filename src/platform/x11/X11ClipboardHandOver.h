@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 // Qt hands a selection it holds to the desktop's clipboard manager only when
 // the application is torn down, which Tallowind's quit skips. This does the
@@ -11,8 +12,11 @@ namespace X11ClipboardHandOver {
 
 // When this process holds CLIPBOARD and a clipboard manager runs, asks it to
 // save every format and turns the event loop, so that Qt answers the
-// manager's requests, until it has or `bound` has passed. Returns at once
+// manager's requests, until it has, or has gone away. Returns at once
 // without a manager, without the clipboard, and once the X server is gone.
-void toClipboardManager(std::chrono::milliseconds bound = std::chrono::seconds(5));
+// Once `bound` has passed, `endProcess` runs on a thread of its own, whatever
+// the main thread runs then: nothing the loop delivers can stretch the wait.
+void toClipboardManager(
+    const std::function<void()>& endProcess, std::chrono::milliseconds bound = std::chrono::seconds(5));
 
 } // namespace X11ClipboardHandOver

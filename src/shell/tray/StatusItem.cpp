@@ -82,6 +82,18 @@ QRect StatusItem::anchor() const
     return icon->geometry();
 }
 
+void StatusItem::remove()
+{
+    icon->setClickHandler({});
+    icon->setAvailabilityHandler({});
+    icon->remove();
+    // Explicitly disabled, an action ignores even a trigger already on its
+    // way (a tray host's click delivered late).
+    menu->close();
+    for (QAction* action : menu->actions())
+        action->setEnabled(false);
+}
+
 void StatusItem::showContextMenu()
 {
     icon->popUpContextMenu();

@@ -33,6 +33,9 @@ public:
     // Shows the context menu at the pointer, unless the tray has already
     // shown it for the click; returns at once.
     void showContextMenu();
+    // The application quits: the icon leaves the tray, its menu closes and
+    // nothing of either acts any more.
+    void remove();
 
     TrayIcon& trayIcon() const { return *icon; }
 

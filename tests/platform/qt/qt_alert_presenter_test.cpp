@@ -85,6 +85,14 @@ TEST(QtAlertPresenter, ReportsTheIndexOfTheChosenButton)
     AlertClicker first("Open System Settings");
     first.arm();
     EXPECT_EQ(presenter.runModal(alert), 0);
+
+    // Once the application quits, nothing shows: a shown alert would hold
+    // the process until someone closed it.
+    presenter.stopPresenting();
+    AlertClicker none("Open System Settings");
+    none.arm();
+    EXPECT_EQ(presenter.runModal(alert), -1);
+    EXPECT_TRUE(none.text.isEmpty());
 }
 
 TEST(QtAlertPresenter, ShowsASingleOkWhenNoButtonsAreGiven)

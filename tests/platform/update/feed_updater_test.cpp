@@ -274,3 +274,29 @@ TEST_F(FeedUpdaterTest, TheFeedAddressIsABuildSettingTheEnvironmentOverrides)
     qunsetenv("TALLOWIND_UPDATE_FEED_URL");
     EXPECT_FALSE(FeedUpdater::buildVersion().isEmpty());
 }
+
+// The application quits: a check under way ends unread, and neither a
+// scheduled check nor the user's starts any more.
+TEST_F(FeedUpdaterTest, AStoppedUpdaterDropsTheCheckUnderWayAndStartsNoOther)
+{
+    Defaults::setValue(FeedUpdater::automaticChecksKey, true);
+    Defaults::setValue(FeedUpdater::lastCheckKey, QDateTime::currentDateTimeUtc().toSecsSinceEpoch());
+    HttpRoute held = body(feedWith("2.0"));
+    held.hold = std::make_shared<std::atomic<bool>>(true);
+    server.setRoute("/appcast.xml", held);
+    auto checker = updater(feedAddress(), "1.0");
+    checker->start();
+    ASSERT_GE(checker->scheduledCheckInMs(), 0);
+    checker->checkForUpdates();
+    ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/appcast.xml") == 1; }, Patience::reply));
+
+    checker->stop();
+    EXPECT_FALSE(checker->isChecking());
+    EXPECT_EQ(checker->scheduledCheckInMs(), -1);
+    *held.hold = false;
+    checker->checkForUpdates();
+    EXPECT_FALSE(checker->isChecking());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(alerts->shown.empty());
+    EXPECT_EQ(server.requestCount("/appcast.xml"), 1);
+}
