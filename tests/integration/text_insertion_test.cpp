@@ -203,6 +203,53 @@ TEST_F(PasteIntoOtherApplications, AHeldAltGrIsWaitedForAndNeverReleased)
     EXPECT_EQ(target.text(), QStringLiteral("after altgr "));
 }
 
+// Layouts switched by modifier keys: at some level a Ctrl or Shift key is a
+// layout switch. The user holds Left Ctrl as each text arrives, in either
+// layout: the chord switches nothing, and the text arrives whole.
+TEST_F(PasteIntoOtherApplications, NoLayoutSwitchOptionTakesTheChordForASwitch)
+{
+    XTestKeyboard user;
+    PasteTarget target;
+    ASSERT_TRUE(startFocusedQtTarget(target));
+    QString expected;
+    for (const char* option : layoutSwitchOptions) {
+        ASSERT_TRUE(user.setLayoutsSwitchedBy(option));
+        for (const int group : {0, 1}) {
+            user.lockLayoutGroup(group);
+            user.press("Control_L");
+            const QString text = QStringLiteral("%1 %2 ").arg(QString::fromLatin1(option)).arg(group);
+            pasteAndWait(text);
+            user.release("Control_L");
+            expected += text;
+            EXPECT_EQ(user.layoutGroup(), group) << option << " switched the layout";
+            EXPECT_EQ(target.text().toStdString(), expected.toStdString()) << option << " in layout " << group;
+        }
+    }
+}
+
+// Another client (a remote-desktop viewer) left Control_L down on XTest's
+// keyboard; the user freed it by pressing and letting go of their own. The
+// keyboard shows Ctrl up while XTest's device still counts it down, and a
+// press of it there would be dropped: the chord's Ctrl takes hold regardless.
+TEST_F(PasteIntoOtherApplications, AControlLeftDownOnXTestsKeyboardTakesNothingFromTheChord)
+{
+    PasteTarget target;
+    const QString script =
+        qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
+    ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"), {script}));
+    ASSERT_TRUE(target.activate());
+    XTestKeyboard otherClient;
+    otherClient.press("Control_L");
+    XTestKeyboard user;
+    user.pressOnKeyboardDevice("Control_L");
+    user.releaseOnKeyboardDevice("Control_L");
+    ASSERT_FALSE(user.isDown("Control_L"));
+
+    pasteAndWait(QStringLiteral("all of it "));
+    EXPECT_EQ(target.text().toStdString(), "all of it ");
+    otherClient.release("Control_L");
+}
+
 TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboard)
 {
     PasteTarget owner;
@@ -357,7 +404,8 @@ TEST_F(PasteIntoOtherApplications, EachWindowClassGetsItsPasteChord)
 }
 
 // The layout changes while the tool runs: the chord goes out on the key
-// that types "v" now, also when the active layout has no "v" at all.
+// that types "v" now, on the key that types it in another layout when the
+// active one has none, and on a key of its own when no layout has one.
 TEST_F(PasteIntoOtherApplications, ChordFollowsTheActiveLayout)
 {
     XTestKeyboard keyboard;
@@ -377,6 +425,10 @@ TEST_F(PasteIntoOtherApplications, ChordFollowsTheActiveLayout)
     ASSERT_TRUE(keyboard.setLayout({QStringLiteral("ru,us")}));
     pasteAndWait(QStringLiteral("three "));
     EXPECT_EQ(target.text(), QStringLiteral("one two three "));
+
+    ASSERT_TRUE(keyboard.setLayout({QStringLiteral("ru")}));
+    pasteAndWait(QStringLiteral("four "));
+    EXPECT_EQ(target.text(), QStringLiteral("one two three four "));
 }
 
 namespace {

@@ -255,6 +255,13 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
         key = map.keyFor(XK_Insert);
     } else {
         key = map.keyInActiveGroup(XK_v);
+        // In a layout without a "v" (Cyrillic, Greek, ...) the user's Ctrl+V
+        // is the key that types "v" in another layout: applications find the
+        // shortcut through that key's other groups. A spare key mapped to "v"
+        // does not do for all of them (VTE takes it for a literal ^V), so it
+        // serves only a map with no "v" at all.
+        if (key == 0)
+            key = map.keyFor(XK_v);
         if (key == 0)
             key = map.spareKeyMappedTo(XK_v);
     }
