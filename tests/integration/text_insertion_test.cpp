@@ -230,7 +230,8 @@ TEST_F(PasteIntoOtherApplications, NoLayoutSwitchOptionTakesTheChordForASwitch)
 // Another client (a remote-desktop viewer) left Control_L down on XTest's
 // keyboard; the user freed it by pressing and letting go of their own. The
 // keyboard shows Ctrl up while XTest's device still counts it down, and a
-// press of it there would be dropped: the chord's Ctrl takes hold regardless.
+// press of it there would be dropped: the chord's Ctrl takes hold regardless,
+// as it does with a modifier map that gives Control no key.
 TEST_F(PasteIntoOtherApplications, AControlLeftDownOnXTestsKeyboardTakesNothingFromTheChord)
 {
     PasteTarget target;
@@ -248,6 +249,11 @@ TEST_F(PasteIntoOtherApplications, AControlLeftDownOnXTestsKeyboardTakesNothingF
     pasteAndWait(QStringLiteral("all of it "));
     EXPECT_EQ(target.text().toStdString(), "all of it ");
     otherClient.release("Control_L");
+
+    // Nor does the chord need a key for its Control at all.
+    ASSERT_TRUE(user.clearControlKeys());
+    pasteAndWait(QStringLiteral("and more "));
+    EXPECT_EQ(target.text().toStdString(), "all of it and more ");
 }
 
 TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboard)

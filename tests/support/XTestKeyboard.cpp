@@ -113,6 +113,20 @@ bool XTestKeyboard::setLayout(const QStringList& setxkbmapArguments)
     return changed && xDisplay;
 }
 
+bool XTestKeyboard::clearControlKeys()
+{
+    Display* display = asDisplay(xDisplay);
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (!map)
+        return false;
+    for (int i = 0; i < map->max_keypermod; ++i)
+        map->modifiermap[ControlMapIndex * map->max_keypermod + i] = 0;
+    const bool changed = XSetModifierMapping(display, map) == MappingSuccess;
+    XFreeModifiermap(map);
+    XSync(display, False);
+    return changed;
+}
+
 void XTestKeyboard::touchKeyMap()
 {
     Display* display = asDisplay(xDisplay);

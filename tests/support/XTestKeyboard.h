@@ -56,6 +56,9 @@ public:
     // as a layout-switch key would.
     int layoutGroup();
     void lockLayoutGroup(int group);
+    // Takes every key off the modifier map's Control row: no key gives
+    // Control any more.
+    bool clearControlKeys();
     // Rewrites one key of the map with what it already holds: every client
     // gets a key-map change that moves no key.
     void touchKeyMap();
