@@ -171,6 +171,7 @@ TEST_P(PasteIntoTerminals, NoLayoutSwitchOptionTakesTheChordForASwitch)
             user.release("Shift_L");
             expected += terminal.bracketed ? "\x1b[200~" + text + "\x1b[201~" : text;
             EXPECT_EQ(user.layoutGroup(), group) << option << " switched the layout";
+            EXPECT_EQ(user.lockedOrLatchedModifiers(), 0u) << option << " in layout " << group;
         }
     }
     user.lockLayoutGroup(0);

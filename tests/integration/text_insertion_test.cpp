@@ -222,6 +222,7 @@ TEST_F(PasteIntoOtherApplications, NoLayoutSwitchOptionTakesTheChordForASwitch)
             user.release("Control_L");
             expected += text;
             EXPECT_EQ(user.layoutGroup(), group) << option << " switched the layout";
+            EXPECT_EQ(user.lockedOrLatchedModifiers(), 0u) << option << " in layout " << group;
             EXPECT_EQ(target.text().toStdString(), expected.toStdString()) << option << " in layout " << group;
         }
     }

@@ -79,6 +79,13 @@ int XTestKeyboard::layoutGroup()
     return state.group;
 }
 
+unsigned int XTestKeyboard::lockedOrLatchedModifiers()
+{
+    XkbStateRec state{};
+    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
+    return state.locked_mods | state.latched_mods;
+}
+
 void XTestKeyboard::lockLayoutGroup(int group)
 {
     XkbLockGroup(asDisplay(xDisplay), XkbUseCoreKbd, static_cast<unsigned int>(group));

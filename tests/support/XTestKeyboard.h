@@ -55,6 +55,8 @@ public:
     // The layout group in force (0 the first layout) and switching to one,
     // as a layout-switch key would.
     int layoutGroup();
+    // The modifiers locked or latched on the keyboard, as an X mask.
+    unsigned int lockedOrLatchedModifiers();
     void lockLayoutGroup(int group);
     // Takes every key off the modifier map's Control row: no key gives
     // Control any more.
