@@ -146,12 +146,12 @@ TEST_F(PasteIntoOtherApplications, AKeyLeftDownByAnotherClientHoldsTheTextsUpFor
     EXPECT_EQ(log.systemLines().filter(QStringLiteral("] Alt_R has been down")).size(), 2);
 }
 
-// The user holds Left Ctrl as the text arrives: the chord presses Right Ctrl
-// of its own, so letting go of Left Ctrl just before the V takes nothing from
+// The user holds Left Ctrl as the text arrives: the chord has a Control of
+// its own, so letting go of Left Ctrl just before the V takes nothing from
 // it, and a Left Ctrl still held stays down, so Ctrl+A then selects all (the
-// next letter replaces the whole text) rather than typing an "a". Only with
-// both Ctrl keys down does a held one serve.
-TEST_F(PasteIntoOtherApplications, TheChordPressesAControlOfItsOwnAndLeavesTheUsersDown)
+// next letter replaces the whole text) rather than typing an "a". Both Ctrl
+// keys held stay down too.
+TEST_F(PasteIntoOtherApplications, TheChordHasAControlOfItsOwnAndLeavesTheUsersDown)
 {
     PasteTarget target;
     ASSERT_TRUE(startFocusedQtTarget(target));
