@@ -45,7 +45,7 @@ struct ChordHoldUp {
     bool grabHeld = false;
     // Keys of our shortcuts and modifiers that would turn the chord into
     // another one. Modifiers the chord holds anyway are not among them: the
-    // chord presses its own.
+    // chord puts its own in force.
     std::vector<DownKey> keys;
 };
 
@@ -62,13 +62,14 @@ enum class ChordOutcome {
 };
 
 // Synthesizes the paste chord in whichever application has the keyboard
-// focus, as if the user had pressed it. The chord presses each modifier it
-// needs itself, on a key of that modifier that is not down, and releases only
-// what it pressed: the user's keys are neither pressed nor released, and the
-// user letting go of theirs as the chord goes out takes nothing from it. Only
-// where every key of a modifier is down does a held one serve. Nothing is
-// pressed on the user's behalf beyond the chord, and no key is released but
-// those the caller declares stuck.
+// focus, as if the user had pressed it. The chord puts the modifiers it needs
+// in force itself, without pressing a modifier key (a press may switch the
+// layout, or be dropped), checks that they are, and takes them back after
+// its key: the user's keys are neither pressed nor released, and the user
+// letting go of theirs as the chord goes out takes nothing from it. A chord
+// that cannot get its modifiers in force sends nothing and says why in the
+// log. Nothing is pressed on the user's behalf beyond the chord's key, and no
+// key is released but those the caller declares stuck.
 class KeySynthesizer {
 public:
     virtual ~KeySynthesizer() = default;

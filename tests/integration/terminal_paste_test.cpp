@@ -149,6 +149,35 @@ TEST_F(PasteIntoTerminals, UsersShiftGoingUpBeforeTheInsertTakesNothingFromThePa
     logged.expectExactly("echo shifted ");
 }
 
+// Layouts switched by modifier keys: at some level a Ctrl or Shift key is a
+// layout switch. The user holds Left Shift as each text arrives, in either
+// layout: the chord switches nothing, and the program reads every text whole.
+TEST_P(PasteIntoTerminals, NoLayoutSwitchOptionTakesTheChordForASwitch)
+{
+    const TerminalCase& terminal = GetParam();
+    LoggedTerminal logged;
+    ASSERT_TRUE(logged.start(terminal.program, terminal.arguments, terminal.bracketed));
+    ASSERT_TRUE(logged.activate(windowTitle));
+    XTestKeyboard user;
+    QByteArray expected;
+    for (const char* option : layoutSwitchOptions) {
+        ASSERT_TRUE(user.setLayoutsSwitchedBy(option));
+        for (const int group : {0, 1}) {
+            user.lockLayoutGroup(group);
+            user.press("Shift_L");
+            const QByteArray text = QByteArray(option) + ' ' + QByteArray::number(group) + ' ';
+            inserter.paste(QString::fromLatin1(text));
+            ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }, 15000));
+            user.release("Shift_L");
+            expected += terminal.bracketed ? "\x1b[200~" + text + "\x1b[201~" : text;
+            EXPECT_EQ(user.layoutGroup(), group) << option << " switched the layout";
+            EXPECT_EQ(user.lockedOrLatchedModifiers(), 0u) << option << " in layout " << group;
+        }
+    }
+    user.lockLayoutGroup(0);
+    logged.expectExactly(expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Terminals, PasteIntoTerminals,
     ::testing::Values(TerminalCase{"xterm_raw", QStringLiteral("xterm"),
                           {QStringLiteral("-name"), QStringLiteral("xterm"), QStringLiteral("-T"), windowTitle}, false},

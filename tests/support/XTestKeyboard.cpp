@@ -7,8 +7,12 @@
 #include <atomic>
 #include <memory>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
 #include <X11/extensions/XTest.h>
+
+#include <cstring>
 
 namespace {
 
@@ -48,6 +52,46 @@ void XTestKeyboard::send(const char* key, bool down)
     XSync(display, False);
 }
 
+void XTestKeyboard::sendOnKeyboardDevice(const char* key, bool down)
+{
+    Display* display = asDisplay(xDisplay);
+    int count = 0;
+    XDeviceInfo* devices = XListInputDevices(display, &count);
+    XID keyboard = 0;
+    for (int i = 0; i < count && keyboard == 0; ++i)
+        if (devices[i].use == IsXExtensionKeyboard && !std::strstr(devices[i].name, "XTEST"))
+            keyboard = devices[i].id;
+    if (devices)
+        XFreeDeviceList(devices);
+    XDevice* device = keyboard ? XOpenDevice(display, keyboard) : nullptr;
+    if (!device)
+        return;
+    XTestFakeDeviceKeyEvent(
+        display, device, XKeysymToKeycode(display, XStringToKeysym(key)), down ? True : False, nullptr, 0, CurrentTime);
+    XCloseDevice(display, device);
+    XSync(display, False);
+}
+
+int XTestKeyboard::layoutGroup()
+{
+    XkbStateRec state{};
+    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
+    return state.group;
+}
+
+unsigned int XTestKeyboard::lockedOrLatchedModifiers()
+{
+    XkbStateRec state{};
+    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
+    return state.locked_mods | state.latched_mods;
+}
+
+void XTestKeyboard::lockLayoutGroup(int group)
+{
+    XkbLockGroup(asDisplay(xDisplay), XkbUseCoreKbd, static_cast<unsigned int>(group));
+    XSync(asDisplay(xDisplay), False);
+}
+
 std::function<void()> XTestKeyboard::releaseOnce(const char* key)
 {
     auto pending = std::make_shared<std::atomic<bool>>(true);
@@ -74,6 +118,20 @@ bool XTestKeyboard::setLayout(const QStringList& setxkbmapArguments)
         XCloseDisplay(asDisplay(xDisplay));
     xDisplay = XOpenDisplay(nullptr);
     return changed && xDisplay;
+}
+
+bool XTestKeyboard::clearControlKeys()
+{
+    Display* display = asDisplay(xDisplay);
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (!map)
+        return false;
+    for (int i = 0; i < map->max_keypermod; ++i)
+        map->modifiermap[ControlMapIndex * map->max_keypermod + i] = 0;
+    const bool changed = XSetModifierMapping(display, map) == MappingSuccess;
+    XFreeModifiermap(map);
+    XSync(display, False);
+    return changed;
 }
 
 void XTestKeyboard::touchKeyMap()

@@ -9,6 +9,11 @@
 #include <map>
 #include <string>
 
+// XKB options whose keys for switching layouts are Ctrl or Shift keys at
+// some level, and two that switch with Alt and one of them.
+inline constexpr const char* layoutSwitchOptions[] = {"grp:ctrls_toggle", "grp:shifts_toggle",
+    "grp:ctrl_shift_toggle", "grp:lctrl_lshift_toggle", "grp:alt_shift_toggle", "grp:ctrl_alt_toggle"};
+
 // Types on the test display through XTest, on a connection of its own, like
 // the user's keyboard would. Keys are named by their keysym names ("Alt_L",
 // "w", "Escape"). No X header leaks from here: its macros break Qt's.
@@ -30,18 +35,39 @@ public:
     // A hook that releases `key` the first time it runs, from whichever
     // thread: the user letting go as something else happens.
     std::function<void()> releaseOnce(const char* key);
+    // The same on the server's own keyboard device (Xvfb's), not XTest's:
+    // the user's physical keyboard beside a client that types through XTest.
+    void pressOnKeyboardDevice(const char* key) { sendOnKeyboardDevice(key, true); }
+    void releaseOnKeyboardDevice(const char* key) { sendOnKeyboardDevice(key, false); }
     // Whether the server counts the key as down (pressed by anyone).
     bool isDown(const char* key);
     // Switches the display's keyboard layouts (setxkbmap, "us", "ru,us",
     // "us -variant dvorak") and reads the new key map, as a keyboard would
     // type in it.
     bool setLayout(const QStringList& setxkbmapArguments);
+    // English and Russian layouts, switched by the keys of an XKB option
+    // (layoutSwitchOptions).
+    bool setLayoutsSwitchedBy(const char* option)
+    {
+        return setLayout({QStringLiteral("-layout"), QStringLiteral("us,ru"), QStringLiteral("-option"), QString(),
+            QStringLiteral("-option"), QString::fromLatin1(option)});
+    }
+    // The layout group in force (0 the first layout) and switching to one,
+    // as a layout-switch key would.
+    int layoutGroup();
+    // The modifiers locked or latched on the keyboard, as an X mask.
+    unsigned int lockedOrLatchedModifiers();
+    void lockLayoutGroup(int group);
+    // Takes every key off the modifier map's Control row: no key gives
+    // Control any more.
+    bool clearControlKeys();
     // Rewrites one key of the map with what it already holds: every client
     // gets a key-map change that moves no key.
     void touchKeyMap();
 
 private:
     void send(const char* key, bool down);
+    void sendOnKeyboardDevice(const char* key, bool down);
     void* xDisplay;
     std::map<std::string, unsigned int> downKeys; // key name -> key code it went down on
 };

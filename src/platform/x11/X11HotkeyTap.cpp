@@ -4,10 +4,10 @@
 #include "base/Log.h"
 #include "platform/x11/X11DisplayLoss.h"
 #include "platform/x11/X11KeyCodes.h"
+#include "platform/x11/X11KeyboardMap.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <X11/keysym.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -39,23 +39,6 @@ int recordGrabError(Display* display, XErrorEvent* error)
         return 0;
     }
     return previousErrorHandler ? previousErrorHandler(display, error) : 0;
-}
-
-unsigned int numLockMaskOf(Display* display)
-{
-    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
-    if (numLock == 0)
-        return 0;
-    XModifierKeymap* map = XGetModifierMapping(display);
-    if (!map)
-        return 0;
-    unsigned int mask = 0;
-    for (int modifier = 0; modifier < 8; ++modifier)
-        for (int i = 0; i < map->max_keypermod; ++i)
-            if (map->modifiermap[modifier * map->max_keypermod + i] == numLock)
-                mask = 1u << modifier;
-    XFreeModifiermap(map);
-    return mask;
 }
 
 } // namespace
@@ -93,7 +76,7 @@ public:
         // so a held push-to-talk key never looks like it was let go.
         XkbSetDetectableAutoRepeat(xDisplay, True, &supported);
         root = DefaultRootWindow(xDisplay);
-        numLockMask = numLockMaskOf(xDisplay);
+        keyboard.emplace(xDisplay);
         thread = std::thread([this] { run(); });
         return true;
     }
@@ -309,7 +292,7 @@ private:
                 Log::system(
                     QStringLiteral("[X11HotkeyTap] The X server refused the grab of key %1 with modifier mask "
                                    "0x%2 (BadAccess): another program holds it")
-                        .arg(QString::fromLatin1(XKeysymToString(XkbKeycodeToKeysym(xDisplay, held.keyCode, 0, 0))))
+                        .arg(keyboard->keyName(held.keyCode))
                         .arg(held.masks.front(), 0, 16));
             // Someone else holds (part of) this combination: take none of it.
             release(held);
@@ -323,12 +306,12 @@ private:
     Held heldFor(const HotkeyGrab& grab) const
     {
         const unsigned long keysym = X11KeyCodes::keysymForKeyCode(grab.keyCode);
-        const KeyCode keyCode = keysym ? XKeysymToKeycode(xDisplay, keysym) : 0;
+        const auto keyCode = static_cast<KeyCode>(keysym ? keyboard->keyFor(keysym) : 0);
         const unsigned int base = X11KeyCodes::x11ModifierMask(grab.modifierFlags);
         Held held{grab, keyCode, {base, base | LockMask}};
-        if (numLockMask) {
-            held.masks.push_back(base | numLockMask);
-            held.masks.push_back(base | LockMask | numLockMask);
+        if (const unsigned int numLock = keyboard->numLockMask()) {
+            held.masks.push_back(base | numLock);
+            held.masks.push_back(base | LockMask | numLock);
         }
         return held;
     }
@@ -374,7 +357,7 @@ private:
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
-                numLockMask = numLockMaskOf(xDisplay);
+                keyboard.emplace(xDisplay);
                 regrabAfterMappingChange();
             }
             return;
@@ -427,7 +410,7 @@ private:
     {
         const auto grabbed =
             std::find_if(heldGrabs.begin(), heldGrabs.end(), [&](const Held& held) { return held.keyCode == keyCode; });
-        const KeySym keysym = XkbKeycodeToKeysym(xDisplay, keyCode, 0, 0);
+        const unsigned long keysym = keyboard->keysymAt(keyCode);
         // A grabbed key is the shortcut's key whatever the active layout
         // makes of it (with Russian active, the "w" key types a Cyrillic
         // letter but is still the key that was grabbed).
@@ -437,7 +420,7 @@ private:
         if (!code)
             code = X11KeyCodes::keyCodeForKeysym(keysym);
         if (!code)
-            code = X11KeyCodes::keyCodeForKeysym(XkbKeycodeToKeysym(xDisplay, keyCode, 0, 1));
+            code = X11KeyCodes::keyCodeForKeysym(keyboard->keysymAt(keyCode, 1));
         if (!code)
             return std::nullopt;
         return PressedKey{keyCode, *code, X11KeyCodes::modifierFlagForKeysym(keysym), grabbed != heldGrabs.end()};
@@ -445,7 +428,8 @@ private:
 
     Display* xDisplay = nullptr;
     Window root = 0;
-    unsigned int numLockMask = 0;
+    // Read afresh with every change of the keyboard map.
+    std::optional<X11KeyboardMap> keyboard;
     int wakePipe[2] = {-1, -1};
     std::thread thread;
     std::atomic<bool> stopping{false};

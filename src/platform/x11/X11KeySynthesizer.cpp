@@ -3,8 +3,9 @@
 #include "base/Log.h"
 #include "platform/x11/X11DisplayLoss.h"
 #include "platform/x11/X11KeyCodes.h"
+#include "platform/x11/X11KeyboardMap.h"
+#include "platform/x11/X11ModifiersInForce.h"
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -22,7 +23,7 @@ namespace {
 // The keys the server counts as down, one bit per keycode.
 struct KeyboardState {
     char bits[32] = {};
-    bool isDown(KeyCode code) const { return (bits[code / 8] & (1 << (code % 8))) != 0; }
+    bool isDown(unsigned int code) const { return (bits[code / 8] & (1 << (code % 8))) != 0; }
 };
 
 KeyboardState keyboardState(Display* display)
@@ -46,40 +47,13 @@ unsigned int chordModifierMask(PasteChord chord)
     return 0;
 }
 
-// The keys that give each modifier, by its index in the modifier map.
-struct ModifierKeys {
-    std::vector<KeyCode> byModifier[8];
-
-    bool gives(KeyCode code) const
-    {
-        return std::any_of(std::begin(byModifier), std::end(byModifier), [code](const std::vector<KeyCode>& codes) {
-            return std::find(codes.begin(), codes.end(), code) != codes.end();
-        });
-    }
-};
-
-ModifierKeys modifierKeys(Display* display)
-{
-    ModifierKeys keys;
-    XModifierKeymap* map = XGetModifierMapping(display);
-    if (!map)
-        return keys;
-    for (int modifier = 0; modifier < 8; ++modifier) {
-        for (int i = 0; i < map->max_keypermod; ++i)
-            if (const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i])
-                keys.byModifier[modifier].push_back(code);
-    }
-    XFreeModifiermap(map);
-    return keys;
-}
-
 // The keycodes of the shortcuts' own keys, in the keyboard map as it is now.
-std::vector<KeyCode> shortcutMainKeys(Display* display, const std::vector<HotkeyGrab>& combinations)
+std::vector<unsigned int> shortcutMainKeys(const X11KeyboardMap& map, const std::vector<HotkeyGrab>& combinations)
 {
-    std::vector<KeyCode> codes;
+    std::vector<unsigned int> codes;
     for (const HotkeyGrab& combination : combinations) {
         if (const unsigned long keysym = X11KeyCodes::keysymForKeyCode(combination.keyCode))
-            if (const KeyCode code = XKeysymToKeycode(display, keysym))
+            if (const unsigned int code = map.keyFor(keysym))
                 codes.push_back(code);
     }
     return codes;
@@ -87,17 +61,16 @@ std::vector<KeyCode> shortcutMainKeys(Display* display, const std::vector<Hotkey
 
 // The shortcuts' own keys and every key that gives one of their modifiers.
 // Caps Lock is a lock, not a key that is held.
-std::vector<KeyCode> shortcutKeyCodes(
-    Display* display, const ModifierKeys& modifiers, const std::vector<HotkeyGrab>& combinations)
+std::vector<unsigned int> shortcutKeyCodes(const X11KeyboardMap& map, const std::vector<HotkeyGrab>& combinations)
 {
-    std::vector<KeyCode> codes = shortcutMainKeys(display, combinations);
+    std::vector<unsigned int> codes = shortcutMainKeys(map, combinations);
     unsigned int masks = 0;
     for (const HotkeyGrab& combination : combinations)
         masks |= X11KeyCodes::x11ModifierMask(combination.modifierFlags);
     masks &= ~static_cast<unsigned int>(LockMask);
     for (int modifier = 0; modifier < 8; ++modifier) {
         if ((masks & (1u << modifier)) != 0)
-            codes.insert(codes.end(), modifiers.byModifier[modifier].begin(), modifiers.byModifier[modifier].end());
+            codes.insert(codes.end(), map.keysOf(modifier).begin(), map.keysOf(modifier).end());
     }
     return codes;
 }
@@ -105,76 +78,20 @@ std::vector<KeyCode> shortcutKeyCodes(
 // The keys that hold up `chord` while down: the keys of our shortcuts and
 // every modifier key but those the chord holds anyway. Caps Lock and Num
 // Lock are locks, not held keys.
-std::vector<KeyCode> holdUpKeyCodes(
-    Display* display, const ModifierKeys& modifiers, PasteChord chord, const std::vector<HotkeyGrab>& combinations)
+std::vector<unsigned int> holdUpKeyCodes(
+    const X11KeyboardMap& map, PasteChord chord, const std::vector<HotkeyGrab>& combinations)
 {
-    std::vector<KeyCode> codes = shortcutMainKeys(display, combinations);
-    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
+    std::vector<unsigned int> codes = shortcutMainKeys(map, combinations);
+    const unsigned int numLock = map.keyFor(XK_Num_Lock);
     const unsigned int served = chordModifierMask(chord);
     for (int modifier = 0; modifier < 8; ++modifier) {
         if (modifier == LockMapIndex || (served & (1u << modifier)) != 0)
             continue;
-        for (KeyCode code : modifiers.byModifier[modifier])
+        for (unsigned int code : map.keysOf(modifier))
             if (code != numLock && std::find(codes.begin(), codes.end(), code) == codes.end())
                 codes.push_back(code);
     }
     return codes;
-}
-
-QString keyName(Display* display, KeyCode code)
-{
-    const char* name = XKeysymToString(XkbKeycodeToKeysym(display, code, 0, 0));
-    return name ? QString::fromLatin1(name) : QStringLiteral("key code %1").arg(code);
-}
-
-// The key that types `keysym` in the layout active now, read from the
-// server's current map (the layout may have changed since the last chord).
-// 0 when the active layout has no such key.
-KeyCode keyInActiveGroup(Display* display, KeySym keysym)
-{
-    XkbStateRec state{};
-    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
-        return XKeysymToKeycode(display, keysym);
-    XkbDescPtr xkb = XkbGetMap(display, XkbKeySymsMask | XkbKeyTypesMask, XkbUseCoreKbd);
-    if (!xkb)
-        return XKeysymToKeycode(display, keysym);
-    KeyCode found = 0;
-    for (int code = xkb->min_key_code; code <= xkb->max_key_code && found == 0; ++code) {
-        const int groups = XkbKeyNumGroups(xkb, code);
-        if (groups == 0)
-            continue;
-        // Keys with fewer groups wrap the active group into their range.
-        const int group = state.group % groups;
-        if (XkbKeySymEntry(xkb, code, 0, group) == keysym)
-            found = static_cast<KeyCode>(code);
-    }
-    XkbFreeKeyboard(xkb, 0, True);
-    return found;
-}
-
-// A keycode no key of the map produces, given `keysym` for good: a layout
-// without that letter (Cyrillic, Greek, ...) still gets the chord right.
-KeyCode spareKeyFor(Display* display, KeySym keysym)
-{
-    int minCode = 0, maxCode = 0;
-    XDisplayKeycodes(display, &minCode, &maxCode);
-    int perCode = 0;
-    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
-    if (!map)
-        return 0;
-    KeyCode spare = 0;
-    for (int code = maxCode; code >= minCode && spare == 0; --code) {
-        const KeySym* syms = map + (code - minCode) * perCode;
-        if (std::all_of(syms, syms + perCode, [](KeySym sym) { return sym == NoSymbol; }))
-            spare = static_cast<KeyCode>(code);
-    }
-    XFree(map);
-    if (spare == 0)
-        return 0;
-    KeySym mapped[] = {keysym, keysym};
-    XChangeKeyboardMapping(display, spare, 2, mapped, 1);
-    XSync(display, False);
-    return spare;
 }
 
 // The WM_CLASS of the window with the keyboard focus: instance and class
@@ -318,10 +235,10 @@ ChordHoldUp X11KeySynthesizer::holdUp(PasteChord chord, const ShortcutKeys& shor
     if (!ensureDisplay())
         return holdUp;
     const KeyboardState keys = keyboardState(display);
-    const ModifierKeys modifiers = modifierKeys(display);
-    for (KeyCode code : holdUpKeyCodes(display, modifiers, chord, shortcuts.combinations))
+    const X11KeyboardMap map(display);
+    for (unsigned int code : holdUpKeyCodes(map, chord, shortcuts.combinations))
         if (keys.isDown(code))
-            holdUp.keys.push_back({code, keyName(display, code), modifiers.gives(code)});
+            holdUp.keys.push_back({code, map.keyName(code), map.givesModifier(code)});
     return holdUp;
 }
 
@@ -332,72 +249,65 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
     if (!ensureDisplay())
         return ChordOutcome::notSent;
 
-    KeyCode key = 0;
+    const X11KeyboardMap map(display);
+    unsigned int key = 0;
     if (chord == PasteChord::shiftInsert) {
-        key = XKeysymToKeycode(display, XK_Insert);
+        key = map.keyFor(XK_Insert);
     } else {
-        key = keyInActiveGroup(display, XK_v);
+        key = map.keyInActiveGroup(XK_v);
+        // In a layout without a "v" (Cyrillic, Greek, ...) the user's Ctrl+V
+        // is the key that types "v" in another layout: applications find the
+        // shortcut through that key's other groups. A spare key mapped to "v"
+        // does not do for all of them (VTE takes it for a literal ^V), so it
+        // serves only a map with no "v" at all.
         if (key == 0)
-            key = spareKeyFor(display, XK_v);
+            key = map.keyFor(XK_v);
+        if (key == 0)
+            key = map.spareKeyMappedTo(XK_v);
     }
     if (key == 0)
         return ChordOutcome::notSent;
 
-    const ModifierKeys modifiers = modifierKeys(display);
     const KeyboardState before = keyboardState(display);
     if (shortcuts.tapHolding && shortcuts.tapHolding())
         return ChordOutcome::keyDown;
-    const auto isStuck = [&stuck](KeyCode code) {
+    const auto isStuck = [&stuck](unsigned int code) {
         return std::find(stuck.begin(), stuck.end(), DownKey{code, {}}) != stuck.end();
     };
-    std::vector<KeyCode> release;
-    for (KeyCode code : holdUpKeyCodes(display, modifiers, chord, shortcuts.combinations)) {
+    std::vector<unsigned int> release;
+    for (unsigned int code : holdUpKeyCodes(map, chord, shortcuts.combinations)) {
         if (!before.isDown(code))
             continue;
         if (!isStuck(code))
             return ChordOutcome::keyDown;
         // A stuck key of a shortcut that gives no modifier changes nothing
         // in the chord: it stays as it is.
-        if (modifiers.gives(code))
+        if (map.givesModifier(code))
             release.push_back(code);
-    }
-
-    // Each modifier of the chord goes down on a key of its own that is not
-    // down: the user's keys are neither pressed nor released (from here a
-    // release would end their hold), and the user letting go of one as the
-    // chord goes out takes nothing from it. Only where every key of the
-    // modifier is down does a held one serve. A map that gives the modifier
-    // no key at all would turn the chord into a plain letter.
-    std::vector<KeyCode> press;
-    const unsigned int chordMask = chordModifierMask(chord);
-    for (const int modifier : {ControlMapIndex, ShiftMapIndex}) {
-        if ((chordMask & (1u << modifier)) == 0)
-            continue;
-        const std::vector<KeyCode>& keys = modifiers.byModifier[modifier];
-        if (keys.empty())
-            return ChordOutcome::notSent;
-        const auto free =
-            std::find_if(keys.begin(), keys.end(), [&before](KeyCode code) { return !before.isDown(code); });
-        if (free != keys.end())
-            press.push_back(*free);
     }
 
     if (beforeChord)
         beforeChord();
-    for (KeyCode code : release)
+    for (unsigned int code : release)
         XTestFakeKeyEvent(display, code, False, CurrentTime);
-    for (KeyCode code : press)
-        XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, key, True, CurrentTime);
-    XTestFakeKeyEvent(display, key, False, CurrentTime);
-    for (auto code = press.rbegin(); code != press.rend(); ++code)
-        XTestFakeKeyEvent(display, *code, False, CurrentTime);
+    {
+        // No modifier key is pressed: under a layout-switch option a press
+        // of one may switch the layout instead, and one held on XTest's
+        // device by another client would be dropped as a repeat.
+        const X11ModifiersInForce modifiers(display, chordModifierMask(chord));
+        if (!modifiers.inForce()) {
+            Log::system(QStringLiteral("[X11KeySynthesizer] The paste chord was not sent: %1").arg(modifiers.whyNot()));
+            return ChordOutcome::notSent;
+        }
+        XTestFakeKeyEvent(display, key, True, CurrentTime);
+        XTestFakeKeyEvent(display, key, False, CurrentTime);
+    }
     // The server handles the chord before this query: a key of ours down now
     // and not before went down as the chord went out.
     const KeyboardState after = keyboardState(display);
-    const std::vector<KeyCode> ours = shortcutKeyCodes(display, modifiers, shortcuts.combinations);
-    const bool wentDown =
-        std::any_of(ours.begin(), ours.end(), [&](KeyCode code) { return after.isDown(code) && !before.isDown(code); });
+    const std::vector<unsigned int> ours = shortcutKeyCodes(map, shortcuts.combinations);
+    const bool wentDown = std::any_of(
+        ours.begin(), ours.end(), [&](unsigned int code) { return after.isDown(code) && !before.isDown(code); });
     return wentDown || (shortcuts.tapHolding && shortcuts.tapHolding()) ? ChordOutcome::sentAsAShortcutWentDown
                                                                         : ChordOutcome::sent;
 }

@@ -18,11 +18,15 @@ typedef struct _XDisplay Display;
 // the keyboard map as it is at that moment, in the active layout, so the
 // chord means "paste" whatever the layout. The keyboard as the server counts
 // it (XQueryKeymap) tells what holds the chord up: the user's own modifiers
-// would turn it into Ctrl+Alt+V, say, which pastes nothing; and it picks the
-// chord's own Control and Shift among the modifier map's keys that are not
-// down. No key is pressed again on the user's behalf: a press from XTest is
-// not the physical key, so it would stay logically down after the user lets
-// go.
+// would turn it into Ctrl+Alt+V, say, which pastes nothing. The chord's
+// Control and Shift are put in force without a key of theirs
+// (X11ModifiersInForce) and checked to be in force before its one key goes
+// out: pressing a modifier key may switch the layout under an XKB
+// layout-switch option, or be dropped where another client left that key
+// down on XTest's device. Whatever the chord cannot get in force, it does not
+// send, and says why in the log. No key is pressed again on the user's
+// behalf: a press from XTest is not the physical key, so it would stay
+// logically down after the user lets go.
 class X11KeySynthesizer final : public KeySynthesizer {
 public:
     X11KeySynthesizer();
