@@ -39,7 +39,6 @@ public:
     virtual void popUpContextMenu() = 0;
     // Called on the main thread for each left or right click.
     virtual void setClickHandler(std::function<void(TrayClick)> handler) = 0;
-    // The application quits: the icon leaves the tray for good, and no click
-    // or menu of it comes any more.
+    // The application quits: the icon leaves the tray for good.
     virtual void remove() = 0;
 };

@@ -184,6 +184,16 @@ protected:
                 .toJson());
     }
 
+    // A clipboard manager in `mode` ("" answers, "never-answers",
+    // "dies-mid-transfer") joins the round's session, then the user copies
+    // and dictates.
+    void dictateWithManager(PasteTarget& manager, const QString& mode, PasteTarget& user)
+    {
+        ASSERT_TRUE(manager.start(
+            testToolPath("clipboard_manager"), mode.isEmpty() ? QStringList{} : QStringList{mode}, environment));
+        copyAndDictate(user);
+    }
+
     // The user copies on the round's display and dictates; returns once the
     // paste has taken the clipboard from the user's application: from then
     // on the tool holds the user's contents at a quit, given back at once
@@ -307,10 +317,8 @@ TEST_F(XServerEndsUnderTheTool, ShutdownsAndHangUpsEndItAsAQuitDoes)
     {
         SCOPED_TRACE("a shutdown after a dictation: SIGTERM and SIGHUP at once, with a clipboard manager");
         ASSERT_NO_FATAL_FAILURE(startRound("wayland-egl;xcb"));
-        PasteTarget manager;
-        ASSERT_TRUE(manager.start(testToolPath("clipboard_manager"), {}, environment));
-        PasteTarget user;
-        ASSERT_NO_FATAL_FAILURE(copyAndDictate(user));
+        PasteTarget manager, user;
+        ASSERT_NO_FATAL_FAILURE(dictateWithManager(manager, "", user));
         ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGTERM, SIGHUP}));
         EXPECT_EQ(log.count("[Tallowind] QT_QPA_PLATFORM asks for \"wayland-egl;xcb\""), 1) << log.toStdString();
         EXPECT_EQ(log.count(handOverLine), 1) << log.toStdString();
@@ -344,10 +352,8 @@ TEST_F(XServerEndsUnderTheTool, AClipboardManagerThatFailsHoldsTheQuitNoLongerTh
     {
         SCOPED_TRACE("a manager that never answers, and a start during the wait");
         ASSERT_NO_FATAL_FAILURE(startRound());
-        PasteTarget manager;
-        ASSERT_TRUE(manager.start(testToolPath("clipboard_manager"), {"never-answers"}, environment));
-        PasteTarget user;
-        ASSERT_NO_FATAL_FAILURE(copyAndDictate(user));
+        PasteTarget manager, user;
+        ASSERT_NO_FATAL_FAILURE(dictateWithManager(manager, "never-answers", user));
         ::kill(static_cast<pid_t>(tool.processId()), SIGTERM);
         ASSERT_TRUE(logShows(handOverLine)) << log.toStdString();
         ASSERT_FALSE(manager.awaitLine("ignored").isEmpty());
@@ -368,10 +374,8 @@ TEST_F(XServerEndsUnderTheTool, AClipboardManagerThatFailsHoldsTheQuitNoLongerTh
     {
         SCOPED_TRACE("a manager that dies mid-transfer");
         ASSERT_NO_FATAL_FAILURE(startRound());
-        PasteTarget manager;
-        ASSERT_TRUE(manager.start(testToolPath("clipboard_manager"), {"dies-mid-transfer"}, environment));
-        PasteTarget user;
-        ASSERT_NO_FATAL_FAILURE(copyAndDictate(user));
+        PasteTarget manager, user;
+        ASSERT_NO_FATAL_FAILURE(dictateWithManager(manager, "dies-mid-transfer", user));
         ASSERT_NO_FATAL_FAILURE(signalAndExpectQuit({SIGTERM}));
         EXPECT_EQ(log.count(managerGoneLine), 1) << log.toStdString();
         EXPECT_FALSE(log.contains(boundLine)) << log.toStdString();

@@ -72,24 +72,48 @@ void XTestKeyboard::sendOnKeyboardDevice(const char* key, bool down)
     XSync(display, False);
 }
 
-int XTestKeyboard::layoutGroup()
-{
-    XkbStateRec state{};
-    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
-    return state.group;
-}
+namespace {
 
-unsigned int XTestKeyboard::lockedOrLatchedModifiers()
-{
-    XkbStateRec state{};
-    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
-    return state.locked_mods | state.latched_mods;
-}
+// XKB options whose keys for switching layouts are Ctrl or Shift keys at
+// some level, and two that switch with Alt and one of them.
+constexpr const char* layoutSwitchOptions[] = {"grp:ctrls_toggle", "grp:shifts_toggle",
+    "grp:ctrl_shift_toggle", "grp:lctrl_lshift_toggle", "grp:alt_shift_toggle", "grp:ctrl_alt_toggle"};
 
-void XTestKeyboard::lockLayoutGroup(int group)
+} // namespace
+
+QStringList XTestKeyboard::pasteUnderEachLayoutSwitch(
+    const char* held, const std::function<void(const QString& text)>& paste)
 {
-    XkbLockGroup(asDisplay(xDisplay), XkbUseCoreKbd, static_cast<unsigned int>(group));
+    QStringList changed;
+    for (const char* option : layoutSwitchOptions) {
+        if (!setLayout({QStringLiteral("-layout"), QStringLiteral("us,ru"), QStringLiteral("-option"), QString(),
+                QStringLiteral("-option"), QString::fromLatin1(option)})) {
+            changed << QStringLiteral("%1 could not be set").arg(QString::fromLatin1(option));
+            continue;
+        }
+        // setLayout() opened a fresh connection.
+        Display* display = asDisplay(xDisplay);
+        for (const unsigned int group : {0u, 1u}) {
+            XkbLockGroup(display, XkbUseCoreKbd, group);
+            XSync(display, False);
+            press(held);
+            const QString text = QStringLiteral("%1 %2 ").arg(QString::fromLatin1(option)).arg(group);
+            paste(text);
+            release(held);
+            XkbStateRec state{};
+            XkbGetState(display, XkbUseCoreKbd, &state);
+            if (state.group != group)
+                changed << QStringLiteral("%1 switched layout %2 to %3").arg(option).arg(group).arg(state.group);
+            if ((state.locked_mods | state.latched_mods) != 0)
+                changed << QStringLiteral("%1 left modifiers 0x%2 locked or latched in layout %3")
+                               .arg(option)
+                               .arg(state.locked_mods | state.latched_mods, 0, 16)
+                               .arg(group);
+        }
+    }
+    XkbLockGroup(asDisplay(xDisplay), XkbUseCoreKbd, 0);
     XSync(asDisplay(xDisplay), False);
+    return changed;
 }
 
 std::function<void()> XTestKeyboard::releaseOnce(const char* key)

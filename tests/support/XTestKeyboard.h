@@ -9,11 +9,6 @@
 #include <map>
 #include <string>
 
-// XKB options whose keys for switching layouts are Ctrl or Shift keys at
-// some level, and two that switch with Alt and one of them.
-inline constexpr const char* layoutSwitchOptions[] = {"grp:ctrls_toggle", "grp:shifts_toggle",
-    "grp:ctrl_shift_toggle", "grp:lctrl_lshift_toggle", "grp:alt_shift_toggle", "grp:ctrl_alt_toggle"};
-
 // Types on the test display through XTest, on a connection of its own, like
 // the user's keyboard would. Keys are named by their keysym names ("Alt_L",
 // "w", "Escape"). No X header leaks from here: its macros break Qt's.
@@ -45,19 +40,12 @@ public:
     // "us -variant dvorak") and reads the new key map, as a keyboard would
     // type in it.
     bool setLayout(const QStringList& setxkbmapArguments);
-    // English and Russian layouts, switched by the keys of an XKB option
-    // (layoutSwitchOptions).
-    bool setLayoutsSwitchedBy(const char* option)
-    {
-        return setLayout({QStringLiteral("-layout"), QStringLiteral("us,ru"), QStringLiteral("-option"), QString(),
-            QStringLiteral("-option"), QString::fromLatin1(option)});
-    }
-    // The layout group in force (0 the first layout) and switching to one,
-    // as a layout-switch key would.
-    int layoutGroup();
-    // The modifiers locked or latched on the keyboard, as an X mask.
-    unsigned int lockedOrLatchedModifiers();
-    void lockLayoutGroup(int group);
+    // English and Russian layouts, switched by the keys of each of
+    // layoutSwitchOptions in turn: in either layout, holds `held` while
+    // `paste` types a text that names the option and the layout. Returns what
+    // the paste changed of the keyboard's state (the layout group, a modifier
+    // left locked or latched), a line each; the first layout is active after.
+    QStringList pasteUnderEachLayoutSwitch(const char* held, const std::function<void(const QString& text)>& paste);
     // Takes every key off the modifier map's Control row: no key gives
     // Control any more.
     bool clearControlKeys();

@@ -193,8 +193,6 @@ void QtTrayIcon::popUpContextMenu()
 void QtTrayIcon::remove()
 {
     removed = true;
-    onClick = {};
-    onAvailability = {};
     // Off the bus: a host drops an item whose connection has ended.
     item->setActive(false);
     item->withdraw();
