@@ -23,7 +23,10 @@ PlatformServices makeLinuxPlatformServices()
     PlatformServices services;
     services.hotkeyTap = std::make_shared<X11HotkeyTap>();
     services.accessibilityTrust = std::make_shared<X11AccessibilityTrust>();
-    services.keySynthesizer = std::make_shared<X11KeySynthesizer>();
+    auto keySynthesizer = std::make_shared<X11KeySynthesizer>();
+    // Only the one running Tallowind gets here: no chord of another is under way.
+    keySynthesizer->repairCutShortChord();
+    services.keySynthesizer = keySynthesizer;
     services.pasteboard = std::make_shared<QtPasteboard>();
     services.primarySelection = std::make_shared<QtPasteboard>(QClipboard::Selection);
     services.audioCapture = std::make_shared<PulseAudioCapture>();

@@ -4,7 +4,9 @@
 #include "platform/x11/X11DisplayLoss.h"
 #include "platform/x11/X11KeyCodes.h"
 #include "platform/x11/X11KeyboardMap.h"
-#include "platform/x11/X11ModifiersInForce.h"
+#include "platform/x11/X11AccessX.h"
+#include "platform/x11/X11ChordConnection.h"
+#include "platform/x11/X11ChordState.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <thread>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -194,14 +197,15 @@ std::optional<PasteChord> X11KeySynthesizer::terminalChord(
 bool X11KeySynthesizer::ensureDisplay()
 {
     if (display)
-        return xtestAvailable && !lost;
+        return xtestAvailable && !lost && chordConnection->usable();
     display = XOpenDisplay(nullptr);
     if (!display)
         return false;
     X11DisplayLoss::watch(display, lost);
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     xtestAvailable = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
-    return xtestAvailable;
+    chordConnection = std::make_unique<X11ChordConnection>();
+    return xtestAvailable && chordConnection->usable();
 }
 
 PasteChord X11KeySynthesizer::chordForFocusedWindow()
@@ -268,6 +272,9 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
     if (key == 0)
         return ChordOutcome::notSent;
 
+    const X11AccessX accessX = X11AccessX::read(display);
+    spaceFromLastChord(key, accessX.sameKeySpacing());
+
     const KeyboardState before = keyboardState(display);
     if (shortcuts.tapHolding && shortcuts.tapHolding())
         return ChordOutcome::keyDown;
@@ -286,22 +293,32 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
             release.push_back(code);
     }
 
-    if (beforeChord)
-        beforeChord();
     for (unsigned int code : release)
         XTestFakeKeyEvent(display, code, False, CurrentTime);
-    {
-        // No modifier key is pressed: under a layout-switch option a press
-        // of one may switch the layout instead, and one held on XTest's
-        // device by another client would be dropped as a repeat.
-        const X11ModifiersInForce modifiers(display, chordModifierMask(chord));
-        if (!modifiers.inForce()) {
-            Log::system(QStringLiteral("[X11KeySynthesizer] The paste chord was not sent: %1").arg(modifiers.whyNot()));
-            return ChordOutcome::notSent;
-        }
-        XTestFakeKeyEvent(display, key, True, CurrentTime);
-        XTestFakeKeyEvent(display, key, False, CurrentTime);
+    // The chord goes out on the other connection: these come first.
+    XSync(display, False);
+
+    const std::optional<X11KeyboardModifiers> now = chordConnection->modifiers();
+    if (!now) {
+        Log::system(QStringLiteral("[X11KeySynthesizer] The paste chord was not sent: the keyboard's state could not "
+                                   "be read (no XKB extension)"));
+        return ChordOutcome::notSent;
     }
+    const X11ChordState state = X11ChordState::plan(chordModifierMask(chord), *now, map.numLockMask());
+    const std::optional<X11KeyboardModifiers> tried = chordConnection->tryOut(state);
+    const char* refusal =
+        tried ? state.refusal(*now, *tried) : "the keyboard's state could not be read with its modifiers in force";
+    if (refusal) {
+        Log::system(
+            QStringLiteral("[X11KeySynthesizer] The paste chord was not sent: %1").arg(QString::fromLatin1(refusal)));
+        return ChordOutcome::notSent;
+    }
+    if (beforeChord)
+        beforeChord();
+    if (!chordConnection->send(state, key, accessX.keyHold()))
+        return ChordOutcome::notSent;
+    lastChordKey = key;
+    lastChordKeyUp = std::chrono::steady_clock::now();
     // The server handles the chord before this query: a key of ours down now
     // and not before went down as the chord went out.
     const KeyboardState after = keyboardState(display);
@@ -310,6 +327,27 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
         ours.begin(), ours.end(), [&](unsigned int code) { return after.isDown(code) && !before.isDown(code); });
     return wentDown || (shortcuts.tapHolding && shortcuts.tapHolding()) ? ChordOutcome::sentAsAShortcutWentDown
                                                                         : ChordOutcome::sent;
+}
+
+void X11KeySynthesizer::spaceFromLastChord(unsigned int key, std::chrono::milliseconds spacing)
+{
+    if (key != lastChordKey || spacing.count() == 0)
+        return;
+    const auto mayGo = lastChordKeyUp + spacing;
+    if (std::chrono::steady_clock::now() < mayGo)
+        std::this_thread::sleep_until(mayGo);
+}
+
+void X11KeySynthesizer::repairCutShortChord()
+{
+    std::lock_guard lock(mutex);
+    if (!ensureDisplay())
+        return;
+    const QString undone = chordConnection->repairCutShortChord();
+    if (!undone.isEmpty())
+        Log::system(QStringLiteral("[X11KeySynthesizer] A paste chord cut short by the end of an earlier run had "
+                                   "changed the keyboard; this start %1")
+                        .arg(undone));
 }
 
 void X11KeySynthesizer::setBeforeChord(std::function<void()> hook)
