@@ -169,6 +169,23 @@ TEST_P(PasteIntoTerminals, NoLayoutSwitchOptionTakesTheChordForASwitch)
     logged.expectExactly(expected);
 }
 
+// Slow Keys at 300 ms, as the desktop's accessibility settings set them: the
+// chord's key stays down long enough to count, and not long enough to repeat.
+TEST_P(PasteIntoTerminals, SlowKeysTakeTheChordOnce)
+{
+    const TerminalCase& terminal = GetParam();
+    LoggedTerminal logged;
+    ASSERT_TRUE(logged.start(terminal.program, terminal.arguments, terminal.bracketed));
+    ASSERT_TRUE(logged.activate(windowTitle));
+    XTestKeyboard user;
+    user.setSlowAndBounceKeys(300, 0);
+    inserter.paste(QStringLiteral("echo slowly "));
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }, 15000));
+    // The check's own key is a tap.
+    user.setSlowAndBounceKeys(0, 0);
+    logged.expectExactly(terminal.bracketed ? "\x1b[200~echo slowly \x1b[201~" : QByteArray("echo slowly "));
+}
+
 INSTANTIATE_TEST_SUITE_P(Terminals, PasteIntoTerminals,
     ::testing::Values(TerminalCase{"xterm_raw", QStringLiteral("xterm"),
                           {QStringLiteral("-name"), QStringLiteral("xterm"), QStringLiteral("-T"), windowTitle}, false},

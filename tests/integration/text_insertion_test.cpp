@@ -59,6 +59,18 @@ bool startFocusedQtTarget(PasteTarget& target)
     return target.start(testToolPath(QStringLiteral("paste_target_qt"))) && target.activate();
 }
 
+// A GTK entry in a window that has the keyboard focus.
+bool startFocusedGtkTarget(PasteTarget& target)
+{
+    const QString script =
+        qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
+    // The distribution's interpreter: python3-gi is installed for it, not
+    // for another python3 that may come first on PATH.
+    return target.start(QStringLiteral("/usr/bin/python3"), {script}) && target.activate();
+}
+
+constexpr unsigned int shiftMask = 1;
+
 class PasteIntoOtherApplications : public ::testing::Test {
 protected:
     void SetUp() override
@@ -428,6 +440,100 @@ TEST_F(PasteIntoOtherApplications, ChordFollowsTheActiveLayout)
     ASSERT_TRUE(keyboard.setLayout({QStringLiteral("ru")}));
     pasteAndWait(QStringLiteral("four "));
     EXPECT_EQ(target.text(), QStringLiteral("one two three four "));
+}
+
+// The user types on as the text lands: a key of theirs pressed on the
+// keyboard as the chord's key is about to go out reaches the field as the
+// plain key, and the chord's Ctrl stays the chord's.
+TEST_F(PasteIntoOtherApplications, AKeyTypedAsTheChordGoesOutTakesNoneOfItsModifiers)
+{
+    PasteTarget target;
+    ASSERT_TRUE(startFocusedGtkTarget(target));
+    XTestKeyboard user;
+    auto typeNow = std::make_shared<std::atomic<bool>>(true);
+    keys->setBeforeChord([&user, typeNow] {
+        if (typeNow->exchange(false)) {
+            user.pressOnKeyboardDevice("s");
+            user.releaseOnKeyboardDevice("s");
+        }
+    });
+    pasteAndWait(QStringLiteral("aved "));
+    keys->setBeforeChord({});
+    EXPECT_TRUE(pumpUntil([&] { return target.text() == QStringLiteral("saved "); })) << target.text().toStdString();
+}
+
+// The tool ends (a crash, the OOM killer, a kill at logout) as its chord's
+// key is about to go out: nothing of the chord is left latched, locked or
+// down. Held for Slow Keys, the key and the chord's Ctrl outlive a kill in
+// the hold; the next start undoes both and says so once.
+TEST_F(PasteIntoOtherApplications, AToolKilledAtItsChordLeavesNothingOrTheNextStartUndoesIt)
+{
+    XTestKeyboard user;
+    const auto killedAt = [](const char* moment) {
+        QProcess chord;
+        chord.start(testToolPath(QStringLiteral("paste_chord")), {QString::fromLatin1(moment)});
+        EXPECT_TRUE(chord.waitForFinished(Patience::transfer));
+        EXPECT_EQ(chord.exitStatus(), QProcess::CrashExit) << chord.readAll().toStdString();
+    };
+    killedAt("at-key");
+    EXPECT_EQ(user.latchedModifiers(), 0u);
+    EXPECT_EQ(user.lockedModifiers(), 0u);
+    EXPECT_FALSE(user.isDown("v"));
+
+    user.lockModifiers(shiftMask, true);
+    user.setSlowAndBounceKeys(300, 0);
+    killedAt("in-hold");
+    ASSERT_TRUE(pumpUntil([&] { return user.isDown("v"); })) << "Slow Keys never took the held key";
+    LogCapture log;
+    X11KeySynthesizer nextStart;
+    nextStart.repairCutShortChord();
+    nextStart.repairCutShortChord();
+    EXPECT_FALSE(user.isDown("v"));
+    EXPECT_EQ(user.latchedModifiers(), 0u);
+    EXPECT_EQ(user.lockedModifiers(), shiftMask) << "the user's Shift Lock is not back";
+    EXPECT_EQ(log.systemLines().filter(QStringLiteral("cut short")).size(), 1)
+        << log.systemLines().join(QLatin1Char('\n')).toStdString();
+}
+
+// The desktop's accessibility settings: Slow Keys at 300 ms take the chord's
+// key once; Bounce Keys at 300 ms let two texts queued behind a held key go
+// one after the other, both whole.
+TEST_F(PasteIntoOtherApplications, SlowKeysAndBounceKeysTakeEveryChordOnce)
+{
+    PasteTarget target;
+    ASSERT_TRUE(startFocusedGtkTarget(target));
+    XTestKeyboard user;
+    user.setSlowAndBounceKeys(300, 0);
+    pasteAndWait(QStringLiteral("slow "));
+    EXPECT_EQ(target.text().toStdString(), "slow ");
+
+    user.setSlowAndBounceKeys(0, 300);
+    user.press("ISO_Level3_Shift");
+    inserter.paste(QStringLiteral("one "));
+    inserter.paste(QStringLiteral("two "));
+    user.release("ISO_Level3_Shift");
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(target.text().toStdString(), "slow one two ");
+}
+
+// Shift locked by the user (Sticky Keys' double tap, a Shift Lock key) would
+// turn Ctrl+V into Ctrl+Shift+V, which pastes nothing in GTK or Qt: the chord
+// sets it aside and puts it back.
+TEST_F(PasteIntoOtherApplications, AUsersShiftLockIsSetAsideForTheChordAndStays)
+{
+    PasteTarget gtk;
+    ASSERT_TRUE(startFocusedGtkTarget(gtk));
+    XTestKeyboard user;
+    user.lockModifiers(shiftMask, true);
+    pasteAndWait(QStringLiteral("gtk "));
+    EXPECT_EQ(gtk.text().toStdString(), "gtk ");
+    EXPECT_EQ(user.lockedModifiers(), shiftMask);
+
+    PasteTarget qt;
+    ASSERT_TRUE(startFocusedQtTarget(qt));
+    pasteAndWait(QStringLiteral("qt "));
+    EXPECT_EQ(qt.text().toStdString(), "qt ");
+    EXPECT_EQ(user.lockedModifiers(), shiftMask);
 }
 
 namespace {

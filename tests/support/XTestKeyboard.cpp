@@ -76,8 +76,8 @@ namespace {
 
 // XKB options whose keys for switching layouts are Ctrl or Shift keys at
 // some level, and two that switch with Alt and one of them.
-constexpr const char* layoutSwitchOptions[] = {"grp:ctrls_toggle", "grp:shifts_toggle",
-    "grp:ctrl_shift_toggle", "grp:lctrl_lshift_toggle", "grp:alt_shift_toggle", "grp:ctrl_alt_toggle"};
+constexpr const char* layoutSwitchOptions[] = {"grp:ctrls_toggle", "grp:shifts_toggle", "grp:ctrl_shift_toggle",
+    "grp:lctrl_lshift_toggle", "grp:alt_shift_toggle", "grp:ctrl_alt_toggle"};
 
 } // namespace
 
@@ -142,6 +142,49 @@ bool XTestKeyboard::setLayout(const QStringList& setxkbmapArguments)
         XCloseDisplay(asDisplay(xDisplay));
     xDisplay = XOpenDisplay(nullptr);
     return changed && xDisplay;
+}
+
+void XTestKeyboard::setSlowAndBounceKeys(int slowKeysMs, int bounceKeysMs)
+{
+    Display* display = asDisplay(xDisplay);
+    XkbDescPtr keyboard = XkbGetMap(display, 0, XkbUseCoreKbd);
+    if (!keyboard)
+        return;
+    if (XkbGetControls(display, XkbAllControlsMask, keyboard) == Success) {
+        XkbControlsPtr controls = keyboard->ctrls;
+        controls->enabled_ctrls &= ~static_cast<unsigned int>(XkbSlowKeysMask | XkbBounceKeysMask);
+        if (slowKeysMs > 0) {
+            controls->enabled_ctrls |= XkbSlowKeysMask;
+            controls->slow_keys_delay = static_cast<unsigned short>(slowKeysMs);
+        }
+        if (bounceKeysMs > 0) {
+            controls->enabled_ctrls |= XkbBounceKeysMask;
+            controls->debounce_delay = static_cast<unsigned short>(bounceKeysMs);
+        }
+        XkbSetControls(display, XkbSlowKeysMask | XkbBounceKeysMask | XkbControlsEnabledMask, keyboard);
+    }
+    XkbFreeKeyboard(keyboard, 0, True);
+    XSync(display, False);
+}
+
+void XTestKeyboard::lockModifiers(unsigned int x11Mask, bool locked)
+{
+    XkbLockModifiers(asDisplay(xDisplay), XkbUseCoreKbd, x11Mask, locked ? x11Mask : 0);
+    XSync(asDisplay(xDisplay), False);
+}
+
+unsigned int XTestKeyboard::latchedModifiers()
+{
+    XkbStateRec state{};
+    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
+    return state.latched_mods;
+}
+
+unsigned int XTestKeyboard::lockedModifiers()
+{
+    XkbStateRec state{};
+    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
+    return state.locked_mods;
 }
 
 bool XTestKeyboard::clearControlKeys()

@@ -46,6 +46,15 @@ public:
     // the paste changed of the keyboard's state (the layout group, a modifier
     // left locked or latched), a line each; the first layout is active after.
     QStringList pasteUnderEachLayoutSwitch(const char* held, const std::function<void(const QString& text)>& paste);
+    // The desktop's accessibility settings of the keyboard: Slow Keys and
+    // Bounce Keys with these delays, 0 turning one off.
+    void setSlowAndBounceKeys(int slowKeysMs, int bounceKeysMs);
+    // Locks (or unlocks) the modifiers of an X mask (Shift = 1, Control = 4),
+    // as a double tap of Shift under Sticky Keys or a Shift Lock key does.
+    void lockModifiers(unsigned int x11Mask, bool locked);
+    // The modifiers latched and locked now, as X masks.
+    unsigned int latchedModifiers();
+    unsigned int lockedModifiers();
     // Takes every key off the modifier map's Control row: no key gives
     // Control any more.
     bool clearControlKeys();

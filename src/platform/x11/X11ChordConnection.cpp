@@ -86,8 +86,8 @@ static_assert(sizeof(GetStateRequest) == 8 && sizeof(GetStateReply) == 32);
 static_assert(sizeof(LatchLockStateRequest) == 16 && sizeof(FakeInputRequest) == 36);
 
 template <typename Request>
-unsigned int sendRequest(xcb_connection_t* connection, xcb_extension_t* extension, uint8_t opcode, Request& request,
-    bool hasReply)
+unsigned int sendRequest(
+    xcb_connection_t* connection, xcb_extension_t* extension, uint8_t opcode, Request& request, bool hasReply)
 {
     // xcb wants two spare vectors before the request's own.
     iovec parts[3] = {};
@@ -132,8 +132,8 @@ X11ChordConnection::X11ChordConnection()
     if (!xkb || !xkb->present || !xtest || !xtest->present)
         return;
     UseExtensionRequest use = {0, 0, 0, 1, 0};
-    const auto used = waitForReply<UseExtensionReply>(
-        connection, sendRequest(connection, &xkbExtension, xkbUseExtension, use, true));
+    const auto used =
+        waitForReply<UseExtensionReply>(connection, sendRequest(connection, &xkbExtension, xkbUseExtension, use, true));
     if (!used || !used->supported)
         return;
     const xcb_intern_atom_cookie_t cookie =
@@ -189,8 +189,7 @@ bool X11ChordConnection::send(const X11ChordState& state, unsigned int key, std:
     const bool held = hold.count() > 0;
     if (held) {
         const uint32_t note[noteWords] = {key, state.chord, state.lockedByChord, state.locksAside};
-        xcb_change_property(
-            connection, XCB_PROP_MODE_REPLACE, root, noteAtom, XCB_ATOM_CARDINAL, 32, noteWords, note);
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, noteAtom, XCB_ATOM_CARDINAL, 32, noteWords, note);
     }
     latchLock(state.putInForce());
     fakeKey(true, key, 0);

@@ -1,12 +1,12 @@
 #include "platform/x11/X11KeySynthesizer.h"
 
 #include "base/Log.h"
-#include "platform/x11/X11DisplayLoss.h"
-#include "platform/x11/X11KeyCodes.h"
-#include "platform/x11/X11KeyboardMap.h"
 #include "platform/x11/X11AccessX.h"
 #include "platform/x11/X11ChordConnection.h"
 #include "platform/x11/X11ChordState.h"
+#include "platform/x11/X11DisplayLoss.h"
+#include "platform/x11/X11KeyCodes.h"
+#include "platform/x11/X11KeyboardMap.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <thread>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
