@@ -496,7 +496,8 @@ TEST_F(PasteIntoOtherApplications, AToolKilledAtItsChordLeavesNothingOrTheNextSt
 }
 
 // The desktop's accessibility settings: Slow Keys at 300 ms take the chord's
-// key once; Bounce Keys at 300 ms let two texts queued behind a held key go
+// key once, and a key of the user's they have yet to take is waited for, so
+// it never meets the chord's Ctrl; Bounce Keys at 300 ms let two texts queued behind a held key go
 // one after the other, both whole.
 TEST_F(PasteIntoOtherApplications, SlowKeysAndBounceKeysTakeEveryChordOnce)
 {
@@ -507,13 +508,22 @@ TEST_F(PasteIntoOtherApplications, SlowKeysAndBounceKeysTakeEveryChordOnce)
     pasteAndWait(QStringLiteral("slow "));
     EXPECT_EQ(target.text().toStdString(), "slow ");
 
+    // A key the user pressed just before the text: Slow Keys take it while
+    // the chord's key would be held, and it stays a plain "s".
+    user.pressOnKeyboardDevice("s");
+    inserter.paste(QStringLiteral("after s "));
+    EXPECT_TRUE(pumpUntil([&] { return user.isDown("s"); }));
+    user.releaseOnKeyboardDevice("s");
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(target.text().toStdString(), "slow safter s ");
+
     user.setSlowAndBounceKeys(0, 300);
     user.press("ISO_Level3_Shift");
     inserter.paste(QStringLiteral("one "));
     inserter.paste(QStringLiteral("two "));
     user.release("ISO_Level3_Shift");
     ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
-    EXPECT_EQ(target.text().toStdString(), "slow one two ");
+    EXPECT_EQ(target.text().toStdString(), "slow safter s one two ");
 }
 
 // Shift locked by the user (Sticky Keys' double tap, a Shift Lock key) would

@@ -205,6 +205,7 @@ bool X11KeySynthesizer::ensureDisplay()
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     xtestAvailable = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
     chordConnection = std::make_unique<X11ChordConnection>();
+    slowKeys.start(display);
     return xtestAvailable && chordConnection->usable();
 }
 
@@ -274,6 +275,7 @@ ChordOutcome X11KeySynthesizer::sendPasteChord(
 
     const X11AccessX accessX = X11AccessX::read(display);
     spaceFromLastChord(key, accessX.sameKeySpacing());
+    waitForSlowKeys(accessX.slowKeysDelay);
 
     const KeyboardState before = keyboardState(display);
     if (shortcuts.tapHolding && shortcuts.tapHolding())
@@ -336,6 +338,22 @@ void X11KeySynthesizer::spaceFromLastChord(unsigned int key, std::chrono::millis
     const auto mayGo = lastChordKeyUp + spacing;
     if (std::chrono::steady_clock::now() < mayGo)
         std::this_thread::sleep_until(mayGo);
+}
+
+void X11KeySynthesizer::waitForSlowKeys(std::chrono::milliseconds delay)
+{
+    if (delay.count() == 0) {
+        slowKeys.forgetPending();
+        return;
+    }
+    const auto bound = std::chrono::steady_clock::now() + 2 * delay;
+    while (slowKeys.anyPending(display)) {
+        if (std::chrono::steady_clock::now() >= bound) {
+            slowKeys.forgetPending();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 void X11KeySynthesizer::repairCutShortChord()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/KeySynthesizer.h"
+#include "platform/x11/X11SlowKeysWatch.h"
 
 #include <atomic>
 #include <chrono>
@@ -60,6 +61,9 @@ private:
     bool ensureDisplay();
     // Waits until `key` may go down again and count under Bounce Keys.
     void spaceFromLastChord(unsigned int key, std::chrono::milliseconds spacing);
+    // Waits, within twice `delay`, until Slow Keys has taken or dropped every
+    // key pressed before the chord.
+    void waitForSlowKeys(std::chrono::milliseconds delay);
     PasteChord chordForWindowClass(const std::string& instanceName, const std::string& className);
 
     std::function<void()> beforeChord;
@@ -67,6 +71,7 @@ private:
     Display* display = nullptr;
     bool xtestAvailable = false;
     std::unique_ptr<X11ChordConnection> chordConnection;
+    X11SlowKeysWatch slowKeys;
     // The last chord's key and when the server let it go.
     unsigned int lastChordKey = 0;
     std::chrono::steady_clock::time_point lastChordKeyUp;
