@@ -177,6 +177,24 @@ for p in "${wanted[@]}"; do
   installed "$p" || missing+=("$p")
 done
 
+# Whether sudo will ask for the password to run apt-get (and not refuse).
+sudo_asks() {
+  local said
+  said=$(sudo_in_english -n "${apt_get[@]}" --version 2>&1 >/dev/null) && return 1
+  [[ "$said" == *"a password is required"* ]]
+}
+# Before a step's sudo: its password prompt gets a line of its own, and
+# where sudo asks again after all, the set-up says why, once.
+told_why_sudo_asks=0
+before_sudo_asks() {
+  ((${#as_root[@]})) && sudo_asks || return 0
+  break_step_line
+  ((told_why_sudo_asks)) ||
+    say "sudo asks for your password again: the time sudoers lets it keep the password" \
+      "(timestamp_timeout) has run out."
+  told_why_sudo_asks=1
+}
+
 # Which of the missing packages an installation left installed, and which not.
 split_missing() {
   now=()
@@ -236,6 +254,12 @@ if ((${#missing[@]})); then
       sudo_in_english "$@" "${apt_get[@]}" --version 2>"$step_output" >/dev/null || status=$?
       if ((status != 0)) && grep -q "not allowed to set the following environment variables" "$step_output"; then
         apt_get=(apt-get)
+        # sudo refuses the variable once it has the password: where it asks
+        # for it again, say why.
+        if (($# == 0)) && sudo_asks; then
+          say "sudo does not let your account set DEBIAN_FRONTEND for apt-get, so apt-get runs" \
+            "without it, and sudo asks for your password once more."
+        fi
         status=0
         sudo_in_english "$@" "${apt_get[@]}" --version 2>"$step_output" >/dev/null || status=$?
       fi
@@ -254,6 +278,11 @@ if ((${#missing[@]})); then
         echo "Installing $them takes administrator rights: sudo asks for your password."
         status=0
         sudo_runs_apt || status=$?
+        if ((status == 0)) && sudo_asks; then
+          say "sudo keeps no password between commands here (timestamp_timeout=0 in sudoers):" \
+            "it asks for yours again at each step that runs apt."
+          told_why_sudo_asks=1
+        fi
       fi
     fi
     # Ctrl+C at sudo's prompt is a stop, also where sudo alone heard it.
@@ -274,6 +303,7 @@ if ((${#missing[@]})); then
     begin_step "$3"
     shift 3
     while :; do
+      before_sudo_asks
       status=0
       run_logged "$kind" "$total" "${as_root[@]}" "${apt_get[@]}" "$@" || status=$?
       if step_interrupted "$status"; then

@@ -66,7 +66,10 @@ printf '#!/bin/sh\n[ "$1" = -u ] && exec echo "${FAKE_UID:-1000}"\n[ "$1" = -un 
 # and -v asks as Debian's %sudo rule does; with $STATE/sudo-interrupted
 # Ctrl+C stops it at its prompt. With $STATE/sudo-no-rules sudoers names
 # the user nowhere, which -v says at once; with $STATE/sudo-no-setenv the
-# user may not set variables (VAR=value before the command).
+# user may not set variables (VAR=value before the command), which sudo
+# says once it has the password. With $STATE/sudo-keeps-no-password it asks
+# at every command (timestamp_timeout=0). On a terminal ($STATE/screen) its
+# prompt shows there, ended by the user's Enter.
 cat >"$work/bin/sudo" <<'FAKE'
 #!/bin/bash
 echo "$*" >>"$STATE/sudo-calls"
@@ -81,9 +84,10 @@ if [[ $1 == -n ]]; then
   [[ -f $STATE/sudo-nopasswd || -f $STATE/sudo-ticket ]] || { echo "sudo: a password is required" >&2; exit 1; }
 elif [[ ! -f $STATE/sudo-nopasswd && ! -f $STATE/sudo-ticket ]]; then
   cp "$STATE/out" "$STATE/out-at-sudo"
+  [[ -e $STATE/screen ]] && printf '[sudo] password for carol: \n' >/dev/tty
   [[ -f $STATE/sudo-interrupted ]] && kill -INT $$
   [[ -f $refusal ]] && { cat "$refusal" >&2; exit 1; }
-  touch "$STATE/sudo-ticket"
+  [[ -f $STATE/sudo-keeps-no-password ]] || touch "$STATE/sudo-ticket"
 fi
 if [[ $1 == -v ]]; then
   [[ -f $STATE/sudo-nopasswd ]] || exit 0
@@ -355,6 +359,9 @@ run_setup
 ((status == 0)) || fail "the set-up failed"
 grep -qx "apt-get update -q" "$STATE/sudo-calls" || fail "it did not run apt-get as the rule allows it"
 [[ -e "$STATE/built" ]] || fail "it did not build the engine"
+# sudo kept the password: it asks once, and nothing needs explaining.
+never_says "sudo does not let your account set DEBIAN_FRONTEND"
+never_says "sudo keeps no password"
 passed=$((passed + 1))
 
 # sudoers that does not allow apt-get, or not at a later step: sudo's
@@ -409,15 +416,56 @@ says "On the way apt upgrades packages this machine has: libc6."
 says "Installing 2 packages (with what they depend on)... done"
 passed=$((passed + 1))
 
+# The set-up on a terminal, which $STATE/screen records.
+run_setup_on_a_terminal() {
+  touch "$STATE/screen"
+  status=0
+  PATH="$work/bin:$PATH" script -qfec "$work/tree/scripts/setup.sh test" "$STATE/screen" >"$STATE/out" 2>&1 </dev/null || status=$?
+}
+
 # On a terminal each count shows as its line arrives: apt waits for it.
 begin progress-on-a-terminal
-touch "$STATE/screen"
 echo 1000 >"$STATE/install-installs"
-status=0
-PATH="$work/bin:$PATH" script -qfec "$work/tree/scripts/setup.sh test" "$STATE/screen" >"$STATE/out" 2>&1 </dev/null || status=$?
+run_setup_on_a_terminal
 ((status == 0)) || fail "the set-up failed"
 [[ ! -s "$STATE/unseen" ]] || fail "a count did not show as its line arrived: $(cat "$STATE/unseen")"
 passed=$((passed + 1))
+
+# sudo that keeps no password between commands asks at each step that runs
+# apt: each prompt on a line of its own, never after a step's label, and
+# why it asks again said once, after the first password. With a rule that
+# allows apt-get alone it asks again at once, as it refuses DEBIAN_FRONTEND
+# after the first password: why, said before it asks.
+for rule in any apt-get-alone; do
+  begin "sudo-keeps-no-password-$rule"
+  touch "$STATE/sudo-keeps-no-password"
+  first_prompts=1
+  if [[ $rule == apt-get-alone ]]; then
+    touch "$STATE/sudo-no-setenv"
+    echo "^env " >"$STATE/sudo-refuses"
+    first_prompts=2
+  fi
+  echo 1000 >"$STATE/install-installs"
+  run_setup_on_a_terminal
+  ((status == 0)) || fail "the set-up failed"
+  # Per message, how many prompts came before it, and how often it came.
+  read -r prompts glued no_variable no_variables keeps keeps_told <<<"$(tr -d '\r' <"$STATE/screen" | awk '
+    /\[sudo\] password for carol:/ { prompts++; if (index($0, "[sudo]") != 1) glued++ }
+    /sudo does not let your account set DEBIAN_FRONTEND/ { variable = prompts; variables++ }
+    /sudo keeps no password between commands/ { keeps = prompts; kept++ }
+    END { print prompts + 0, glued + 0, variable + 0, variables + 0, keeps + 0, kept + 0 }')"
+  ((prompts == first_prompts + 2)) || fail "sudo asked $prompts times, not at the first check, the update and the install"
+  ((glued == 0)) || fail "a password prompt followed other words on its line"
+  ((keeps_told == 1 && keeps == first_prompts)) || fail "it does not say once, after the first password, why sudo asks again"
+  if [[ $rule == apt-get-alone ]]; then
+    ((no_variables == 1 && no_variable == 1)) || fail "it does not say once, before sudo asks again, that DEBIAN_FRONTEND was refused"
+  else
+    ((no_variables == 0)) || fail "it says that DEBIAN_FRONTEND was refused"
+  fi
+  never_says "the time sudoers lets it keep the password"
+  says "Updating apt's package lists... done"
+  passed=$((passed + 1))
+done
 
 # Ctrl+C during the install: the set-up says at once that it stops once
 # apt has finished (apt waits for that).
