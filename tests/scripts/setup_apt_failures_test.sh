@@ -200,6 +200,16 @@ never_says() { ! unfolded <"$STATE/out" | grep -qF -- "$(printf %s "$1" | unfold
 # What it says last matches the extended regular expression.
 ends_saying() { unfolded <"$STATE/out" | grep -qE -- "$1 ?$" || fail "${2:-it does not end saying: $1}"; }
 logs() { grep -qF -- "$1" "$log" || fail "its log does not hold: $1"; }
+# A refusal of sudo's, from its headline on, fits a 24-row terminal with the
+# shell's prompt below it: it names the packages once.
+refusal_fits_a_screen() {
+  local from
+  from=$(grep -n -m 1 "sudo refused to run apt" "$STATE/out" | cut -d: -f1)
+  [[ -n "$from" ]] || fail "it does not say that sudo refused"
+  (($(tail -n +"$from" "$STATE/out" | wc -l) <= 22)) || fail "the refusal takes more than 22 lines"
+  (($(tail -n +"$from" "$STATE/out" | grep -o "libpocketsphinx-dev" | wc -l) == 1)) ||
+    fail "the refusal does not name the packages once"
+}
 waits_once() {
   (($(grep -c "Waiting for another package manager (unattended-upgr, process 1234) to finish" "$STATE/out") == 1)) ||
     fail "it does not say once that it waits for the lock's holder"
@@ -321,10 +331,12 @@ run_setup
 fails_without_install
 [[ ! -e "$STATE/out-at-sudo" ]] || fail "sudo asked for a password"
 never_says "sudo asks for your password"
-says "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
+says "Nothing was installed: sudo refused to run apt as administrator. sudo says:"
 says "  Sorry, user carol may not run sudo on host."
 says "Installing packages takes administrator rights, which your account does not have here."
-says "  su -c 'apt-get update && apt-get install --no-install-recommends build-essential cmake"
+says "in a root shell (su -, or sudo -i):"
+says "  apt-get update && apt-get install --no-install-recommends build-essential cmake"
+refusal_fits_a_screen
 passed=$((passed + 1))
 
 # sudo refuses the user or the password, whatever the user's language: no
@@ -340,10 +352,11 @@ for refusal in "carol is not in the sudoers file.|carol ist nicht in der sudoers
   fails_without_install
   [[ ! -s "$STATE/calls" ]] || fail "it ran apt after sudo refused"
   grep -qF "xterm" "$STATE/out-at-sudo" || fail "it did not name the packages before calling sudo"
-  says "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
+  says "Nothing was installed: sudo refused to run apt as administrator. sudo says:"
   says "  $refusal"
-  says "  su -c 'apt-get update && apt-get install --no-install-recommends build-essential cmake"
-  says "  sudo apt-get update && sudo apt-get install --no-install-recommends build-essential cmake"
+  says "in a root shell (su -, or sudo -i):"
+  says "  apt-get update && apt-get install --no-install-recommends build-essential cmake"
+  refusal_fits_a_screen
   never_says "apt could not update"
   passed=$((passed + 1))
 done
@@ -372,11 +385,12 @@ for refused in "apt-get --version" " update " " install "; do
   echo "$refused" >"$STATE/sudo-refuses"
   run_setup
   fails_without_install
-  says "sudo refused to run apt as administrator (root). sudo says:"
+  says "sudo refused to run apt as administrator. sudo says:"
   says "  Sorry, user carol is not allowed to execute '/usr/bin/apt-get"
   says "An administrator of this machine can allow it with this line in sudoers"
-  says "  carol ALL=(root) /usr/bin/apt-get or install the packages Tallowind needs, as root:"
+  says "  carol ALL=(root) /usr/bin/apt-get or install the packages Tallowind needs in a root shell"
   says "Nothing was installed"
+  refusal_fits_a_screen
   never_says "apt says"
   never_says "apt failed"
   never_says "apt could not"
