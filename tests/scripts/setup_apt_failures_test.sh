@@ -173,7 +173,7 @@ begin() {
   case_name=$1
   export STATE=$work/$1
   mkdir "$STATE"
-  touch "$STATE/calls" "$STATE/sudo-calls" "$STATE/slept" "$STATE/installed"
+  touch "$STATE/calls" "$STATE/sudo-calls" "$STATE/slept" "$STATE/installed" "$STATE/configures"
 }
 # Every line fits an 80-column terminal.
 fits_80_columns() {
@@ -506,6 +506,7 @@ if [ "$1" = --build ]; then
   exit 0
 fi
 rm -f "$STATE/build-stale"
+echo "$*" >>"$STATE/configures"
 echo "-- The CXX compiler identification is GNU 12.2.0"
 echo "-- Could NOT find XKB (missing: XKB_LIBRARY)"
 if [ -p "$STATE/cmake-started" ]; then
@@ -545,23 +546,34 @@ never_says "CMake could not"
 never_says "Could NOT find XKB"
 passed=$((passed + 1))
 
-# make builds after whisper.cpp was built anew (its package files, which
-# CMake read, are new): CMake runs again as a quiet step, not within the
-# build's own output.
-begin make-build-after-whisper-rebuilt
-cp "$source/Makefile" "$work/tree/"
-awk '!/^#/ && NF { print $2 }' "$source/scripts/packages.txt" >"$STATE/installed"
-mkdir -p "$work/tree/build"
-touch "$work/tree/build/build.ninja" "$STATE/build-stale"
-status=0
-PATH="$work/bin:$PATH" make -C "$work/tree" build >"$STATE/out" 2>&1 </dev/null || status=$?
-((status == 0)) || fail "make build failed"
-says "Configuring Tallowind's build in build... done"
-says "Linking CXX executable tallowind"
-never_says "Could NOT find XKB"
-logs "Could NOT find XKB"
-rm -r "$work/tree/build" "$work/tree/Makefile"
-passed=$((passed + 1))
+# make builds in a fresh folder, and after whisper.cpp was built anew (its
+# package files, which CMake read, are new): CMake runs once, as a quiet
+# step, not within the build's own output; a fresh folder's run picks the
+# generator. No line make shows is wider than a terminal.
+for folder in fresh after-whisper-rebuilt; do
+  begin "make-build-$folder"
+  cp "$source/Makefile" "$work/tree/"
+  awk '!/^#/ && NF { print $2 }' "$source/scripts/packages.txt" >"$STATE/installed"
+  mkdir -p "$work/tree/build"
+  [[ $folder == fresh ]] || touch "$work/tree/build/build.ninja" "$STATE/build-stale"
+  status=0
+  PATH="$work/bin:$PATH" make -C "$work/tree" build >"$STATE/out" 2>&1 </dev/null || status=$?
+  ((status == 0)) || fail "make build failed"
+  fits_80_columns
+  (($(grep -c "Configuring Tallowind's build in build" "$STATE/out") == 1)) || fail "it shows more than one configure"
+  (($(wc -l <"$STATE/configures") == 1)) || fail "CMake configured $(wc -l <"$STATE/configures") times"
+  if [[ $folder == fresh ]]; then
+    grep -q -- "-G Ninja" "$STATE/configures" || fail "the fresh folder's configure did not pick the generator"
+  else
+    ! grep -q -- "-G Ninja" "$STATE/configures" || fail "it configured the folder afresh"
+  fi
+  says "Configuring Tallowind's build in build... done"
+  says "Linking CXX executable tallowind"
+  never_says "Could NOT find XKB"
+  logs "Could NOT find XKB"
+  rm -r "$work/tree/build" "$work/tree/Makefile"
+  passed=$((passed + 1))
+done
 
 # Ctrl+C during the install: apt finishes what it began and says so,
 # whether it then exits 0 or 130. The set-up stops with one line saying
