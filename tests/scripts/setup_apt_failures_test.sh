@@ -557,7 +557,7 @@ for folder in fresh after-whisper-rebuilt; do
   mkdir -p "$work/tree/build"
   [[ $folder == fresh ]] || touch "$work/tree/build/build.ninja" "$STATE/build-stale"
   status=0
-  PATH="$work/bin:$PATH" make -C "$work/tree" build >"$STATE/out" 2>&1 </dev/null || status=$?
+  PATH="$work/bin:$PATH" make --no-print-directory -C "$work/tree" build >"$STATE/out" 2>&1 </dev/null || status=$?
   ((status == 0)) || fail "make build failed"
   fits_80_columns
   (($(grep -c "Configuring Tallowind's build in build" "$STATE/out") == 1)) || fail "it shows more than one configure"
