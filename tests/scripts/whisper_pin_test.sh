@@ -33,16 +33,8 @@ package() {
   mkdir -p "$1/nodejs-whisper/cpp/whisper.cpp"
   echo "{\"name\": \"nodejs-whisper\", \"version\": \"$2\"}" >"$1/nodejs-whisper/package.json"
   echo "# whisper.cpp of nodejs-whisper $2" >"$1/nodejs-whisper/cpp/whisper.cpp/CMakeLists.txt"
-  cat >"$1/.package-lock.json" <<JSON
-{
-  "name": "tallowind-third-party",
-  "lockfileVersion": 3,
-  "requires": true,
-  "packages": {
-    "node_modules/nodejs-whisper": { "version": "$2", "integrity": "sha512-$3" }
-  }
-}
-JSON
+  echo "{\"packages\": {\"node_modules/nodejs-whisper\": {\"version\": \"$2\", \"integrity\": \"sha512-$3\"}}}" \
+    >"$1/.package-lock.json"
 }
 
 passed=0
@@ -60,17 +52,8 @@ begin() {
   tree=$STATE/tree
   mkdir -p "$tree/scripts" "$tree/third_party" "$tree/.deps/whisper"
   cp "$source/scripts/build-whisper.sh" "$tree/scripts/"
-  cat >"$tree/third_party/package-lock.json" <<'JSON'
-{
-  "name": "tallowind-third-party",
-  "lockfileVersion": 3,
-  "requires": true,
-  "packages": {
-    "": { "name": "tallowind-third-party", "dependencies": { "nodejs-whisper": "0.3.2" } },
-    "node_modules/nodejs-whisper": { "version": "0.3.2", "integrity": "sha512-new" }
-  }
-}
-JSON
+  echo '{"packages": {"": {"dependencies": {"nodejs-whisper": "0.3.2"}},
+    "node_modules/nodejs-whisper": {"version": "0.3.2", "integrity": "sha512-new"}}}' >"$tree/third_party/package-lock.json"
   package "$tree/third_party/node_modules" "$2" "$3"
   package "$STATE/fetched" "$4" "$5"
   echo "the stamp of the last build" >"$tree/.deps/whisper/.stamp"
