@@ -15,12 +15,35 @@ if [[ -f "$stamp" && "$(cat "$stamp")" == "$lock_hash" ]]; then
 fi
 [[ "${1:-}" != --up-to-date ]] || exit 1
 
-# npm writes its record of node_modules last: without it an earlier fetch was
-# cut short (Ctrl+C), and npm ci starts the folder afresh.
-if [[ ! -f third_party/node_modules/.package-lock.json || ! -f "$src/CMakeLists.txt" ]]; then
-  # npm's cache and logs stay in the project, not in the user's home.
+# Whether node_modules holds the package the lockfile pins, by version and
+# integrity hash: a pull that moves the pin leaves the old one in place. npm
+# writes its record of node_modules (.package-lock.json) last, so a fetch
+# cut short (Ctrl+C) has none. Says what it found otherwise.
+installed_as_pinned() {
+  [[ -f "$src/CMakeLists.txt" ]] || { echo "node_modules holds no whisper.cpp source"; return 1; }
+  (cd third_party && node -e '
+    const fs = require("fs");
+    const read = (file) => { try { return JSON.parse(fs.readFileSync(file, "utf8")); } catch { return {}; } };
+    const name = "node_modules/nodejs-whisper";
+    const pinned = (read("package-lock.json").packages || {})[name] || {};
+    const recorded = (read("node_modules/.package-lock.json").packages || {})[name] || {};
+    const present = read(name + "/package.json");
+    const same = pinned.version && pinned.integrity && recorded.integrity === pinned.integrity
+      && recorded.version === pinned.version && present.version === pinned.version;
+    if (!same)
+      console.log(`nodejs-whisper ${pinned.version} is pinned; node_modules holds ${present.version || "none"}`
+        + ` (recorded ${recorded.version || "none"}, ${recorded.integrity || "no integrity hash"})`);
+    process.exit(same ? 0 : 1);
+  ')
+}
+
+if ! installed_as_pinned; then
+  # npm ci starts node_modules afresh. Its cache and logs stay in the
+  # project, not in the user's home.
   (cd third_party && npm ci --ignore-scripts --no-audit --no-fund --no-update-notifier \
     --cache "$root/.deps/npm-cache" --logs-dir "$root/.deps/npm-logs")
+  # Never build, and stamp as pinned, a source that is not.
+  installed_as_pinned || { echo "npm ci did not install the pinned nodejs-whisper" >&2; exit 1; }
 fi
 
 launcher=()

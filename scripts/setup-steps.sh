@@ -20,19 +20,31 @@ quote() { fold -s -w 78 | sed 's/ *$//; s/^/  /'; }
 say_command() { fold -s -w 75 <<<"$*" | sed 's/ *$//; s/^/  /; $!s/$/ \\/'; }
 
 step_label=
+step_line_open=0
 on_terminal=0
 [[ -t 1 ]] && on_terminal=1
 begin_step() {
   step_label=$1
+  step_line_open=1
   printf '%s...' "$step_label"
+}
+# Ends the step's line before something else writes to the terminal (sudo's
+# password prompt); the step's next words repeat its label.
+break_step_line() {
+  ((step_line_open)) || return 0
+  step_line_open=0
+  printf '\n'
 }
 # Ends the step's line, with a word such as "done".
 end_step() {
   if ((on_terminal)); then
     printf '\r%s...%s\033[K\n' "$step_label" "${1:+ $1}"
-  else
+  elif ((step_line_open)); then
     printf '%s\n' "${1:+ $1}"
+  elif [[ -n "${1:-}" ]]; then
+    printf '%s... %s\n' "$step_label" "$1"
   fi
+  step_line_open=0
 }
 
 # mawk reads a pipe in blocks unless told otherwise, and the counts would

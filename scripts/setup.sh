@@ -61,34 +61,36 @@ sudo_refused() {
 }
 
 # Says that installing takes administrator rights this user lacks, why,
-# and the command an administrator can run.
+# and the command an administrator can run in a root shell. The packages
+# are named once in it: the headline stays on a 24-row terminal.
 # Usage: explain_no_administrator_rights HEADLINE [WHAT_WAS_INSTALLED]
 explain_no_administrator_rights() {
+  local root_shell="a root shell (su -, or sudo -i)"
+  command -v sudo >/dev/null || root_shell="a root shell (su -)"
   say "$1" >&2
-  quote <"$step_output" >&2
+  # sudo's words name the command it refused, the packages with it.
+  local said
+  said=$(cat "$step_output")
+  [[ -z "$said" ]] || quote <<<"${said//" ${missing[*]}"/ ...}" >&2
   if grep -q "incorrect password attempt" "$step_output"; then
     say "The password was not accepted: sudo asks for your own password, the one you log in with." \
       "Run this command again to try once more, or ask an administrator of this machine to install" \
-      "the packages Tallowind needs, as root:" >&2
+      "the packages Tallowind needs in $root_shell:" >&2
   elif grep -qE "is not allowed to" "$step_output"; then
-    say "sudo lets your account run other commands as root, not the one this set-up runs for apt:" >&2
-    say_command "sudo apt-get ..." >&2
+    say "sudo lets your account run other commands as root, not 'sudo apt-get ...'." >&2
     say "An administrator of this machine can allow it with this line in sudoers" \
       "(sudo visudo -f /etc/sudoers.d/tallowind):" >&2
     say_command "$(id -un) ALL=(root) /usr/bin/apt-get" >&2
-    say "or install the packages Tallowind needs, as root:" >&2
+    say "or install the packages Tallowind needs in $root_shell:" >&2
   elif grep -qE "a password is required|a terminal is required|no tty present" "$step_output"; then
     say "sudo needs a terminal to ask for your password: run this command in a terminal, or ask" \
-      "an administrator of this machine to install the packages Tallowind needs, as root:" >&2
+      "an administrator of this machine to install the packages Tallowind needs in $root_shell:" >&2
   else
     [[ ! -s "$step_output" ]] ||
       say "Installing packages takes administrator rights, which your account does not have here." >&2
-    say "An administrator of this machine can install the packages Tallowind needs, as root:" >&2
+    say "An administrator of this machine can install the packages Tallowind needs in $root_shell:" >&2
   fi
-  local install="apt-get install --no-install-recommends ${missing[*]}"
-  say_command "su -c 'apt-get update && $install'" >&2
-  say "or, with sudo rights of their own:" >&2
-  say_command "sudo apt-get update && sudo $install" >&2
+  say_command "apt-get update && apt-get install --no-install-recommends ${missing[*]}" >&2
   [[ -z "${2:-}" ]] || say "$2" >&2
   say "Then run this command again." >&2
 }
@@ -97,7 +99,7 @@ explain_no_administrator_rights() {
 # Usage: explain_apt_failure HEADLINE [WHAT_WAS_INSTALLED]
 explain_apt_failure() {
   if sudo_refused; then
-    explain_no_administrator_rights "sudo refused to run apt as administrator (root). sudo says:" \
+    explain_no_administrator_rights "sudo refused to run apt as administrator. sudo says:" \
       "${2:-Nothing was installed.}"
     return
   fi
@@ -177,6 +179,24 @@ for p in "${wanted[@]}"; do
   installed "$p" || missing+=("$p")
 done
 
+# Whether sudo will ask for the password to run apt-get (and not refuse).
+sudo_asks() {
+  local said
+  said=$(sudo_in_english -n "${apt_get[@]}" --version 2>&1 >/dev/null) && return 1
+  [[ "$said" == *"a password is required"* ]]
+}
+# Before a step's sudo: its password prompt gets a line of its own, and
+# where sudo asks again after all, the set-up says why, once.
+told_why_sudo_asks=0
+before_sudo_asks() {
+  ((${#as_root[@]})) && sudo_asks || return 0
+  break_step_line
+  ((told_why_sudo_asks)) ||
+    say "sudo asks for your password again: the time sudoers lets it keep the password" \
+      "(timestamp_timeout) has run out."
+  told_why_sudo_asks=1
+}
+
 # Which of the missing packages an installation left installed, and which not.
 split_missing() {
   now=()
@@ -236,6 +256,12 @@ if ((${#missing[@]})); then
       sudo_in_english "$@" "${apt_get[@]}" --version 2>"$step_output" >/dev/null || status=$?
       if ((status != 0)) && grep -q "not allowed to set the following environment variables" "$step_output"; then
         apt_get=(apt-get)
+        # sudo refuses the variable once it has the password: where it asks
+        # for it again, say why.
+        if (($# == 0)) && sudo_asks; then
+          say "sudo does not let your account set DEBIAN_FRONTEND for apt-get, so apt-get runs" \
+            "without it, and sudo asks for your password once more."
+        fi
         status=0
         sudo_in_english "$@" "${apt_get[@]}" --version 2>"$step_output" >/dev/null || status=$?
       fi
@@ -254,12 +280,17 @@ if ((${#missing[@]})); then
         echo "Installing $them takes administrator rights: sudo asks for your password."
         status=0
         sudo_runs_apt || status=$?
+        if ((status == 0)) && sudo_asks; then
+          say "sudo keeps no password between commands here (timestamp_timeout=0 in sudoers):" \
+            "it asks for yours again at each step that runs apt."
+          told_why_sudo_asks=1
+        fi
       fi
     fi
     # Ctrl+C at sudo's prompt is a stop, also where sudo alone heard it.
     ((interrupted == 0 && status <= 128)) || stop_on_ctrl_c
     if ((status != 0)); then
-      explain_no_administrator_rights "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
+      explain_no_administrator_rights "Nothing was installed: sudo refused to run apt as administrator. sudo says:"
       exit 1
     fi
   fi
@@ -274,6 +305,7 @@ if ((${#missing[@]})); then
     begin_step "$3"
     shift 3
     while :; do
+      before_sudo_asks
       status=0
       run_logged "$kind" "$total" "${as_root[@]}" "${apt_get[@]}" "$@" || status=$?
       if step_interrupted "$status"; then

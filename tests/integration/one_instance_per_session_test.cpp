@@ -11,6 +11,7 @@
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
 #include "support/Patience.h"
+#include "support/PrivateXServer.h"
 #include "support/WindowGeometry.h"
 #include "support/XTestKeyboard.h"
 
@@ -67,7 +68,7 @@ protected:
     {
         if (route.hold)
             *route.hold = false;
-        for (QProcess* process : {&first, &third, &tray, &otherDisplay}) {
+        for (QProcess* process : {&first, &third, &tray}) {
             if (process->state() == QProcess::NotRunning)
                 continue;
             process->terminate();
@@ -139,7 +140,7 @@ protected:
     QProcess first;
     QProcess third;
     // The X server of another session of the user.
-    QProcess otherDisplay;
+    PrivateXServer otherDisplay;
     LocalHttpServer server;
     HttpRoute route;
     const QString modelPath =
@@ -220,7 +221,6 @@ TEST_F(OneInstancePerSession, ASecondStartShowsTheFirstAndLeavesItsDownloadAndAK
 
     // Started in another session of the user: nothing shows on its display,
     // so the line says where the running one is.
-    otherDisplay.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
-    ASSERT_TRUE(pumpUntil([&] { return otherDisplay.canReadLine(); }, Patience::transfer)) << "no second X server";
-    startAndExpectEnd("on another display", third, {}, ':' + QString::fromUtf8(otherDisplay.readLine().trimmed()));
+    ASSERT_TRUE(otherDisplay.start()) << "no second X server";
+    startAndExpectEnd("on another display", third, {}, QString::fromLatin1(otherDisplay.display()));
 }

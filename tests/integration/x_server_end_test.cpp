@@ -19,6 +19,7 @@
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
 #include "support/Patience.h"
+#include "support/PrivateXServer.h"
 #include "support/VirtualMicrophone.h"
 #include "support/WhisperTestModel.h"
 #include "support/XTestKeyboard.h"
@@ -27,14 +28,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QGuiApplication>
-#include <QPointer>
-#include <QTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,8 @@ namespace {
 constexpr unsigned int altMask = 8; // Mod1
 
 const QString handOverLine = QStringLiteral("[X11ClipboardHandOver] Handing the clipboard to the clipboard manager");
-const QString boundLine = QStringLiteral("[X11ClipboardHandOver] The clipboard manager did not take the clipboard within");
+const QString boundLine =
+    QStringLiteral("[X11ClipboardHandOver] The clipboard manager did not take the clipboard within");
 const QString managerGoneLine =
     QStringLiteral("[X11ClipboardHandOver] The clipboard manager went away before it took the clipboard");
 
@@ -110,12 +112,15 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* process : {&tool, &later, &server}) {
+        for (QProcess* process : {&tool, &later}) {
             if (process->state() == QProcess::NotRunning)
                 continue;
             process->kill();
             process->waitForFinished(Patience::reply);
         }
+        // The rounds' displays leave nothing behind in /tmp.
+        server.stop();
+        EXPECT_EQ(server.leftovers(), QStringList()) << display.toStdString();
     }
 
     QString indexPath() const { return home.filePath("data/Tallowind/Recordings/") + RecordingsIndex::fileName; }
@@ -125,15 +130,13 @@ protected:
     void startRound(const QString& platform = {})
     {
         // The last round's server outlives its tool, for what is read after the quit.
-        server.terminate();
-        server.waitForFinished(Patience::reply);
+        server.stop();
         if (platform.isEmpty())
             environment.remove("QT_QPA_PLATFORM");
         else
             environment.insert("QT_QPA_PLATFORM", platform);
-        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
-        ASSERT_TRUE(pumpUntil([&] { return server.canReadLine(); }, Patience::transfer)) << "no X server";
-        display = ':' + server.readLine().trimmed();
+        ASSERT_TRUE(server.start()) << "no X server";
+        display = server.display();
         environment.insert("DISPLAY", QString::fromLatin1(display));
         log.clear();
         startTool(tool);
@@ -213,13 +216,12 @@ protected:
     // Ends the round's X server and checks how the tool ended.
     void endServerAndExpectQuit()
     {
-        server.terminate();
+        server.stop();
         ASSERT_TRUE(tool.waitForFinished(Patience::transfer)) << "the tool outlived its X server";
         log += QString::fromLocal8Bit(tool.readAllStandardError());
         EXPECT_EQ(log.count("[X11DisplayLoss] The connection to the X server broke; quitting"), 1) << log.toStdString();
         EXPECT_FALSE(log.contains("XIO:")) << log.toStdString();
         EXPECT_FALSE(log.contains(handOverLine)) << log.toStdString();
-        server.waitForFinished(Patience::reply);
         expectQuitAsAQuitEnds();
     }
 
@@ -255,7 +257,7 @@ protected:
 
     QTemporaryDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    QProcess server;
+    PrivateXServer server;
     QProcess tool;
     // A start while the tool quits.
     QProcess later;
@@ -380,6 +382,21 @@ TEST_F(XServerEndsUnderTheTool, AClipboardManagerThatFailsHoldsTheQuitNoLongerTh
         EXPECT_EQ(log.count(managerGoneLine), 1) << log.toStdString();
         EXPECT_FALSE(log.contains(boundLine)) << log.toStdString();
     }
+}
+
+// A round's server that had to be killed leaves its socket; ending it
+// removes that, and a server beside it keeps its own.
+TEST(ARoundsXServer, KilledLeavesNothingOfItsDisplay)
+{
+    PrivateXServer killed, beside;
+    ASSERT_TRUE(killed.start());
+    ASSERT_TRUE(beside.start());
+    const QString socket = "/tmp/.X11-unix/X" + QString::fromLatin1(killed.display().mid(1));
+    ASSERT_TRUE(QFileInfo::exists(socket));
+    ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+    killed.stop();
+    EXPECT_EQ(killed.leftovers(), QStringList()) << killed.display().toStdString();
+    EXPECT_TRUE(QFileInfo::exists("/tmp/.X11-unix/X" + QString::fromLatin1(beside.display().mid(1))));
 }
 
 // In this process: a modal loop that starts inside the wait and that nothing

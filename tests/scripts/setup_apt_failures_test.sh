@@ -66,7 +66,10 @@ printf '#!/bin/sh\n[ "$1" = -u ] && exec echo "${FAKE_UID:-1000}"\n[ "$1" = -un 
 # and -v asks as Debian's %sudo rule does; with $STATE/sudo-interrupted
 # Ctrl+C stops it at its prompt. With $STATE/sudo-no-rules sudoers names
 # the user nowhere, which -v says at once; with $STATE/sudo-no-setenv the
-# user may not set variables (VAR=value before the command).
+# user may not set variables (VAR=value before the command), which sudo
+# says once it has the password. With $STATE/sudo-keeps-no-password it asks
+# at every command (timestamp_timeout=0). On a terminal ($STATE/screen) its
+# prompt shows there, ended by the user's Enter.
 cat >"$work/bin/sudo" <<'FAKE'
 #!/bin/bash
 echo "$*" >>"$STATE/sudo-calls"
@@ -81,9 +84,10 @@ if [[ $1 == -n ]]; then
   [[ -f $STATE/sudo-nopasswd || -f $STATE/sudo-ticket ]] || { echo "sudo: a password is required" >&2; exit 1; }
 elif [[ ! -f $STATE/sudo-nopasswd && ! -f $STATE/sudo-ticket ]]; then
   cp "$STATE/out" "$STATE/out-at-sudo"
+  [[ -e $STATE/screen ]] && printf '[sudo] password for carol: \n' >/dev/tty
   [[ -f $STATE/sudo-interrupted ]] && kill -INT $$
   [[ -f $refusal ]] && { cat "$refusal" >&2; exit 1; }
-  touch "$STATE/sudo-ticket"
+  [[ -f $STATE/sudo-keeps-no-password ]] || touch "$STATE/sudo-ticket"
 fi
 if [[ $1 == -v ]]; then
   [[ -f $STATE/sudo-nopasswd ]] || exit 0
@@ -169,7 +173,7 @@ begin() {
   case_name=$1
   export STATE=$work/$1
   mkdir "$STATE"
-  touch "$STATE/calls" "$STATE/sudo-calls" "$STATE/slept" "$STATE/installed"
+  touch "$STATE/calls" "$STATE/sudo-calls" "$STATE/slept" "$STATE/installed" "$STATE/configures"
 }
 # Every line fits an 80-column terminal.
 fits_80_columns() {
@@ -196,6 +200,16 @@ never_says() { ! unfolded <"$STATE/out" | grep -qF -- "$(printf %s "$1" | unfold
 # What it says last matches the extended regular expression.
 ends_saying() { unfolded <"$STATE/out" | grep -qE -- "$1 ?$" || fail "${2:-it does not end saying: $1}"; }
 logs() { grep -qF -- "$1" "$log" || fail "its log does not hold: $1"; }
+# A refusal of sudo's, from its headline on, fits a 24-row terminal with the
+# shell's prompt below it: it names the packages once.
+refusal_fits_a_screen() {
+  local from
+  from=$(grep -n -m 1 "sudo refused to run apt" "$STATE/out" | cut -d: -f1)
+  [[ -n "$from" ]] || fail "it does not say that sudo refused"
+  (($(tail -n +"$from" "$STATE/out" | wc -l) <= 22)) || fail "the refusal takes more than 22 lines"
+  (($(tail -n +"$from" "$STATE/out" | grep -o "libpocketsphinx-dev" | wc -l) == 1)) ||
+    fail "the refusal does not name the packages once"
+}
 waits_once() {
   (($(grep -c "Waiting for another package manager (unattended-upgr, process 1234) to finish" "$STATE/out") == 1)) ||
     fail "it does not say once that it waits for the lock's holder"
@@ -317,10 +331,12 @@ run_setup
 fails_without_install
 [[ ! -e "$STATE/out-at-sudo" ]] || fail "sudo asked for a password"
 never_says "sudo asks for your password"
-says "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
+says "Nothing was installed: sudo refused to run apt as administrator. sudo says:"
 says "  Sorry, user carol may not run sudo on host."
 says "Installing packages takes administrator rights, which your account does not have here."
-says "  su -c 'apt-get update && apt-get install --no-install-recommends build-essential cmake"
+says "in a root shell (su -, or sudo -i):"
+says "  apt-get update && apt-get install --no-install-recommends build-essential cmake"
+refusal_fits_a_screen
 passed=$((passed + 1))
 
 # sudo refuses the user or the password, whatever the user's language: no
@@ -336,10 +352,11 @@ for refusal in "carol is not in the sudoers file.|carol ist nicht in der sudoers
   fails_without_install
   [[ ! -s "$STATE/calls" ]] || fail "it ran apt after sudo refused"
   grep -qF "xterm" "$STATE/out-at-sudo" || fail "it did not name the packages before calling sudo"
-  says "Nothing was installed: sudo refused to run apt as administrator (root). sudo says:"
+  says "Nothing was installed: sudo refused to run apt as administrator. sudo says:"
   says "  $refusal"
-  says "  su -c 'apt-get update && apt-get install --no-install-recommends build-essential cmake"
-  says "  sudo apt-get update && sudo apt-get install --no-install-recommends build-essential cmake"
+  says "in a root shell (su -, or sudo -i):"
+  says "  apt-get update && apt-get install --no-install-recommends build-essential cmake"
+  refusal_fits_a_screen
   never_says "apt could not update"
   passed=$((passed + 1))
 done
@@ -355,6 +372,9 @@ run_setup
 ((status == 0)) || fail "the set-up failed"
 grep -qx "apt-get update -q" "$STATE/sudo-calls" || fail "it did not run apt-get as the rule allows it"
 [[ -e "$STATE/built" ]] || fail "it did not build the engine"
+# sudo kept the password: it asks once, and nothing needs explaining.
+never_says "sudo does not let your account set DEBIAN_FRONTEND"
+never_says "sudo keeps no password"
 passed=$((passed + 1))
 
 # sudoers that does not allow apt-get, or not at a later step: sudo's
@@ -365,11 +385,12 @@ for refused in "apt-get --version" " update " " install "; do
   echo "$refused" >"$STATE/sudo-refuses"
   run_setup
   fails_without_install
-  says "sudo refused to run apt as administrator (root). sudo says:"
+  says "sudo refused to run apt as administrator. sudo says:"
   says "  Sorry, user carol is not allowed to execute '/usr/bin/apt-get"
   says "An administrator of this machine can allow it with this line in sudoers"
-  says "  carol ALL=(root) /usr/bin/apt-get or install the packages Tallowind needs, as root:"
+  says "  carol ALL=(root) /usr/bin/apt-get or install the packages Tallowind needs in a root shell"
   says "Nothing was installed"
+  refusal_fits_a_screen
   never_says "apt says"
   never_says "apt failed"
   never_says "apt could not"
@@ -409,15 +430,56 @@ says "On the way apt upgrades packages this machine has: libc6."
 says "Installing 2 packages (with what they depend on)... done"
 passed=$((passed + 1))
 
+# The set-up on a terminal, which $STATE/screen records.
+run_setup_on_a_terminal() {
+  touch "$STATE/screen"
+  status=0
+  PATH="$work/bin:$PATH" script -qfec "$work/tree/scripts/setup.sh test" "$STATE/screen" >"$STATE/out" 2>&1 </dev/null || status=$?
+}
+
 # On a terminal each count shows as its line arrives: apt waits for it.
 begin progress-on-a-terminal
-touch "$STATE/screen"
 echo 1000 >"$STATE/install-installs"
-status=0
-PATH="$work/bin:$PATH" script -qfec "$work/tree/scripts/setup.sh test" "$STATE/screen" >"$STATE/out" 2>&1 </dev/null || status=$?
+run_setup_on_a_terminal
 ((status == 0)) || fail "the set-up failed"
 [[ ! -s "$STATE/unseen" ]] || fail "a count did not show as its line arrived: $(cat "$STATE/unseen")"
 passed=$((passed + 1))
+
+# sudo that keeps no password between commands asks at each step that runs
+# apt: each prompt on a line of its own, never after a step's label, and
+# why it asks again said once, after the first password. With a rule that
+# allows apt-get alone it asks again at once, as it refuses DEBIAN_FRONTEND
+# after the first password: why, said before it asks.
+for rule in any apt-get-alone; do
+  begin "sudo-keeps-no-password-$rule"
+  touch "$STATE/sudo-keeps-no-password"
+  first_prompts=1
+  if [[ $rule == apt-get-alone ]]; then
+    touch "$STATE/sudo-no-setenv"
+    echo "^env " >"$STATE/sudo-refuses"
+    first_prompts=2
+  fi
+  echo 1000 >"$STATE/install-installs"
+  run_setup_on_a_terminal
+  ((status == 0)) || fail "the set-up failed"
+  # Per message, how many prompts came before it, and how often it came.
+  read -r prompts glued no_variable no_variables keeps keeps_told <<<"$(tr -d '\r' <"$STATE/screen" | awk '
+    /\[sudo\] password for carol:/ { prompts++; if (index($0, "[sudo]") != 1) glued++ }
+    /sudo does not let your account set DEBIAN_FRONTEND/ { variable = prompts; variables++ }
+    /sudo keeps no password between commands/ { keeps = prompts; kept++ }
+    END { print prompts + 0, glued + 0, variable + 0, variables + 0, keeps + 0, kept + 0 }')"
+  ((prompts == first_prompts + 2)) || fail "sudo asked $prompts times, not at the first check, the update and the install"
+  ((glued == 0)) || fail "a password prompt followed other words on its line"
+  ((keeps_told == 1 && keeps == first_prompts)) || fail "it does not say once, after the first password, why sudo asks again"
+  if [[ $rule == apt-get-alone ]]; then
+    ((no_variables == 1 && no_variable == 1)) || fail "it does not say once, before sudo asks again, that DEBIAN_FRONTEND was refused"
+  else
+    ((no_variables == 0)) || fail "it says that DEBIAN_FRONTEND was refused"
+  fi
+  never_says "the time sudoers lets it keep the password"
+  says "Updating apt's package lists... done"
+  passed=$((passed + 1))
+done
 
 # Ctrl+C during the install: the set-up says at once that it stops once
 # apt has finished (apt waits for that).
@@ -444,6 +506,7 @@ if [ "$1" = --build ]; then
   exit 0
 fi
 rm -f "$STATE/build-stale"
+echo "$*" >>"$STATE/configures"
 echo "-- The CXX compiler identification is GNU 12.2.0"
 echo "-- Could NOT find XKB (missing: XKB_LIBRARY)"
 if [ -p "$STATE/cmake-started" ]; then
@@ -483,23 +546,34 @@ never_says "CMake could not"
 never_says "Could NOT find XKB"
 passed=$((passed + 1))
 
-# make builds after whisper.cpp was built anew (its package files, which
-# CMake read, are new): CMake runs again as a quiet step, not within the
-# build's own output.
-begin make-build-after-whisper-rebuilt
-cp "$source/Makefile" "$work/tree/"
-awk '!/^#/ && NF { print $2 }' "$source/scripts/packages.txt" >"$STATE/installed"
-mkdir -p "$work/tree/build"
-touch "$work/tree/build/build.ninja" "$STATE/build-stale"
-status=0
-PATH="$work/bin:$PATH" make -C "$work/tree" build >"$STATE/out" 2>&1 </dev/null || status=$?
-((status == 0)) || fail "make build failed"
-says "Configuring Tallowind's build in build... done"
-says "Linking CXX executable tallowind"
-never_says "Could NOT find XKB"
-logs "Could NOT find XKB"
-rm -r "$work/tree/build" "$work/tree/Makefile"
-passed=$((passed + 1))
+# make builds in a fresh folder, and after whisper.cpp was built anew (its
+# package files, which CMake read, are new): CMake runs once, as a quiet
+# step, not within the build's own output; a fresh folder's run picks the
+# generator. No line make shows is wider than a terminal.
+for folder in fresh after-whisper-rebuilt; do
+  begin "make-build-$folder"
+  cp "$source/Makefile" "$work/tree/"
+  awk '!/^#/ && NF { print $2 }' "$source/scripts/packages.txt" >"$STATE/installed"
+  mkdir -p "$work/tree/build"
+  [[ $folder == fresh ]] || touch "$work/tree/build/build.ninja" "$STATE/build-stale"
+  status=0
+  PATH="$work/bin:$PATH" make --no-print-directory -C "$work/tree" build >"$STATE/out" 2>&1 </dev/null || status=$?
+  ((status == 0)) || fail "make build failed"
+  fits_80_columns
+  (($(grep -c "Configuring Tallowind's build in build" "$STATE/out") == 1)) || fail "it shows more than one configure"
+  (($(wc -l <"$STATE/configures") == 1)) || fail "CMake configured $(wc -l <"$STATE/configures") times"
+  if [[ $folder == fresh ]]; then
+    grep -q -- "-G Ninja" "$STATE/configures" || fail "the fresh folder's configure did not pick the generator"
+  else
+    ! grep -q -- "-G Ninja" "$STATE/configures" || fail "it configured the folder afresh"
+  fi
+  says "Configuring Tallowind's build in build... done"
+  says "Linking CXX executable tallowind"
+  never_says "Could NOT find XKB"
+  logs "Could NOT find XKB"
+  rm -r "$work/tree/build" "$work/tree/Makefile"
+  passed=$((passed + 1))
+done
 
 # Ctrl+C during the install: apt finishes what it began and says so,
 # whether it then exits 0 or 130. The set-up stops with one line saying

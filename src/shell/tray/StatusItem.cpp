@@ -39,8 +39,9 @@ void StatusItem::sayIfNoTray()
     if (noTraySaid || icon->isHostAvailable())
         return;
     noTraySaid = true;
-    Log::system(
-        QStringLiteral("[StatusItem] No system tray is running; Tallowind works through its keyboard shortcuts"));
+    // Said at every start on a desktop without a tray (GNOME): one line of
+    // an 80-column terminal.
+    Log::system(QStringLiteral("[StatusItem] No system tray is running; Tallowind works through its shortcuts"));
 }
 
 StatusItem::~StatusItem()

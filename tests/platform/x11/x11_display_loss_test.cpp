@@ -5,10 +5,10 @@
 #include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/Patience.h"
+#include "support/PrivateXServer.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -44,10 +44,9 @@ bool sleeping(pid_t thread)
 // lives on to quit.
 TEST(X11DisplayLoss, AWriteThatFindsTheServerGoneIsReportedOnce)
 {
-    QProcess server;
-    server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
-    ASSERT_TRUE(pumpUntil([&] { return server.canReadLine(); }, Patience::transfer)) << "no X server";
-    Display* connection = XOpenDisplay((':' + server.readLine().trimmed()).constData());
+    PrivateXServer server;
+    ASSERT_TRUE(server.start()) << "no X server";
+    Display* connection = XOpenDisplay(server.display().constData());
     ASSERT_NE(connection, nullptr);
     std::atomic<bool> lost{false};
     X11DisplayLoss::watch(connection, lost);
@@ -73,8 +72,6 @@ TEST(X11DisplayLoss, AWriteThatFindsTheServerGoneIsReportedOnce)
     X11DisplayLoss::forget(connection);
     XCloseDisplay(connection);
     close(ends[1]);
-    server.terminate();
-    server.waitForFinished(Patience::reply);
 }
 
 // The main thread ends the process right after its report when it cannot go
