@@ -13,6 +13,7 @@
 #include "platform/x11/X11FrontmostApplication.h"
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeySynthesizer.h"
+#include "platform/x11/X11PasteDelivery.h"
 #include "platform/x11/X11TaskbarVisibility.h"
 #include "platform/x11/X11WindowActivation.h"
 
@@ -29,6 +30,7 @@ PlatformServices makeLinuxPlatformServices()
     services.keySynthesizer = keySynthesizer;
     services.pasteboard = std::make_shared<QtPasteboard>();
     services.primarySelection = std::make_shared<QtPasteboard>(QClipboard::Selection);
+    services.pasteDelivery = std::make_shared<X11PasteDelivery>();
     services.audioCapture = std::make_shared<PulseAudioCapture>();
     services.microphonePermission = std::make_shared<AlwaysAuthorizedMicrophone>();
     services.alertPresenter = std::make_shared<QtAlertPresenter>();

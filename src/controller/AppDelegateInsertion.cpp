@@ -49,8 +49,9 @@ TextInserter* AppDelegate::textInserter()
                 return keys;
             };
         }
-        sharedTextInserter = std::make_shared<TextInserter>(platformServices.pasteboard,
-            platformServices.keySynthesizer, PasteTiming{}, std::move(shortcuts), platformServices.primarySelection);
+        sharedTextInserter =
+            std::make_shared<TextInserter>(platformServices.pasteboard, platformServices.keySynthesizer, PasteTiming{},
+                std::move(shortcuts), platformServices.primarySelection, platformServices.pasteDelivery);
     });
     return sharedTextInserter.get();
 }

@@ -33,7 +33,7 @@ public:
     virtual bool setText(const QString& text) = 0;
     // True while the contents are still those of the last setText().
     virtual bool holdsPastedText() = 0;
-    // Replaces the contents with `contents` (empty: clears the clipboard).
+    // Replaces the contents with `contents` (empty: nothing on offer).
     virtual void restore(const PasteboardContents& contents) = 0;
 
     // How often another application has asked for the data of the text set

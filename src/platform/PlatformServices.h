@@ -6,6 +6,7 @@ class HotkeyTap;
 class AccessibilityTrust;
 class KeySynthesizer;
 class Pasteboard;
+class PasteDelivery;
 class AudioCapture;
 class MicrophonePermission;
 class AlertPresenter;
@@ -27,6 +28,8 @@ struct PlatformServices {
     std::shared_ptr<Pasteboard> pasteboard;
     // The PRIMARY selection, for the terminals that paste it.
     std::shared_ptr<Pasteboard> primarySelection;
+    // None: a target gets a paste's text only while it is on the clipboard.
+    std::shared_ptr<PasteDelivery> pasteDelivery;
     std::shared_ptr<AudioCapture> audioCapture;
     std::shared_ptr<MicrophonePermission> microphonePermission;
     std::shared_ptr<AlertPresenter> alertPresenter;

@@ -1,6 +1,7 @@
 #include "core/input/TextInsertion.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11KeySynthesizer.h"
+#include "platform/x11/X11PasteDelivery.h"
 #include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
@@ -99,7 +100,7 @@ protected:
     std::shared_ptr<QtPasteboard> clipboard = std::make_shared<QtPasteboard>();
     std::shared_ptr<QtPasteboard> primary = std::make_shared<QtPasteboard>(QClipboard::Selection);
     std::shared_ptr<X11KeySynthesizer> keys = std::make_shared<X11KeySynthesizer>();
-    TextInserter inserter{clipboard, keys, patientPasteTiming(), {}, primary};
+    TextInserter inserter{clipboard, keys, patientPasteTiming(), {}, primary, std::make_shared<X11PasteDelivery>()};
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/x11/X11HotkeyTap.h"
 #include "platform/x11/X11KeyCodes.h"
 #include "platform/x11/X11KeySynthesizer.h"
+#include "platform/x11/X11PasteDelivery.h"
 #include "support/EventLoop.h"
 #include "support/LogCapture.h"
 #include "support/PasteTarget.h"
@@ -59,14 +60,14 @@ bool startFocusedQtTarget(PasteTarget& target)
     return target.start(testToolPath(QStringLiteral("paste_target_qt"))) && target.activate();
 }
 
-// A GTK entry in a window that has the keyboard focus.
-bool startFocusedGtkTarget(PasteTarget& target)
+// The same in GTK; `options` go to tests/tools/paste_target_gtk.py.
+bool startFocusedGtkTarget(PasteTarget& target, const QStringList& options = {})
 {
     const QString script =
         qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
     // The distribution's interpreter: python3-gi is installed for it, not
     // for another python3 that may come first on PATH.
-    return target.start(QStringLiteral("/usr/bin/python3"), {script}) && target.activate();
+    return target.start(QStringLiteral("/usr/bin/python3"), QStringList{script} + options) && target.activate();
 }
 
 constexpr unsigned int shiftMask = 1;
@@ -92,7 +93,8 @@ protected:
 
     std::shared_ptr<QtPasteboard> board = std::make_shared<QtPasteboard>();
     std::shared_ptr<X11KeySynthesizer> keys = std::make_shared<X11KeySynthesizer>();
-    TextInserter inserter{board, keys};
+    std::shared_ptr<X11PasteDelivery> delivery = std::make_shared<X11PasteDelivery>();
+    TextInserter inserter{board, keys, PasteTiming{}, {}, {}, delivery};
 };
 
 } // namespace
@@ -240,10 +242,7 @@ TEST_F(PasteIntoOtherApplications, NoLayoutSwitchOptionTakesTheChordForASwitch)
 TEST_F(PasteIntoOtherApplications, AControlLeftDownOnXTestsKeyboardTakesNothingFromTheChord)
 {
     PasteTarget target;
-    const QString script =
-        qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
-    ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"), {script}));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedGtkTarget(target));
     XTestKeyboard otherClient;
     otherClient.press("Control_L");
     XTestKeyboard user;
@@ -269,17 +268,83 @@ TEST_F(PasteIntoOtherApplications, GtkEntryGetsTheTextAndReadsTheRestoredClipboa
     ASSERT_TRUE(clipboardTakenByAnother());
 
     PasteTarget target;
-    const QString script =
-        qEnvironmentVariable("TALLOWIND_SOURCE_DIR") + QStringLiteral("/tests/tools/paste_target_gtk.py");
-    // The distribution's interpreter: python3-gi is installed for it, not
-    // for another python3 that may come first on PATH.
-    ASSERT_TRUE(target.start(QStringLiteral("/usr/bin/python3"), {script}));
-    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(startFocusedGtkTarget(target));
 
     const QString text = QString::fromUtf8("Ça marche très bien ✓ ");
     pasteAndWait(text);
     EXPECT_EQ(target.text(), text);
     EXPECT_EQ(target.ask("clipboard", "clipboard "), expectedUserClipboard());
+}
+
+// An input method that hands key presses on with the time of the first one
+// it handled makes its program ask for the clipboard with a time from before
+// the tool took it, which the selection rules refuse. The program the paste
+// went to gets each text all the same.
+TEST_F(PasteIntoOtherApplications, ATargetWhoseRequestsAreDatedBackGetsEveryText)
+{
+    PasteTarget target;
+    ASSERT_TRUE(startFocusedGtkTarget(target, {QStringLiteral("--date-keys-back")}));
+    QString expected;
+    for (const QString& text : {QStringLiteral("one "), QStringLiteral("two "), QStringLiteral("three ")}) {
+        pasteAndWait(text);
+        expected += text;
+        EXPECT_TRUE(pumpUntil([&] { return target.text() == expected; })) << target.text().toStdString();
+    }
+}
+
+// A target busy as the chord arrives asks for the text only after the paste
+// gave the user's clipboard back: it gets the text, not the user's earlier
+// clipboard, while another program asking meanwhile gets the user's. Given
+// back empty, the clipboard still reaches the target.
+TEST_F(PasteIntoOtherApplications, ATargetThatAsksAfterTheClipboardCameBackGetsTheText)
+{
+    PasteTarget owner;
+    ASSERT_TRUE(owner.start(testToolPath(QStringLiteral("paste_target_qt"))));
+    for (const bool userCopied : {false, true}) {
+        if (userCopied) {
+            ASSERT_FALSE(owner.ask("copy", "copied").isEmpty());
+            ASSERT_TRUE(clipboardTakenByAnother());
+        }
+        PasteTarget target;
+        ASSERT_TRUE(startFocusedGtkTarget(target));
+        ASSERT_TRUE(target.pause());
+        const QString text = QStringLiteral("late but mine ");
+        pasteAndWait(text);
+        EXPECT_EQ(owner.ask("clipboard", "clipboard "), userCopied ? expectedUserClipboard() : "clipboard  none none");
+        target.resume();
+        EXPECT_TRUE(pumpUntil([&] { return target.text() == text; })) << target.text().toStdString();
+    }
+}
+
+// A text its target never asked for is named in the log once: when the next
+// paste takes its place, or when the bound has passed.
+TEST_F(PasteIntoOtherApplications, ATextTheTargetNeverAskedForIsNamedOnce)
+{
+    PasteTarget target;
+    ASSERT_TRUE(startFocusedGtkTarget(target));
+    ASSERT_TRUE(target.pause());
+    LogCapture log;
+    const auto named = [&](const char* words) { return log.systemLines().filter(QLatin1String(words)).size(); };
+    PasteTiming quickFallback;
+    quickFallback.fetchFallback = 0.1;
+    {
+        auto owing = std::make_shared<X11PasteDelivery>();
+        TextInserter twice{board, keys, quickFallback, {}, {}, owing};
+        twice.paste(QStringLiteral("first "));
+        twice.paste(QStringLiteral("second "));
+        ASSERT_TRUE(pumpUntil([&] { return twice.isIdle(); }));
+        EXPECT_TRUE(owing->owes());
+    }
+    EXPECT_EQ(named("when the next one was pasted"), 1);
+
+    auto brief = std::make_shared<X11PasteDelivery>(X11PasteDelivery::Bounds{std::chrono::milliseconds(300)});
+    TextInserter once{board, keys, quickFallback, {}, {}, brief};
+    once.paste(QStringLiteral("third "));
+    ASSERT_TRUE(pumpUntil([&] { return named("did not ask for it within") > 0 && once.isIdle(); }));
+    EXPECT_FALSE(brief->owes());
+    EXPECT_EQ(named("did not ask for it within"), 1);
+    EXPECT_EQ(named("when the next one was pasted"), 1);
+    EXPECT_EQ(named("No program asked"), 0) << "the delivery names it, not the paste";
 }
 
 TEST_F(PasteIntoOtherApplications, LargeImageOnTheClipboardComesBack)

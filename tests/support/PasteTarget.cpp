@@ -5,6 +5,9 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+#include <utility>
+
 QString testToolPath(const QString& name)
 {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
@@ -39,7 +42,20 @@ void stopProcess(QProcess& process, int graceMs)
 
 PasteTarget::~PasteTarget()
 {
+    resume();
     stopProcess(process, 3000);
+}
+
+bool PasteTarget::pause()
+{
+    paused = paused || ::kill(static_cast<pid_t>(process.processId()), SIGSTOP) == 0;
+    return paused;
+}
+
+void PasteTarget::resume()
+{
+    if (std::exchange(paused, false))
+        ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
 }
 
 bool PasteTarget::start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)

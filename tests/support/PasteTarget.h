@@ -37,14 +37,18 @@ public:
     // accessibility bridge is up and never announce it; this announces it.
     bool announceFocus() { return !ask("focus", "focused").isEmpty(); }
     qint64 processId() const { return process.processId(); }
+    // Stops the target until resume() or its end, as a program busy with
+    // something else: it answers nothing meanwhile.
+    bool pause();
+    void resume();
     const QString& windowId() const { return shownWindowId; }
     // The next line the target prints by itself that starts with `prefix`;
     // empty when none came.
     QByteArray awaitLine(const QByteArray& prefix);
 
 private:
-
     QProcess process;
+    bool paused = false;
     QByteArray buffer;
     QString shownWindowId;
 };

@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """A GTK 3 application to paste into: one focused entry. Same commands and
 answers as paste_target_qt ("text", "clipboard", "focus"), and "field" (the
-entry's rectangle in its window, device pixels); prints "ready <xid>"."""
+entry's rectangle in its window, device pixels); prints "ready <xid>".
+
+With "--date-keys-back", every key press after the first reaches the entry
+with the time of the first, as an input method that hands key presses on
+with a stale time does: a paste then asks for the clipboard with that time."""
 import base64
 import sys
 
@@ -20,6 +24,18 @@ def reply(line):
 
 def b64(text):
     return base64.b64encode((text or "").encode("utf-8")).decode("ascii")
+
+
+first_key_time = None
+
+
+def date_key_back(_widget, event):
+    global first_key_time
+    if first_key_time is None:
+        first_key_time = event.time
+    else:
+        event.time = first_key_time
+    return False
 
 
 window = Gtk.Window(title="paste target gtk")
@@ -71,6 +87,8 @@ def on_shown(*_):
 
 
 window.connect("destroy", Gtk.main_quit)
+if "--date-keys-back" in sys.argv[1:]:
+    window.connect("key-press-event", date_key_back)
 window.show_all()
 GLib.io_add_watch(sys.stdin, GLib.IO_IN | GLib.IO_HUP, on_input)
 GLib.idle_add(on_shown)

@@ -36,6 +36,8 @@ bool isKeptCodePoint(char32_t c)
 struct TextStep {
     std::mutex mutex;
     bool placed = false;
+    // The text is owed to the program with the focus, however late it asks.
+    bool delivered = false;
     // The sequence stopped waiting for the text step: when it runs late, it
     // must leave the clipboard alone, as nothing will restore it.
     bool abandoned = false;
@@ -86,6 +88,20 @@ struct TextInserter::Loan {
     }
 };
 
+// The target's requests for the text of the selection the chord reads: those
+// the clipboard answered and those the delivery answered.
+struct TextInserter::Fetches {
+    const Pasteboard& board;
+    const PasteDelivery* delivery;
+    PasteDelivery::Selection selection;
+
+    uint64_t count() const { return board.fetchCount() + (delivery ? delivery->fetchCount(selection) : 0); }
+    Pasteboard::Clock::time_point last() const
+    {
+        return delivery ? std::max(board.lastFetchTime(), delivery->lastFetchTime(selection)) : board.lastFetchTime();
+    }
+};
+
 struct TextInserter::Lending {
     std::atomic<bool> quitting{false};
     // The paste whose text may be on the selections now; main thread only.
@@ -113,9 +129,11 @@ QString TextInsertion::sanitizeText(const QString& text)
 }
 
 TextInserter::TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys,
-    PasteTiming timing, std::function<ShortcutKeys()> shortcuts, std::shared_ptr<Pasteboard> primary)
+    PasteTiming timing, std::function<ShortcutKeys()> shortcuts, std::shared_ptr<Pasteboard> primary,
+    std::shared_ptr<PasteDelivery> delivery)
     : targetPasteboard(std::move(pasteboard)),
       primarySelection(std::move(primary)),
+      pasteDelivery(std::move(delivery)),
       keySynthesizer(std::move(keys)),
       pasteTiming(timing),
       shortcutKeys(std::move(shortcuts)),
@@ -184,7 +202,7 @@ void TextInserter::runSequence(const QString& text)
     // would otherwise copy our own text.
     auto textStep = std::make_shared<TextStep>();
     runOnMain(
-        [loan, textStep, text, lending = lending] {
+        [loan, textStep, text, lending = lending, delivery = pasteDelivery] {
             for (const auto& copy : loan->copies)
                 copy->finishAndClose();
             std::lock_guard lock(textStep->mutex);
@@ -193,31 +211,38 @@ void TextInserter::runSequence(const QString& text)
             lending->open = loan;
             textStep->placed = std::all_of(
                 loan->boards.begin(), loan->boards.end(), [&text](const auto& board) { return board->setText(text); });
+            if (textStep->placed && delivery)
+                textStep->delivered = delivery->deliver(text, loan->boards.size() > 1);
         },
         pasteTiming.stepTimeout);
     bool placed = false;
+    bool delivered = false;
     {
         std::lock_guard lock(textStep->mutex);
         textStep->abandoned = true;
         placed = textStep->placed;
+        delivered = textStep->delivered;
     }
     // Without our text in every selection the chord reads, it would paste
     // whatever the user had copied or selected, possibly something private,
     // into another window.
+    bool chordWentOut = false;
     if (placed) {
         Dispatch::sleepFor(pasteTiming.readyDelay);
-        sendChordUntilTaken(chord, shortcuts, loan->boards);
+        chordWentOut = sendChordUntilTaken(chord, shortcuts, loan->boards, delivered);
     } else if (!lending->quitting) {
         Log::system(QStringLiteral("[TextInserter] Text did not reach the clipboard; paste skipped"));
     }
 
     // Once the text is placed the copies are closed and complete, even a late
-    // one.
+    // one. A text no chord went out for is owed to nobody.
     runOnMain(
-        [loan, lending = lending] {
+        [loan, lending = lending, delivery = pasteDelivery, withdraw = delivered && !chordWentOut] {
             loan->giveBack();
             if (lending->open == loan)
                 lending->open.reset();
+            if (withdraw)
+                delivery->withdraw();
         },
         pasteTiming.stepTimeout);
 }
@@ -274,31 +299,36 @@ std::optional<std::vector<DownKey>> TextInserter::waitUntilChordMayGo(PasteChord
 // own grab, which hands it to nobody. It goes out again once the keys are up,
 // but only when the target never asked for the text: a target that asked has
 // it, and a text is never typed twice. Nor is a chord sent again once the
-// user has copied something else: it would paste that.
-void TextInserter::sendChordUntilTaken(
-    PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards)
+// user has copied something else: it would paste that. True once a chord
+// went out.
+bool TextInserter::sendChordUntilTaken(PasteChord chord, const ShortcutKeys& shortcuts,
+    const std::vector<std::shared_ptr<Pasteboard>>& boards, bool delivered)
 {
-    const Pasteboard& pastedFrom = *boards.back();
+    const Fetches pastedFrom{*boards.back(), pasteDelivery.get(),
+        boards.size() > 1 ? PasteDelivery::Selection::primary : PasteDelivery::Selection::clipboard};
+    bool wentOut = false;
     for (int attempt = 0; attempt < pasteTiming.chordAttempts;) {
         const std::optional<std::vector<DownKey>> stuck = waitUntilChordMayGo(chord, shortcuts);
         if (!stuck || (attempt > 0 && !boardsHoldPastedText(boards)))
-            return;
-        const uint64_t requestsBefore = pastedFrom.fetchCount();
+            return wentOut;
+        const uint64_t requestsBefore = pastedFrom.count();
         ChordOutcome outcome = ChordOutcome::notSent;
         {
             std::lock_guard gate(chordGate);
             if (lending->quitting)
-                return;
+                return wentOut;
             outcome = keySynthesizer->sendPasteChord(chord, shortcuts, *stuck);
         }
-        if (outcome == ChordOutcome::sent || outcome == ChordOutcome::sentAsAShortcutWentDown)
+        if (outcome == ChordOutcome::sent || outcome == ChordOutcome::sentAsAShortcutWentDown) {
             holdRule.chordWentOut(*stuck);
+            wentOut = true;
+        }
         const auto chordSent = Pasteboard::Clock::now();
         if (outcome == ChordOutcome::keyDown)
             continue; // pressed since the wait
         ++attempt;
         if (outcome == ChordOutcome::notSent)
-            return;
+            return wentOut;
         if (outcome == ChordOutcome::sentAsAShortcutWentDown
             && !targetFetchedBeforeGrace(pastedFrom, requestsBefore, chord, shortcuts)) {
             Log::system(QStringLiteral("[TextInserter] The paste chord went out as a shortcut was pressed and no "
@@ -306,9 +336,10 @@ void TextInserter::sendChordUntilTaken(
             continue;
         }
         Dispatch::sleepFor(pasteTiming.restoreDelay);
-        waitForTargetFetch(pastedFrom, requestsBefore, chordSent);
-        return;
+        waitForTargetFetch(pastedFrom, requestsBefore, chordSent, delivered);
+        return wentOut;
     }
+    return wentOut;
 }
 
 bool TextInserter::boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteboard>>& boards) const
@@ -327,37 +358,47 @@ bool TextInserter::boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteb
 // false once nothing has held the chord up for the grace without a request.
 // A key that was stuck before the chord holds nothing up.
 bool TextInserter::targetFetchedBeforeGrace(
-    const Pasteboard& board, uint64_t requestsBefore, PasteChord chord, const ShortcutKeys& shortcuts)
+    const Fetches& fetches, uint64_t requestsBefore, PasteChord chord, const ShortcutKeys& shortcuts)
 {
     const auto grace = seconds(pasteTiming.heldChordGrace);
-    std::optional<Pasteboard::Clock::time_point> upSince;
+    // Since when nothing has held the chord up; never while something does.
+    constexpr auto never = Pasteboard::Clock::time_point::max();
+    auto upSince = never;
     for (;;) {
-        if (board.fetchCount() > requestsBefore || closing)
+        if (fetches.count() > requestsBefore || closing)
             return true;
         const auto now = Pasteboard::Clock::now();
         if (lookAtKeys(chord, shortcuts).wait)
-            upSince.reset();
-        else if (!upSince)
+            upSince = never;
+        else if (upSince == never)
             upSince = now;
-        else if (now - *upSince >= grace)
+        else if (now - upSince >= grace)
             return false;
         Dispatch::sleepFor(0.005);
     }
 }
 
 // X11 pastes are asynchronous: the target asks for our text some time after
-// the chord. Restoring before it has read it would paste the old contents.
+// the chord. Restoring before it has read it would paste the old contents,
+// unless the text is owed to it: it gets the text however late it asks.
 void TextInserter::waitForTargetFetch(
-    const Pasteboard& board, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const
+    const Fetches& fetches, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent, bool delivered) const
 {
     const auto settle = seconds(pasteTiming.fetchSettle);
     const auto fallback = chordSent + seconds(pasteTiming.fetchFallback);
     for (;;) {
         const auto now = Pasteboard::Clock::now();
-        if (board.fetchCount() > requestsBefore && now - board.lastFetchTime() >= settle)
+        if (fetches.count() > requestsBefore && now - fetches.last() >= settle)
             return;
-        if (now >= fallback || lending->quitting)
+        if (lending->quitting)
             return;
+        if (now >= fallback) {
+            if (!delivered && fetches.count() == requestsBefore)
+                Log::system(QStringLiteral("[TextInserter] No program asked for the text within %1 s; the "
+                                           "clipboard is given back")
+                                .arg(pasteTiming.fetchFallback));
+            return;
+        }
         Dispatch::sleepFor(0.002);
     }
 }

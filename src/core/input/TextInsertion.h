@@ -4,6 +4,7 @@
 #include "core/config/AppConfig.h"
 #include "core/input/ChordHoldRule.h"
 #include "platform/KeySynthesizer.h"
+#include "platform/PasteDelivery.h"
 #include "platform/Pasteboard.h"
 
 #include <QString>
@@ -46,8 +47,10 @@ struct PasteTiming {
 // the text on it, sends the paste chord and, once the target has taken the
 // text, puts the user's clipboard back. For a terminal that pastes the
 // PRIMARY selection, PRIMARY is saved, filled and given back the same way.
-// Pastes run one after the other on a queue of their own; the clipboard is
-// only touched on the main thread.
+// A target that asks for the text only after that, or with a request the
+// clipboard refuses, still gets it through the PasteDelivery. Pastes run one
+// after the other on a queue of their own; the clipboard is only touched on
+// the main thread.
 class TextInserter {
 public:
     // `shortcuts` names our shortcuts for each paste (called on the main
@@ -56,9 +59,11 @@ public:
     // long: before it touches the clipboard and again at the chord. Other
     // keys that hold the chord up are waited for within
     // PasteTiming::strayKeyBound. Without `primary`, a chord that pastes
-    // PRIMARY gets the text on CLIPBOARD only.
+    // PRIMARY gets the text on CLIPBOARD only. Without `delivery`, the
+    // target gets the text only while it is on the clipboard.
     TextInserter(std::shared_ptr<Pasteboard> pasteboard, std::shared_ptr<KeySynthesizer> keys, PasteTiming timing = {},
-        std::function<ShortcutKeys()> shortcuts = {}, std::shared_ptr<Pasteboard> primary = {});
+        std::function<ShortcutKeys()> shortcuts = {}, std::shared_ptr<Pasteboard> primary = {},
+        std::shared_ptr<PasteDelivery> delivery = {});
     // Lets the queued pastes finish; one still waiting for a key to come up
     // is skipped.
     ~TextInserter();
@@ -78,21 +83,23 @@ private:
     // The user's selections while our text stands in for them.
     struct Loan;
     struct Lending;
+    struct Fetches;
     void runSequence(const QString& text);
     ShortcutKeys currentShortcutKeys() const;
     ChordHoldRule::Verdict lookAtKeys(PasteChord chord, const ShortcutKeys& shortcuts);
     std::optional<std::vector<DownKey>> waitUntilChordMayGo(PasteChord chord, const ShortcutKeys& shortcuts);
-    void sendChordUntilTaken(
-        PasteChord chord, const ShortcutKeys& shortcuts, const std::vector<std::shared_ptr<Pasteboard>>& boards);
+    bool sendChordUntilTaken(PasteChord chord, const ShortcutKeys& shortcuts,
+        const std::vector<std::shared_ptr<Pasteboard>>& boards, bool delivered);
     // Whether every selection still holds our text (asked on the main thread).
     bool boardsHoldPastedText(const std::vector<std::shared_ptr<Pasteboard>>& boards) const;
     bool targetFetchedBeforeGrace(
-        const Pasteboard& board, uint64_t requestsBefore, PasteChord chord, const ShortcutKeys& shortcuts);
+        const Fetches& fetches, uint64_t requestsBefore, PasteChord chord, const ShortcutKeys& shortcuts);
     void waitForTargetFetch(
-        const Pasteboard& board, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent) const;
+        const Fetches& fetches, uint64_t requestsBefore, Pasteboard::Clock::time_point chordSent, bool delivered) const;
 
     std::shared_ptr<Pasteboard> targetPasteboard;
     std::shared_ptr<Pasteboard> primarySelection;
+    std::shared_ptr<PasteDelivery> pasteDelivery;
     std::shared_ptr<KeySynthesizer> keySynthesizer;
     PasteTiming pasteTiming;
     std::function<ShortcutKeys()> shortcutKeys;

@@ -105,10 +105,8 @@ void QtPasteboard::restore(const PasteboardContents& contents)
     if (!board)
         return;
     pasted.clear();
-    if (contents.isEmpty()) {
-        board->clear(selection);
-        return;
-    }
+    // An empty clipboard stays ours, offering nothing: a program the text is
+    // still owed to can only ask while we hold the selection.
     auto* data = new QMimeData;
     for (const auto& [format, bytes] : contents)
         data->setData(format, bytes);

@@ -8,6 +8,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 #include <xcb/xcb.h>
 
@@ -71,6 +72,9 @@ void toClipboardManager(const std::function<void()>& endProcess, std::chrono::mi
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!connection || X11DisplayLoss::lost() || xcb_connection_has_error(connection) || !clipboard
         || !clipboard->ownsClipboard())
+        return;
+    // A clipboard given back empty stays ours, offering nothing to save.
+    if (const QMimeData* offered = clipboard->mimeData(); !offered || offered->formats().isEmpty())
         return;
     const xcb_atom_t manager = internAtom(connection, "CLIPBOARD_MANAGER");
     const xcb_atom_t saveTargets = internAtom(connection, "SAVE_TARGETS");

@@ -10,10 +10,11 @@
 // user's clipboard that a paste gave back outlives the process.
 namespace X11ClipboardHandOver {
 
-// When this process holds CLIPBOARD and a clipboard manager runs, asks it to
-// save every format and turns the event loop, so that Qt answers the
-// manager's requests, until it has, or has gone away. Returns at once
-// without a manager, without the clipboard, and once the X server is gone.
+// When this process holds CLIPBOARD with something on it and a clipboard
+// manager runs, asks it to save every format and turns the event loop, so
+// that Qt answers the manager's requests, until it has, or has gone away.
+// Returns at once without a manager, without the clipboard or with nothing
+// on it, and once the X server is gone.
 // Once `bound` has passed, `endProcess` runs on a thread of its own, whatever
 // the main thread runs then: nothing the loop delivers can stretch the wait.
 void toClipboardManager(

@@ -2,6 +2,7 @@
 
 #include "support/EventLoop.h"
 #include "support/FakeKeySynthesizer.h"
+#include "support/FakePasteDelivery.h"
 #include "support/FakePasteboard.h"
 #include "support/LogCapture.h"
 
@@ -18,6 +19,8 @@
 namespace {
 
 const QString skippedLine = QStringLiteral("[TextInserter] Text did not reach the clipboard; paste skipped");
+const QString unaskedLine = QStringLiteral("No program asked for the text");
+using Owed = QList<FakePasteDelivery::Delivery>;
 
 PasteboardContents richContents()
 {
@@ -69,6 +72,7 @@ TEST_F(TextInserterTest, PastesTheTextThenPutsEveryFormatBackAfterTheTargetFetch
 
 TEST_F(TextInserterTest, RestoreWaitsForTheTargetsRequestOrTheFallback)
 {
+    LogCapture log;
     TextInserter inserter(board, keys, quickTiming());
     inserter.paste(QStringLiteral("slow target "));
     ASSERT_TRUE(pumpUntil([&] { return keys->chordCount() == 1; }));
@@ -88,6 +92,38 @@ TEST_F(TextInserterTest, RestoreWaitsForTheTargetsRequestOrTheFallback)
     impatient.paste(QStringLiteral("ignored "));
     ASSERT_TRUE(pumpUntil([&] { return impatient.isIdle(); }));
     EXPECT_EQ(board->contents(), richContents());
+    EXPECT_EQ(log.systemLines().filter(unaskedLine).size(), 1);
+
+    // Owed to the target, the text outlives the fallback: the delivery
+    // tells when it has waited long enough.
+    auto delivery = std::make_shared<FakePasteDelivery>();
+    TextInserter owing(board, keys, shortFallback, {}, {}, delivery);
+    owing.paste(QStringLiteral("owed "));
+    ASSERT_TRUE(pumpUntil([&] { return owing.isIdle(); }));
+    EXPECT_EQ(board->contents(), richContents());
+    EXPECT_EQ(delivery->deliveries(), Owed({{QStringLiteral("owed "), false}}));
+    EXPECT_EQ(log.systemLines().filter(unaskedLine).size(), 1);
+}
+
+// A target that asks with a request the clipboard would refuse is answered
+// by the delivery, which must know the text before the chord goes; its
+// request lets the user's clipboard come back as one the clipboard answered.
+TEST_F(TextInserterTest, TheTextIsOwedToTheTargetBeforeTheChordAndItsRequestsThereCount)
+{
+    auto delivery = std::make_shared<FakePasteDelivery>();
+    Owed owedAtChord;
+    keys->setOnChord([&] {
+        owedAtChord = delivery->deliveries();
+        delivery->simulateFetch(PasteDelivery::Selection::clipboard);
+    });
+    TextInserter inserter(board, keys, quickTiming(), {}, {}, delivery);
+    inserter.paste(QStringLiteral("owed "));
+    // Well before the fallback of 30 s.
+    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+    EXPECT_EQ(owedAtChord, Owed({{QStringLiteral("owed "), false}}));
+    EXPECT_EQ(board->contents(), richContents());
+    EXPECT_EQ(delivery->withdrawals(), 0);
+    EXPECT_EQ(delivery->callsOffMainThread(), 0);
 }
 
 TEST_F(TextInserterTest, EmptyClipboardComesBackEmptyAndUnreadableOneKeepsTheText)
@@ -317,11 +353,14 @@ TEST_F(TextInserterTest, SlowCopyOfTheUsersClipboardIsAwaitedNotDropped)
 TEST_F(TextInserterTest, FailedChordStillRestoresWithoutWaitingForAFetch)
 {
     keys->setSucceeds(false);
-    TextInserter inserter(board, keys, quickTiming());
+    auto delivery = std::make_shared<FakePasteDelivery>();
+    TextInserter inserter(board, keys, quickTiming(), {}, {}, delivery);
     inserter.paste(QStringLiteral("nowhere "));
     // With a 30 s fallback this only finishes because no fetch is awaited.
     ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
     EXPECT_EQ(board->contents(), richContents());
+    // The focused program's own paste must get the user's clipboard.
+    EXPECT_EQ(delivery->withdrawals(), 1);
 }
 
 // An owner that is slow to hand over its own formats: text and images are
@@ -387,30 +426,39 @@ protected:
 
 } // namespace
 
+// The terminal's request may reach PRIMARY or the delivery.
 TEST_F(PrimarySelectionPasteTest, BothSelectionsHoldTheTextAtTheChordAndComeBackAfterTheTargetReadPrimary)
 {
-    QStringList seenAtChord;
-    std::atomic<bool> chordSeen = false;
-    keys->setOnChord([&] {
-        seenAtChord << board->text() << primary->text();
-        chordSeen = true;
-    });
-    TextInserter inserter(board, keys, quickTiming(), {}, primary);
-    inserter.paste(QStringLiteral("ls "));
-    ASSERT_TRUE(pumpUntil([&] { return chordSeen.load(); }));
-    EXPECT_EQ(keys->lastChord(), PasteChord::shiftInsert);
-    EXPECT_EQ(seenAtChord, QStringList({QStringLiteral("ls "), QStringLiteral("ls ")}));
+    for (const bool throughDelivery : {false, true}) {
+        auto delivery = std::make_shared<FakePasteDelivery>();
+        QStringList seenAtChord;
+        std::atomic<bool> chordSeen = false;
+        keys->setOnChord([&] {
+            seenAtChord << board->text() << primary->text();
+            chordSeen = true;
+        });
+        TextInserter inserter(board, keys, quickTiming(), {}, primary, delivery);
+        inserter.paste(QStringLiteral("ls "));
+        ASSERT_TRUE(pumpUntil([&] { return chordSeen.load(); }));
+        EXPECT_EQ(keys->lastChord(), PasteChord::shiftInsert);
+        EXPECT_EQ(seenAtChord, QStringList({QStringLiteral("ls "), QStringLiteral("ls ")}));
+        EXPECT_EQ(delivery->deliveries(), Owed({{QStringLiteral("ls "), true}}));
 
-    // The terminal reads PRIMARY: a request for CLIPBOARD is not the one
-    // that lets the selections go back.
-    board->simulateFetch();
-    pumpFor(100);
-    EXPECT_EQ(primary->text(), QStringLiteral("ls "));
-    primary->simulateFetch();
-    ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
-    EXPECT_EQ(board->contents(), richContents());
-    EXPECT_EQ(primary->contents(), selectedText());
-    EXPECT_EQ(primary->callsOffMainThread(), 0);
+        // The terminal reads PRIMARY: a request for CLIPBOARD is not the one
+        // that lets the selections go back.
+        board->simulateFetch();
+        delivery->simulateFetch(PasteDelivery::Selection::clipboard);
+        pumpFor(100);
+        EXPECT_EQ(primary->text(), QStringLiteral("ls "));
+        if (throughDelivery)
+            delivery->simulateFetch(PasteDelivery::Selection::primary);
+        else
+            primary->simulateFetch();
+        ASSERT_TRUE(pumpUntil([&] { return inserter.isIdle(); }));
+        EXPECT_EQ(board->contents(), richContents());
+        EXPECT_EQ(primary->contents(), selectedText());
+        EXPECT_EQ(primary->callsOffMainThread(), 0);
+    }
 }
 
 TEST_F(PrimarySelectionPasteTest, OtherChordsLeavePrimaryAlone)
