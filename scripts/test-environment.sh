@@ -21,7 +21,9 @@ while IFS= read -r name; do
   [[ "$name" == TALLOWIND_TEST_* && "$name" != TALLOWIND_TEST_KEEP ]] && keep+=("$name")
 done < <(compgen -e)
 
-environment=()
+# GTK picks an input method it finds installed (ibus, fcitx5) when none is
+# named: the cases' GTK programs type through none, whatever the machine has.
+environment=(GTK_IM_MODULE=gtk-im-context-simple)
 for name in "${keep[@]}"; do
   [[ -v "$name" ]] && environment+=("$name=${!name}")
 done
