@@ -58,7 +58,7 @@ bool X11ClipboardManagerWatch::finish()
 
 void X11ClipboardManagerWatch::wakeMainThread()
 {
-    Dispatch::main().async([] {});
+    Dispatch::main().async([] { });
 }
 
 void X11ClipboardManagerWatch::run(std::chrono::milliseconds bound)

@@ -289,10 +289,11 @@ private:
 
         if (grabRefused) {
             if (std::find(reportedRefusals.begin(), reportedRefusals.end(), held.grab) == reportedRefusals.end())
-                Log::system(QStringLiteral("[X11HotkeyTap] The X server refused the grab of key %1 with modifier mask "
-                                           "0x%2 (BadAccess): another program holds it")
-                                .arg(keyboard->keyName(held.keyCode))
-                                .arg(held.masks.front(), 0, 16));
+                Log::system(
+                    QStringLiteral("[X11HotkeyTap] The X server refused the grab of key %1 with modifier mask "
+                                   "0x%2 (BadAccess): another program holds it")
+                        .arg(keyboard->keyName(held.keyCode))
+                        .arg(held.masks.front(), 0, 16));
             // Someone else holds (part of) this combination: take none of it.
             release(held);
             XSync(xDisplay, False);
