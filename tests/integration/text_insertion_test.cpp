@@ -541,8 +541,8 @@ TEST_F(PasteIntoOtherApplications, AToolKilledAtItsChordLeavesNothingOrTheNextSt
         EXPECT_EQ(chord.exitStatus(), QProcess::CrashExit) << chord.readAll().toStdString();
     };
     killedAt("at-key");
-    EXPECT_EQ(user.latchedModifiers(), 0u);
-    EXPECT_EQ(user.lockedModifiers(), 0u);
+    EXPECT_EQ(user.state().latched, 0u);
+    EXPECT_EQ(user.state().locked, 0u);
     EXPECT_FALSE(user.isDown("v"));
 
     user.lockModifiers(shiftMask, true);
@@ -554,16 +554,16 @@ TEST_F(PasteIntoOtherApplications, AToolKilledAtItsChordLeavesNothingOrTheNextSt
     nextStart.repairCutShortChord();
     nextStart.repairCutShortChord();
     EXPECT_FALSE(user.isDown("v"));
-    EXPECT_EQ(user.latchedModifiers(), 0u);
-    EXPECT_EQ(user.lockedModifiers(), shiftMask) << "the user's Shift Lock is not back";
+    EXPECT_EQ(user.state().latched, 0u);
+    EXPECT_EQ(user.state().locked, shiftMask) << "the user's Shift Lock is not back";
     EXPECT_EQ(log.systemLines().filter(QStringLiteral("cut short")).size(), 1)
         << log.systemLines().join(QLatin1Char('\n')).toStdString();
 }
 
 // The desktop's accessibility settings: Slow Keys at 300 ms take the chord's
 // key once, and a key of the user's they have yet to take is waited for, so
-// it never meets the chord's Ctrl; Bounce Keys at 300 ms let two texts queued behind a held key go
-// one after the other, both whole.
+// it never meets the chord's Ctrl; Bounce Keys at 300 ms let two texts
+// queued behind a held key go one after the other, both whole.
 TEST_F(PasteIntoOtherApplications, SlowKeysAndBounceKeysTakeEveryChordOnce)
 {
     PasteTarget target;
@@ -602,13 +602,13 @@ TEST_F(PasteIntoOtherApplications, AUsersShiftLockIsSetAsideForTheChordAndStays)
     user.lockModifiers(shiftMask, true);
     pasteAndWait(QStringLiteral("gtk "));
     EXPECT_EQ(gtk.text().toStdString(), "gtk ");
-    EXPECT_EQ(user.lockedModifiers(), shiftMask);
+    EXPECT_EQ(user.state().locked, shiftMask);
 
     PasteTarget qt;
     ASSERT_TRUE(startFocusedQtTarget(qt));
     pasteAndWait(QStringLiteral("qt "));
     EXPECT_EQ(qt.text().toStdString(), "qt ");
-    EXPECT_EQ(user.lockedModifiers(), shiftMask);
+    EXPECT_EQ(user.state().locked, shiftMask);
 }
 
 namespace {

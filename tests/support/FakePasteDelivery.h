@@ -21,8 +21,6 @@ public:
     };
 
     // Test controls.
-    // No other program has the focus: nothing is owed.
-    void setNothingFocused(bool nothing) { nothingFocused = nothing; }
     // The focused program asks for the text of `selection`.
     void simulateFetch(Selection selection)
     {
@@ -45,8 +43,6 @@ public:
     {
         if (!Dispatch::isMainThread())
             ++offMain;
-        if (nothingFocused)
-            return false;
         std::lock_guard lock(mutex);
         made.append({text, withPrimary});
         return true;
@@ -71,7 +67,6 @@ private:
 
     mutable std::mutex mutex;
     QList<Delivery> made;
-    std::atomic<bool> nothingFocused{false};
     std::atomic<int> withdrawn{0};
     std::atomic<int> offMain{0};
     std::array<FetchLog, 2> logs;

@@ -100,14 +100,13 @@ QStringList XTestKeyboard::pasteUnderEachLayoutSwitch(
             const QString text = QStringLiteral("%1 %2 ").arg(QString::fromLatin1(option)).arg(group);
             paste(text);
             release(held);
-            XkbStateRec state{};
-            XkbGetState(display, XkbUseCoreKbd, &state);
-            if (state.group != group)
-                changed << QStringLiteral("%1 switched layout %2 to %3").arg(option).arg(group).arg(state.group);
-            if ((state.locked_mods | state.latched_mods) != 0)
+            const State after = state();
+            if (after.group != group)
+                changed << QStringLiteral("%1 switched layout %2 to %3").arg(option).arg(group).arg(after.group);
+            if ((after.locked | after.latched) != 0)
                 changed << QStringLiteral("%1 left modifiers 0x%2 locked or latched in layout %3")
                                .arg(option)
-                               .arg(state.locked_mods | state.latched_mods, 0, 16)
+                               .arg(after.locked | after.latched, 0, 16)
                                .arg(group);
         }
     }
@@ -173,18 +172,11 @@ void XTestKeyboard::lockModifiers(unsigned int x11Mask, bool locked)
     XSync(asDisplay(xDisplay), False);
 }
 
-unsigned int XTestKeyboard::latchedModifiers()
+XTestKeyboard::State XTestKeyboard::state()
 {
-    XkbStateRec state{};
-    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
-    return state.latched_mods;
-}
-
-unsigned int XTestKeyboard::lockedModifiers()
-{
-    XkbStateRec state{};
-    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &state);
-    return state.locked_mods;
+    XkbStateRec now{};
+    XkbGetState(asDisplay(xDisplay), XkbUseCoreKbd, &now);
+    return {now.latched_mods, now.locked_mods, now.group};
 }
 
 bool XTestKeyboard::clearControlKeys()

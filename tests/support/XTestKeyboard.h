@@ -52,9 +52,13 @@ public:
     // Locks (or unlocks) the modifiers of an X mask (Shift = 1, Control = 4),
     // as a double tap of Shift under Sticky Keys or a Shift Lock key does.
     void lockModifiers(unsigned int x11Mask, bool locked);
-    // The modifiers latched and locked now, as X masks.
-    unsigned int latchedModifiers();
-    unsigned int lockedModifiers();
+    // The modifiers latched and locked now, as X masks, and the layout group.
+    struct State {
+        unsigned int latched = 0;
+        unsigned int locked = 0;
+        unsigned int group = 0;
+    };
+    State state();
     // Takes every key off the modifier map's Control row: no key gives
     // Control any more.
     bool clearControlKeys();

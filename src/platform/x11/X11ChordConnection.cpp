@@ -159,12 +159,7 @@ std::optional<X11KeyboardModifiers> X11ChordConnection::modifiers()
 {
     if (!usable())
         return std::nullopt;
-    GetStateRequest request = {0, 0, 0, useCoreKeyboard, 0};
-    const auto reply =
-        waitForReply<GetStateReply>(connection, sendRequest(connection, &xkbExtension, xkbGetState, request, true));
-    if (!reply)
-        return std::nullopt;
-    return modifiersOf(*reply);
+    return stateRead(askState());
 }
 
 std::optional<X11KeyboardModifiers> X11ChordConnection::tryOut(const X11ChordState& state)
@@ -172,11 +167,21 @@ std::optional<X11KeyboardModifiers> X11ChordConnection::tryOut(const X11ChordSta
     if (!usable())
         return std::nullopt;
     latchLock(state.putInForce());
-    GetStateRequest request = {0, 0, 0, useCoreKeyboard, 0};
-    const unsigned int read = sendRequest(connection, &xkbExtension, xkbGetState, request, true);
+    const unsigned int read = askState();
     latchLock(state.takeBack());
     xcb_flush(connection);
-    const auto reply = waitForReply<GetStateReply>(connection, read);
+    return stateRead(read);
+}
+
+unsigned int X11ChordConnection::askState()
+{
+    GetStateRequest request = {0, 0, 0, useCoreKeyboard, 0};
+    return sendRequest(connection, &xkbExtension, xkbGetState, request, true);
+}
+
+std::optional<X11KeyboardModifiers> X11ChordConnection::stateRead(unsigned int sequence)
+{
+    const auto reply = waitForReply<GetStateReply>(connection, sequence);
     if (!reply)
         return std::nullopt;
     return modifiersOf(*reply);

@@ -42,6 +42,10 @@ public:
 
 private:
     void latchLock(const X11LatchLock& change);
+    // Asks for the keyboard's state, queued with what comes before it; the
+    // answer is read with stateRead().
+    unsigned int askState();
+    std::optional<X11KeyboardModifiers> stateRead(unsigned int sequence);
     void fakeKey(bool down, unsigned int key, uint32_t delayMs);
     bool keyIsDown(unsigned int key);
     bool waitUntilDone();

@@ -19,29 +19,24 @@ X11ChordState X11ChordState::plan(unsigned int chordMask, const X11KeyboardModif
 
 X11LatchLock X11ChordState::putInForce() const
 {
-    X11LatchLock change;
-    change.affectLocks = lockedByChord | locksAside;
-    change.locks = lockedByChord;
-    change.affectLatches = chord | latchesAside;
-    change.latches = chord;
-    if (groupLatchAside != 0) {
-        change.setGroupLatch = true;
-        change.groupLatch = 0;
-    }
-    return change;
+    return change(true);
 }
 
 X11LatchLock X11ChordState::takeBack() const
 {
+    return change(false);
+}
+
+// The same modifiers change both ways: to the chord's, and back to the user's.
+X11LatchLock X11ChordState::change(bool forTheChord) const
+{
     X11LatchLock change;
     change.affectLocks = lockedByChord | locksAside;
-    change.locks = locksAside;
+    change.locks = forTheChord ? lockedByChord : locksAside;
     change.affectLatches = chord | latchesAside;
-    change.latches = latchesAside;
-    if (groupLatchAside != 0) {
-        change.setGroupLatch = true;
-        change.groupLatch = groupLatchAside;
-    }
+    change.latches = forTheChord ? chord : latchesAside;
+    change.setGroupLatch = groupLatchAside != 0;
+    change.groupLatch = forTheChord ? 0 : groupLatchAside;
     return change;
 }
 

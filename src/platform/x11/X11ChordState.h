@@ -44,4 +44,7 @@ struct X11ChordState {
     // Why the state read after putInForce() must not carry the chord's key,
     // or nothing when it may.
     const char* refusal(const X11KeyboardModifiers& before, const X11KeyboardModifiers& inForce) const;
+
+private:
+    X11LatchLock change(bool forTheChord) const;
 };
