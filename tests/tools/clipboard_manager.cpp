@@ -9,6 +9,8 @@
 // request and does nothing more (printing "ignored"); "dies-mid-transfer"
 // reads the targets, asks for the first of them and ends without reading
 // it (printing "dying").
+#include "platform/x11/XcbProperties.h"
+
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -154,15 +156,7 @@ void saveClipboard()
 
 void answer(const xcb_selection_request_event_t& request, xcb_atom_t property)
 {
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = property;
-    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
-    xcb_flush(connection);
+    notifySelectionRequest(connection, request, property);
 }
 
 // Serves what was saved; data too large for one request is refused (the

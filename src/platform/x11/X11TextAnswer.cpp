@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 X11TextAnswer::X11TextAnswer(xcb_connection_t* xcb)
     : connection(xcb),
@@ -34,19 +33,7 @@ X11TextAnswer::Outcome X11TextAnswer::answer(const xcb_selection_request_event_t
         outcome = Outcome::text;
     }
 
-    // SelectionNotify is sent as the 32 bytes of a core event.
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = outcome == Outcome::refused ? xcb_atom_t{XCB_ATOM_NONE} : property;
-    std::array<char, 32> event{};
-    static_assert(sizeof notify <= sizeof event);
-    std::memcpy(event.data(), &notify, sizeof notify);
-    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, event.data());
-    xcb_flush(connection);
+    notifySelectionRequest(connection, request, outcome == Outcome::refused ? xcb_atom_t{XCB_ATOM_NONE} : property);
     return outcome;
 }
 

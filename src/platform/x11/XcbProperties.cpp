@@ -1,5 +1,6 @@
 #include "platform/x11/XcbProperties.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -48,4 +49,22 @@ xcb_screen_t* screenOf(xcb_connection_t* connection, int number)
     for (int i = 0; i < number && screens.rem > 1; ++i)
         xcb_screen_next(&screens);
     return screens.data;
+}
+
+void notifySelectionRequest(
+    xcb_connection_t* connection, const xcb_selection_request_event_t& request, xcb_atom_t property)
+{
+    xcb_selection_notify_event_t notify{};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = property;
+    // SendEvent carries the 32 bytes of a core event.
+    std::array<char, 32> event{};
+    static_assert(sizeof notify <= sizeof event);
+    std::memcpy(event.data(), &notify, sizeof notify);
+    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, event.data());
+    xcb_flush(connection);
 }

@@ -6,7 +6,8 @@
 #include <optional>
 #include <vector>
 
-// Small reads of the X server's shared state, on any xcb connection.
+// Small reads of the X server's shared state, and a selection owner's reply,
+// on any xcb connection.
 
 // The atom of `name`, interned on `connection`; XCB_ATOM_NONE when the
 // server does not answer.
@@ -26,3 +27,8 @@ xcb_window_t rootOf(xcb_connection_t* connection, xcb_window_t window);
 
 // Screen `number` of the display, as xcb_connect() names the default one.
 xcb_screen_t* screenOf(xcb_connection_t* connection, int number);
+
+// Tells the requestor of `request` that its selection data is in `property`
+// (XCB_ATOM_NONE: refused), and sends it.
+void notifySelectionRequest(
+    xcb_connection_t* connection, const xcb_selection_request_event_t& request, xcb_atom_t property);
